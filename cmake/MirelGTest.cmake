@@ -1,0 +1,28 @@
+# GoogleTest is built from Debian's source package so that the same code
+# serves the native, sanitizer and mingw builds.
+set(MIREL_GTEST_SOURCE_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+if(WIN32)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+endif()
+add_subdirectory(${MIREL_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+include(GoogleTest)
+
+# mirel_add_gtest(<target> SOURCES ... LIBS ...)
+# Natively every test case becomes its own ctest entry; cross-built, the whole
+# executable is one ctest entry run through the emulator (Wine), which keeps
+# Wine start-ups down to one per executable.
+function(mirel_add_gtest target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  mirel_warnings(${target})
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${target} COMMAND ${target})
+  else()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()

@@ -1,0 +1,235 @@
+#pragma once
+
+// The host-independent core of an effect plug-in: identity, channel
+// configurations, parameters, presets, per-channel buffers, the attached
+// editor and the one re-entrant lock. A host adapter derives from it and
+// supplies the host-facing operations; the concrete plug-in overrides
+// Reset, ParamChanged and ProcessBlock.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EditorLink.h"
+#include "IParamDef.h"
+#include "PlugMutex.h"
+#include "StateChunk.h"
+
+struct ChannelIOConfig {
+  std::int32_t inputs = 0;
+  std::int32_t outputs = 0;
+};
+
+// One input channel. slot is this channel's entry in the input pointer
+// array; it points at scratch or at a host buffer while a block runs.
+struct InChannel {
+  bool connected = false;
+  double** slot = nullptr;
+  std::vector<double> scratch;
+};
+
+struct OutChannel {
+  bool connected = false;
+  double** slot = nullptr;
+  float* hostBuffer = nullptr;  // the host's single-precision buffer while a block runs
+  std::vector<double> scratch;
+};
+
+// Delay line for latency-compensated pass-through: length samples for each
+// input channel, interleaved by frame.
+struct LatencyDelay {
+  std::vector<double> buffer;
+  std::int32_t writePos = 0;
+  std::int32_t inputCount = 0;
+  std::int32_t outputCount = 0;
+  std::int32_t length = 0;
+};
+
+struct PresetSlot {
+  static constexpr std::size_t kNameMax = 255;
+  bool initialised = false;
+  std::string name = "empty";
+  StateChunk chunk;
+};
+
+// The host's transport, as the adapter last received it.
+struct TransportInfo {
+  double tempo = 0.0;
+  double samplePos = 0.0;
+  double ppqPos = 0.0;
+  double lastBar = 0.0;
+  double cycleStart = 0.0;
+  double cycleEnd = 0.0;
+  std::int32_t numerator = 0;
+  std::int32_t denominator = 0;
+  bool playing = false;
+  bool cycling = false;
+};
+
+struct MidiMessage {
+  std::int32_t offset = 0;
+  std::uint8_t status = 0;
+  std::uint8_t data1 = 0;
+  std::uint8_t data2 = 0;
+};
+
+// Four-character codes are big-endian 32-bit integers: "Mrl1" is 0x4D726C31.
+constexpr std::uint32_t FourCC(const char (&code)[5]) {
+  return (static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(code[3]));
+}
+
+class IEffectBase {
+ public:
+  static constexpr std::size_t kNameMax = 127;
+
+  IEffectBase(int nParams, const char* channelIOText, int nPresets, const char* effectName,
+              const char* productName, const char* makerName, std::int32_t version,
+              std::int32_t uniqueId, std::int32_t makerId);
+  virtual ~IEffectBase();
+  IEffectBase(const IEffectBase&) = delete;
+  IEffectBase& operator=(const IEffectBase&) = delete;
+
+  // ---- Overridden by the plug-in -------------------------------------------
+  // Clears the signal state. Set-up thread (setupProcessing, activation).
+  virtual void Reset();
+  // Reacts to a parameter's new value. Any thread, under the mutex.
+  virtual void ParamChanged(int index);
+  // Renders one block. Audio thread, under the mutex. The default copies
+  // input i to output i and zeroes outputs without an input.
+  virtual void ProcessBlock(double** inputs, double** outputs, int nFrames);
+
+  // ---- Hooks with empty defaults -------------------------------------------
+  virtual void EditorOpened() {}
+  virtual void EditorClosing() {}
+  virtual void ActiveChanged(bool active);
+  virtual void MidiReceived(const MidiMessage& msg) { SendMidiToHost(msg); }
+  virtual void EditorResized() {}
+  virtual void HostIdentified() {}
+  virtual void NotifyPresetChanged() {}
+
+  // ---- State ----------------------------------------------------------------
+  // Appends every parameter's value, in index order. Any thread; takes the mutex.
+  virtual bool SerializeParams(StateChunk& chunk);
+  // Restores values from start on, bounded into each range, then calls
+  // ParamChanged for every parameter. Returns the offset after the last value
+  // read, or -1 when the chunk ran short. Any thread; takes the mutex.
+  virtual int UnserializeParams(const StateChunk& chunk, int start);
+  // True when every value matches values[start + i] to 0.00001 in single precision.
+  virtual bool ParamsEqual(const double* values, int start) const;
+
+  // ---- Editor -----------------------------------------------------------------
+  // An edit from the editor: sets the parameter, tells the host, then calls
+  // ParamChanged, all under the mutex. Window thread.
+  virtual void SetParamFromEditor(int index, double normalised);
+  // Hands the editor to the base, which owns it from then on. Null is ignored.
+  virtual void AttachGraphics(std::unique_ptr<IEditorLink> graphics);
+  // Brings every control up to its parameter's current value.
+  virtual void RedrawParamControls();
+
+  // ---- Supplied by the host adapter (defaults for a base without a host) ----
+  virtual void PopupHostParamMenu(int /*index*/, int /*x*/, int /*y*/) {}
+  virtual void BeginEditNotify(int /*index*/) {}
+  virtual void PerformEditNotify(int /*index*/, double /*normalised*/) {}
+  virtual void EndEditNotify(int /*index*/) {}
+  virtual bool IsRenderingOffline() { return false; }
+  virtual std::int32_t HostSamplePos() { return 0; }
+  virtual double HostTempo() { return 0.0; }
+  virtual void HostTimeSig(std::int32_t& numerator, std::int32_t& denominator) {
+    numerator = 0;
+    denominator = 0;
+  }
+  virtual void HostTransport(TransportInfo& info) { info = TransportInfo{}; }
+  virtual void ResizeEditor(int /*width*/, int /*height*/) {}
+  virtual bool SendMidiToHost(const MidiMessage& /*msg*/) { return false; }
+  virtual std::int32_t GetHostId() { return hostId_; }
+  virtual std::int32_t GetApiCode() { return apiCode_; }
+  // Stores the latency and resets the delay line; the adapter also tells the host.
+  virtual void SetLatency(int samples);
+  // Resizes and zeroes every scratch buffer when the size changes. Set-up thread.
+  virtual void SetBlockSize(int frames);
+
+  // ---- Non-virtual operations -------------------------------------------------
+  bool LegalIO(int nIn, int nOut) const;
+  IParamDef* GetParam(int index);
+  const IParamDef* GetParam(int index) const;
+  int NParams() const { return static_cast<int>(params_.size()); }
+  // Bypass rendering: inputs to outputs (through the delay line when there is latency).
+  void PassThrough(int frames);
+  // Fills every scratch buffer with blockSize zeros.
+  void ZeroScratch();
+
+  // Presets.
+  void CaptureDefaultPreset();
+  bool LoadPreset(int index);
+  int NPresets() const { return static_cast<int>(presets_.size()); }
+  const PresetSlot* GetPreset(int index) const;
+  int CurrentPreset() const { return currentPreset_; }
+
+  // Identity and set-up.
+  const char* EffectName() const { return effectName_.c_str(); }
+  const char* ProductName() const { return productName_.c_str(); }
+  const char* MakerName() const { return makerName_.c_str(); }
+  std::int32_t UniqueId() const { return uniqueId_; }
+  std::int32_t MakerId() const { return makerId_; }
+  std::int32_t Version() const { return version_; }
+  std::int32_t HostVersion() const { return hostVersion_; }
+  double SampleRate() const { return sampleRate_; }
+  int BlockSize() const { return blockSize_; }
+  int Latency() const { return latency_; }
+  IEditorLink* Graphics() const { return graphics_.get(); }
+  PlugMutex& Mutex() { return mutex_; }
+
+  int NInChannels() const { return static_cast<int>(inChannels_.size()); }
+  int NOutChannels() const { return static_cast<int>(outChannels_.size()); }
+  int NIOConfigs() const { return static_cast<int>(ioConfigs_.size()); }
+  const ChannelIOConfig& GetIOConfig(int i) const { return ioConfigs_.at(static_cast<std::size_t>(i)); }
+  InChannel& GetInChannel(int i) { return inChannels_.at(static_cast<std::size_t>(i)); }
+  OutChannel& GetOutChannel(int i) { return outChannels_.at(static_cast<std::size_t>(i)); }
+  double** InputPointers() { return inputPointers_.data(); }
+  double** OutputPointers() { return outputPointers_.data(); }
+
+ protected:
+  // Fields the host adapter reads and writes.
+  std::int32_t hostId_ = -1;
+  std::int32_t hostVersion_ = 0;
+  double sampleRate_ = 44100.0;
+  std::int32_t blockSize_ = 0;
+  std::int32_t latency_ = 0;
+  std::unique_ptr<LatencyDelay> latencyDelay_;
+  std::vector<std::string> inputBusLabels_;
+  std::vector<std::string> outputBusLabels_;
+  std::vector<std::string> paramGroups_;
+  bool isInstrument_ = false;
+  bool takesMidi_ = false;
+  bool hostBypass_ = false;
+  std::int32_t tailSamples_ = 0;
+
+ private:
+  std::vector<ChannelIOConfig> ioConfigs_;
+  PlugMutex mutex_;
+  std::string effectName_;
+  std::string productName_;
+  std::string makerName_;
+  std::int32_t uniqueId_;
+  std::int32_t makerId_;
+  std::int32_t version_;
+  std::int32_t apiCode_ = 1;  // VST3
+  std::int32_t currentPreset_ = 0;
+  std::unique_ptr<IEditorLink> graphics_;
+  std::vector<IParamDef> params_;
+  std::vector<PresetSlot> presets_;
+  // The pointer arrays never change size after construction: the channel
+  // records keep pointers into them.
+  std::vector<double*> inputPointers_;
+  std::vector<double*> outputPointers_;
+  std::vector<InChannel> inChannels_;
+  std::vector<OutChannel> outChannels_;
+};
+
+// Parses a channel-configuration text such as "2-2 4-2": pairs "in-out"
+// separated by blanks; a missing number reads as 0.
+std::vector<ChannelIOConfig> ParseChannelIO(const char* text);
