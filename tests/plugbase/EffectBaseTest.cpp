@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "IEffectBase.h"
@@ -233,31 +230,4 @@ TEST(EffectBase, AttachGraphicsHandsNormalisedValuesThenRedrawHandsPlainOnes) {
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[1].value, 1.0);
   EXPECT_FALSE(calls[1].normalized);
-}
-
-TEST(PlugMutex, ReentersOnOneThreadAndExcludesOthers) {
-  TestEffect fx;
-  // UnserializeParams holds the mutex while ParamChanged takes it again; a
-  // non-recursive lock would deadlock here.
-  StateChunk chunk;
-  ASSERT_TRUE(fx.SerializeParams(chunk));
-  EXPECT_EQ(fx.UnserializeParams(chunk, 0), 32);
-  EXPECT_EQ(fx.log.size(), 4u);
-
-  std::atomic<bool> entered{false};
-  fx.Mutex().Enter();
-  fx.Mutex().Enter();
-  std::thread other([&] {
-    fx.SetParamFromEditor(0, 1.0);
-    entered = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(entered.load());
-  fx.Mutex().Leave();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_FALSE(entered.load());  // still held once
-  fx.Mutex().Leave();
-  other.join();
-  EXPECT_TRUE(entered.load());
-  EXPECT_EQ(fx.GetParam(0)->Value(), 10.0);
 }
