@@ -1,0 +1,17 @@
+#pragma once
+
+// What the compressor needs of its editor to drive the gain-reduction meter.
+// The editor's panel implements it beside IEditorLink; while no editor (or an
+// editor without it) is attached, the meter reading is simply not sent.
+
+class IMeterLink {
+ public:
+  virtual ~IMeterLink() = default;
+
+  // Number of controls in the editor's control list.
+  virtual int NControls() const = 0;
+
+  // Hands a value to one control, as the plug-in side does for a meter. Audio
+  // thread, under the plug-in's mutex, once per sample; takes no lock.
+  virtual void ApplyPlugValue(int controlIndex, double value) = 0;
+};

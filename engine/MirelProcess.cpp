@@ -1,0 +1,223 @@
+// Mirel's signal path: the per-block process, the parameter change handler
+// and the reset. Everything here runs under the plug-in's mutex.
+
+#include <algorithm>
+#include <cmath>
+
+#include "Curves.h"
+#include "DetMath.h"
+#include "MeterLink.h"
+#include "Mirel.h"
+
+namespace {
+
+// Converts between the natural log of a level and the detector's decibel-like
+// scale. Deliberately 8.65617025, not 20 / ln 10: stored projects depend on it.
+constexpr double kLevelScale = 8.65617025;
+
+// The switch parameters are read as their value truncated toward zero.
+int TruncatedValue(const IParamDef* p) {
+  const double v = p ? p->Value() : 0.0;
+  if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
+  return static_cast<int>(v);
+}
+
+}  // namespace
+
+void Mirel::ParamChanged(int index) {
+  PlugLock lock(Mutex());
+  const IParamDef* p = GetParam(index);
+  if (!p) return;
+  const double v = p->Value();
+  switch (index) {
+    case kInput: inputDb_ = v; break;
+    case kOutput: outputGain_ = detmath::Pow10(v / 20.0); break;
+    case kAttack: attackSec_ = v; break;
+    case kRelease: releaseSec_ = v; break;
+    case kRatio:
+      switch (TruncatedValue(p)) {
+        case 0: ratio_ = 2.0; break;
+        case 1: ratio_ = 4.0; break;
+        case 2: ratio_ = 8.0; break;
+        case 3: ratio_ = 12.0; break;
+        default: break;  // keeps the previous ratio
+      }
+      break;
+    case kHpf: hpfHz_ = v; break;
+    case kMix: mixPercent_ = v; break;
+    case kMidFreq: midFreqHz_ = v; break;
+    case kMidGain: midGainDb_ = v; break;
+    case kHf: hfDb_ = v; break;
+    case kOversample: oversampleFactor_ = std::trunc(v) != 0.0 ? 16 : 4; break;
+    default: break;  // Bypass, Interstage and the Sidechain switch are read while processing
+  }
+}
+
+void Mirel::Reset() {
+  PlugLock lock(Mutex());
+  upL_ = AllPoleHistory{};
+  upR_ = AllPoleHistory{};
+  downL_ = AllPoleHistory{};
+  downR_ = AllPoleHistory{};
+}
+
+void Mirel::DesignDetectorSections(double fs) {
+  auto normalised = [fs](double hz) {
+    const double f = hz / fs;
+    return f > kMaxSectionFreq ? kMaxSectionFreq : f;
+  };
+  for (BiquadSection* s : {&hpfL_, &hpfR_}) {
+    s->type = HighPass;
+    s->q = 1.0;
+    s->gainDb = 1.0;  // not used by the type
+    s->freq = normalised(hpfHz_);
+    s->Design();
+  }
+  for (BiquadSection* s : {&shelfL_, &shelfR_}) {
+    s->type = HighShelf;
+    s->q = 1.0;
+    s->freq = normalised(10000.0);
+    s->gainDb = -hfDb_;  // the shelf boosts the detector's highs by 0..16 dB
+    s->Design();
+  }
+  for (BiquadSection* s : {&peakL_, &peakR_}) {
+    s->type = Peak;
+    s->q = 0.7;
+    s->freq = normalised(midFreqHz_);
+    s->gainDb = midGainDb_;
+    s->Design();
+  }
+}
+
+void Mirel::RunInterstage(double dryL, double dryR, double d) {
+  const int n = oversampleFactor_;
+  const double gainN = n;  // restores the level lost by zero stuffing
+  double wL = dryL;
+  double wR = dryR;
+  for (int k = 0; k < n; ++k) {
+    if (k > 0) {
+      wL = 0.0;
+      wR = 0.0;
+    }
+    AllPoleStep(upL_, wL, osCoeffL_);
+    AllPoleStep(upR_, wR, osCoeffR_);
+    wL = gainN * upL_.y[0];
+    wR = gainN * upR_.y[0];
+    wL = Saturate(wL * d);
+    wR = Saturate(wR * d);
+    AllPoleStep(downL_, wL, osCoeffL_);
+    AllPoleStep(downR_, wR, osCoeffR_);
+    if (k == 0) {  // decimation keeps sub-sample 0
+      interstageL_ = downL_.y[0];
+      interstageR_ = downR_.y[0];
+    }
+  }
+}
+
+// Everything that depends only on the sample rate and the parameters is
+// evaluated once per block: none of it can change while the block runs under
+// the lock, so the results are the same as evaluating it on every sample.
+void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
+  DesignBesselLowpass(osCoeffL_, 0.2 / static_cast<double>(oversampleFactor_));
+  DesignBesselLowpass(osCoeffR_, 0.2 / static_cast<double>(oversampleFactor_));
+  if (nFrames < 1) return;
+  if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
+
+  const double detectorCurveGain = detmath::Pow10(0.55);
+  const double makeUp = detmath::Pow10(0.2);
+  const double interstageDrive = detmath::Pow10(-0.5);  // the saturation sees the signal 10 dB down
+  const double interstageMix = detmath::Pow10(-1.0);
+
+  const double fs = sampleRate_;
+  const double c = detmath::Exp(-62.83185307 / fs);  // level shaping, 2 pi 10 Hz
+  const double t = -inputDb_;
+  const double threshold = detmath::Exp(t / kLevelScale);
+  const double invR = 1.0 / ratio_;
+  const double a = attackSec_ != 0.0 ? detmath::Exp(-1.0 / (attackSec_ * fs)) : 0.0;
+  const double r = releaseSec_ != 0.0 ? detmath::Exp(-1.0 / (releaseSec_ * fs)) : 0.0;
+  DesignDetectorSections(fs);
+  const double meterK = detmath::Exp(-4.60517018599 / (fs * 0.3));  // 99 % in 0.3 s
+
+  const bool fromMain = TruncatedValue(GetParam(kSidechain)) != 0;
+  const bool interstage = TruncatedValue(GetParam(kInterstage)) != 0;
+  const bool bypass = TruncatedValue(GetParam(kBypass)) != 0;
+  // A host may leave the sidechain bus without buffers: it then reads silence.
+  const double* scL = fromMain ? nullptr : inputs[2];
+  const double* scR = fromMain ? nullptr : inputs[3];
+
+  const bool hasEditor = Graphics() != nullptr;
+  IMeterLink* meter = hasEditor ? dynamic_cast<IMeterLink*>(Graphics()) : nullptr;
+  if (meter && !(meterControl_ >= 0 && meterControl_ < meter->NControls())) meter = nullptr;
+
+  const double wetAmount = mixPercent_ / 100.0;
+  const double dryAmount = 1.0 - mixPercent_ / 100.0;
+
+  for (int i = 0; i < nFrames; ++i) {
+    // All reads of sample i come first: outputs may share the inputs' memory.
+    const double inL = inputs[0][i];
+    const double inR = inputs[1][i];
+    double srcL = inL;
+    double srcR = inR;
+    if (!fromMain) {
+      srcL = scL ? scL[i] : 0.0;
+      srcR = scR ? scR[i] : 0.0;
+    }
+
+    // Detector chains: the sections take and pass single-precision samples.
+    // A non-finite input would leave a section's state non-finite forever;
+    // such a state returns to rest instead (finite signals are unaffected).
+    const double detL = shelfL_.Process(peakL_.Process(hpfL_.Process(static_cast<float>(srcL))));
+    const double detR = shelfR_.Process(peakR_.Process(hpfR_.Process(static_cast<float>(srcR))));
+    hpfL_.SettleNonFinite();
+    peakL_.SettleNonFinite();
+    shelfL_.SettleNonFinite();
+    hpfR_.SettleNonFinite();
+    peakR_.SettleNonFinite();
+    shelfR_.SettleNonFinite();
+
+    // Level: the larger channel magnitude (one gain for both channels).
+    double lvl = interstage
+                     ? std::max(std::fabs(DetectorShape(detR)), std::fabs(DetectorShape(detL))) * detectorCurveGain
+                     : std::max(std::fabs(detR), std::fabs(detL));
+
+    // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
+    const double u = lvl * (1.0 - c);
+    if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + c * u);
+
+    // Hard-knee ratio law above the threshold.
+    double target = 1.0;
+    if (lvl > threshold) {
+      const double ld = kLevelScale * detmath::Log(lvl);
+      const double od = (ld - t) * invR + t;
+      target = detmath::Exp(od / kLevelScale) / lvl;
+    }
+
+    // Ballistics: attack towards more reduction, release towards less.
+    const double gp = gainState_;
+    double g = gp > target ? std::max(target, gp * a) : std::min(gp / r, target);
+    if (inputDb_ == 0.0) g = 1.0;  // Input at 0 switches compression off
+    if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
+    gainState_ = g;
+
+    RunInterstage(inL, inR, interstageDrive);
+
+    if (bypass) {
+      outputs[0][i] = inL;
+      outputs[1][i] = inR;
+    } else {
+      const double shapedGain = Saturate(g);
+      const double wetL = shapedGain * (interstageMix * interstageL_ + inL) * makeUp;
+      const double wetR = shapedGain * (interstageMix * interstageR_ + inR) * makeUp;
+      outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * outputGain_;
+      outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * outputGain_;
+    }
+
+    // VU meter ballistics on the gain reduction, with overshoot.
+    if (hasEditor) {
+      const double m = std::fabs(1.0 - g);
+      const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
+      meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
+      if (meter) meter->ApplyPlugValue(meterControl_, meterValue_);
+    }
+  }
+}

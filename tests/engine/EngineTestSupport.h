@@ -1,0 +1,104 @@
+#pragma once
+
+// Shared helpers of the engine tests: a ready-to-run compressor, seeded
+// signals, a stand-in editor that records meter values, and a bit hash.
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "EditorLink.h"
+#include "MeterLink.h"
+#include "Mirel.h"
+
+namespace enginetest {
+
+// A compressor as a host leaves it after set-up: every parameter delivered
+// once (as a state restore does), histories reset.
+class ReadyMirel : public Mirel {
+ public:
+  explicit ReadyMirel(double sampleRate = 48000.0) {
+    sampleRate_ = sampleRate;
+    for (int i = 0; i < kNumParams; ++i) ParamChanged(i);
+    Reset();
+  }
+  void Set(int index, double plain) {
+    GetParam(index)->SetClamped(plain);
+    ParamChanged(index);
+  }
+  void Set(std::initializer_list<std::pair<int, double>> values) {
+    for (const auto& [index, plain] : values) Set(index, plain);
+  }
+  void SetSampleRate(double fs) { sampleRate_ = fs; }
+};
+
+// Stereo main plus stereo sidechain input, and a stereo output.
+struct Buffers {
+  explicit Buffers(int n) : in(4, std::vector<double>(static_cast<std::size_t>(n), 0.0)),
+                            out(2, std::vector<double>(static_cast<std::size_t>(n), 0.0)) {}
+  std::vector<std::vector<double>> in;
+  std::vector<std::vector<double>> out;
+  int Frames() const { return static_cast<int>(in[0].size()); }
+};
+
+// Runs frames [start, start + n) of the buffers through the compressor as one block.
+inline void Run(Mirel& m, Buffers& b, int start, int n) {
+  double* in[4] = {b.in[0].data() + start, b.in[1].data() + start, b.in[2].data() + start,
+                   b.in[3].data() + start};
+  double* out[2] = {b.out[0].data() + start, b.out[1].data() + start};
+  m.ProcessBlock(in, out, n);
+}
+inline void RunAll(Mirel& m, Buffers& b) { Run(m, b, 0, b.Frames()); }
+
+// xorshift64: a fixed, portable pseudo-random sequence.
+class Rng {
+ public:
+  explicit Rng(std::uint64_t seed) : s_(seed) {}
+  std::uint64_t Next() {
+    s_ ^= s_ << 13;
+    s_ ^= s_ >> 7;
+    s_ ^= s_ << 17;
+    return s_;
+  }
+  // Uniform in [-1, 1).
+  double Uniform() { return static_cast<double>(Next() >> 11) * 0x1p-52 - 1.0; }
+
+ private:
+  std::uint64_t s_;
+};
+
+// FNV-1a over the bits of the doubles.
+inline std::uint64_t Fnv1a(const std::vector<double>& v, std::uint64_t h = 0xcbf29ce484222325ull) {
+  for (double d : v) {
+    const std::uint64_t u = std::bit_cast<std::uint64_t>(d);
+    for (int b = 0; b < 8; ++b) {
+      h ^= (u >> (8 * b)) & 0xffu;
+      h *= 0x100000001b3ull;
+    }
+  }
+  return h;
+}
+
+// An editor with a control list of the given size that records the values
+// the audio side sends to its controls.
+class FakeEditor : public IEditorLink, public IMeterLink {
+ public:
+  explicit FakeEditor(int nControls) : nControls_(nControls) {}
+  void SetParameterFromPlug(int, double, bool) override {}
+  void PrepareDraw() override {}
+  int NControls() const override { return nControls_; }
+  void ApplyPlugValue(int controlIndex, double value) override {
+    lastControl = controlIndex;
+    values.push_back(value);
+  }
+  int lastControl = -1;
+  std::vector<double> values;
+
+ private:
+  int nControls_;
+};
+
+}  // namespace enginetest

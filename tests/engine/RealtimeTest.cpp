@@ -1,0 +1,145 @@
+// ProcessBlock runs on the host's audio thread: it must not allocate, lock or
+// enter the kernel. Heap use is counted with a replaced global operator new;
+// on Linux, mutex use is counted by interposing pthread_mutex_lock, and a
+// child process runs blocks under strict seccomp, where any system call other
+// than read, write and exit kills it.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "EngineTestSupport.h"
+
+#if defined(__linux__)
+#include <dlfcn.h>
+#include <linux/seccomp.h>
+#include <pthread.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<int> allocations{0};
+std::atomic<int> mutexLocks{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept {
+  if (p && counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+  std::free(p);
+}
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+
+#if defined(__linux__)
+extern "C" int pthread_mutex_lock(pthread_mutex_t* m) {
+  using Fn = int (*)(pthread_mutex_t*);
+  static Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
+  if (counting.load(std::memory_order_relaxed)) mutexLocks.fetch_add(1);
+  return real(m);
+}
+#endif
+
+namespace {
+
+// A meter that stores into fixed memory, as a real control does.
+class FixedMeterEditor : public IEditorLink, public IMeterLink {
+ public:
+  void SetParameterFromPlug(int, double, bool) override {}
+  void PrepareDraw() override {}
+  int NControls() const override { return 2; }
+  void ApplyPlugValue(int, double value) override { last = value; }
+  double last = 0;
+};
+
+struct Rig {
+  enginetest::ReadyMirel m;
+  enginetest::Buffers b{512};
+  Rig() {
+    m.AttachGraphics(std::make_unique<FixedMeterEditor>());
+    m.SetMeterControl(1);
+    for (int ch = 0; ch < 4; ++ch) {
+      enginetest::Rng r(static_cast<std::uint64_t>(100 + ch));
+      for (double& v : b.in[static_cast<std::size_t>(ch)]) v = r.Uniform();
+    }
+  }
+  // Every processing path: both factors, interstage, sidechain, bypass, a bad sample.
+  void RunAllPaths() {
+    const std::pair<int, double> settings[][3] = {
+        {{kInput, 30.0}, {kOversample, 0.0}, {kInterstage, 0.0}},
+        {{kOversample, 1.0}, {kInterstage, 1.0}, {kSidechain, 0.0}},
+        {{kBypass, 1.0}, {kSidechain, 1.0}, {kOversample, 0.0}},
+    };
+    for (const auto& s : settings) {
+      for (const auto& [index, value] : s) {
+        m.GetParam(index)->SetClamped(value);
+        m.ParamChanged(index);
+      }
+      PlugLock lock(m.Mutex());  // the adapter holds it around the call
+      double* in[4] = {b.in[0].data(), b.in[1].data(), b.in[2].data(), b.in[3].data()};
+      double* out[2] = {b.out[0].data(), b.out[1].data()};
+      counting = true;
+      m.ProcessBlock(in, out, 512);
+      m.ProcessBlock(in, out, 0);
+      counting = false;
+    }
+  }
+};
+
+}  // namespace
+
+TEST(Realtime, ProcessBlockNeitherAllocatesNorLocks) {
+  Rig rig;
+  rig.b.in[0][10] = std::numeric_limits<double>::quiet_NaN();
+  allocations = 0;
+  mutexLocks = 0;
+  rig.RunAllPaths();
+  EXPECT_EQ(allocations.load(), 0);
+  EXPECT_EQ(mutexLocks.load(), 0);
+
+  // The counters do count (so a zero above means something).
+  static int* volatile probe = nullptr;  // volatile: the pair may not be elided
+  counting = true;
+  probe = new int(3);
+  delete probe;
+  counting = false;
+  EXPECT_EQ(allocations.load(), 2);
+#if defined(__linux__)
+  PlugMutex other;
+  counting = true;
+  other.Enter();
+  other.Leave();
+  counting = false;
+  EXPECT_GE(mutexLocks.load(), 1);
+#endif
+}
+
+#if defined(__linux__)
+TEST(Realtime, ProcessBlockMakesNoSystemCall) {
+  Rig rig;
+  rig.RunAllPaths();  // warm-up: pages touched, symbols bound
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
+    rig.RunAllPaths();
+    syscall(SYS_exit, 0);  // exit, not exit_group: the one exit strict mode allows
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0)
+                                 << ": ProcessBlock made a system call";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
