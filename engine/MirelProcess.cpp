@@ -89,28 +89,90 @@ void Mirel::DesignDetectorSections(double fs) {
   }
 }
 
+namespace {
+
+// Two doubles processed side by side: the left and right channels. Each lane
+// is an ordinary IEEE double multiply or add (SSE2, part of every x86-64
+// target), so every lane gives the same bits as the scalar arithmetic.
+typedef double Pair __attribute__((vector_size(16)));
+typedef long long PairBits __attribute__((vector_size(16)));
+
+// N steps of the four oversampling filters (up and down, left and right) in
+// the order RunInterstage states, with the same arithmetic as AllPoleStep.
+// Instead of shifting each history by one value per step, the histories are
+// laid out oldest first in local arrays that the N steps extend, and left and
+// right run as the two lanes of a Pair. The histories are written back in
+// AllPoleHistory's order afterwards. Results are the same bits as N calls of
+// AllPoleStep per filter.
+template <int N>
+struct InterstageKernel {
+  static constexpr int kLen = 10 + N;
+
+  // v[9 - m] = y[m]: the ten latest outputs, oldest first.
+  static void Load(const AllPoleHistory& l, const AllPoleHistory& r, Pair* v) {
+    for (int m = 0; m < 10; ++m) v[9 - m] = Pair{l.y[m], r.y[m]};
+  }
+  // After N steps y[m] = v[9 + N - m], m = 0..10.
+  static void Store(const Pair* v, AllPoleHistory& l, AllPoleHistory& r) {
+    for (int m = 0; m <= 10; ++m) {
+      l.y[m] = v[9 + N - m][0];
+      r.y[m] = v[9 + N - m][1];
+    }
+  }
+  // Output j from input x: v[10 + j] from v[j .. 9 + j], summed as AllPoleStep does.
+  [[gnu::always_inline]] static inline Pair Step(Pair* v, int j, Pair x, const Pair* fb, Pair gain) {
+    Pair y = fb[1] * v[9 + j] + gain * x;
+    y += fb[2] * v[8 + j];
+    y += fb[3] * v[7 + j];
+    y += fb[4] * v[6 + j];
+    y += fb[5] * v[5 + j];
+    y += fb[6] * v[4 + j];
+    y += fb[7] * v[3 + j];
+    y += fb[8] * v[2 + j];
+    y += fb[9] * v[1 + j];
+    y += fb[10] * v[j];
+    // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
+    const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & magnitudeBits);
+    const PairBits keep = (a >= Pair{0x1p-54, 0x1p-54}) & (a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023});
+    if (!(keep[0] & keep[1])) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
+    v[10 + j] = y;
+    return y;
+  }
+
+  static void Run(AllPoleHistory& upL, AllPoleHistory& upR, AllPoleHistory& downL, AllPoleHistory& downR,
+                  const BesselLowpass& cL, const BesselLowpass& cR, double dryL, double dryR, double d,
+                  double& outL, double& outR) {
+    Pair fb[11];
+    for (int m = 0; m <= 10; ++m) fb[m] = Pair{cL.fb[m], cR.fb[m]};
+    const Pair gain = {cL.gain, cR.gain};
+    Pair up[kLen], down[kLen];
+    Load(upL, upR, up);
+    Load(downL, downR, down);
+    const Pair gainN = {static_cast<double>(N), static_cast<double>(N)};  // restores the level lost by zero stuffing
+    const Pair drive = {d, d};
+#pragma GCC unroll 16
+    for (int k = 0; k < N; ++k) {
+      const Pair x = k == 0 ? Pair{dryL, dryR} : Pair{0.0, 0.0};  // zero stuffing
+      const Pair w = gainN * Step(up, k, x, fb, gain) * drive;
+      Step(down, k, Pair{Saturate(w[0]), Saturate(w[1])}, fb, gain);
+    }
+    outL = down[10][0];  // decimation keeps sub-sample 0
+    outR = down[10][1];
+    Store(up, upL, upR);
+    Store(down, downL, downR);
+  }
+};
+
+}  // namespace
+
 void Mirel::RunInterstage(double dryL, double dryR, double d) {
-  const int n = oversampleFactor_;
-  const double gainN = n;  // restores the level lost by zero stuffing
-  double wL = dryL;
-  double wR = dryR;
-  for (int k = 0; k < n; ++k) {
-    if (k > 0) {
-      wL = 0.0;
-      wR = 0.0;
-    }
-    AllPoleStep(upL_, wL, osCoeffL_);
-    AllPoleStep(upR_, wR, osCoeffR_);
-    wL = gainN * upL_.y[0];
-    wR = gainN * upR_.y[0];
-    wL = Saturate(wL * d);
-    wR = Saturate(wR * d);
-    AllPoleStep(downL_, wL, osCoeffL_);
-    AllPoleStep(downR_, wR, osCoeffR_);
-    if (k == 0) {  // decimation keeps sub-sample 0
-      interstageL_ = downL_.y[0];
-      interstageR_ = downR_.y[0];
-    }
+  if (oversampleFactor_ == 16) {
+    InterstageKernel<16>::Run(upL_, upR_, downL_, downR_, osCoeffL_, osCoeffR_, dryL, dryR, d, interstageL_,
+                              interstageR_);
+  } else {
+    InterstageKernel<4>::Run(upL_, upR_, downL_, downR_, osCoeffL_, osCoeffR_, dryL, dryR, d, interstageL_,
+                             interstageR_);
   }
 }
 
