@@ -31,8 +31,8 @@ class Mirel : public IEffectBase {
   double OutputGain() const { return outputGain_; }
   double Ratio() const { return ratio_; }
   int OversampleFactor() const { return oversampleFactor_; }
-  const AllPoleHistory& UpHistory(int channel) const { return channel == 0 ? upL_ : upR_; }
-  const AllPoleHistory& DownHistory(int channel) const { return channel == 0 ? downL_ : downR_; }
+  AllPoleHistory UpHistory(int channel) const { return up_.History(channel); }
+  AllPoleHistory DownHistory(int channel) const { return down_.History(channel); }
   const BesselLowpass& OversampleCoeffs() const { return osCoeffL_; }
   const BiquadSection& HighPassSection(int channel) const { return channel == 0 ? hpfL_ : hpfR_; }
   const BiquadSection& PeakSection(int channel) const { return channel == 0 ? peakL_ : peakR_; }
@@ -46,8 +46,9 @@ class Mirel : public IEffectBase {
  private:
   void DefineParameters();
   void DesignDetectorSections(double fs);
-  // The per-sample oversampling loop: sets interstageL_, interstageR_.
-  void RunInterstage(double dryL, double dryR, double d);
+  // The per-sample oversampling loop: sets interstageL_, interstageR_. fb and
+  // gain are the coefficient sets with left and right side by side.
+  void RunInterstage(double dryL, double dryR, double d, const StereoSample* fb, StereoSample gain);
 
   // Parameter-derived members (written by ParamChanged); the constructor's
   // values are not usable for processing until every index has been delivered.
@@ -71,10 +72,11 @@ class Mirel : public IEffectBase {
   BiquadSection shelfL_, shelfR_;
 
   // Oversampler: factor N (4 or 16), filter coefficients (left and right are
-  // the same design), histories of the up- and down-sampling filters.
+  // the same design), histories of the up- and down-sampling filters, left
+  // and right side by side.
   double interstageL_ = 0.0;
   double interstageR_ = 0.0;
   int oversampleFactor_ = 4;
   BesselLowpass osCoeffL_, osCoeffR_;
-  AllPoleHistory upL_, downL_, upR_, downR_;
+  StereoAllPoleWindow up_, down_;
 };

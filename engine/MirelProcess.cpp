@@ -55,10 +55,8 @@ void Mirel::ParamChanged(int index) {
 
 void Mirel::Reset() {
   PlugLock lock(Mutex());
-  upL_ = AllPoleHistory{};
-  upR_ = AllPoleHistory{};
-  downL_ = AllPoleHistory{};
-  downR_ = AllPoleHistory{};
+  up_.Clear();
+  down_.Clear();
 }
 
 void Mirel::DesignDetectorSections(double fs) {
@@ -91,36 +89,20 @@ void Mirel::DesignDetectorSections(double fs) {
 
 namespace {
 
-// Two doubles processed side by side: the left and right channels. Each lane
-// is an ordinary IEEE double multiply or add (SSE2, part of every x86-64
-// target), so every lane gives the same bits as the scalar arithmetic.
-typedef double Pair __attribute__((vector_size(16)));
+using Pair = StereoSample;
 typedef long long PairBits __attribute__((vector_size(16)));
 
-// N steps of the four oversampling filters (up and down, left and right) in
-// the order RunInterstage states, with the same arithmetic as AllPoleStep.
-// Instead of shifting each history by one value per step, the histories are
-// laid out oldest first in local arrays that the N steps extend, and left and
-// right run as the two lanes of a Pair. The histories are written back in
-// AllPoleHistory's order afterwards. Results are the same bits as N calls of
-// AllPoleStep per filter.
+// One sample's N steps of the four oversampling filters (up and down, left
+// and right) in the order RunInterstage states, with the same arithmetic as
+// AllPoleStep. Left and right run as the two lanes of a Pair: each lane is an
+// ordinary IEEE double multiply or add (SSE2, part of every x86-64 target),
+// so every lane gives the same bits as the scalar arithmetic. The histories
+// are extended in place (StereoAllPoleWindow) instead of being shifted.
 template <int N>
 struct InterstageKernel {
-  static constexpr int kLen = 10 + N;
-
-  // v[9 - m] = y[m]: the ten latest outputs, oldest first.
-  static void Load(const AllPoleHistory& l, const AllPoleHistory& r, Pair* v) {
-    for (int m = 0; m < 10; ++m) v[9 - m] = Pair{l.y[m], r.y[m]};
-  }
-  // After N steps y[m] = v[9 + N - m], m = 0..10.
-  static void Store(const Pair* v, AllPoleHistory& l, AllPoleHistory& r) {
-    for (int m = 0; m <= 10; ++m) {
-      l.y[m] = v[9 + N - m][0];
-      r.y[m] = v[9 + N - m][1];
-    }
-  }
-  // Output j from input x: v[10 + j] from v[j .. 9 + j], summed as AllPoleStep does.
-  [[gnu::always_inline]] static inline Pair Step(Pair* v, int j, Pair x, const Pair* fb, Pair gain) {
+  // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
+  // latest output before this sample; summed as AllPoleStep does.
+  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain) {
     Pair y = fb[1] * v[9 + j] + gain * x;
     y += fb[2] * v[8 + j];
     y += fb[3] * v[7 + j];
@@ -140,39 +122,34 @@ struct InterstageKernel {
     return y;
   }
 
-  static void Run(AllPoleHistory& upL, AllPoleHistory& upR, AllPoleHistory& downL, AllPoleHistory& downR,
-                  const BesselLowpass& cL, const BesselLowpass& cR, double dryL, double dryR, double d,
-                  double& outL, double& outR) {
-    Pair fb[11];
-    for (int m = 0; m <= 10; ++m) fb[m] = Pair{cL.fb[m], cR.fb[m]};
-    const Pair gain = {cL.gain, cR.gain};
-    Pair up[kLen], down[kLen];
-    Load(upL, upR, up);
-    Load(downL, downR, down);
+  static void Run(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin, const Pair* fb, Pair gain, Pair dry,
+                  double d, double& outL, double& outR) {
+    upWin.Reserve(N);
+    downWin.Reserve(N);
+    Pair* __restrict up = upWin.v + upWin.end - 10;
+    Pair* __restrict down = downWin.v + downWin.end - 10;
     const Pair gainN = {static_cast<double>(N), static_cast<double>(N)};  // restores the level lost by zero stuffing
     const Pair drive = {d, d};
 #pragma GCC unroll 16
     for (int k = 0; k < N; ++k) {
-      const Pair x = k == 0 ? Pair{dryL, dryR} : Pair{0.0, 0.0};  // zero stuffing
+      const Pair x = k == 0 ? dry : Pair{0.0, 0.0};  // zero stuffing
       const Pair w = gainN * Step(up, k, x, fb, gain) * drive;
       Step(down, k, Pair{Saturate(w[0]), Saturate(w[1])}, fb, gain);
     }
     outL = down[10][0];  // decimation keeps sub-sample 0
     outR = down[10][1];
-    Store(up, upL, upR);
-    Store(down, downL, downR);
+    upWin.end += N;
+    downWin.end += N;
   }
 };
 
 }  // namespace
 
-void Mirel::RunInterstage(double dryL, double dryR, double d) {
+void Mirel::RunInterstage(double dryL, double dryR, double d, const StereoSample* fb, StereoSample gain) {
   if (oversampleFactor_ == 16) {
-    InterstageKernel<16>::Run(upL_, upR_, downL_, downR_, osCoeffL_, osCoeffR_, dryL, dryR, d, interstageL_,
-                              interstageR_);
+    InterstageKernel<16>::Run(up_, down_, fb, gain, Pair{dryL, dryR}, d, interstageL_, interstageR_);
   } else {
-    InterstageKernel<4>::Run(upL_, upR_, downL_, downR_, osCoeffL_, osCoeffR_, dryL, dryR, d, interstageL_,
-                             interstageR_);
+    InterstageKernel<4>::Run(up_, down_, fb, gain, Pair{dryL, dryR}, d, interstageL_, interstageR_);
   }
 }
 
@@ -210,6 +187,11 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   const bool hasEditor = Graphics() != nullptr;
   IMeterLink* meter = hasEditor ? dynamic_cast<IMeterLink*>(Graphics()) : nullptr;
   if (meter && !(meterControl_ >= 0 && meterControl_ < meter->NControls())) meter = nullptr;
+
+  // The oversampler's coefficients, the left set in lane 0 and the right in lane 1.
+  StereoSample osFb[11];
+  for (int m = 0; m <= 10; ++m) osFb[m] = StereoSample{osCoeffL_.fb[m], osCoeffR_.fb[m]};
+  const StereoSample osGain = {osCoeffL_.gain, osCoeffR_.gain};
 
   const double wetAmount = mixPercent_ / 100.0;
   const double dryAmount = 1.0 - mixPercent_ / 100.0;
@@ -261,7 +243,7 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
     if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
     gainState_ = g;
 
-    RunInterstage(inL, inR, interstageDrive);
+    RunInterstage(inL, inR, interstageDrive, osFb, osGain);
 
     if (bypass) {
       outputs[0][i] = inL;

@@ -17,6 +17,39 @@ struct AllPoleHistory {
   double y[11] = {};
 };
 
+// The left and right histories of one filter kept side by side and oldest
+// first, so that a run of steps extends them in place instead of shifting
+// eleven values per step. Element [ch] of each entry is channel ch (0 left).
+// Holds the same values as two AllPoleHistory records: y[m] is
+// v[end - 1 - m][ch].
+typedef double StereoSample __attribute__((vector_size(16)));
+
+struct StereoAllPoleWindow {
+  static constexpr int kHistory = 11;
+  static constexpr int kCapacity = kHistory + 16 * 32;  // room for 32 samples at 16x
+  StereoSample v[kCapacity] = {};
+  int end = kHistory;
+
+  // The history of one channel in AllPoleHistory's order.
+  AllPoleHistory History(int channel) const {
+    AllPoleHistory h;
+    for (int m = 0; m < kHistory; ++m) h.y[m] = v[end - 1 - m][channel];
+    return h;
+  }
+  // Sets every history value to 0.
+  void Clear() {
+    for (StereoSample& s : v) s = StereoSample{0.0, 0.0};
+    end = kHistory;
+  }
+  // Makes room for n more entries, moving the history to the front when the
+  // end is near (every 32 samples at the most).
+  void Reserve(int n) {
+    if (end + n <= kCapacity) return;
+    for (int m = 0; m < kHistory; ++m) v[m] = v[end - kHistory + m];
+    end = kHistory;
+  }
+};
+
 // Designs the filter for cutoff fc in cycles per sample of the rate the filter
 // runs at: the analogue prototype's poles s map to z = exp(s * 2 pi fc).
 void DesignBesselLowpass(BesselLowpass& coeffs, double fc);

@@ -467,7 +467,8 @@ TEST(MirelProcess, SwitchingOversampleKeepsTheHistories) {
   enginetest::RunAll(m, b);
   const AllPoleHistory up = m.UpHistory(0);
   m.Set(kOversample, 1.0);
-  EXPECT_EQ(std::memcmp(&up, &m.UpHistory(0), sizeof up), 0);
+  const AllPoleHistory same = m.UpHistory(0);
+  EXPECT_EQ(std::memcmp(&up, &same, sizeof up), 0);
   BesselLowpass c16;
   DesignBesselLowpass(c16, 0.2 / 16);
   // The next sample runs the old history through the new coefficients.
@@ -476,5 +477,6 @@ TEST(MirelProcess, SwitchingOversampleKeepsTheHistories) {
   AllPoleHistory check = up;
   AllPoleStep(check, x, c16);
   for (int k = 1; k < 16; ++k) AllPoleStep(check, 0.0, c16);
-  EXPECT_EQ(std::memcmp(&check, &m.UpHistory(0), sizeof check), 0);
+  const AllPoleHistory after = m.UpHistory(0);
+  EXPECT_EQ(std::memcmp(&check, &after, sizeof check), 0);
 }
