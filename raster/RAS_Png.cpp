@@ -14,7 +14,13 @@ struct MemoryReader {
   const unsigned char* bytes;
   std::size_t size;
   std::size_t position;
+  std::size_t zerosPastEnd;
 };
+
+// Zeros a read may return past the end of the data before it counts as an
+// error: a corrupt chunk length (up to 2^31) would otherwise make libpng skip
+// that many zero bytes, which takes about a second.
+constexpr std::size_t kMaxZerosPastEnd = std::size_t{1} << 20;
 
 // Every request is zero-filled first, so reading past the end yields zeros
 // (which libpng then rejects as a bad chunk) instead of an error here.
@@ -25,6 +31,8 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   const std::size_t n = std::min(count, left);
   if (n > 0) std::memcpy(out, reader->bytes + reader->position, n);
   reader->position += n;
+  reader->zerosPastEnd += count - n;
+  if (reader->zerosPastEnd > kMaxZerosPastEnd) png_error(png, "read far past the end of the data");
 }
 
 // Everything that must survive libpng's long jump lives on the heap, outside
@@ -95,7 +103,7 @@ std::unique_ptr<RAS_MemBitmap> DecodePngFromMemory(const void* bytes, std::size_
   if (!state->png) return nullptr;
   state->info = png_create_info_struct(state->png);
   if (!state->info) return nullptr;
-  state->reader = MemoryReader{static_cast<const unsigned char*>(bytes), size, 0};
+  state->reader = MemoryReader{static_cast<const unsigned char*>(bytes), size, 0, 0};
   // Refuse oversized images while reading the header, before allocating.
   png_set_user_limits(state->png, kRasMaxPngDimension, kRasMaxPngDimension);
 
