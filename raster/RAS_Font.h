@@ -143,6 +143,13 @@ class RAS_CachedFont final : public RAS_IFont {
   int renderedGlyphs_ = 0;
 };
 
+#ifdef _WIN32
+// True when the process runs under Wine (the registry key "Software\Wine"
+// exists under HKEY_LOCAL_MACHINE). Probed once, then remembered. GDI text
+// there goes through the glyph path.
+bool RAS_IsCompatibilityLayer();
+#endif
+
 // What a font is made from.
 struct RAS_FontSpec {
   std::string face = "Verdana";

@@ -43,8 +43,8 @@ def knob_strip(size, frames, body):
     c = (size - 1) / 2.0
     radius = size * 0.42
     for k in range(frames):
-        # 300 degrees of travel, starting at 7:30 o'clock.
-        angle = math.radians(-240 + 300.0 * k / max(1, frames - 1))
+        # 300 degrees of travel clockwise, from 8 o'clock through 12 to 4.
+        angle = math.radians(240 - 300.0 * k / max(1, frames - 1))
         px, py = math.cos(angle), -math.sin(angle)
         for y in range(size):
             row = []
