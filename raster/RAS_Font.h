@@ -17,6 +17,11 @@
 #include "raster/RAS_Bitmap.h"
 
 #ifdef _WIN32
+// <windows.h> maps DrawText to DrawTextA or DrawTextW; here it is the font's
+// own operation. Code that wants GDI's names the A or W variant.
+#ifdef DrawText
+#undef DrawText
+#endif
 struct HFONT__;
 using RAS_FontHandle = HFONT__*;
 #else

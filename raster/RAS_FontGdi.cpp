@@ -121,7 +121,7 @@ bool RAS_CachedFont::RenderGlyph(int code, Glyph& out) {
   wchar_t units[2];
   const int n = ToUtf16(code, units);
   RECT box{0, 0, 0, 0};
-  DrawTextW(dc, units, n, &box, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+  ::DrawTextW(dc, units, n, &box, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
   int width = std::clamp(static_cast<int>(box.right - box.left), 0, kMaxScratch);
   int height = std::clamp(static_cast<int>(box.bottom - box.top), 0, kMaxScratch);
   if (width > scratch->getWidth() || height > scratch->getHeight()) {
@@ -142,7 +142,7 @@ bool RAS_CachedFont::RenderGlyph(int code, Glyph& out) {
     ::SetTextColor(dc, RGB(255, 255, 255));
     SetBkMode(dc, TRANSPARENT);
     RECT cell{0, 0, width, height};
-    DrawTextW(dc, units, n, &cell, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
+    ::DrawTextW(dc, units, n, &cell, DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
     coverage_.resize(coverage_.size() + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     ReadCoverage(*scratch, width, height, coverage_, out.offset);
   }
@@ -169,8 +169,8 @@ bool RAS_CachedFont::TryDirect(RAS_IBitmap* dest, const char* text, int length, 
     if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, length, wide.data(), units) != units) return true;
   }
   auto draw = [&](HDC dc, RECT* box, UINT format) {
-    return useWide ? DrawTextW(dc, wide.data(), static_cast<int>(wide.size()), box, format)
-                   : DrawTextA(dc, text, length, box, format);
+    return useWide ? ::DrawTextW(dc, wide.data(), static_cast<int>(wide.size()), box, format)
+                   : ::DrawTextA(dc, text, length, box, format);
   };
   const UINT format = flags & ~static_cast<unsigned>(kRasTextUseAlpha);
   const std::uint32_t c = colour_;
