@@ -20,6 +20,17 @@ std::mutex gLibraryLock;
 FT_Library gLibrary = nullptr;
 int gFaceCount = 0;
 
+// Our own fontconfig configuration, so that the module never touches (or
+// finalises) the default one a host may be using. Alive while fonts exist.
+std::mutex gConfigLock;
+FcConfig* gConfig = nullptr;
+
+FcConfig* Config() {
+  std::lock_guard<std::mutex> hold(gConfigLock);
+  if (!gConfig) gConfig = FcInitLoadConfigAndFonts();
+  return gConfig;
+}
+
 FT_Library AcquireLibrary() {
   std::lock_guard<std::mutex> hold(gLibraryLock);
   if (!gLibrary && FT_Init_FreeType(&gLibrary) != 0) gLibrary = nullptr;
@@ -68,8 +79,8 @@ class RAS_FtFace {
 };
 
 RAS_FtFace* RAS_FtFace::Open(const RAS_FontSpec& spec) {
-  static const bool fcReady = FcInit() == FcTrue;
-  if (!fcReady) return nullptr;
+  FcConfig* config = Config();
+  if (!config) return nullptr;
 
   // Sizes as GDI reads a font height: positive is the cell height (ascent
   // plus descent), negative the character (em) height, 0 a default.
@@ -86,10 +97,14 @@ RAS_FtFace* RAS_FtFace::Open(const RAS_FontSpec& spec) {
   FcPatternAddInteger(pattern, FC_SLANT, spec.style == 2 ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddDouble(pattern, FC_PIXEL_SIZE, pixels);
   FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
   FcResult matchResult = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &matchResult);
+  FcPattern* match = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(gConfigLock);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    match = FcFontMatch(config, pattern, &matchResult);
+  }
   FcPatternDestroy(pattern);
   if (!match) return nullptr;
 
@@ -129,7 +144,11 @@ RAS_FtFace* RAS_FtFace::Open(const RAS_FontSpec& spec) {
   return new RAS_FtFace(face, spec.quality == 1);
 }
 
-void RasFontReleaseProcessResources() {}
+void RasFontReleaseProcessResources() {
+  std::lock_guard<std::mutex> hold(gConfigLock);
+  if (gConfig) FcConfigDestroy(gConfig);
+  gConfig = nullptr;
+}
 
 std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontSpec& spec) {
   RAS_FtFace* face = RAS_FtFace::Open(spec);
