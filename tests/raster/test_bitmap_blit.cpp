@@ -1,0 +1,360 @@
+// Bitmaps and the blit: sizing rules, every blend mode's arithmetic on chosen
+// pixels (expected values written out from the formulas), and clipping.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "RasterTestUtil.h"
+#include "raster/RAS_Blit.h"
+
+using namespace rastertest;
+
+namespace {
+
+// One destination pixel and one source pixel, blended with mode and weight.
+Bgra BlendOne(Bgra dst, Bgra src, float weight, int mode) {
+  RAS_MemBitmap d(1, 1), s(1, 1);
+  SetPixel(d, 0, 0, Pack(dst));
+  SetPixel(s, 0, 0, Pack(src));
+  RAS_Blit(&d, &s, 0, 0, nullptr, weight, mode);
+  return Unpack(Pixel(d, 0, 0));
+}
+
+void ExpectBgra(Bgra got, int b, int g, int r, int a) {
+  EXPECT_EQ(got.b, b);
+  EXPECT_EQ(got.g, g);
+  EXPECT_EQ(got.r, r);
+  EXPECT_EQ(got.a, a);
+}
+
+int Clamp(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+
+const Bgra kDst{200, 100, 40, 180};
+const Bgra kSrc{40, 150, 220, 128};
+
+}  // namespace
+
+TEST(MemBitmap, RowSpanAlignmentAndBitsBoundary) {
+  RAS_MemBitmap b(5, 3);
+  EXPECT_EQ(b.getWidth(), 5);
+  EXPECT_EQ(b.getHeight(), 3);
+  EXPECT_EQ(b.getRowSpan(), 8);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.getBits()) % 64, 0u);
+  EXPECT_EQ(b.getDC(), nullptr);
+  EXPECT_FALSE(b.isFlipped());
+  RAS_MemBitmap one(5, 3, 1);
+  EXPECT_EQ(one.getRowSpan(), 5);
+}
+
+TEST(MemBitmap, ResizeSameSizeKeepsPixelsGrowsByAQuarterAndReusesWhenShrinking) {
+  RAS_MemBitmap b(10, 10);  // row span 12: 480 bytes
+  EXPECT_EQ(b.capacity(), 12u * 10 * 4);
+  SetPixel(b, 3, 4, 0x12345678u);
+  std::uint32_t* bits = b.getBits();
+  EXPECT_FALSE(b.resize(10, 10));
+  EXPECT_EQ(b.getBits(), bits);
+  EXPECT_EQ(Pixel(b, 3, 4), 0x12345678u);
+
+  EXPECT_TRUE(b.resize(10, 11));  // needs 528 bytes: grows to 528 / 4 x 5
+  EXPECT_EQ(b.capacity(), (528u / 4) * 5);
+  EXPECT_TRUE(b.resize(10, 13));  // 624 <= 660: reused
+  EXPECT_EQ(b.capacity(), 660u);
+  EXPECT_TRUE(b.resize(3, 2));  // shrinking reuses
+  EXPECT_EQ(b.capacity(), 660u);
+  EXPECT_EQ(b.getWidth(), 3);
+
+  EXPECT_TRUE(b.resize(0, 7));  // empty frees
+  EXPECT_EQ(b.getWidth(), 0);
+  EXPECT_EQ(b.getHeight(), 0);
+  EXPECT_EQ(b.getBits(), nullptr);
+  EXPECT_TRUE(b.resize(-4, 5));
+  EXPECT_EQ(b.getWidth(), 0);
+  EXPECT_EQ(b.getBits(), nullptr);
+}
+
+TEST(MemBitmap, UnrepresentableSizesFailWithoutOverflow) {
+  RAS_MemBitmap b(4, 4);
+  EXPECT_TRUE(b.resize(INT_MAX, INT_MAX));
+  EXPECT_EQ(b.getWidth(), 0);
+  EXPECT_EQ(b.getHeight(), 0);
+  EXPECT_EQ(b.getBits(), nullptr);
+  EXPECT_TRUE(b.resize(INT_MAX - 1, 1));  // row span would wrap in 32 bits
+  EXPECT_EQ(b.getWidth(), 0);
+  EXPECT_TRUE(b.resize(2, 2));
+  EXPECT_EQ(b.getWidth(), 2);
+}
+
+TEST(SysBitmap, ReusesItsPixelsWhenTheNewSizeFits) {
+  RAS_SysBitmap b(100, 50);
+  ASSERT_NE(b.getBits(), nullptr);
+  EXPECT_EQ(b.getRowSpan(), 100);
+  EXPECT_EQ(b.allocatedHeight(), 50);
+  std::uint32_t* bits = b.getBits();
+
+  EXPECT_FALSE(b.resize(100, 50));
+  EXPECT_TRUE(b.resize(61, 40));  // fits: same pixels, same row span
+  EXPECT_EQ(b.getBits(), bits);
+  EXPECT_EQ(b.getWidth(), 61);
+  EXPECT_EQ(b.getHeight(), 40);
+  EXPECT_EQ(b.getRowSpan(), 100);
+
+  EXPECT_TRUE(b.resize(101, 10));  // wider: a new section, row span rounded to 4
+  EXPECT_EQ(b.getRowSpan(), 104);
+  EXPECT_EQ(b.allocatedHeight(), 10);
+  ASSERT_NE(b.getBits(), nullptr);
+  SetPixel(b, 100, 9, 0xffffffffu);  // last pixel is writable
+
+  EXPECT_FALSE(b.resize(0, 10));  // empty: no pixels
+  EXPECT_EQ(b.getBits(), nullptr);
+  EXPECT_EQ(b.getWidth(), 0);
+  // A negative size is never reported as the size of a live buffer.
+  EXPECT_TRUE(b.resize(8, 8));
+  EXPECT_FALSE(b.resize(-8, 8));
+  EXPECT_EQ(b.getWidth(), 0);
+  EXPECT_EQ(b.getHeight(), 0);
+  EXPECT_EQ(b.getBits(), nullptr);
+#ifdef _WIN32
+  RAS_SysBitmap withDc(4, 4);
+  EXPECT_NE(withDc.getDC(), nullptr);
+#endif
+}
+
+TEST(Blit, CopyModeWeights) {
+  // Weight 1.0: byte-exact copy including alpha.
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitCopy), 40, 150, 220, 128);
+  // Weight 0.5: each byte is (dst >> 1) + (src >> 1).
+  ExpectBgra(BlendOne(kDst, kSrc, 0.5f, kRasBlitCopy), (200 >> 1) + (40 >> 1), (100 >> 1) + (150 >> 1),
+             (40 >> 1) + (220 >> 1), (180 >> 1) + (128 >> 1));
+  // Weight 0.25: w = 64, dst = src + (dst - src) x (256 - 64) / 256.
+  ExpectBgra(BlendOne(kDst, kSrc, 0.25f, kRasBlitCopy), 40 + (200 - 40) * 192 / 256, 150 + (100 - 150) * 192 / 256,
+             220 + (40 - 220) * 192 / 256, 128 + (180 - 128) * 192 / 256);
+  // w < 1 draws nothing; weight just above 1.0 gives w = 256, a copy.
+  ExpectBgra(BlendOne(kDst, kSrc, 0.003f, kRasBlitCopy), 200, 100, 40, 180);
+  ExpectBgra(BlendOne(kDst, kSrc, 1.002f, kRasBlitCopy), 40, 150, 220, 128);
+}
+
+TEST(Blit, AddDodgeMultiplyOverlay) {
+  const int w = 128;  // weight 0.5
+  ExpectBgra(BlendOne(kDst, kSrc, 0.5f, kRasBlitAdd), Clamp(200 + 40 * w / 256), Clamp(100 + 150 * w / 256),
+             Clamp(40 + 220 * w / 256), Clamp(180 + 128 * w / 256));
+
+  // Dodge at weight 1: t = src; dst = clamp((dst << 8) / (256 - t)) while t < 255.
+  ExpectBgra(BlendOne(kDst, Bgra{40, 150, 255, 10}, 1.0f, kRasBlitDodge), Clamp((200 << 8) / (256 - 40)),
+             Clamp((100 << 8) / (256 - 150)), Clamp(40 << 8), Clamp((180 << 8) / (256 - 10)));
+
+  // Multiply at weight 1 is dst x src / 256; at 0.5: dst x (128 x (src - 256) + 65536) >> 16.
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitMultiply), 200 * 40 / 256, 100 * 150 / 256, 40 * 220 / 256,
+             180 * 128 / 256);
+  ExpectBgra(BlendOne(kDst, kSrc, 0.5f, kRasBlitMultiply), (200 * (128 * (40 - 256) + 65536)) >> 16,
+             (100 * (128 * (150 - 256) + 65536)) >> 16, (40 * (128 * (220 - 256) + 65536)) >> 16,
+             (180 * (128 * (128 - 256) + 65536)) >> 16);
+
+  // Overlay at weight 1: c = 0; dst = clamp(((32768 - 256 src) dst / 256 + 256 src) dst >> 15).
+  auto overlay1 = [](int d, int s) { return Clamp((((32768 - s * 256) * d / 256 + s * 256) * d) >> 15); };
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitOverlay), overlay1(200, 40), overlay1(100, 150), overlay1(40, 220),
+             overlay1(180, 128));
+  // A mid-grey source at weight 1 leaves the destination nearly unchanged
+  // (overlay's neutral colour): 128 over 200 -> (((32768 - 32768) x 200 / 256 + 32768) x 200) >> 15 = 200.
+  EXPECT_EQ(BlendOne(kDst, Bgra{128, 128, 128, 128}, 1.0f, kRasBlitOverlay).b, 200);
+}
+
+TEST(Blit, HsvAdjustNeutralSourceKeepsColourAndTakesSourceAlpha) {
+  // Red 128 x 1.5 = 192, green and blue 128: no hue, saturation or value change.
+  const Bgra neutral{128, 128, 128, 77};
+  ExpectBgra(BlendOne(Bgra{0, 0, 255, 200}, neutral, 1.0f, kRasBlitHsvAdjust), 0, 0, 255, 77);
+  // Blue 255 at weight 0.5 (w = 128) raises the value by 128 x 127 / 128: a
+  // dark grey (no saturation) gets lighter and stays grey.
+  const Bgra lighter = BlendOne(Bgra{50, 50, 50, 255}, Bgra{255, 128, 128, 255}, 0.5f, kRasBlitHsvAdjust);
+  EXPECT_EQ(lighter.b, 50 + 128 * 127 / 128);
+  EXPECT_EQ(lighter.g, 50 + 128 * 127 / 128);
+  EXPECT_EQ(lighter.r, 50 + 128 * 127 / 128);
+  // At weight 1 the value is clamped at 255.
+  EXPECT_EQ(BlendOne(Bgra{50, 50, 50, 255}, Bgra{255, 128, 128, 255}, 1.0f, kRasBlitHsvAdjust).b, 255);
+}
+
+TEST(Blit, CopyWithAlpha) {
+  const Bgra white{255, 255, 255, 255};
+  // Alpha 128 over opaque white at weight 1: src + (255 - src) x 127 / 256, alpha 255.
+  ExpectBgra(BlendOne(white, Bgra{40, 150, 220, 128}, 1.0f, kRasBlitCopyAlpha), 40 + (255 - 40) * 127 / 256,
+             150 + (255 - 150) * 127 / 256, 220 + (255 - 220) * 127 / 256, 255);
+  // Opaque source copies the pixel; transparent source is skipped.
+  ExpectBgra(BlendOne(kDst, Bgra{1, 2, 3, 255}, 1.0f, kRasBlitCopyAlpha), 1, 2, 3, 255);
+  ExpectBgra(BlendOne(kDst, Bgra{1, 2, 3, 0}, 1.0f, kRasBlitCopyAlpha), 200, 100, 40, 180);
+  // Weight 0.25 (w = 64): o = 64 x (A + 1) / 256.
+  const int o = 64 * (128 + 1) / 256;
+  ExpectBgra(BlendOne(kDst, kSrc, 0.25f, kRasBlitCopyAlpha), 40 + (200 - 40) * (256 - o) / 256,
+             150 + (100 - 150) * (256 - o) / 256, 220 + (40 - 220) * (256 - o) / 256, std::min(255, o + 180));
+}
+
+TEST(Blit, AddDodgeMultiplyOverlayWithAlpha) {
+  const int f = 256 * (128 + 1) / 256;  // weight 1, alpha 128
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitAddAlpha), Clamp(200 + 40 * f / 256), Clamp(100 + 150 * f / 256),
+             Clamp(40 + 220 * f / 256), Clamp(180 + 128 * f / 256));
+
+  // Dodge with w = f: t = src x f / 256.
+  auto dodge = [](int d, int s, int ww) {
+    const int t = s * ww / 256;
+    return t < 255 ? Clamp((d << 8) / (256 - t)) : Clamp(d << 8);
+  };
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitDodgeAlpha), dodge(200, 40, f), dodge(100, 150, f),
+             dodge(40, 220, f), dodge(180, 128, f));
+
+  // Multiply: e = f, g = (256 - e) << 8, dst = (src x e + g) x dst >> 16.
+  const int g = (256 - f) << 8;
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitMultiplyAlpha), ((40 * f + g) * 200) >> 16,
+             ((150 * f + g) * 100) >> 16, ((220 * f + g) * 40) >> 16, ((128 * f + g) * 180) >> 16);
+
+  auto overlay = [](int d, int s, int ww) {
+    const int c = (256 - ww) << 7;
+    return Clamp((((32768 - s * ww - c) * d / 256 + s * ww + c) * d) >> 15);
+  };
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitOverlayAlpha), overlay(200, 40, f), overlay(100, 150, f),
+             overlay(40, 220, f), overlay(180, 128, f));
+
+  // Fully transparent source pixels are skipped in every alpha mode.
+  for (int op = 0; op <= 5; ++op) {
+    ExpectBgra(BlendOne(kDst, Bgra{9, 9, 9, 0}, 1.0f, kRasBlitUseAlpha | op), 200, 100, 40, 180);
+  }
+}
+
+TEST(Blit, ChannelCopyIgnoresWeight) {
+  // Destination alpha (byte 3) gets the source's green (byte 1).
+  ExpectBgra(BlendOne(kDst, kSrc, 0.1f, kRasBlitChannelCopy(3, 1)), 200, 100, 40, 150);
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitChannelCopy(0, 2)), 220, 100, 40, 180);
+}
+
+TEST(Blit, WeightZeroUnknownModesAndMissingBitmapsDrawNothing) {
+  for (int mode : {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005, 0xF7}) {
+    ExpectBgra(BlendOne(kDst, kSrc, 0.0f, mode), 200, 100, 40, 180);
+  }
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, 6), 200, 100, 40, 180);
+  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, 0x10077), 200, 100, 40, 180);
+  ExpectBgra(BlendOne(kDst, kSrc, std::nanf(""), kRasBlitCopy), 200, 100, 40, 180);
+  RAS_MemBitmap d(2, 2);
+  RAS_Blit(&d, nullptr, 0, 0, nullptr, 1.0f, 0);
+  RAS_Blit(nullptr, &d, 0, 0, nullptr, 1.0f, 0);
+  RAS_MemBitmap empty;
+  RAS_Blit(&d, &empty, 0, 0, nullptr, 1.0f, 0);
+  RAS_Blit(&empty, &d, 0, 0, nullptr, 1.0f, 0);
+}
+
+namespace {
+
+// Source pixel (x, y) holds a value naming its position.
+std::uint32_t Tag(int x, int y) { return 0xff000000u | static_cast<std::uint32_t>(y + 1) << 8 | static_cast<std::uint32_t>(x + 1); }
+
+void FillTags(RAS_IBitmap& b) {
+  for (int y = 0; y < b.getHeight(); ++y)
+    for (int x = 0; x < b.getWidth(); ++x) SetPixel(b, x, y, Tag(x, y));
+}
+
+// Independent model of the clipping: source pixel (sx, sy) of the (cut)
+// source rectangle lands at (dx + sx - left, dy + sy - top) when that lies in
+// the destination.
+void ModelCopy(std::vector<std::uint32_t>& out, int dw, int dh, int sw, int sh, std::int64_t dx, std::int64_t dy,
+               const RAS_Rect* r) {
+  const std::int64_t left = r ? r->left : 0, top = r ? r->top : 0;
+  const std::int64_t right = r ? r->right : sw, bottom = r ? r->bottom : sh;
+  for (std::int64_t sy = std::max<std::int64_t>(top, 0); sy < std::min<std::int64_t>(bottom, sh); ++sy) {
+    for (std::int64_t sx = std::max<std::int64_t>(left, 0); sx < std::min<std::int64_t>(right, sw); ++sx) {
+      const std::int64_t x = dx + sx - left, y = dy + sy - top;
+      if (x >= 0 && x < dw && y >= 0 && y < dh) {
+        out[static_cast<std::size_t>(y * dw + x)] = Tag(static_cast<int>(sx), static_cast<int>(sy));
+      }
+    }
+  }
+}
+
+std::vector<std::uint32_t> Contents(RAS_IBitmap& b) {
+  std::vector<std::uint32_t> v;
+  for (int y = 0; y < b.getHeight(); ++y)
+    for (int x = 0; x < b.getWidth(); ++x) v.push_back(Pixel(b, x, y));
+  return v;
+}
+
+}  // namespace
+
+TEST(BlitClipping, NegativeDestinationStartsInsideTheSource) {
+  RAS_MemBitmap src(10, 10), dst(8, 8);
+  FillTags(src);
+  Fill(dst, 0);
+  RAS_Blit(&dst, &src, -5, -5, nullptr, 1.0f, kRasBlitCopy);
+  EXPECT_EQ(Pixel(dst, 0, 0), Tag(5, 5));
+  EXPECT_EQ(Pixel(dst, 4, 4), Tag(9, 9));
+  EXPECT_EQ(Pixel(dst, 5, 5), 0u);
+  EXPECT_EQ(Pixel(dst, 4, 0), Tag(9, 5));
+}
+
+TEST(BlitClipping, EveryEdgeAndSourceRectangles) {
+  struct Case {
+    int dx, dy;
+    bool hasRect;
+    RAS_Rect rect;
+  };
+  const Case cases[] = {
+      {8, 3, false, {}},          // right edge
+      {3, 8, false, {}},          // bottom edge
+      {-2, 3, false, {}},         // left edge
+      {3, -2, false, {}},         // top edge
+      {9, 9, false, {}},          // one corner pixel
+      {10, 0, false, {}},         // just outside: nothing
+      {2, 2, true, {-3, -1, 2, 2}},  // source origin left of and above the source
+      {1, 1, true, {2, 1, 99, 99}},  // rectangle beyond the source is cut
+      {1, 1, true, {3, 3, 1, 1}},    // inverted: nothing
+      {-1, -1, true, {1, 1, 3, 3}},
+  };
+  for (const Case& c : cases) {
+    RAS_MemBitmap src(4, 4), dst(10, 10);
+    FillTags(src);
+    Fill(dst, 0);
+    RAS_Blit(&dst, &src, c.dx, c.dy, c.hasRect ? &c.rect : nullptr, 1.0f, kRasBlitCopy);
+    std::vector<std::uint32_t> expected(100, 0u);
+    ModelCopy(expected, 10, 10, 4, 4, c.dx, c.dy, c.hasRect ? &c.rect : nullptr);
+    EXPECT_EQ(Contents(dst), expected) << "dx " << c.dx << " dy " << c.dy;
+  }
+}
+
+TEST(BlitClipping, FlippedBitmapsAreAddressedFromTheLastRow) {
+  GuardedBitmap src(3, 3, true), dst(3, 3, false);
+  FillTags(src);
+  RAS_Blit(&dst, &src, 0, 1, nullptr, 1.0f, kRasBlitCopy);
+  EXPECT_EQ(Pixel(dst, 0, 1), Tag(0, 0));
+  EXPECT_EQ(Pixel(dst, 2, 2), Tag(2, 1));
+  // Logical row 0 of a flipped bitmap is its last row in memory.
+  EXPECT_EQ(src.getBits()[2 * src.getRowSpan()], Tag(0, 0));
+  EXPECT_TRUE(dst.GuardIntact());
+}
+
+TEST(BlitClipping, ExtremeArgumentsNeverTouchMemoryOutsideEitherBitmap) {
+  const int extremes[] = {INT_MIN, INT_MIN + 1, -1000000, -70000, -5, -1, 0, 1, 3, 7, 70000, INT_MAX - 1, INT_MAX};
+  std::mt19937 rng(12345);  // fixed seed: the same argument sets every run
+  auto pick = [&]() {
+    if (rng() % 2) return extremes[rng() % std::size(extremes)];
+    return static_cast<int>(rng() % 24) - 12;
+  };
+  const int modes[] = {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005, 0xF6};
+  const float weights[] = {1.0f, 0.5f, 0.25f, 1e30f, -1e30f, -0.5f, INFINITY};
+  for (int i = 0; i < 4000; ++i) {
+    const int dw = 1 + static_cast<int>(rng() % 9), dh = 1 + static_cast<int>(rng() % 9);
+    const int sw = 1 + static_cast<int>(rng() % 9), sh = 1 + static_cast<int>(rng() % 9);
+    GuardedBitmap dst(dw, dh, rng() % 2), src(sw, sh, rng() % 2);
+    FillTags(src);
+    RAS_Rect rect{pick(), pick(), pick(), pick()};
+    const bool useRect = rng() % 4 != 0;
+    const int dx = pick(), dy = pick();
+    const int mode = modes[rng() % std::size(modes)];
+    const float weight = weights[rng() % std::size(weights)];
+    RAS_Blit(&dst, &src, dx, dy, useRect ? &rect : nullptr, weight, mode);
+    ASSERT_TRUE(dst.GuardIntact()) << "case " << i;
+    ASSERT_TRUE(src.GuardIntact()) << "case " << i;
+    if (mode == kRasBlitCopy && weight == 1.0f) {
+      std::vector<std::uint32_t> expected(static_cast<std::size_t>(dw * dh), 0u);
+      ModelCopy(expected, dw, dh, sw, sh, dx, dy, useRect ? &rect : nullptr);
+      ASSERT_EQ(Contents(dst), expected) << "case " << i;
+    }
+  }
+}
