@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.24)
 # Checks the module file's exported functions and (Windows) imported DLLs.
 # -DOBJDUMP=<objdump> -DMODULE=<file> -DWINDOWS=<bool>
 if(WINDOWS)
@@ -5,8 +6,16 @@ if(WINDOWS)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "objdump failed on ${MODULE}")
   endif()
-  # Export table lines look like "	[   0] ExitDll".
-  string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_][A-Za-z0-9_@]*" exportLines "${dump}")
+  # The name table follows "[Ordinal/Name Pointer] Table" and ends at the
+  # first blank line; its lines look like "	[   0] ExitDll".
+  string(FIND "${dump}" "Name Pointer] Table" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "${MODULE} has no export name table")
+  endif()
+  string(SUBSTRING "${dump}" ${at} -1 table)
+  string(FIND "${table}" "\n\n" end)
+  string(SUBSTRING "${table}" 0 ${end} table)
+  string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_][A-Za-z0-9_@]*" exportLines "${table}")
   set(exports "")
   foreach(line IN LISTS exportLines)
     string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${line}")
