@@ -3,11 +3,11 @@
 // The Mirel stereo compressor: the one class that knows it is a compressor.
 
 #include "BiquadSection.h"
-#include "IEffectBase.h"
+#include "IEffectVST3.h"
 #include "MirelParams.h"
 #include "Oversampler.h"
 
-class Mirel : public IEffectBase {
+class Mirel : public IEffectVST3 {
  public:
   Mirel();
   ~Mirel() override;
