@@ -1,7 +1,7 @@
 #include "Mirel.h"
 
 Mirel::Mirel()
-    : IEffectBase(kNumParams, mirel::kChannelIO, mirel::kNumPresets, mirel::kEffectName,
+    : IEffectVST3(kNumParams, mirel::kChannelIO, mirel::kNumPresets, mirel::kEffectName,
                   mirel::kProductName, mirel::kMakerName, mirel::kVersion, mirel::kUniqueId,
                   mirel::kMakerId) {
   DefineParameters();

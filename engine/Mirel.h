@@ -2,10 +2,10 @@
 
 // The Mirel stereo compressor: the one class that knows it is a compressor.
 
-#include "IEffectBase.h"
+#include "IEffectVST3.h"
 #include "MirelParams.h"
 
-class Mirel : public IEffectBase {
+class Mirel : public IEffectVST3 {
  public:
   Mirel();
   ~Mirel() override;

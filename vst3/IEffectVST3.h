@@ -1,0 +1,123 @@
+#pragma once
+
+// The VST3 adapter: joins the host-independent plug-in core (IEffectBase) to
+// the host's component, processor and edit-controller interfaces, as one
+// single-component effect. A concrete plug-in derives from it.
+
+#include <cstdint>
+#include <vector>
+
+#include "IEffectBase.h"
+#include "pluginterfaces/vst/ivstprocesscontext.h"
+#include "sdk/SingleComponentEffect.h"
+
+class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEffect {
+  MIREL_FOBJECT_CHAIN(IEffectVST3, SingleComponentEffect)
+ public:
+  using tresult = Steinberg::tresult;
+  using TBool = Steinberg::TBool;
+  using int32 = Steinberg::int32;
+  using uint32 = Steinberg::uint32;
+  using ParamID = Steinberg::Vst::ParamID;
+  using ParamValue = Steinberg::Vst::ParamValue;
+
+  // Host-visible ids of the two parameters the adapter adds.
+  static constexpr ParamID kBypassParamId = 0x62706173;  // "bpas"
+  static constexpr ParamID kPresetParamId = 0x70727374;  // "prst"
+
+  IEffectVST3(int nParams, const char* channelIOText, int nPresets, const char* effectName,
+              const char* productName, const char* makerName, std::int32_t version,
+              std::int32_t uniqueId, std::int32_t makerId);
+  ~IEffectVST3() override;
+
+  // ---- IPluginBase (host's set-up thread) ----------------------------------
+  tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+  tresult PLUGIN_API terminate() override;
+
+  // ---- IComponent (set-up thread) --------------------------------------------
+  tresult PLUGIN_API setActive(TBool state) override;
+  // State of the whole plug-in: the parameter chunk, then the host-bypass flag
+  // as a little-endian int32. One operation for IComponent and IEditController;
+  // any thread, under the plug-in's mutex.
+  tresult PLUGIN_API setState(Steinberg::IBStream* state) override;
+  tresult PLUGIN_API getState(Steinberg::IBStream* state) override;
+
+  // ---- IAudioProcessor --------------------------------------------------------
+  // Set-up thread.
+  tresult PLUGIN_API setBusArrangements(Steinberg::Vst::SpeakerArrangement* inputs, int32 numIns,
+                                        Steinberg::Vst::SpeakerArrangement* outputs,
+                                        int32 numOuts) override;
+  tresult PLUGIN_API canProcessSampleSize(int32 symbolicSampleSize) override;
+  uint32 PLUGIN_API getLatencySamples() override;
+  tresult PLUGIN_API setupProcessing(Steinberg::Vst::ProcessSetup& setup) override;
+  // Audio thread, under the plug-in's mutex; always kResultOk.
+  tresult PLUGIN_API process(Steinberg::Vst::ProcessData& data) override;
+  uint32 PLUGIN_API getTailSamples() override;
+
+  // ---- IEditController (host's UI thread) -------------------------------------
+  tresult PLUGIN_API getParamStringByValue(ParamID id, ParamValue valueNormalized,
+                                           Steinberg::Vst::String128 string) override;
+  ParamValue PLUGIN_API plainParamToNormalized(ParamID id, ParamValue plainValue) override;
+  ParamValue PLUGIN_API getParamNormalized(ParamID id) override;
+  tresult PLUGIN_API setParamNormalized(ParamID id, ParamValue value) override;
+  Steinberg::IPlugView* PLUGIN_API createView(Steinberg::FIDString name) override;
+
+  // ---- IUnitInfo (UI thread) -----------------------------------------------------
+  int32 PLUGIN_API getUnitCount() override;
+  tresult PLUGIN_API getUnitInfo(int32 unitIndex, Steinberg::Vst::UnitInfo& info) override;
+  int32 PLUGIN_API getProgramListCount() override;
+  tresult PLUGIN_API getProgramListInfo(int32 listIndex, Steinberg::Vst::ProgramListInfo& info) override;
+  tresult PLUGIN_API getProgramName(Steinberg::Vst::ProgramListID listId, int32 programIndex,
+                                    Steinberg::Vst::String128 name) override;
+
+  tresult PLUGIN_API queryInterface(const Steinberg::TUID queryIid, void** obj) override;
+  MIREL_REFCOUNT_FROM(Steinberg::FObject)
+
+  // ---- IEffectBase operations the adapter supplies --------------------------------
+  bool IsRenderingOffline() override;
+  std::int32_t HostSamplePos() override;
+  double HostTempo() override;
+  void HostTimeSig(std::int32_t& numerator, std::int32_t& denominator) override;
+  void HostTransport(TransportInfo& info) override;
+  void SetLatency(int samples) override;
+  bool SendMidiToHost(const MidiMessage& msg) override;
+  // Editor gestures, forwarded to the host's component handler (window thread).
+  void PopupHostParamMenu(int index, int x, int y) override;
+  void BeginEditNotify(int index) override;
+  void PerformEditNotify(int index, double normalised) override;
+  void EndEditNotify(int index) override;
+
+  // Host bypass as last set by process or setState.
+  bool HostBypass() const { return hostBypass_; }
+
+ protected:
+  // Channels of the sidechain input; 0 means no sidechain bus.
+  int32 sidechainChannels_ = 2;
+
+ private:
+  void BuildBuses();
+  void BuildParameters();
+  int MainInputCount() const;
+  // The unit of a group name: 0 for none, else 1 + its place in the unit table.
+  int32 UnitForGroup(const std::string& group);
+  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
+  void ApplyMidi(Steinberg::Vst::IEventList* events);
+  void ConnectInputs(const Steinberg::Vst::ProcessData& data);
+  void ConnectOutputs(const Steinberg::Vst::ProcessData& data);
+  void RenderSlice(bool is64, int offset, int frames);
+  void SilenceHostOutputs(const Steinberg::Vst::ProcessData& data);
+
+  bool sidechainActive_ = false;
+  // True once setupProcessing has sized the buffers and reset the signal state.
+  bool processingReady_ = false;
+  Steinberg::Vst::ProcessContext processContext_{};
+  std::vector<Steinberg::IPlugView*> openViews_;
+  // This block's host buffers per channel (float* or double*, by the road);
+  // null for a channel without one. Sized once at construction.
+  std::vector<void*> inHost_;
+  std::vector<void*> outHost_;
+};
+
+// The host lookup behind hostId: the first known host name contained in the
+// lower-cased name gives its code; no match gives 0.
+std::int32_t IdentifyHost(const char* hostName);
