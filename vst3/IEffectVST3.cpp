@@ -42,6 +42,20 @@ int CountBits(SpeakerArrangement arr) {
   return n;
 }
 
+// Reads up to size bytes, going on while a stream that delivers in pieces
+// still makes progress. Returns the bytes read (0..size).
+int32 ReadFully(IBStream* stream, std::uint8_t* dst, int32 size) {
+  int32 total = 0;
+  while (total < size) {
+    int32 got = 0;
+    const tresult r = stream->read(dst + total, size - total, &got);
+    if (got <= 0) break;
+    total += std::min(got, size - total);
+    if (r != kResultOk) break;
+  }
+  return total;
+}
+
 AudioBus* AudioBusAt(BusList& list, int32 index) { return dynamic_cast<AudioBus*>(list.at(index)); }
 
 struct WideName {
@@ -236,17 +250,14 @@ tresult PLUGIN_API IEffectVST3::setState(IBStream* state) {
     const int32 size = chunk.Size();
     if (size <= 0) return kResultFalse;
     StateChunk current = chunk;
-    int32 got = 0;
-    state->read(chunk.Data(), size, &got);
-    got = std::clamp(got, 0, size);
+    const int32 got = ReadFully(state, chunk.Data(), size);
     // A value cut short by the stream is not half-stored: it keeps its current bytes.
     const int32 whole = got - got % 8;
     std::memcpy(chunk.Data() + whole, current.Data() + whole, static_cast<std::size_t>(size - whole));
     UnserializeParams(chunk, 0);
 
     std::uint8_t flag[4] = {0, 0, 0, 0};
-    int32 gotFlag = 0;
-    if (state->read(flag, 4, &gotFlag) != kResultOk || gotFlag != 4) return kResultFalse;
+    if (ReadFully(state, flag, 4) != 4) return kResultFalse;
     const std::uint32_t value = static_cast<std::uint32_t>(flag[0]) | (static_cast<std::uint32_t>(flag[1]) << 8) |
                                 (static_cast<std::uint32_t>(flag[2]) << 16) |
                                 (static_cast<std::uint32_t>(flag[3]) << 24);

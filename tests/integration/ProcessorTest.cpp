@@ -1,0 +1,230 @@
+// The processor side of the built module: life cycle, buses, processing on
+// both sample sizes, host parameter changes, host bypass and state.
+
+#include "PlugFixture.h"
+
+namespace mirel::test {
+namespace {
+
+std::string BusName(IComponent* c, MediaType t, BusDirection d, int32 i) {
+  BusInfo info{};
+  if (c->getBusInfo(t, d, i, info) != kResultOk) return "<none>";
+  return host::ToUtf8(info.name);
+}
+
+void ExpectMirelBuses(IComponent* c) {
+  ASSERT_EQ(c->getBusCount(kAudio, kInput), 2);
+  ASSERT_EQ(c->getBusCount(kAudio, kOutput), 1);
+  EXPECT_EQ(c->getBusCount(kEvent, kInput), 0);
+  EXPECT_EQ(c->getBusCount(kEvent, kOutput), 0);
+  BusInfo info{};
+  ASSERT_EQ(c->getBusInfo(kAudio, kInput, 0, info), kResultOk);
+  EXPECT_EQ(host::ToUtf8(info.name), "Main Input");
+  EXPECT_EQ(info.channelCount, 2);
+  EXPECT_EQ(info.busType, kMain);
+  EXPECT_EQ(info.flags, static_cast<uint32>(BusInfo::kDefaultActive));
+  EXPECT_EQ(info.mediaType, kAudio);
+  EXPECT_EQ(info.direction, kInput);
+  ASSERT_EQ(c->getBusInfo(kAudio, kInput, 1, info), kResultOk);
+  EXPECT_EQ(host::ToUtf8(info.name), "Aux Input");
+  EXPECT_EQ(info.channelCount, 2);
+  EXPECT_EQ(info.busType, kAux);
+  EXPECT_EQ(info.flags, 0u);
+  ASSERT_EQ(c->getBusInfo(kAudio, kOutput, 0, info), kResultOk);
+  EXPECT_EQ(host::ToUtf8(info.name), "Output");
+  EXPECT_EQ(info.channelCount, 2);
+  EXPECT_EQ(c->getBusInfo(kAudio, kInput, 2, info), kInvalidArgument);
+  EXPECT_EQ(c->getBusInfo(kEvent, kInput, 0, info), kInvalidArgument);
+}
+
+TEST(Processor, LifeCycleAndBuses) {
+  Plug p;
+  EXPECT_EQ(p.component->getBusCount(kAudio, kInput), 0);
+  ASSERT_EQ(p.Initialize(), kResultOk);
+  ExpectMirelBuses(p.component.get());
+  EXPECT_EQ(p.controller->getParameterCount(), 16);
+  // A second initialize is refused and builds nothing twice.
+  EXPECT_EQ(p.Initialize(), kResultFalse);
+  ExpectMirelBuses(p.component.get());
+  EXPECT_EQ(p.controller->getParameterCount(), 16);
+
+  TUID cid{};
+  EXPECT_EQ(p.component->getControllerClassId(cid), kNotImplemented);
+  EXPECT_EQ(p.processor->canProcessSampleSize(kSample32), kResultOk);
+  EXPECT_EQ(p.processor->canProcessSampleSize(kSample64), kResultOk);
+  EXPECT_EQ(p.processor->canProcessSampleSize(2), kResultFalse);
+  EXPECT_EQ(p.processor->getLatencySamples(), 0u);
+  EXPECT_EQ(p.processor->getTailSamples(), 0u);
+
+  // Mono main input is not a configuration of this effect.
+  EXPECT_EQ(p.Arrange(0x80000, 0x3, 0x3), kResultFalse);
+  // Sidechain effects need both input arrangements.
+  SpeakerArrangement in1[1] = {0x3};
+  SpeakerArrangement out1[1] = {0x3};
+  EXPECT_EQ(p.processor->setBusArrangements(in1, 1, out1, 1), kResultFalse);
+  ASSERT_EQ(p.Arrange(), kResultOk);
+  SpeakerArrangement arr = 0;
+  ASSERT_EQ(p.processor->getBusArrangement(kInput, 1, arr), kResultOk);
+  EXPECT_EQ(arr, 0x3u);
+  EXPECT_EQ(p.processor->getBusArrangement(kOutput, 1, arr), kInvalidArgument);
+  // The buses built by initialize keep their names.
+  EXPECT_EQ(BusName(p.component.get(), kAudio, kInput, 1), "Aux Input");
+  // A mono sidechain rebuilds the input buses under the set-up names.
+  ASSERT_EQ(p.Arrange(0x3, 0x80000, 0x3), kResultOk);
+  EXPECT_EQ(BusName(p.component.get(), kAudio, kInput, 0), "Input");
+  EXPECT_EQ(BusName(p.component.get(), kAudio, kInput, 1), "Sidechain Input");
+  ASSERT_EQ(p.Arrange(), kResultOk);
+
+  EXPECT_EQ(p.Setup(48000.0, 256, 3), kResultFalse);
+  ASSERT_EQ(p.Setup(48000.0, 256), kResultOk);
+  ASSERT_EQ(p.component->activateBus(kAudio, kInput, 1, true), kResultOk);
+  EXPECT_EQ(p.component->activateBus(kAudio, kInput, 5, true), kInvalidArgument);
+  ASSERT_EQ(p.component->setActive(true), kResultOk);
+  host::ProcessBuffers b(kSample32, 256, 2, 2, 2);
+  FillInputs(b, 256, 7);
+  b.SetNumSamples(256);
+  EXPECT_EQ(p.processor->process(b.Data()), kResultOk);
+  for (int i = 0; i < 256; ++i) ASSERT_TRUE(std::isfinite(b.Output(0, i)) && std::isfinite(b.Output(1, i)));
+  EXPECT_EQ(p.component->setActive(false), kResultOk);
+  EXPECT_EQ(p.component->terminate(), kResultOk);
+  EXPECT_EQ(p.component->getBusCount(kAudio, kInput), 0);
+  EXPECT_EQ(p.controller->getParameterCount(), 0);
+
+  // Terminate, then initialize again: as good as new.
+  ASSERT_EQ(p.Initialize(), kResultOk);
+  ExpectMirelBuses(p.component.get());
+  EXPECT_EQ(p.controller->getParameterCount(), 16);
+  ParameterInfo info{};
+  ASSERT_EQ(p.controller->getParameterInfo(15, info), kResultOk);
+  EXPECT_EQ(info.id, static_cast<ParamID>(kIdSidechain));
+  p.Stop();
+}
+
+// Renders the same seeded signal on one road; returns output channel 0 and 1.
+std::vector<double> Render(int32 sampleSize, bool sidechainActive) {
+  Plug p;
+  p.Start(44100.0, 300, sampleSize);
+  if (sidechainActive) p.component->activateBus(kAudio, kInput, 1, true);
+  p.SendParam(kIdRatio, 1.0);
+  p.SendParam(kIdInput, 0.4);
+  std::vector<double> out;
+  host::ProcessBuffers b(sampleSize, 300, 2, 2, 2);
+  std::uint32_t seed = 99;
+  for (int block = 0; block < 6; ++block) {
+    const int n = 300 - 37 * block;
+    for (int ch = 0; ch < 2; ++ch) {
+      for (int i = 0; i < n; ++i) {
+        b.SetInput(0, ch, i, Noise(seed));
+        b.SetInput(1, ch, i, Noise(seed) * 0.5f);
+      }
+    }
+    b.SetNumSamples(n);
+    EXPECT_EQ(p.processor->process(b.Data()), kResultOk);
+    for (int i = 0; i < n; ++i) {
+      out.push_back(b.Output(0, i));
+      out.push_back(b.Output(1, i));
+    }
+  }
+  p.Stop();
+  return out;
+}
+
+TEST(Processor, SingleAndDoublePrecisionAgreeUpToFloatRounding) {
+  for (bool sidechain : {false, true}) {
+    const std::vector<double> a = Render(kSample32, sidechain);
+    const std::vector<double> d = Render(kSample64, sidechain);
+    ASSERT_EQ(a.size(), d.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      ASSERT_TRUE(std::isfinite(d[i])) << i;
+      // The 32-bit road differs only by narrowing the output to float.
+      ASSERT_EQ(a[i], static_cast<double>(static_cast<float>(d[i]))) << "sample " << i;
+    }
+  }
+}
+
+TEST(Processor, OnlyTheLastPointOfAQueueApplies) {
+  Plug p;
+  p.Start();
+  auto changes = host::MakeHostObject<host::ParameterChanges>();
+  changes->Add(kIdRatio, 0.9, 0);
+  changes->Add(kIdRatio, 0.1, 20);
+  changes->Add(kIdRatio, 0.5, 40);  // 1.5 steps rounds half up to 2 of 3
+  changes->Add(kIdMix, 0.25, 3);
+  changes->Add(9999, 0.7, 0);       // unknown ids are ignored
+  host::ProcessBuffers b(kSample32, 64, 2, 2, 2);
+  b.SetNumSamples(64);
+  b.SetParameterChanges(changes.get());
+  ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
+  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdRatio), 2.0 / 3.0);
+  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdMix), 0.25);
+  p.Stop();
+}
+
+TEST(Processor, HostBypassThresholdAndPassThrough) {
+  Plug p;
+  p.Start(48000.0, 128);
+  p.component->activateBus(kAudio, kInput, 1, true);
+  host::ProcessBuffers b(kSample32, 128, 2, 2, 2);
+  FillInputs(b, 128, 3);
+  b.SetNumSamples(128);
+
+  p.SendParam(kBpas, 0.5);
+  EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
+  p.SendParam(kBpas, 0.51);
+  EXPECT_EQ(p.controller->getParamNormalized(kBpas), 1.0);
+  b.FillOutputs(7.0);
+  ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
+  for (int ch = 0; ch < 2; ++ch) {
+    for (int i = 0; i < 128; ++i) ASSERT_EQ(b.Output(ch, i), b.Input(0, ch, i));
+  }
+  // The bypass parameter itself has no value text.
+  String128 text{};
+  EXPECT_EQ(p.controller->getParamStringByValue(kBpas, 1.0, text), kResultFalse);
+  // A new set-up clears the host bypass.
+  ASSERT_EQ(p.Setup(48000.0, 128), kResultOk);
+  EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
+  p.Stop();
+}
+
+TEST(Processor, StateRoundTripWithHostBypassThroughBothInterfaces) {
+  Plug a;
+  a.Start();
+  a.SendParam(kIdInput, 0.5);   // 40 (range 0..80)
+  a.SendParam(kIdRatio, 1.0);   // 3
+  a.SendParam(kIdAttack, 0.5);  // 0.0001 + 0.001 * 0.25
+  a.SendParam(kIdOutput, 0.75); // -30 + 60 * 0.75
+  a.SendParam(kBpas, 1.0);
+  const std::vector<std::uint8_t> state = a.State();
+  ASSERT_EQ(state.size(), 14u * 8u + 4u);
+  EXPECT_EQ(LittleEndianDouble(state, 8 * kIdInput), 40.0);
+  EXPECT_EQ(LittleEndianDouble(state, 8 * kIdRatio), 3.0);
+  EXPECT_EQ(LittleEndianDouble(state, 8 * kIdAttack), 0.0001 + (0.0011 - 0.0001) * 0.25);
+  EXPECT_EQ(LittleEndianDouble(state, 8 * kIdOutput), -30.0 + 60.0 * 0.75);
+  EXPECT_EQ(LittleEndianDouble(state, 8 * kIdMix), 100.0);
+  EXPECT_EQ(std::vector<std::uint8_t>(state.end() - 4, state.end()),
+            (std::vector<std::uint8_t>{1, 0, 0, 0}));
+
+  // The edit controller's getState carries the same bytes.
+  auto viaController = host::MakeHostObject<host::MemoryStream>();
+  ASSERT_EQ(a.controller->getState(viaController.get()), kResultOk);
+  EXPECT_EQ(viaController->Data(), state);
+
+  for (bool throughComponent : {true, false}) {
+    Plug b;
+    b.Start();
+    auto stream = host::MakeHostObject<host::MemoryStream>(state);
+    const tresult r = throughComponent ? b.component->setState(stream.get())
+                                       : b.controller->setState(stream.get());
+    ASSERT_EQ(r, kResultOk);
+    for (ParamID id = 0; id < kIdCount; ++id) {
+      EXPECT_EQ(b.controller->getParamNormalized(id), a.controller->getParamNormalized(id)) << id;
+    }
+    EXPECT_EQ(b.controller->getParamNormalized(kBpas), 1.0);
+    EXPECT_EQ(b.State(), state);
+    b.Stop();
+  }
+  a.Stop();
+}
+
+}  // namespace
+}  // namespace mirel::test
