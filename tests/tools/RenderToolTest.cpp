@@ -332,6 +332,18 @@ TEST_P(RenderTool, MonoInputFeedsBothChannelsAndKeepsEveryFrame) {
   }
 }
 
+TEST_P(RenderTool, EmptyInputGivesAnEmptyStereoFile) {
+  TempDir dir;
+  WriteSound(dir / "empty.wav", Sound{44100, 2, 0, {}});
+  auto args = SetArgs(GetParam());
+  args.insert(args.end(), {(dir / "empty.wav").string(), (dir / "out.wav").string()});
+  const RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Sound out = ReadSound(dir / "out.wav");
+  EXPECT_EQ(out.frames, 0);
+  EXPECT_EQ(out.channels, 2);
+}
+
 TEST_P(RenderTool, StateSavedAfterARenderReproducesIt) {
   TempDir dir;
   WriteSound(dir / "in.wav", TestSignal(3000));

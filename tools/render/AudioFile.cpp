@@ -1,38 +1,10 @@
 #include "AudioFile.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
 namespace mirel::render {
-
-bool ReadAudio(const std::string& path, Audio& out, std::string& error) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
-    error = "cannot read '" + path + "': no such file";
-    return false;
-  }
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  if (f == nullptr) {
-    error = "cannot read '" + path + "': " + sf_strerror(nullptr);
-    return false;
-  }
-  out.sampleRate = info.samplerate;
-  out.channels = info.channels;
-  out.frames = info.frames;
-  out.samples.assign(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels), 0.0);
-  const sf_count_t got = sf_readf_double(f, out.samples.data(), info.frames);
-  sf_close(f);
-  if (got != info.frames) {
-    error = "cannot read '" + path + "': it ended after " + std::to_string(got) + " of " +
-            std::to_string(info.frames) + " frames";
-    return false;
-  }
-  return true;
-}
 
 bool ContainerFor(const std::string& name, int& container) {
   std::string ext = std::filesystem::path(name).extension().string();
@@ -56,12 +28,46 @@ bool ContainerFor(const std::string& name, int& container) {
   return true;
 }
 
-bool WriteAudio(const std::string& path, const std::string& typeFrom, const Audio& audio,
-                SampleFormat format, std::string& error) {
+std::string ContainerHint() { return "use .wav, .aiff, .flac, .caf, .w64 or .rf64"; }
+
+AudioReader::~AudioReader() {
+  if (file_ != nullptr) sf_close(file_);
+}
+
+bool AudioReader::Open(const std::string& path, std::string& error) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    error = "cannot read '" + path + "': no such file";
+    return false;
+  }
+  if (std::filesystem::is_directory(path, ec)) {
+    error = "cannot read '" + path + "': it is a folder";
+    return false;
+  }
+  file_ = sf_open(path.c_str(), SFM_READ, &info_);
+  if (file_ == nullptr) {
+    error = "cannot read '" + path + "': " + sf_strerror(nullptr);
+    return false;
+  }
+  return true;
+}
+
+long long AudioReader::Read(double* interleaved, long long frames) {
+  if (file_ == nullptr || frames <= 0) return 0;
+  return static_cast<long long>(sf_readf_double(file_, interleaved, static_cast<sf_count_t>(frames)));
+}
+
+AudioWriter::~AudioWriter() {
+  if (file_ != nullptr) sf_close(file_);
+}
+
+bool AudioWriter::Open(const std::string& path, const std::string& shownName, int sampleRate,
+                       int channels, SampleFormat format, std::string& error) {
+  shownName_ = shownName;
   int container = 0;
-  if (!ContainerFor(typeFrom, container)) {
-    error = "cannot tell the file type of '" + typeFrom +
-            "' from its extension (use .wav, .aiff, .flac, .caf, .w64 or .rf64)";
+  if (!ContainerFor(shownName, container)) {
+    error = "cannot tell the file type of '" + shownName + "' from its extension (" +
+            ContainerHint() + ")";
     return false;
   }
   int subtype = SF_FORMAT_FLOAT;
@@ -72,24 +78,37 @@ bool WriteAudio(const std::string& path, const std::string& typeFrom, const Audi
     case SampleFormat::kPcm24: subtype = SF_FORMAT_PCM_24; break;
   }
   SF_INFO info{};
-  info.samplerate = audio.sampleRate;
-  info.channels = audio.channels;
+  info.samplerate = sampleRate;
+  info.channels = channels;
   info.format = container | subtype;
   if (!sf_format_check(&info)) {
-    error = "'" + typeFrom + "' cannot hold that sample format";
+    error = "'" + shownName + "' cannot hold that sample format (FLAC takes only pcm16 or pcm24)";
     return false;
   }
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (f == nullptr) {
-    error = "cannot write '" + typeFrom + "': " + sf_strerror(nullptr);
+  file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (file_ == nullptr) {
+    error = "cannot write '" + shownName + "': " + sf_strerror(nullptr);
     return false;
   }
   // Integer formats clip instead of wrapping around.
-  sf_command(f, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  const sf_count_t put = sf_writef_double(f, audio.samples.data(), audio.frames);
-  const int closeResult = sf_close(f);
-  if (put != audio.frames || closeResult != 0) {
-    error = "cannot write '" + typeFrom + "': writing failed (disk full?)";
+  sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  return true;
+}
+
+bool AudioWriter::Write(const double* interleaved, long long frames, std::string& error) {
+  if (frames <= 0) return true;
+  if (sf_writef_double(file_, interleaved, static_cast<sf_count_t>(frames)) != frames) {
+    error = "cannot write '" + shownName_ + "': " + sf_strerror(file_);
+    return false;
+  }
+  return true;
+}
+
+bool AudioWriter::Close(std::string& error) {
+  const int r = sf_close(file_);
+  file_ = nullptr;
+  if (r != 0) {
+    error = "cannot write '" + shownName_ + "': " + sf_error_number(r);
     return false;
   }
   return true;

@@ -1,29 +1,57 @@
 #pragma once
-// Reading and writing audio files through libsndfile.
+// Streaming audio file input and output through libsndfile.
+
+#include <sndfile.h>
 
 #include <string>
-#include <vector>
 
 namespace mirel::render {
 
-struct Audio {
-  int sampleRate = 0;
-  int channels = 0;
-  long long frames = 0;
-  std::vector<double> samples;  // interleaved
-};
-
-// False and `error` set on failure (the message names the file).
-bool ReadAudio(const std::string& path, Audio& out, std::string& error);
-
 enum class SampleFormat { kFloat, kDouble, kPcm16, kPcm24 };
 
-// Writes `audio` to `path`; the container type comes from the extension of
-// `typeFrom` (OUTPUT's own name when writing to a temporary file).
-bool WriteAudio(const std::string& path, const std::string& typeFrom, const Audio& audio,
-                SampleFormat format, std::string& error);
-
-// The container for a file name, or false when the extension is unknown.
+// The container for a file name from its extension; false when unknown.
 bool ContainerFor(const std::string& name, int& container);
+std::string ContainerHint();
+
+class AudioReader {
+ public:
+  AudioReader() = default;
+  ~AudioReader();
+  AudioReader(const AudioReader&) = delete;
+  AudioReader& operator=(const AudioReader&) = delete;
+
+  // False and `error` set (naming the file) when it cannot be read.
+  bool Open(const std::string& path, std::string& error);
+  // Reads up to `frames` interleaved frames; answers how many were read.
+  long long Read(double* interleaved, long long frames);
+
+  int SampleRate() const { return info_.samplerate; }
+  int Channels() const { return info_.channels; }
+  long long Frames() const { return static_cast<long long>(info_.frames); }
+
+ private:
+  SNDFILE* file_ = nullptr;
+  SF_INFO info_{};
+};
+
+class AudioWriter {
+ public:
+  AudioWriter() = default;
+  ~AudioWriter();
+  AudioWriter(const AudioWriter&) = delete;
+  AudioWriter& operator=(const AudioWriter&) = delete;
+
+  // Writes to `path`; the container comes from the extension of `shownName`
+  // (the final file name when `path` is a temporary one), which also names
+  // the file in messages.
+  bool Open(const std::string& path, const std::string& shownName, int sampleRate, int channels,
+            SampleFormat format, std::string& error);
+  bool Write(const double* interleaved, long long frames, std::string& error);
+  bool Close(std::string& error);
+
+ private:
+  SNDFILE* file_ = nullptr;
+  std::string shownName_;
+};
 
 }  // namespace mirel::render

@@ -30,7 +30,6 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 using mirel::host::EffectInstance;
 using mirel::host::HostParameter;
-using mirel::render::Audio;
 using mirel::render::SampleFormat;
 
 namespace {
@@ -407,44 +406,57 @@ class Progress {
   std::chrono::steady_clock::time_point last_{};
 };
 
-struct Levels {
-  double peak = 0;
-  double rms = 0;
-};
-
-Levels Measure(const std::vector<double>& interleaved) {
-  Levels l;
-  double sum = 0;
-  for (double v : interleaved) {
-    l.peak = std::max(l.peak, std::fabs(v));
-    sum += v * v;
+// Peak and RMS over every sample of every channel.
+class LevelMeter {
+ public:
+  void Add(const double* interleaved, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+      peak_ = std::max(peak_, std::fabs(interleaved[i]));
+      sum_ += interleaved[i] * interleaved[i];
+    }
+    count_ += count;
   }
-  if (!interleaved.empty()) l.rms = std::sqrt(sum / static_cast<double>(interleaved.size()));
-  return l;
-}
+  double Peak() const { return peak_; }
+  double Rms() const { return count_ > 0 ? std::sqrt(sum_ / static_cast<double>(count_)) : 0.0; }
+
+ private:
+  double peak_ = 0;
+  double sum_ = 0;
+  size_t count_ = 0;
+};
 
 // The largest drop of output level against input level over 10 ms windows
 // whose input is above -60 dBFS, in dB (0 when the output never drops).
-double LargestGainReduction(const std::vector<double>& in, const std::vector<double>& out,
-                            long long frames, int rate) {
-  const long long window = std::max<long long>(1, rate / 100);
-  double largest = 0;
-  for (long long start = 0; start < frames; start += window) {
-    const long long end = std::min(frames, start + window);
-    double si = 0;
-    double so = 0;
-    for (long long i = 2 * start; i < 2 * end; ++i) {
-      si += in[static_cast<size_t>(i)] * in[static_cast<size_t>(i)];
-      so += out[static_cast<size_t>(i)] * out[static_cast<size_t>(i)];
-    }
-    const double n = static_cast<double>(2 * (end - start));
-    const double ri = std::sqrt(si / n);
-    const double ro = std::sqrt(so / n);
-    if (ri < 1e-3 || ro <= 0) continue;
-    largest = std::max(largest, 20.0 * std::log10(ri / ro));
+class GainReductionMeter {
+ public:
+  explicit GainReductionMeter(int rate) : window_(std::max(1, rate / 100)) {}
+  // One stereo frame of input and output.
+  void Add(const double* in, const double* out) {
+    si_ += in[0] * in[0] + in[1] * in[1];
+    so_ += out[0] * out[0] + out[1] * out[1];
+    if (++n_ == window_) Flush();
   }
-  return largest;
-}
+  double Largest() {
+    Flush();
+    return largest_;
+  }
+
+ private:
+  void Flush() {
+    if (n_ > 0) {
+      const double ri = std::sqrt(si_ / (2.0 * n_));
+      const double ro = std::sqrt(so_ / (2.0 * n_));
+      if (ri >= 1e-3 && ro > 0) largest_ = std::max(largest_, 20.0 * std::log10(ri / ro));
+    }
+    si_ = so_ = 0;
+    n_ = 0;
+  }
+  int window_;
+  int n_ = 0;
+  double si_ = 0;
+  double so_ = 0;
+  double largest_ = 0;
+};
 
 std::string Json(const std::string& s) {
   std::string out = "\"";
@@ -494,29 +506,30 @@ void ListParams(EffectInstance& fx) {
 }
 
 int Run(const Options& o) {
-  Audio input;
-  Audio side;
+  mirel::render::AudioReader input;
+  mirel::render::AudioReader side;
   std::string error;
+  const bool useSidechain = !o.sidechain.empty();
   if (!o.listParams) {
-    if (!mirel::render::ReadAudio(o.input, input, error)) throw Failure{error};
-    if (input.channels < 1 || input.channels > 2) {
-      throw Failure{"'" + o.input + "' has " + std::to_string(input.channels) +
+    if (!input.Open(o.input, error)) throw Failure{error};
+    if (input.Channels() < 1 || input.Channels() > 2) {
+      throw Failure{"'" + o.input + "' has " + std::to_string(input.Channels()) +
                     " channels; mirel-render takes mono or stereo input"};
     }
     int container = 0;
     if (!mirel::render::ContainerFor(o.output, container)) {
-      throw Failure{"cannot tell the file type of '" + o.output +
-                    "' from its extension (use .wav, .aiff, .flac, .caf, .w64 or .rf64)"};
+      throw Failure{"cannot tell the file type of '" + o.output + "' from its extension (" +
+                    mirel::render::ContainerHint() + ")"};
     }
-    if (!o.sidechain.empty()) {
-      if (!mirel::render::ReadAudio(o.sidechain, side, error)) throw Failure{error};
-      if (side.channels < 1 || side.channels > 2) {
-        throw Failure{"sidechain '" + o.sidechain + "' has " + std::to_string(side.channels) +
+    if (useSidechain) {
+      if (!side.Open(o.sidechain, error)) throw Failure{error};
+      if (side.Channels() < 1 || side.Channels() > 2) {
+        throw Failure{"sidechain '" + o.sidechain + "' has " + std::to_string(side.Channels()) +
                       " channels; it must be mono or stereo"};
       }
-      if (side.sampleRate != input.sampleRate) {
-        throw Failure{"sidechain '" + o.sidechain + "' is at " + std::to_string(side.sampleRate) +
-                      " Hz but '" + o.input + "' is at " + std::to_string(input.sampleRate) + " Hz"};
+      if (side.SampleRate() != input.SampleRate()) {
+        throw Failure{"sidechain '" + o.sidechain + "' is at " + std::to_string(side.SampleRate()) +
+                      " Hz but '" + o.input + "' is at " + std::to_string(input.SampleRate()) + " Hz"};
       }
     }
   }
@@ -543,78 +556,89 @@ int Run(const Options& o) {
     return 0;
   }
 
-  const bool useSidechain = !o.sidechain.empty();
+  const int rate = input.SampleRate();
   const int32 sampleSize = o.precision == 64 ? kSample64 : kSample32;
-  if (!fx->Prepare(sampleSize, o.block, static_cast<double>(input.sampleRate), useSidechain, kOffline,
-                   error)) {
+  if (!fx->Prepare(sampleSize, o.block, static_cast<double>(rate), useSidechain, kOffline, error)) {
     throw Failure{error};
   }
-  const int inputBuses = std::min(fx->InputBusCount(), 2);
-  mirel::host::ProcessBuffers buffers(sampleSize, o.block, 2, inputBuses > 1 ? 2 : 0, 2);
+  const bool sidechainBus = fx->InputBusCount() > 1;
+  mirel::host::ProcessBuffers buffers(sampleSize, o.block, 2, sidechainBus ? 2 : 0, 2);
   buffers.SetProcessMode(kOffline);
   auto changes = mirel::host::MakeHostObject<mirel::host::ParameterChanges>();
   for (const auto& s : settings) changes->Add(s.id, s.normalized, 0);
   buffers.SetParameterChanges(changes.get());
   ProcessContext& ctx = buffers.Context();
-  ctx.sampleRate = input.sampleRate;
+  ctx.sampleRate = rate;
   ctx.tempo = 120.0;
   ctx.timeSigNumerator = 4;
   ctx.timeSigDenominator = 4;
   ctx.state = ProcessContext::kPlaying | ProcessContext::kTempoValid | ProcessContext::kTimeSigValid |
               ProcessContext::kProjectTimeMusicValid;
 
-  // The main input as fed to the plug-in (mono duplicated), for the summary.
-  const long long frames = input.frames;
-  std::vector<double> fed(static_cast<size_t>(frames) * 2);
-  for (long long i = 0; i < frames; ++i) {
-    for (int c = 0; c < 2; ++c) {
-      fed[static_cast<size_t>(2 * i + c)] =
-          input.samples[static_cast<size_t>(i * input.channels + std::min(c, input.channels - 1))];
-    }
-  }
-  Audio output;
-  output.sampleRate = input.sampleRate;
-  output.channels = 2;
-  output.frames = frames;
-  output.samples.assign(static_cast<size_t>(frames) * 2, 0.0);
+  PendingFile outFile(o.output);
+  mirel::render::AudioWriter writer;
+  if (!writer.Open(outFile.Temp(), o.output, rate, 2, *o.format, error)) throw Failure{error};
 
+  // One block at a time: the input file's samples, the sidechain's (silence
+  // after its end) and the rendered stereo block.
+  const auto blockSize = static_cast<size_t>(o.block);
+  std::vector<double> inBlock(blockSize * static_cast<size_t>(input.Channels()));
+  std::vector<double> scBlock(blockSize * static_cast<size_t>(useSidechain ? side.Channels() : 1));
+  std::vector<double> fedBlock(blockSize * 2);
+  std::vector<double> outBlock(blockSize * 2);
+  LevelMeter inLevel;
+  LevelMeter outLevel;
+  GainReductionMeter reduction(rate);
   Progress progress(!o.quiet);
+  const long long expected = input.Frames();
   long long done = 0;
-  bool first = true;
-  while (done < frames || first) {
-    const int n = static_cast<int>(std::min<long long>(o.block, frames - done));
-    buffers.SetNumSamples(n);
-    for (int i = 0; i < n; ++i) {
-      const long long f = done + i;
+  bool sidechainEnded = !useSidechain;
+  for (bool first = true;; first = false) {
+    const long long n = input.Read(inBlock.data(), o.block);
+    if (n <= 0 && !first) break;
+    long long scFrames = 0;
+    if (!sidechainEnded) {
+      scFrames = side.Read(scBlock.data(), n);
+      sidechainEnded = scFrames < n;
+    }
+    buffers.SetNumSamples(static_cast<int>(n));
+    const int inCh = input.Channels();
+    const int scCh = useSidechain ? side.Channels() : 1;
+    for (long long i = 0; i < n; ++i) {
       for (int c = 0; c < 2; ++c) {
-        buffers.SetInput(0, c, i, fed[static_cast<size_t>(2 * f + c)]);
-        if (inputBuses > 1) {
-          double v = 0;
-          if (useSidechain && f < side.frames) {
-            v = side.samples[static_cast<size_t>(f * side.channels + std::min(c, side.channels - 1))];
-          }
-          buffers.SetInput(1, c, i, v);
+        const double v = inBlock[static_cast<size_t>(i * inCh + std::min(c, inCh - 1))];
+        fedBlock[static_cast<size_t>(2 * i + c)] = v;  // mono feeds both channels
+        buffers.SetInput(0, c, static_cast<int>(i), v);
+        if (sidechainBus) {
+          const double sc = i < scFrames ? scBlock[static_cast<size_t>(i * scCh + std::min(c, scCh - 1))] : 0.0;
+          buffers.SetInput(1, c, static_cast<int>(i), sc);
         }
       }
     }
-    const double seconds = static_cast<double>(done) / input.sampleRate;
     ctx.projectTimeSamples = done;
     ctx.continousTimeSamples = done;
-    ctx.projectTimeMusic = seconds * ctx.tempo / 60.0;
+    ctx.projectTimeMusic = static_cast<double>(done) / rate * ctx.tempo / 60.0;
     fx->Processor()->process(buffers.Data());
-    for (int i = 0; i < n; ++i) {
+    if (first) changes->Clear();  // later blocks carry no changes
+    for (long long i = 0; i < n; ++i) {
       for (int c = 0; c < 2; ++c) {
-        output.samples[static_cast<size_t>(2 * (done + i) + c)] = buffers.Output(c, i);
+        outBlock[static_cast<size_t>(2 * i + c)] = buffers.Output(c, static_cast<int>(i));
       }
+      reduction.Add(&fedBlock[static_cast<size_t>(2 * i)], &outBlock[static_cast<size_t>(2 * i)]);
     }
-    if (first) {
-      changes->Clear();  // later blocks carry no changes
-      first = false;
-    }
+    inLevel.Add(fedBlock.data(), static_cast<size_t>(2 * n));
+    outLevel.Add(outBlock.data(), static_cast<size_t>(2 * n));
+    if (!writer.Write(outBlock.data(), n, error)) throw Failure{error};
     done += n;
-    progress.Update(done, frames);
+    progress.Update(done, expected);
+    if (n < o.block) break;
   }
   progress.Finish();
+  if (done != expected) {
+    throw Failure{"cannot read '" + o.input + "': it ended after " + std::to_string(done) + " of its " +
+                  std::to_string(expected) + " frames"};
+  }
+  if (!writer.Close(error)) throw Failure{error};
 
   std::vector<std::uint8_t> stateOut;
   if (!o.stateOut.empty() && !fx->GetState(stateOut)) {
@@ -625,8 +649,6 @@ int Run(const Options& o) {
   for (const auto& s : settings) settingTexts.push_back(ValueText(controller, s.id, s.normalized));
   fx.reset();
 
-  PendingFile outFile(o.output);
-  if (!mirel::render::WriteAudio(outFile.Temp(), o.output, output, *o.format, error)) throw Failure{error};
   std::optional<PendingFile> stateFile;
   if (!o.stateOut.empty()) {
     stateFile.emplace(o.stateOut);
@@ -636,8 +658,6 @@ int Run(const Options& o) {
   if (stateFile) stateFile->Commit();
 
   if (o.json) {
-    const Levels in = Measure(fed);
-    const Levels out = Measure(output.samples);
     std::ostringstream j;
     j << "{\n";
     j << "  \"input\": " << Json(Absolute(o.input)) << ",\n";
@@ -646,9 +666,9 @@ int Run(const Options& o) {
     j << "  \"plugin\": " << Json(Absolute(o.plugin)) << ",\n";
     j << "  \"state_in\": " << (o.stateIn.empty() ? "null" : Json(Absolute(o.stateIn))) << ",\n";
     j << "  \"state_out\": " << (o.stateOut.empty() ? "null" : Json(Absolute(o.stateOut))) << ",\n";
-    j << "  \"frames\": " << frames << ",\n";
-    j << "  \"sample_rate\": " << input.sampleRate << ",\n";
-    j << "  \"input_channels\": " << input.channels << ",\n";
+    j << "  \"frames\": " << done << ",\n";
+    j << "  \"sample_rate\": " << rate << ",\n";
+    j << "  \"input_channels\": " << input.Channels() << ",\n";
     j << "  \"block\": " << o.block << ",\n";
     j << "  \"precision\": " << o.precision << ",\n";
     j << "  \"format\": " << Json(o.formatName) << ",\n";
@@ -659,18 +679,17 @@ int Run(const Options& o) {
         << Number(settings[k].normalized) << ", \"text\": " << Json(settingTexts[k]) << "}";
     }
     j << (settings.empty() ? "],\n" : "\n  ],\n");
-    j << "  \"input_peak_dbfs\": " << Db(in.peak) << ",\n";
-    j << "  \"input_rms_dbfs\": " << Db(in.rms) << ",\n";
-    j << "  \"output_peak_dbfs\": " << Db(out.peak) << ",\n";
-    j << "  \"output_rms_dbfs\": " << Db(out.rms) << ",\n";
+    j << "  \"input_peak_dbfs\": " << Db(inLevel.Peak()) << ",\n";
+    j << "  \"input_rms_dbfs\": " << Db(inLevel.Rms()) << ",\n";
+    j << "  \"output_peak_dbfs\": " << Db(outLevel.Peak()) << ",\n";
+    j << "  \"output_rms_dbfs\": " << Db(outLevel.Rms()) << ",\n";
     char gr[32];
-    std::snprintf(gr, sizeof gr, "%.3f", LargestGainReduction(fed, output.samples, frames, input.sampleRate));
+    std::snprintf(gr, sizeof gr, "%.3f", reduction.Largest());
     j << "  \"largest_gain_reduction_db\": " << gr << "\n";
     j << "}\n";
     std::fputs(j.str().c_str(), stdout);
   } else if (!o.quiet) {
-    std::fprintf(stderr, "mirel-render: wrote %lld frames at %d Hz to %s\n", frames, input.sampleRate,
-                 o.output.c_str());
+    std::fprintf(stderr, "mirel-render: wrote %lld frames at %d Hz to %s\n", done, rate, o.output.c_str());
   }
   return 0;
 }
