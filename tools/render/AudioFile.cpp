@@ -6,6 +6,10 @@
 
 namespace mirel::render {
 
+namespace {
+constexpr size_t kChunkFrames = 16384;
+}  // namespace
+
 bool ContainerFor(const std::string& name, int& container) {
   std::string ext = std::filesystem::path(name).extension().string();
   std::transform(ext.begin(), ext.end(), ext.begin(),
@@ -54,7 +58,22 @@ bool AudioReader::Open(const std::string& path, std::string& error) {
 
 long long AudioReader::Read(double* interleaved, long long frames) {
   if (file_ == nullptr || frames <= 0) return 0;
-  return static_cast<long long>(sf_readf_double(file_, interleaved, static_cast<sf_count_t>(frames)));
+  const auto ch = static_cast<size_t>(info_.channels);
+  long long got = 0;
+  while (got < frames) {
+    if (chunkPos_ == chunkFrames_) {
+      chunk_.resize(kChunkFrames * ch);
+      const sf_count_t n = sf_readf_double(file_, chunk_.data(), static_cast<sf_count_t>(kChunkFrames));
+      chunkFrames_ = n > 0 ? static_cast<size_t>(n) : 0;
+      chunkPos_ = 0;
+      if (chunkFrames_ == 0) break;
+    }
+    const size_t take = std::min(chunkFrames_ - chunkPos_, static_cast<size_t>(frames - got));
+    std::copy_n(chunk_.data() + chunkPos_ * ch, take * ch, interleaved + static_cast<size_t>(got) * ch);
+    chunkPos_ += take;
+    got += static_cast<long long>(take);
+  }
+  return got;
 }
 
 AudioWriter::~AudioWriter() {
@@ -92,19 +111,31 @@ bool AudioWriter::Open(const std::string& path, const std::string& shownName, in
   }
   // Integer formats clip instead of wrapping around.
   sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  channels_ = channels;
+  pending_.reserve(kChunkFrames * static_cast<size_t>(channels));
   return true;
 }
 
 bool AudioWriter::Write(const double* interleaved, long long frames, std::string& error) {
   if (frames <= 0) return true;
-  if (sf_writef_double(file_, interleaved, static_cast<sf_count_t>(frames)) != frames) {
+  pending_.insert(pending_.end(), interleaved, interleaved + frames * channels_);
+  if (pending_.size() >= kChunkFrames * static_cast<size_t>(channels_)) return Flush(error);
+  return true;
+}
+
+bool AudioWriter::Flush(std::string& error) {
+  const auto frames = static_cast<sf_count_t>(pending_.size() / static_cast<size_t>(channels_));
+  if (frames > 0 && sf_writef_double(file_, pending_.data(), frames) != frames) {
     error = "cannot write '" + shownName_ + "': " + sf_strerror(file_);
     return false;
   }
+  pending_.clear();
   return true;
 }
 
 bool AudioWriter::Close(std::string& error) {
+  if (file_ == nullptr) return true;
+  if (!Flush(error)) return false;
   const int r = sf_close(file_);
   file_ = nullptr;
   if (r != 0) {

@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <string>
+#include <vector>
 
 namespace mirel::render {
 
@@ -32,6 +33,11 @@ class AudioReader {
  private:
   SNDFILE* file_ = nullptr;
   SF_INFO info_{};
+  // Read ahead in large chunks: small blocks would otherwise cost a system
+  // call each.
+  std::vector<double> chunk_;
+  size_t chunkFrames_ = 0;
+  size_t chunkPos_ = 0;
 };
 
 class AudioWriter {
@@ -50,8 +56,12 @@ class AudioWriter {
   bool Close(std::string& error);
 
  private:
+  bool Flush(std::string& error);
+
   SNDFILE* file_ = nullptr;
   std::string shownName_;
+  int channels_ = 0;
+  std::vector<double> pending_;  // frames gathered for one large write
 };
 
 }  // namespace mirel::render
