@@ -519,4 +519,41 @@ TEST_F(RenderMirel, HostBypassPassesTheInputThrough) {
   EXPECT_EQ(FirstDifference(ReadSound(dir / "out.wav"), in), "");
 }
 
+// The small effect adds "Sidechain Mix" percent of the sidechain to its input,
+// so the sidechain's path through the tool can be followed sample by sample.
+TEST(RenderSidechain, MonoSidechainReachesBothChannelsThenSilence) {
+  TempDir dir;
+  const Sound in = TestSignal(3000);
+  const Sound sc = TestSignal(1000, 1, 44100, 99);
+  WriteSound(dir / "in.wav", in);
+  WriteSound(dir / "sc.wav", sc);
+  const std::vector<std::string> common = {"--plugin", FAKE_EFFECT, "--quiet", "--set", "smooth=0",
+                                           "--set", "Sidechain Mix=100"};
+  auto with = common;
+  with.insert(with.end(), {"--sidechain", (dir / "sc.wav").string(), (dir / "in.wav").string(),
+                           (dir / "with.wav").string()});
+  auto without = common;
+  without.insert(without.end(), {(dir / "in.wav").string(), (dir / "without.wav").string()});
+  RunResult r = RunTool(dir, with);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = RunTool(dir, without);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Sound a = ReadSound(dir / "with.wav");
+  const Sound b = ReadSound(dir / "without.wav");
+  ASSERT_EQ(a.frames, 3000);
+  ASSERT_EQ(b.frames, 3000);
+  for (long long i = 0; i < 3000; ++i) {
+    for (int c = 0; c < 2; ++c) {
+      const auto k = static_cast<size_t>(2 * i + c);
+      // Gain 0 dB, no smoothing: out = tanh(in + sidechain), rounded to float.
+      const double sidechain = i < 1000 ? sc.samples[static_cast<size_t>(i)] : 0.0;
+      const auto expected = static_cast<float>(std::tanh(in.samples[k] + sidechain));
+      ASSERT_EQ(a.samples[k], static_cast<double>(expected)) << "frame " << i << " channel " << c;
+      if (i >= 1000) {
+        ASSERT_EQ(a.samples[k], b.samples[k]) << "frame " << i;
+      }
+    }
+  }
+}
+
 }  // namespace

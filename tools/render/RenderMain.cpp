@@ -618,7 +618,11 @@ int Run(const Options& o) {
     ctx.projectTimeSamples = done;
     ctx.continousTimeSamples = done;
     ctx.projectTimeMusic = static_cast<double>(done) / rate * ctx.tempo / 60.0;
-    fx->Processor()->process(buffers.Data());
+    const tresult processed = fx->Processor()->process(buffers.Data());
+    if (processed != kResultOk) {
+      throw Failure{"the plug-in failed to process the block at frame " + std::to_string(done) +
+                    " (result " + std::to_string(processed) + ")"};
+    }
     if (first) changes->Clear();  // later blocks carry no changes
     for (long long i = 0; i < n; ++i) {
       for (int c = 0; c < 2; ++c) {
