@@ -1,0 +1,159 @@
+// The adapter with a small plug-in of its own: edit notifications, latency,
+// transport, offline mode, host identification and the type chain.
+
+#include <gtest/gtest.h>
+
+#include "ComponentHandler.h"
+#include "HostApplication.h"
+#include "IEffectVST3.h"
+#include "ParameterChanges.h"
+#include "ProcessBuffers.h"
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+using K = mirel::host::HandlerCall::Kind;
+
+namespace {
+
+// Two parameters, "2-2 4-2" like a sidechain effect; remembers what the base
+// saw during the last block.
+class TestEffect : public IEffectVST3 {
+ public:
+  TestEffect() : IEffectVST3(2, "2-2 4-2", 1, "Test", "", "Maker", 0x00010000, 1, 2) {
+    GetParam(0)->DefineContinuous("Gain", 0.0, -10.0, 10.0, 0.1, "dB");
+    GetParam(1)->DefineStepped("Mode", 1.0, 0.0, 2.0, 1.0);
+    CaptureDefaultPreset();
+  }
+  void ProcessBlock(double** inputs, double** outputs, int nFrames) override {
+    HostTransport(transport);
+    offline = IsRenderingOffline();
+    lastFrames = nFrames;
+    for (int i = 0; i < 4; ++i) seenInputs[i] = inputs[i];
+    IEffectBase::ProcessBlock(inputs, outputs, nFrames);
+  }
+  void ParamChanged(int index) override {
+    IEffectBase::ParamChanged(index);
+    ++changes;
+  }
+
+  TransportInfo transport;
+  bool offline = false;
+  int lastFrames = 0;
+  int changes = 0;
+  double* seenInputs[4] = {};
+};
+
+TEST(Adapter, EditorGesturesReachTheHandlerInOrder) {
+  auto* fx = new TestEffect;
+  auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
+  fx->BeginEditNotify(0);  // no handler: dropped
+  ASSERT_EQ(fx->initialize(nullptr), kResultOk);
+  ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
+  fx->BeginEditNotify(1);
+  const int before = fx->changes;
+  fx->SetParamFromEditor(1, 1.0);
+  fx->EndEditNotify(1);
+  const std::vector<mirel::host::HandlerCall> expected = {
+      {K::kBegin, 1, 0, 0}, {K::kPerform, 1, 1.0, 0}, {K::kEnd, 1, 0, 0}};
+  EXPECT_EQ(handler->Calls(), expected);
+  EXPECT_EQ(fx->changes, before + 1);
+  EXPECT_EQ(fx->getParamNormalized(1), 1.0);
+
+  handler->Clear();
+  fx->SetLatency(64);
+  ASSERT_EQ(handler->Calls().size(), 1u);
+  EXPECT_EQ(handler->Calls()[0].kind, K::kRestart);
+  EXPECT_EQ(handler->Calls()[0].flags, kLatencyChanged);
+  EXPECT_EQ(fx->getLatencySamples(), 64u);
+  fx->terminate();
+  fx->release();
+}
+
+TEST(Adapter, TransportOfflineModeAndUnconnectedChannels) {
+  auto* fx = new TestEffect;
+  ASSERT_EQ(fx->initialize(nullptr), kResultOk);
+  ProcessSetup setup{kOffline, kSample32, 64, 44100.0};
+  ASSERT_EQ(fx->setupProcessing(setup), kResultOk);
+  mirel::host::ProcessBuffers b(kSample32, 64, 2, 0, 2);  // no sidechain bus in the data
+  ProcessContext& ctx = b.Context();
+  ctx.state = ProcessContext::kPlaying;
+  ctx.tempo = 128.0;
+  ctx.projectTimeSamples = 123456789012LL;
+  ctx.projectTimeMusic = 16.5;
+  ctx.barPositionMusic = 16.0;
+  ctx.cycleStartMusic = 4.0;
+  ctx.cycleEndMusic = 8.0;
+  ctx.timeSigNumerator = 7;
+  ctx.timeSigDenominator = 8;
+  b.SetNumSamples(50);
+  ASSERT_EQ(fx->process(b.Data()), kResultOk);
+  EXPECT_TRUE(fx->offline);
+  EXPECT_EQ(fx->transport.tempo, 128.0);
+  EXPECT_EQ(fx->transport.samplePos, 123456789012.0);
+  EXPECT_EQ(fx->transport.ppqPos, 16.5);
+  EXPECT_EQ(fx->transport.lastBar, 16.0);
+  EXPECT_EQ(fx->transport.cycleStart, 4.0);
+  EXPECT_EQ(fx->transport.cycleEnd, 8.0);
+  EXPECT_EQ(fx->transport.numerator, 7);
+  EXPECT_EQ(fx->transport.denominator, 8);
+  EXPECT_TRUE(fx->transport.playing);
+  EXPECT_FALSE(fx->transport.cycling);
+  EXPECT_EQ(fx->HostTempo(), 128.0);
+  // Every input the base sees is a real buffer; the missing sidechain is silent.
+  for (double* in : fx->seenInputs) ASSERT_NE(in, nullptr);
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(fx->seenInputs[2][i], 0.0);
+
+  // A block beyond the announced maximum arrives in slices no longer than it.
+  mirel::host::ProcessBuffers big(kSample32, 200, 2, 2, 2);
+  big.SetNumSamples(200);
+  ASSERT_EQ(fx->process(big.Data()), kResultOk);
+  EXPECT_EQ(fx->lastFrames, 200 - 3 * 64);
+  fx->terminate();
+  fx->release();
+}
+
+TEST(Adapter, HostIdentificationAndTypeChain) {
+  EXPECT_EQ(IdentifyHost("Cubase LiVE 12"), 3);  // first match in table order wins
+  EXPECT_EQ(IdentifyHost("REAPER"), 1);
+  EXPECT_EQ(IdentifyHost("Ableton Live 11"), 9);
+  EXPECT_EQ(IdentifyHost("VST3PluginTestHost"), 27);
+  EXPECT_EQ(IdentifyHost("Nothing known"), 0);
+  EXPECT_EQ(IdentifyHost(nullptr), 0);
+
+  auto* fx = new TestEffect;
+  EXPECT_EQ(fx->GetHostId(), -1);
+  auto app = mirel::host::MakeHostObject<mirel::host::HostApplication>("Bitwig with Reaper inside");
+  ASSERT_EQ(fx->initialize(app.get()), kResultOk);
+  EXPECT_EQ(fx->GetHostId(), 1);
+  EXPECT_EQ(app->RefCount(), 2u);  // kept until terminate
+  for (const char* name : {"IEffectVST3", "SingleComponentEffect", "EditControllerEx1", "EditController",
+                           "ComponentBase", "FObject"}) {
+    EXPECT_TRUE(fx->isA(name)) << name;
+  }
+  EXPECT_STREQ(fx->isA(), "IEffectVST3");
+  fx->terminate();
+  EXPECT_EQ(app->RefCount(), 1u);
+  fx->release();
+}
+
+TEST(Adapter, SidechainDeactivationClearsScratchOnce) {
+  auto* fx = new TestEffect;
+  ASSERT_EQ(fx->initialize(nullptr), kResultOk);
+  ProcessSetup setup{kRealtime, kSample32, 32, 48000.0};
+  ASSERT_EQ(fx->setupProcessing(setup), kResultOk);
+  ASSERT_EQ(fx->activateBus(kAudio, kInput, 1, true), kResultOk);
+  mirel::host::ProcessBuffers b(kSample32, 32, 2, 2, 2);
+  for (int i = 0; i < 32; ++i) b.SetInput(1, 0, i, 0.5);
+  b.SetNumSamples(32);
+  ASSERT_EQ(fx->process(b.Data()), kResultOk);
+  EXPECT_EQ(fx->seenInputs[2][5], 0.5);
+  ASSERT_EQ(fx->activateBus(kAudio, kInput, 1, false), kResultOk);
+  ASSERT_EQ(fx->process(b.Data()), kResultOk);
+  // The inactive sidechain reads silence even though the host passed data.
+  for (int i = 0; i < 32; ++i) ASSERT_EQ(fx->seenInputs[2][i], 0.0);
+  EXPECT_FALSE(fx->GetInChannel(2).connected);
+  fx->terminate();
+  fx->release();
+}
+
+}  // namespace
