@@ -392,6 +392,7 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
   WriteSound(dir / "in.wav", TestSignal(2000));
   WriteSound(dir / "in48.wav", TestSignal(2000, 2, 48000));
   std::ofstream(dir / "text.wav") << "this is not audio";
+  std::ofstream(dir / "short.bin") << "abc";
   const std::string out = (dir / "out.wav").string();
   const std::string original = "precious bytes";
   const std::string in = (dir / "in.wav").string();
@@ -423,6 +424,8 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
       {{"--plugin", plugin, "--precision", "16", in, out}, "32 or 64"},
       {{"--plugin", plugin, in, (dir / "out.xyz").string()}, "file type"},
       {{"--plugin", plugin, in}, "expected INPUT and OUTPUT"},
+      {{"--plugin", plugin, "--state-in", (dir / "short.bin").string(), in, out}, "could not restore"},
+      {{"--plugin", plugin, in, (dir / "no-folder" / "out.wav").string()}, "cannot write"},
   };
   for (const auto& c : cases) {
     std::ofstream(out, std::ios::binary) << original;

@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -33,6 +35,11 @@ using mirel::host::HostParameter;
 using mirel::render::SampleFormat;
 
 namespace {
+
+// Set by SIGINT / SIGTERM; the render loop stops and the temporary files go.
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void OnInterrupt(int) { gInterrupted = 1; }
 
 constexpr ParamID kBypassId = 0x62706173;  // "bpas"
 constexpr ParamID kPresetId = 0x70727374;  // "prst"
@@ -635,6 +642,7 @@ int Run(const Options& o) {
     if (!writer.Write(outBlock.data(), n, error)) throw Failure{error};
     done += n;
     progress.Update(done, expected);
+    if (gInterrupted != 0) throw Failure{"interrupted; '" + o.output + "' left as it was", 130};
     if (n < o.block) break;
   }
   progress.Finish();
@@ -701,6 +709,8 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
   try {
     return Run(ParseArgs(argc, argv));
   } catch (const Failure& f) {
