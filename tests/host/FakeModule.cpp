@@ -1,5 +1,6 @@
-// A module file for the loader's tests: its factory offers one class that is
-// not an audio effect, and the no-factory variant exports nothing a host needs.
+// Module files for the loader's tests: a factory whose one class is not an
+// audio effect (FAKE_WITH_FACTORY), one whose audio effect cannot be created
+// (FAKE_CREATE_FAILS as well), and one that exports nothing a host needs.
 
 #include <atomic>
 #include <cstring>
@@ -41,8 +42,13 @@ class FakeFactory : public Steinberg::IPluginFactory {
                                              Steinberg::PClassInfo* info) override {
     if (index != 0 || info == nullptr) return Steinberg::kInvalidArgument;
     const Steinberg::TUID cid = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+#ifdef FAKE_CREATE_FAILS
+    *info = Steinberg::PClassInfo(cid, Steinberg::PClassInfo::kManyInstances, "Audio Module Class",
+                                  "Fake Broken Effect");
+#else
     *info = Steinberg::PClassInfo(cid, Steinberg::PClassInfo::kManyInstances,
                                   "Component Controller Class", "Fake Controller");
+#endif
     return Steinberg::kResultOk;
   }
   Steinberg::tresult PLUGIN_API createInstance(Steinberg::FIDString, Steinberg::FIDString,

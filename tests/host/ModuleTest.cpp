@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "EffectInstance.h"
 #include "Module.h"
 
 using mirel::host::Module;
@@ -111,6 +112,23 @@ TEST(Module, LoadsFromABundleFolder) {
     ASSERT_NE(module, nullptr) << error;
     EXPECT_EQ(module->Classes().size(), 1u);
   }  // unloaded before the folder goes
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EffectInstance, OpenNamesEachReasonItFails) {
+  std::string error;
+  EXPECT_EQ(mirel::host::EffectInstance::Open("/nonexistent/Mirel.vst3", "test", error), nullptr);
+  EXPECT_TRUE(Contains(error, "no such file")) << error;
+  EXPECT_EQ(mirel::host::EffectInstance::Open(FAKE_NOFACTORY_MODULE, "test", error), nullptr);
+  EXPECT_TRUE(Contains(error, "no GetPluginFactory")) << error;
+  EXPECT_EQ(mirel::host::EffectInstance::Open(FAKE_FACTORY_MODULE, "test", error), nullptr);
+  EXPECT_TRUE(Contains(error, "no audio effect class")) << error;
+  EXPECT_EQ(mirel::host::EffectInstance::Open(FAKE_FAILING_MODULE, "test", error), nullptr);
+  EXPECT_TRUE(Contains(error, "createInstance failed")) << error;
+  EXPECT_TRUE(Contains(error, "Fake Broken Effect")) << error;
 }
 
 }  // namespace

@@ -1,0 +1,562 @@
+// Runs mirel-render as a process, the way users and scripts do, against the
+// built Mirel bundle and against a small second effect module.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "EffectInstance.h"
+#include "ParameterChanges.h"
+#include "ProcessBuffers.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+class TempDir {
+ public:
+  TempDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    for (char& c : name) {
+      if (c == '/') c = '_';
+    }
+    path_ = fs::temp_directory_path() / ("mirel_render_test_" + std::to_string(getpid()) + "_" + name);
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// Runs the tool with `args`; stdout and stderr go to files in `dir`.
+RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
+  std::vector<std::string> all = {MIREL_RENDER};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string outPath = (dir / "stdout.txt").string();
+  const std::string errPath = (dir / "stderr.txt").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  RunResult r;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    r.err = "spawn failed";
+    return r;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = Slurp(outPath);
+  r.err = Slurp(errPath);
+  return r;
+}
+
+struct Sound {
+  int rate = 44100;
+  int channels = 2;
+  long long frames = 0;
+  std::vector<double> samples;  // interleaved
+};
+
+void WriteSound(const fs::path& p, const Sound& s) {
+  SF_INFO info{};
+  info.samplerate = s.rate;
+  info.channels = s.channels;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* f = sf_open(p.string().c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+  sf_writef_double(f, s.samples.data(), s.frames);
+  sf_close(f);
+}
+
+Sound ReadSound(const fs::path& p) {
+  Sound s;
+  SF_INFO info{};
+  SNDFILE* f = sf_open(p.string().c_str(), SFM_READ, &info);
+  if (f == nullptr) return s;
+  s.rate = info.samplerate;
+  s.channels = info.channels;
+  s.frames = info.frames;
+  s.samples.resize(static_cast<size_t>(info.frames * info.channels));
+  sf_readf_double(f, s.samples.data(), info.frames);
+  sf_close(f);
+  return s;
+}
+
+int SubtypeOf(const fs::path& p) {
+  SF_INFO info{};
+  SNDFILE* f = sf_open(p.string().c_str(), SFM_READ, &info);
+  if (f == nullptr) return 0;
+  sf_close(f);
+  return info.format & SF_FORMAT_SUBMASK;
+}
+
+// Seeded test music: a decaying 110 Hz burst every 0.1 s over quiet noise,
+// float-representable, different in the two channels. Loud enough to be
+// compressed, quiet between bursts so that the gain recovers.
+Sound TestSignal(long long frames, int channels = 2, int rate = 44100, std::uint32_t seed = 12345) {
+  Sound s;
+  s.rate = rate;
+  s.channels = channels;
+  s.frames = frames;
+  s.samples.resize(static_cast<size_t>(frames * channels));
+  std::uint32_t state = seed;
+  const long long period = rate / 10;
+  for (long long i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i % period) / rate;
+    const double burst = 0.8 * std::exp(-t * 30.0) * std::sin(2 * 3.14159265358979 * 110.0 * static_cast<double>(i) / rate);
+    for (int c = 0; c < channels; ++c) {
+      state = state * 1664525u + 1013904223u;
+      const double noise = (static_cast<double>(state >> 8) / 16777216.0 - 0.5) * 0.02;
+      s.samples[static_cast<size_t>(i * channels + c)] =
+          static_cast<float>(burst * (c == 0 ? 1.0 : 0.9) + noise);
+    }
+  }
+  return s;
+}
+
+// The plug-ins the tool is tested with, and settings that change the sound.
+struct PluginCase {
+  std::string name;
+  std::string path;
+  std::vector<std::pair<std::string, double>> settings;  // --set NAME=VALUE (by name)
+  std::vector<std::pair<ParamID, double>> plainById;      // the same, by id, plain
+};
+
+void PrintTo(const PluginCase& pc, std::ostream* os) { *os << pc.name; }
+
+PluginCase MirelCase() {
+  return {"Mirel",
+          MIREL_BUNDLE,
+          {{"Input", 30}, {"Ratio", 2}, {"Attack", 0.0001}, {"Mix", 100}},
+          {{0, 30}, {4, 2}, {2, 0.0001}, {6, 100}}};
+}
+
+PluginCase FakeCase() {
+  return {"Fake", FAKE_EFFECT, {{"Gain", -6}, {"Smooth", 0.99}}, {{0, -6}, {1, 0.99}}};
+}
+
+std::vector<std::string> SetArgs(const PluginCase& pc) {
+  std::vector<std::string> args = {"--plugin", pc.path, "--quiet"};
+  for (const auto& [name, value] : pc.settings) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s=%.17g", name.c_str(), value);
+    args.push_back("--set");
+    args.push_back(buf);
+  }
+  return args;
+}
+
+std::string FirstDifference(const Sound& a, const Sound& b) {
+  if (a.frames != b.frames || a.channels != b.channels) {
+    return "shapes differ: " + std::to_string(a.frames) + "x" + std::to_string(a.channels) + " vs " +
+           std::to_string(b.frames) + "x" + std::to_string(b.channels);
+  }
+  for (size_t i = 0; i < a.samples.size(); ++i) {
+    if (a.samples[i] != b.samples[i]) {
+      char buf[128];
+      std::snprintf(buf, sizeof buf, "frame %zu channel %zu: %.17g vs %.17g", i / 2, i % 2,
+                    a.samples[i], b.samples[i]);
+      return buf;
+    }
+  }
+  return {};
+}
+
+// The same render done here in-process through host/: load, set up, one
+// block after another, parameter values as normalised changes in block one.
+Sound RenderInProcess(const PluginCase& pc, const Sound& in, int block, int32 sampleSize) {
+  std::string error;
+  auto fx = mirel::host::EffectInstance::Open(pc.path, "test", error);
+  EXPECT_NE(fx, nullptr) << error;
+  if (!fx) return {};
+  EXPECT_TRUE(fx->Prepare(sampleSize, block, in.rate, false, kOffline, error)) << error;
+  mirel::host::ProcessBuffers buffers(sampleSize, block, 2, fx->InputBusCount() > 1 ? 2 : 0, 2);
+  auto changes = mirel::host::MakeHostObject<mirel::host::ParameterChanges>();
+  for (const auto& [id, plain] : pc.plainById) {
+    changes->Add(id, fx->Controller()->plainParamToNormalized(id, plain));
+  }
+  buffers.SetParameterChanges(changes.get());
+  Sound out;
+  out.rate = in.rate;
+  out.frames = in.frames;
+  out.samples.resize(static_cast<size_t>(in.frames * 2));
+  for (long long done = 0; done < in.frames; done += block) {
+    const int n = static_cast<int>(std::min<long long>(block, in.frames - done));
+    buffers.SetNumSamples(n);
+    for (int i = 0; i < n; ++i) {
+      for (int c = 0; c < 2; ++c) {
+        buffers.SetInput(0, c, i, in.samples[static_cast<size_t>((done + i) * in.channels + std::min(c, in.channels - 1))]);
+      }
+    }
+    fx->Processor()->process(buffers.Data());
+    changes->Clear();
+    for (int i = 0; i < n; ++i) {
+      for (int c = 0; c < 2; ++c) out.samples[static_cast<size_t>(2 * (done + i) + c)] = buffers.Output(c, i);
+    }
+  }
+  return out;
+}
+
+class RenderTool : public ::testing::TestWithParam<PluginCase> {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(GetParam().path)) {
+      GTEST_SKIP() << GetParam().name << " module not built (" << GetParam().path
+                   << "); build target mirel_vst3";
+    }
+  }
+};
+
+TEST_P(RenderTool, FileMatchesAnInProcessRenderSampleForSample) {
+  TempDir dir;
+  const Sound in = TestSignal(9000);
+  WriteSound(dir / "in.wav", in);
+  for (int precision : {32, 64}) {
+    SCOPED_TRACE(precision);
+    auto args = SetArgs(GetParam());
+    args.insert(args.end(), {"--precision", std::to_string(precision), (dir / "in.wav").string(),
+                             (dir / "out.wav").string()});
+    const RunResult r = RunTool(dir, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Sound file = ReadSound(dir / "out.wav");
+    const Sound here = RenderInProcess(GetParam(), in, 512, precision == 64 ? kSample64 : kSample32);
+    EXPECT_EQ(FirstDifference(file, here), "");
+  }
+}
+
+TEST_P(RenderTool, BlockSizesGiveIdenticalOutput) {
+  TempDir dir;
+  const Sound in = TestSignal(6000);
+  WriteSound(dir / "in.wav", in);
+  Sound reference;
+  for (int block : {4096, 1, 17}) {
+    SCOPED_TRACE(block);
+    const std::string out = (dir / ("out" + std::to_string(block) + ".wav")).string();
+    auto args = SetArgs(GetParam());
+    args.insert(args.end(), {"--block", std::to_string(block), (dir / "in.wav").string(), out});
+    const RunResult r = RunTool(dir, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Sound s = ReadSound(out);
+    ASSERT_EQ(s.frames, in.frames);
+    if (reference.frames == 0) {
+      reference = s;
+    } else {
+      EXPECT_EQ(FirstDifference(s, reference), "");
+    }
+  }
+}
+
+TEST_P(RenderTool, SixtyFourAndThirtyTwoBitAgreeToFloatRounding) {
+  TempDir dir;
+  const Sound in = TestSignal(6000);
+  WriteSound(dir / "in.wav", in);
+  for (const char* precision : {"32", "64"}) {
+    auto args = SetArgs(GetParam());
+    args.insert(args.end(), {"--precision", precision, (dir / "in.wav").string(),
+                             (dir / (std::string("out") + precision + ".wav")).string()});
+    const RunResult r = RunTool(dir, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  const Sound s32 = ReadSound(dir / "out32.wav");
+  const Sound s64 = ReadSound(dir / "out64.wav");
+  ASSERT_EQ(s32.frames, s64.frames);
+  for (size_t i = 0; i < s32.samples.size(); ++i) {
+    // The 32-bit road computes the same doubles and rounds them to float once.
+    const auto rounded = static_cast<float>(s64.samples[i]);
+    const float ulp = std::nextafter(std::fabs(rounded), INFINITY) - std::fabs(rounded);
+    ASSERT_LE(std::fabs(s32.samples[i] - static_cast<double>(rounded)), ulp) << "sample " << i;
+  }
+  // By default the 64-bit render is stored as doubles, the 32-bit one as floats.
+  EXPECT_EQ(SubtypeOf(dir / "out64.wav"), SF_FORMAT_DOUBLE);
+  EXPECT_EQ(SubtypeOf(dir / "out32.wav"), SF_FORMAT_FLOAT);
+}
+
+TEST_P(RenderTool, MonoInputFeedsBothChannelsAndKeepsEveryFrame) {
+  TempDir dir;
+  const Sound in = TestSignal(1234, 1);
+  WriteSound(dir / "mono.wav", in);
+  auto args = SetArgs(GetParam());
+  args.insert(args.end(), {"--block", "500", "--format", "pcm24", (dir / "mono.wav").string(),
+                           (dir / "out.wav").string()});
+  const RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Sound out = ReadSound(dir / "out.wav");
+  EXPECT_EQ(out.channels, 2);
+  EXPECT_EQ(out.frames, 1234);
+  EXPECT_EQ(out.rate, 44100);
+  // Identical channels in, identical channels out (both plug-ins treat the
+  // channels alike).
+  for (long long i = 0; i < out.frames; ++i) {
+    ASSERT_EQ(out.samples[static_cast<size_t>(2 * i)], out.samples[static_cast<size_t>(2 * i + 1)]) << i;
+  }
+}
+
+TEST_P(RenderTool, EmptyInputGivesAnEmptyStereoFile) {
+  TempDir dir;
+  WriteSound(dir / "empty.wav", Sound{44100, 2, 0, {}});
+  auto args = SetArgs(GetParam());
+  args.insert(args.end(), {(dir / "empty.wav").string(), (dir / "out.wav").string()});
+  const RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Sound out = ReadSound(dir / "out.wav");
+  EXPECT_EQ(out.frames, 0);
+  EXPECT_EQ(out.channels, 2);
+}
+
+TEST_P(RenderTool, StateSavedAfterARenderReproducesIt) {
+  TempDir dir;
+  WriteSound(dir / "in.wav", TestSignal(3000));
+  auto args = SetArgs(GetParam());
+  args.insert(args.end(), {"--state-out", (dir / "state.bin").string(), (dir / "in.wav").string(),
+                           (dir / "a.wav").string()});
+  RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_GT(fs::file_size(dir / "state.bin"), 0u);
+  r = RunTool(dir, {"--plugin", GetParam().path, "--quiet", "--state-in", (dir / "state.bin").string(),
+                    (dir / "in.wav").string(), (dir / "b.wav").string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FirstDifference(ReadSound(dir / "a.wav"), ReadSound(dir / "b.wav")), "");
+}
+
+TEST_P(RenderTool, JsonSummaryDescribesTheRender) {
+  TempDir dir;
+  WriteSound(dir / "in.wav", TestSignal(4410));
+  auto args = SetArgs(GetParam());
+  args.insert(args.end(), {"--json", (dir / "in.wav").string(), (dir / "out.wav").string()});
+  const RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const char* key : {"\"frames\": 4410", "\"sample_rate\": 44100", "\"input_peak_dbfs\"",
+                          "\"output_rms_dbfs\"", "\"largest_gain_reduction_db\"", "\"parameters\"",
+                          "out.wav"}) {
+    EXPECT_NE(r.out.find(key), std::string::npos) << key << " missing in\n" << r.out;
+  }
+  EXPECT_NE(r.out.find("\"title\": \"" + GetParam().settings.front().first + "\""), std::string::npos) << r.out;
+}
+
+TEST_P(RenderTool, ShortSidechainIsFollowedBySilence) {
+  TempDir dir;
+  WriteSound(dir / "in.wav", TestSignal(3000));
+  WriteSound(dir / "sc.wav", TestSignal(1000, 1, 44100, 99));
+  auto args = SetArgs(GetParam());
+  args.insert(args.end(), {"--sidechain", (dir / "sc.wav").string(), (dir / "in.wav").string(),
+                           (dir / "out.wav").string()});
+  const RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadSound(dir / "out.wav").frames, 3000);
+}
+
+// Every failure: its message, a non-zero exit, and an existing OUTPUT left as it was.
+TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
+  TempDir dir;
+  WriteSound(dir / "in.wav", TestSignal(2000));
+  WriteSound(dir / "in48.wav", TestSignal(2000, 2, 48000));
+  std::ofstream(dir / "text.wav") << "this is not audio";
+  std::ofstream(dir / "short.bin") << "abc";
+  const std::string out = (dir / "out.wav").string();
+  const std::string original = "precious bytes";
+  const std::string in = (dir / "in.wav").string();
+  const std::string plugin = GetParam().path;
+  const std::string firstName = GetParam().settings.front().first;
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"--plugin", plugin, (dir / "missing.wav").string(), out}, "no such file"},
+      {{"--plugin", plugin, (dir / "text.wav").string(), out}, "cannot read"},
+      {{"--plugin", (dir / "Nothing.vst3").string(), in, out}, "no such file"},
+      {{"--plugin", FAKE_NOFACTORY_MODULE, in, out}, "no GetPluginFactory"},
+      {{"--plugin", FAKE_FACTORY_MODULE, in, out}, "no audio effect class"},
+      {{"--plugin", FAKE_FAILING_MODULE, in, out}, "createInstance failed"},
+      {{"--plugin", plugin, "--set", "Loudness=3", in, out}, "valid names: " + firstName},
+      {{"--plugin", plugin, "--set", firstName + "=1e6", in, out}, "out of range"},
+      {{"--plugin", plugin, "--set", firstName + "=loud", in, out}, "cannot read 'loud'"},
+      {{"--plugin", plugin, "--set", "99=1", in, out}, "no parameter with index 99"},
+      {{"--plugin", plugin, "--set-normalized", "0=1.5", in, out}, "0 to 1"},
+      {{"--plugin", plugin, "--set-normalized", "xyz=0.5", in, out}, "valid ids"},
+      {{"--plugin", plugin, "--sidechain", (dir / "in48.wav").string(), in, out}, "48000 Hz"},
+      {{"--plugin", plugin, "--sidechain", (dir / "none.wav").string(), in, out}, "no such file"},
+      {{"--plugin", plugin, "--state-in", (dir / "none.bin").string(), in, out}, "no such file"},
+      {{"--plugin", plugin, "--block", "0", in, out}, "1 to 65536"},
+      {{"--plugin", plugin, "--block", "65537", in, out}, "1 to 65536"},
+      {{"--plugin", plugin, "--precision", "16", in, out}, "32 or 64"},
+      {{"--plugin", plugin, in, (dir / "out.xyz").string()}, "file type"},
+      {{"--plugin", plugin, in}, "expected INPUT and OUTPUT"},
+      {{"--plugin", plugin, "--state-in", (dir / "short.bin").string(), in, out}, "could not restore"},
+      {{"--plugin", plugin, in, (dir / "no-folder" / "out.wav").string()}, "cannot write"},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(out, std::ios::binary) << original;
+    const RunResult r = RunTool(dir, c.args);
+    std::string joined;
+    for (const auto& a : c.args) joined += a + " ";
+    SCOPED_TRACE(joined);
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << "stderr: " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
+    EXPECT_EQ(Slurp(out), original);
+  }
+  // No temporary file is left behind.
+  for (const auto& entry : fs::directory_iterator(dir.Path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".partial-"), std::string::npos) << entry.path();
+  }
+  // A successful run replaces the file.
+  std::ofstream(out, std::ios::binary) << original;
+  const RunResult ok = RunTool(dir, {"--plugin", plugin, "--quiet", in, out});
+  EXPECT_EQ(ok.exitCode, 0) << ok.err;
+  EXPECT_EQ(ReadSound(out).frames, 2000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugins, RenderTool, ::testing::Values(MirelCase(), FakeCase()),
+                         [](const auto& param) { return param.param.name; });
+
+// What only the Mirel module has.
+class RenderMirel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(MIREL_BUNDLE)) GTEST_SKIP() << "Mirel module not built (" << MIREL_BUNDLE << ")";
+  }
+};
+
+TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
+  TempDir dir;
+  // The default --plugin is the bundle beside the tool.
+  const RunResult r = RunTool(dir, {"--list-params"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::vector<std::string> lines;
+  std::string line;
+  for (char c : r.out) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  ASSERT_EQ(lines.size(), 17u) << r.out;  // header and sixteen parameters
+  const char* expected[][2] = {{"prst", "Preset"},    {"bpas", "Bypass"},     {"0", "Input"},
+                               {"1", "Output"},       {"2", "Attack"},        {"3", "Release"},
+                               {"4", "Ratio"},        {"5", "Sidechain"},     {"6", "Mix"},
+                               {"7", "Mid Freq"},     {"8", "Mid Gain"},      {"9", "HF"},
+                               {"10", "Bypass"},      {"11", "Interstage"},   {"12", "Oversample"},
+                               {"13", "Sidechain"}};
+  for (size_t i = 0; i < 16; ++i) {
+    const std::string& l = lines[i + 1];
+    EXPECT_EQ(l.substr(0, l.find(' ')), expected[i][0]) << l;
+    EXPECT_NE(l.find(std::string(" ") + expected[i][1] + " "), std::string::npos) << l;
+  }
+  // Current value texts as the plug-in gives them: Input 0.00, Attack with three decimals.
+  EXPECT_NE(lines[3].find("0.00"), std::string::npos) << lines[3];
+  EXPECT_NE(lines[5].find("0.000"), std::string::npos) << lines[5];
+  // Settings show up in the list.
+  const RunResult set = RunTool(dir, {"--list-params", "--set", "input=40.00", "--set", "RATIO=3"});
+  ASSERT_EQ(set.exitCode, 0) << set.err;
+  EXPECT_NE(set.out.find("40.00"), std::string::npos) << set.out;
+}
+
+TEST_F(RenderMirel, SharedNameIsRefusedNamingBothIndices) {
+  TempDir dir;
+  WriteSound(dir / "in.wav", TestSignal(100));
+  const RunResult r = RunTool(dir, {"--set", "sidechain=100", (dir / "in.wav").string(),
+                                    (dir / "out.wav").string()});
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("5 and 13"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir / "out.wav"));
+  // By index it works; the host bypass takes a normalised value.
+  const RunResult ok = RunTool(dir, {"--quiet", "--set", "5=100", "--set-normalized", "bpas=1",
+                                     (dir / "in.wav").string(), (dir / "out.wav").string()});
+  EXPECT_EQ(ok.exitCode, 0) << ok.err;
+}
+
+// Under the host's bypass the plug-in passes its input through unchanged.
+TEST_F(RenderMirel, HostBypassPassesTheInputThrough) {
+  TempDir dir;
+  const Sound in = TestSignal(3000);
+  WriteSound(dir / "in.wav", in);
+  auto args = SetArgs(MirelCase());
+  args.insert(args.end(), {"--set-normalized", "bpas=0.51", (dir / "in.wav").string(), (dir / "out.wav").string()});
+  const RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FirstDifference(ReadSound(dir / "out.wav"), in), "");
+}
+
+// The small effect adds "Sidechain Mix" percent of the sidechain to its input,
+// so the sidechain's path through the tool can be followed sample by sample.
+TEST(RenderSidechain, MonoSidechainReachesBothChannelsThenSilence) {
+  TempDir dir;
+  const Sound in = TestSignal(3000);
+  const Sound sc = TestSignal(1000, 1, 44100, 99);
+  WriteSound(dir / "in.wav", in);
+  WriteSound(dir / "sc.wav", sc);
+  const std::vector<std::string> common = {"--plugin", FAKE_EFFECT, "--quiet", "--set", "smooth=0",
+                                           "--set", "Sidechain Mix=100"};
+  auto with = common;
+  with.insert(with.end(), {"--sidechain", (dir / "sc.wav").string(), (dir / "in.wav").string(),
+                           (dir / "with.wav").string()});
+  auto without = common;
+  without.insert(without.end(), {(dir / "in.wav").string(), (dir / "without.wav").string()});
+  RunResult r = RunTool(dir, with);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = RunTool(dir, without);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Sound a = ReadSound(dir / "with.wav");
+  const Sound b = ReadSound(dir / "without.wav");
+  ASSERT_EQ(a.frames, 3000);
+  ASSERT_EQ(b.frames, 3000);
+  for (long long i = 0; i < 3000; ++i) {
+    for (int c = 0; c < 2; ++c) {
+      const auto k = static_cast<size_t>(2 * i + c);
+      // Gain 0 dB, no smoothing: out = tanh(in + sidechain), rounded to float.
+      const double sidechain = i < 1000 ? sc.samples[static_cast<size_t>(i)] : 0.0;
+      const auto expected = static_cast<float>(std::tanh(in.samples[k] + sidechain));
+      ASSERT_EQ(a.samples[k], static_cast<double>(expected)) << "frame " << i << " channel " << c;
+      if (i >= 1000) {
+        ASSERT_EQ(a.samples[k], b.samples[k]) << "frame " << i;
+      }
+    }
+  }
+}
+
+}  // namespace
