@@ -117,8 +117,9 @@ typedef long long PairBits __attribute__((vector_size(16)));
   const int i0 = _mm_cvtsi128_si32(i);
   const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
   // values[i] and values[i + 1] of each lane, widened together.
-  const __m128d pairL = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(kSaturationCurve.values + i0))));
-  const __m128d pairR = _mm_cvtps_pd(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(kSaturationCurve.values + i1))));
+  // (An unaligned 8-byte load: the entries are only 4-byte aligned.)
+  const __m128d pairL = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kSaturationCurve.values + i0))));
+  const __m128d pairR = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kSaturationCurve.values + i1))));
   const Pair lo = reinterpret_cast<Pair>(_mm_unpacklo_pd(pairL, pairR));
   const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
   const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
