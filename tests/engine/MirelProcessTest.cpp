@@ -142,13 +142,14 @@ TEST(MirelProcess, WithoutAnEditorTheMeterHolds) {
 // interstage signal is rebuilt here from the oversampler's building blocks
 // (the plug-in runs its own unrolled form of the same steps).
 TEST(MirelProcess, InputZeroGivesUnityGainAndTheStatedOutput) {
-  for (int factor : {4, 16}) {
-    SCOPED_TRACE(factor);
+  // Amplitude 6 drives the saturation past the end of its table.
+  for (auto [factor, amp] : {std::pair{4, 1.5}, std::pair{16, 1.5}, std::pair{4, 6.0}, std::pair{16, 6.0}}) {
+    SCOPED_TRACE(::testing::Message() << factor << "x, amplitude " << amp);
     ReadyMirel m;
     m.Set({{kInput, 0.0}, {kMix, 70.0}, {kOutput, 6.0}, {kOversample, factor == 16 ? 1.0 : 0.0}});
     Buffers b(3000);
-    Noise(b, 0, 1.5, 11);
-    Noise(b, 1, 0.8, 12);
+    Noise(b, 0, amp, 11);
+    Noise(b, 1, 0.5 * amp, 12);
     enginetest::RunAll(m, b);
     EXPECT_EQ(m.GainState(), 1.0);
 

@@ -28,7 +28,9 @@ TEST(Threads, ProcessWhileStateAndParametersChange) {
         for (int i = 0; i < 128; ++i) b.SetInput(0, ch, i, Noise(seed));
       }
       changes->Clear();
+      // The same parameters the other thread writes.
       changes->Add(kIdRatio, (blocks.load() % 4) / 3.0);
+      changes->Add(kIdMix, (blocks.load() % 5) / 4.0);
       b.SetNumSamples(128);
       p.processor->process(b.Data());
       for (int i = 0; i < 128; ++i) {
@@ -44,8 +46,11 @@ TEST(Threads, ProcessWhileStateAndParametersChange) {
     auto out = host::MakeHostObject<host::MemoryStream>();
     EXPECT_EQ(p.controller->getState(out.get()), kResultOk);
     EXPECT_EQ(out->Data().size(), state.size());
-    p.controller->setParamNormalized(kIdMix, (round % 10) / 10.0);
-    p.controller->setParamNormalized(kIdInput, (round % 7) / 7.0);
+    // A burst of writes, so that they overlap blocks on the other thread.
+    for (int k = 0; k < 200; ++k) {
+      p.controller->setParamNormalized(kIdMix, ((round + k) % 10) / 10.0);
+      p.controller->setParamNormalized(kIdInput, ((round + k) % 7) / 7.0);
+    }
     (void)p.controller->getParamNormalized(kIdMix);
     (void)p.controller->getParamNormalized(kBpas);
   }
