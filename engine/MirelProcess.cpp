@@ -158,11 +158,15 @@ struct InterstageKernel {
     Pair* __restrict down = downWin.v + downWin.end - 10;
     const Pair gainN = {static_cast<double>(N), static_cast<double>(N)};  // restores the level lost by zero stuffing
     const Pair drive = {d, d};
+    // The up filter runs one sub-sample ahead of the down filter in program
+    // order (the two are independent until the saturation joins them), so
+    // that the processor can overlap the two chains of additions.
+    Pair upOut[N];
+    upOut[0] = Step(up, 0, dry, fb, gain);
 #pragma GCC unroll 16
     for (int k = 0; k < N; ++k) {
-      const Pair x = k == 0 ? dry : Pair{0.0, 0.0};  // zero stuffing
-      const Pair w = gainN * Step(up, k, x, fb, gain) * drive;
-      Step(down, k, SaturatePair(w), fb, gain);
+      if (k + 1 < N) upOut[k + 1] = Step(up, k + 1, Pair{0.0, 0.0}, fb, gain);  // zero stuffing
+      Step(down, k, SaturatePair(gainN * upOut[k] * drive), fb, gain);
     }
     outL = down[10][0];  // decimation keeps sub-sample 0
     outR = down[10][1];
