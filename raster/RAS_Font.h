@@ -156,7 +156,7 @@ bool RAS_IsCompatibilityLayer();
 #endif
 
 // What a font is made from.
-struct RAS_FontSpec {
+struct RAS_FontRequest {
   std::string face = "Verdana";
   int size = 12;         // cell height in pixels
   int orientation = 0;   // degrees
@@ -166,4 +166,4 @@ struct RAS_FontSpec {
 
 // Makes a font through the platform: CreateFontA on Windows, fontconfig and
 // FreeType elsewhere. Null when the platform cannot make it.
-std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontSpec& spec);
+std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontRequest& request);
