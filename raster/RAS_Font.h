@@ -153,6 +153,8 @@ class RAS_CachedFont final : public RAS_IFont {
 // exists under HKEY_LOCAL_MACHINE). Probed once, then remembered. GDI text
 // there goes through the glyph path.
 bool RAS_IsCompatibilityLayer();
+// Tests only: 0 or 1 fixes the answer above, -1 makes the next call probe.
+void RAS_OverrideCompatibilityLayer(int state);
 #endif
 
 // What a font is made from.

@@ -77,6 +77,8 @@ bool RAS_IsCompatibilityLayer() {
   return gUnderWine == 1;
 }
 
+void RAS_OverrideCompatibilityLayer(int state) { gUnderWine = state < 0 ? -1 : (state ? 1 : 0); }
+
 void RasFontReleaseProcessResources() {
   gGlyphScratch.reset();
   gTextScratch.reset();

@@ -257,6 +257,33 @@ TEST(CachedFont, UnderWineTextTakesTheGlyphPathUnlessLinesAreTallerThan255) {
   ASSERT_TRUE(litAlpha(canvas, alpha));
   EXPECT_EQ(alpha, 0);  // straight through GDI
 }
+
+TEST(CachedFont, DirectGdiPathWithAndWithoutADestinationDC) {
+  // The path real Windows takes, forced here so that Wine runs it too.
+  RAS_OverrideCompatibilityLayer(0);
+  RAS_SysBitmap withDc(200, 40);
+  CheckLabelDrawing(withDc);  // GDI draws into the section's DC
+  RAS_MemBitmap withoutDc(200, 40);
+  CheckLabelDrawing(withoutDc);  // drawn in a scratch bitmap and blended in
+  // GDI leaves alpha 0 in its text pixels; the blended coverage is opaque.
+  bool sawGdiAlpha = false, sawBlendAlpha = false;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 200; ++x) {
+      if (Lit(Pixel(withDc, x, y)) && (Pixel(withDc, x, y) >> 24) == 0) sawGdiAlpha = true;
+      if (Lit(Pixel(withoutDc, x, y)) && (Pixel(withoutDc, x, y) >> 24) == 255) sawBlendAlpha = true;
+    }
+  }
+  EXPECT_TRUE(sawGdiAlpha);
+  EXPECT_TRUE(sawBlendAlpha);
+
+  // Measuring without a destination, and UTF-8 text through the wide call.
+  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelFont());
+  ASSERT_NE(font, nullptr);
+  RAS_Rect r{10, 10, 10, 10};
+  EXPECT_GT(font->DrawText(nullptr, "Caf\xC3\xA9", -1, &r, kRasTextCalcRect), 0);
+  EXPECT_GT(r.right - r.left, 10);
+  RAS_OverrideCompatibilityLayer(-1);
+}
 #endif
 
 TEST(RasterSnapshot, TextAndABlitWrittenAsAPicture) {
