@@ -8,14 +8,18 @@ if(TARGET PNG::PNG)
   return()
 endif()
 
+# Imported targets are visible in the including directory only; the tests
+# (which write PNG files) use them from another one.
 if(NOT WIN32)
   find_package(ZLIB REQUIRED)
   find_package(PNG REQUIRED)
+  set_target_properties(PNG::PNG ZLIB::ZLIB PROPERTIES IMPORTED_GLOBAL TRUE)
   return()
 endif()
 
 set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
+set_target_properties(ZLIB::ZLIB PROPERTIES IMPORTED_GLOBAL TRUE)
 
 set(MIREL_LIBPNG_SOURCE_DIR "${CMAKE_BINARY_DIR}/_deps/libpng-src" CACHE PATH
   "libpng source tree for the mingw build (fetched from Debian when missing)")

@@ -32,8 +32,8 @@ trap 'cleanup; rm -rf "$work"' EXIT
 cd "$work"
 # The newest version may not be on the mirror yet (404): fall back to known ones.
 ok=""
-for spec in libpng1.6 libpng1.6=1.6.39-2+deb12u5 libpng1.6=1.6.39-2+deb12u4 libpng1.6=1.6.39-2; do
-  if apt-get source -qq "$spec" >/dev/null 2>&1; then ok=$spec; break; fi
+for version in libpng1.6 libpng1.6=1.6.39-2+deb12u5 libpng1.6=1.6.39-2+deb12u4 libpng1.6=1.6.39-2; do
+  if apt-get source -qq "$version" >/dev/null 2>&1; then ok=$version; break; fi
   rm -rf "$work"/*
 done
 [ -n "$ok" ] || { echo "fetch-libpng: apt-get source libpng1.6 failed" >&2; exit 1; }

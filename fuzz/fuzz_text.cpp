@@ -8,9 +8,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static RAS_CachedFont* font = [] {
-    RAS_FontSpec spec;
-    spec.size = 14;
-    return RAS_FontCache::Process().Get(spec);
+    RAS_FontRequest request;
+    request.size = 14;
+    return RAS_FontCache::Process().Get(request);
   }();
   if (!font) return 0;
   FuzzInput in(data, size);

@@ -153,10 +153,12 @@ class RAS_CachedFont final : public RAS_IFont {
 // exists under HKEY_LOCAL_MACHINE). Probed once, then remembered. GDI text
 // there goes through the glyph path.
 bool RAS_IsCompatibilityLayer();
+// Tests only: 0 or 1 fixes the answer above, -1 makes the next call probe.
+void RAS_OverrideCompatibilityLayer(int state);
 #endif
 
 // What a font is made from.
-struct RAS_FontSpec {
+struct RAS_FontRequest {
   std::string face = "Verdana";
   int size = 12;         // cell height in pixels
   int orientation = 0;   // degrees
@@ -166,4 +168,4 @@ struct RAS_FontSpec {
 
 // Makes a font through the platform: CreateFontA on Windows, fontconfig and
 // FreeType elsewhere. Null when the platform cannot make it.
-std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontSpec& spec);
+std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontRequest& request);

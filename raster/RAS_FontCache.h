@@ -13,16 +13,16 @@
 
 class RAS_FontCache {
  public:
-  using Creator = std::function<std::unique_ptr<RAS_CachedFont>(const RAS_FontSpec&)>;
+  using Creator = std::function<std::unique_ptr<RAS_CachedFont>(const RAS_FontRequest&)>;
 
   explicit RAS_FontCache(Creator creator = RAS_CreatePlatformFont);
   RAS_FontCache(const RAS_FontCache&) = delete;
   RAS_FontCache& operator=(const RAS_FontCache&) = delete;
 
-  // The font for spec; the quality of the first request for a key is the
+  // The font for request; the quality of the first request for a key is the
   // one used. Null when the font cannot be made: nothing is cached then, so
   // the next request tries again.
-  RAS_CachedFont* Get(const RAS_FontSpec& spec);
+  RAS_CachedFont* Get(const RAS_FontRequest& request);
   std::size_t Size() const;
 
   static RAS_FontCache& Process();

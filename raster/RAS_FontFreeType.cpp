@@ -51,7 +51,7 @@ void ReleaseLibrary() {
 // A sized FreeType face: the platform font handle of this build.
 class RAS_FtFace {
  public:
-  static RAS_FtFace* Open(const RAS_FontSpec& spec);
+  static RAS_FtFace* Open(const RAS_FontRequest& request);
   ~RAS_FtFace() {
     {
       std::lock_guard<std::mutex> hold(gLibraryLock);
@@ -78,23 +78,23 @@ class RAS_FtFace {
   int descent_ = 0;
 };
 
-RAS_FtFace* RAS_FtFace::Open(const RAS_FontSpec& spec) {
+RAS_FtFace* RAS_FtFace::Open(const RAS_FontRequest& request) {
   FcConfig* config = Config();
   if (!config) return nullptr;
 
   // Sizes as GDI reads a font height: positive is the cell height (ascent
   // plus descent), negative the character (em) height, 0 a default.
-  int size = spec.size;
+  int size = request.size;
   if (size == 0) size = 12;
   const int pixels = std::abs(size);
   if (pixels > 4096) return nullptr;
 
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return nullptr;
-  const std::string family = spec.face.empty() ? std::string("sans-serif") : spec.face;
+  const std::string family = request.face.empty() ? std::string("sans-serif") : request.face;
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcPatternAddInteger(pattern, FC_WEIGHT, spec.style == 1 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, spec.style == 2 ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddInteger(pattern, FC_WEIGHT, request.style == 1 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, request.style == 2 ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddDouble(pattern, FC_PIXEL_SIZE, pixels);
   FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
   FcResult matchResult = FcResultNoMatch;
@@ -127,10 +127,10 @@ RAS_FtFace* RAS_FtFace::Open(const RAS_FontSpec& spec) {
     error = FT_New_Face(library, path.c_str(), index, &face);
     if (error == 0) {
       if (size > 0 && FT_IS_SCALABLE(face)) {
-        FT_Size_RequestRec request{};
-        request.type = FT_SIZE_REQUEST_TYPE_CELL;
-        request.height = static_cast<FT_Long>(pixels) * 64;
-        error = FT_Request_Size(face, &request);
+        FT_Size_RequestRec sizeRequest{};
+        sizeRequest.type = FT_SIZE_REQUEST_TYPE_CELL;
+        sizeRequest.height = static_cast<FT_Long>(pixels) * 64;
+        error = FT_Request_Size(face, &sizeRequest);
       } else {
         error = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixels));
       }
@@ -141,7 +141,7 @@ RAS_FtFace* RAS_FtFace::Open(const RAS_FontSpec& spec) {
     ReleaseLibrary();
     return nullptr;
   }
-  return new RAS_FtFace(face, spec.quality == 1);
+  return new RAS_FtFace(face, request.quality == 1);
 }
 
 void RasFontReleaseProcessResources() {
@@ -150,8 +150,8 @@ void RasFontReleaseProcessResources() {
   gConfig = nullptr;
 }
 
-std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontSpec& spec) {
-  RAS_FtFace* face = RAS_FtFace::Open(spec);
+std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontRequest& request) {
+  RAS_FtFace* face = RAS_FtFace::Open(request);
   if (!face) return nullptr;
   auto font = std::make_unique<RAS_CachedFont>();
   // The font owns the face; direct drawing would be allowed but there is none here.

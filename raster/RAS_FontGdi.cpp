@@ -77,24 +77,26 @@ bool RAS_IsCompatibilityLayer() {
   return gUnderWine == 1;
 }
 
+void RAS_OverrideCompatibilityLayer(int state) { gUnderWine = state < 0 ? -1 : (state ? 1 : 0); }
+
 void RasFontReleaseProcessResources() {
   gGlyphScratch.reset();
   gTextScratch.reset();
 }
 
-std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontSpec& spec) {
+std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontRequest& request) {
   auto font = std::make_unique<RAS_CachedFont>();
   DWORD quality = DEFAULT_QUALITY;
-  switch (spec.quality) {
+  switch (request.quality) {
     case 1: quality = NONANTIALIASED_QUALITY; break;
     case 2: quality = ANTIALIASED_QUALITY; break;
     case 3: quality = CLEARTYPE_QUALITY; break;
     default: break;
   }
-  const int tenths = spec.orientation * 10;  // escapement and orientation in tenths of a degree
-  HFONT handle = CreateFontA(spec.size, 0, tenths, tenths, spec.style == 1 ? FW_BOLD : FW_NORMAL,
-                             spec.style == 2 ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH, spec.face.c_str());
+  const int tenths = request.orientation * 10;  // escapement and orientation in tenths of a degree
+  HFONT handle = CreateFontA(request.size, 0, tenths, tenths, request.style == 1 ? FW_BOLD : FW_NORMAL,
+                             request.style == 2 ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH, request.face.c_str());
   if (!handle) return nullptr;
   font->SetFromHFont(handle, kRasFontOwnsHandle | kRasFontDirectAllowed);
   return font;

@@ -40,7 +40,7 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t n) {
 void NoFlush(png_structp) {}
 }  // namespace
 
-std::vector<std::uint8_t> EncodePng(const PngSpec& spec) {
+std::vector<std::uint8_t> EncodePng(const PngImage& image) {
   std::vector<std::uint8_t> out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -49,20 +49,20 @@ std::vector<std::uint8_t> EncodePng(const PngSpec& spec) {
     throw std::runtime_error("png encoding failed");
   }
   png_set_write_fn(png, &out, AppendBytes, NoFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width), static_cast<png_uint_32>(spec.height),
-               spec.bitDepth, spec.colourType, spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width), static_cast<png_uint_32>(image.height),
+               image.bitDepth, image.colourType, image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   std::vector<png_color> palette;
-  for (std::size_t i = 0; i + 2 < spec.palette.size(); i += 3) {
-    palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+  for (std::size_t i = 0; i + 2 < image.palette.size(); i += 3) {
+    palette.push_back(png_color{image.palette[i], image.palette[i + 1], image.palette[i + 2]});
   }
   if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-  if (!spec.paletteAlpha.empty()) {
-    png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()), nullptr);
+  if (!image.paletteAlpha.empty()) {
+    png_set_tRNS(png, info, image.paletteAlpha.data(), static_cast<int>(image.paletteAlpha.size()), nullptr);
   }
   png_write_info(png, info);
   std::vector<png_bytep> rows;
-  for (const auto& r : spec.rows) rows.push_back(const_cast<png_bytep>(r.data()));
+  for (const auto& r : image.rows) rows.push_back(const_cast<png_bytep>(r.data()));
   png_write_image(png, rows.data());
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
@@ -70,18 +70,18 @@ std::vector<std::uint8_t> EncodePng(const PngSpec& spec) {
 }
 
 bool WritePng(const std::string& path, RAS_IBitmap& bitmap) {
-  PngSpec spec;
-  spec.width = bitmap.getWidth();
-  spec.height = bitmap.getHeight();
-  spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
-  for (int y = 0; y < spec.height; ++y) {
-    auto& row = spec.rows.emplace_back();
-    for (int x = 0; x < spec.width; ++x) {
+  PngImage image;
+  image.width = bitmap.getWidth();
+  image.height = bitmap.getHeight();
+  image.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+  for (int y = 0; y < image.height; ++y) {
+    auto& row = image.rows.emplace_back();
+    for (int x = 0; x < image.width; ++x) {
       const Bgra p = Unpack(Pixel(bitmap, x, y));
       row.insert(row.end(), {p.r, p.g, p.b, p.a});
     }
   }
-  const std::vector<std::uint8_t> bytes = EncodePng(spec);
+  const std::vector<std::uint8_t> bytes = EncodePng(image);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();

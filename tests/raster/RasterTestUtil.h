@@ -57,7 +57,7 @@ class GuardedBitmap final : public RAS_IBitmap {
 // A PNG image description for the encoder: rows of samples as libpng expects
 // them for the colour type and bit depth (packed for depths below 8,
 // big-endian for 16).
-struct PngSpec {
+struct PngImage {
   int width = 1;
   int height = 1;
   int colourType = 0;  // PNG_COLOR_TYPE_*
@@ -67,7 +67,7 @@ struct PngSpec {
   std::vector<std::uint8_t> palette;  // r, g, b triples
   std::vector<std::uint8_t> paletteAlpha;
 };
-std::vector<std::uint8_t> EncodePng(const PngSpec& spec);
+std::vector<std::uint8_t> EncodePng(const PngImage& image);
 
 // Writes a bitmap as an RGBA PNG file. Returns false on failure.
 bool WritePng(const std::string& path, RAS_IBitmap& bitmap);

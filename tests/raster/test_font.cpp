@@ -19,11 +19,11 @@ namespace {
 constexpr const char* kVersion = "Version 4.1.0";
 constexpr std::uint32_t kOpaqueBlack = 0xff000000u;
 
-RAS_FontSpec LabelSpec() {
-  RAS_FontSpec spec;
-  spec.face = "Verdana";
-  spec.size = 14;
-  return spec;
+RAS_FontRequest LabelFont() {
+  RAS_FontRequest request;
+  request.face = "Verdana";
+  request.size = 14;
+  return request;
 }
 
 bool Lit(std::uint32_t p) { return (p & 0x00ffffffu) != 0; }
@@ -49,20 +49,20 @@ bool LitBox(RAS_IBitmap& b, RAS_Rect& box, int& count) {
 
 TEST(FontCache, OneFontPerSizeOrientationStyleAndFace) {
   RAS_FontCache cache;
-  RAS_CachedFont* a = cache.Get(LabelSpec());
+  RAS_CachedFont* a = cache.Get(LabelFont());
   ASSERT_NE(a, nullptr);
   // Text colour is not part of a font: styles differing only in colour (or
   // quality) share the font; the caller sets the colour before drawing.
-  RAS_FontSpec sameKey = LabelSpec();
+  RAS_FontRequest sameKey = LabelFont();
   sameKey.quality = 2;
   EXPECT_EQ(cache.Get(sameKey), a);
   EXPECT_EQ(cache.Size(), 1u);
 
-  RAS_FontSpec bold = LabelSpec();
+  RAS_FontRequest bold = LabelFont();
   bold.style = 1;
-  RAS_FontSpec bigger = LabelSpec();
+  RAS_FontRequest bigger = LabelFont();
   bigger.size = 20;
-  RAS_FontSpec otherFace = LabelSpec();
+  RAS_FontRequest otherFace = LabelFont();
   otherFace.face = "verdana";  // the face compare is exact
   EXPECT_NE(cache.Get(bold), a);
   EXPECT_NE(cache.Get(bigger), a);
@@ -73,22 +73,22 @@ TEST(FontCache, OneFontPerSizeOrientationStyleAndFace) {
 
 TEST(FontCache, AFontThatCannotBeMadeIsNotCachedAndIsTriedAgain) {
   int attempts = 0;
-  RAS_FontCache cache([&](const RAS_FontSpec& spec) -> std::unique_ptr<RAS_CachedFont> {
+  RAS_FontCache cache([&](const RAS_FontRequest& request) -> std::unique_ptr<RAS_CachedFont> {
     ++attempts;
     if (attempts == 1) return nullptr;  // the platform refuses the first time
-    return RAS_CreatePlatformFont(spec);
+    return RAS_CreatePlatformFont(request);
   });
-  EXPECT_EQ(cache.Get(LabelSpec()), nullptr);
+  EXPECT_EQ(cache.Get(LabelFont()), nullptr);
   EXPECT_EQ(cache.Size(), 0u);
-  RAS_CachedFont* font = cache.Get(LabelSpec());
+  RAS_CachedFont* font = cache.Get(LabelFont());
   EXPECT_NE(font, nullptr);
   EXPECT_EQ(attempts, 2);
-  EXPECT_EQ(cache.Get(LabelSpec()), font);
+  EXPECT_EQ(cache.Get(LabelFont()), font);
   EXPECT_EQ(attempts, 2);
 }
 
 TEST(CachedFont, MeasuresTextAsAPlausibleRectangle) {
-  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelSpec());
+  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelFont());
   ASSERT_NE(font, nullptr);
   EXPECT_GE(font->GetLineHeight(), 12);
   EXPECT_LE(font->GetLineHeight(), 20);
@@ -122,7 +122,7 @@ namespace {
 // Draws the version label white on black, centred in rect as the editor
 // does, and checks that lit pixels appear only inside the measured text box.
 void CheckLabelDrawing(RAS_IBitmap& canvas) {
-  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelSpec());
+  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelFont());
   ASSERT_NE(font, nullptr);
   Fill(canvas, kOpaqueBlack);
   font->SetTextColor(0xffffffffu);
@@ -157,10 +157,10 @@ TEST(CachedFont, WhiteLabelOnBlackLightsPixelsOnlyInsideItsRectangle) {
 }
 
 TEST(CachedFont, GlyphsAreRenderedOncePerCharacter) {
-  RAS_FontSpec spec = LabelSpec();
-  spec.size = 15;  // a font of its own, so the count starts here
+  RAS_FontRequest request = LabelFont();
+  request.size = 15;  // a font of its own, so the count starts here
   RAS_FontCache cache;
-  RAS_CachedFont* font = cache.Get(spec);
+  RAS_CachedFont* font = cache.Get(request);
   ASSERT_NE(font, nullptr);
   RAS_MemBitmap canvas(200, 40);
   RAS_Rect r{0, 0, 200, 40};
@@ -176,7 +176,7 @@ TEST(CachedFont, GlyphsAreRenderedOncePerCharacter) {
 }
 
 TEST(CachedFont, ClipRectangleAndAlphaAreHonoured) {
-  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelSpec());
+  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelFont());
   ASSERT_NE(font, nullptr);
   RAS_MemBitmap canvas(200, 40);
   Fill(canvas, kOpaqueBlack);
@@ -235,7 +235,7 @@ TEST(CachedFont, UnderWineTextTakesTheGlyphPathUnlessLinesAreTallerThan255) {
         }
     return false;
   };
-  RAS_CachedFont* small = RAS_FontCache::Process().Get(LabelSpec());
+  RAS_CachedFont* small = RAS_FontCache::Process().Get(LabelFont());
   ASSERT_NE(small, nullptr);
   RAS_SysBitmap canvas(400, 400);
   Fill(canvas, kOpaqueBlack);
@@ -246,7 +246,7 @@ TEST(CachedFont, UnderWineTextTakesTheGlyphPathUnlessLinesAreTallerThan255) {
   ASSERT_TRUE(litAlpha(canvas, alpha));
   EXPECT_EQ(alpha, RAS_IsCompatibilityLayer() ? 255 : 0);
 
-  RAS_FontSpec huge = LabelSpec();
+  RAS_FontRequest huge = LabelFont();
   huge.size = 300;
   RAS_CachedFont* big = RAS_FontCache::Process().Get(huge);
   ASSERT_NE(big, nullptr);
@@ -256,6 +256,33 @@ TEST(CachedFont, UnderWineTextTakesTheGlyphPathUnlessLinesAreTallerThan255) {
   big->DrawText(&canvas, "H", -1, &r, kRasTextNoClip);
   ASSERT_TRUE(litAlpha(canvas, alpha));
   EXPECT_EQ(alpha, 0);  // straight through GDI
+}
+
+TEST(CachedFont, DirectGdiPathWithAndWithoutADestinationDC) {
+  // The path real Windows takes, forced here so that Wine runs it too.
+  RAS_OverrideCompatibilityLayer(0);
+  RAS_SysBitmap withDc(200, 40);
+  CheckLabelDrawing(withDc);  // GDI draws into the section's DC
+  RAS_MemBitmap withoutDc(200, 40);
+  CheckLabelDrawing(withoutDc);  // drawn in a scratch bitmap and blended in
+  // GDI leaves alpha 0 in its text pixels; the blended coverage is opaque.
+  bool sawGdiAlpha = false, sawBlendAlpha = false;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 200; ++x) {
+      if (Lit(Pixel(withDc, x, y)) && (Pixel(withDc, x, y) >> 24) == 0) sawGdiAlpha = true;
+      if (Lit(Pixel(withoutDc, x, y)) && (Pixel(withoutDc, x, y) >> 24) == 255) sawBlendAlpha = true;
+    }
+  }
+  EXPECT_TRUE(sawGdiAlpha);
+  EXPECT_TRUE(sawBlendAlpha);
+
+  // Measuring without a destination, and UTF-8 text through the wide call.
+  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelFont());
+  ASSERT_NE(font, nullptr);
+  RAS_Rect r{10, 10, 10, 10};
+  EXPECT_GT(font->DrawText(nullptr, "Caf\xC3\xA9", -1, &r, kRasTextCalcRect), 0);
+  EXPECT_GT(r.right - r.left, 10);
+  RAS_OverrideCompatibilityLayer(-1);
 }
 #endif
 
@@ -272,7 +299,7 @@ TEST(RasterSnapshot, TextAndABlitWrittenAsAPicture) {
   const RAS_Rect frame{0, 30 * frameHeight, knob->getWidth(), 31 * frameHeight};
   RAS_Blit(&canvas, knob.get(), 12, 12, &frame, 1.0f, kRasBlitCopyAlpha);
 
-  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelSpec());
+  RAS_CachedFont* font = RAS_FontCache::Process().Get(LabelFont());
   ASSERT_NE(font, nullptr);
   font->SetTextColor(0xffffffffu);
   RAS_Rect label{100, 40, 230, 60};

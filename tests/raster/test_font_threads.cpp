@@ -12,7 +12,7 @@
 TEST(FontCacheThreads, ConcurrentRequestsShareOneFontPerKey) {
   std::atomic<int> made{0};
   // Fonts without a platform face: this test is about the cache, not drawing.
-  RAS_FontCache cache([&](const RAS_FontSpec&) {
+  RAS_FontCache cache([&](const RAS_FontRequest&) {
     ++made;
     return std::make_unique<RAS_CachedFont>();
   });
@@ -23,9 +23,9 @@ TEST(FontCacheThreads, ConcurrentRequestsShareOneFontPerKey) {
     threads.emplace_back([&, t] {
       for (int round = 0; round < kRounds; ++round) {
         for (int k = 0; k < kKeys; ++k) {
-          RAS_FontSpec spec;
-          spec.size = 10 + k;
-          RAS_CachedFont* font = cache.Get(spec);
+          RAS_FontRequest request;
+          request.size = 10 + k;
+          RAS_CachedFont* font = cache.Get(request);
           if (seen[t][k] == nullptr) seen[t][k] = font;
           EXPECT_EQ(seen[t][k], font);
         }

@@ -29,17 +29,17 @@ void ExpectPixel(RAS_IBitmap& b, int x, int y, int blue, int green, int red, int
 }
 
 // An RGB image whose pixel (x, y) is (10 x, 20 y, x + y).
-PngSpec RgbRamp(int width, int height, bool interlaced) {
-  PngSpec spec{width, height, PNG_COLOR_TYPE_RGB, 8, interlaced, {}, {}, {}};
+PngImage RgbRamp(int width, int height, bool interlaced) {
+  PngImage image{width, height, PNG_COLOR_TYPE_RGB, 8, interlaced, {}, {}, {}};
   for (int y = 0; y < height; ++y) {
-    auto& row = spec.rows.emplace_back();
+    auto& row = image.rows.emplace_back();
     for (int x = 0; x < width; ++x) {
       row.push_back(static_cast<std::uint8_t>(10 * x));
       row.push_back(static_cast<std::uint8_t>(20 * y));
       row.push_back(static_cast<std::uint8_t>(x + y));
     }
   }
-  return spec;
+  return image;
 }
 
 void ExpectRamp(RAS_IBitmap& b, int width, int height) {
@@ -69,7 +69,7 @@ TEST(PngDecode, RgbAndRgbaGetTheLibrarysByteOrder) {
   EXPECT_EQ(rgb->getRowSpan(), 8);  // rows of 4-pixel multiples: the decode honours the span
   ExpectRamp(*rgb, 5, 3);
 
-  PngSpec rgba{2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {{10, 20, 30, 40, 250, 251, 252, 0}}, {}, {}};
+  PngImage rgba{2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {{10, 20, 30, 40, 250, 251, 252, 0}}, {}, {}};
   auto b = Decode(EncodePng(rgba));
   ASSERT_NE(b, nullptr);
   ExpectPixel(*b, 0, 0, 30, 20, 10, 40);  // not premultiplied
@@ -83,15 +83,15 @@ TEST(PngDecode, InterlacedImageDecodesLikeTheProgressiveOne) {
 }
 
 TEST(PngDecode, PaletteWithTransparentEntry) {
-  PngSpec spec{3, 1, PNG_COLOR_TYPE_PALETTE, 8, false, {{0, 1, 2}}, {255, 0, 0, 0, 255, 0, 1, 2, 3}, {255, 0}};
-  auto b = Decode(EncodePng(spec));
+  PngImage image{3, 1, PNG_COLOR_TYPE_PALETTE, 8, false, {{0, 1, 2}}, {255, 0, 0, 0, 255, 0, 1, 2, 3}, {255, 0}};
+  auto b = Decode(EncodePng(image));
   ASSERT_NE(b, nullptr);
   ExpectPixel(*b, 0, 0, 0, 0, 255, 255);
   ExpectPixel(*b, 1, 0, 0, 255, 0, 0);  // the transparent entry
   ExpectPixel(*b, 2, 0, 3, 2, 1, 255);  // beyond the tRNS entries: opaque
 
   // 2-bit palette: packed indices are unpacked.
-  PngSpec packed{4, 1, PNG_COLOR_TYPE_PALETTE, 2, false, {{0x1B}}, {0, 0, 0, 10, 10, 10, 20, 20, 20, 30, 30, 30}, {}};
+  PngImage packed{4, 1, PNG_COLOR_TYPE_PALETTE, 2, false, {{0x1B}}, {0, 0, 0, 10, 10, 10, 20, 20, 20, 30, 30, 30}, {}};
   auto p = Decode(EncodePng(packed));
   ASSERT_NE(p, nullptr);
   for (int x = 0; x < 4; ++x) ExpectPixel(*p, x, 0, 10 * x, 10 * x, 10 * x, 255);
@@ -99,21 +99,21 @@ TEST(PngDecode, PaletteWithTransparentEntry) {
 
 TEST(PngDecode, GreyDepthsAndGreyWithAlpha) {
   // 16-bit grey keeps the high byte, copied into red, green and blue.
-  PngSpec grey16{2, 1, PNG_COLOR_TYPE_GRAY, 16, false, {{0x80, 0x40, 0xFF, 0xFF}}, {}, {}};
+  PngImage grey16{2, 1, PNG_COLOR_TYPE_GRAY, 16, false, {{0x80, 0x40, 0xFF, 0xFF}}, {}, {}};
   auto g16 = Decode(EncodePng(grey16));
   ASSERT_NE(g16, nullptr);
   ExpectPixel(*g16, 0, 0, 0x80, 0x80, 0x80, 255);
   ExpectPixel(*g16, 1, 0, 255, 255, 255, 255);
 
   // 1-bit grey expands 1 to 255.
-  PngSpec grey1{3, 1, PNG_COLOR_TYPE_GRAY, 1, false, {{0xA0}}, {}, {}};
+  PngImage grey1{3, 1, PNG_COLOR_TYPE_GRAY, 1, false, {{0xA0}}, {}, {}};
   auto g1 = Decode(EncodePng(grey1));
   ASSERT_NE(g1, nullptr);
   ExpectPixel(*g1, 0, 0, 255, 255, 255, 255);
   ExpectPixel(*g1, 1, 0, 0, 0, 0, 255);
   ExpectPixel(*g1, 2, 0, 255, 255, 255, 255);
 
-  PngSpec greyAlpha{1, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {{100, 50}, {7, 255}}, {}, {}};
+  PngImage greyAlpha{1, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {{100, 50}, {7, 255}}, {}, {}};
   auto ga = Decode(EncodePng(greyAlpha));
   ASSERT_NE(ga, nullptr);
   ExpectPixel(*ga, 0, 0, 100, 100, 100, 50);
@@ -138,7 +138,7 @@ TEST(PngDecode, OversizedDimensionsAreRefusedBeforeAllocating) {
   EXPECT_EQ(Decode(HeaderOnly(0x7fffffffu, 0x7fffffffu)), nullptr);
   EXPECT_EQ(Decode(HeaderOnly(0, 1)), nullptr);
   // The largest allowed width still decodes.
-  PngSpec wide{kRasMaxPngDimension, 1, PNG_COLOR_TYPE_GRAY, 8, false, {std::vector<std::uint8_t>(16384, 9)}, {}, {}};
+  PngImage wide{kRasMaxPngDimension, 1, PNG_COLOR_TYPE_GRAY, 8, false, {std::vector<std::uint8_t>(16384, 9)}, {}, {}};
   auto b = Decode(EncodePng(wide));
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(b->getWidth(), kRasMaxPngDimension);
