@@ -287,13 +287,17 @@ TEST(EditController, ForwardsEditsToTheHandlerInOrder) {
   EXPECT_EQ(c->setParamNormalized(10, 0.75), kResultFalse);
   EXPECT_EQ(c->normalizedParamToPlain(10, 0.3), 0.3);
 
-  // initialize keeps the context; a second one is refused; terminate drops all.
+  // initialize keeps the context; a second one is refused; terminate drops the
+  // context and the parameters.
   ASSERT_EQ(c->initialize(handler.get()), kResultOk);
   EXPECT_EQ(c->initialize(handler.get()), kResultFalse);
   EXPECT_EQ(c->getHostContext(), handler.get());
   ASSERT_EQ(c->terminate(), kResultOk);
   EXPECT_EQ(c->getParameterCount(), 0);
   EXPECT_EQ(c->getHostContext(), nullptr);
+  EXPECT_EQ(handler->RefCount(), 2u);  // still the component handler
+  EXPECT_EQ(c->beginEdit(1), kResultOk);
+  ASSERT_EQ(c->setComponentHandler(nullptr), kResultOk);
   EXPECT_EQ(handler->RefCount(), 1u);
   EXPECT_EQ(c->initialize(nullptr), kResultOk);
   c->release();

@@ -9,9 +9,8 @@ namespace Steinberg::Vst {
 EditController::~EditController() = default;
 
 tresult PLUGIN_API EditController::terminate() {
+  // The component handler stays until the host replaces it (or the object ends).
   parameters.removeAll();
-  componentHandler_ = nullptr;
-  componentHandler2_ = nullptr;
   return ComponentBase::terminate();
 }
 
