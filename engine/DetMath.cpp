@@ -1,3 +1,11 @@
+// The argument reductions and polynomial coefficients below follow fdlibm,
+// which carries this notice:
+//
+//   Copyright (C) 1993 by Sun Microsystems, Inc. All rights reserved.
+//   Developed at SunPro, a Sun Microsystems, Inc. business.
+//   Permission to use, copy, modify, and distribute this software is freely
+//   granted, provided that this notice is preserved.
+
 #include "DetMath.h"
 
 #include <bit>
