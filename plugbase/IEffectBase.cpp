@@ -184,7 +184,7 @@ bool IEffectBase::ParamsEqual(const double* values, int start) const {
   for (int i = 0; i < NParams(); ++i) {
     const float a = static_cast<float>(params_[static_cast<std::size_t>(i)].Value());
     const float b = static_cast<float>(values[start + i]);
-    if (!(std::fabs(a - b) < 0.00001f)) return false;
+    if (!(std::fabs(a - b) < 0.00001)) return false;
   }
   return true;
 }
