@@ -55,12 +55,15 @@ $SUDO mkdir -p "$list_dir"
 $SUDO cp "$work/entry" "$tmp_list"
 $SUDO chmod 644 "$tmp_list"
 
-# Another apt run may hold the lists lock for a while: retry.
+# Another apt run may hold the lists lock for a while: retry. apt-get update
+# also fails when only one of several mirrors is unreachable; the source may
+# still be found through the others, so the last failure is only reported.
 for attempt in 1 2 3 4 5 6; do
   if $SUDO apt-get update -q -o DPkg::Lock::Timeout=120 >"$work/update.log" 2>&1; then break; fi
   if [ "$attempt" -eq 6 ]; then
     tail -n 20 "$work/update.log" >&2
-    fail "apt-get update failed"
+    echo "fetch-libpng: apt-get update failed; trying the indexes it did fetch" >&2
+    break
   fi
   sleep 10
 done
