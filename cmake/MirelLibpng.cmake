@@ -26,7 +26,7 @@ set(MIREL_LIBPNG_SOURCE_DIR "${CMAKE_BINARY_DIR}/_deps/libpng-src" CACHE PATH
 if(NOT EXISTS "${MIREL_LIBPNG_SOURCE_DIR}/png.c")
   message(STATUS "Fetching Debian's libpng1.6 source into ${MIREL_LIBPNG_SOURCE_DIR}")
   execute_process(
-    COMMAND ${CMAKE_CURRENT_LIST_DIR}/fetch-libpng-source.sh "${MIREL_LIBPNG_SOURCE_DIR}"
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/fetch-libpng-source.sh "${MIREL_LIBPNG_SOURCE_DIR}"
     RESULT_VARIABLE _fetch_result)
   if(NOT _fetch_result EQUAL 0 OR NOT EXISTS "${MIREL_LIBPNG_SOURCE_DIR}/png.c")
     message(FATAL_ERROR "Could not fetch the libpng source (see fetch-libpng-source.sh)")

@@ -7,7 +7,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <cstdlib>
+#include <cstdint>
 #include <mutex>
 
 #include "raster/RAS_Font.h"
@@ -84,10 +84,11 @@ RAS_FtFace* RAS_FtFace::Open(const RAS_FontRequest& request) {
 
   // Sizes as GDI reads a font height: positive is the cell height (ascent
   // plus descent), negative the character (em) height, 0 a default.
-  int size = request.size;
-  if (size == 0) size = 12;
-  const int pixels = std::abs(size);
-  if (pixels > 4096) return nullptr;
+  // Checked in 64 bits: the most negative int has no positive counterpart.
+  const int size = request.size == 0 ? 12 : request.size;
+  const std::int64_t magnitude = size < 0 ? -std::int64_t{size} : std::int64_t{size};
+  if (magnitude > 4096) return nullptr;
+  const int pixels = static_cast<int>(magnitude);
 
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return nullptr;

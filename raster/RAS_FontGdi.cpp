@@ -93,7 +93,12 @@ std::unique_ptr<RAS_CachedFont> RAS_CreatePlatformFont(const RAS_FontRequest& re
     case 3: quality = CLEARTYPE_QUALITY; break;
     default: break;
   }
-  const int tenths = request.orientation * 10;  // escapement and orientation in tenths of a degree
+  // Escapement and orientation in tenths of a degree. An angle whose tenths
+  // do not fit in an int is first reduced to less than one turn (the same
+  // direction) instead of overflowing.
+  const std::int64_t tenths64 = std::int64_t{request.orientation} * 10;
+  const int tenths = (tenths64 >= INT32_MIN && tenths64 <= INT32_MAX) ? static_cast<int>(tenths64)
+                                                                      : (request.orientation % 360) * 10;
   HFONT handle = CreateFontA(request.size, 0, tenths, tenths, request.style == 1 ? FW_BOLD : FW_NORMAL,
                              request.style == 2 ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH, request.face.c_str());

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "RasterTestUtil.h"
@@ -85,6 +86,35 @@ TEST(FontCache, AFontThatCannotBeMadeIsNotCachedAndIsTriedAgain) {
   EXPECT_EQ(attempts, 2);
   EXPECT_EQ(cache.Get(LabelFont()), font);
   EXPECT_EQ(attempts, 2);
+}
+
+TEST(FontCache, ExtremeSizesAndOrientationsGiveAFontOrNothingButNeverFault) {
+  // A style's size and angle are plain integers: the platform font is made
+  // from any of them (or refused) without overflowing the conversions.
+  RAS_FontCache cache;
+  const int sizes[] = {INT_MIN, -100000, -14, 0, 1, 14, 100000, INT_MAX};
+  const int angles[] = {INT_MIN, -90, 0, 90, 400000000, INT_MAX};
+  RAS_MemBitmap canvas(64, 32);
+  for (int size : sizes) {
+    for (int angle : angles) {
+      RAS_FontRequest request = LabelFont();
+      request.size = size;
+      request.orientation = angle;
+      RAS_CachedFont* font = cache.Get(request);
+      if (!font) continue;
+      RAS_Rect r{0, 0, 0, 0};
+      font->DrawText(nullptr, "Ab", -1, &r, kRasTextCalcRect);
+      EXPECT_GE(r.right, 0);
+      if (size >= -14 && size <= 14) {
+        RAS_Rect box{0, 0, 64, 32};
+        font->DrawText(&canvas, "Ab", -1, &box, kRasTextLeft);
+      }
+    }
+  }
+  // Ordinary sizes are never refused.
+  RAS_FontRequest negative = LabelFont();
+  negative.size = -14;  // a character height, as GDI reads a negative height
+  EXPECT_NE(cache.Get(negative), nullptr);
 }
 
 TEST(CachedFont, MeasuresTextAsAPlausibleRectangle) {
