@@ -66,8 +66,8 @@ TEST(MirelParamChanged, ConvertsEachParameter) {
   }
   // A setting outside 0..3 keeps the previous ratio (the range is widened
   // here only to reach that case).
-  m.GetParam(kRatio)->DefineStepped("Ratio", 0, -5, 10, 1);
-  for (double v : {-1.0, 4.0, 10.0}) {
+  m.GetParam(kRatio)->DefineStepped("Ratio", 0, -1e12, 1e12, 1);
+  for (double v : {-1.0, 4.0, 10.0, 3e9, -3e9, 1e12}) {
     m.Set(kRatio, v);
     EXPECT_EQ(m.Ratio(), 12.0) << v;
   }
