@@ -17,12 +17,11 @@ namespace {
 // scale. Deliberately 8.65617025, not 20 / ln 10: stored projects depend on it.
 constexpr double kLevelScale = 8.65617025;
 
-// The switch parameters are read as their value truncated toward zero.
-int TruncatedValue(const IParamDef* p) {
-  const double v = p ? p->Value() : 0.0;
-  if (!(v > -2147483648.0 && v < 2147483648.0)) return 0;
-  return static_cast<int>(v);
-}
+// The switch and "Ratio" parameters are read as their value truncated toward
+// zero. A value beyond the 32-bit range saturates rather than reading as 0, so
+// that a huge "Ratio" counts as an unknown setting (keeping the ratio) and a
+// huge switch value as on, as their truncated values would.
+int TruncatedValue(const IParamDef* p) { return p ? TruncToInt32(p->Value()) : 0; }
 
 }  // namespace
 
