@@ -64,9 +64,14 @@ FUnknown* CreateMirel(void* /*context*/) {
 }
 
 std::atomic<CPluginFactory*> gFactory{nullptr};
+// Guards gFactory between GetPluginFactory and the factory's last release.
 std::mutex gFactoryLock;
 
+// Runs when the factory's count has reached 0, before it is destroyed. Under
+// the lock, so GetPluginFactory either sees the pointer cleared or still finds
+// the dying factory alive (and then refuses it, see there).
 void FactoryReleased(CPluginFactory* factory) {
+  std::lock_guard<std::mutex> guard(gFactoryLock);
   CPluginFactory* expected = factory;
   gFactory.compare_exchange_strong(expected, nullptr);
 }
@@ -81,10 +86,9 @@ void* gLoadedInstance = nullptr;
 IPluginFactory* PLUGIN_API GetPluginFactory() {
   // Two threads asking at once must not build two factories.
   std::lock_guard<std::mutex> guard(gFactoryLock);
-  if (CPluginFactory* f = gFactory.load()) {
-    f->addRef();
-    return f;
-  }
+  // A factory whose last reference is being released on another thread is
+  // not handed out again; a new one takes its place.
+  if (CPluginFactory* f = gFactory.load(); f && f->addRefIfAlive()) return f;
   static const PFactoryInfo factoryInfo = MakeFactoryInfo();
   CPluginFactory* factory = nullptr;
   try {

@@ -117,21 +117,25 @@ IEffectVST3::~IEffectVST3() { openViews_.clear(); }
 // ---- IPluginBase -------------------------------------------------------------
 
 tresult PLUGIN_API IEffectVST3::initialize(FUnknown* context) {
-  // A second initialize without terminate changes nothing at all.
+  // A second initialize without terminate changes nothing at all: it neither
+  // re-identifies the host nor reloads preset 0, which would silently throw
+  // away the settings of a plug-in that is already running.
   if (isInitialized()) return kResultFalse;
   try {
     PlugLock lock(Mutex());
     const tresult result = SingleComponentEffect::initialize(context);
     if (result != kResultOk) return result;
     if (context) {
-      IHostApplication* app = nullptr;
-      if (context->queryInterface(IHostApplication::iid, reinterpret_cast<void**>(&app)) == kResultOk && app) {
+      IHostApplication* answer = nullptr;
+      if (context->queryInterface(IHostApplication::iid, reinterpret_cast<void**>(&answer)) == kResultOk &&
+          answer) {
+        const IPtr<IHostApplication> app = owned(answer);
+        // A host that answers but cannot give its name counts as an unnamed
+        // host (no known host), not as the host of an earlier initialize.
         String128 name{};
-        if (app->getName(name) == kResultOk) {
-          hostId_ = IdentifyHost(Narrow(name, 128, 127).c_str());
-          hostVersion_ = 0;
-        }
-        app->release();
+        if (app->getName(name) != kResultOk) name[0] = 0;
+        hostId_ = IdentifyHost(Narrow(name, 128, 127).c_str());
+        hostVersion_ = 0;
       }
     }
     BuildBuses();
@@ -298,7 +302,7 @@ tresult PLUGIN_API IEffectVST3::setBusArrangements(SpeakerArrangement* inputs, i
       addAudioOutput(WideName("Output").text, ArrangementFor(nOut), kMain, BusInfo::kDefaultActive);
     }
     if (sidechainChannels_ != 0) {
-      if (numIns != 2) return kResultFalse;
+      if (numIns != 2 || !inputs) return kResultFalse;
       const int nSc = CountBits(inputs[1]);
       AudioBus* in1 = AudioBusAt(audioInputs, 1);
       // A main bus rebuilt above took the sidechain bus with it: rebuild both.
@@ -543,6 +547,9 @@ tresult PLUGIN_API IEffectVST3::process(ProcessData& data) {
       SilenceHostOutputs(data);
       return kResultOk;
     }
+    // The road follows the block's own sample size rather than the one given
+    // to setupProcessing: it names which of the host's buffer arrays is valid,
+    // and reading float buffers as doubles would run past their end.
     const bool is64 = data.symbolicSampleSize == kSample64;
     ConnectInputs(data);
     ConnectOutputs(data);

@@ -82,6 +82,26 @@ TEST(Robustness, MissingBusesAndNullChannelsReadSilence) {
   }
 }
 
+TEST(Robustness, BlockSampleSizeOtherThanTheSetUpsReadsTheBuffersItCarries) {
+  // Set up for one sample size, then handed blocks of the other: each block's
+  // buffers are read as what the block says they are, never past their end.
+  for (int32 setUp : {kSample32, kSample64}) {
+    const int32 block = setUp == kSample32 ? kSample64 : kSample32;
+    Plug p;
+    p.Start(48000.0, 128, setUp);
+    p.SendParam(kBpas, 1.0);
+    host::ProcessBuffers b(block, 128, 2, 2, 2);
+    FillInputs(b, 128, 8);
+    b.SetNumSamples(128);
+    b.FillOutputs(4.0);
+    ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
+    for (int ch = 0; ch < 2; ++ch) {
+      for (int i = 0; i < 128; ++i) ASSERT_EQ(b.Output(ch, i), b.Input(0, ch, i)) << i;
+    }
+    p.Stop();
+  }
+}
+
 TEST(Robustness, BlocksLongerThanTheSetUpMaximumAreRenderedWhole) {
   for (int32 size : {kSample32, kSample64}) {
     Plug p;

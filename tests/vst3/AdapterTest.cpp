@@ -8,6 +8,7 @@
 #include "IEffectVST3.h"
 #include "ParameterChanges.h"
 #include "ProcessBuffers.h"
+#include "sdk/VstString.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -19,7 +20,7 @@ namespace {
 // saw during the last block.
 class TestEffect : public IEffectVST3 {
  public:
-  TestEffect() : IEffectVST3(2, "2-2 4-2", 1, "Test", "", "Maker", 0x00010000, 1, 2) {
+  explicit TestEffect(const char* io = "2-2 4-2") : IEffectVST3(2, io, 1, "Test", "", "Maker", 0x00010000, 1, 2) {
     GetParam(0)->DefineContinuous("Gain", 0.0, -10.0, 10.0, 0.1, "dB");
     GetParam(1)->DefineStepped("Mode", 1.0, 0.0, 2.0, 1.0);
     CaptureDefaultPreset();
@@ -133,6 +134,43 @@ TEST(Adapter, HostIdentificationAndTypeChain) {
   EXPECT_STREQ(fx->isA(), "IEffectVST3");
   fx->terminate();
   EXPECT_EQ(app->RefCount(), 1u);
+  fx->release();
+}
+
+// A host context that answers IHostApplication but cannot give its name.
+class NamelessHost : public mirel::host::HostObject<IHostApplication> {
+ public:
+  tresult PLUGIN_API getName(String128 name) override {
+    if (name) WidenInto(name, 128, "Cubase");  // left behind, but not a valid answer
+    return kResultFalse;
+  }
+  tresult PLUGIN_API createInstance(TUID, TUID, void** obj) override {
+    if (obj) *obj = nullptr;
+    return kResultFalse;
+  }
+};
+
+TEST(Adapter, HostThatCannotNameItselfIsNoKnownHost) {
+  auto* fx = new TestEffect;
+  auto named = mirel::host::MakeHostObject<mirel::host::HostApplication>("REAPER");
+  ASSERT_EQ(fx->initialize(named.get()), kResultOk);
+  ASSERT_EQ(fx->GetHostId(), 1);
+  fx->terminate();
+  // The next host answers IHostApplication, so its (empty) name is looked up.
+  auto nameless = mirel::host::MakeHostObject<NamelessHost>();
+  ASSERT_EQ(fx->initialize(nameless.get()), kResultOk);
+  EXPECT_EQ(fx->GetHostId(), 0);
+  fx->terminate();
+  fx->release();
+}
+
+TEST(Adapter, SidechainArrangementWithoutInputArrayIsRefused) {
+  // "0-2" makes an empty main input legal, so the sidechain step is reached.
+  auto* fx = new TestEffect("0-2 4-2");
+  ASSERT_EQ(fx->initialize(nullptr), kResultOk);
+  SpeakerArrangement outs[1] = {0x3};
+  EXPECT_EQ(fx->setBusArrangements(nullptr, 2, outs, 1), kResultFalse);
+  fx->terminate();
   fx->release();
 }
 

@@ -256,6 +256,18 @@ TEST_F(FactoryFixture, CreateInstanceReleasesWhatItCannotHandOut) {
   EXPECT_EQ(released.load(), 1);
 }
 
+TEST_F(FactoryFixture, ADyingFactoryGivesNoNewReference) {
+  static std::atomic<int> revived{-1};
+  auto* f = new CPluginFactory(PFactoryInfo{});
+  ASSERT_TRUE(f->addRefIfAlive());
+  EXPECT_EQ(f->release(), 1u);
+  // The module's shared pointer may still name the factory while its last
+  // reference goes; from then on it must not be handed out again.
+  f->setReleaseHook([](CPluginFactory* dying) { revived = dying->addRefIfAlive() ? 1 : 0; });
+  EXPECT_EQ(f->release(), 0u);
+  EXPECT_EQ(revived.load(), 0);
+}
+
 // ---- Edit controller -------------------------------------------------------------
 
 struct Controller : EditController {

@@ -97,6 +97,14 @@ uint32 PLUGIN_API CPluginFactory::addRef() {
   return static_cast<uint32>(refCount_.fetch_add(1, std::memory_order_relaxed) + 1);
 }
 
+bool CPluginFactory::addRefIfAlive() {
+  int32 count = refCount_.load(std::memory_order_relaxed);
+  while (count > 0) {
+    if (refCount_.compare_exchange_weak(count, count + 1, std::memory_order_relaxed)) return true;
+  }
+  return false;
+}
+
 uint32 PLUGIN_API CPluginFactory::release() {
   const int32 now = refCount_.fetch_sub(1, std::memory_order_acq_rel) - 1;
   if (now == 0) {

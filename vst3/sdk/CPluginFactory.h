@@ -30,6 +30,10 @@ class CPluginFactory : public IPluginFactory3 {
   tresult PLUGIN_API queryInterface(const TUID queryIid, void** obj) override;
   uint32 PLUGIN_API addRef() override;
   uint32 PLUGIN_API release() override;
+  // Any thread. Adds a reference unless the count has already reached 0 (the
+  // factory is on its way out); for a shared pointer that can race with the
+  // last release.
+  bool addRefIfAlive();
   tresult PLUGIN_API getFactoryInfo(PFactoryInfo* info) override;
   int32 PLUGIN_API countClasses() override;
   tresult PLUGIN_API getClassInfo(int32 index, PClassInfo* info) override;
@@ -38,7 +42,8 @@ class CPluginFactory : public IPluginFactory3 {
   tresult PLUGIN_API createInstance(FIDString cid, FIDString interfaceId, void** obj) override;
   tresult PLUGIN_API setHostContext(FUnknown* context) override;
 
-  // Called when the count reaches 0, just before the factory is destroyed.
+  // Called when the count reaches 0, just before the factory is destroyed;
+  // the factory stays valid until the hook returns.
   using ReleaseHook = void (*)(CPluginFactory* factory);
   void setReleaseHook(ReleaseHook hook) { releaseHook_ = hook; }
 
