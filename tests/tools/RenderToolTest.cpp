@@ -391,6 +391,7 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
   TempDir dir;
   WriteSound(dir / "in.wav", TestSignal(2000));
   WriteSound(dir / "in48.wav", TestSignal(2000, 2, 48000));
+  WriteSound(dir / "three.wav", TestSignal(2000, 3));
   std::ofstream(dir / "text.wav") << "this is not audio";
   std::ofstream(dir / "short.bin") << "abc";
   const std::string out = (dir / "out.wav").string();
@@ -418,6 +419,9 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
       {{"--plugin", plugin, "--set-normalized", "xyz=0.5", in, out}, "valid ids"},
       {{"--plugin", plugin, "--sidechain", (dir / "in48.wav").string(), in, out}, "48000 Hz"},
       {{"--plugin", plugin, "--sidechain", (dir / "none.wav").string(), in, out}, "no such file"},
+      // More than two channels is refused rather than guessed at (no downmix).
+      {{"--plugin", plugin, (dir / "three.wav").string(), out}, "has 3 channels; mirel-render takes mono or stereo"},
+      {{"--plugin", plugin, "--sidechain", (dir / "three.wav").string(), in, out}, "has 3 channels; it must be mono or stereo"},
       {{"--plugin", plugin, "--state-in", (dir / "none.bin").string(), in, out}, "no such file"},
       {{"--plugin", plugin, "--block", "0", in, out}, "1 to 65536"},
       {{"--plugin", plugin, "--block", "65537", in, out}, "1 to 65536"},
@@ -520,6 +524,55 @@ TEST_F(RenderMirel, HostBypassPassesTheInputThrough) {
   const RunResult r = RunTool(dir, args);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(FirstDifference(ReadSound(dir / "out.wav"), in), "");
+}
+
+// The host-bypass flag travels in the state blob: restored, it bypasses the
+// render, and it comes back out unchanged (the plug-in clears it when
+// processing is set up, so the tool restores the state after that).
+TEST_F(RenderMirel, HostBypassInARestoredStateIsKept) {
+  TempDir dir;
+  const Sound in = TestSignal(3000);
+  WriteSound(dir / "in.wav", in);
+  auto args = SetArgs(MirelCase());
+  args.insert(args.end(), {"--set-normalized", "bpas=1", "--state-out", (dir / "a.bin").string(),
+                           (dir / "in.wav").string(), (dir / "a.wav").string()});
+  RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string blob = Slurp(dir / "a.bin");
+  ASSERT_GE(blob.size(), 4u);
+  EXPECT_EQ(blob.substr(blob.size() - 4), std::string("\x01\0\0\0", 4));  // little-endian flag
+
+  r = RunTool(dir, {"--quiet", "--state-in", (dir / "a.bin").string(), "--state-out",
+                    (dir / "b.bin").string(), (dir / "in.wav").string(), (dir / "b.wav").string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FirstDifference(ReadSound(dir / "b.wav"), in), "");
+  EXPECT_EQ(Slurp(dir / "b.bin"), blob);
+}
+
+// Sample rates far from the usual ones: every frame kept, the rate kept,
+// finite output that the compressor has turned down.
+TEST_F(RenderMirel, LowAndHighSampleRatesRender) {
+  TempDir dir;
+  for (int rate : {8000, 192000}) {
+    SCOPED_TRACE(rate);
+    const Sound in = TestSignal(rate / 2, 2, rate);
+    WriteSound(dir / "in.wav", in);
+    auto args = SetArgs(MirelCase());
+    args.insert(args.end(), {(dir / "in.wav").string(), (dir / "out.wav").string()});
+    const RunResult r = RunTool(dir, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Sound out = ReadSound(dir / "out.wav");
+    EXPECT_EQ(out.rate, rate);
+    ASSERT_EQ(out.frames, in.frames);
+    double peakIn = 0;
+    double peakOut = 0;
+    for (size_t i = 0; i < out.samples.size(); ++i) {
+      ASSERT_TRUE(std::isfinite(out.samples[i])) << "sample " << i;
+      peakIn = std::max(peakIn, std::fabs(in.samples[i]));
+      peakOut = std::max(peakOut, std::fabs(out.samples[i]));
+    }
+    EXPECT_LT(peakOut, 0.5 * peakIn);  // threshold -30 dB, 8:1
+  }
 }
 
 // The small effect adds "Sidechain Mix" percent of the sidechain to its input,

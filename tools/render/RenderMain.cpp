@@ -46,10 +46,13 @@ constexpr ParamID kPresetId = 0x70727374;  // "prst"
 
 const char* const kUsage =
     "usage: mirel-render [options] INPUT OUTPUT\n"
+    "  INPUT is mono or stereo (files with more channels are refused, not downmixed);\n"
+    "  OUTPUT is stereo at INPUT's rate with exactly INPUT's frames\n"
     "  --plugin PATH           module to load: a .vst3 bundle folder or module file\n"
     "                          (default: the Mirel.vst3 bundle built next to this tool)\n"
-    "  --sidechain FILE        file fed to the sidechain bus (mono is duplicated;\n"
-    "                          silence after its end)\n"
+    "  --sidechain FILE        mono or stereo file at INPUT's rate fed to the sidechain\n"
+    "                          bus (mono is duplicated; silence after its end, cut at\n"
+    "                          INPUT's end)\n"
     "  --set NAME=VALUE        set a parameter to a plain value in its own unit; NAME is a\n"
     "                          parameter name (case-insensitive) or its index; VALUE may\n"
     "                          also be a value text (repeatable)\n"
@@ -548,17 +551,24 @@ int Run(const Options& o) {
   IEditController* controller = fx->Controller();
   const auto params = fx->Parameters();
 
-  if (!o.stateIn.empty() && !fx->SetState(stateBlob)) {
-    throw Failure{"the plug-in could not restore the state in '" + o.stateIn + "'"};
-  }
   std::vector<Setting> settings;
   for (const auto& [name, value] : o.sets) settings.push_back(ResolveSet(*fx, params, name, value));
   for (const auto& [id, value] : o.setNormalized) settings.push_back(ResolveNormalized(params, id, value));
-  // Keep the controller in step, as hosts do; the values themselves reach the
-  // processor in the first block's parameter changes.
-  for (const auto& s : settings) controller->setParamNormalized(s.id, s.normalized);
+
+  // The state is restored once processing is set up: a plug-in may reset
+  // part of its state in setupProcessing (Mirel clears its host bypass
+  // there), and the render must follow the whole blob.
+  auto restoreState = [&] {
+    if (!o.stateIn.empty() && !fx->SetState(stateBlob)) {
+      throw Failure{"the plug-in could not restore the state in '" + o.stateIn + "'"};
+    }
+    // Keep the controller in step, as hosts do; the values themselves reach
+    // the processor in the first block's parameter changes.
+    for (const auto& s : settings) controller->setParamNormalized(s.id, s.normalized);
+  };
 
   if (o.listParams) {
+    restoreState();
     ListParams(*fx);
     return 0;
   }
@@ -568,6 +578,7 @@ int Run(const Options& o) {
   if (!fx->Prepare(sampleSize, o.block, static_cast<double>(rate), useSidechain, kOffline, error)) {
     throw Failure{error};
   }
+  restoreState();
   const bool sidechainBus = fx->InputBusCount() > 1;
   mirel::host::ProcessBuffers buffers(sampleSize, o.block, 2, sidechainBus ? 2 : 0, 2);
   buffers.SetProcessMode(kOffline);
