@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -62,9 +63,9 @@ class TempDir {
   fs::path path_;
 };
 
-// Runs the tool with `args`; stdout and stderr go to files in `dir`.
-RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
-  std::vector<std::string> all = {MIREL_RENDER};
+// Runs `program` with `args`; stdout and stderr go to files in `dir`.
+RunResult RunProgram(const TempDir& dir, const std::string& program, const std::vector<std::string>& args) {
+  std::vector<std::string> all = {program};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());
@@ -89,6 +90,16 @@ RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
   r.out = Slurp(outPath);
   r.err = Slurp(errPath);
   return r;
+}
+
+RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
+  return RunProgram(dir, MIREL_RENDER, args);
+}
+
+// A number field of the --json summary; NaN when it is missing.
+double JsonNumber(const std::string& json, const std::string& key) {
+  const auto at = json.find("\"" + key + "\": ");
+  return at == std::string::npos ? NAN : std::strtod(json.c_str() + at + key.size() + 4, nullptr);
 }
 
 struct Sound {
@@ -368,7 +379,7 @@ TEST_P(RenderTool, JsonSummaryDescribesTheRender) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   for (const char* key : {"\"frames\": 4410", "\"sample_rate\": 44100", "\"input_peak_dbfs\"",
                           "\"output_rms_dbfs\"", "\"largest_gain_reduction_db\"", "\"parameters\"",
-                          "out.wav"}) {
+                          "\"input_level_range_db\"", "\"output_level_range_db\"", "out.wav"}) {
     EXPECT_NE(r.out.find(key), std::string::npos) << key << " missing in\n" << r.out;
   }
   EXPECT_NE(r.out.find("\"title\": \"" + GetParam().settings.front().first + "\""), std::string::npos) << r.out;
@@ -573,6 +584,24 @@ TEST_F(RenderMirel, LowAndHighSampleRatesRender) {
     }
     EXPECT_LT(peakOut, 0.5 * peakIn);  // threshold -30 dB, 8:1
   }
+}
+
+// The demo's loop with the demo's setting (scripts/demo): about as loud as
+// the loop, with the gap between its loud and quiet moments clearly narrowed.
+TEST_F(RenderMirel, DemoSettingAudiblyCompressesTheDemoLoop) {
+  TempDir dir;
+  const std::string loop = (dir / "loop.wav").string();
+  RunResult r = RunProgram(dir, MIREL_DEMO_LOOP, {loop, "4"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = RunTool(dir, {"--quiet", "--json", "--set", "Input=30", "--set", "Ratio=2", "--set",
+                    "Attack=0.0001", "--set", "Release=0.1", "--set", "Mix=100", "--set", "Output=18",
+                    loop, (dir / "out.wav").string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const double rangeIn = JsonNumber(r.out, "input_level_range_db");
+  const double rangeOut = JsonNumber(r.out, "output_level_range_db");
+  EXPECT_GT(rangeIn, 8.0) << r.out;
+  EXPECT_LT(rangeOut, rangeIn - 4.0) << r.out;
+  EXPECT_NEAR(JsonNumber(r.out, "output_rms_dbfs"), JsonNumber(r.out, "input_rms_dbfs"), 3.0) << r.out;
 }
 
 // The small effect adds "Sidechain Mix" percent of the sidechain to its input,

@@ -308,6 +308,9 @@ Setting ResolveSet(EffectInstance& fx, const std::vector<HostParameter>& params,
     }
     s.normalized = n;
   }
+  if (!std::isfinite(s.normalized)) {
+    throw Failure{"the plug-in gave no normalised value for " + Trim(valueText) + " of '" + p.title + "'"};
+  }
   s.normalized = std::clamp(s.normalized, 0.0, 1.0);
   return s;
 }
@@ -436,7 +439,9 @@ class LevelMeter {
 };
 
 // The largest drop of output level against input level over 10 ms windows
-// whose input is above -60 dBFS, in dB (0 when the output never drops).
+// whose input is above -60 dBFS, in dB (0 when the output never drops). The
+// host sees only levels: the plug-in's make-up and output gain are in it, so
+// a compressor with its output turned up shows less here than on its meter.
 class GainReductionMeter {
  public:
   explicit GainReductionMeter(int rate) : window_(std::max(1, rate / 100)) {}
@@ -466,6 +471,52 @@ class GainReductionMeter {
   double si_ = 0;
   double so_ = 0;
   double largest_ = 0;
+};
+
+// How far apart the loud and the quiet moments are, in and out: the spread
+// between the 95th and the 10th percentile of 50 ms window RMS levels (dB),
+// over the windows whose input is above -60 dBFS. A compressor narrows it
+// whatever its make-up or output gain, which the gain reduction above counts.
+class LevelRange {
+ public:
+  explicit LevelRange(int rate) : window_(std::max(1, rate / 20)) {}
+  // One stereo frame of input and output.
+  void Add(const double* in, const double* out) {
+    si_ += in[0] * in[0] + in[1] * in[1];
+    so_ += out[0] * out[0] + out[1] * out[1];
+    if (++n_ == window_) {
+      const double ri = std::sqrt(si_ / (2.0 * n_));
+      const double ro = std::sqrt(so_ / (2.0 * n_));
+      if (ri >= 1e-3) {
+        in_.push_back(ri);
+        out_.push_back(ro);
+      }
+      si_ = so_ = 0;
+      n_ = 0;
+    }
+  }
+  // The spread in dB, or nothing when no window counted (or one is silent).
+  std::optional<double> Input() const { return Spread(in_); }
+  std::optional<double> Output() const { return Spread(out_); }
+
+ private:
+  static std::optional<double> Spread(std::vector<double> levels) {
+    if (levels.empty()) return std::nullopt;
+    std::sort(levels.begin(), levels.end());
+    const auto at = [&](double q) {
+      return levels[static_cast<size_t>(q * static_cast<double>(levels.size() - 1) + 0.5)];
+    };
+    const double quiet = at(0.10);
+    const double loud = at(0.95);
+    if (quiet <= 0) return std::nullopt;
+    return 20.0 * std::log10(loud / quiet);
+  }
+  int window_;
+  int n_ = 0;
+  double si_ = 0;
+  double so_ = 0;
+  std::vector<double> in_;
+  std::vector<double> out_;
 };
 
 std::string Json(const std::string& s) {
@@ -607,6 +658,7 @@ int Run(const Options& o) {
   LevelMeter inLevel;
   LevelMeter outLevel;
   GainReductionMeter reduction(rate);
+  LevelRange range(rate);
   Progress progress(!o.quiet);
   const long long expected = input.Frames();
   long long done = 0;
@@ -647,6 +699,7 @@ int Run(const Options& o) {
         outBlock[static_cast<size_t>(2 * i + c)] = buffers.Output(c, static_cast<int>(i));
       }
       reduction.Add(&fedBlock[static_cast<size_t>(2 * i)], &outBlock[static_cast<size_t>(2 * i)]);
+      range.Add(&fedBlock[static_cast<size_t>(2 * i)], &outBlock[static_cast<size_t>(2 * i)]);
     }
     inLevel.Add(fedBlock.data(), static_cast<size_t>(2 * n));
     outLevel.Add(outBlock.data(), static_cast<size_t>(2 * n));
@@ -708,7 +761,15 @@ int Run(const Options& o) {
     j << "  \"output_rms_dbfs\": " << Db(outLevel.Rms()) << ",\n";
     char gr[32];
     std::snprintf(gr, sizeof gr, "%.3f", reduction.Largest());
-    j << "  \"largest_gain_reduction_db\": " << gr << "\n";
+    j << "  \"largest_gain_reduction_db\": " << gr << ",\n";
+    const auto spread = [](std::optional<double> v) {
+      if (!v) return std::string("null");
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.3f", *v);
+      return std::string(buf);
+    };
+    j << "  \"input_level_range_db\": " << spread(range.Input()) << ",\n";
+    j << "  \"output_level_range_db\": " << spread(range.Output()) << "\n";
     j << "}\n";
     std::fputs(j.str().c_str(), stdout);
   } else if (!o.quiet) {
