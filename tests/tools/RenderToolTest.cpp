@@ -509,6 +509,12 @@ TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
   const RunResult set = RunTool(dir, {"--list-params", "--set", "input=40.00", "--set", "RATIO=3"});
   ASSERT_EQ(set.exitCode, 0) << set.err;
   EXPECT_NE(set.out.find("40.00"), std::string::npos) << set.out;
+  // The last setting given for a parameter wins, whichever option gave it.
+  const RunResult last = RunTool(dir, {"--list-params", "--set", "Input=40", "--set-normalized", "0=0.25",
+                                       "--set-normalized", "1=0.25", "--set", "Output=6"});
+  ASSERT_EQ(last.exitCode, 0) << last.err;
+  EXPECT_NE(last.out.find(" 20.00\n"), std::string::npos) << last.out;  // Input 0.25 x 80
+  EXPECT_NE(last.out.find(" 6.00\n"), std::string::npos) << last.out;   // Output
 }
 
 TEST_F(RenderMirel, SharedNameIsRefusedNamingBothIndices) {

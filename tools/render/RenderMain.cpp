@@ -74,8 +74,14 @@ struct Options {
   std::string input;
   std::string output;
   std::string sidechain;
-  std::vector<std::pair<std::string, std::string>> sets;            // NAME, VALUE
-  std::vector<std::pair<std::string, std::string>> setNormalized;   // ID, N
+  // --set NAME=VALUE and --set-normalized ID=N in command-line order, so that
+  // the last one given for a parameter wins.
+  struct Set {
+    bool normalized = false;
+    std::string key;
+    std::string value;
+  };
+  std::vector<Set> sets;
   int block = 512;
   int precision = 32;
   std::optional<SampleFormat> format;
@@ -167,9 +173,11 @@ Options ParseArgs(int argc, char** argv) {
     } else if (a == "--sidechain") {
       o.sidechain = need(i, a);
     } else if (a == "--set") {
-      o.sets.push_back(splitPair(a, need(i, a)));
+      auto [name, value] = splitPair(a, need(i, a));
+      o.sets.push_back({false, name, value});
     } else if (a == "--set-normalized") {
-      o.setNormalized.push_back(splitPair(a, need(i, a)));
+      auto [id, value] = splitPair(a, need(i, a));
+      o.sets.push_back({true, id, value});
     } else if (a == "--block") {
       const std::string v = need(i, a);
       long long n = 0;
@@ -603,8 +611,10 @@ int Run(const Options& o) {
   const auto params = fx->Parameters();
 
   std::vector<Setting> settings;
-  for (const auto& [name, value] : o.sets) settings.push_back(ResolveSet(*fx, params, name, value));
-  for (const auto& [id, value] : o.setNormalized) settings.push_back(ResolveNormalized(params, id, value));
+  for (const auto& set : o.sets) {
+    settings.push_back(set.normalized ? ResolveNormalized(params, set.key, set.value)
+                                      : ResolveSet(*fx, params, set.key, set.value));
+  }
 
   // The state is restored once processing is set up: a plug-in may reset
   // part of its state in setupProcessing (Mirel clears its host bypass
