@@ -63,7 +63,9 @@ std::u16string ToU16(const std::string& text) {
     for (size_t k = 0; k < extra && i < text.size(); ++k, ++i) {
       c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
     }
-    if (c >= 0x10000) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+      out += static_cast<char16_t>(0xFFFD);  // not a character: the replacement mark
+    } else if (c >= 0x10000) {
       c -= 0x10000;
       out += static_cast<char16_t>(0xD800 + (c >> 10));
       out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
@@ -80,6 +82,10 @@ void ToUtf16(const std::string& text, Steinberg::char16* field, int units) {
   int n = 0;
   for (; n < units - 1 && n < static_cast<int>(wide.size()); ++n) {
     field[n] = static_cast<Steinberg::char16>(wide[static_cast<size_t>(n)]);
+  }
+  // A cut between the two halves of a surrogate pair drops the first half.
+  if (n > 0 && n < static_cast<int>(wide.size()) && field[n - 1] >= 0xD800 && field[n - 1] < 0xDC00) {
+    --n;
   }
   field[n] = 0;
 }

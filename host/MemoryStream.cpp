@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace mirel::host {
 
@@ -39,7 +40,12 @@ tresult PLUGIN_API MemoryStream::write(void* buffer, int32 numBytes, int32* numB
   const int64 n = std::min<int64>(numBytes, room);
   if (n > 0) {
     const auto end = static_cast<size_t>(pos_ + n);
-    if (data_.size() < end) data_.resize(end, 0);
+    // Growing may fail; no exception may travel back into the plug-in.
+    try {
+      if (data_.size() < end) data_.resize(end, 0);
+    } catch (const std::bad_alloc&) {
+      return Steinberg::kOutOfMemory;
+    }
     std::memcpy(data_.data() + pos_, buffer, static_cast<size_t>(n));
     pos_ += n;
   }

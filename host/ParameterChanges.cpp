@@ -1,6 +1,7 @@
 #include "ParameterChanges.h"
 
 #include <algorithm>
+#include <new>
 
 namespace mirel::host {
 
@@ -28,7 +29,12 @@ tresult PLUGIN_API ParamValueQueue::addPoint(int32 sampleOffset, ParamValue valu
   if (it != points_.end() && it->first == sampleOffset) {
     it->second = value;
   } else {
-    it = points_.insert(it, {sampleOffset, value});
+    // A plug-in may write output changes; a failed allocation is answered, not thrown.
+    try {
+      it = points_.insert(it, {sampleOffset, value});
+    } catch (const std::bad_alloc&) {
+      return Steinberg::kOutOfMemory;
+    }
   }
   index = static_cast<int32>(it - points_.begin());
   return kResultOk;
@@ -49,7 +55,11 @@ Steinberg::Vst::IParamValueQueue* PLUGIN_API ParameterChanges::addParameterData(
       return queues_[i].get();
     }
   }
-  queues_.push_back(MakeHostObject<ParamValueQueue>(id));
+  try {
+    queues_.push_back(MakeHostObject<ParamValueQueue>(id));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
   index = static_cast<int32>(queues_.size() - 1);
   return queues_.back().get();
 }
@@ -57,6 +67,7 @@ Steinberg::Vst::IParamValueQueue* PLUGIN_API ParameterChanges::addParameterData(
 void ParameterChanges::Add(ParamID id, ParamValue value, int32 sampleOffset) {
   int32 index = 0;
   Steinberg::Vst::IParamValueQueue* queue = addParameterData(id, index);
+  if (queue == nullptr) return;
   int32 pointIndex = 0;
   queue->addPoint(sampleOffset, value, pointIndex);
 }

@@ -38,7 +38,8 @@ class ParameterChanges : public HostObject<Steinberg::Vst::IParameterChanges> {
   Steinberg::int32 PLUGIN_API getParameterCount() override;
   // An index outside the list answers null.
   Steinberg::Vst::IParamValueQueue* PLUGIN_API getParameterData(Steinberg::int32 index) override;
-  // Answers the queue of `id`, appending a new one if there is none yet.
+  // Answers the queue of `id`, appending a new one if there is none yet
+  // (null if the list cannot grow).
   Steinberg::Vst::IParamValueQueue* PLUGIN_API addParameterData(const Steinberg::Vst::ParamID& id,
                                                                 Steinberg::int32& index) override;
 

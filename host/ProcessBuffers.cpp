@@ -6,7 +6,7 @@ namespace mirel::host {
 
 ProcessBuffers::ProcessBuffers(Steinberg::int32 sampleSize, int maxSamples, int mainChannels,
                                int sidechainChannels, int outputChannels)
-    : maxSamples_(std::max(0, maxSamples)) {
+    : sampleSize_(sampleSize), maxSamples_(std::max(0, maxSamples)) {
   data_.symbolicSampleSize = sampleSize;
   data_.processMode = Steinberg::Vst::kRealtime;
   const int busCount = sidechainChannels > 0 ? 2 : 1;
@@ -40,9 +40,16 @@ void ProcessBuffers::InitBus(Bus& bus, Steinberg::Vst::AudioBusBuffers& buffers,
   buffers.silenceFlags = 0;
 }
 
+// Channel counts come from the buffers this object owns, never from the
+// record handed to the plug-in, which a faulty plug-in may overwrite.
 int ProcessBuffers::ChannelCount(int inputBus) const {
   if (inputBus < 0 || inputBus >= InputBusCount()) return 0;
-  return inputBuses_[static_cast<size_t>(inputBus)].numChannels;
+  const Bus& bus = inputs_[static_cast<size_t>(inputBus)];
+  return static_cast<int>(Is64() ? bus.pointers64.size() : bus.pointers32.size());
+}
+
+int ProcessBuffers::OutputChannelCount() const {
+  return static_cast<int>(Is64() ? output_.pointers64.size() : output_.pointers32.size());
 }
 
 void ProcessBuffers::SetNumSamples(int n) { data_.numSamples = std::clamp(n, 0, maxSamples_); }

@@ -23,11 +23,11 @@ class ProcessBuffers {
   Steinberg::Vst::ProcessData& Data() { return data_; }
   Steinberg::Vst::ProcessContext& Context() { return context_; }
 
-  bool Is64() const { return data_.symbolicSampleSize == Steinberg::Vst::kSample64; }
+  bool Is64() const { return sampleSize_ == Steinberg::Vst::kSample64; }
   int MaxSamples() const { return maxSamples_; }
   int InputBusCount() const { return static_cast<int>(inputBuses_.size()); }
   int ChannelCount(int inputBus) const;
-  int OutputChannelCount() const { return outputBus_.numChannels; }
+  int OutputChannelCount() const;
 
   // Sets data.numSamples; clamped to 0..MaxSamples().
   void SetNumSamples(int n);
@@ -64,6 +64,7 @@ class ProcessBuffers {
   };
   void InitBus(Bus& bus, Steinberg::Vst::AudioBusBuffers& buffers, int channels);
 
+  Steinberg::int32 sampleSize_;  // kept here: the plug-in may write to data_
   int maxSamples_;
   std::vector<Bus> inputs_;
   std::vector<Steinberg::Vst::AudioBusBuffers> inputBuses_;

@@ -237,6 +237,14 @@ TEST(HostStrings, Utf8AndUtf16RoundTrip) {
   Steinberg::char16 small[4];
   ToUtf16("abcdef", small, 4);
   EXPECT_EQ(ToUtf8(small), "abc");
+  // A field too short for the whole of a surrogate pair keeps neither half.
+  Steinberg::char16 cut[3];
+  ToUtf16("a\xF0\x9F\x8E\xB5", cut, 3);
+  EXPECT_EQ(cut[0], u'a');
+  EXPECT_EQ(cut[1], 0);
+  // Byte sequences beyond U+10FFFF or encoding a surrogate become U+FFFD.
+  EXPECT_EQ(ToU16("\xF7\xBF\xBF\xBFx"), u"\xFFFDx");
+  EXPECT_EQ(ToU16("\xED\xA0\x80"), u"\xFFFD");
   const char fixed[4] = {'a', 'b', 'c', 'd'};  // no terminator
   EXPECT_EQ(FixedField(fixed, 4), "abcd");
   EXPECT_EQ(FixedField("ab\0cd", 5), "ab");

@@ -66,3 +66,29 @@ TEST(ProcessBuffers, BusesCanBeLeftOutOfTheCall) {
 }
 
 }  // namespace
+
+namespace {
+
+// A faulty plug-in may scribble on the record it is handed; the host's own
+// accessors keep to the buffers it allocated.
+TEST(ProcessBuffers, AccessorsIgnoreWhatThePlugInWritesIntoTheRecord) {
+  for (auto size : {kSample32, kSample64}) {
+    ProcessBuffers b(size, 8, 2, 2, 2);
+    auto& d = b.Data();
+    d.outputs[0].numChannels = 64;
+    d.inputs[0].numChannels = 64;
+    d.inputs[1].numChannels = -5;
+    d.symbolicSampleSize = size == kSample32 ? kSample64 : kSample32;
+    EXPECT_EQ(b.OutputChannelCount(), 2);
+    EXPECT_EQ(b.ChannelCount(0), 2);
+    EXPECT_EQ(b.ChannelCount(1), 2);
+    EXPECT_EQ(b.Is64(), size == kSample64);
+    EXPECT_EQ(b.Output(40, 0), 0.0);
+    EXPECT_EQ(b.Input(0, 40, 0), 0.0);
+    b.SetInput(0, 40, 0, 1.0);  // ignored, no write outside the buffers
+    EXPECT_EQ(b.Out32(40), nullptr);
+    EXPECT_EQ(b.Out64(40), nullptr);
+  }
+}
+
+}  // namespace

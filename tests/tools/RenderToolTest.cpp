@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -62,9 +63,9 @@ class TempDir {
   fs::path path_;
 };
 
-// Runs the tool with `args`; stdout and stderr go to files in `dir`.
-RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
-  std::vector<std::string> all = {MIREL_RENDER};
+// Runs `program` with `args`; stdout and stderr go to files in `dir`.
+RunResult RunProgram(const TempDir& dir, const std::string& program, const std::vector<std::string>& args) {
+  std::vector<std::string> all = {program};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : all) argv.push_back(a.data());
@@ -89,6 +90,16 @@ RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
   r.out = Slurp(outPath);
   r.err = Slurp(errPath);
   return r;
+}
+
+RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
+  return RunProgram(dir, MIREL_RENDER, args);
+}
+
+// A number field of the --json summary; NaN when it is missing.
+double JsonNumber(const std::string& json, const std::string& key) {
+  const auto at = json.find("\"" + key + "\": ");
+  return at == std::string::npos ? NAN : std::strtod(json.c_str() + at + key.size() + 4, nullptr);
 }
 
 struct Sound {
@@ -368,7 +379,7 @@ TEST_P(RenderTool, JsonSummaryDescribesTheRender) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   for (const char* key : {"\"frames\": 4410", "\"sample_rate\": 44100", "\"input_peak_dbfs\"",
                           "\"output_rms_dbfs\"", "\"largest_gain_reduction_db\"", "\"parameters\"",
-                          "out.wav"}) {
+                          "\"input_level_range_db\"", "\"output_level_range_db\"", "out.wav"}) {
     EXPECT_NE(r.out.find(key), std::string::npos) << key << " missing in\n" << r.out;
   }
   EXPECT_NE(r.out.find("\"title\": \"" + GetParam().settings.front().first + "\""), std::string::npos) << r.out;
@@ -391,6 +402,7 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
   TempDir dir;
   WriteSound(dir / "in.wav", TestSignal(2000));
   WriteSound(dir / "in48.wav", TestSignal(2000, 2, 48000));
+  WriteSound(dir / "three.wav", TestSignal(2000, 3));
   std::ofstream(dir / "text.wav") << "this is not audio";
   std::ofstream(dir / "short.bin") << "abc";
   const std::string out = (dir / "out.wav").string();
@@ -418,6 +430,9 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
       {{"--plugin", plugin, "--set-normalized", "xyz=0.5", in, out}, "valid ids"},
       {{"--plugin", plugin, "--sidechain", (dir / "in48.wav").string(), in, out}, "48000 Hz"},
       {{"--plugin", plugin, "--sidechain", (dir / "none.wav").string(), in, out}, "no such file"},
+      // More than two channels is refused rather than guessed at (no downmix).
+      {{"--plugin", plugin, (dir / "three.wav").string(), out}, "has 3 channels; mirel-render takes mono or stereo"},
+      {{"--plugin", plugin, "--sidechain", (dir / "three.wav").string(), in, out}, "has 3 channels; it must be mono or stereo"},
       {{"--plugin", plugin, "--state-in", (dir / "none.bin").string(), in, out}, "no such file"},
       {{"--plugin", plugin, "--block", "0", in, out}, "1 to 65536"},
       {{"--plugin", plugin, "--block", "65537", in, out}, "1 to 65536"},
@@ -494,6 +509,12 @@ TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
   const RunResult set = RunTool(dir, {"--list-params", "--set", "input=40.00", "--set", "RATIO=3"});
   ASSERT_EQ(set.exitCode, 0) << set.err;
   EXPECT_NE(set.out.find("40.00"), std::string::npos) << set.out;
+  // The last setting given for a parameter wins, whichever option gave it.
+  const RunResult last = RunTool(dir, {"--list-params", "--set", "Input=40", "--set-normalized", "0=0.25",
+                                       "--set-normalized", "1=0.25", "--set", "Output=6"});
+  ASSERT_EQ(last.exitCode, 0) << last.err;
+  EXPECT_NE(last.out.find(" 20.00\n"), std::string::npos) << last.out;  // Input 0.25 x 80
+  EXPECT_NE(last.out.find(" 6.00\n"), std::string::npos) << last.out;   // Output
 }
 
 TEST_F(RenderMirel, SharedNameIsRefusedNamingBothIndices) {
@@ -520,6 +541,73 @@ TEST_F(RenderMirel, HostBypassPassesTheInputThrough) {
   const RunResult r = RunTool(dir, args);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(FirstDifference(ReadSound(dir / "out.wav"), in), "");
+}
+
+// The host-bypass flag travels in the state blob: restored, it bypasses the
+// render, and it comes back out unchanged (the plug-in clears it when
+// processing is set up, so the tool restores the state after that).
+TEST_F(RenderMirel, HostBypassInARestoredStateIsKept) {
+  TempDir dir;
+  const Sound in = TestSignal(3000);
+  WriteSound(dir / "in.wav", in);
+  auto args = SetArgs(MirelCase());
+  args.insert(args.end(), {"--set-normalized", "bpas=1", "--state-out", (dir / "a.bin").string(),
+                           (dir / "in.wav").string(), (dir / "a.wav").string()});
+  RunResult r = RunTool(dir, args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string blob = Slurp(dir / "a.bin");
+  ASSERT_GE(blob.size(), 4u);
+  EXPECT_EQ(blob.substr(blob.size() - 4), std::string("\x01\0\0\0", 4));  // little-endian flag
+
+  r = RunTool(dir, {"--quiet", "--state-in", (dir / "a.bin").string(), "--state-out",
+                    (dir / "b.bin").string(), (dir / "in.wav").string(), (dir / "b.wav").string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(FirstDifference(ReadSound(dir / "b.wav"), in), "");
+  EXPECT_EQ(Slurp(dir / "b.bin"), blob);
+}
+
+// Sample rates far from the usual ones: every frame kept, the rate kept,
+// finite output that the compressor has turned down.
+TEST_F(RenderMirel, LowAndHighSampleRatesRender) {
+  TempDir dir;
+  for (int rate : {8000, 192000}) {
+    SCOPED_TRACE(rate);
+    const Sound in = TestSignal(rate / 2, 2, rate);
+    WriteSound(dir / "in.wav", in);
+    auto args = SetArgs(MirelCase());
+    args.insert(args.end(), {(dir / "in.wav").string(), (dir / "out.wav").string()});
+    const RunResult r = RunTool(dir, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Sound out = ReadSound(dir / "out.wav");
+    EXPECT_EQ(out.rate, rate);
+    ASSERT_EQ(out.frames, in.frames);
+    double peakIn = 0;
+    double peakOut = 0;
+    for (size_t i = 0; i < out.samples.size(); ++i) {
+      ASSERT_TRUE(std::isfinite(out.samples[i])) << "sample " << i;
+      peakIn = std::max(peakIn, std::fabs(in.samples[i]));
+      peakOut = std::max(peakOut, std::fabs(out.samples[i]));
+    }
+    EXPECT_LT(peakOut, 0.5 * peakIn);  // threshold -30 dB, 8:1
+  }
+}
+
+// The demo's loop with the demo's setting (scripts/demo): about as loud as
+// the loop, with the gap between its loud and quiet moments clearly narrowed.
+TEST_F(RenderMirel, DemoSettingAudiblyCompressesTheDemoLoop) {
+  TempDir dir;
+  const std::string loop = (dir / "loop.wav").string();
+  RunResult r = RunProgram(dir, MIREL_DEMO_LOOP, {loop, "4"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = RunTool(dir, {"--quiet", "--json", "--set", "Input=30", "--set", "Ratio=2", "--set",
+                    "Attack=0.0001", "--set", "Release=0.1", "--set", "Mix=100", "--set", "Output=18",
+                    loop, (dir / "out.wav").string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const double rangeIn = JsonNumber(r.out, "input_level_range_db");
+  const double rangeOut = JsonNumber(r.out, "output_level_range_db");
+  EXPECT_GT(rangeIn, 8.0) << r.out;
+  EXPECT_LT(rangeOut, rangeIn - 4.0) << r.out;
+  EXPECT_NEAR(JsonNumber(r.out, "output_rms_dbfs"), JsonNumber(r.out, "input_rms_dbfs"), 3.0) << r.out;
 }
 
 // The small effect adds "Sidechain Mix" percent of the sidechain to its input,

@@ -46,10 +46,13 @@ constexpr ParamID kPresetId = 0x70727374;  // "prst"
 
 const char* const kUsage =
     "usage: mirel-render [options] INPUT OUTPUT\n"
+    "  INPUT is mono or stereo (files with more channels are refused, not downmixed);\n"
+    "  OUTPUT is stereo at INPUT's rate with exactly INPUT's frames\n"
     "  --plugin PATH           module to load: a .vst3 bundle folder or module file\n"
     "                          (default: the Mirel.vst3 bundle built next to this tool)\n"
-    "  --sidechain FILE        file fed to the sidechain bus (mono is duplicated;\n"
-    "                          silence after its end)\n"
+    "  --sidechain FILE        mono or stereo file at INPUT's rate fed to the sidechain\n"
+    "                          bus (mono is duplicated; silence after its end, cut at\n"
+    "                          INPUT's end)\n"
     "  --set NAME=VALUE        set a parameter to a plain value in its own unit; NAME is a\n"
     "                          parameter name (case-insensitive) or its index; VALUE may\n"
     "                          also be a value text (repeatable)\n"
@@ -71,8 +74,14 @@ struct Options {
   std::string input;
   std::string output;
   std::string sidechain;
-  std::vector<std::pair<std::string, std::string>> sets;            // NAME, VALUE
-  std::vector<std::pair<std::string, std::string>> setNormalized;   // ID, N
+  // --set NAME=VALUE and --set-normalized ID=N in command-line order, so that
+  // the last one given for a parameter wins.
+  struct Set {
+    bool normalized = false;
+    std::string key;
+    std::string value;
+  };
+  std::vector<Set> sets;
   int block = 512;
   int precision = 32;
   std::optional<SampleFormat> format;
@@ -164,9 +173,11 @@ Options ParseArgs(int argc, char** argv) {
     } else if (a == "--sidechain") {
       o.sidechain = need(i, a);
     } else if (a == "--set") {
-      o.sets.push_back(splitPair(a, need(i, a)));
+      auto [name, value] = splitPair(a, need(i, a));
+      o.sets.push_back({false, name, value});
     } else if (a == "--set-normalized") {
-      o.setNormalized.push_back(splitPair(a, need(i, a)));
+      auto [id, value] = splitPair(a, need(i, a));
+      o.sets.push_back({true, id, value});
     } else if (a == "--block") {
       const std::string v = need(i, a);
       long long n = 0;
@@ -305,6 +316,9 @@ Setting ResolveSet(EffectInstance& fx, const std::vector<HostParameter>& params,
     }
     s.normalized = n;
   }
+  if (!std::isfinite(s.normalized)) {
+    throw Failure{"the plug-in gave no normalised value for " + Trim(valueText) + " of '" + p.title + "'"};
+  }
   s.normalized = std::clamp(s.normalized, 0.0, 1.0);
   return s;
 }
@@ -433,7 +447,9 @@ class LevelMeter {
 };
 
 // The largest drop of output level against input level over 10 ms windows
-// whose input is above -60 dBFS, in dB (0 when the output never drops).
+// whose input is above -60 dBFS, in dB (0 when the output never drops). The
+// host sees only levels: the plug-in's make-up and output gain are in it, so
+// a compressor with its output turned up shows less here than on its meter.
 class GainReductionMeter {
  public:
   explicit GainReductionMeter(int rate) : window_(std::max(1, rate / 100)) {}
@@ -463,6 +479,52 @@ class GainReductionMeter {
   double si_ = 0;
   double so_ = 0;
   double largest_ = 0;
+};
+
+// How far apart the loud and the quiet moments are, in and out: the spread
+// between the 95th and the 10th percentile of 50 ms window RMS levels (dB),
+// over the windows whose input is above -60 dBFS. A compressor narrows it
+// whatever its make-up or output gain, which the gain reduction above counts.
+class LevelRange {
+ public:
+  explicit LevelRange(int rate) : window_(std::max(1, rate / 20)) {}
+  // One stereo frame of input and output.
+  void Add(const double* in, const double* out) {
+    si_ += in[0] * in[0] + in[1] * in[1];
+    so_ += out[0] * out[0] + out[1] * out[1];
+    if (++n_ == window_) {
+      const double ri = std::sqrt(si_ / (2.0 * n_));
+      const double ro = std::sqrt(so_ / (2.0 * n_));
+      if (ri >= 1e-3) {
+        in_.push_back(ri);
+        out_.push_back(ro);
+      }
+      si_ = so_ = 0;
+      n_ = 0;
+    }
+  }
+  // The spread in dB, or nothing when no window counted (or one is silent).
+  std::optional<double> Input() const { return Spread(in_); }
+  std::optional<double> Output() const { return Spread(out_); }
+
+ private:
+  static std::optional<double> Spread(std::vector<double> levels) {
+    if (levels.empty()) return std::nullopt;
+    std::sort(levels.begin(), levels.end());
+    const auto at = [&](double q) {
+      return levels[static_cast<size_t>(q * static_cast<double>(levels.size() - 1) + 0.5)];
+    };
+    const double quiet = at(0.10);
+    const double loud = at(0.95);
+    if (quiet <= 0) return std::nullopt;
+    return 20.0 * std::log10(loud / quiet);
+  }
+  int window_;
+  int n_ = 0;
+  double si_ = 0;
+  double so_ = 0;
+  std::vector<double> in_;
+  std::vector<double> out_;
 };
 
 std::string Json(const std::string& s) {
@@ -548,17 +610,26 @@ int Run(const Options& o) {
   IEditController* controller = fx->Controller();
   const auto params = fx->Parameters();
 
-  if (!o.stateIn.empty() && !fx->SetState(stateBlob)) {
-    throw Failure{"the plug-in could not restore the state in '" + o.stateIn + "'"};
-  }
   std::vector<Setting> settings;
-  for (const auto& [name, value] : o.sets) settings.push_back(ResolveSet(*fx, params, name, value));
-  for (const auto& [id, value] : o.setNormalized) settings.push_back(ResolveNormalized(params, id, value));
-  // Keep the controller in step, as hosts do; the values themselves reach the
-  // processor in the first block's parameter changes.
-  for (const auto& s : settings) controller->setParamNormalized(s.id, s.normalized);
+  for (const auto& set : o.sets) {
+    settings.push_back(set.normalized ? ResolveNormalized(params, set.key, set.value)
+                                      : ResolveSet(*fx, params, set.key, set.value));
+  }
+
+  // The state is restored once processing is set up: a plug-in may reset
+  // part of its state in setupProcessing (Mirel clears its host bypass
+  // there), and the render must follow the whole blob.
+  auto restoreState = [&] {
+    if (!o.stateIn.empty() && !fx->SetState(stateBlob)) {
+      throw Failure{"the plug-in could not restore the state in '" + o.stateIn + "'"};
+    }
+    // Keep the controller in step, as hosts do; the values themselves reach
+    // the processor in the first block's parameter changes.
+    for (const auto& s : settings) controller->setParamNormalized(s.id, s.normalized);
+  };
 
   if (o.listParams) {
+    restoreState();
     ListParams(*fx);
     return 0;
   }
@@ -568,6 +639,7 @@ int Run(const Options& o) {
   if (!fx->Prepare(sampleSize, o.block, static_cast<double>(rate), useSidechain, kOffline, error)) {
     throw Failure{error};
   }
+  restoreState();
   const bool sidechainBus = fx->InputBusCount() > 1;
   mirel::host::ProcessBuffers buffers(sampleSize, o.block, 2, sidechainBus ? 2 : 0, 2);
   buffers.SetProcessMode(kOffline);
@@ -596,6 +668,7 @@ int Run(const Options& o) {
   LevelMeter inLevel;
   LevelMeter outLevel;
   GainReductionMeter reduction(rate);
+  LevelRange range(rate);
   Progress progress(!o.quiet);
   const long long expected = input.Frames();
   long long done = 0;
@@ -636,6 +709,7 @@ int Run(const Options& o) {
         outBlock[static_cast<size_t>(2 * i + c)] = buffers.Output(c, static_cast<int>(i));
       }
       reduction.Add(&fedBlock[static_cast<size_t>(2 * i)], &outBlock[static_cast<size_t>(2 * i)]);
+      range.Add(&fedBlock[static_cast<size_t>(2 * i)], &outBlock[static_cast<size_t>(2 * i)]);
     }
     inLevel.Add(fedBlock.data(), static_cast<size_t>(2 * n));
     outLevel.Add(outBlock.data(), static_cast<size_t>(2 * n));
@@ -697,7 +771,15 @@ int Run(const Options& o) {
     j << "  \"output_rms_dbfs\": " << Db(outLevel.Rms()) << ",\n";
     char gr[32];
     std::snprintf(gr, sizeof gr, "%.3f", reduction.Largest());
-    j << "  \"largest_gain_reduction_db\": " << gr << "\n";
+    j << "  \"largest_gain_reduction_db\": " << gr << ",\n";
+    const auto spread = [](std::optional<double> v) {
+      if (!v) return std::string("null");
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.3f", *v);
+      return std::string(buf);
+    };
+    j << "  \"input_level_range_db\": " << spread(range.Input()) << ",\n";
+    j << "  \"output_level_range_db\": " << spread(range.Output()) << "\n";
     j << "}\n";
     std::fputs(j.str().c_str(), stdout);
   } else if (!o.quiet) {
