@@ -13,13 +13,19 @@
 //   MIREL_FUZZ_SEED=S     replay one seed only (with MIREL_FUZZ_TRACE=1 every
 //                         call is printed to stderr before it is made).
 //   MIREL_FUZZ_STEPS=N    calls per sequence (default 160).
+//   MIREL_FUZZ_HANG_SECONDS=N  a sequence running longer than this (default
+//                         60) counts as hung: the program aborts naming the
+//                         seed and the call it was in.
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <limits>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "PlugFixture.h"
 #include "pluginterfaces/gui/iplugview.h"
@@ -60,6 +66,45 @@ double EnvNumber(const char* name, double fallback) {
   return (v && *v) ? std::atof(v) : fallback;
 }
 
+// Ends the program, naming the seed and the call, when a sequence runs far
+// longer than any should (a hang would otherwise only show as a ctest timeout).
+class Watchdog {
+ public:
+  Watchdog(std::uint64_t seed, double seconds) : seed_(seed) {
+    thread_ = std::thread([this, seconds] {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!done_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return finished_; })) {
+        std::fprintf(stderr, "seed %llu hung in: %s\n", static_cast<unsigned long long>(seed_), call_.c_str());
+        std::fflush(stderr);
+        std::abort();
+      }
+    });
+  }
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      finished_ = true;
+    }
+    done_.notify_all();
+    thread_.join();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+  void Calling(const std::string& call) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    call_ = call;
+  }
+
+ private:
+  std::uint64_t seed_;
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  std::string call_ = "(start)";
+  std::thread thread_;
+};
+
 // A normalised value as a careless or hostile host sends it.
 double AnyValue(Rng& r) {
   static constexpr double kOdd[] = {0.0, 1.0, 0.5, -0.0, -1.0, 2.0, 1e300, -1e300, kInf, -kInf, kNaN,
@@ -81,7 +126,8 @@ int32 AnyIndex(Rng& r) {
 
 class Sequence {
  public:
-  Sequence(std::uint64_t seed, int steps, bool trace) : seed_(seed), rng_(seed), steps_(steps), trace_(trace) {}
+  Sequence(std::uint64_t seed, int steps, bool trace, Watchdog& watchdog)
+      : seed_(seed), rng_(seed), steps_(steps), trace_(trace), watchdog_(watchdog) {}
 
   void Run() {
     plug_ = std::make_unique<Plug>();
@@ -114,6 +160,7 @@ class Sequence {
   }
 
   void Log(const std::string& line) {
+    watchdog_.Calling(line);
     if (trace_) std::fprintf(stderr, "[seed %llu] %s\n", static_cast<unsigned long long>(seed_), line.c_str());
     trail_.push_back(line);
     if (trail_.size() > 12) trail_.pop_front();
@@ -224,6 +271,7 @@ class Sequence {
         Log(what.str());
         String128 text;
         std::fill(std::begin(text), std::end(text), char16{0x4141});
+        if (rng_.Chance(5)) p.controller->getParamStringByValue(id, v, nullptr);
         if (p.controller->getParamStringByValue(id, v, text) == kResultOk) {
           // The answer fits the field and is terminated.
           ASSERT_NE(std::find(std::begin(text), std::end(text), char16{0}), std::end(text)) << Context();
@@ -238,7 +286,8 @@ class Sequence {
         what << "getParamValueByString(" << id << ", " << text.size() << " units)";
         Log(what.str());
         ParamValue out = -7.0;
-        if (p.controller->getParamValueByString(id, text.data(), out) == kResultOk) {
+        if (rng_.Chance(5)) p.controller->getParamValueByString(id, nullptr, out);
+        if (p.controller->getParamValueByString(id, reinterpret_cast<TChar*>(text.data()), out) == kResultOk) {
           ASSERT_TRUE(out >= 0.0 && out <= 1.0) << out << Context();
         }
         break;
@@ -354,7 +403,7 @@ class Sequence {
     auto units = p.U<IUnitInfo>();
     if (!units) return;
     const int32 index = AnyIndex(rng_);
-    const auto listId = static_cast<ProgramListID>(AnyIndex(rng_));
+    const auto listId = static_cast<ProgramListID>(rng_.Chance(50) ? kPrst : AnyIndex(rng_));
     const int32 program = AnyIndex(rng_);
     std::ostringstream what;
     what << "unit/program queries(" << index << "," << listId << "," << program << ")";
@@ -366,14 +415,15 @@ class Sequence {
     ProgramListInfo list{};
     units->getProgramListInfo(index, list);
     String128 name{};
-    units->getProgramName(listId, program, name);
-    units->getProgramInfo(listId, program, "name", name);
+    units->getProgramName(listId, program, rng_.Chance(5) ? nullptr : name);
+    units->getProgramInfo(listId, program, rng_.Chance(5) ? nullptr : "name", rng_.Chance(5) ? nullptr : name);
     units->hasProgramPitchNames(listId, program);
     units->getSelectedUnit();
     UnitID unit = 0;
     units->getUnitByBus(kAudio, kInput, index, 0, unit);
     auto stream = host::MakeHostObject<host::MemoryStream>(RandomBytes(64));
-    units->setUnitProgramData(listId, program, stream.get());
+    units->setUnitProgramData(listId, program, rng_.Chance(10) ? nullptr : stream.get());
+    if (rng_.Chance(10)) p.component->getControllerClassId(nullptr);
   }
 
   std::vector<std::uint8_t> RandomBytes(int maxLen) {
@@ -508,6 +558,7 @@ class Sequence {
       outputsNull = true;
     }
     if (rng_.Chance(3)) d.numSamples = -1 - rng_.Below(1000);
+    if (rng_.Chance(3)) d.symbolicSampleSize = rng_.Chance(50) ? 2 : -1;
 
     std::ostringstream what;
     what << "process(" << (size == kSample32 ? "32" : "64") << "-bit, " << d.numSamples << " samples, ins "
@@ -543,6 +594,7 @@ class Sequence {
   Rng rng_;
   int steps_;
   bool trace_;
+  Watchdog& watchdog_;
   std::unique_ptr<Plug> plug_;
   IPtr<host::RecordingComponentHandler> handler_ = host::MakeHostObject<host::RecordingComponentHandler>();
   std::vector<std::uint8_t> saved_;
@@ -557,7 +609,8 @@ class Sequence {
 int RunSeed(std::uint64_t seed) {
   SCOPED_TRACE("seed " + std::to_string(seed));
   const int steps = static_cast<int>(EnvNumber("MIREL_FUZZ_STEPS", 160));
-  Sequence sequence(seed, steps, EnvNumber("MIREL_FUZZ_TRACE", 0) != 0);
+  Watchdog watchdog(seed, EnvNumber("MIREL_FUZZ_HANG_SECONDS", 60));
+  Sequence sequence(seed, steps, EnvNumber("MIREL_FUZZ_TRACE", 0) != 0, watchdog);
   sequence.Run();
   return sequence.Rendered();
 }
