@@ -105,6 +105,21 @@ class Watchdog {
   std::thread thread_;
 };
 
+// A host's change list that claims more queues than it holds: the extra
+// indices answer null.
+class OverstatedChanges : public host::ParameterChanges {
+ public:
+  explicit OverstatedChanges(int32 extra) : extra_(extra) {}
+  int32 PLUGIN_API getParameterCount() override { return host::ParameterChanges::getParameterCount() + extra_; }
+  IParamValueQueue* PLUGIN_API getParameterData(int32 index) override {
+    if (index >= host::ParameterChanges::getParameterCount()) return nullptr;
+    return host::ParameterChanges::getParameterData(index);
+  }
+
+ private:
+  int32 extra_;
+};
+
 // A normalised value as a careless or hostile host sends it.
 double AnyValue(Rng& r) {
   static constexpr double kOdd[] = {0.0, 1.0, 0.5, -0.0, -1.0, 2.0, 1e300, -1e300, kInf, -kInf, kNaN,
@@ -369,11 +384,15 @@ class Sequence {
   }
 
   IPtr<host::ParameterChanges> RandomChanges() {
-    auto changes = host::MakeHostObject<host::ParameterChanges>();
+    IPtr<host::ParameterChanges> changes =
+        rng_.Chance(10) ? IPtr<host::ParameterChanges>(host::MakeHostObject<OverstatedChanges>(1 + rng_.Below(3)))
+                        : host::MakeHostObject<host::ParameterChanges>();
     const int queues = rng_.Below(5);
     for (int q = 0; q < queues; ++q) {
       const ParamID id = AnyParamId(rng_);
-      const int points = 1 + rng_.Below(4);
+      const int points = rng_.Chance(10) ? 0 : 1 + rng_.Below(4);
+      int32 index = 0;
+      changes->addParameterData(id, index);  // a queue may stay empty
       for (int k = 0; k < points; ++k) changes->Add(id, AnyValue(rng_), rng_.Below(600));
     }
     return changes;
@@ -471,6 +490,7 @@ class Sequence {
         (viaController ? ", controller" : "") + ")");
     auto s = host::MakeHostObject<host::MemoryStream>(std::move(blob));
     if (perRead) s->SetMaxBytesPerRead(perRead);
+    if (rng_.Chance(10)) s->SetEndOfDataResult(rng_.Chance(50) ? kResultOk : kInternalError);
     if (viaController) {
       p.controller->setState(s.get());
     } else {
@@ -494,10 +514,13 @@ class Sequence {
       case 4: n = rng_.Below(5000); break;
       default: n = rng_.Chance(20) ? kBufferFrames : rng_.Below(kBufferFrames); break;
     }
-    // Mostly what the arrangement asks for, sometimes less.
-    const int scChannels = rng_.Chance(60) ? 2 : rng_.Below(3);
-    const int mainChannels = rng_.Chance(75) ? 2 : rng_.Below(3);
-    const int outChannels = rng_.Chance(75) ? 2 : rng_.Below(3);
+    // Mostly what the arrangement asks for, sometimes less or more.
+    auto channels = [&](int percentStereo) {
+      return rng_.Chance(percentStereo) ? 2 : rng_.Chance(85) ? rng_.Below(3) : 3 + rng_.Below(6);
+    };
+    const int scChannels = channels(60);
+    const int mainChannels = channels(75);
+    const int outChannels = channels(75);
     host::ProcessBuffers b(size, std::max(n, 1), mainChannels, scChannels, outChannels);
 
     // The signal: mostly ordinary, sometimes loud, tiny or not finite.
