@@ -3,13 +3,13 @@
 // finite input into non-finite output.
 //
 // Each sequence is fully determined by its seed (our own generator, so the
-// same seed replays the same calls natively and under Wine). A failure names
+// same seed replays the same calls natively and under Wine). Each seed is
+// printed before it runs, so a crash log ends with it; a failed check names
 // the seed and the last calls made.
 //
 // Environment:
 //   MIREL_SOAK_SECONDS=N  run fresh seeds (starting at MIREL_FUZZ_SEED or 1000)
-//                         for about N seconds after the fixed ones; each seed
-//                         is printed before it runs, so a crash log ends with it.
+//                         for about N seconds after the fixed ones.
 //   MIREL_FUZZ_SEED=S     replay one seed only (with MIREL_FUZZ_TRACE=1 every
 //                         call is printed to stderr before it is made).
 //   MIREL_FUZZ_STEPS=N    calls per sequence (default 160).
@@ -622,6 +622,9 @@ class Sequence {
 
 // Answers how many process calls rendered signal.
 int RunSeed(std::uint64_t seed) {
+  // Printed first, so that the log of a crash ends with the seed that caused it.
+  std::printf("seed %llu\n", static_cast<unsigned long long>(seed));
+  std::fflush(stdout);
   SCOPED_TRACE("seed " + std::to_string(seed));
   const int steps = static_cast<int>(EnvNumber("MIREL_FUZZ_STEPS", 160));
   Watchdog watchdog(seed, EnvNumber("MIREL_FUZZ_HANG_SECONDS", 60));
@@ -656,8 +659,6 @@ TEST(CallOrderFuzz, Soak) {
   std::uint64_t seed = static_cast<std::uint64_t>(EnvNumber("MIREL_FUZZ_SEED", 1000));
   std::uint64_t runs = 0;
   while (std::chrono::steady_clock::now() < end) {
-    std::printf("soak seed %llu\n", static_cast<unsigned long long>(seed));
-    std::fflush(stdout);
     RunSeed(seed++);
     ++runs;
     if (HasFatalFailure()) return;
