@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "Curves.h"
 #include "DetMath.h"
@@ -125,6 +126,68 @@ typedef long long PairBits __attribute__((vector_size(16)));
   return reinterpret_cast<Pair>((reinterpret_cast<PairBits>(r) & ~signBit) | (reinterpret_cast<PairBits>(w) & signBit));
 }
 
+// One detector section for both channels, left in lane 0 and right in lane
+// 1, with BiquadSection::Process's arithmetic on each lane: the input widened
+// from single precision, y = ff0 x + s1, s1 = ff1 x + s2 - fb1 y,
+// s2 = ff2 x - fb2 y, the output rounded to single precision.
+struct StereoSection {
+  Pair ff0, ff1, ff2, fb1, fb2, s1, s2;
+
+  StereoSection(const BiquadSection& l, const BiquadSection& r)
+      : ff0{l.ff0, r.ff0}, ff1{l.ff1, r.ff1}, ff2{l.ff2, r.ff2}, fb1{l.fb1, r.fb1}, fb2{l.fb2, r.fb2},
+        s1{l.s1, r.s1}, s2{l.s2, r.s2} {}
+
+  void Store(BiquadSection& l, BiquadSection& r) const {
+    l.s1 = s1[0];
+    r.s1 = s1[1];
+    l.s2 = s2[0];
+    r.s2 = s2[1];
+  }
+
+  // Takes and returns single-precision values held in double lanes.
+  [[gnu::always_inline]] inline Pair Process(Pair x) {
+    const Pair y = ff0 * x + s1;
+    s1 = ff1 * x + s2 - fb1 * y;
+    s2 = ff2 * x - fb2 * y;
+    // BiquadSection::SettleNonFinite on each lane: a non-finite state is 0.
+    s1 = KeepFinite(s1);
+    s2 = KeepFinite(s2);
+    return RoundToFloat(y);
+  }
+
+  [[gnu::always_inline]] static inline Pair KeepFinite(Pair v) {
+    const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & magnitudeBits);
+    const PairBits finite = a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};  // NaN fails
+    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & finite);
+  }
+
+  [[gnu::always_inline]] static inline Pair RoundToFloat(Pair v) {
+    return reinterpret_cast<Pair>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(v))));
+  }
+};
+
+// The three detector sections in series (high-pass, peak, shelf).
+struct StereoDetector {
+  StereoSection hpf, peak, shelf;
+
+  StereoDetector(const BiquadSection& hpfL, const BiquadSection& hpfR, const BiquadSection& peakL,
+                 const BiquadSection& peakR, const BiquadSection& shelfL, const BiquadSection& shelfR)
+      : hpf(hpfL, hpfR), peak(peakL, peakR), shelf(shelfL, shelfR) {}
+
+  void Store(BiquadSection& hpfL, BiquadSection& hpfR, BiquadSection& peakL, BiquadSection& peakR,
+             BiquadSection& shelfL, BiquadSection& shelfR) const {
+    hpf.Store(hpfL, hpfR);
+    peak.Store(peakL, peakR);
+    shelf.Store(shelfL, shelfR);
+  }
+
+  // The raw source sample pair to the pair of detector outputs.
+  [[gnu::always_inline]] inline Pair Process(Pair src) {
+    return shelf.Process(peak.Process(hpf.Process(StereoSection::RoundToFloat(src))));
+  }
+};
+
 template <int N>
 struct InterstageKernel {
   // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
@@ -176,14 +239,6 @@ struct InterstageKernel {
 
 }  // namespace
 
-void Mirel::RunInterstage(double dryL, double dryR, double d, const StereoSample* fb, StereoSample gain) {
-  if (oversampleFactor_ == 16) {
-    InterstageKernel<16>::Run(up_, down_, fb, gain, Pair{dryL, dryR}, d, interstageL_, interstageR_);
-  } else {
-    InterstageKernel<4>::Run(up_, down_, fb, gain, Pair{dryL, dryR}, d, interstageL_, interstageR_);
-  }
-}
-
 // Everything that depends only on the sample rate and the parameters is
 // evaluated once per block: none of it can change while the block runs under
 // the lock, so the results are the same as evaluating it on every sample.
@@ -227,72 +282,101 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   const double wetAmount = mixPercent_ / 100.0;
   const double dryAmount = 1.0 - mixPercent_ / 100.0;
 
-  for (int i = 0; i < nFrames; ++i) {
-    // All reads of sample i come first: outputs may share the inputs' memory.
-    const double inL = inputs[0][i];
-    const double inR = inputs[1][i];
-    double srcL = inL;
-    double srcR = inR;
-    if (!fromMain) {
-      srcL = scL ? scL[i] : 0.0;
-      srcR = scR ? scR[i] : 0.0;
+  // The samples run in chunks of two passes. The first takes each sample's
+  // detector level to its target gain; the targets of different samples do
+  // not depend on one another, so their logarithms and exponentials overlap
+  // in the processor instead of waiting behind the oversampling filters. The
+  // second runs the ballistics, the oversampler and the output in sample
+  // order. Every value is formed by the same operations as sample by sample.
+  const bool compressionOff = inputDb_ == 0.0;
+  StereoDetector detector(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
+  constexpr int kChunk = 64;
+  double targets[kChunk];
+  auto run = [&](auto factor) {
+    constexpr int kN = decltype(factor)::value;
+    for (int base = 0; base < nFrames; base += kChunk) {
+      const int count = std::min(kChunk, nFrames - base);
+
+      // Detector chains, left and right in the two lanes of a pair: the
+      // sections take and pass single-precision samples, and each lane is the
+      // scalar section's arithmetic. A non-finite input would leave a
+      // section's state non-finite forever; such a state returns to rest
+      // instead (finite signals are unaffected).
+      for (int j = 0; j < count; ++j) {
+        const int i = base + j;
+        Pair src = {inputs[0][i], inputs[1][i]};
+        if (!fromMain) src = Pair{scL ? scL[i] : 0.0, scR ? scR[i] : 0.0};
+        const Pair det = detector.Process(src);
+        const double detL = det[0];
+        const double detR = det[1];
+
+        // Level: the larger channel magnitude (one gain for both channels).
+        double lvl = interstage
+                         ? std::max(std::fabs(DetectorShape(detR)), std::fabs(DetectorShape(detL))) * detectorCurveGain
+                         : std::max(std::fabs(detR), std::fabs(detL));
+
+        // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
+        const double u = lvl * (1.0 - c);
+        if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + c * u);
+
+        // Hard-knee ratio law above the threshold.
+        double target = 1.0;
+        if (lvl > threshold) {
+          const double ld = kLevelScale * detmath::Log(lvl);
+          const double od = (ld - t) * invR + t;
+          target = detmath::Exp(od / kLevelScale) / lvl;
+        }
+        targets[j] = target;
+      }
+
+      for (int j = 0; j < count; ++j) {
+        const int i = base + j;
+        // All reads of sample i come first: outputs may share the inputs' memory.
+        const double inL = inputs[0][i];
+        const double inR = inputs[1][i];
+
+        // Ballistics: attack towards more reduction, release towards less.
+        const double target = targets[j];
+        // Both candidates are formed and one is picked by a mask, as the
+        // comparison follows the signal and a branch would often be mispredicted.
+        const double gp = gainState_;
+        const double attackGain = std::max(target, gp * a);
+        const double releaseGain = std::min(gp / r, target);
+        const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
+        double g = _mm_cvtsd_f64(
+            _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
+        if (compressionOff) g = 1.0;  // Input at 0 switches compression off
+        if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
+        gainState_ = g;
+
+        InterstageKernel<kN>::Run(up_, down_, osFb, osGain, Pair{inL, inR}, interstageDrive, interstageL_,
+                                  interstageR_);
+
+        if (bypass) {
+          outputs[0][i] = inL;
+          outputs[1][i] = inR;
+        } else {
+          const double shapedGain = Saturate(g);
+          const double wetL = shapedGain * (interstageMix * interstageL_ + inL) * makeUp;
+          const double wetR = shapedGain * (interstageMix * interstageR_ + inR) * makeUp;
+          outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * outputGain_;
+          outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * outputGain_;
+        }
+
+        // VU meter ballistics on the gain reduction, with overshoot.
+        if (hasEditor) {
+          const double m = std::fabs(1.0 - g);
+          const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
+          meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
+          if (meter) meter->ApplyPlugValue(meterControl_, meterValue_);
+        }
+      }
     }
-
-    // Detector chains: the sections take and pass single-precision samples.
-    // A non-finite input would leave a section's state non-finite forever;
-    // such a state returns to rest instead (finite signals are unaffected).
-    const double detL = shelfL_.Process(peakL_.Process(hpfL_.Process(static_cast<float>(srcL))));
-    const double detR = shelfR_.Process(peakR_.Process(hpfR_.Process(static_cast<float>(srcR))));
-    hpfL_.SettleNonFinite();
-    peakL_.SettleNonFinite();
-    shelfL_.SettleNonFinite();
-    hpfR_.SettleNonFinite();
-    peakR_.SettleNonFinite();
-    shelfR_.SettleNonFinite();
-
-    // Level: the larger channel magnitude (one gain for both channels).
-    double lvl = interstage
-                     ? std::max(std::fabs(DetectorShape(detR)), std::fabs(DetectorShape(detL))) * detectorCurveGain
-                     : std::max(std::fabs(detR), std::fabs(detL));
-
-    // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
-    const double u = lvl * (1.0 - c);
-    if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + c * u);
-
-    // Hard-knee ratio law above the threshold.
-    double target = 1.0;
-    if (lvl > threshold) {
-      const double ld = kLevelScale * detmath::Log(lvl);
-      const double od = (ld - t) * invR + t;
-      target = detmath::Exp(od / kLevelScale) / lvl;
-    }
-
-    // Ballistics: attack towards more reduction, release towards less.
-    const double gp = gainState_;
-    double g = gp > target ? std::max(target, gp * a) : std::min(gp / r, target);
-    if (inputDb_ == 0.0) g = 1.0;  // Input at 0 switches compression off
-    if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
-    gainState_ = g;
-
-    RunInterstage(inL, inR, interstageDrive, osFb, osGain);
-
-    if (bypass) {
-      outputs[0][i] = inL;
-      outputs[1][i] = inR;
-    } else {
-      const double shapedGain = Saturate(g);
-      const double wetL = shapedGain * (interstageMix * interstageL_ + inL) * makeUp;
-      const double wetR = shapedGain * (interstageMix * interstageR_ + inR) * makeUp;
-      outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * outputGain_;
-      outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * outputGain_;
-    }
-
-    // VU meter ballistics on the gain reduction, with overshoot.
-    if (hasEditor) {
-      const double m = std::fabs(1.0 - g);
-      const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
-      meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
-      if (meter) meter->ApplyPlugValue(meterControl_, meterValue_);
-    }
+  };
+  if (oversampleFactor_ == 16) {
+    run(std::integral_constant<int, 16>{});
+  } else {
+    run(std::integral_constant<int, 4>{});
   }
+  detector.Store(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
 }
