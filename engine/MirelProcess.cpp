@@ -319,7 +319,12 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
         const double u = lvl * (1.0 - c);
         if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + c * u);
 
-        // Hard-knee ratio law above the threshold.
+        targets[j] = lvl;
+      }
+
+      // Hard-knee ratio law above the threshold, in place of the levels.
+      for (int j = 0; j < count; ++j) {
+        const double lvl = targets[j];
         double target = 1.0;
         if (lvl > threshold) {
           const double ld = kLevelScale * detmath::Log(lvl);
