@@ -126,6 +126,32 @@ typedef long long PairBits __attribute__((vector_size(16)));
   return reinterpret_cast<Pair>((reinterpret_cast<PairBits>(r) & ~signBit) | (reinterpret_cast<PairBits>(w) & signBit));
 }
 
+// |DetectorShape(v)| on both lanes, with the same operations as CurveLookup
+// on each: w = |v| / (|v| + 3), p = w * scale (the table's origin is 0),
+// i = p truncated, f = p - i, values[i] (1 - f) + values[i + 1] f. The sign
+// DetectorShape copies on does not reach the magnitude. A lane outside the
+// table's interior (or infinite, or NaN) takes the scalar path.
+[[gnu::always_inline]] inline Pair DetectorShapeMagnitudePair(Pair v) {
+  const PairBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
+  const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & ~signBit);
+  const double scale = static_cast<double>(kDetectorCurve.scale);
+  const double last = static_cast<double>(kDetectorCurve.count - 1);
+  const Pair w = a / (a + Pair{3.0, 3.0});
+  const Pair p = (w - Pair{0.0, 0.0}) * Pair{scale, scale};
+  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
+    return Pair{std::fabs(DetectorShape(v[0])), std::fabs(DetectorShape(v[1]))};
+  const __m128i i = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(p));
+  const Pair f = p - reinterpret_cast<Pair>(_mm_cvtepi32_pd(i));
+  const int i0 = _mm_cvtsi128_si32(i);
+  const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
+  const __m128d pairL = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i0))));
+  const __m128d pairR = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i1))));
+  const Pair lo = reinterpret_cast<Pair>(_mm_unpacklo_pd(pairL, pairR));
+  const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
+  const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
+  return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(r) & ~signBit);
+}
+
 // One detector section for both channels, left in lane 0 and right in lane
 // 1, with BiquadSection::Process's arithmetic on each lane: the input widened
 // from single precision, y = ff0 x + s1, s1 = ff1 x + s2 - fb1 y,
@@ -307,13 +333,15 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
         Pair src = {inputs[0][i], inputs[1][i]};
         if (!fromMain) src = Pair{scL ? scL[i] : 0.0, scR ? scR[i] : 0.0};
         const Pair det = detector.Process(src);
-        const double detL = det[0];
-        const double detR = det[1];
 
         // Level: the larger channel magnitude (one gain for both channels).
-        double lvl = interstage
-                         ? std::max(std::fabs(DetectorShape(detR)), std::fabs(DetectorShape(detL))) * detectorCurveGain
-                         : std::max(std::fabs(detR), std::fabs(detL));
+        double lvl = 0.0;
+        if (interstage) {
+          const Pair shaped = DetectorShapeMagnitudePair(det);
+          lvl = std::max(shaped[1], shaped[0]) * detectorCurveGain;
+        } else {
+          lvl = std::max(std::fabs(det[1]), std::fabs(det[0]));
+        }
 
         // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
         const double u = lvl * (1.0 - c);
