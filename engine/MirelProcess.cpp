@@ -217,8 +217,12 @@ struct StereoDetector {
 template <int N>
 struct InterstageKernel {
   // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
-  // latest output before this sample; summed as AllPoleStep does.
-  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain) {
+  // latest output before this sample; summed as AllPoleStep does. With
+  // kExact the flush rule is applied here; without it the step only records
+  // the smallest magnitude in least, and Run checks the sample afterwards.
+  template <bool kExact>
+  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain,
+                                                 __m128d& least) {
     Pair y = fb[1] * v[9 + j] + gain * x;
     y += fb[2] * v[8 + j];
     y += fb[3] * v[7 + j];
@@ -229,32 +233,77 @@ struct InterstageKernel {
     y += fb[8] * v[2 + j];
     y += fb[9] * v[1 + j];
     y += fb[10] * v[j];
-    // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
     const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
     const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & magnitudeBits);
-    const PairBits keep = (a >= Pair{0x1p-54, 0x1p-54}) & (a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023});
-    if (!(keep[0] & keep[1])) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
+    if constexpr (kExact) {
+      // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
+      const PairBits keep = (a >= Pair{0x1p-54, 0x1p-54}) & (a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023});
+      if (!(keep[0] & keep[1])) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
+    } else {
+      // A NaN magnitude leaves least as it was (MINPD returns its second
+      // operand then); a NaN or infinity is caught at the end of the sample.
+      least = _mm_min_pd(reinterpret_cast<__m128d>(a), least);
+    }
     v[10 + j] = y;
     return y;
   }
 
-  static void Run(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin, const Pair* fb, Pair gain, Pair dry,
-                  double d, double& outL, double& outR) {
-    upWin.Reserve(N);
-    downWin.Reserve(N);
-    Pair* __restrict up = upWin.v + upWin.end - 10;
-    Pair* __restrict down = downWin.v + downWin.end - 10;
+  // One sample's steps from the histories that end at up[9] and down[9].
+  // Without kExact, returns false when some output would have been flushed:
+  // one smaller than 2^-54 in magnitude, or a NaN or infinity, which stays
+  // non-finite through every later step of its filter within the sample (and
+  // the up filter's reaches the down filter only through the saturation,
+  // whose output is finite). The caller then repeats the sample with kExact
+  // from the same histories, which the steps have not changed.
+  template <bool kExact>
+  [[gnu::always_inline]] static inline bool Steps(Pair* __restrict up, Pair* __restrict down, const Pair* fb,
+                                                  Pair gain, Pair dry, double d) {
     const Pair gainN = {static_cast<double>(N), static_cast<double>(N)};  // restores the level lost by zero stuffing
     const Pair drive = {d, d};
+    __m128d least = _mm_set1_pd(1.0);
     // The up filter runs one sub-sample ahead of the down filter in program
     // order (the two are independent until the saturation joins them), so
     // that the processor can overlap the two chains of additions.
     Pair upOut[N];
-    upOut[0] = Step(up, 0, dry, fb, gain);
+    upOut[0] = Step<kExact>(up, 0, dry, fb, gain, least);
 #pragma GCC unroll 16
     for (int k = 0; k < N; ++k) {
-      if (k + 1 < N) upOut[k + 1] = Step(up, k + 1, Pair{0.0, 0.0}, fb, gain);  // zero stuffing
-      Step(down, k, SaturatePair(gainN * upOut[k] * drive), fb, gain);
+      if (k + 1 < N) upOut[k + 1] = Step<kExact>(up, k + 1, Pair{0.0, 0.0}, fb, gain, least);  // zero stuffing
+      Step<kExact>(down, k, SaturatePair(gainN * upOut[k] * drive), fb, gain, least);
+    }
+    if constexpr (kExact) {
+      return true;
+    } else {
+      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+      const Pair lastUp = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(up[9 + N]) & magnitudeBits);
+      const Pair lastDown = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(down[9 + N]) & magnitudeBits);
+      const Pair maxFinite = {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};
+      const PairBits ok = (reinterpret_cast<Pair>(least) >= Pair{0x1p-54, 0x1p-54}) & (lastUp <= maxFinite) &
+                          (lastDown <= maxFinite);
+      return (ok[0] & ok[1]) != 0;
+    }
+  }
+
+  // exact carries from sample to sample: once a sample needed the flush
+  // rule (silence does on every step), the following samples apply it
+  // directly until one passes without it.
+  static void Run(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin, const Pair* fb, Pair gain, Pair dry,
+                  double d, double& outL, double& outR, bool& exact) {
+    upWin.Reserve(N);
+    downWin.Reserve(N);
+    Pair* __restrict up = upWin.v + upWin.end - 10;
+    Pair* __restrict down = downWin.v + downWin.end - 10;
+    if (exact) {
+      Steps<true>(up, down, fb, gain, dry, d);
+      // Leave the exact path when this sample would not have needed it.
+      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+      const Pair lastDown = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(down[9 + N]) & magnitudeBits);
+      const Pair lastUp = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(up[9 + N]) & magnitudeBits);
+      const PairBits loud = (lastDown >= Pair{0x1p-40, 0x1p-40}) & (lastUp >= Pair{0x1p-40, 0x1p-40});
+      exact = !(loud[0] & loud[1]);
+    } else if (!Steps<false>(up, down, fb, gain, dry, d)) [[unlikely]] {
+      Steps<true>(up, down, fb, gain, dry, d);
+      exact = true;
     }
     outL = down[10][0];  // decimation keeps sub-sample 0
     outR = down[10][1];
@@ -320,6 +369,7 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   double targets[kChunk];
   auto run = [&](auto factor) {
     constexpr int kN = decltype(factor)::value;
+    bool exactSteps = false;
     for (int base = 0; base < nFrames; base += kChunk) {
       const int count = std::min(kChunk, nFrames - base);
 
@@ -383,7 +433,7 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
         gainState_ = g;
 
         InterstageKernel<kN>::Run(up_, down_, osFb, osGain, Pair{inL, inR}, interstageDrive, interstageL_,
-                                  interstageR_);
+                                  interstageR_, exactSteps);
 
         if (bypass) {
           outputs[0][i] = inL;
