@@ -48,7 +48,6 @@ class Mirel : public IEffectVST3 {
   void DesignDetectorSections(double fs);
   // The per-sample oversampling loop: sets interstageL_, interstageR_. fb and
   // gain are the coefficient sets with left and right side by side.
-  void RunInterstage(double dryL, double dryR, double d, const StereoSample* fb, StereoSample gain);
 
   // Parameter-derived members (written by ParamChanged); the constructor's
   // values are not usable for processing until every index has been delivered.

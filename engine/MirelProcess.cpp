@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "Curves.h"
 #include "DetMath.h"
@@ -125,11 +126,103 @@ typedef long long PairBits __attribute__((vector_size(16)));
   return reinterpret_cast<Pair>((reinterpret_cast<PairBits>(r) & ~signBit) | (reinterpret_cast<PairBits>(w) & signBit));
 }
 
+// |DetectorShape(v)| on both lanes, with the same operations as CurveLookup
+// on each: w = |v| / (|v| + 3), p = w * scale (the table's origin is 0),
+// i = p truncated, f = p - i, values[i] (1 - f) + values[i + 1] f. The sign
+// DetectorShape copies on does not reach the magnitude. A lane outside the
+// table's interior (or infinite, or NaN) takes the scalar path.
+[[gnu::always_inline]] inline Pair DetectorShapeMagnitudePair(Pair v) {
+  const PairBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
+  const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & ~signBit);
+  const double scale = static_cast<double>(kDetectorCurve.scale);
+  const double last = static_cast<double>(kDetectorCurve.count - 1);
+  const Pair w = a / (a + Pair{3.0, 3.0});
+  const Pair p = (w - Pair{0.0, 0.0}) * Pair{scale, scale};
+  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
+    return Pair{std::fabs(DetectorShape(v[0])), std::fabs(DetectorShape(v[1]))};
+  const __m128i i = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(p));
+  const Pair f = p - reinterpret_cast<Pair>(_mm_cvtepi32_pd(i));
+  const int i0 = _mm_cvtsi128_si32(i);
+  const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
+  const __m128d pairL = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i0))));
+  const __m128d pairR = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i1))));
+  const Pair lo = reinterpret_cast<Pair>(_mm_unpacklo_pd(pairL, pairR));
+  const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
+  const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
+  return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(r) & ~signBit);
+}
+
+// One detector section for both channels, left in lane 0 and right in lane
+// 1, with BiquadSection::Process's arithmetic on each lane: the input widened
+// from single precision, y = ff0 x + s1, s1 = ff1 x + s2 - fb1 y,
+// s2 = ff2 x - fb2 y, the output rounded to single precision.
+struct StereoSection {
+  Pair ff0, ff1, ff2, fb1, fb2, s1, s2;
+
+  StereoSection(const BiquadSection& l, const BiquadSection& r)
+      : ff0{l.ff0, r.ff0}, ff1{l.ff1, r.ff1}, ff2{l.ff2, r.ff2}, fb1{l.fb1, r.fb1}, fb2{l.fb2, r.fb2},
+        s1{l.s1, r.s1}, s2{l.s2, r.s2} {}
+
+  void Store(BiquadSection& l, BiquadSection& r) const {
+    l.s1 = s1[0];
+    r.s1 = s1[1];
+    l.s2 = s2[0];
+    r.s2 = s2[1];
+  }
+
+  // Takes and returns single-precision values held in double lanes.
+  [[gnu::always_inline]] inline Pair Process(Pair x) {
+    const Pair y = ff0 * x + s1;
+    s1 = ff1 * x + s2 - fb1 * y;
+    s2 = ff2 * x - fb2 * y;
+    // BiquadSection::SettleNonFinite on each lane: a non-finite state is 0.
+    s1 = KeepFinite(s1);
+    s2 = KeepFinite(s2);
+    return RoundToFloat(y);
+  }
+
+  [[gnu::always_inline]] static inline Pair KeepFinite(Pair v) {
+    const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & magnitudeBits);
+    const PairBits finite = a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};  // NaN fails
+    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & finite);
+  }
+
+  [[gnu::always_inline]] static inline Pair RoundToFloat(Pair v) {
+    return reinterpret_cast<Pair>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(v))));
+  }
+};
+
+// The three detector sections in series (high-pass, peak, shelf).
+struct StereoDetector {
+  StereoSection hpf, peak, shelf;
+
+  StereoDetector(const BiquadSection& hpfL, const BiquadSection& hpfR, const BiquadSection& peakL,
+                 const BiquadSection& peakR, const BiquadSection& shelfL, const BiquadSection& shelfR)
+      : hpf(hpfL, hpfR), peak(peakL, peakR), shelf(shelfL, shelfR) {}
+
+  void Store(BiquadSection& hpfL, BiquadSection& hpfR, BiquadSection& peakL, BiquadSection& peakR,
+             BiquadSection& shelfL, BiquadSection& shelfR) const {
+    hpf.Store(hpfL, hpfR);
+    peak.Store(peakL, peakR);
+    shelf.Store(shelfL, shelfR);
+  }
+
+  // The raw source sample pair to the pair of detector outputs.
+  [[gnu::always_inline]] inline Pair Process(Pair src) {
+    return shelf.Process(peak.Process(hpf.Process(StereoSection::RoundToFloat(src))));
+  }
+};
+
 template <int N>
 struct InterstageKernel {
   // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
-  // latest output before this sample; summed as AllPoleStep does.
-  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain) {
+  // latest output before this sample; summed as AllPoleStep does. With
+  // kExact the flush rule is applied here; without it the step only records
+  // the smallest magnitude in least, and Run checks the sample afterwards.
+  template <bool kExact>
+  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain,
+                                                 __m128d& least) {
     Pair y = fb[1] * v[9 + j] + gain * x;
     y += fb[2] * v[8 + j];
     y += fb[3] * v[7 + j];
@@ -140,32 +233,77 @@ struct InterstageKernel {
     y += fb[8] * v[2 + j];
     y += fb[9] * v[1 + j];
     y += fb[10] * v[j];
-    // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
     const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
     const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & magnitudeBits);
-    const PairBits keep = (a >= Pair{0x1p-54, 0x1p-54}) & (a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023});
-    if (!(keep[0] & keep[1])) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
+    if constexpr (kExact) {
+      // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
+      const PairBits keep = (a >= Pair{0x1p-54, 0x1p-54}) & (a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023});
+      if (!(keep[0] & keep[1])) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
+    } else {
+      // A NaN magnitude leaves least as it was (MINPD returns its second
+      // operand then); a NaN or infinity is caught at the end of the sample.
+      least = _mm_min_pd(reinterpret_cast<__m128d>(a), least);
+    }
     v[10 + j] = y;
     return y;
   }
 
-  static void Run(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin, const Pair* fb, Pair gain, Pair dry,
-                  double d, double& outL, double& outR) {
-    upWin.Reserve(N);
-    downWin.Reserve(N);
-    Pair* __restrict up = upWin.v + upWin.end - 10;
-    Pair* __restrict down = downWin.v + downWin.end - 10;
+  // One sample's steps from the histories that end at up[9] and down[9].
+  // Without kExact, returns false when some output would have been flushed:
+  // one smaller than 2^-54 in magnitude, or a NaN or infinity, which stays
+  // non-finite through every later step of its filter within the sample (and
+  // the up filter's reaches the down filter only through the saturation,
+  // whose output is finite). The caller then repeats the sample with kExact
+  // from the same histories, which the steps have not changed.
+  template <bool kExact>
+  [[gnu::always_inline]] static inline bool Steps(Pair* __restrict up, Pair* __restrict down, const Pair* fb,
+                                                  Pair gain, Pair dry, double d) {
     const Pair gainN = {static_cast<double>(N), static_cast<double>(N)};  // restores the level lost by zero stuffing
     const Pair drive = {d, d};
+    __m128d least = _mm_set1_pd(1.0);
     // The up filter runs one sub-sample ahead of the down filter in program
     // order (the two are independent until the saturation joins them), so
     // that the processor can overlap the two chains of additions.
     Pair upOut[N];
-    upOut[0] = Step(up, 0, dry, fb, gain);
+    upOut[0] = Step<kExact>(up, 0, dry, fb, gain, least);
 #pragma GCC unroll 16
     for (int k = 0; k < N; ++k) {
-      if (k + 1 < N) upOut[k + 1] = Step(up, k + 1, Pair{0.0, 0.0}, fb, gain);  // zero stuffing
-      Step(down, k, SaturatePair(gainN * upOut[k] * drive), fb, gain);
+      if (k + 1 < N) upOut[k + 1] = Step<kExact>(up, k + 1, Pair{0.0, 0.0}, fb, gain, least);  // zero stuffing
+      Step<kExact>(down, k, SaturatePair(gainN * upOut[k] * drive), fb, gain, least);
+    }
+    if constexpr (kExact) {
+      return true;
+    } else {
+      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+      const Pair lastUp = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(up[9 + N]) & magnitudeBits);
+      const Pair lastDown = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(down[9 + N]) & magnitudeBits);
+      const Pair maxFinite = {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};
+      const PairBits ok = (reinterpret_cast<Pair>(least) >= Pair{0x1p-54, 0x1p-54}) & (lastUp <= maxFinite) &
+                          (lastDown <= maxFinite);
+      return (ok[0] & ok[1]) != 0;
+    }
+  }
+
+  // exact carries from sample to sample: once a sample needed the flush
+  // rule (silence does on every step), the following samples apply it
+  // directly until one passes without it.
+  static void Run(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin, const Pair* fb, Pair gain, Pair dry,
+                  double d, double& outL, double& outR, bool& exact) {
+    upWin.Reserve(N);
+    downWin.Reserve(N);
+    Pair* __restrict up = upWin.v + upWin.end - 10;
+    Pair* __restrict down = downWin.v + downWin.end - 10;
+    if (exact) {
+      Steps<true>(up, down, fb, gain, dry, d);
+      // Leave the exact path when this sample would not have needed it.
+      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+      const Pair lastDown = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(down[9 + N]) & magnitudeBits);
+      const Pair lastUp = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(up[9 + N]) & magnitudeBits);
+      const PairBits loud = (lastDown >= Pair{0x1p-40, 0x1p-40}) & (lastUp >= Pair{0x1p-40, 0x1p-40});
+      exact = !(loud[0] & loud[1]);
+    } else if (!Steps<false>(up, down, fb, gain, dry, d)) [[unlikely]] {
+      Steps<true>(up, down, fb, gain, dry, d);
+      exact = true;
     }
     outL = down[10][0];  // decimation keeps sub-sample 0
     outR = down[10][1];
@@ -175,14 +313,6 @@ struct InterstageKernel {
 };
 
 }  // namespace
-
-void Mirel::RunInterstage(double dryL, double dryR, double d, const StereoSample* fb, StereoSample gain) {
-  if (oversampleFactor_ == 16) {
-    InterstageKernel<16>::Run(up_, down_, fb, gain, Pair{dryL, dryR}, d, interstageL_, interstageR_);
-  } else {
-    InterstageKernel<4>::Run(up_, down_, fb, gain, Pair{dryL, dryR}, d, interstageL_, interstageR_);
-  }
-}
 
 // Everything that depends only on the sample rate and the parameters is
 // evaluated once per block: none of it can change while the block runs under
@@ -227,72 +357,109 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   const double wetAmount = mixPercent_ / 100.0;
   const double dryAmount = 1.0 - mixPercent_ / 100.0;
 
-  for (int i = 0; i < nFrames; ++i) {
-    // All reads of sample i come first: outputs may share the inputs' memory.
-    const double inL = inputs[0][i];
-    const double inR = inputs[1][i];
-    double srcL = inL;
-    double srcR = inR;
-    if (!fromMain) {
-      srcL = scL ? scL[i] : 0.0;
-      srcR = scR ? scR[i] : 0.0;
+  // The samples run in chunks of two passes. The first takes each sample's
+  // detector level to its target gain; the targets of different samples do
+  // not depend on one another, so their logarithms and exponentials overlap
+  // in the processor instead of waiting behind the oversampling filters. The
+  // second runs the ballistics, the oversampler and the output in sample
+  // order. Every value is formed by the same operations as sample by sample.
+  const bool compressionOff = inputDb_ == 0.0;
+  StereoDetector detector(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
+  constexpr int kChunk = 64;
+  double targets[kChunk];
+  auto run = [&](auto factor) {
+    constexpr int kN = decltype(factor)::value;
+    bool exactSteps = false;
+    for (int base = 0; base < nFrames; base += kChunk) {
+      const int count = std::min(kChunk, nFrames - base);
+
+      // Detector chains, left and right in the two lanes of a pair: the
+      // sections take and pass single-precision samples, and each lane is the
+      // scalar section's arithmetic. A non-finite input would leave a
+      // section's state non-finite forever; such a state returns to rest
+      // instead (finite signals are unaffected).
+      for (int j = 0; j < count; ++j) {
+        const int i = base + j;
+        Pair src = {inputs[0][i], inputs[1][i]};
+        if (!fromMain) src = Pair{scL ? scL[i] : 0.0, scR ? scR[i] : 0.0};
+        const Pair det = detector.Process(src);
+
+        // Level: the larger channel magnitude (one gain for both channels).
+        double lvl = 0.0;
+        if (interstage) {
+          const Pair shaped = DetectorShapeMagnitudePair(det);
+          lvl = std::max(shaped[1], shaped[0]) * detectorCurveGain;
+        } else {
+          lvl = std::max(std::fabs(det[1]), std::fabs(det[0]));
+        }
+
+        // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
+        const double u = lvl * (1.0 - c);
+        if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + c * u);
+
+        targets[j] = lvl;
+      }
+
+      // Hard-knee ratio law above the threshold, in place of the levels.
+      for (int j = 0; j < count; ++j) {
+        const double lvl = targets[j];
+        double target = 1.0;
+        if (lvl > threshold) {
+          const double ld = kLevelScale * detmath::Log(lvl);
+          const double od = (ld - t) * invR + t;
+          target = detmath::Exp(od / kLevelScale) / lvl;
+        }
+        targets[j] = target;
+      }
+
+      for (int j = 0; j < count; ++j) {
+        const int i = base + j;
+        // All reads of sample i come first: outputs may share the inputs' memory.
+        const double inL = inputs[0][i];
+        const double inR = inputs[1][i];
+
+        // Ballistics: attack towards more reduction, release towards less.
+        const double target = targets[j];
+        // Both candidates are formed and one is picked by a mask, as the
+        // comparison follows the signal and a branch would often be mispredicted.
+        const double gp = gainState_;
+        const double attackGain = std::max(target, gp * a);
+        const double releaseGain = std::min(gp / r, target);
+        const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
+        double g = _mm_cvtsd_f64(
+            _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
+        if (compressionOff) g = 1.0;  // Input at 0 switches compression off
+        if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
+        gainState_ = g;
+
+        InterstageKernel<kN>::Run(up_, down_, osFb, osGain, Pair{inL, inR}, interstageDrive, interstageL_,
+                                  interstageR_, exactSteps);
+
+        if (bypass) {
+          outputs[0][i] = inL;
+          outputs[1][i] = inR;
+        } else {
+          const double shapedGain = Saturate(g);
+          const double wetL = shapedGain * (interstageMix * interstageL_ + inL) * makeUp;
+          const double wetR = shapedGain * (interstageMix * interstageR_ + inR) * makeUp;
+          outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * outputGain_;
+          outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * outputGain_;
+        }
+
+        // VU meter ballistics on the gain reduction, with overshoot.
+        if (hasEditor) {
+          const double m = std::fabs(1.0 - g);
+          const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
+          meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
+          if (meter) meter->ApplyPlugValue(meterControl_, meterValue_);
+        }
+      }
     }
-
-    // Detector chains: the sections take and pass single-precision samples.
-    // A non-finite input would leave a section's state non-finite forever;
-    // such a state returns to rest instead (finite signals are unaffected).
-    const double detL = shelfL_.Process(peakL_.Process(hpfL_.Process(static_cast<float>(srcL))));
-    const double detR = shelfR_.Process(peakR_.Process(hpfR_.Process(static_cast<float>(srcR))));
-    hpfL_.SettleNonFinite();
-    peakL_.SettleNonFinite();
-    shelfL_.SettleNonFinite();
-    hpfR_.SettleNonFinite();
-    peakR_.SettleNonFinite();
-    shelfR_.SettleNonFinite();
-
-    // Level: the larger channel magnitude (one gain for both channels).
-    double lvl = interstage
-                     ? std::max(std::fabs(DetectorShape(detR)), std::fabs(DetectorShape(detL))) * detectorCurveGain
-                     : std::max(std::fabs(detR), std::fabs(detL));
-
-    // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
-    const double u = lvl * (1.0 - c);
-    if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + c * u);
-
-    // Hard-knee ratio law above the threshold.
-    double target = 1.0;
-    if (lvl > threshold) {
-      const double ld = kLevelScale * detmath::Log(lvl);
-      const double od = (ld - t) * invR + t;
-      target = detmath::Exp(od / kLevelScale) / lvl;
-    }
-
-    // Ballistics: attack towards more reduction, release towards less.
-    const double gp = gainState_;
-    double g = gp > target ? std::max(target, gp * a) : std::min(gp / r, target);
-    if (inputDb_ == 0.0) g = 1.0;  // Input at 0 switches compression off
-    if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
-    gainState_ = g;
-
-    RunInterstage(inL, inR, interstageDrive, osFb, osGain);
-
-    if (bypass) {
-      outputs[0][i] = inL;
-      outputs[1][i] = inR;
-    } else {
-      const double shapedGain = Saturate(g);
-      const double wetL = shapedGain * (interstageMix * interstageL_ + inL) * makeUp;
-      const double wetR = shapedGain * (interstageMix * interstageR_ + inR) * makeUp;
-      outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * outputGain_;
-      outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * outputGain_;
-    }
-
-    // VU meter ballistics on the gain reduction, with overshoot.
-    if (hasEditor) {
-      const double m = std::fabs(1.0 - g);
-      const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
-      meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
-      if (meter) meter->ApplyPlugValue(meterControl_, meterValue_);
-    }
+  };
+  if (oversampleFactor_ == 16) {
+    run(std::integral_constant<int, 16>{});
+  } else {
+    run(std::integral_constant<int, 4>{});
   }
+  detector.Store(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
 }
