@@ -95,7 +95,7 @@ using Pair = StereoSample;
 typedef long long PairBits __attribute__((vector_size(16)));
 
 // One sample's N steps of the four oversampling filters (up and down, left
-// and right) in the order RunInterstage states, with the same arithmetic as
+// and right) in the interstage order, with the same arithmetic as
 // AllPoleStep. Left and right run as the two lanes of a Pair: each lane is an
 // ordinary IEEE double multiply or add (SSE2, part of every x86-64 target),
 // so every lane gives the same bits as the scalar arithmetic. The histories
@@ -219,7 +219,8 @@ struct InterstageKernel {
   // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
   // latest output before this sample; summed as AllPoleStep does. With
   // kExact the flush rule is applied here; without it the step only records
-  // the smallest magnitude in least, and Run checks the sample afterwards.
+  // the smallest magnitude in least, and RunInterstage checks the sample
+  // afterwards.
   template <bool kExact>
   [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain,
                                                  __m128d& least) {
@@ -284,11 +285,13 @@ struct InterstageKernel {
     }
   }
 
+  // The interstage loop for one sample at N times the rate, both channels:
+  // zero-stuffed up filter, saturation 10 dB down, down filter, decimation.
   // exact carries from sample to sample: once a sample needed the flush
   // rule (silence does on every step), the following samples apply it
   // directly until one passes without it.
-  static void Run(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin, const Pair* fb, Pair gain, Pair dry,
-                  double d, double& outL, double& outR, bool& exact) {
+  static void RunInterstage(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin, const Pair* fb,
+                            Pair gain, Pair dry, double d, double& outL, double& outR, bool& exact) {
     upWin.Reserve(N);
     downWin.Reserve(N);
     Pair* __restrict up = upWin.v + upWin.end - 10;
@@ -432,7 +435,7 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
         if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
         gainState_ = g;
 
-        InterstageKernel<kN>::Run(up_, down_, osFb, osGain, Pair{inL, inR}, interstageDrive, interstageL_,
+        InterstageKernel<kN>::RunInterstage(up_, down_, osFb, osGain, Pair{inL, inR}, interstageDrive, interstageL_,
                                   interstageR_, exactSteps);
 
         if (bypass) {
