@@ -559,6 +559,25 @@ struct LiteralCompressor {
   double up[2][11] = {}, down[2][11] = {};
   std::vector<double> meter;
 
+  // The plug-in's current parameter values in the reference's own terms.
+  void TakeSettings(ReadyMirel& m) {
+    inputDb = m.GetParam(kInput)->Value();
+    outputGain = m.OutputGain();  // 10^(Output/20) is checked on its own above
+    attackSec = m.GetParam(kAttack)->Value();
+    releaseSec = m.GetParam(kRelease)->Value();
+    const double ratios[] = {2, 4, 8, 12};
+    ratio = ratios[static_cast<int>(m.GetParam(kRatio)->Value())];
+    hpfHz = m.GetParam(kHpf)->Value();
+    mixPercent = m.GetParam(kMix)->Value();
+    midFreqHz = m.GetParam(kMidFreq)->Value();
+    midGainDb = m.GetParam(kMidGain)->Value();
+    hfDb = m.GetParam(kHf)->Value();
+    bypass = static_cast<int>(m.GetParam(kBypass)->Value());
+    interstage = static_cast<int>(m.GetParam(kInterstage)->Value());
+    sidechain = static_cast<int>(m.GetParam(kSidechain)->Value());
+    n = m.GetParam(kOversample)->Value() != 0 ? 16 : 4;
+  }
+
   void Block(const Buffers& b, std::vector<double> (&out)[2], int start, int frames) {
     BesselLowpass os;
     DesignBesselLowpass(os, 0.2 / n);  // checked against its own formulas by the oversampler tests
@@ -627,21 +646,7 @@ TEST(MirelProcess, MatchesTheStatedArithmeticBitForBit) {
            {kMix, uniform(0, 100)}, {kMidFreq, uniform(500, 10000)}, {kMidGain, uniform(-6, 6)}, {kHf, uniform(-16, 0)},
            {kBypass, static_cast<double>(trial % 5 == 4)}, {kInterstage, static_cast<double>(rng.Next() % 2)},
            {kOversample, static_cast<double>(rng.Next() % 2)}, {kSidechain, static_cast<double>(rng.Next() % 2)}});
-    ref.inputDb = m.GetParam(kInput)->Value();
-    ref.outputGain = m.OutputGain();  // 10^(Output/20) is checked on its own above
-    ref.attackSec = m.GetParam(kAttack)->Value();
-    ref.releaseSec = m.GetParam(kRelease)->Value();
-    const double ratios[] = {2, 4, 8, 12};
-    ref.ratio = ratios[static_cast<int>(m.GetParam(kRatio)->Value())];
-    ref.hpfHz = m.GetParam(kHpf)->Value();
-    ref.mixPercent = m.GetParam(kMix)->Value();
-    ref.midFreqHz = m.GetParam(kMidFreq)->Value();
-    ref.midGainDb = m.GetParam(kMidGain)->Value();
-    ref.hfDb = m.GetParam(kHf)->Value();
-    ref.bypass = static_cast<int>(m.GetParam(kBypass)->Value());
-    ref.interstage = static_cast<int>(m.GetParam(kInterstage)->Value());
-    ref.sidechain = static_cast<int>(m.GetParam(kSidechain)->Value());
-    ref.n = m.GetParam(kOversample)->Value() != 0 ? 16 : 4;
+    ref.TakeSettings(m);
     auto editor = std::make_unique<enginetest::FakeEditor>(2);
     enginetest::FakeEditor* ed = editor.get();
     m.AttachGraphics(std::move(editor));
@@ -682,21 +687,7 @@ TEST(MirelProcess, FlushRuleHoldsWhereSignalsTurnTinyMidBlock) {
     ReadyMirel m(ref.fs);
     m.Set({{kInput, 40.0}, {kInterstage, static_cast<double>(trial % 2)}, {kOversample, static_cast<double>(trial / 2 % 2)},
            {kSidechain, 1.0}, {kMix, 100.0}});
-    ref.inputDb = m.GetParam(kInput)->Value();
-    ref.outputGain = m.OutputGain();
-    ref.attackSec = m.GetParam(kAttack)->Value();
-    ref.releaseSec = m.GetParam(kRelease)->Value();
-    const double ratios[] = {2, 4, 8, 12};
-    ref.ratio = ratios[static_cast<int>(m.GetParam(kRatio)->Value())];
-    ref.hpfHz = m.GetParam(kHpf)->Value();
-    ref.mixPercent = m.GetParam(kMix)->Value();
-    ref.midFreqHz = m.GetParam(kMidFreq)->Value();
-    ref.midGainDb = m.GetParam(kMidGain)->Value();
-    ref.hfDb = m.GetParam(kHf)->Value();
-    ref.bypass = static_cast<int>(m.GetParam(kBypass)->Value());
-    ref.interstage = static_cast<int>(m.GetParam(kInterstage)->Value());
-    ref.sidechain = static_cast<int>(m.GetParam(kSidechain)->Value());
-    ref.n = m.GetParam(kOversample)->Value() != 0 ? 16 : 4;
+    ref.TakeSettings(m);
 
     Buffers b(3000);
     const double levels[] = {1.0, 0.0, 1e-17, 0.3, 3e-16, 0.0, 1e-300, 0.02, 1e-15};
