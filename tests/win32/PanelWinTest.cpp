@@ -307,4 +307,38 @@ TEST(PanelWin, ResizeForgetsEveryControlTheTimerOrAMessageCouldName) {
   EXPECT_TRUE(e.panel->WindowIsOpen());
 }
 
+// Keys queued before the menu runs; its modal loop reads them.
+void QueueKeys(HWND window, std::initializer_list<WPARAM> keys) {
+  for (WPARAM k : keys) {
+    PostMessageA(window, WM_KEYDOWN, k, 1);
+    PostMessageA(window, WM_KEYUP, k, static_cast<LPARAM>(0xC0000001u));
+  }
+}
+
+TEST(PanelWin, PopupMenuNumbersItemsDepthFirstAndReturnsTheHoldingMenu) {
+  Editor e;
+  e.Open();
+  IPopupMenu menu;
+  menu.AddItem("A");
+  IPopupMenu& sub = menu.AddSubmenu("B");
+  sub.AddItem("B1");
+  sub.AddItem("B2");
+  menu.AddItem("C");
+  HWND window = e.host.PluginWindow();
+
+  QueueKeys(window, {VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN});
+  EXPECT_EQ(e.panel->ShowPopupMenu(&menu, PixelRect{10, 10, 50, 30}), &sub);
+  EXPECT_EQ(sub.chosenIndex, 1);
+  EXPECT_EQ(menu.chosenIndex, -1);
+
+  QueueKeys(window, {VK_UP, VK_RETURN});
+  EXPECT_EQ(e.panel->ShowPopupMenu(&menu, PixelRect{10, 10, 50, 30}), &menu);
+  EXPECT_EQ(menu.chosenIndex, 2);
+
+  QueueKeys(window, {VK_ESCAPE});
+  menu.chosenIndex = -1;
+  EXPECT_EQ(e.panel->ShowPopupMenu(&menu, PixelRect{10, 10, 50, 30}), nullptr);
+  EXPECT_EQ(menu.chosenIndex, -1);
+}
+
 }  // namespace
