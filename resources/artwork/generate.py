@@ -111,13 +111,13 @@ KNOBS = [
           (0.85, "850")], "ms", minor=[0.3, 0.5, 0.6, 0.7]),
     Knob("RAT", 109, 248, 14, 294, 44, 19, "RATIO", 0, 3, 1,
          [(0, "2:1"), (1, "4:1"), (2, "8:1"), (3, "12:1")], "", frames=4),
-    Knob("HPF", 111, 54, 154, 110, 190, 19, "HIGH-PASS", 20, 500, 1,
+    Knob("HPF", 111, 54, 154, 118, 190, 19, "HIGH-PASS", 20, 500, 1,
          [(v, "%d" % v) for v in (20, 100, 200, 300, 400, 500)], "Hz",
          minor=[50, 150, 250, 350, 450]),
-    Knob("MIDF", 115, 152, 154, 204, 190, 19, "MID FREQ", 500, 10000, 1,
+    Knob("MIDF", 115, 152, 154, 208, 190, 19, "MID FREQ", 500, 10000, 1,
          [(v, fmt_k(v)) for v in (500, 2000, 4000, 6000, 8000, 10000)], "Hz",
          minor=[1000, 3000, 5000, 7000, 9000]),
-    Knob("MIDG", 116, 254, 154, 298, 190, 19, "MID GAIN", -6, 6, 1,
+    Knob("MIDG", 116, 254, 154, 300, 190, 19, "MID GAIN", -6, 6, 1,
          [(v, "%+d" % v if v else "0") for v in (-6, -3, 0, 3, 6)], "dB",
          minor=[-5, -4, -2, -1, 1, 2, 4, 5]),
     Knob("HF", 117, 345, 154, 392, 190, 19, "HF 10 kHz", -16, 0, 1,
@@ -132,7 +132,7 @@ KNOBS = [
 SWITCHES = [
     ("BY", 110, 720, 88, 78, 24, "led", ("BYPASS", "BYPASS")),
     ("INTER", 113, 69, 14, 64, 22, "led", ("OFF", "ON")),
-    ("OVER", 118, 0, 217, 52, 26, "pair", ("4x", "16x")),
+    ("OVER", 118, 0, 217, 54, 26, "pair", ("4x", "16x")),
     # 1, the default, feeds the detector from the main input.
     ("SC", 119, 738, 216, 92, 26, "pair", ("EXT", "INT")),
 ]
@@ -198,10 +198,11 @@ def pixels_in(surface, box):
 
 
 def text(ctx, s, x, y, size, colour, bold=False, align="centre", checks=None,
-         label=False, under=None):
+         label=False, under=None, frame=None):
     """Draws s with its ink box centred (or left/right aligned) at x and its
-    cap line centred at y. Checks that it stays inside the image and, with
-    `under` (the colour or surface under it), that it reads against it."""
+    cap line centred at y. Checks that it stays inside the image and that it
+    reads against every pixel under its box (on the opaque panel) or against
+    the colour `under` (on a strip)."""
     set_font(ctx, size, bold)
     ext = ctx.text_extents(s)
     cap = ctx.text_extents("H").height
@@ -217,12 +218,15 @@ def text(ctx, s, x, y, size, colour, bold=False, align="centre", checks=None,
     box = (left + ext.x_bearing, base + ext.y_bearing,
            left + ext.x_bearing + ext.width, base + ext.y_bearing + ext.height)
     target = ctx.get_target()
-    assert box[0] >= 1 and box[1] >= 1, (s, box)
-    assert box[2] <= target.get_width() - 1 and box[3] <= target.get_height() - 1, (s, box)
+    fx0, fy0, fx1, fy1 = frame or (0, 0, target.get_width(), target.get_height())
+    assert box[0] >= fx0 + 1 and box[1] >= fy0 + 1, (s, box)
+    assert box[2] <= fx1 - 1 and box[3] <= fy1 - 1, (s, box)
+    if under is None and target.get_format() == cairo.FORMAT_RGB24:
+        under = target     # the opaque panel as drawn so far
     if under is not None:
         behind = pixels_in(under, box) if isinstance(under, cairo.ImageSurface) else {under}
         worst = min(contrast(colour, c) for c in behind)
-        assert worst >= MIN_CONTRAST, (s, worst)
+        assert worst >= MIN_CONTRAST, (s, box, worst, max(behind, key=luminance))
     if checks is not None:
         checks.append((s, box))
     ctx.set_source_rgba(*rgb(colour))
@@ -476,7 +480,7 @@ def draw_switch_strip(sw):
             body = (0x3a, 0x3d, 0x44)
             fg = LABEL if f == 1 else VALUE
             text(ctx, texts[f], 20 + (w - 20) / 2, oy + h / 2, 11 if name == "BY" else 11.5,
-                 fg, bold=True, under=body)
+                 fg, bold=True, under=body, frame=(0, oy, w, oy + h))
         else:
             half = w / 2
             for side in range(2):
@@ -489,8 +493,9 @@ def draw_switch_strip(sw):
                     g.add_color_stop_rgba(1, *rgb(mix(AMBER, (0, 0, 0), 0.12)))
                     ctx.set_source(g)
                     ctx.fill()
-                text(ctx, texts[side], sx + half / 2, oy + h / 2, 11, INK if active else VALUE,
-                     bold=True, under=mix(AMBER, (0, 0, 0), 0.12) if active else (0x3a, 0x3d, 0x44))
+                text(ctx, texts[side], sx + half / 2, oy + h / 2, 10.5, INK if active else VALUE,
+                     bold=True, under=mix(AMBER, (0, 0, 0), 0.12) if active else (0x3a, 0x3d, 0x44),
+                     frame=(0, oy, w, oy + h))
             ctx.set_source_rgba(0, 0, 0, 0.6)
             ctx.set_line_width(1)
             ctx.move_to(half, oy + 4)
@@ -558,8 +563,10 @@ def draw_meter_strip():
             ctx.line_to(*polar(px, cy, r + 6, a))
             ctx.stroke()
             tx, ty = polar(px, cy, r + 12, a)
-            text(ctx, "%d" % db, tx, ty, 10, INK, bold=True, under=(0xd9, 0xb7, 0x73))
-        text(ctx, "dB", px, oy + 56, 10, INK, bold=True, under=(0xe9, 0xcf, 0x98))
+            text(ctx, "%d" % db, tx, ty, 10, INK, bold=True, under=(0xd9, 0xb7, 0x73),
+                 frame=(4, oy + 4, w - 4, oy + h - 4))
+        text(ctx, "dB", px, oy + 56, 10, INK, bold=True, under=(0xe9, 0xcf, 0x98),
+             frame=(4, oy + 4, w - 4, oy + h - 4))
         # Needle with its shadow, then the pivot cover.
         m = f / (frames - 1)
         a = ang(m)
