@@ -70,11 +70,12 @@ class Knob:
     """A knob of the layout: where it stands, how big, and its scale."""
 
     def __init__(self, name, rid, x, y, cx, cy, r, label, lo, hi, shape,
-                 marks, unit, frames=61, minor=()):
+                 marks, unit, frames=61, minor=(), caption=""):
         self.name, self.rid, self.x, self.y = name, rid, x, y
         self.cx, self.cy, self.r = cx, cy, r
         self.label, self.lo, self.hi, self.shape = label, lo, hi, shape
         self.marks, self.unit, self.frames, self.minor = marks, unit, frames, minor
+        self.caption = caption
         # The knob sits in the lower right of its cell; the rest is clear.
         self.w = cx + r + 4 - x
         self.h = cy + r + 5 - y
@@ -97,7 +98,7 @@ KNOBS = [
     # "Input" is the threshold, 0 to -80 dB; at exactly 0 compression is off.
     Knob("IN", 114, 147, 34, 192, 72, 27, "INPUT", 0, 80, 1,
          [(0, "OFF")] + [(v, "-%d" % v) for v in range(10, 81, 10)], "dB",
-         minor=[v + 5 for v in range(0, 80, 10)]),
+         minor=[v + 5 for v in range(0, 80, 10)], caption="THRESHOLD"),
     Knob("OUT", 108, 595, 34, 644, 72, 27, "OUTPUT", -30, 30, 1,
          [(v, "%+d" % v if v else "0") for v in range(-30, 31, 10)], "dB",
          minor=[v + 5 for v in range(-30, 30, 10)]),
@@ -314,14 +315,14 @@ def draw_background():
         draw_scale(ctx, k, labels)
 
     # Switch labels.
-    text(ctx, "INTERSTAGE", 101, 46, LABEL_SIZE, LABEL, bold=True, checks=labels)
-    text(ctx, "OVER-", 3, 194, LABEL_SIZE, LABEL, bold=True, align="left", checks=labels)
-    text(ctx, "SAMPLE", 3, 208, LABEL_SIZE, LABEL, bold=True, align="left", checks=labels)
-    text(ctx, "SIDECHAIN", 784, 206, LABEL_SIZE, LABEL, bold=True, checks=labels)
+    text(ctx, "INTERSTAGE", 101, 46, LABEL_SIZE, LABEL, bold=True, label=True, checks=labels)
+    text(ctx, "OVER-", 3, 194, LABEL_SIZE, LABEL, bold=True, label=True, align="left", checks=labels)
+    text(ctx, "SAMPLE", 3, 208, LABEL_SIZE, LABEL, bold=True, label=True, align="left", checks=labels)
+    text(ctx, "SIDECHAIN", 784, 206, LABEL_SIZE, LABEL, bold=True, label=True, checks=labels)
 
     # Meter heading.
     name, rid, mx, my, mw, mh, frames = METER
-    text(ctx, "GAIN REDUCTION", mx + mw / 2, 21, LABEL_SIZE, LABEL, bold=True, checks=labels)
+    text(ctx, "GAIN REDUCTION", mx + mw / 2, 21, LABEL_SIZE, LABEL, bold=True, label=True, checks=labels)
 
     # Every text must read against what lies under it; nothing may touch the
     # version label's rectangle.
@@ -368,7 +369,9 @@ def draw_scale(ctx, k, labels):
         text(ctx, k.unit, k.cx, k.cy + k.r + 7, 9, VALUE)
     # The name, below the arc's opening.
     low = k.cy + (r_major + 12) * math.cos(math.radians(45)) + 10
-    text(ctx, k.label, k.cx, low, LABEL_SIZE, LABEL, bold=True, checks=labels)
+    text(ctx, k.label, k.cx, low, LABEL_SIZE, LABEL, bold=True, label=True, checks=labels)
+    if k.caption:
+        text(ctx, k.caption, k.cx, low + 12.5, 8.5, VALUE, bold=True, checks=labels)
 
 
 # ---------------------------------------------------------------- knobs
@@ -388,6 +391,11 @@ def draw_knob(ctx, cx, cy, r, angle, big):
     ctx.set_source(skirt)
     ctx.arc(cx, cy, r, 0, 2 * math.pi)
     ctx.fill()
+    # Rim light on the upper left of the skirt.
+    ctx.set_line_width(1.0)
+    ctx.set_source_rgba(1, 1, 1, 0.22)
+    ctx.arc(cx, cy, r - 0.7, math.radians(150), math.radians(330))
+    ctx.stroke()
     # Cap, slightly dished: the gradient runs the other way.
     rc = r * 0.78
     cap = cairo.LinearGradient(cx - rc, cy - rc, cx + rc, cy + rc)
