@@ -329,7 +329,7 @@ def draw_background():
     surf.flush()
     for s, box in labels:
         assert not overlaps(box, VERSION_RECT), s
-    return surf, labels
+    return surf
 
 
 def draw_scale(ctx, k, labels):
@@ -439,7 +439,7 @@ def draw_knob_strip(k):
 
 # ---------------------------------------------------------------- switches
 
-def button_body(ctx, x, y, w, h, lit=None):
+def button_body(ctx, x, y, w, h):
     rounded(ctx, x + 0.5, y + 0.5, w - 1, h - 1, 4)
     g = cairo.LinearGradient(0, y, 0, y + h)
     g.add_color_stop_rgba(0, *rgb((0x4a, 0x4e, 0x56)))
@@ -620,6 +620,19 @@ def cells():
 
 
 def check_layout():
+    """Ids as the resource script lists them; rectangles inside the editor,
+    apart from each other and from the version label."""
+    ids = {k.name: k.rid for k in KNOBS}
+    ids.update({s[0]: s[1] for s in SWITCHES})
+    ids[METER[0]] = METER[1]
+    ids["BG"] = 105
+    listed = {}
+    with open(os.path.join(os.path.dirname(HERE), "images.rc")) as rc:
+        for line in rc:
+            parts = line.split()
+            if len(parts) == 3 and parts[1] == "PNG":
+                listed[parts[2].strip('"')] = int(parts[0])
+    assert listed == {"img/%s.png" % n: i for n, i in ids.items()}, listed
     rects = cells()
     for i, (a, ra) in enumerate(rects):
         assert 0 <= ra[0] and 0 <= ra[1] and ra[2] <= W and ra[3] <= H, a
@@ -638,7 +651,7 @@ def main(argv):
     check_layout()
     os.makedirs(IMG, exist_ok=True)
     layers = {}
-    bg, _ = draw_background()
+    bg = draw_background()
     write(bg, "BG")
     for k in KNOBS:
         layers[k.name] = (draw_knob_strip(k), (k.x, k.y, k.w, k.h, k.frames))
