@@ -103,7 +103,7 @@ KNOBS = [
          [(v, "%+d" % v if v else "0") for v in range(-30, 31, 10)], "dB",
          minor=[v + 5 for v in range(-30, 30, 10)]),
     # Attack 0.1 to 1.1 ms and Release 20 to 850 ms on their square law.
-    Knob("ATK", 104, 510, 14, 552, 44, 19, "ATTACK", 0.0001, 0.0011, 2,
+    Knob("ATK", 104, 510, 14, 544, 44, 19, "ATTACK", 0.0001, 0.0011, 2,
          [(0.0001, "0.1"), (0.0002, ".2"), (0.0003, ".3"), (0.0005, ".5"),
           (0.0008, ".8"), (0.0011, "1.1")], "ms",
          minor=[0.0004, 0.0006, 0.0007, 0.0009, 0.0010]),
@@ -487,7 +487,7 @@ def draw_switch_strip(sw):
             draw_led(ctx, 11, oy + h / 2, colour, f == 1)
             body = (0x3a, 0x3d, 0x44)
             fg = LABEL if f == 1 else VALUE
-            text(ctx, texts[f], 20 + (w - 20) / 2, oy + h / 2, 11 if name == "BY" else 11.5,
+            text(ctx, texts[f], 19 + (w - 19) / 2, oy + h / 2, LABEL_SIZE if name == "BY" else 11.5,
                  fg, bold=True, under=body, frame=(0, oy, w, oy + h))
         else:
             half = w / 2
