@@ -4,8 +4,7 @@
 // the host's component, processor and edit-controller interfaces, as one
 // single-component effect. A concrete plug-in derives from it. The definitions
 // are split by concern: IEffectVST3.cpp (life cycle and buses),
-// IEffectVST3Process.cpp, IEffectVST3State.cpp, IEffectVST3Controller.cpp,
-// and the editor view in IEffectVST3View.cpp.
+// IEffectVST3Process.cpp, IEffectVST3State.cpp, IEffectVST3Controller.cpp.
 // Every host entry point runs its body through HostCall (HostCall.h).
 
 #include <cstdint>
@@ -14,8 +13,6 @@
 #include "IEffectBase.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "sdk/SingleComponentEffect.h"
-
-class IEffectVST3View;
 
 class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEffect {
   MIREL_FOBJECT_CHAIN(IEffectVST3, SingleComponentEffect)
@@ -92,19 +89,6 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   void BeginEditNotify(int index) override;
   void PerformEditNotify(int index, double normalised) override;
   void EndEditNotify(int index) override;
-  // The editor asks for a new size: through the first open view and its
-  // frame; dropped without a view or frame. Editor thread.
-  void ResizeEditor(int width, int height) override;
-
-  // ---- Views (editor thread) ------------------------------------------------------
-  // A new view joins the open-views list; a view's death empties the list.
-  void ViewCreated(IEffectVST3View* view) { openViews_.push_back(view); }
-  void ViewDestroyed() { openViews_.clear(); }
-  // The view whose attach opened the editor's window, if any: the editor has
-  // one window, so a second view cannot open it too.
-  IEffectVST3View* EditorWindowView() const { return editorWindowView_; }
-  void SetEditorWindowView(IEffectVST3View* view) { editorWindowView_ = view; }
-  int OpenViewCount() const { return static_cast<int>(openViews_.size()); }
 
   // Host bypass as last set by process or setState.
   bool HostBypass() const { return hostBypass_; }
@@ -130,10 +114,7 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   // True once setupProcessing has sized the buffers and reset the signal state.
   bool processingReady_ = false;
   Steinberg::Vst::ProcessContext processContext_{};
-  // Views in creation order; the first one takes resize requests and host
-  // context menus. Not owned: each view holds a reference on this plug-in.
-  std::vector<IEffectVST3View*> openViews_;
-  IEffectVST3View* editorWindowView_ = nullptr;
+  std::vector<Steinberg::IPlugView*> openViews_;
   // This block's host buffers per channel (float* or double*, by the road);
   // null for a channel without one. Sized once at construction.
   std::vector<void*> inHost_;

@@ -1,13 +1,11 @@
 // The edit controller: the host-visible parameters, their values and texts,
 // units and program lists, and the editor's gestures to the host.
 
-#include <cstring>
 #include <string>
 
 #include "HostCall.h"
 #include "IEffectParameter.h"
 #include "IEffectVST3.h"
-#include "IEffectVST3View.h"
 #include "pluginterfaces/vst/ivstcontextmenu.h"
 #include "sdk/VstString.h"
 
@@ -86,12 +84,9 @@ tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value)
 }
 
 // UI thread.
-IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
-  return HostCall(static_cast<IPlugView*>(nullptr), [&]() -> IPlugView* {
-    // Only the exact name; a view is made whether or not an editor is attached.
-    if (!name || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
-    return new IEffectVST3View(this);  // count 1, handed to the host
-  });
+IPlugView* PLUGIN_API IEffectVST3::createView(FIDString) {
+  // No editor is attached to this plug-in yet.
+  return nullptr;
 }
 
 // ---- IUnitInfo -----------------------------------------------------------------------

@@ -8,7 +8,6 @@
 #include "IEffectVST3.h"
 #include "ParameterChanges.h"
 #include "ProcessBuffers.h"
-#include "IEffectVST3View.h"
 #include "sdk/VstString.h"
 
 using namespace Steinberg;
@@ -185,113 +184,6 @@ TEST(Adapter, SidechainDeactivationClearsScratchOnce) {
   for (int i = 0; i < 32; ++i) ASSERT_EQ(fx->seenInputs[2][i], 0.0);
   EXPECT_FALSE(fx->GetInChannel(2).connected);
   fx->terminate();
-  fx->release();
-}
-
-// An editor without a window system: counts what the view asks of it.
-struct FakeEditor : IEditorLink {
-  void SetParameterFromPlug(int, double, bool) override {}
-  void PrepareDraw() override {}
-  int EditorWidth() const override { return 838; }
-  int EditorHeight() const override { return 245; }
-  bool SupportsPlatform(const char* type) const override { return std::string(type) == "HWND"; }
-  bool OpenEditorWindow(void*, const char*, IHostRunLoop*) override { return ++opens, true; }
-  void CloseEditorWindow() override { ++closes; }
-  int opens = 0;
-  int closes = 0;
-};
-
-struct ResizeFrame : mirel::host::HostObject<IPlugFrame> {
-  tresult PLUGIN_API resizeView(IPlugView* v, ViewRect* r) override {
-    ++requests;
-    last = *r;
-    return v->onSize(r);  // a host answers with onSize
-  }
-  int requests = 0;
-  ViewRect last;
-};
-
-class EditorEffect : public TestEffect {
- public:
-  EditorEffect() {
-    auto editor = std::make_unique<FakeEditor>();
-    fake = editor.get();
-    AttachGraphics(std::move(editor));
-  }
-  void EditorOpened() override { ++opened; }
-  void EditorClosing() override { ++closing; }
-  void EditorResized() override { ++resized; }
-  FakeEditor* fake;
-  int opened = 0, closing = 0, resized = 0;
-};
-
-TEST(Adapter, ViewWithoutEditorOffersNothing) {
-  auto* fx = new TestEffect;
-  IPlugView* view = fx->createView("editor");
-  ASSERT_NE(view, nullptr);
-  ViewRect r;
-  EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultFalse);
-  EXPECT_EQ(view->getSize(&r), kResultFalse);
-  int parent = 0;
-  EXPECT_EQ(view->attached(&parent, "HWND"), kResultFalse);
-  EXPECT_EQ(view->removed(), kResultOk);
-  fx->ResizeEditor(10, 10);  // no editor: dropped
-  view->release();
-  fx->release();
-}
-
-TEST(Adapter, ViewOpensTheEditorOnceAndClosesItWhenReleased) {
-  auto* fx = new EditorEffect;
-  IPlugView* a = fx->createView("editor");
-  IPlugView* b = fx->createView("editor");
-  EXPECT_EQ(fx->OpenViewCount(), 2);
-  ViewRect r;
-  EXPECT_EQ(a->getSize(nullptr), kInvalidArgument);
-  ASSERT_EQ(a->getSize(&r), kResultOk);
-  EXPECT_EQ(r.left, 0);
-  EXPECT_EQ(r.top, 0);
-  EXPECT_EQ(r.right, 838);
-  EXPECT_EQ(r.bottom, 245);
-  EXPECT_EQ(a->isPlatformTypeSupported("HWND"), kResultOk);
-  EXPECT_EQ(a->isPlatformTypeSupported("NSView"), kResultFalse);
-
-  int parent = 0;
-  EXPECT_EQ(a->removed(), kResultOk);  // before attached: nothing to close
-  EXPECT_EQ(a->attached(nullptr, "HWND"), kResultFalse);
-  EXPECT_EQ(a->attached(&parent, "NSView"), kResultFalse);  // nothing opened, and said so
-  EXPECT_EQ(a->attached(&parent, "HWND"), kResultOk);
-  EXPECT_EQ(a->attached(&parent, "HWND"), kResultFalse);  // already open
-  EXPECT_EQ(b->attached(&parent, "HWND"), kResultFalse);  // the editor has one window
-  EXPECT_EQ(fx->fake->opens, 1);
-  EXPECT_EQ(fx->opened, 1);
-
-  // Resize requests go through the first view's frame; the host's onSize
-  // then reaches the base once.
-  auto frame = mirel::host::MakeHostObject<ResizeFrame>();
-  a->setFrame(frame.get());
-  fx->ResizeEditor(900, 300);
-  EXPECT_EQ(frame->requests, 1);
-  EXPECT_EQ(frame->last.right, 900);
-  EXPECT_EQ(fx->resized, 1);
-  ViewRect other(0, 0, 5, 5);
-  EXPECT_EQ(a->onSize(&other), kResultOk);  // not asked for: no hook
-  EXPECT_EQ(a->onSize(nullptr), kResultOk);
-  EXPECT_EQ(fx->resized, 1);
-
-  // Releasing any view empties the list: resize requests are dropped until
-  // a new view comes. Releasing the attached view closes its window first.
-  b->release();
-  EXPECT_EQ(fx->OpenViewCount(), 0);
-  fx->ResizeEditor(10, 10);
-  EXPECT_EQ(frame->requests, 1);
-  a->release();
-  EXPECT_EQ(fx->fake->closes, 1);
-  EXPECT_EQ(fx->closing, 1);
-  IPlugView* c = fx->createView("editor");
-  EXPECT_EQ(c->attached(&parent, "HWND"), kResultOk);  // the window can open again
-  EXPECT_EQ(c->removed(), kResultOk);
-  EXPECT_EQ(fx->fake->closes, 2);
-  c->release();
   fx->release();
 }
 
