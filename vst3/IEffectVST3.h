@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "AdapterParamIds.h"
 #include "IEffectBase.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "sdk/SingleComponentEffect.h"
@@ -25,8 +26,8 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   using ParamValue = Steinberg::Vst::ParamValue;
 
   // Host-visible ids of the two parameters the adapter adds.
-  static constexpr ParamID kBypassParamId = 0x62706173;  // "bpas"
-  static constexpr ParamID kPresetParamId = 0x70727374;  // "prst"
+  static constexpr ParamID kBypassParamId = kBypassParamCodeId;
+  static constexpr ParamID kPresetParamId = kPresetParamCodeId;
 
   IEffectVST3(int nParams, const char* channelIOText, int nPresets, const char* effectName,
               const char* productName, const char* makerName, std::int32_t version,

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "AdapterParamIds.h"
 #include "AudioFile.h"
 #include "EffectInstance.h"
 #include "HostStrings.h"
@@ -41,8 +42,8 @@ volatile std::sig_atomic_t gInterrupted = 0;
 
 extern "C" void OnInterrupt(int) { gInterrupted = 1; }
 
-constexpr ParamID kBypassId = 0x62706173;  // "bpas"
-constexpr ParamID kPresetId = 0x70727374;  // "prst"
+constexpr ParamID kBypassId = kBypassParamCodeId;
+constexpr ParamID kPresetId = kPresetParamCodeId;
 
 const char* const kUsage =
     "usage: mirel-render [options] INPUT OUTPUT\n"
@@ -250,8 +251,8 @@ bool IsHostOnly(const HostParameter& p) {
 }
 
 std::string IdText(ParamID id) {
-  if (id == kBypassId) return "bpas";
-  if (id == kPresetId) return "prst";
+  if (id == kBypassId) return kBypassParamCode;
+  if (id == kPresetId) return kPresetParamCode;
   return std::to_string(id);
 }
 
@@ -328,9 +329,9 @@ Setting ResolveNormalized(const std::vector<HostParameter>& params, const std::s
   const std::string key = Lower(Trim(idText));
   std::optional<ParamID> id;
   long long n = 0;
-  if (key == "bpas") {
+  if (key == kBypassParamCode) {
     id = kBypassId;
-  } else if (key == "prst") {
+  } else if (key == kPresetParamCode) {
     id = kPresetId;
   } else if (ParseInt(key, n) && n >= 0 && n <= 0xFFFFFFFFLL) {
     id = static_cast<ParamID>(n);
