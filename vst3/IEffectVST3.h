@@ -91,7 +91,7 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   void PerformEditNotify(int index, double normalised) override;
   void EndEditNotify(int index) override;
 
-  // Host bypass as last set by process or setState.
+  // Host bypass as last set by process, setParamNormalized or setState.
   bool HostBypass() const { return hostBypass_; }
 
  protected:
@@ -104,6 +104,8 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   int MainInputCount() const;
   // The unit of a group name: 0 for none, else 1 + its place in the unit table.
   int32 UnitForGroup(const std::string& group);
+  // The name of the program the "prst" value selects.
+  std::string PresetNameAt(ParamValue valueNormalized);
   void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
   void ApplyMidi(Steinberg::Vst::IEventList* events);
   void ConnectInputs(const Steinberg::Vst::ProcessData& data);

@@ -40,7 +40,8 @@ tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup& setup) {
     PlugLock lock(Mutex());
     processingReady_ = false;
     sampleRate_ = setup.sampleRate;
-    hostBypass_ = false;
+    // The host bypass is the host's setting, not processing state: it
+    // survives a new set-up (a restored project calls setState first).
     SetBlockSize(std::min(setup.maxSamplesPerBlock, adapter::kMaxScratchFrames));
     Reset();
     processSetup = setup;
