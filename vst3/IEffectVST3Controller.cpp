@@ -103,7 +103,7 @@ tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value)
 // UI thread.
 IPlugView* PLUGIN_API IEffectVST3::createView(FIDString) {
   // No editor is attached to this plug-in yet.
-  return nullptr;
+  return HostCall(static_cast<IPlugView*>(nullptr), [] { return static_cast<IPlugView*>(nullptr); });
 }
 
 std::string IEffectVST3::PresetNameAt(ParamValue valueNormalized) {
@@ -117,7 +117,9 @@ std::string IEffectVST3::PresetNameAt(ParamValue valueNormalized) {
 // ---- IUnitInfo -----------------------------------------------------------------------
 
 // UI thread.
-int32 PLUGIN_API IEffectVST3::getUnitCount() { return static_cast<int32>(paramGroups_.size()) + 1; }
+int32 PLUGIN_API IEffectVST3::getUnitCount() {
+  return HostCall(int32{1}, [&] { return static_cast<int32>(paramGroups_.size()) + 1; });
+}
 
 // UI thread.
 tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
@@ -133,7 +135,9 @@ tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
 }
 
 // UI thread.
-int32 PLUGIN_API IEffectVST3::getProgramListCount() { return 0; }
+int32 PLUGIN_API IEffectVST3::getProgramListCount() {
+  return HostCall(int32{0}, [] { return int32{0}; });
+}
 
 // UI thread.
 tresult PLUGIN_API IEffectVST3::getProgramListInfo(int32 listIndex, ProgramListInfo& info) {
