@@ -106,6 +106,31 @@ struct EditorPlug {
   double Value(ParamID id) { return p.controller->getParamNormalized(id); }
 };
 
+// A path of this machine's file system as a Windows program names it (Wine
+// maps the root to drive Z:).
+std::string WindowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// Runs mirel-snapshot at the default settings into out; false on failure.
+bool RunSnapshot(const std::string& out) {
+  std::string command = "\"" + WindowsPath(MIREL_SNAPSHOT_EXE) + "\" \"" + WindowsPath(out) + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code == 0;
+}
+
 HINSTANCE ModuleOf(HWND window) { return reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)); }
 
 bool ClassRegistered(HINSTANCE module) {
@@ -140,6 +165,39 @@ TEST(EditorWindow, ViewAnswersAndOpensAChildWindowOfTheEditorClass) {
   GetClientRect(window, &client);
   EXPECT_EQ(client.right, 838);
   EXPECT_EQ(client.bottom, 245);
+}
+
+TEST(EditorWindow, ShowsTheOffscreenPictureOfTheSameSettings) {
+  EditorPlug e;
+  e.Open();
+  e.host.Pump(100);
+  host::EditorImage shown, snapshot;
+  ASSERT_TRUE(e.host.Capture(shown));
+  const std::string snapshotFile = MIREL_BINARY_DIR "/editor-snapshot.png";
+  ASSERT_TRUE(RunSnapshot(snapshotFile));
+  std::string error;
+  ASSERT_TRUE(host::ReadPng(snapshotFile, snapshot, error)) << error;
+  ASSERT_EQ(shown.width, snapshot.width);
+  ASSERT_EQ(shown.height, snapshot.height);
+
+  // Text may be drawn differently by each platform's font path; everything
+  // else is the same pixels.
+  const RECT label{700, 150, 800, 170};
+  int differ = 0, labelInk = 0;
+  std::string first;
+  for (int y = 0; y < shown.height; ++y) {
+    for (int x = 0; x < shown.width; ++x) {
+      const std::uint32_t a = shown.At(x, y) & 0xFFFFFF, b = snapshot.At(x, y) & 0xFFFFFF;
+      if (x >= label.left && x < label.right && y >= label.top && y < label.bottom) {
+        labelInk += ((a >> 16) & 255) > 200 && ((a >> 8) & 255) > 200 && (a & 255) > 200;
+        continue;
+      }
+      if (a != b && differ++ == 0) first = std::to_string(x) + "," + std::to_string(y);
+    }
+  }
+  if (differ > 0) host::WritePng(shown, MIREL_BINARY_DIR "/editor-window.png", error);
+  EXPECT_EQ(differ, 0) << "first at " << first << "; the window is in editor-window.png";
+  EXPECT_GT(labelInk, 20) << "the white version label";
 }
 
 TEST(EditorWindow, GesturesEditParametersWhileAudioRuns) {
