@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -167,6 +168,22 @@ TEST(PanelWin, TextEntryCancelsCommitsClampedAndRefusesLetters) {
   EXPECT_EQ(e.panel->TextEntryWindow(), nullptr);
   EXPECT_EQ(e.plug.GetParam(0)->Value(), 20.0);  // clamped to the range
   EXPECT_EQ(e.plug.edits, (std::vector<Edit>{{'b', 0, 0}, {'p', 0, 1.0}, {'e', 0, 0}}));
+}
+
+TEST(PanelWin, AGestureEndsWhenAnotherWindowTakesTheMouse) {
+  Editor e;
+  e.Open();
+  e.host.MouseDown(40, 40);
+  e.host.MouseMove(40, 30, true);
+  SetCapture(e.host.TopWindow());  // say, the host's own drag
+  e.host.Drain();
+  ASSERT_GE(e.plug.edits.size(), 3u);
+  EXPECT_EQ(e.plug.edits.front(), (Edit{'b', 0, 0}));
+  EXPECT_EQ(e.plug.edits.back(), (Edit{'e', 0, 0}));
+  ReleaseCapture();
+  e.host.MouseUp(40, 30);  // the release comes late and ends nothing more
+  EXPECT_EQ(e.plug.edits.back(), (Edit{'e', 0, 0}));
+  EXPECT_EQ(std::count(e.plug.edits.begin(), e.plug.edits.end(), Edit{'e', 0, 0}), 1);
 }
 
 TEST(PanelWin, ClassLivesWhileAnyWindowIsOpenAndReopeningKeepsThePlace) {
