@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -266,6 +267,40 @@ TEST(PanelWin, ResizeForgetsEveryControlTheTimerOrAMessageCouldName) {
   e.host.Key('A');
   e.host.Pump(120);
   EXPECT_TRUE(e.panel->WindowIsOpen());
+}
+
+TEST(PanelWin, PathsClipboardAndCursor) {
+  Editor e;
+  e.Open();
+  std::string host, module;
+  e.panel->GetHostPath(host);
+  e.panel->GetModulePath(module);
+  ASSERT_FALSE(module.empty());
+  EXPECT_EQ(module.back(), '\\');
+  EXPECT_EQ(host, module);  // the test program is both here
+
+  const wchar_t text[] = L"Gr\u00f6\u00dfe \u266a";
+  HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+  std::memcpy(GlobalLock(data), text, sizeof text);
+  GlobalUnlock(data);
+  ASSERT_TRUE(OpenClipboard(e.host.TopWindow()));
+  EmptyClipboard();
+  SetClipboardData(CF_UNICODETEXT, data);
+  CloseClipboard();
+  std::string out;
+  ASSERT_TRUE(e.panel->GetTextFromClipboard(out));
+  EXPECT_EQ(out, "Gr\xc3\xb6\xc3\x9f" "e \xe2\x99\xaa");
+
+  SetCursorPos(50, 60);
+  e.panel->HideMouseCursor();
+  e.panel->HideMouseCursor();  // once only
+  SetCursorPos(200, 210);
+  e.panel->ShowMouseCursor();
+  POINT p;
+  GetCursorPos(&p);
+  EXPECT_EQ(p.x, 50);
+  EXPECT_EQ(p.y, 60);
+  EXPECT_FALSE(e.panel->CursorHidden());
 }
 
 // Keys queued before the menu runs; its modal loop reads them.
