@@ -6,36 +6,14 @@
 
 #include <memory>
 
-#include "EditorHostWin.h"
-#include "IEffectVST3.h"
 #include "IEffectVST3View.h"
-#include "gui/win32/IPanelWin.h"
-#include "raster/RAS_Bitmap.h"
+#include "WinTestPlug.h"
 
 namespace {
 
 using namespace Steinberg;
 using mirel::host::EditorHostWin;
-
-class TestEffect : public IEffectVST3 {
- public:
-  explicit TestEffect(bool withEditor) : IEffectVST3(2, "2-2", 1, "Test", "Test", "Test", 1, 1, 1) {
-    GetParam(0)->DefineContinuous("A", 0.0, 0.0, 1.0, 0.01);
-    GetParam(1)->DefineContinuous("B", 0.0, 0.0, 1.0, 0.01);
-    if (!withEditor) return;
-    auto panel = std::make_unique<IPanelWin>(this, 300, 200);
-    panel->AttachBackground(new IBitmapControl(this, 0, 0, -1, BitmapRef{&bg, 300, 200, 1}, ChannelBlend::kCopy));
-    editor = panel.get();
-    AttachGraphics(std::move(panel));
-  }
-  void EditorOpened() override { ++opened; }
-  void EditorClosing() override { ++closing; }
-  void EditorResized() override { ++resized; }
-
-  RAS_MemBitmap bg{300, 200};
-  IPanelWin* editor = nullptr;
-  int opened = 0, closing = 0, resized = 0;
-};
+using wintest::TestEffect;
 
 IPtr<IPlugView> MakeView(TestEffect& fx, const char* name = "editor") { return owned(fx.createView(name)); }
 
@@ -79,7 +57,7 @@ TEST(EditorView, ResizeRequestsReachTheFirstViewsFrame) {
   EXPECT_EQ(view->onSize(nullptr), kResultOk);
   EXPECT_EQ(fx->resized, 0);
 
-  fx->editor->Resize(360, 230);
+  fx->panel->Resize(360, 230);
   ASSERT_EQ(host.Frame()->Requests().size(), 1u);
   const ViewRect asked = host.Frame()->Requests()[0];
   EXPECT_EQ(asked.right, 360);
@@ -95,7 +73,7 @@ TEST(EditorView, ResizeRequestsReachTheFirstViewsFrame) {
   // A second view dies: the list of open views is emptied, so the next
   // request has no view to go to.
   MakeView(*fx);
-  fx->editor->Resize(320, 210);
+  fx->panel->Resize(320, 210);
   EXPECT_EQ(host.Frame()->Requests().size(), 1u);
   host.Close();
   EXPECT_EQ(fx->closing, 1);
@@ -119,7 +97,7 @@ TEST(EditorView, OddHostCallOrdersNeitherCrashNorLeaveWindows) {
   ASSERT_EQ(a->attached(parent, "HWND"), kResultOk);
   ASSERT_EQ(a->attached(parent, "HWND"), kResultOk);  // again, without removed
   EXPECT_EQ(IPanelWin::OpenWindowCount(), 1);
-  HWND window = static_cast<HWND>(fx->editor->GetWindow());
+  HWND window = static_cast<HWND>(fx->panel->GetWindow());
   EXPECT_EQ(GetParent(window), parent);
 
   // Removing a view that is not attached leaves the other's window alone.
