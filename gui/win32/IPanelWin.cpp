@@ -253,8 +253,7 @@ void IPanelWin::CloseWindow() {
   tooltip_ = nullptr;
   tooltipShowing_ = false;
   tooltipControl_ = -1;
-  if (captured_ && GetCapture() == window_) ReleaseCapture();
-  captured_ = false;
+  EndGesture();
   HWND closing = window_;
   DestroyWindow(closing);  // WM_NCDESTROY gives the window's slot back
   window_ = nullptr;
@@ -373,6 +372,8 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         entryState_ = kEntryCommit;
         return 0;
       }
+      // A second button pressed during a drag starts anew; the drag ends first.
+      EndGesture();
       SetFocus(hwnd);
       SetCapture(hwnd);
       captured_ = true;
@@ -400,17 +401,8 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     }
     case WM_CAPTURECHANGED:
       // Another window took the mouse in the middle of a gesture (a host's
-      // dialog, a menu): the gesture ends here, or the host would wait for
-      // its end forever.
-      if (captured_ && reinterpret_cast<HWND>(lParam) != hwnd) {
-        captured_ = false;
-        if (MouseHolder() >= 0) {
-          POINT p{};
-          GetCursorPos(&p);
-          ScreenToClient(hwnd, &p);
-          HandleMouseUp(p.x, p.y, MouseMods{});
-        }
-      }
+      // dialog, a menu).
+      if (reinterpret_cast<HWND>(lParam) != hwnd) EndGesture();
       return 0;
     case WM_LBUTTONDBLCLK: {
       const int x = XFrom(lParam), y = YFrom(lParam);
@@ -464,6 +456,17 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     default:
       return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
+}
+
+void IPanelWin::EndGesture() {
+  if (!captured_) return;
+  captured_ = false;
+  if (window_ && GetCapture() == window_) ReleaseCapture();
+  if (MouseHolder() < 0 || !window_) return;
+  POINT p{};
+  GetCursorPos(&p);
+  ScreenToClient(window_, &p);
+  HandleMouseUp(p.x, p.y, MouseMods{});
 }
 
 void IPanelWin::BeginEdit(int paramIndex) {
@@ -535,7 +538,9 @@ bool IPanelWin::DrawScreen(const PixelRect& rect) {
 
 void IPanelWin::Resize(int width, int height) {
   if (width == Width() && height == Height()) return;
-  // The entry and the tooltip name controls that the resize deletes.
+  // A gesture, the entry and the tooltip name controls that the resize
+  // deletes.
+  EndGesture();
   if (entry_) DestroyTextEntry();
   tooltipControl_ = -1;
   HideTooltip();

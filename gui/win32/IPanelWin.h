@@ -90,6 +90,11 @@ class IPanelWin : public IPanel {
   void DestroyTextEntry();
   void SetUpTooltips();
   void HideTooltip();
+  // Ends the gesture a mouse-down in this window began, if one is running:
+  // the holding control hears the release and the host the end of the edit,
+  // so that no edit stays open when the mouse goes elsewhere, the window
+  // closes or the controls are deleted.
+  void EndGesture();
   // Gesture notifications for a value change that no mouse-down began.
   void BeginEdit(int paramIndex);
   void EndEdit(int paramIndex);

@@ -130,14 +130,16 @@ TEST(PanelWin, ClassLivesWhileAnyWindowIsOpenAndReopeningKeepsThePlace) {
 TEST(PanelWin, ResizeForgetsEveryControlTheTimerOrAMessageCouldName) {
   Editor e;
   e.Open();
+  e.host.MouseDown(40, 40);  // a gesture holds the knob
   e.fx->promptKnob->PromptValueEntry();
   ASSERT_NE(e.fx->panel->TextEntryWindow(), nullptr);
   RECT before;
   GetWindowRect(e.host.PluginWindow(), &before);
-  e.host.MouseDown(40, 40);  // a gesture holds the knob
 
   e.fx->panel->Resize(400, 260);
   EXPECT_EQ(e.fx->panel->NControls(), 0);
+  // The gesture on a deleted knob ended for the host.
+  EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'e', 0, 0}}));
   EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
   RECT after;
   GetWindowRect(e.host.PluginWindow(), &after);
