@@ -1,0 +1,448 @@
+#include "gui/IPanel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <mutex>
+
+#include "IEffectBase.h"
+#include "raster/RAS_Bitmap.h"
+#include "raster/RAS_Blit.h"
+#include "raster/RAS_FontCache.h"
+
+namespace {
+
+// Decoded images shared by every panel of the module, by resource id; never
+// emptied while the module is loaded.
+struct BitmapCache {
+  struct Entry {
+    int id;
+    std::unique_ptr<RAS_IBitmap> bitmap;
+  };
+  std::mutex lock;
+  std::vector<Entry> entries;
+
+  RAS_IBitmap* Find(int id) {
+    for (const Entry& e : entries) {
+      if (e.id == id) return e.bitmap.get();
+    }
+    return nullptr;
+  }
+};
+
+BitmapCache& ProcessBitmapCache() {
+  static BitmapCache cache;
+  return cache;
+}
+
+int BlitModeFor(int method) {
+  switch (method) {
+    case ChannelBlend::kCopy: return kRasBlitCopy;
+    case ChannelBlend::kAdd: return kRasBlitAddAlpha;
+    case ChannelBlend::kDodge: return kRasBlitDodgeAlpha;
+    default: return kRasBlitCopyAlpha;
+  }
+}
+
+}  // namespace
+
+IPanel::IPanel(IEffectBase* plug, int width, int height, int frameRate)
+    : plug_(plug), width_(width), height_(height), frameRate_(frameRate) {
+  nParamPosts_ = plug_ ? plug_->NParams() : 0;
+  paramPosts_ = std::make_unique<ParamPost[]>(static_cast<std::size_t>(nParamPosts_));
+}
+
+IPanel::~IPanel() {
+  keyboardControl_.reset();
+  while (!controls_.empty()) controls_.pop_back();  // last to first
+}
+
+std::size_t IPanel::BitmapCacheSize() {
+  BitmapCache& cache = ProcessBitmapCache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  return cache.entries.size();
+}
+
+RAS_IBitmap* IPanel::BackBuffer() const { return backBuffer_.get(); }
+
+IControl* IPanel::GetControl(int index) const {
+  if (index < 0 || index >= NControls()) return nullptr;
+  return controls_[static_cast<std::size_t>(index)].get();
+}
+
+int IPanel::AttachControl(IControl* control) {
+  std::unique_ptr<IControl> owned(control);
+  if (!owned) return -1;
+  owned->SetPanel(this);
+  controls_.push_back(std::move(owned));
+  return NControls() - 1;
+}
+
+void IPanel::AttachBackground(IControl* control) {
+  std::unique_ptr<IControl> owned(control);
+  if (!owned) return;
+  owned->SetPanel(this);
+  controls_.insert(controls_.begin(), std::move(owned));
+  // Indices moved: the mouse targets no longer name the same controls.
+  mouseHolder_ = -1;
+  mouseOverControl_ = -1;
+}
+
+void IPanel::SetKeyboardControl(std::unique_ptr<IControl> control) {
+  if (control) control->SetPanel(this);
+  keyboardControl_ = std::move(control);
+}
+
+BitmapRef IPanel::LoadBitmap(int id, const char* name, int frames) {
+  BitmapCache& cache = ProcessBitmapCache();
+  RAS_IBitmap* raster = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(cache.lock);
+    raster = cache.Find(id);
+  }
+  if (!raster) {
+    // Decoded outside the lock; a racing load of the same id keeps the first.
+    std::unique_ptr<RAS_IBitmap> decoded = LoadBitmapFromResource(id, name);
+    if (decoded) {
+      std::lock_guard<std::mutex> hold(cache.lock);
+      raster = cache.Find(id);
+      if (!raster) {
+        raster = decoded.get();
+        cache.entries.push_back(BitmapCache::Entry{id, std::move(decoded)});
+      }
+    }
+  }
+  BitmapRef ref;
+  ref.n = std::max(frames, 1);
+  if (raster) {
+    ref.bitmap = raster;
+    ref.w = raster->getWidth();
+    ref.h = raster->getHeight();
+  }
+  return ref;
+}
+
+PlugValueFeed* IPanel::OpenPlugValueFeed(int controlIndex) {
+  for (const auto& f : feeds_) {
+    if (f->ControlIndex() == controlIndex) return f.get();
+  }
+  auto feed = std::make_unique<PlugValueFeed>(controlIndex);
+  feed->Post(std::numeric_limits<double>::quiet_NaN());
+  feeds_.push_back(std::move(feed));
+  return feeds_.back().get();
+}
+
+double IPanel::NormalizedFromPlain(const IParamDef& param, double plain) { return param.ToNormalised(plain); }
+
+void IPanel::SetParameterFromPlug(int paramIndex, double value, bool normalized) {
+  if (paramIndex < 0 || paramIndex >= nParamPosts_) return;
+  if (!normalized) {
+    // Range and shape never change after the plug-in defined them.
+    const IParamDef* p = plug_->GetParam(paramIndex);
+    if (!p) return;
+    value = NormalizedFromPlain(*p, value);
+  }
+  ParamPost& post = paramPosts_[static_cast<std::size_t>(paramIndex)];
+  post.normalized.store(value, std::memory_order_relaxed);
+  post.pending.store(true, std::memory_order_release);
+}
+
+void IPanel::ApplyParameterNow(int paramIndex, double normalized) {
+  for (const auto& c : controls_) {
+    if (c->ParamIndex() == paramIndex) c->ApplyPlugValue(normalized);
+    for (int j = 0; j < c->NAuxParams(); ++j) {
+      if (c->GetAuxParam(j).paramIndex == paramIndex) {
+        c->ApplyAuxPlugValue(j, normalized);
+        break;
+      }
+    }
+  }
+}
+
+void IPanel::ApplyHandedOver() {
+  for (int i = 0; i < nParamPosts_; ++i) {
+    ParamPost& post = paramPosts_[static_cast<std::size_t>(i)];
+    if (!post.pending.load(std::memory_order_relaxed)) continue;
+    if (!post.pending.exchange(false, std::memory_order_acquire)) continue;
+    // A newer value posted after the exchange is applied now or on the next tick.
+    ApplyParameterNow(i, post.normalized.load(std::memory_order_relaxed));
+  }
+  for (const auto& f : feeds_) {
+    const double v = f->Latest();
+    if (std::isnan(v)) continue;
+    if (IControl* c = GetControl(f->ControlIndex())) c->ApplyPlugValue(v);
+  }
+}
+
+void IPanel::MakeDrawingSurfaces() {
+  backBuffer_ = std::make_unique<RAS_SysBitmap>(width_, height_);
+  scratch_ = std::make_unique<RAS_MemBitmap>(0, 0, 4);
+}
+
+void IPanel::PrepareDraw() {
+  ApplyHandedOver();
+  MakeDrawingSurfaces();
+}
+
+PixelRect IPanel::DirtyUnion() const {
+  PixelRect u;
+  for (const auto& c : controls_) {
+    if (c->IsDirty()) u = u.Union(c->Rect());
+  }
+  return u;
+}
+
+PixelRect IPanel::TimerTick() {
+  ApplyHandedOver();
+  return DirtyUnion();
+}
+
+void IPanel::SetAllControlsDirty() {
+  for (const auto& c : controls_) c->MarkDirty(false);
+}
+
+void IPanel::Resize(int width, int height) {
+  width_ = width;
+  height_ = height;
+  mouseHolder_ = -1;
+  mouseOverControl_ = -1;
+  while (!controls_.empty()) controls_.pop_back();
+  MakeDrawingSurfaces();
+  if (plug_) plug_->ResizeEditor(width, height);
+}
+
+// ---- Drawing -------------------------------------------------------------------------
+
+bool IPanel::DrawBitmap(const BitmapRef& bitmap, const PixelRect& rect, int srcX, int srcY,
+                        const ChannelBlend* blend) {
+  const PixelRect clipped = rect.Clip(drawRect_);
+  if (clipped.IsEmpty() || !bitmap.bitmap || !backBuffer_) return true;
+  const ChannelBlend use = blend ? *blend : ChannelBlend{};
+  const RAS_Rect src{srcX + clipped.left - rect.left, srcY + clipped.top - rect.top,
+                     srcX + clipped.right - rect.left, srcY + clipped.bottom - rect.top};
+  RAS_Blit(backBuffer_.get(), bitmap.bitmap, clipped.left, clipped.top, &src, use.weight, BlitModeFor(use.method));
+  return true;
+}
+
+bool IPanel::DrawIText(TextStyle& style, const char* text, PixelRect& rect, bool measure) {
+  if (!text || !*text) return true;
+  if (!style.font) {
+    RAS_FontRequest request;
+    request.face = style.face;
+    request.size = style.size;
+    request.orientation = style.orientation;
+    request.style = style.style;
+    request.quality = style.quality;
+    style.font = RAS_FontCache::Process().Get(request);
+    if (!style.font) return false;
+  }
+  RAS_CachedFont* font = style.font;
+  font->SetTextColor(style.colour.Packed());
+  unsigned flags = kRasTextNoClip;
+  if (style.align == 1) flags |= kRasTextCenter;
+  if (style.align == 2) flags |= kRasTextRight;
+  if (style.colour.a != 255) flags |= kRasTextUseAlpha;
+  if (!measure) {
+    RAS_Rect r{rect.left, rect.top, rect.right, rect.bottom};
+    font->DrawText(backBuffer_.get(), text, -1, &r, flags);
+    return true;
+  }
+  RAS_Rect r{rect.left, rect.top, rect.left, rect.top};
+  font->DrawText(nullptr, text, -1, &r, flags | kRasTextCalcRect);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  if (style.align == 1) {
+    rect.left = static_cast<int>((rect.left + rect.right) * 0.5) - width / 2;
+    rect.right = rect.left + width;
+  } else if (style.align == 2) {
+    rect.left = rect.right - width;
+  } else {
+    rect.right = rect.left + width;
+  }
+  rect.bottom = rect.top + height;
+  return true;
+}
+
+bool IPanel::MeasureText(TextStyle& style, const char* text, PixelRect& rect) {
+  return DrawIText(style, text, rect, true);
+}
+
+void IPanel::PromptUserInput(IControl* control, int paramIndex, const PixelRect& rect) {
+  if (!control || !plug_ || rect.IsEmpty()) return;
+  const IParamDef* p = plug_->GetParam(paramIndex);
+  if (!p) return;
+  double current = 0.0;
+  {
+    PlugLock lock(plug_->Mutex());
+    current = p->Value();
+  }
+  const bool menu = p->Kind() == ParamKind::Enumeration || (p->Kind() == ParamKind::Boolean && p->NDisplayTexts() > 0);
+  if (menu) {
+    IPopupMenu m;
+    const std::string shown = p->FormatDisplay(current);
+    for (int i = 0; i < p->NDisplayTexts(); ++i) {
+      const std::string& text = p->GetDisplayEntry(i).text;
+      m.AddItem(text.c_str(), text == shown ? IPopupMenu::kChecked : 0);
+    }
+    if (ShowPopupMenu(&m, rect) && m.chosenIndex >= 0) {
+      control->ApplyUserValue(NormalizedFromPlain(*p, m.chosenIndex));
+    }
+    return;
+  }
+  const double v = p->NegateDisplay() ? -current : current;
+  char text[64];
+  if (p->DisplayPrecision() > 0) {
+    std::snprintf(text, sizeof text, "%.*f", p->DisplayPrecision(), v);
+  } else {
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(TruncToInt32(v)));
+  }
+  CreateTextEntry(control, control->Style(), rect, text, p);
+}
+
+bool IPanel::Paint(const PixelRect& rect) {
+  if (controls_.empty()) return true;
+  const int n = NControls();
+  if (strictDrawing_) {
+    drawRect_ = rect;
+    for (const auto& c : controls_) {
+      if (!c->IsHidden() && rect.Meets(c->Rect())) c->Draw(*this);
+      c->MarkClean();
+    }
+  } else if (controls_[0]->IsDirty()) {
+    IControl& bg = *controls_[0];
+    drawRect_ = bg.Rect();
+    for (int i = 0; i < n; ++i) {
+      IControl& c = *controls_[static_cast<std::size_t>(i)];
+      if (i == 0 || !c.IsHidden()) {
+        c.Draw(*this);
+        c.MarkClean();
+      }
+    }
+  } else {
+    for (int i = 1; i < n; ++i) {
+      IControl& dirty = *controls_[static_cast<std::size_t>(i)];
+      if (!dirty.IsDirty()) continue;
+      drawRect_ = dirty.Rect();
+      for (int j = 0; j < n; ++j) {
+        IControl& c = *controls_[static_cast<std::size_t>(j)];
+        if (c.IsHidden()) continue;
+        if (j == i || c.Rect().Meets(drawRect_)) c.Draw(*this);
+      }
+      dirty.MarkClean();
+    }
+  }
+  return DrawScreen(rect);
+}
+
+// ---- Events ---------------------------------------------------------------------------
+
+int IPanel::FindControl(int x, int y) const {
+  for (int i = NControls() - 1; i >= 0; --i) {
+    const IControl& c = *controls_[static_cast<std::size_t>(i)];
+    if (!c.IsHidden() && !c.IsGrayed() && c.HitTest(x, y)) return i;
+  }
+  return -1;
+}
+
+void IPanel::ReleaseMouseHolder() {
+  mouseHolder_ = -1;
+  lastX_ = -1;
+}
+
+void IPanel::OnMouseDown(int x, int y, const MouseMods& mods) {
+  mouseHolder_ = -1;
+  lastX_ = lastY_ = -1;
+  const int i = FindControl(x, y);
+  if (i < 0) return;
+  IControl* c = GetControl(i);
+  mouseHolder_ = i;
+  lastX_ = x;
+  lastY_ = y;
+  const int param = c->ParamIndex();
+  if (plug_ && plug_->GetApiCode() == 1 && mods.right) {
+    if (param >= 0) {
+      mouseHolder_ = -1;
+      plug_->PopupHostParamMenu(param, x, y);
+      return;
+    }
+  } else if (plug_ && param >= 0) {
+    plug_->BeginEditNotify(param);
+  }
+  c->MouseDown(x, y, mods);
+}
+
+void IPanel::OnMouseDrag(int x, int y, const MouseMods& mods) {
+  IControl* c = GetControl(mouseHolder_);
+  if (!c || (x == lastX_ && y == lastY_)) return;
+  const int dx = x - lastX_;
+  const int dy = y - lastY_;
+  lastX_ = x;
+  lastY_ = y;
+  c->MouseDrag(x, y, dx, dy, mods);
+}
+
+void IPanel::HandleMouseUp(int x, int y, const MouseMods& mods) {
+  const int target = mouseHolder_ >= 0 ? mouseHolder_ : FindControl(x, y);
+  mouseHolder_ = -1;
+  lastX_ = -1;
+  IControl* c = GetControl(target);
+  if (!c) return;
+  c->MouseUp(x, y, mods);
+  if (plug_ && c->ParamIndex() >= 0) plug_->EndEditNotify(c->ParamIndex());
+}
+
+bool IPanel::OnMouseDblClick(int x, int y, const MouseMods& mods) {
+  const int i = FindControl(x, y);
+  IControl* c = GetControl(i);
+  if (!c) return false;
+  if (c->DoubleClickAsClick()) {
+    mouseHolder_ = i;
+    lastX_ = x;
+    lastY_ = y;
+    c->MouseDown(x, y, mods);
+    return true;
+  }
+  c->MouseDoubleClick(x, y, mods);
+  return false;
+}
+
+void IPanel::OnMouseWheel(int x, int y, const MouseMods& mods, int delta) {
+  IControl* c = GetControl(mouseHolder_ >= 0 ? mouseHolder_ : FindControl(x, y));
+  if (c) c->MouseWheel(x, y, mods, delta);
+}
+
+bool IPanel::HandleMouseOver(int x, int y, const MouseMods& mods) {
+  if (!handleMouseOver_) return false;
+  int target = mouseHolder_;
+  if (target < 0) {
+    for (int i = NControls() - 1; i >= 0; --i) {
+      const IControl& c = *controls_[static_cast<std::size_t>(i)];
+      if (!c.IsHidden() && (!c.IsGrayed() || c.MouseOverWhenGrayed()) && c.HitTest(x, y)) {
+        target = i;
+        break;
+      }
+    }
+  }
+  IControl* c = GetControl(target);
+  if (!c) return handleMouseOver_;
+  lastX_ = x;
+  lastY_ = y;
+  c->MouseOver(x, y, mods);
+  if (mouseOverControl_ >= 0 && mouseOverControl_ != target) {
+    if (IControl* old = GetControl(mouseOverControl_)) old->MouseOut();
+  }
+  mouseOverControl_ = target;
+  return handleMouseOver_;
+}
+
+void IPanel::OnMouseOut() {
+  for (const auto& c : controls_) c->MouseOut();
+  mouseOverControl_ = -1;
+}
+
+bool IPanel::OnKeyDown(int x, int y, int key) {
+  const int i = mouseHolder_ >= 0 ? mouseHolder_ : FindControl(x, y);
+  IControl* c = (i <= 0 && keyboardControl_) ? keyboardControl_.get() : GetControl(i);
+  return c ? c->KeyDown(x, y, key) : false;
+}

@@ -1,0 +1,245 @@
+#pragma once
+// IPanel: the editor's drawing surface and event hub, free of any operating
+// system. It owns the controls and a back buffer they draw into, links
+// controls and parameters, keeps the process-wide bitmap cache, dispatches
+// mouse and key events and paints what is dirty. A platform window derives
+// from it, overrides the platform operations below, turns native messages
+// into the dispatch calls and copies the back buffer to the screen.
+//
+// Threads. Everything runs on the window thread except the hand-over entry
+// points marked "any thread": the audio thread and host calls post values
+// there (lock-free, no allocation, no system call) and never touch a control.
+// A window's timer calls TimerTick() on every tick (1000 / FrameRate() ms);
+// TimerTick applies the posted values to the controls and returns the union
+// of the dirty controls' rectangles, which the window invalidates and paints
+// (Paint). The off-screen panel and tests call it the same way.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EditorLink.h"
+#include "gui/GuiTypes.h"
+#include "gui/IControl.h"
+#include "gui/IPopupMenu.h"
+
+class IEffectBase;
+class IParamDef;
+class RAS_IBitmap;
+class RAS_MemBitmap;
+class RAS_SysBitmap;
+
+// The platform's native window: an HWND on Windows, an X11 window id on Linux.
+using NativeWindow = void*;
+
+// A value the plug-in side hands to one control (a meter): the poster stores,
+// the next tick applies it with ApplyPlugValue. Stable for the panel's life.
+class PlugValueFeed {
+ public:
+  explicit PlugValueFeed(int controlIndex) : controlIndex_(controlIndex) {}
+  // Any thread: one relaxed atomic store.
+  void Post(double value) noexcept { value_.store(value, std::memory_order_relaxed); }
+  int ControlIndex() const { return controlIndex_; }
+  // The last value posted; NaN while none was.
+  double Latest() const noexcept { return value_.load(std::memory_order_relaxed); }
+
+ private:
+  const int controlIndex_;
+  std::atomic<double> value_;
+};
+
+class IPanel : public IEditorLink {
+ public:
+  // Window thread. plug may be null (a panel without a plug-in, in tests).
+  IPanel(IEffectBase* plug, int width, int height, int frameRate = 25);
+  ~IPanel() override;
+  IPanel(const IPanel&) = delete;
+  IPanel& operator=(const IPanel&) = delete;
+
+  // ---- Platform operations (a window overrides them) -------------------------
+  // Copies rect of the back buffer to the window.
+  virtual bool DrawScreen(const PixelRect& rect) = 0;
+  // DrawIText with measure: rewrites rect to the text's extent.
+  virtual bool MeasureText(TextStyle& style, const char* text, PixelRect& rect);
+  virtual void CancelTextEntry() = 0;
+  // Stores the size, forgets the mouse targets, deletes every control, makes
+  // new drawing surfaces and tells the plug-in (ResizeEditor). A window
+  // extends it to resize itself.
+  virtual void Resize(int width, int height);
+  virtual bool WindowIsOpen() { return GetWindow() != nullptr; }
+  virtual const char* GetDrawingApiName() { return ""; }
+  virtual int ShowMessageBox(const char* text, const char* caption, int type) = 0;
+  // The menu that holds the chosen item (its chosenIndex set), or null.
+  virtual IPopupMenu* ShowPopupMenu(IPopupMenu* menu, const PixelRect& rect) = 0;
+  // Opens an in-place text entry; the platform commits (control's
+  // ApplyUserValue, or TextFromUser without a parameter) or cancels it later.
+  virtual void CreateTextEntry(IControl* control, const TextStyle& style, const PixelRect& rect,
+                               const char* text, const IParamDef* param) = 0;
+  // Folders end with the platform's separator; empty when unknown.
+  virtual void GetHostPath(std::string& out) = 0;
+  virtual void GetModulePath(std::string& out) = 0;
+  virtual void GetDesktopPath(std::string& out) = 0;
+  virtual void GetAppDataPath(std::string& out, bool allUsers) = 0;
+  virtual void GetUserAppDataPath(std::string& out) { GetAppDataPath(out, false); }
+  // action 1 saves, anything else opens; fileName = "" when cancelled.
+  virtual void PromptForFile(std::string& fileName, int action, std::string& directory,
+                             const char* extensions) = 0;
+  virtual bool PromptForColor(ColorArgb& colour, const char* prompt) = 0;
+  virtual bool OpenUrl(const char* url, const char* title, const char* confirmText,
+                       const char* errorText) = 0;
+  // Makes the window inside parent and marks every control dirty.
+  virtual NativeWindow OpenWindow(NativeWindow parent) = 0;
+  virtual void CloseWindow() = 0;
+  virtual NativeWindow GetWindow() = 0;
+  virtual bool GetTextFromClipboard(std::string& out) = 0;
+  virtual void HideMouseCursor() {}
+  virtual void ShowMouseCursor() {}
+  // Decodes image id (name gives only the extension). Null on failure.
+  virtual std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) = 0;
+
+  // ---- Building (the layout) ---------------------------------------------------
+  // Appends the control (ownership passes) and returns its index.
+  int AttachControl(IControl* control);
+  int AttachControl(std::unique_ptr<IControl> control) { return AttachControl(control.release()); }
+  // Inserts the control at index 0, moving the others up by one.
+  void AttachBackground(IControl* control);
+  void AttachBackground(std::unique_ptr<IControl> control) { AttachBackground(control.release()); }
+  // The image id from the process-wide cache, decoded on its first use. A
+  // failed decode gives a handle without pixels (w = h = 0), which draws
+  // nothing and is tried again on the next load.
+  BitmapRef LoadBitmap(int id, const char* name, int frames = 1);
+  // A hand-over slot for values the plug-in side sends to control index.
+  // Window thread, while building; the slot lives as long as the panel.
+  PlugValueFeed* OpenPlugValueFeed(int controlIndex);
+  // The keyboard control takes keys that no other control takes; owned.
+  void SetKeyboardControl(std::unique_ptr<IControl> control);
+
+  // ---- Values from the plug-in side ------------------------------------------------
+  // Any thread, lock-free: hands paramIndex's value to its controls. A plain
+  // value is made normalised with the parameter's range and shape first. The
+  // next TimerTick (or the attachment's PrepareDraw) applies it.
+  void SetParameterFromPlug(int paramIndex, double value, bool normalized) override;
+  // Window thread: applies a normalised value to every control bound to
+  // paramIndex (ApplyPlugValue) and to the first auxiliary binding of each
+  // control naming it (ApplyAuxPlugValue), now.
+  void ApplyParameterNow(int paramIndex, double normalized);
+  // Window thread, once while attaching: applies what was handed over and
+  // makes the back buffer.
+  void PrepareDraw() override;
+
+  // ---- The timer tick ----------------------------------------------------------------
+  // Window thread, every timer tick: applies the values handed over since the
+  // last tick, then returns the union of the rectangles of all dirty
+  // controls (empty when nothing needs painting). Allocates nothing.
+  PixelRect TimerTick();
+  // The union of the dirty controls' rectangles, without applying anything.
+  PixelRect DirtyUnion() const;
+
+  // ---- Drawing (controls call these while Paint runs) --------------------------
+  // Blits rect of the bitmap, clipped to the draw rectangle, into the back
+  // buffer; the source origin moves with the clipped top-left. Null blend =
+  // alpha blend at weight 1.
+  bool DrawBitmap(const BitmapRef& bitmap, const PixelRect& rect, int srcX, int srcY,
+                  const ChannelBlend* blend = nullptr);
+  // Draws text in rect (or, with measure, rewrites rect to its extent).
+  // Empty text: true, nothing drawn. False when the font cannot be made.
+  bool DrawIText(TextStyle& style, const char* text, PixelRect& rect, bool measure = false);
+  // Offers a menu (parameters with display texts) or a text entry for param.
+  void PromptUserInput(IControl* control, int paramIndex, const PixelRect& rect);
+  // Repaints rect: the controls meeting it (strict) or the dirty ones with
+  // what they overlap; then DrawScreen(rect).
+  bool Paint(const PixelRect& rect);
+
+  // ---- Events (the platform delivers them) ---------------------------------------
+  void OnMouseDown(int x, int y, const MouseMods& mods);
+  void OnMouseDrag(int x, int y, const MouseMods& mods);
+  void HandleMouseUp(int x, int y, const MouseMods& mods);
+  // True when the double-click went to MouseDown and the platform should
+  // capture the mouse.
+  bool OnMouseDblClick(int x, int y, const MouseMods& mods);
+  // delta in notches, positive away from the user.
+  void OnMouseWheel(int x, int y, const MouseMods& mods, int delta);
+  bool HandleMouseOver(int x, int y, const MouseMods& mods);
+  // The mouse left the window: MouseOut on every control.
+  void OnMouseOut();
+  // True when a control consumed the key (an IKeyCode).
+  bool OnKeyDown(int x, int y, int key);
+  // Forgets the control holding the mouse (a menu or entry took over).
+  void ReleaseMouseHolder();
+
+  // ---- Accessors ------------------------------------------------------------------------
+  IEffectBase* Plug() const { return plug_; }
+  int NControls() const { return static_cast<int>(controls_.size()); }
+  IControl* GetControl(int index) const;
+  IControl* KeyboardControl() const { return keyboardControl_.get(); }
+  // MarkDirty(false) on every control (a window that opens repaints all).
+  void SetAllControlsDirty();
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  int FrameRate() const { return frameRate_; }
+  // Timer period in milliseconds: (int)(1000 / frame rate).
+  int TimerPeriodMs() const { return frameRate_ > 0 ? 1000 / frameRate_ : 40; }
+  const PixelRect& DrawRect() const { return drawRect_; }
+  RAS_IBitmap* BackBuffer() const;
+  RAS_MemBitmap* Scratch() const { return scratch_.get(); }
+  bool StrictDrawing() const { return strictDrawing_; }
+  void SetStrictDrawing(bool strict) { strictDrawing_ = strict; }
+  bool HandlesMouseOver() const { return handleMouseOver_; }
+  void SetHandleMouseOver(bool on) { handleMouseOver_ = on; }
+  bool ShowTooltips() const { return showTooltips_; }
+  void SetShowTooltips(bool on) { showTooltips_ = on; }
+  int MouseHolder() const { return mouseHolder_; }
+  int MouseOverControl() const { return mouseOverControl_; }
+  bool CursorHidden() const { return cursorHidden_; }
+  void SetCursorHidden(bool hidden, int x = -1, int y = -1) {
+    cursorHidden_ = hidden;
+    cursorX_ = x;
+    cursorY_ = y;
+  }
+  int SavedCursorX() const { return cursorX_; }
+  int SavedCursorY() const { return cursorY_; }
+
+  // Normalised form of a plain value: ((clamp(v) - min) / (max - min))^(1 / shape).
+  static double NormalizedFromPlain(const IParamDef& param, double plain);
+  // Entries in the process-wide bitmap cache (for tests).
+  static std::size_t BitmapCacheSize();
+
+ protected:
+  // The control under (x, y): the last one attached that is not hidden, not
+  // grayed and hit; -1 when none.
+  int FindControl(int x, int y) const;
+  void MakeDrawingSurfaces();
+
+ private:
+  struct ParamPost {
+    std::atomic<double> normalized{0.0};
+    std::atomic<bool> pending{false};
+  };
+  void ApplyHandedOver();
+
+  std::vector<std::unique_ptr<IControl>> controls_;
+  IEffectBase* plug_;
+  PixelRect drawRect_;
+  bool cursorHidden_ = false;
+  int cursorX_ = -1;
+  int cursorY_ = -1;
+  std::unique_ptr<RAS_SysBitmap> backBuffer_;
+  std::unique_ptr<RAS_MemBitmap> scratch_;
+  int width_;
+  int height_;
+  int frameRate_;
+  int mouseHolder_ = -1;
+  int mouseOverControl_ = -1;
+  int lastX_ = 0;
+  int lastY_ = 0;
+  bool handleMouseOver_ = false;
+  bool strictDrawing_ = true;
+  bool showTooltips_ = false;
+  std::unique_ptr<IControl> keyboardControl_;
+  // Hand-over from other threads: one slot per parameter, fixed at construction.
+  std::unique_ptr<ParamPost[]> paramPosts_;
+  int nParamPosts_ = 0;
+  std::vector<std::unique_ptr<PlugValueFeed>> feeds_;
+};
