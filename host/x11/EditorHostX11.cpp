@@ -2,13 +2,12 @@
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <png.h>
+#include <X11/keysym.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 using namespace Steinberg;
 
@@ -18,60 +17,37 @@ namespace {
 
 std::atomic<int> gHostXErrors{0};
 
-// The host's own connection: an error in one of our requests is counted,
+// The host's own connection: an error in one of its requests is counted,
 // never fatal (Xlib's default handler would end the process).
 int CountXError(::Display*, XErrorEvent*) {
   ++gHostXErrors;
   return 0;
 }
 
-}  // namespace
-
-// ---- PNG ---------------------------------------------------------------------
-
-bool WriteRgbaPng(const std::string& path, const RgbaImage& image, std::string& error) {
-  if (image.width <= 0 || image.height <= 0 ||
-      image.rgba.size() != static_cast<std::size_t>(image.width) * image.height * 4) {
-    error = "no image to write";
-    return false;
-  }
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    error = "cannot create " + path;
-    return false;
-  }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  bool ok = false;
-  if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-                 static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < image.height; ++y) {
-      png_write_row(png, image.rgba.data() + static_cast<std::size_t>(y) * image.width * 4);
-    }
-    png_write_end(png, nullptr);
-    ok = true;
-  }
-  png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
-  if (std::fclose(file) != 0) ok = false;
-  if (!ok) error = "writing " + path + " failed";
-  return ok;
+// 8-bit value of a pixel's channel under `mask`.
+std::uint32_t Channel(unsigned long pixel, unsigned long mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (((mask >> shift) & 1UL) == 0) ++shift;
+  const unsigned long max = mask >> shift;
+  return static_cast<std::uint32_t>((((pixel & mask) >> shift) * 255 + max / 2) / max);
 }
 
-// ---- the frame ----------------------------------------------------------------
+}  // namespace
 
-// The view's IPlugFrame; also the host's IRunLoop unless the host is told to
-// pretend it has none.
+// ---- the frame -----------------------------------------------------------------
+
+// The view's IPlugFrame and, unless the host plays one without it, its
+// IRunLoop (the display's loop).
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class EditorFrameX11 : public IPlugFrame, public Linux::IRunLoop {
+class PlugFrameX11 : public IPlugFrame, public Linux::IRunLoop {
  public:
-  EditorFrameX11(X11Display& display, ::Window window, bool offerRunLoop)
+  PlugFrameX11(X11Display& display, ::Window window, bool offerRunLoop)
       : display_(display), window_(window), offerRunLoop_(offerRunLoop) {}
-  virtual ~EditorFrameX11() = default;
+  virtual ~PlugFrameX11() = default;
+  PlugFrameX11(const PlugFrameX11&) = delete;
+  PlugFrameX11& operator=(const PlugFrameX11&) = delete;
 
   uint32 PLUGIN_API addRef() override { return ++refs_; }
   uint32 PLUGIN_API release() override {
@@ -94,11 +70,12 @@ class EditorFrameX11 : public IPlugFrame, public Linux::IRunLoop {
     return kResultOk;
   }
 
+  // Resizes the host window to the request and tells the view.
   tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* rect) override {
     if (view == nullptr || rect == nullptr || rect->getWidth() <= 0 || rect->getHeight() <= 0) {
       return kInvalidArgument;
     }
-    ++resizeRequests_;
+    requests_.push_back(*rect);
     if (window_ != 0) {
       XResizeWindow(display_.Get(), window_, static_cast<unsigned>(rect->getWidth()),
                     static_cast<unsigned>(rect->getHeight()));
@@ -121,19 +98,19 @@ class EditorFrameX11 : public IPlugFrame, public Linux::IRunLoop {
     return display_.Loop().UnregisterTimer(handler);
   }
 
-  void ForgetWindow() { window_ = 0; }
-  int ResizeRequests() const { return resizeRequests_; }
+  void Detach() { window_ = 0; }
+  const std::vector<ViewRect>& Requests() const { return requests_; }
 
  private:
   std::atomic<uint32> refs_{1};
   X11Display& display_;
   ::Window window_;
   bool offerRunLoop_;
-  int resizeRequests_ = 0;
+  std::vector<ViewRect> requests_;
 };
 #pragma GCC diagnostic pop
 
-// ---- the display ----------------------------------------------------------------
+// ---- the display -----------------------------------------------------------------
 
 std::unique_ptr<X11Display> X11Display::Open(const char* name, std::string& error) {
   ::Display* display = XOpenDisplay(name);
@@ -147,6 +124,7 @@ std::unique_ptr<X11Display> X11Display::Open(const char* name, std::string& erro
   result->display_ = display;
   int eventBase = 0, errorBase = 0, major = 0, minor = 0;
   result->hasXTest_ = XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) != 0;
+  result->deleteWindow_ = XInternAtom(display, "WM_DELETE_WINDOW", False);
   return result;
 }
 
@@ -156,47 +134,48 @@ X11Display::~X11Display() {
 
 int X11Display::ErrorCount() { return gHostXErrors.load(); }
 
+bool X11Display::CloseRequested(::Window window) const {
+  return std::find(closeRequests_.begin(), closeRequests_.end(), window) != closeRequests_.end();
+}
+
 void X11Display::DrainOwnEvents() {
   while (XPending(display_) > 0) {
     XEvent event;
     XNextEvent(display_, &event);
+    if (event.type == ClientMessage &&
+        static_cast<::Atom>(event.xclient.data.l[0]) == deleteWindow_) {
+      closeRequests_.push_back(event.xclient.window);
+    }
   }
 }
 
-void X11Display::RunFor(int ms) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+void X11Display::Pump(int ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+bool X11Display::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     DrainOwnEvents();
+    if (done()) return true;
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-    if (left <= 0) break;
-    loop_.RunOnce(static_cast<int>(left), ConnectionNumber(display_));
-  }
-  DrainOwnEvents();
-}
-
-bool X11Display::RunUntil(const std::function<bool()>& done, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
-    DrainOwnEvents();
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
-    if (left <= 0) return done();
+    if (left <= 0) return false;
+    XFlush(display_);
     loop_.RunOnce(static_cast<int>(std::min<long long>(left, 10)), ConnectionNumber(display_));
   }
-  return true;
 }
 
 void X11Display::Settle() {
   XSync(display_, False);
-  RunFor(15);
+  Pump(15);
 }
 
 bool X11Display::MovePointer(::Window window, int x, int y) {
-  if (!hasXTest_) return false;
   int rootX = 0, rootY = 0;
   ::Window child = 0;
-  if (!XTranslateCoordinates(display_, window, DefaultRootWindow(display_), x, y, &rootX, &rootY,
+  if (!hasXTest_ || window == 0 ||
+      !XTranslateCoordinates(display_, window, DefaultRootWindow(display_), x, y, &rootX, &rootY,
                              &child)) {
     return false;
   }
@@ -212,177 +191,212 @@ bool X11Display::Button(unsigned button, bool press) {
   return true;
 }
 
-// ---- one editor window ----------------------------------------------------------
+bool X11Display::Key(unsigned long keysym, bool press) {
+  const KeyCode code = XKeysymToKeycode(display_, keysym);
+  if (!hasXTest_ || code == 0) return false;
+  XTestFakeKeyEvent(display_, code, press ? True : False, CurrentTime);
+  Settle();
+  return true;
+}
 
-std::unique_ptr<EditorWindowX11> EditorWindowX11::Open(X11Display& display,
-                                                       Vst::IEditController* controller,
-                                                       const Options& options, std::string& error,
-                                                       tresult* attachResult) {
-  if (attachResult != nullptr) *attachResult = kNotInitialized;
-  if (controller == nullptr) {
-    error = "no edit controller";
-    return nullptr;
+// ---- one editor window ---------------------------------------------------------------
+
+EditorHostX11::EditorHostX11(X11Display& display, bool offerRunLoop)
+    : display_(display), offerRunLoop_(offerRunLoop) {}
+
+EditorHostX11::~EditorHostX11() { Close(); }
+
+bool EditorHostX11::Open(IPlugView* view, std::string& error, tresult* attachResult) {
+  Close();
+  if (view == nullptr) {
+    error = "no view";
+    return false;
   }
-  std::unique_ptr<EditorWindowX11> self(new EditorWindowX11(display));
-  self->view_ = owned(controller->createView(Vst::ViewType::kEditor));
-  if (!self->view_) {
-    error = "the controller has no editor view";
-    return nullptr;
-  }
-  if (self->view_->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID) != kResultOk) {
+  if (view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID) != kResultOk) {
     error = "the view does not support X11EmbedWindowID";
-    return nullptr;
+    return false;
   }
   ViewRect size;
-  if (self->view_->getSize(&size) != kResultOk || size.getWidth() <= 0 || size.getHeight() <= 0) {
+  if (view->getSize(&size) != kResultOk || size.getWidth() <= 0 || size.getHeight() <= 0) {
     error = "the view reports no size";
-    return nullptr;
+    return false;
   }
-  self->width_ = size.getWidth();
-  self->height_ = size.getHeight();
-
-  ::Display* dpy = display.Get();
+  ::Display* dpy = display_.Get();
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(dpy, DefaultScreen(dpy));
-  // The plug-in's window is placed where asked even without a window manager.
-  self->topLevel_ = XCreateWindow(dpy, DefaultRootWindow(dpy), options.x, options.y,
-                                  static_cast<unsigned>(self->width_),
-                                  static_cast<unsigned>(self->height_), 0, CopyFromParent,
-                                  InputOutput, CopyFromParent, CWBackPixel, &attributes);
-  XStoreName(dpy, self->topLevel_, options.title.c_str());
-  XMapWindow(dpy, self->topLevel_);
+  top_ = XCreateWindow(dpy, DefaultRootWindow(dpy), x_, y_, static_cast<unsigned>(size.getWidth()),
+                       static_cast<unsigned>(size.getHeight()), 0, CopyFromParent, InputOutput,
+                       CopyFromParent, CWBackPixel, &attributes);
+  ::Atom protocols[] = {display_.DeleteWindowAtom()};
+  XSetWMProtocols(dpy, top_, protocols, 1);
+  XStoreName(dpy, top_, "mirel-editor");
+  XMapWindow(dpy, top_);
   XSync(dpy, False);
+  topGone_ = false;
 
-  self->frame_ = owned(new EditorFrameX11(display, self->topLevel_, options.offerRunLoop));
-  self->view_->setFrame(self->frame_.get());
-  const tresult attached = self->view_->attached(reinterpret_cast<void*>(self->topLevel_),
-                                                 kPlatformTypeX11EmbedWindowID);
-  if (attachResult != nullptr) *attachResult = attached;
-  if (attached != kResultOk) {
-    error = "attached answered " + std::to_string(attached);
-    return nullptr;  // the destructor releases the view and the window
+  view_ = view;
+  size_ = size;
+  frame_ = owned(new PlugFrameX11(display_, top_, offerRunLoop_));
+  view->setFrame(frame_.get());
+  const tresult answer =
+      view->attached(reinterpret_cast<void*>(top_), kPlatformTypeX11EmbedWindowID);
+  if (attachResult != nullptr) *attachResult = answer;
+  if (answer != kResultOk) {
+    error = "the view refused to attach (" + std::to_string(answer) + ")";
+    Close();
+    return false;
   }
-  self->attached_ = true;
-  display.RunFor(10);
-  return self;
+  attached_ = true;
+  display_.Pump(10);
+  return true;
 }
 
-EditorWindowX11::~EditorWindowX11() { Close(); }
-
-void EditorWindowX11::Close() {
+void EditorHostX11::Close() {
   if (view_) {
     if (attached_) view_->removed();
-    attached_ = false;
     view_->setFrame(nullptr);
-    view_ = nullptr;
   }
-  if (frame_) frame_->ForgetWindow();
+  attached_ = false;
+  view_ = nullptr;
+  if (frame_) frame_->Detach();
   frame_ = nullptr;
-  if (topLevel_ != 0 && !topLevelGone_) {
-    XDestroyWindow(display_.Get(), topLevel_);
+  if (top_ != 0 && !topGone_) {
+    XDestroyWindow(display_.Get(), top_);
     XSync(display_.Get(), False);
   }
-  topLevel_ = 0;
+  top_ = 0;
+  topGone_ = false;
 }
 
-void EditorWindowX11::DestroyTopLevelFirst() {
-  if (topLevel_ == 0 || topLevelGone_) return;
-  if (frame_) frame_->ForgetWindow();
-  XDestroyWindow(display_.Get(), topLevel_);
+void EditorHostX11::DestroyTopWindowFirst() {
+  if (top_ == 0 || topGone_) return;
+  if (frame_) frame_->Detach();
+  XDestroyWindow(display_.Get(), top_);
   XSync(display_.Get(), False);
-  topLevelGone_ = true;
+  topGone_ = true;
 }
 
-int EditorWindowX11::ResizeRequests() const { return frame_ ? frame_->ResizeRequests() : 0; }
+bool EditorHostX11::CloseRequested() const { return top_ != 0 && display_.CloseRequested(top_); }
 
-::Window EditorWindowX11::PluginWindow() const {
-  if (topLevel_ == 0 || topLevelGone_) return 0;
+const std::vector<ViewRect>& EditorHostX11::ResizeRequests() const {
+  static const std::vector<ViewRect> kNone;
+  return frame_ ? frame_->Requests() : kNone;
+}
+
+::Window EditorHostX11::PluginWindow() const {
+  if (top_ == 0 || topGone_) return 0;
   ::Window root = 0, parent = 0;
   ::Window* children = nullptr;
   unsigned count = 0;
   ::Window result = 0;
-  if (XQueryTree(display_.Get(), topLevel_, &root, &parent, &children, &count) != 0) {
+  if (XQueryTree(display_.Get(), top_, &root, &parent, &children, &count) != 0) {
     if (count > 0) result = children[0];
     if (children != nullptr) XFree(children);
   }
   return result;
 }
 
-namespace {
-
-// 8-bit value of a pixel's channel under `mask`.
-std::uint8_t Channel(unsigned long pixel, unsigned long mask) {
-  if (mask == 0) return 0;
-  int shift = 0;
-  while (((mask >> shift) & 1UL) == 0) ++shift;
-  const unsigned long max = mask >> shift;
-  const unsigned long value = (pixel & mask) >> shift;
-  return static_cast<std::uint8_t>((value * 255 + max / 2) / max);
-}
-
-}  // namespace
-
-bool EditorWindowX11::Capture(RgbaImage& out, std::string& error) const {
+bool EditorHostX11::Capture(EditorImage& out) const {
   const ::Window window = PluginWindow();
-  if (window == 0) {
-    error = "the plug-in made no window";
-    return false;
-  }
   ::Display* dpy = display_.Get();
   XWindowAttributes attributes{};
-  if (XGetWindowAttributes(dpy, window, &attributes) == 0) {
-    error = "the plug-in window has gone";
-    return false;
-  }
+  if (window == 0 || XGetWindowAttributes(dpy, window, &attributes) == 0) return false;
   XImage* image = XGetImage(dpy, window, 0, 0, static_cast<unsigned>(attributes.width),
                             static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
-  if (image == nullptr) {
-    error = "XGetImage failed";
-    return false;
-  }
+  if (image == nullptr) return false;
   const Visual* visual = attributes.visual;
   out.width = attributes.width;
   out.height = attributes.height;
-  out.rgba.assign(static_cast<std::size_t>(out.width) * out.height * 4, 0);
+  out.pixels.assign(static_cast<std::size_t>(out.width) * out.height, 0);
   for (int y = 0; y < out.height; ++y) {
     for (int x = 0; x < out.width; ++x) {
       const unsigned long p = XGetPixel(image, x, y);
-      std::uint8_t* d = &out.rgba[(static_cast<std::size_t>(y) * out.width + x) * 4];
-      d[0] = Channel(p, visual->red_mask);
-      d[1] = Channel(p, visual->green_mask);
-      d[2] = Channel(p, visual->blue_mask);
-      d[3] = 255;
+      out.pixels[static_cast<std::size_t>(y) * out.width + x] =
+          0xff000000U | Channel(p, visual->red_mask) << 16 | Channel(p, visual->green_mask) << 8 |
+          Channel(p, visual->blue_mask);
     }
   }
   XDestroyImage(image);
   return true;
 }
 
-bool EditorWindowX11::Click(int x, int y, unsigned button) {
-  const ::Window window = PluginWindow();
-  return window != 0 && display_.MovePointer(window, x, y) && display_.Button(button, true) &&
-         display_.Button(button, false);
+bool EditorHostX11::MouseDown(int x, int y, bool right) {
+  return display_.MovePointer(PluginWindow(), x, y) && display_.Button(right ? 3 : 1, true);
 }
 
-bool EditorWindowX11::Drag(int x, int y, int dx, int dy, int steps) {
-  const ::Window window = PluginWindow();
-  if (window == 0 || steps < 1) return false;
-  if (!display_.MovePointer(window, x, y) || !display_.Button(1, true)) return false;
-  bool ok = true;
-  for (int i = 1; i <= steps; ++i) {
-    ok = ok && display_.MovePointer(window, x + dx * i / steps, y + dy * i / steps);
-  }
-  return display_.Button(1, false) && ok;
+bool EditorHostX11::MouseMove(int x, int y) { return display_.MovePointer(PluginWindow(), x, y); }
+
+bool EditorHostX11::MouseUp(int x, int y, bool right) {
+  return display_.MovePointer(PluginWindow(), x, y) && display_.Button(right ? 3 : 1, false);
 }
 
-bool EditorWindowX11::Wheel(int x, int y, int notches) {
-  const ::Window window = PluginWindow();
-  if (window == 0 || !display_.MovePointer(window, x, y)) return false;
+bool EditorHostX11::Wheel(int x, int y, int notches) {
+  if (!display_.MovePointer(PluginWindow(), x, y)) return false;
   const unsigned button = notches > 0 ? 4 : 5;
-  for (int i = 0; i < (notches > 0 ? notches : -notches); ++i) {
+  for (int i = 0; i < std::abs(notches); ++i) {
     if (!display_.Button(button, true) || !display_.Button(button, false)) return false;
   }
   return true;
+}
+
+bool EditorHostX11::Key(const std::string& name) {
+  const unsigned long keysym = KeysymFromName(name);
+  return keysym != 0 && display_.Key(keysym, true) && display_.Key(keysym, false);
+}
+
+bool EditorHostX11::Perform(const EditorAction& a) {
+  switch (a.kind) {
+    case EditorAction::Kind::kClick:
+    case EditorAction::Kind::kRightClick: {
+      const bool right = a.kind == EditorAction::Kind::kRightClick;
+      return MouseDown(a.x, a.y, right) && MouseUp(a.x, a.y, right);
+    }
+    case EditorAction::Kind::kDoubleClick:
+      // Two presses well inside the double-click time, at one place.
+      return MouseDown(a.x, a.y) && MouseUp(a.x, a.y) && MouseDown(a.x, a.y) && MouseUp(a.x, a.y);
+    case EditorAction::Kind::kDrag: {
+      if (!MouseDown(a.x, a.y)) return false;
+      const int steps = std::clamp(std::max(std::abs(a.dx), std::abs(a.dy)), 1, 10);
+      for (int i = 1; i <= steps; ++i) {
+        if (!MouseMove(a.x + a.dx * i / steps, a.y + a.dy * i / steps)) return false;
+      }
+      return MouseUp(a.x + a.dx, a.y + a.dy);
+    }
+    case EditorAction::Kind::kWheel:
+      return Wheel(a.x, a.y, a.amount);
+    case EditorAction::Kind::kMove:
+      return MouseMove(a.x, a.y);
+    case EditorAction::Kind::kKey:
+      return Key(a.text);
+    case EditorAction::Kind::kType:
+      for (const char c : a.text) {
+        if (!Key(c == ' ' ? std::string("space") : std::string(1, c))) return false;
+      }
+      return true;
+    case EditorAction::Kind::kWait:
+      Pump(a.amount);
+      return true;
+  }
+  return false;
+}
+
+unsigned long KeysymFromName(const std::string& name) {
+  if (name.size() == 1) {
+    const char c = name[0];
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return static_cast<unsigned long>(c);
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned long>(c - 'A' + 'a');
+    return 0;
+  }
+  static const struct {
+    const char* name;
+    unsigned long keysym;
+  } kNames[] = {{"space", XK_space},   {"up", XK_Up},         {"down", XK_Down},
+                {"left", XK_Left},     {"right", XK_Right},   {"enter", XK_Return},
+                {"escape", XK_Escape}, {"tab", XK_Tab},       {"backspace", XK_BackSpace}};
+  for (const auto& n : kNames) {
+    if (name == n.name) return n.keysym;
+  }
+  return 0;
 }
 
 }  // namespace mirel::host

@@ -1,34 +1,29 @@
 #pragma once
-// An editor host for Linux: plug-in views embedded in top-level X11 windows,
-// driven by a poll() run loop offered to the plug-in through IRunLoop on the
-// view's IPlugFrame; capture of the plug-in's window and replay of mouse
-// gestures through the XTest extension. Everything runs on one thread: the
-// one that opened the display.
+// A Linux host window for a plug-in's editor: a top-level X11 window, an
+// IPlugFrame that also answers Steinberg::Linux::IRunLoop (file-descriptor
+// handlers and timers dispatched from poll()), the view attached with
+// platform type "X11EmbedWindowID", read-back of the plug-in's window with
+// XGetImage and real pointer and key input through the XTest extension.
+// Everything here runs on the thread that opened the display (the window
+// thread of a DAW).
 
 #include <X11/Xlib.h>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "EditorActions.h"
+#include "EditorImage.h"
 #include "PollRunLoop.h"
+#include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
-#include "pluginterfaces/vst/ivsteditcontroller.h"
 
 namespace mirel::host {
 
-// Pixels as red, green, blue, alpha bytes, rows top to bottom.
-struct RgbaImage {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> rgba;
-};
-
-// Writes an 8-bit RGBA PNG. False and `error` set on failure.
-bool WriteRgbaPng(const std::string& path, const RgbaImage& image, std::string& error);
-
+// One connection to the X server with the run loop every editor host on it
+// shares, so several editors can be open at once.
 class X11Display {
  public:
   // `name` null: the DISPLAY environment variable. Null and `error` set when
@@ -43,18 +38,22 @@ class X11Display {
   bool HasXTest() const { return hasXTest_; }
 
   // Runs the loop, and drains this connection's own events, for `ms`.
-  void RunFor(int ms);
-  // Runs the loop until `done` answers true (true) or `timeoutMs` passed (false).
-  bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+  void Pump(int ms);
+  // Runs the loop until `done` answers true (true) or `timeoutMs` passed.
+  bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
 
-  // Real pointer input through XTest, at a point of `window`. Each call waits
-  // until the server has handled it and runs the loop briefly, so the
-  // plug-in has seen the event when the call returns.
+  // Real input through XTest. Each call waits until the server has handled
+  // it and runs the loop briefly, so a plug-in has seen it on return.
   bool MovePointer(::Window window, int x, int y);
   bool Button(unsigned button, bool press);
+  bool Key(unsigned long keysym, bool press);
 
-  // X errors the host's own requests caused (the host's handler counts them).
+  // X errors the host's own requests caused (counted, never fatal).
   static int ErrorCount();
+  // The WM_DELETE_WINDOW atom top-level windows answer.
+  ::Atom DeleteWindowAtom() const { return deleteWindow_; }
+  // True once a close request for `window` arrived.
+  bool CloseRequested(::Window window) const;
 
  private:
   X11Display() = default;
@@ -63,69 +62,79 @@ class X11Display {
 
   ::Display* display_ = nullptr;
   bool hasXTest_ = false;
+  ::Atom deleteWindow_ = 0;
+  std::vector<::Window> closeRequests_;
   PollRunLoop loop_;
 };
 
-class EditorFrameX11;
+class PlugFrameX11;
 
-// One plug-in view in its own top-level window.
-class EditorWindowX11 {
+class EditorHostX11 {
  public:
-  struct Options {
-    int x = 0;
-    int y = 0;
-    bool offerRunLoop = true;  // a host without IRunLoop when false
-    std::string title = "Mirel";
-  };
+  // `offerRunLoop` false makes a host whose frame has no IRunLoop.
+  explicit EditorHostX11(X11Display& display, bool offerRunLoop = true);
+  ~EditorHostX11();  // Close()
+  EditorHostX11(const EditorHostX11&) = delete;
+  EditorHostX11& operator=(const EditorHostX11&) = delete;
 
-  // Creates the controller's "editor" view, gives it a frame, makes a
-  // top-level window of the view's size and attaches the view with
-  // "X11EmbedWindowID". Null and `error` set on any refusal; `attachResult`
-  // (optional) receives the answer to attached.
-  static std::unique_ptr<EditorWindowX11> Open(X11Display& display,
-                                               Steinberg::Vst::IEditController* controller,
-                                               const Options& options, std::string& error,
-                                               Steinberg::tresult* attachResult = nullptr);
-  ~EditorWindowX11();
-  EditorWindowX11(const EditorWindowX11&) = delete;
-  EditorWindowX11& operator=(const EditorWindowX11&) = delete;
-
-  // removed, then the view is released and the top-level window destroyed.
+  // Where the next Open puts the top-level window (screen pixels).
+  void SetPosition(int x, int y) {
+    x_ = x;
+    y_ = y;
+  }
+  // Sets the frame, checks "X11EmbedWindowID", makes a top-level window of
+  // the view's size and attaches the view to it. The view is referenced
+  // until Close. False and `error` set on refusal (nothing stays open then);
+  // `attachResult` receives the answer to attached when it was asked.
+  bool Open(Steinberg::IPlugView* view, std::string& error,
+            Steinberg::tresult* attachResult = nullptr);
+  // removed() on the view, frame cleared, host window destroyed. Safe twice.
   void Close();
-  // Destroys the host window while the view is still attached, as a host
-  // tearing down carelessly would; Close still calls removed afterwards.
-  void DestroyTopLevelFirst();
+  // Destroys the host window while the view stays attached, as a careless
+  // host would; Close still calls removed afterwards.
+  void DestroyTopWindowFirst();
+  bool IsOpen() const { return view_ != nullptr; }
+  bool CloseRequested() const;
 
-  Steinberg::IPlugView* View() const { return view_.get(); }
-  ::Window TopLevel() const { return topLevel_; }
-  // The plug-in's window: the first child of the top-level window (0: none).
+  void Pump(int milliseconds) { display_.Pump(milliseconds); }
+
+  ::Window TopWindow() const { return top_; }
+  // The plug-in's window: the first child of the host window (0 if none).
   ::Window PluginWindow() const;
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  // Resize requests the plug-in made through the frame.
-  int ResizeRequests() const;
+  Steinberg::IPlugView* View() const { return view_.get(); }
+  const Steinberg::ViewRect& OpenedSize() const { return size_; }
+  // Every resize request the plug-in made, oldest first.
+  const std::vector<Steinberg::ViewRect>& ResizeRequests() const;
 
   // The plug-in window's pixels as the server shows them (alpha 255).
-  bool Capture(RgbaImage& out, std::string& error) const;
+  bool Capture(EditorImage& out) const;
 
-  // Gestures in the plug-in window's coordinates, left button unless given.
-  bool Click(int x, int y, unsigned button = 1);
-  // Press at (x, y), move in `steps` equal steps by (dx, dy), release.
-  bool Drag(int x, int y, int dx, int dy, int steps = 1);
-  // Wheel notches away from the user (positive) or towards (negative).
+  // Input in the plug-in window's pixels, through XTest.
+  bool MouseDown(int x, int y, bool right = false);
+  bool MouseMove(int x, int y);
+  bool MouseUp(int x, int y, bool right = false);
+  // Wheel notches, positive away from the user (buttons 4 and 5).
   bool Wheel(int x, int y, int notches);
+  // A key by the action scripts' name, pressed and released.
+  bool Key(const std::string& name);
+
+  // Replays one action; false for an action this host cannot perform.
+  bool Perform(const EditorAction& action);
 
  private:
-  EditorWindowX11(X11Display& display) : display_(display) {}
-
   X11Display& display_;
-  Steinberg::IPtr<Steinberg::IPlugView> view_;
-  Steinberg::IPtr<EditorFrameX11> frame_;
-  ::Window topLevel_ = 0;
+  bool offerRunLoop_;
+  int x_ = 0;
+  int y_ = 0;
+  ::Window top_ = 0;
+  bool topGone_ = false;
   bool attached_ = false;
-  bool topLevelGone_ = false;
-  int width_ = 0;
-  int height_ = 0;
+  Steinberg::IPtr<Steinberg::IPlugView> view_;
+  Steinberg::IPtr<PlugFrameX11> frame_;
+  Steinberg::ViewRect size_{};
 };
+
+// X keysym for a key name of the action scripts (0: unknown).
+unsigned long KeysymFromName(const std::string& name);
 
 }  // namespace mirel::host
