@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+
+#include "GuiTestSupport.h"
+#include "raster/RAS_Png.h"
+
+using namespace guitest;
+
+namespace {
+
+// A panel with a background, a 61-frame knob at (40, 20) bound to kKnob and
+// a 3-frame switch at (100, 20) bound to kSwitch, attached to the plug-in.
+struct Rig {
+  TestPlug plug;
+  TestPanel* panel = new TestPanel(&plug);
+  IKnobStripControl* knob;
+  ISwitchControl* sw;
+  Rig() {
+    panel->AttachBackground(new IBitmapControl(&plug, 0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
+    knob = new IKnobStripControl(&plug, 40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
+    panel->AttachControl(knob);
+    sw = new ISwitchControl(&plug, 100, 20, kSwitch, panel->LoadBitmap(1003, "s.png", 3));
+    panel->AttachControl(sw);
+    plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+    plug.log.clear();
+  }
+  // The frame shown at a control's top-left after a full paint.
+  int FrameAt(const IControl* c) {
+    panel->PaintAll();
+    return static_cast<int>(Pixel(*panel, c->Rect().left, c->Rect().top) & 0xff);
+  }
+};
+
+}  // namespace
+
+TEST(PixelRect, UnionMeetingAndClip) {
+  const PixelRect a{10, 10, 20, 20}, empty{};
+  EXPECT_EQ(a.Union(empty), a);
+  EXPECT_EQ(empty.Union(a), a);
+  EXPECT_EQ(a.Union({30, 5, 40, 15}), (PixelRect{10, 5, 40, 20}));
+  EXPECT_TRUE(a.Meets({20, 20, 30, 30}));   // touches at a's right and bottom edge
+  EXPECT_FALSE((PixelRect{20, 20, 30, 30}).Meets(a));
+  EXPECT_FALSE(a.Meets(empty));
+  EXPECT_FALSE((PixelRect{0, 0, 0, 0}).Meets({-5, -5, 5, 5}));
+  EXPECT_TRUE((PixelRect{0, 0, 0, 1}).Meets({-5, -5, 5, 5}));  // only all-zero is empty
+  EXPECT_EQ(a.Clip({15, 0, 40, 12}), (PixelRect{15, 10, 20, 12}));
+  EXPECT_EQ(a.Clip({21, 0, 40, 12}), empty);
+  EXPECT_EQ((ColorArgb{255, 1, 2, 3}).Packed(), 0xff010203u);
+}
+
+TEST(Controls, FrameSelectionFollowsTheValueOnTheStripsOwnPixels) {
+  Rig r;
+  EXPECT_EQ(r.knob->Rect(), (PixelRect{40, 20, 60, 60}));
+  const std::pair<double, int> cases[] = {{0.0, 1}, {0.5, 31}, {1.0, 61}, {-3.0, 1}, {7.0, 61}, {0.49, 30}};
+  for (auto [v, frame] : cases) {
+    r.knob->SetValue(v);
+    EXPECT_EQ(r.FrameAt(r.knob), frame) << v;
+  }
+  // One frame: always frame 1 from offset 0, 0; side-by-side strips move along x.
+  EXPECT_EQ(FrameForValue(1, 0.9), 1);
+  auto strip = MakeStrip(7, 5, 3, true);
+  BitmapRef ref{strip.get(), 21, 5, 3, true};
+  EXPECT_EQ(ref.FrameWidth(), 7);
+  EXPECT_EQ(ref.FrameOffset(2), 14);
+  // A 10-row strip of 3 frames: frame k starts at round(10 k / 3).
+  BitmapRef odd{strip.get(), 7, 10, 3, false};
+  EXPECT_EQ(odd.FrameOffset(1), 3);
+  EXPECT_EQ(odd.FrameOffset(2), 7);
+}
+
+TEST(Controls, KnobDragAndWheelArithmeticWithEditOrder) {
+  Rig r;
+  r.knob->SetValue(0.5);
+  const MouseMods left{true, false, false, false, false};
+  MouseMods shift = left;
+  shift.shift = true;
+  r.panel->OnMouseDown(45, 50, left);
+  r.panel->OnMouseDrag(45, 40, left);  // 10 px up on a 40 px knob: + 10 / 40 / 4
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.5625);
+  r.panel->OnMouseDrag(45, 40, left);  // no movement: nothing
+  r.panel->OnMouseDrag(45, 50, shift); // 10 px down with shift: - 0.00625
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.55625);
+  r.panel->HandleMouseUp(45, 50, left);
+  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "perform 0", "end 0"}));
+  EXPECT_DOUBLE_EQ(r.plug.GetParam(kKnob)->Value(), 0.55625);
+  r.panel->OnMouseWheel(45, 50, {}, 3);
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.58625);
+  r.panel->OnMouseWheel(45, 50, shift, -2);
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.58425);
+  r.panel->OnMouseWheel(45, 50, {}, 1000);  // clamped
+  EXPECT_EQ(r.knob->Value(), 1.0);
+}
+
+TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
+  Rig r;
+  const MouseMods left{true, false, false, false, false};
+  std::vector<double> seen;
+  for (int i = 0; i < 4; ++i) {
+    r.panel->OnMouseDown(105, 30, left);
+    r.panel->HandleMouseUp(105, 30, left);
+    seen.push_back(r.sw->Value());
+  }
+  EXPECT_EQ(seen, (std::vector<double>{0.5, 1.0, 0.0, 0.5}));
+
+  EXPECT_EQ(r.knob->DefaultValue(), 0.5);  // the parameter's value when attached
+  r.knob->SetValue(0.9);
+  r.plug.log.clear();
+  r.panel->OnMouseDblClick(45, 30, left);
+  EXPECT_EQ(r.knob->Value(), 0.5);
+  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"perform 0"}));
+  // A control that never had a value from the plug-in ignores double-clicks.
+  IKnobStripControl fresh(&r.plug, 0, 0, kKnob, r.knob->Bitmap());
+  fresh.SetValue(0.3);
+  fresh.MouseDoubleClick(1, 1, left);
+  EXPECT_EQ(fresh.Value(), 0.3);
+}
+
+TEST(Controls, RightClickGoesToTheHostMenuAndMouseUpFindsTheControlUnderTheMouse) {
+  Rig r;
+  const MouseMods right{false, true, false, false, false};
+  r.sw->SetValue(0.0);
+  r.panel->OnMouseDown(105, 30, right);
+  EXPECT_EQ(r.sw->Value(), 0.0);  // no mouse-down reached the switch
+  EXPECT_EQ(r.panel->MouseHolder(), -1);
+  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"menu 1"}));
+  r.plug.log.clear();
+  r.panel->HandleMouseUp(45, 30, {});  // no holder: the knob under the mouse
+  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"end 0"}));
+  // Prompting stays off by default: a right-click that reaches a knob does nothing.
+  r.knob->MouseDown(45, 30, right);
+  EXPECT_TRUE(r.knob->PromptDisabled());
+}
+
+TEST(Controls, AllZeroRectangleNeverDrawsHitsOrDirtiesTheUnion) {
+  TestPlug plug;
+  TestPanel panel(&plug);
+  auto* zero = new ITextControl(&plug, {}, TextStyle(), "x");
+  panel.AttachControl(zero);
+  panel.PrepareDraw();
+  EXPECT_TRUE(zero->IsDirty());
+  EXPECT_TRUE(panel.TimerTick().IsEmpty());
+  EXPECT_FALSE(zero->HitTest(0, 0));
+  EXPECT_EQ(panel.Paint({0, 0, 200, 100}), true);
+}
+
+TEST(Panel, StrictAndNonStrictPainting) {
+  Rig r;
+  r.panel->PaintAll();
+  // Strict: only controls meeting the region draw, all are marked clean.
+  r.knob->SetValue(1.0);
+  r.knob->MarkDirty(false);
+  r.sw->SetValue(1.0);
+  r.sw->MarkDirty(false);
+  r.panel->Paint({0, 0, 70, 100});  // meets the background and the knob, not the switch
+  EXPECT_EQ(Pixel(*r.panel, 40, 20) & 0xff, 61u);
+  EXPECT_EQ(Pixel(*r.panel, 100, 20) & 0xff, 1u);
+  EXPECT_FALSE(r.sw->IsDirty());
+  // Non-strict: a dirty control repaints its own rectangle with what overlaps it.
+  r.panel->SetStrictDrawing(false);
+  r.sw->MarkDirty(false);
+  r.knob->SetValue(0.0);  // changed but not dirty: stays as painted
+  r.panel->Paint({0, 0, 1, 1});
+  EXPECT_EQ(Pixel(*r.panel, 100, 20) & 0xff, 3u);
+  EXPECT_EQ(Pixel(*r.panel, 40, 20) & 0xff, 61u);
+  EXPECT_FALSE(r.sw->IsDirty());
+  EXPECT_EQ(r.panel->LastScreenRect(), (PixelRect{0, 0, 1, 1}));
+}
+
+TEST(Panel, PlugSideChangesRedrawOnTwoTicks) {
+  Rig r;
+  r.panel->PaintAll();
+  EXPECT_TRUE(r.panel->TimerTick().IsEmpty());
+  r.panel->SetParameterFromPlug(kKnob, 0.0, false);  // plain 0 -> normalised 0
+  EXPECT_EQ(r.knob->Value(), 0.5);                     // nothing before the tick
+  for (int tick = 0; tick < 2; ++tick) {
+    EXPECT_EQ(r.panel->TimerTick(), r.knob->Rect()) << tick;
+    r.panel->Paint(r.knob->Rect());
+  }
+  EXPECT_TRUE(r.panel->TimerTick().IsEmpty());
+  EXPECT_EQ(r.knob->Value(), 0.0);
+  // A plug-in value feed (a meter) reaches its control the same way.
+  PlugValueFeed* feed = r.panel->OpenPlugValueFeed(1);
+  EXPECT_TRUE(r.panel->TimerTick().IsEmpty());  // nothing posted yet
+  feed->Post(1.0);
+  EXPECT_EQ(r.panel->TimerTick(), r.knob->Rect());
+  EXPECT_EQ(r.panel->OpenPlugValueFeed(1), feed);
+}
+
+TEST(Panel, ReopeningReusesCachedImagesAndResizeRebuilds) {
+  TestPlug plug;
+  auto first = std::make_unique<TestPanel>(&plug);
+  first->LoadBitmap(1007, "a.png", 7);
+  first.reset();  // closed
+  TestPanel second(&plug);
+  const BitmapRef ref = second.LoadBitmap(1007, "a.png", 7);
+  EXPECT_EQ(second.decodes.load(), 0);
+  EXPECT_EQ(ref.h, 280);
+  EXPECT_EQ(ref.n, 7);
+  // A failed load gives a handle without pixels, which draws nothing, and is retried.
+  const BitmapRef missing = second.LoadBitmap(999, "gone.png", 2);
+  EXPECT_EQ(missing.bitmap, nullptr);
+  second.LoadBitmap(999, "gone.png", 2);
+  EXPECT_EQ(second.decodes.load(), 2);
+
+  second.AttachControl(new IBitmapControl(&plug, 0, 0, -1, ref));
+  second.PrepareDraw();
+  second.Resize(300, 150);
+  EXPECT_EQ(second.NControls(), 0);
+  EXPECT_EQ(second.BackBuffer()->getWidth(), 300);
+  EXPECT_EQ(plug.log.back(), "resize 300x150");
+}
+
+TEST(Panel, OffscreenPlatformAnswersNothingChosen) {
+  TestPlug plug;
+  IPanelOffscreen panel(&plug, 50, 40);
+  EXPECT_EQ(panel.GetWindow(), nullptr);
+  EXPECT_NE(panel.OpenWindow(nullptr), nullptr);
+  IPopupMenu menu(IPopupMenu::kNumber2);
+  menu.AddItem("one");
+  EXPECT_EQ(menu.ItemLabel(0), "01: one");
+  EXPECT_EQ(panel.ShowPopupMenu(&menu, {0, 0, 1, 1}), nullptr);
+  std::string path = "x";
+  panel.GetModulePath(path);
+  EXPECT_EQ(path, "");
+  panel.CloseWindow();
+  EXPECT_FALSE(panel.WindowIsOpen());
+  // Images come from the module's resources through the raster library.
+  EXPECT_NE(panel.LoadBitmapFromResource(105, "resources/img/BG.png"), nullptr);
+  EXPECT_EQ(panel.LoadBitmapFromResource(105, "resources/img/BG.bmp"), nullptr);
+}

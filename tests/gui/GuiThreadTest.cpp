@@ -1,0 +1,61 @@
+// The audio thread hands values to the editor while the window thread ticks,
+// paints, drags and resizes; run under ThreadSanitizer as well.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "GuiTestSupport.h"
+
+using namespace guitest;
+
+namespace {
+
+void Build(TestPanel& panel, TestPlug& plug) {
+  panel.AttachBackground(new IBitmapControl(&plug, 0, 0, -1, panel.LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
+  panel.AttachControl(new IKnobStripControl(&plug, 40, 20, kKnob, panel.LoadBitmap(1061, "k.png", 61)));
+  panel.AttachControl(new IBitmapControl(&plug, 100, 20, -1, panel.LoadBitmap(1061, "k.png", 61)));
+}
+
+}  // namespace
+
+TEST(GuiThreads, AudioHandOverWhileTheWindowTicksPaintsDragsAndResizes) {
+  TestPlug plug;
+  plug.logging = false;
+  auto* panel = new TestPanel(&plug);
+  Build(*panel, plug);
+  PlugValueFeed* meter = panel->OpenPlugValueFeed(2);
+  plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    for (int i = 0; !stop.load(); ++i) {
+      PlugLock lock(plug.Mutex());  // as the adapter holds it around a block
+      plug.GetParam(kKnob)->SetFromNormalised((i % 100) / 100.0);
+      plug.Graphics()->SetParameterFromPlug(kKnob, (i % 100) / 100.0, true);
+      plug.Graphics()->SetParameterFromPlug(kSwitch, i % 2, false);
+      for (int s = 0; s < 64; ++s) meter->Post((s + i) % 61 / 60.0);
+    }
+  });
+
+  const MouseMods left{true, false, false, false, false};
+  for (int round = 0; round < 300; ++round) {
+    panel->Paint(panel->TimerTick());
+    panel->OnMouseDown(45, 40, left);
+    panel->OnMouseDrag(45, 30 - round % 7, left);
+    panel->HandleMouseUp(45, 30, left);
+    if (round % 50 == 49) {
+      panel->Resize(200 + round % 3, 100);
+      Build(*panel, plug);
+    }
+  }
+  stop = true;
+  audio.join();
+
+  // What the audio thread sent last is what the next tick shows.
+  plug.Graphics()->SetParameterFromPlug(kKnob, 0.25, true);
+  meter->Post(0.75);
+  panel->TimerTick();
+  EXPECT_EQ(panel->GetControl(1)->Value(), 0.25);
+  EXPECT_EQ(panel->GetControl(2)->Value(), 0.75);
+}
