@@ -55,7 +55,7 @@ class IPanelX11 : public IPanel, private x11gui::X11WindowClient {
   // Run-loop callbacks (public for tests that drive the panel directly).
   void OnReadable();
   void OnTick();
-  const x11gui::X11Window& Window() const { return window_; }
+  x11gui::X11Window& Window() { return window_; }
 
  private:
   void OnExpose(const x11gui::Rect& area) override;

@@ -203,7 +203,7 @@ bool X11Window::SetUpFormat(std::string& error) {
 
 void X11Window::SetUpSharedMemory() {
   xcb_connection_t* c = connection_;
-  if (!format_.direct) return;
+  if (!format_.direct || !shmAllowed_) return;
   const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_shm_id);
   if (ext == nullptr || ext->present == 0) return;
   Reply<xcb_shm_query_version_reply_t> version(

@@ -89,6 +89,9 @@ class X11Window {
   // (the host destroyed its parent first); drawing then does nothing.
   bool Usable() const;
   bool UsesSharedMemory() const { return shmSegment_ != 0; }
+  // Whether the next Open may use shared memory (default yes; tests turn it
+  // off to exercise the plain path a remote server takes).
+  void AllowSharedMemory(bool allow) { shmAllowed_ = allow; }
 
   // Reads every event that has arrived and passes its gestures on. Call when
   // the descriptor is readable and on each timer tick (replies read in
@@ -128,6 +131,7 @@ class X11Window {
   std::uint32_t window_ = 0;
   std::uint32_t gc_ = 0;
   bool windowGone_ = false;
+  bool shmAllowed_ = true;
   int width_ = 0;
   int height_ = 0;
   PixelFormat format_;

@@ -1,5 +1,6 @@
 #include "EditorHostX11.h"
 
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -37,78 +38,32 @@ std::uint32_t Channel(unsigned long pixel, unsigned long mask) {
 
 // ---- the frame -----------------------------------------------------------------
 
-// The view's IPlugFrame and, unless the host plays one without it, its
-// IRunLoop (the display's loop).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class PlugFrameX11 : public IPlugFrame, public Linux::IRunLoop {
- public:
-  PlugFrameX11(X11Display& display, ::Window window, bool offerRunLoop)
-      : display_(display), window_(window), offerRunLoop_(offerRunLoop) {}
-  virtual ~PlugFrameX11() = default;
-  PlugFrameX11(const PlugFrameX11&) = delete;
-  PlugFrameX11& operator=(const PlugFrameX11&) = delete;
+tresult PLUGIN_API PlugFrameX11::queryInterface(const TUID queried, void** obj) {
+  if (obj == nullptr) return kInvalidArgument;
+  *obj = nullptr;
+  if (FUnknownPrivate::iidEqual(queried, FUnknown::iid) ||
+      FUnknownPrivate::iidEqual(queried, IPlugFrame::iid)) {
+    *obj = static_cast<IPlugFrame*>(this);
+  } else if (offerRunLoop_ && FUnknownPrivate::iidEqual(queried, Linux::IRunLoop::iid)) {
+    *obj = static_cast<Linux::IRunLoop*>(this);
+  } else {
+    return kNoInterface;
+  }
+  addRef();
+  return kResultOk;
+}
 
-  uint32 PLUGIN_API addRef() override { return ++refs_; }
-  uint32 PLUGIN_API release() override {
-    const uint32 left = --refs_;
-    if (left == 0) delete this;
-    return left;
+tresult PLUGIN_API PlugFrameX11::resizeView(IPlugView* view, ViewRect* rect) {
+  if (view == nullptr || rect == nullptr || rect->getWidth() <= 0 || rect->getHeight() <= 0) {
+    return kInvalidArgument;
   }
-  tresult PLUGIN_API queryInterface(const TUID queried, void** obj) override {
-    if (obj == nullptr) return kInvalidArgument;
-    *obj = nullptr;
-    if (FUnknownPrivate::iidEqual(queried, FUnknown::iid) ||
-        FUnknownPrivate::iidEqual(queried, IPlugFrame::iid)) {
-      *obj = static_cast<IPlugFrame*>(this);
-    } else if (offerRunLoop_ && FUnknownPrivate::iidEqual(queried, Linux::IRunLoop::iid)) {
-      *obj = static_cast<Linux::IRunLoop*>(this);
-    } else {
-      return kNoInterface;
-    }
-    addRef();
-    return kResultOk;
+  requests_.push_back(*rect);
+  if (window_ != 0) {
+    XResizeWindow(display_.Get(), window_, static_cast<unsigned>(rect->getWidth()),
+                  static_cast<unsigned>(rect->getHeight()));
   }
-
-  // Resizes the host window to the request and tells the view.
-  tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* rect) override {
-    if (view == nullptr || rect == nullptr || rect->getWidth() <= 0 || rect->getHeight() <= 0) {
-      return kInvalidArgument;
-    }
-    requests_.push_back(*rect);
-    if (window_ != 0) {
-      XResizeWindow(display_.Get(), window_, static_cast<unsigned>(rect->getWidth()),
-                    static_cast<unsigned>(rect->getHeight()));
-    }
-    return view->onSize(rect);
-  }
-
-  tresult PLUGIN_API registerEventHandler(Linux::IEventHandler* handler,
-                                          Linux::FileDescriptor fd) override {
-    return display_.Loop().RegisterEventHandler(handler, fd);
-  }
-  tresult PLUGIN_API unregisterEventHandler(Linux::IEventHandler* handler) override {
-    return display_.Loop().UnregisterEventHandler(handler);
-  }
-  tresult PLUGIN_API registerTimer(Linux::ITimerHandler* handler,
-                                   Linux::TimerInterval milliseconds) override {
-    return display_.Loop().RegisterTimer(handler, milliseconds);
-  }
-  tresult PLUGIN_API unregisterTimer(Linux::ITimerHandler* handler) override {
-    return display_.Loop().UnregisterTimer(handler);
-  }
-
-  void Detach() { window_ = 0; }
-  const std::vector<ViewRect>& Requests() const { return requests_; }
-
- private:
-  std::atomic<uint32> refs_{1};
-  X11Display& display_;
-  ::Window window_;
-  bool offerRunLoop_;
-  std::vector<ViewRect> requests_;
-};
-#pragma GCC diagnostic pop
+  return view->onSize(rect);
+}
 
 // ---- the display -----------------------------------------------------------------
 
@@ -297,8 +252,10 @@ const std::vector<ViewRect>& EditorHostX11::ResizeRequests() const {
 }
 
 bool EditorHostX11::Capture(EditorImage& out) const {
-  const ::Window window = PluginWindow();
-  ::Display* dpy = display_.Get();
+  return CaptureWindow(display_.Get(), PluginWindow(), out);
+}
+
+bool CaptureWindow(::Display* dpy, ::Window window, EditorImage& out) {
   XWindowAttributes attributes{};
   if (window == 0 || XGetWindowAttributes(dpy, window, &attributes) == 0) return false;
   XImage* image = XGetImage(dpy, window, 0, 0, static_cast<unsigned>(attributes.width),

@@ -7,8 +7,7 @@
 // Everything here runs on the thread that opened the display (the window
 // thread of a DAW).
 
-#include <X11/Xlib.h>
-
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,7 +19,14 @@
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
 
+// Xlib's display record; Xlib's header stays out of our headers (its macros
+// clash with ordinary names).
+struct _XDisplay;
+
 namespace mirel::host {
+
+// An X window id (Xlib's Window).
+using XWindowId = unsigned long;
 
 // One connection to the X server with the run loop every editor host on it
 // shares, so several editors can be open at once.
@@ -33,7 +39,7 @@ class X11Display {
   X11Display(const X11Display&) = delete;
   X11Display& operator=(const X11Display&) = delete;
 
-  ::Display* Get() const { return display_; }
+  _XDisplay* Get() const { return display_; }
   PollRunLoop& Loop() { return loop_; }
   bool HasXTest() const { return hasXTest_; }
 
@@ -44,30 +50,80 @@ class X11Display {
 
   // Real input through XTest. Each call waits until the server has handled
   // it and runs the loop briefly, so a plug-in has seen it on return.
-  bool MovePointer(::Window window, int x, int y);
+  bool MovePointer(XWindowId window, int x, int y);
   bool Button(unsigned button, bool press);
   bool Key(unsigned long keysym, bool press);
 
   // X errors the host's own requests caused (counted, never fatal).
   static int ErrorCount();
   // The WM_DELETE_WINDOW atom top-level windows answer.
-  ::Atom DeleteWindowAtom() const { return deleteWindow_; }
+  unsigned long DeleteWindowAtom() const { return deleteWindow_; }
   // True once a close request for `window` arrived.
-  bool CloseRequested(::Window window) const;
+  bool CloseRequested(XWindowId window) const;
 
  private:
   X11Display() = default;
   void DrainOwnEvents();
   void Settle();
 
-  ::Display* display_ = nullptr;
+  _XDisplay* display_ = nullptr;
   bool hasXTest_ = false;
-  ::Atom deleteWindow_ = 0;
-  std::vector<::Window> closeRequests_;
+  unsigned long deleteWindow_ = 0;
+  std::vector<XWindowId> closeRequests_;
   PollRunLoop loop_;
 };
 
-class PlugFrameX11;
+// The view's IPlugFrame: resizes its window to each request and tells the
+// view; answers IRunLoop (the display's loop) unless made without it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class PlugFrameX11 : public Steinberg::IPlugFrame, public Steinberg::Linux::IRunLoop {
+ public:
+  PlugFrameX11(X11Display& display, XWindowId window, bool offerRunLoop)
+      : display_(display), window_(window), offerRunLoop_(offerRunLoop) {}
+  virtual ~PlugFrameX11() = default;
+  PlugFrameX11(const PlugFrameX11&) = delete;
+  PlugFrameX11& operator=(const PlugFrameX11&) = delete;
+
+  Steinberg::uint32 PLUGIN_API addRef() override { return ++refs_; }
+  Steinberg::uint32 PLUGIN_API release() override {
+    const Steinberg::uint32 left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID queried, void** obj) override;
+
+  Steinberg::tresult PLUGIN_API resizeView(Steinberg::IPlugView* view, Steinberg::ViewRect* rect) override;
+
+  Steinberg::tresult PLUGIN_API registerEventHandler(Steinberg::Linux::IEventHandler* handler,
+                                                     Steinberg::Linux::FileDescriptor fd) override {
+    return display_.Loop().RegisterEventHandler(handler, fd);
+  }
+  Steinberg::tresult PLUGIN_API unregisterEventHandler(Steinberg::Linux::IEventHandler* handler) override {
+    return display_.Loop().UnregisterEventHandler(handler);
+  }
+  Steinberg::tresult PLUGIN_API registerTimer(Steinberg::Linux::ITimerHandler* handler,
+                                              Steinberg::Linux::TimerInterval milliseconds) override {
+    return display_.Loop().RegisterTimer(handler, milliseconds);
+  }
+  Steinberg::tresult PLUGIN_API unregisterTimer(Steinberg::Linux::ITimerHandler* handler) override {
+    return display_.Loop().UnregisterTimer(handler);
+  }
+
+  void Detach() { window_ = 0; }
+  const std::vector<Steinberg::ViewRect>& Requests() const { return requests_; }
+
+ private:
+  std::atomic<Steinberg::uint32> refs_{1};
+  X11Display& display_;
+  XWindowId window_;
+  bool offerRunLoop_;
+  std::vector<Steinberg::ViewRect> requests_;
+};
+#pragma GCC diagnostic pop
+
+// A window's pixels as the server shows them (alpha 255).
+bool CaptureWindow(_XDisplay* display, XWindowId window, EditorImage& out);
 
 class EditorHostX11 {
  public:
@@ -98,9 +154,9 @@ class EditorHostX11 {
 
   void Pump(int milliseconds) { display_.Pump(milliseconds); }
 
-  ::Window TopWindow() const { return top_; }
+  XWindowId TopWindow() const { return top_; }
   // The plug-in's window: the first child of the host window (0 if none).
-  ::Window PluginWindow() const;
+  XWindowId PluginWindow() const;
   Steinberg::IPlugView* View() const { return view_.get(); }
   const Steinberg::ViewRect& OpenedSize() const { return size_; }
   // Every resize request the plug-in made, oldest first.
@@ -126,7 +182,7 @@ class EditorHostX11 {
   bool offerRunLoop_;
   int x_ = 0;
   int y_ = 0;
-  ::Window top_ = 0;
+  XWindowId top_ = 0;
   bool topGone_ = false;
   bool attached_ = false;
   Steinberg::IPtr<Steinberg::IPlugView> view_;

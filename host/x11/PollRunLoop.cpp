@@ -42,10 +42,10 @@ tresult PollRunLoop::UnregisterTimer(ITimerHandler* handler) {
   return timers_.size() != before ? kResultOk : kResultFalse;
 }
 
-std::uint64_t PollRunLoop::TimerPeriod(ITimerHandler* handler) const {
-  for (const auto& t : timers_)
-    if (t.handler.get() == handler) return t.periodMs;
-  return 0;
+std::vector<std::uint64_t> PollRunLoop::TimerPeriods() const {
+  std::vector<std::uint64_t> periods;
+  for (const auto& t : timers_) periods.push_back(t.periodMs);
+  return periods;
 }
 
 bool PollRunLoop::HasFd(IEventHandler* handler, int fd) const {

@@ -33,8 +33,8 @@ class PollRunLoop {
 
   std::size_t EventHandlerCount() const { return fds_.size(); }
   std::size_t TimerCount() const { return timers_.size(); }
-  // The period a handler registered with; 0 when it has no timer.
-  std::uint64_t TimerPeriod(Steinberg::Linux::ITimerHandler* handler) const;
+  // The registered timers' periods in milliseconds, in registration order.
+  std::vector<std::uint64_t> TimerPeriods() const;
   // Total timer callbacks made so far.
   std::uint64_t TimerCallbacks() const { return timerCallbacks_; }
 

@@ -1,0 +1,230 @@
+// The X11 editor panel inside a host window on a private X server, driven by
+// the host's poll() run loop through IRunLoop: what it shows, the gestures
+// real pointer input makes, and the ways hosts open and close it.
+
+#include <gtest/gtest.h>
+
+#include "../gui/GuiTestSupport.h"
+#include "EditorHostX11.h"
+#include "PrivateXServer.h"
+#include "ViewRunLoopX11.h"
+#include "gui/x11/IPanelX11.h"
+
+// Last: its macros clash with ordinary names.
+#include <X11/Xlib.h>
+
+namespace {
+
+using namespace Steinberg;
+using guitest::kKnob;
+using guitest::kSwitch;
+using mirel::host::XWindowId;
+
+// Strips made in memory, as the off-screen test panel makes them.
+class StripPanelX11 : public IPanelX11 {
+ public:
+  explicit StripPanelX11(IEffectBase* plug) : IPanelX11(plug, 200, 100, 25) {}
+  std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char*) override {
+    return guitest::MakeStrip(20, 40, id - 1000);
+  }
+};
+
+// A plug-in with a 61-frame knob at (10, 10)-(30, 50) and a switch at (100, 10).
+struct Editor {
+  guitest::TestPlug plug;
+  StripPanelX11* panel = nullptr;
+  Editor() {
+    auto p = std::make_unique<StripPanelX11>(&plug);
+    p->AttachBackground(new IBitmapControl(&plug, 0, 0, -1, p->LoadBitmap(1001, "bg.png", 1), 1));
+    p->AttachControl(new IKnobStripControl(&plug, 10, 10, kKnob, p->LoadBitmap(1061, "k.png", 61)));
+    p->AttachControl(new ISwitchControl(&plug, 100, 10, kSwitch, p->LoadBitmap(1002, "s.png", 2)));
+    panel = p.get();
+    plug.AttachGraphics(std::move(p));
+  }
+  double Value(int param) { return plug.GetParam(param)->Value(); }
+};
+
+class X11PanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(server_.Start(error)) << error;
+    display_ = mirel::host::X11Display::Open(nullptr, error);
+    ASSERT_TRUE(display_) << error;
+    ASSERT_TRUE(display_->HasXTest());
+  }
+  void TearDown() override { display_.reset(); }
+
+  // A mapped top-level host window with a frame that offers the run loop.
+  XWindowId HostWindow(int x, int y) {
+    ::Display* d = display_->Get();
+    const XWindowId w = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, 200, 100, 0, 0, 0);
+    XMapWindow(d, w);
+    XSync(d, False);
+    return w;
+  }
+  // Opens the panel in `parent` through the frame's IRunLoop.
+  NativeWindow Open(Editor& e, XWindowId parent, bool offerRunLoop = true) {
+    frame_ = owned(new mirel::host::PlugFrameX11(*display_, parent, offerRunLoop));
+    loop_ = ViewRunLoopX11::FromFrame(frame_);
+    if (!loop_) return nullptr;
+    e.panel->SetRunLoop(loop_.get());
+    return e.panel->OpenWindow(reinterpret_cast<NativeWindow>(parent));
+  }
+  bool Settled(Editor& e) {
+    return display_->PumpUntil([&] { return e.panel->DirtyUnion().IsEmpty(); }, 2000);
+  }
+  XWindowId Child(Editor& e) { return static_cast<XWindowId>(reinterpret_cast<std::uintptr_t>(e.panel->GetWindow())); }
+  mirel::host::PollRunLoop& Loop() { return display_->Loop(); }
+
+  xtest::PrivateXServer server_;
+  std::unique_ptr<mirel::host::X11Display> display_;
+  IPtr<mirel::host::PlugFrameX11> frame_;
+  std::unique_ptr<ViewRunLoopX11> loop_;
+};
+
+class X11PanelPutTest : public X11PanelTest, public ::testing::WithParamInterface<bool> {};
+
+// Shared memory (a local server) and plain image requests (a remote one).
+TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
+  Editor e;
+  e.panel->Window().AllowSharedMemory(GetParam());
+  ASSERT_NE(Open(e, HostWindow(0, 100)), nullptr);
+  EXPECT_EQ(e.panel->Window().UsesSharedMemory(), GetParam());
+  EXPECT_EQ(Loop().EventHandlerCount(), 1u);
+  EXPECT_EQ(Loop().TimerPeriods(), std::vector<std::uint64_t>{40});
+  ASSERT_TRUE(Settled(e));
+
+  mirel::host::EditorImage shown;
+  ASSERT_TRUE(mirel::host::CaptureWindow(display_->Get(), Child(e), shown));
+  ASSERT_EQ(shown.width, 200);
+  ASSERT_EQ(shown.height, 100);
+  for (int y = 0; y < 100; ++y) {
+    for (int x = 0; x < 200; ++x) {
+      ASSERT_EQ(shown.At(x, y) & 0xffffffu, guitest::Pixel(*e.panel, x, y) & 0xffffffu) << x << "," << y;
+    }
+  }
+
+  // A click on the switch: one balanced gesture.
+  const XWindowId child = Child(e);
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->MovePointer(child, 105, 20));
+  ASSERT_TRUE(display_->Button(1, true));
+  ASSERT_TRUE(display_->Button(1, false));
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 1", "perform 1", "end 1"}));
+  EXPECT_EQ(e.Value(kSwitch), 1.0);
+
+  // Fifty pixels up on the 40-pixel knob, ending above the window while the
+  // button holds the pointer: 50 / 40 / 4.
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->MovePointer(child, 20, 45));
+  ASSERT_TRUE(display_->Button(1, true));
+  ASSERT_TRUE(display_->MovePointer(child, 20, 35));
+  ASSERT_TRUE(display_->MovePointer(child, 20, -5));
+  ASSERT_TRUE(display_->Button(1, false));
+  EXPECT_DOUBLE_EQ(e.Value(kKnob), 0.5 + 50.0 / 40 / 4);
+  EXPECT_EQ(e.plug.log.front(), "begin 0");
+  EXPECT_EQ(e.plug.log.back(), "end 0");
+  ASSERT_TRUE(display_->MovePointer(child, 20, 30));
+
+  // Wheel notches: button 4 away from the user, 5 towards.
+  ASSERT_TRUE(display_->Button(4, true));
+  ASSERT_TRUE(display_->Button(4, false));
+  EXPECT_NEAR(e.Value(kKnob), 0.8125 + 0.01, 1e-12);
+  ASSERT_TRUE(display_->Button(5, true));
+  ASSERT_TRUE(display_->Button(5, false));
+  EXPECT_NEAR(e.Value(kKnob), 0.8125, 1e-12);
+
+  // The edits repaint the knob on the next ticks.
+  ASSERT_TRUE(Settled(e));
+  ASSERT_TRUE(mirel::host::CaptureWindow(display_->Get(), child, shown));
+  EXPECT_EQ(shown.At(20, 20) & 0xffffffu, guitest::Pixel(*e.panel, 20, 20) & 0xffffffu);
+
+  e.panel->CloseWindow();
+  EXPECT_EQ(Loop().EventHandlerCount(), 0u);
+  EXPECT_EQ(Loop().TimerCount(), 0u);
+  EXPECT_EQ(e.panel->GetWindow(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Puts, X11PanelPutTest, ::testing::Values(false, true));
+
+TEST_F(X11PanelTest, ASecondPressSoonAndNearIsADoubleClickALateOneIsNot) {
+  Editor e;
+  ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
+  const XWindowId child = Child(e);
+  auto click = [&](int x, int y) {
+    return display_->MovePointer(child, x, y) && display_->Button(1, true) && display_->Button(1, false);
+  };
+  ASSERT_TRUE(display_->MovePointer(child, 20, 40));
+  ASSERT_TRUE(display_->Button(1, true));
+  ASSERT_TRUE(display_->MovePointer(child, 20, 20));
+  ASSERT_TRUE(display_->Button(1, false));
+  ASSERT_GT(e.Value(kKnob), 0.6);
+  display_->Pump(static_cast<int>(x11gui::kDoubleClickMs) + 100);
+
+  // Two presses more than the double-click time apart: two clicks.
+  ASSERT_TRUE(click(20, 30));
+  display_->Pump(static_cast<int>(x11gui::kDoubleClickMs) + 100);
+  ASSERT_TRUE(click(20, 30));
+  EXPECT_GT(e.Value(kKnob), 0.6);
+  display_->Pump(static_cast<int>(x11gui::kDoubleClickMs) + 100);
+
+  // Quick but too far apart: still two clicks. Quick and near: the knob's
+  // double-click sets it back to the value it had when the editor was built.
+  ASSERT_TRUE(click(14, 30));
+  ASSERT_TRUE(click(14 + x11gui::kDoubleClickDistance + 1, 30));
+  EXPECT_GT(e.Value(kKnob), 0.6);
+  ASSERT_TRUE(click(20, 31));
+  EXPECT_EQ(e.Value(kKnob), 0.5);
+}
+
+TEST_F(X11PanelTest, RefusalsLeaveNothingOpenAndACarelessHostCannotHurtIt) {
+  Editor e;
+  // No run loop offered: the frame gives none, so nothing opens.
+  const XWindowId parent = HostWindow(0, 0);
+  EXPECT_EQ(Open(e, parent, false), nullptr);
+  // No such parent window.
+  EXPECT_EQ(Open(e, 0x3fffff0), nullptr);
+  EXPECT_EQ(e.panel->GetWindow(), nullptr);
+  EXPECT_EQ(Loop().EventHandlerCount(), 0u);
+  EXPECT_EQ(Loop().TimerCount(), 0u);
+
+  // The host destroys its window before closing the editor; ticks and the
+  // close that follow neither fail nor end the process.
+  ASSERT_NE(Open(e, parent), nullptr);
+  ASSERT_TRUE(Settled(e));
+  XDestroyWindow(display_->Get(), parent);
+  XSync(display_->Get(), False);
+  e.panel->GetControl(1)->MarkDirty(false);
+  display_->Pump(150);
+  EXPECT_FALSE(e.panel->Window().Usable());
+  e.panel->CloseWindow();
+  EXPECT_EQ(Loop().EventHandlerCount(), 0u);
+
+  // Reopening in a new window works.
+  ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
+  EXPECT_TRUE(Settled(e));
+}
+
+TEST_F(X11PanelTest, TwoEditorsOpenAtOnceCloseInEitherOrder) {
+  for (const bool firstClosesFirst : {true, false}) {
+    Editor a, b;
+    ASSERT_NE(Open(a, HostWindow(0, 0)), nullptr);
+    auto loopA = std::move(loop_);
+    ASSERT_NE(Open(b, HostWindow(0, 300)), nullptr);
+    EXPECT_EQ(Loop().EventHandlerCount(), 2u);
+    EXPECT_EQ(Loop().TimerCount(), 2u);
+    ASSERT_TRUE(Settled(a) && Settled(b));
+    (firstClosesFirst ? a : b).panel->CloseWindow();
+    EXPECT_EQ(Loop().TimerCount(), 1u);
+    // The other still takes input.
+    Editor& open = firstClosesFirst ? b : a;
+    ASSERT_TRUE(display_->MovePointer(Child(open), 105, 20));
+    ASSERT_TRUE(display_->Button(1, true) && display_->Button(1, false));
+    EXPECT_EQ(open.Value(kSwitch), 1.0);
+    open.panel->CloseWindow();
+    EXPECT_EQ(Loop().TimerCount(), 0u);
+  }
+}
+
+}  // namespace
