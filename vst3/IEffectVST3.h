@@ -2,7 +2,10 @@
 
 // The VST3 adapter: joins the host-independent plug-in core (IEffectBase) to
 // the host's component, processor and edit-controller interfaces, as one
-// single-component effect. A concrete plug-in derives from it.
+// single-component effect. A concrete plug-in derives from it. The definitions
+// are split by concern: IEffectVST3.cpp (life cycle and buses),
+// IEffectVST3Process.cpp, IEffectVST3State.cpp, IEffectVST3Controller.cpp.
+// Every host entry point runs its body through HostCall (HostCall.h).
 
 #include <cstdint>
 #include <vector>
@@ -117,7 +120,3 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   std::vector<void*> inHost_;
   std::vector<void*> outHost_;
 };
-
-// The host lookup behind hostId: the first known host name contained in the
-// lower-cased name gives its code; no match gives 0.
-std::int32_t IdentifyHost(const char* hostName);

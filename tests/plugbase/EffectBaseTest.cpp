@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "HostIdentity.h"
 #include "IEffectBase.h"
 
 namespace {
@@ -230,4 +231,13 @@ TEST(EffectBase, AttachGraphicsHandsNormalisedValuesThenRedrawHandsPlainOnes) {
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[1].value, 1.0);
   EXPECT_FALSE(calls[1].normalized);
+}
+
+TEST(HostIdentity, FirstKnownNameInTableOrder) {
+  EXPECT_EQ(IdentifyHost("Cubase LiVE 12"), 3);  // first match in table order wins
+  EXPECT_EQ(IdentifyHost("REAPER"), 1);
+  EXPECT_EQ(IdentifyHost("Ableton Live 11"), 9);
+  EXPECT_EQ(IdentifyHost("VST3PluginTestHost"), 27);
+  EXPECT_EQ(IdentifyHost("Nothing known"), 0);
+  EXPECT_EQ(IdentifyHost(nullptr), 0);
 }

@@ -1,5 +1,6 @@
-// Mirel's signal path: the per-block process, the parameter change handler
-// and the reset. Everything here runs under the plug-in's mutex.
+// The compressor's signal path: the per-block process and the reset.
+
+#include "Compressor.h"
 
 #include <emmintrin.h>
 
@@ -9,8 +10,6 @@
 
 #include "Curves.h"
 #include "DetMath.h"
-#include "MeterLink.h"
-#include "Mirel.h"
 
 namespace {
 
@@ -18,50 +17,14 @@ namespace {
 // scale. Deliberately 8.65617025, not 20 / ln 10: stored projects depend on it.
 constexpr double kLevelScale = 8.65617025;
 
-// The switch and "Ratio" parameters are read as their value truncated toward
-// zero. A value beyond the 32-bit range saturates rather than reading as 0, so
-// that a huge "Ratio" counts as an unknown setting (keeping the ratio) and a
-// huge switch value as on, as their truncated values would.
-int TruncatedValue(const IParamDef* p) { return p ? TruncToInt32(p->Value()) : 0; }
-
 }  // namespace
 
-void Mirel::ParamChanged(int index) {
-  PlugLock lock(Mutex());
-  const IParamDef* p = GetParam(index);
-  if (!p) return;
-  const double v = p->Value();
-  switch (index) {
-    case kInput: inputDb_ = v; break;
-    case kOutput: outputGain_ = detmath::Pow10(v / 20.0); break;
-    case kAttack: attackSec_ = v; break;
-    case kRelease: releaseSec_ = v; break;
-    case kRatio:
-      switch (TruncatedValue(p)) {
-        case 0: ratio_ = 2.0; break;
-        case 1: ratio_ = 4.0; break;
-        case 2: ratio_ = 8.0; break;
-        case 3: ratio_ = 12.0; break;
-        default: break;  // keeps the previous ratio
-      }
-      break;
-    case kHpf: hpfHz_ = v; break;
-    case kMix: mixPercent_ = v; break;
-    case kMidFreq: midFreqHz_ = v; break;
-    case kMidGain: midGainDb_ = v; break;
-    case kHf: hfDb_ = v; break;
-    case kOversample: oversampleFactor_ = std::trunc(v) != 0.0 ? 16 : 4; break;
-    default: break;  // Bypass, Interstage and the Sidechain switch are read while processing
-  }
-}
-
-void Mirel::Reset() {
-  PlugLock lock(Mutex());
+void Compressor::Reset() {
   up_.Clear();
   down_.Clear();
 }
 
-void Mirel::DesignDetectorSections(double fs) {
+void Compressor::DesignDetectorSections(const CompressorSettings& set, double fs) {
   auto normalised = [fs](double hz) {
     const double f = hz / fs;
     return f > kMaxSectionFreq ? kMaxSectionFreq : f;
@@ -70,21 +33,21 @@ void Mirel::DesignDetectorSections(double fs) {
     s->type = HighPass;
     s->q = 1.0;
     s->gainDb = 1.0;  // not used by the type
-    s->freq = normalised(hpfHz_);
+    s->freq = normalised(set.hpfHz);
     s->Design();
   }
   for (BiquadSection* s : {&shelfL_, &shelfR_}) {
     s->type = HighShelf;
     s->q = 1.0;
     s->freq = normalised(10000.0);
-    s->gainDb = -hfDb_;  // the shelf boosts the detector's highs by 0..16 dB
+    s->gainDb = -set.hfDb;  // the shelf boosts the detector's highs by 0..16 dB
     s->Design();
   }
   for (BiquadSection* s : {&peakL_, &peakR_}) {
     s->type = Peak;
     s->q = 0.7;
-    s->freq = normalised(midFreqHz_);
-    s->gainDb = midGainDb_;
+    s->freq = normalised(set.midFreqHz);
+    s->gainDb = set.midGainDb;
     s->Design();
   }
 }
@@ -320,9 +283,11 @@ struct InterstageKernel {
 // Everything that depends only on the sample rate and the parameters is
 // evaluated once per block: none of it can change while the block runs under
 // the lock, so the results are the same as evaluating it on every sample.
-void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
-  DesignBesselLowpass(osCoeffL_, 0.2 / static_cast<double>(oversampleFactor_));
-  DesignBesselLowpass(osCoeffR_, 0.2 / static_cast<double>(oversampleFactor_));
+void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, double** inputs, double** outputs,
+                              int nFrames, bool metering, MeterSink* meter) {
+  const int oversampleFactor = set.oversampleFactor;
+  DesignBesselLowpass(osCoeffL_, 0.2 / static_cast<double>(oversampleFactor));
+  DesignBesselLowpass(osCoeffR_, 0.2 / static_cast<double>(oversampleFactor));
   if (nFrames < 1) return;
   if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
 
@@ -331,34 +296,32 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   const double interstageDrive = detmath::Pow10(-0.5);  // the saturation sees the signal 10 dB down
   const double interstageMix = detmath::Pow10(-1.0);
 
-  const double fs = sampleRate_;
+  const double fs = sampleRate;
   const double c = detmath::Exp(-62.83185307 / fs);  // level shaping, 2 pi 10 Hz
-  const double t = -inputDb_;
+  const double t = -set.inputDb;
   const double threshold = detmath::Exp(t / kLevelScale);
-  const double invR = 1.0 / ratio_;
-  const double a = attackSec_ != 0.0 ? detmath::Exp(-1.0 / (attackSec_ * fs)) : 0.0;
-  const double r = releaseSec_ != 0.0 ? detmath::Exp(-1.0 / (releaseSec_ * fs)) : 0.0;
-  DesignDetectorSections(fs);
+  const double invR = 1.0 / set.ratio;
+  const double a = set.attackSec != 0.0 ? detmath::Exp(-1.0 / (set.attackSec * fs)) : 0.0;
+  const double r = set.releaseSec != 0.0 ? detmath::Exp(-1.0 / (set.releaseSec * fs)) : 0.0;
+  DesignDetectorSections(set, fs);
   const double meterK = detmath::Exp(-4.60517018599 / (fs * 0.3));  // 99 % in 0.3 s
 
-  const bool fromMain = TruncatedValue(GetParam(kSidechain)) != 0;
-  const bool interstage = TruncatedValue(GetParam(kInterstage)) != 0;
-  const bool bypass = TruncatedValue(GetParam(kBypass)) != 0;
+  const bool fromMain = set.detectFromMain;
+  const bool interstage = set.interstage;
+  const bool bypass = set.bypass;
   // A host may leave the sidechain bus without buffers: it then reads silence.
   const double* scL = fromMain ? nullptr : inputs[2];
   const double* scR = fromMain ? nullptr : inputs[3];
 
-  const bool hasEditor = Graphics() != nullptr;
-  IMeterLink* meter = hasEditor ? dynamic_cast<IMeterLink*>(Graphics()) : nullptr;
-  if (meter && !(meterControl_ >= 0 && meterControl_ < meter->NControls())) meter = nullptr;
+  const bool hasEditor = metering;
 
   // The oversampler's coefficients, the left set in lane 0 and the right in lane 1.
   StereoSample osFb[11];
   for (int m = 0; m <= 10; ++m) osFb[m] = StereoSample{osCoeffL_.fb[m], osCoeffR_.fb[m]};
   const StereoSample osGain = {osCoeffL_.gain, osCoeffR_.gain};
 
-  const double wetAmount = mixPercent_ / 100.0;
-  const double dryAmount = 1.0 - mixPercent_ / 100.0;
+  const double wetAmount = set.mixPercent / 100.0;
+  const double dryAmount = 1.0 - set.mixPercent / 100.0;
 
   // The samples run in chunks of two passes. The first takes each sample's
   // detector level to its target gain; the targets of different samples do
@@ -366,7 +329,7 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   // in the processor instead of waiting behind the oversampling filters. The
   // second runs the ballistics, the oversampler and the output in sample
   // order. Every value is formed by the same operations as sample by sample.
-  const bool compressionOff = inputDb_ == 0.0;
+  const bool compressionOff = set.inputDb == 0.0;
   StereoDetector detector(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
   constexpr int kChunk = 64;
   double targets[kChunk];
@@ -445,8 +408,8 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
           const double shapedGain = Saturate(g);
           const double wetL = shapedGain * (interstageMix * interstageL_ + inL) * makeUp;
           const double wetR = shapedGain * (interstageMix * interstageR_ + inR) * makeUp;
-          outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * outputGain_;
-          outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * outputGain_;
+          outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * set.outputGain;
+          outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * set.outputGain;
         }
 
         // VU meter ballistics on the gain reduction, with overshoot.
@@ -454,12 +417,12 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
           const double m = std::fabs(1.0 - g);
           const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
           meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
-          if (meter) meter->ApplyPlugValue(meterControl_, meterValue_);
+          if (meter) meter->Meter(meterValue_);
         }
       }
     }
   };
-  if (oversampleFactor_ == 16) {
+  if (oversampleFactor == 16) {
     run(std::integral_constant<int, 16>{});
   } else {
     run(std::integral_constant<int, 4>{});

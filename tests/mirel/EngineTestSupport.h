@@ -3,7 +3,6 @@
 // Shared helpers of the engine tests: a ready-to-run compressor, seeded
 // signals, a stand-in editor that records meter values, and a bit hash.
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -13,6 +12,7 @@
 #include "EditorLink.h"
 #include "MeterLink.h"
 #include "Mirel.h"
+#include "SeededRandom.h"
 
 namespace enginetest {
 
@@ -53,34 +53,8 @@ inline void Run(Mirel& m, Buffers& b, int start, int n) {
 }
 inline void RunAll(Mirel& m, Buffers& b) { Run(m, b, 0, b.Frames()); }
 
-// xorshift64: a fixed, portable pseudo-random sequence.
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : s_(seed) {}
-  std::uint64_t Next() {
-    s_ ^= s_ << 13;
-    s_ ^= s_ >> 7;
-    s_ ^= s_ << 17;
-    return s_;
-  }
-  // Uniform in [-1, 1).
-  double Uniform() { return static_cast<double>(Next() >> 11) * 0x1p-52 - 1.0; }
-
- private:
-  std::uint64_t s_;
-};
-
-// FNV-1a over the bits of the doubles.
-inline std::uint64_t Fnv1a(const std::vector<double>& v, std::uint64_t h = 0xcbf29ce484222325ull) {
-  for (double d : v) {
-    const std::uint64_t u = std::bit_cast<std::uint64_t>(d);
-    for (int b = 0; b < 8; ++b) {
-      h ^= (u >> (8 * b)) & 0xffu;
-      h *= 0x100000001b3ull;
-    }
-  }
-  return h;
-}
+using testsupport::Fnv1a;
+using testsupport::Rng;
 
 // An editor with a control list of the given size that records the values
 // the audio side sends to its controls.

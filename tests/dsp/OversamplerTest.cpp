@@ -4,7 +4,7 @@
 #include <complex>
 #include <limits>
 
-#include "EngineTestSupport.h"
+#include "SeededRandom.h"
 #include "Oversampler.h"
 
 namespace {
@@ -87,7 +87,7 @@ TEST(Oversampler, PolesInsideTheUnitCircle) {
 }
 
 TEST(Oversampler, StepSumsInTheStatedOrder) {
-  enginetest::Rng rng(42);
+  testsupport::Rng rng(42);
   BesselLowpass c;
   c.gain = rng.Uniform();
   for (int m = 1; m <= 10; ++m) c.fb[m] = 3.0 * rng.Uniform();

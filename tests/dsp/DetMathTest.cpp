@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "DetMath.h"
-#include "EngineTestSupport.h"
+#include "SeededRandom.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ struct Case {
   double (*ours)(double);
   double (*library)(double);
   long double (*precise)(long double);
-  double (*argument)(enginetest::Rng&);
+  double (*argument)(testsupport::Rng&);
 };
 
 double StdPow10(double x) { return std::pow(10.0, x); }
@@ -56,22 +56,22 @@ long double LongTan(long double x) { return std::tan(x); }
 // results are the same bits on every platform is the next test.
 TEST(DetMath, WithinOneUlpOfTheCLibrary) {
   const Case cases[] = {
-      {"Exp", detmath::Exp, StdExp, LongExp, [](enginetest::Rng& r) { return 740.0 * r.Uniform(); }},
-      {"Exp small", detmath::Exp, StdExp, LongExp, [](enginetest::Rng& r) { return 0.01 * r.Uniform(); }},
+      {"Exp", detmath::Exp, StdExp, LongExp, [](testsupport::Rng& r) { return 740.0 * r.Uniform(); }},
+      {"Exp small", detmath::Exp, StdExp, LongExp, [](testsupport::Rng& r) { return 0.01 * r.Uniform(); }},
       {"Log", detmath::Log, StdLog, LongLog,
-       [](enginetest::Rng& r) { return std::ldexp(1.5 + 0.5 * r.Uniform(), static_cast<int>(r.Next() % 2000) - 1000); }},
-      {"Log near 1", detmath::Log, StdLog, LongLog, [](enginetest::Rng& r) { return 1.0 + 1e-3 * r.Uniform(); }},
-      {"Pow10", detmath::Pow10, StdPow10, LongPow10, [](enginetest::Rng& r) { return 300.0 * r.Uniform(); }},
-      {"Pow10 dB", detmath::Pow10, StdPow10, LongPow10, [](enginetest::Rng& r) { return 1.6 * r.Uniform(); }},
-      {"Sin", detmath::Sin, StdSin, LongSin, [](enginetest::Rng& r) { return 100.0 * r.Uniform(); }},
-      {"Sin small", detmath::Sin, StdSin, LongSin, [](enginetest::Rng& r) { return 0.8 * r.Uniform(); }},
-      {"Cos", detmath::Cos, StdCos, LongCos, [](enginetest::Rng& r) { return 100.0 * r.Uniform(); }},
-      {"Cos small", detmath::Cos, StdCos, LongCos, [](enginetest::Rng& r) { return 0.8 * r.Uniform(); }},
-      {"Tan", detmath::Tan, StdTan, LongTan, [](enginetest::Rng& r) { return 100.0 * r.Uniform(); }},
-      {"Tan to pi/2", detmath::Tan, StdTan, LongTan, [](enginetest::Rng& r) { return 1.5707963 * r.Uniform(); }},
+       [](testsupport::Rng& r) { return std::ldexp(1.5 + 0.5 * r.Uniform(), static_cast<int>(r.Next() % 2000) - 1000); }},
+      {"Log near 1", detmath::Log, StdLog, LongLog, [](testsupport::Rng& r) { return 1.0 + 1e-3 * r.Uniform(); }},
+      {"Pow10", detmath::Pow10, StdPow10, LongPow10, [](testsupport::Rng& r) { return 300.0 * r.Uniform(); }},
+      {"Pow10 dB", detmath::Pow10, StdPow10, LongPow10, [](testsupport::Rng& r) { return 1.6 * r.Uniform(); }},
+      {"Sin", detmath::Sin, StdSin, LongSin, [](testsupport::Rng& r) { return 100.0 * r.Uniform(); }},
+      {"Sin small", detmath::Sin, StdSin, LongSin, [](testsupport::Rng& r) { return 0.8 * r.Uniform(); }},
+      {"Cos", detmath::Cos, StdCos, LongCos, [](testsupport::Rng& r) { return 100.0 * r.Uniform(); }},
+      {"Cos small", detmath::Cos, StdCos, LongCos, [](testsupport::Rng& r) { return 0.8 * r.Uniform(); }},
+      {"Tan", detmath::Tan, StdTan, LongTan, [](testsupport::Rng& r) { return 100.0 * r.Uniform(); }},
+      {"Tan to pi/2", detmath::Tan, StdTan, LongTan, [](testsupport::Rng& r) { return 1.5707963 * r.Uniform(); }},
   };
   for (const Case& c : cases) {
-    enginetest::Rng rng(0x9e3779b97f4a7c15ull);
+    testsupport::Rng rng(0x9e3779b97f4a7c15ull);
     std::int64_t worstPrecise = 0, worstLibrary = 0, libraryVsPrecise = 0;
     double worstArg = 0;
     for (int i = 0; i < 100000; ++i) {
@@ -101,7 +101,7 @@ TEST(DetMath, WithinOneUlpOfTheCLibrary) {
 // The same arguments give the same bits on every platform: a hash of many
 // results, recorded from the Linux build, checked again under Wine.
 TEST(DetMath, SameBitsOnEveryPlatform) {
-  enginetest::Rng rng(7);
+  testsupport::Rng rng(7);
   std::vector<double> results;
   for (int i = 0; i < 20000; ++i) {
     const double u = rng.Uniform();
@@ -112,7 +112,7 @@ TEST(DetMath, SameBitsOnEveryPlatform) {
     results.push_back(detmath::Cos(10.0 * u));
     results.push_back(detmath::Tan(1.5707963 * u));
   }
-  const std::uint64_t h = enginetest::Fnv1a(results);
+  const std::uint64_t h = testsupport::Fnv1a(results);
   EXPECT_EQ(h, 0x94ba16ed78c4b9fdull) << "got 0x" << std::hex << h;
 }
 

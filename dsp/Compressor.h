@@ -1,0 +1,82 @@
+#pragma once
+
+// The stereo compressor's signal path on plain buffers: detector sections,
+// level shaping, hard-knee ratio law, ballistics, the oversampled interstage
+// stage and the output mix. It knows no plug-in framework: the settings come
+// in as a record, the buffers as plain arrays.
+
+#include "BiquadSection.h"
+#include "Oversampler.h"
+
+// The processing values derived from the parameters. The defaults are not
+// usable for processing until every value has been set from its parameter.
+struct CompressorSettings {
+  double inputDb = -10.0;  // threshold is -inputDb scaled decibels; 0 switches compression off
+  double outputGain = 0.0;  // linear
+  double attackSec = 0.0;
+  double releaseSec = 0.0;
+  double ratio = 0.0;
+  double hpfHz = 0.0;
+  double mixPercent = 0.0;
+  double hfDb = 0.0;
+  double midFreqHz = 0.0;
+  double midGainDb = 0.0;
+  int oversampleFactor = 4;  // 4 or 16
+  bool bypass = false;
+  bool interstage = false;
+  bool detectFromMain = true;  // false: the detector listens to inputs 2/3
+};
+
+// Receives the gain-reduction meter reading once per sample.
+class MeterSink {
+ public:
+  virtual ~MeterSink() = default;
+  virtual void Meter(double value) = 0;
+};
+
+class Compressor {
+ public:
+  // The detector sections never see a normalised frequency above this, so the
+  // fixed 10 kHz shelf and the peak stay below the tangent's pole at sample
+  // rates of 20.4 kHz and below. At 22.05 kHz and above no setting reaches it.
+  static constexpr double kMaxSectionFreq = 0.49;
+
+  // Clears the oversampler's filter histories.
+  void Reset();
+
+  // One block: inputs 0/1 main left/right, 2/3 sidechain left/right (either
+  // may be null: silence); outputs 0/1. Outputs may share the inputs' memory.
+  // With metering on, the meter ballistics run and every reading goes to
+  // meter (if not null). Allocates nothing, makes no system call.
+  void ProcessBlock(const CompressorSettings& settings, double sampleRate, double** inputs, double** outputs,
+                    int nFrames, bool metering, MeterSink* meter);
+
+  // Read-only views of the processing state, for inspection and tests.
+  double GainState() const { return gainState_; }
+  double MeterValue() const { return meterValue_; }
+  AllPoleHistory UpHistory(int channel) const { return up_.History(channel); }
+  AllPoleHistory DownHistory(int channel) const { return down_.History(channel); }
+  const BesselLowpass& OversampleCoeffs() const { return osCoeffL_; }
+  const BiquadSection& HighPassSection(int channel) const { return channel == 0 ? hpfL_ : hpfR_; }
+  const BiquadSection& PeakSection(int channel) const { return channel == 0 ? peakL_ : peakR_; }
+  const BiquadSection& ShelfSection(int channel) const { return channel == 0 ? shelfL_ : shelfR_; }
+
+ private:
+  void DesignDetectorSections(const CompressorSettings& s, double fs);
+
+  double gainState_ = 1.0;  // linear gain shared by both channels
+  double meterValue_ = 1.0;  // VU ballistics state; runs only while metering
+
+  // Detector sections, per channel: high-pass, then peak, then high shelf.
+  BiquadSection hpfL_, hpfR_;
+  BiquadSection peakL_, peakR_;
+  BiquadSection shelfL_, shelfR_;
+
+  // Oversampler: filter coefficients (left and right are the same design),
+  // histories of the up- and down-sampling filters, left and right side by
+  // side, and the latest interstage outputs.
+  double interstageL_ = 0.0;
+  double interstageR_ = 0.0;
+  BesselLowpass osCoeffL_, osCoeffR_;
+  StereoAllPoleWindow up_, down_;
+};

@@ -1,0 +1,118 @@
+#include "Mirel.h"
+
+#include <cmath>
+
+#include "DetMath.h"
+#include "MeterLink.h"
+
+namespace {
+
+// The switch and "Ratio" parameters are read as their value truncated toward
+// zero. A value beyond the 32-bit range saturates rather than reading as 0, so
+// that a huge "Ratio" counts as an unknown setting (keeping the ratio) and a
+// huge switch value as on, as their truncated values would.
+int TruncatedValue(const IParamDef* p) { return p ? TruncToInt32(p->Value()) : 0; }
+
+// Hands the compressor's meter reading to one control of the editor.
+class ControlMeter final : public MeterSink {
+ public:
+  ControlMeter(IMeterLink& link, int control) : link_(link), control_(control) {}
+  void Meter(double value) override { link_.ApplyPlugValue(control_, value); }
+
+ private:
+  IMeterLink& link_;
+  int control_;
+};
+
+}  // namespace
+
+Mirel::Mirel()
+    : IEffectVST3(kNumParams, mirel::kChannelIO, mirel::kNumPresets, mirel::kEffectName,
+                  mirel::kProductName, mirel::kMakerName, mirel::kVersion, mirel::kUniqueId,
+                  mirel::kMakerId) {
+  DefineParameters();
+  CaptureDefaultPreset();
+}
+
+Mirel::~Mirel() = default;
+
+void Mirel::DefineParameters() {
+  auto stepped = [this](int index, const char* name, double def, double min, double max) {
+    IParamDef* p = GetParam(index);
+    p->SetKind(ParamKind::Stepped);
+    p->DefineStepped(name, def, min, max, 1.0, "", "", 1.0);
+  };
+  auto continuous = [this](int index, const char* name, double def, double min, double max,
+                           double step) {
+    GetParam(index)->DefineContinuous(name, def, min, max, step, "%", "", 1.0);
+  };
+
+  // The definition order is historical; every parameter ends as listed by index.
+  stepped(kBypass, "Bypass", 0, 0, 1);
+  stepped(kInterstage, "Interstage", 0, 0, 1);
+  stepped(kOversample, "Oversample", 0, 0, 1);
+  stepped(kSidechain, "Sidechain", 1, 0, 1);
+  continuous(kOutput, "Output", 0, -30, 30, 0.01);
+  continuous(kInput, "Input", 0, 0, 80, 0.01);
+  continuous(kHpf, "Sidechain", 20, 20, 500, 0.01);
+  continuous(kMix, "Mix", 100, 0, 100, 0.01);
+  continuous(kAttack, "Attack", 0.0004, 0.0001, 0.0011, 0.001);
+  GetParam(kAttack)->SetExponent(2.0);
+  continuous(kRelease, "Release", 0.4, 0.02, 0.85, 0.01);
+  GetParam(kRelease)->SetExponent(2.0);
+  stepped(kRatio, "Ratio", 0, 0, 3);
+  continuous(kHf, "HF", 0, -16, 0, 0.01);
+  continuous(kMidFreq, "Mid Freq", 500, 500, 10000, 0.01);
+  continuous(kMidGain, "Mid Gain", 0, -6, 6, 0.01);
+}
+
+void Mirel::ParamChanged(int index) {
+  PlugLock lock(Mutex());
+  const IParamDef* p = GetParam(index);
+  if (!p) return;
+  const double v = p->Value();
+  CompressorSettings& s = settings_;
+  switch (index) {
+    case kInput: s.inputDb = v; break;
+    case kOutput: s.outputGain = detmath::Pow10(v / 20.0); break;
+    case kAttack: s.attackSec = v; break;
+    case kRelease: s.releaseSec = v; break;
+    case kRatio:
+      switch (TruncatedValue(p)) {
+        case 0: s.ratio = 2.0; break;
+        case 1: s.ratio = 4.0; break;
+        case 2: s.ratio = 8.0; break;
+        case 3: s.ratio = 12.0; break;
+        default: break;  // keeps the previous ratio
+      }
+      break;
+    case kHpf: s.hpfHz = v; break;
+    case kMix: s.mixPercent = v; break;
+    case kMidFreq: s.midFreqHz = v; break;
+    case kMidGain: s.midGainDb = v; break;
+    case kHf: s.hfDb = v; break;
+    case kOversample: s.oversampleFactor = std::trunc(v) != 0.0 ? 16 : 4; break;
+    default: break;  // Bypass, Interstage and the Sidechain switch are read while processing
+  }
+}
+
+void Mirel::Reset() {
+  PlugLock lock(Mutex());
+  compressor_.Reset();
+}
+
+void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
+  settings_.detectFromMain = TruncatedValue(GetParam(kSidechain)) != 0;
+  settings_.interstage = TruncatedValue(GetParam(kInterstage)) != 0;
+  settings_.bypass = TruncatedValue(GetParam(kBypass)) != 0;
+
+  const bool hasEditor = Graphics() != nullptr;
+  IMeterLink* link = hasEditor ? dynamic_cast<IMeterLink*>(Graphics()) : nullptr;
+  if (link && !(meterControl_ >= 0 && meterControl_ < link->NControls())) link = nullptr;
+  if (link) {
+    ControlMeter meter(*link, meterControl_);
+    compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, true, &meter);
+  } else {
+    compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, hasEditor, nullptr);
+  }
+}

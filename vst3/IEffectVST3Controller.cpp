@@ -1,0 +1,155 @@
+// The edit controller: the host-visible parameters, their values and texts,
+// units and program lists, and the editor's gestures to the host.
+
+#include <string>
+
+#include "HostCall.h"
+#include "IEffectParameter.h"
+#include "IEffectVST3.h"
+#include "pluginterfaces/vst/ivstcontextmenu.h"
+#include "sdk/VstString.h"
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+int32 IEffectVST3::UnitForGroup(const std::string& group) {
+  if (group.empty()) return kRootUnitId;
+  for (std::size_t k = 0; k < paramGroups_.size(); ++k) {
+    if (paramGroups_[k] == group) return static_cast<int32>(k + 1);
+  }
+  paramGroups_.push_back(group);
+  return static_cast<int32>(paramGroups_.size());
+}
+
+void IEffectVST3::BuildParameters() {
+  if (parameters.getParameterCount() > 0) return;
+  paramGroups_.clear();
+  if (NPresets() > 0) {
+    parameters.addParameter(new Parameter("Preset", kPresetParamId, "", 0.0, NPresets(),
+                                          ParameterInfo::kIsProgramChange, kRootUnitId));
+  }
+  if (!isInstrument_) {
+    auto* bypass = new StringListParameter("Bypass", kBypassParamId, "",
+                                           ParameterInfo::kCanAutomate | ParameterInfo::kIsBypass,
+                                           kRootUnitId);
+    bypass->appendString("off");
+    bypass->appendString("on");
+    parameters.addParameter(bypass);
+  }
+  for (int i = 0; i < NParams(); ++i) {
+    const IParamDef* def = GetParam(i);
+    parameters.addParameter(new IEffectParameter(def, static_cast<ParamID>(i), UnitForGroup(def->Group())));
+  }
+}
+
+// UI thread.
+tresult PLUGIN_API IEffectVST3::getParamStringByValue(ParamID id, ParamValue valueNormalized,
+                                                      String128 string) {
+  return HostCallWithOut(string, [&]() -> tresult {
+    if (id >= static_cast<ParamID>(NParams())) return kResultFalse;
+    WidenInto(string, 128, ParamValueText(*GetParam(static_cast<int>(id)), valueNormalized).c_str());
+    return kResultOk;
+  });
+}
+
+// UI thread.
+ParamValue PLUGIN_API IEffectVST3::plainParamToNormalized(ParamID id, ParamValue plainValue) {
+  return HostCall(plainValue, [&] {
+    if (id >= static_cast<ParamID>(NParams())) return plainValue;
+    return GetParam(static_cast<int>(id))->ToNormalised(plainValue);
+  });
+}
+
+// The value reads and writes below take the plug-in's mutex: the audio thread
+// reads the same values in process.
+// UI thread.
+ParamValue PLUGIN_API IEffectVST3::getParamNormalized(ParamID id) {
+  return HostCall(0.0, [&] {
+    PlugLock lock(Mutex());
+    if (id == kBypassParamId) return hostBypass_ ? 1.0 : 0.0;
+    if (id >= static_cast<ParamID>(NParams())) return 0.0;
+    const IParamDef* p = GetParam(static_cast<int>(id));
+    return p->ToNormalised(p->Value());
+  });
+}
+
+// UI thread.
+tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value) {
+  return HostCall([&]() -> tresult {
+    if (id >= static_cast<ParamID>(NParams())) return kResultFalse;
+    PlugLock lock(Mutex());
+    GetParam(static_cast<int>(id))->SetFromNormalised(value);
+    return kResultOk;
+  });
+}
+
+// UI thread.
+IPlugView* PLUGIN_API IEffectVST3::createView(FIDString) {
+  // No editor is attached to this plug-in yet.
+  return nullptr;
+}
+
+// ---- IUnitInfo -----------------------------------------------------------------------
+
+// UI thread.
+int32 PLUGIN_API IEffectVST3::getUnitCount() { return static_cast<int32>(paramGroups_.size()) + 1; }
+
+// UI thread.
+tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
+  return HostCall([&]() -> tresult {
+    if (unitIndex == 0) return EditControllerEx1::getUnitInfo(0, info);
+    if (unitIndex < 1 || unitIndex > static_cast<int32>(paramGroups_.size())) return kResultFalse;
+    info.id = unitIndex;
+    info.parentUnitId = kRootUnitId;
+    WidenInto(info.name, 128, paramGroups_[static_cast<std::size_t>(unitIndex - 1)].c_str());
+    info.programListId = kNoProgramListId;
+    return kResultOk;
+  });
+}
+
+// UI thread.
+int32 PLUGIN_API IEffectVST3::getProgramListCount() { return 0; }
+
+// UI thread.
+tresult PLUGIN_API IEffectVST3::getProgramListInfo(int32 listIndex, ProgramListInfo& info) {
+  return HostCall([&]() -> tresult {
+    if (listIndex != 0) return kResultFalse;
+    info.id = static_cast<ProgramListID>(kPresetParamId);
+    WidenInto(info.name, 128, "Factory Presets");
+    info.programCount = NPresets();
+    return kResultOk;
+  });
+}
+
+// UI thread.
+tresult PLUGIN_API IEffectVST3::getProgramName(ProgramListID listId, int32 programIndex, String128 name) {
+  return HostCallWithOut(name, [&]() -> tresult {
+    if (listId != static_cast<ProgramListID>(kPresetParamId)) return kResultFalse;
+    const PresetSlot* preset = GetPreset(programIndex);
+    WidenInto(name, 128, preset ? preset->name.c_str() : "");
+    return kResultOk;
+  });
+}
+
+// ---- Editor gestures (window thread) ----------------------------------------------------
+
+void IEffectVST3::PopupHostParamMenu(int index, int x, int y) {
+  IComponentHandler* handler = getComponentHandler();
+  if (!handler || openViews_.empty()) return;
+  IComponentHandler3* h3 = nullptr;
+  if (handler->queryInterface(IComponentHandler3::iid, reinterpret_cast<void**>(&h3)) != kResultOk || !h3) return;
+  const ParamID id = static_cast<ParamID>(index);
+  if (IContextMenu* menu = h3->createContextMenu(openViews_.front(), &id)) {
+    menu->popup(x, y);
+    menu->release();
+  }
+  h3->release();
+}
+
+void IEffectVST3::BeginEditNotify(int index) { beginEdit(static_cast<ParamID>(index)); }
+
+void IEffectVST3::PerformEditNotify(int index, double normalised) {
+  performEdit(static_cast<ParamID>(index), normalised);
+}
+
+void IEffectVST3::EndEditNotify(int index) { endEdit(static_cast<ParamID>(index)); }

@@ -1,0 +1,76 @@
+// The plug-in's state for the host: the parameter chunk, then the
+// host-bypass flag as a little-endian int32.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "HostCall.h"
+#include "IEffectVST3.h"
+#include "pluginterfaces/base/ibstream.h"
+
+using namespace Steinberg;
+
+namespace {
+
+// Reads up to size bytes, going on while a stream that delivers in pieces
+// still makes progress. Returns the bytes read (0..size).
+int32 ReadFully(IBStream* stream, std::uint8_t* dst, int32 size) {
+  int32 total = 0;
+  while (total < size) {
+    int32 got = 0;
+    const tresult r = stream->read(dst + total, size - total, &got);
+    if (got <= 0) break;
+    total += std::min(got, size - total);
+    if (r != kResultOk) break;
+  }
+  return total;
+}
+
+}  // namespace
+
+// Any thread, under the plug-in's mutex.
+tresult PLUGIN_API IEffectVST3::getState(IBStream* state) {
+  return HostCallWithOut(state, [&]() -> tresult {
+    PlugLock lock(Mutex());
+    StateChunk chunk;
+    if (!SerializeParams(chunk)) return kResultFalse;
+    int32 written = 0;
+    if (state->write(chunk.Data(), chunk.Size(), &written) != kResultOk || written != chunk.Size()) {
+      return kResultFalse;
+    }
+    // The host-bypass flag, a little-endian int32.
+    std::uint8_t flag[4] = {static_cast<std::uint8_t>(hostBypass_ ? 1 : 0), 0, 0, 0};
+    written = 0;
+    if (state->write(flag, 4, &written) != kResultOk || written != 4) return kResultFalse;
+    return kResultOk;
+  });
+}
+
+// Any thread, under the plug-in's mutex.
+tresult PLUGIN_API IEffectVST3::setState(IBStream* state) {
+  return HostCallWithOut(state, [&]() -> tresult {
+    PlugLock lock(Mutex());
+    // The current values give the chunk its full size; bytes the stream does
+    // not deliver keep the current values.
+    StateChunk chunk;
+    if (!SerializeParams(chunk)) return kResultFalse;
+    const int32 size = chunk.Size();
+    if (size <= 0) return kResultFalse;
+    StateChunk current = chunk;
+    const int32 got = ReadFully(state, chunk.Data(), size);
+    // A value cut short by the stream is not half-stored: it keeps its current bytes.
+    const int32 whole = got - got % 8;
+    std::memcpy(chunk.Data() + whole, current.Data() + whole, static_cast<std::size_t>(size - whole));
+    UnserializeParams(chunk, 0);
+
+    std::uint8_t flag[4] = {0, 0, 0, 0};
+    if (ReadFully(state, flag, 4) != 4) return kResultFalse;
+    const std::uint32_t value = static_cast<std::uint32_t>(flag[0]) | (static_cast<std::uint32_t>(flag[1]) << 8) |
+                                (static_cast<std::uint32_t>(flag[2]) << 16) |
+                                (static_cast<std::uint32_t>(flag[3]) << 24);
+    hostBypass_ = value != 0;
+    RedrawParamControls();
+    return kResultOk;
+  });
+}
