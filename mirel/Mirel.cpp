@@ -4,6 +4,7 @@
 
 #include "DetMath.h"
 #include "MeterLink.h"
+#include "gui/IPanel.h"
 
 namespace {
 
@@ -26,12 +27,22 @@ class ControlMeter final : public MeterSink {
 
 }  // namespace
 
-Mirel::Mirel()
+Mirel::Mirel(bool withEditor)
     : IEffectVST3(kNumParams, mirel::kChannelIO, mirel::kNumPresets, mirel::kEffectName,
                   mirel::kProductName, mirel::kMakerName, mirel::kVersion, mirel::kUniqueId,
                   mirel::kMakerId) {
   DefineParameters();
+  if (withEditor) BuildEditor();
   CaptureDefaultPreset();
+}
+
+void Mirel::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
+  PlugLock lock(Mutex());
+  if (graphics && graphics.get() != editorWithFeed_) {
+    meterFeed_ = nullptr;
+    editorWithFeed_ = nullptr;
+  }
+  IEffectVST3::AttachGraphics(std::move(graphics));
 }
 
 Mirel::~Mirel() = default;
@@ -114,5 +125,7 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
     compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, true, &meter);
   } else {
     compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, hasEditor, nullptr);
+    // The editor's timer shows the latest reading: one atomic store per block.
+    if (PlugValueFeed* feed = MeterFeed()) feed->Post(compressor_.MeterValue());
   }
 }

@@ -6,9 +6,18 @@
 #include "IEffectVST3.h"
 #include "MirelParams.h"
 
+class PlugValueFeed;
+
 class Mirel : public IEffectVST3 {
  public:
-  Mirel();
+  // The editor: 838 x 245 pixels, redrawn 25 times a second.
+  static constexpr int kEditorWidth = 838;
+  static constexpr int kEditorHeight = 245;
+  static constexpr int kEditorFrameRate = 25;
+
+  // Builds and attaches the editor unless withEditor is false (the signal
+  // path's own tests run without one).
+  explicit Mirel(bool withEditor = true);
   ~Mirel() override;
 
   // Clears the oversampler's filter histories. Set-up thread, under the mutex.
@@ -20,9 +29,18 @@ class Mirel : public IEffectVST3 {
   // outputs 0/1. Audio thread, with the mutex held by the caller.
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
 
-  // Index of the meter in the editor's control list, recorded by the editor
-  // layout; -1 (the default) sends no meter value.
+  // Index of the meter in the editor's control list (15 with the layout),
+  // recorded by the editor layout; -1 while there is none. An attached editor
+  // that takes every reading itself (IMeterLink, for inspection) gets them
+  // for this index; the layout's own panel gets the latest reading of each
+  // block through a lock-free feed that its timer tick applies.
   void SetMeterControl(int index) { meterControl_ = index; }
+  int MeterControl() const { return meterControl_; }
+  // The feed the meter readings go through while the layout's editor is
+  // attached (null otherwise).
+  PlugValueFeed* MeterFeed() const { return meterFeed_; }
+  // Another editor replacing the layout's one also ends its meter feed.
+  void AttachGraphics(std::unique_ptr<IEditorLink> graphics) override;
 
   // Read-only views of the processing state, for inspection and tests.
   const CompressorSettings& Settings() const { return settings_; }
@@ -43,10 +61,15 @@ class Mirel : public IEffectVST3 {
 
  private:
   void DefineParameters();
+  // Builds the editor of the layout table and attaches it (MirelEditor.cpp).
+  void BuildEditor();
 
   // Parameter-derived values (written by ParamChanged; the switches are read
   // from their parameters at each block).
   CompressorSettings settings_;
   int meterControl_ = -1;
+  // The meter's feed, owned by the attached editor editorWithFeed_.
+  PlugValueFeed* meterFeed_ = nullptr;
+  const IEditorLink* editorWithFeed_ = nullptr;
   Compressor compressor_;
 };

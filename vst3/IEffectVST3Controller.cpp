@@ -78,7 +78,10 @@ tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value)
   return HostCall([&]() -> tresult {
     if (id >= static_cast<ParamID>(NParams())) return kResultFalse;
     PlugLock lock(Mutex());
-    GetParam(static_cast<int>(id))->SetFromNormalised(value);
+    IParamDef* p = GetParam(static_cast<int>(id));
+    p->SetFromNormalised(value);
+    // The editor follows the host's automation at its next timer tick.
+    if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(static_cast<int>(id), p->Value(), false);
     return kResultOk;
   });
 }

@@ -20,7 +20,7 @@ namespace enginetest {
 // once (as a state restore does), histories reset.
 class ReadyMirel : public Mirel {
  public:
-  explicit ReadyMirel(double sampleRate = 48000.0) {
+  explicit ReadyMirel(double sampleRate = 48000.0) : Mirel(false) {
     sampleRate_ = sampleRate;
     for (int i = 0; i < kNumParams; ++i) ParamChanged(i);
     Reset();

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "EngineTestSupport.h"
+#include "gui/IPanel.h"
 #include "ParameterChanges.h"
 #include "ProcessBuffers.h"
 
@@ -227,6 +228,12 @@ TEST(Realtime, HostProcessCallAllocatesNothingAndTakesOnlyThePlugInsLock) {
   EXPECT_EQ(mutexLocks.load(), 0);
 #endif
   EXPECT_EQ(rig.failedCalls, 0);
+  // The calls ran with the layout's editor attached; its next tick shows what they handed over.
+  auto* panel = dynamic_cast<IPanel*>(rig.m->Graphics());
+  ASSERT_NE(panel, nullptr);
+  panel->TimerTick();
+  EXPECT_EQ(panel->GetControl(rig.m->MeterControl())->Value(), rig.m->MeterValue());
+  EXPECT_EQ(panel->GetControl(7)->Value(), 1.0);  // "Ratio" from the queue's last point
   for (int ch = 0; ch < 2; ++ch) {
     // The calls really rendered: compressed noise, neither silence nor garbage.
     EXPECT_TRUE(std::isfinite(rig.b64.Output(ch, 16)));

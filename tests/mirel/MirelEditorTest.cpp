@@ -1,0 +1,102 @@
+// Mirel's editor as the constructor builds it, drawn off-screen, and the
+// roads by which host and audio changes reach it.
+
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "MemoryStream.h"
+#include "gui/IPanelOffscreen.h"
+
+namespace {
+
+IPanel& PanelOf(Mirel& m) {
+  auto* panel = dynamic_cast<IPanel*>(m.Graphics());
+  EXPECT_NE(panel, nullptr);
+  return *panel;
+}
+
+struct Editor {
+  Mirel* m = new Mirel;  // reference-counted
+  IPanel& panel = PanelOf(*m);
+  ~Editor() { m->release(); }
+};
+
+}  // namespace
+
+TEST(MirelEditor, LayoutTable) {
+  Editor e;
+  ASSERT_EQ(e.panel.NControls(), 17);
+  EXPECT_EQ(e.m->MeterControl(), 15);
+  EXPECT_EQ(e.panel.Width(), 838);
+  EXPECT_EQ(e.panel.Height(), 245);
+  const int params[] = {-1, kBypass, kInterstage, kInput, kOutput, kAttack, kRelease, kRatio, kHpf,
+                        kMix, kHf, kMidFreq, kMidGain, kOversample, kSidechain, -1, -1};
+  for (int i = 0; i < 17; ++i) EXPECT_EQ(e.panel.GetControl(i)->ParamIndex(), params[i]) << i;
+  // Rectangles follow the images: x, y from the table, the size of one frame.
+  auto* ratio = dynamic_cast<IKnobStripControl*>(e.panel.GetControl(7));
+  ASSERT_NE(ratio, nullptr);
+  EXPECT_EQ(ratio->Rect(), (PixelRect{248, 14, 248 + ratio->Bitmap().w, 14 + ratio->Bitmap().h / 4}));
+  EXPECT_GT(ratio->Bitmap().w, 0);
+  EXPECT_EQ(e.panel.GetControl(0)->Blend().method, ChannelBlend::kCopy);
+  EXPECT_NE(dynamic_cast<ISwitchControl*>(e.panel.GetControl(14)), nullptr);
+  auto* label = dynamic_cast<ITextControl*>(e.panel.GetControl(16));
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->Text(), "Version 4.1.0");
+  EXPECT_EQ(label->Rect(), (PixelRect{700, 150, 800, 170}));
+  // Every knob knows its parameter's value at construction as its default.
+  EXPECT_NEAR(e.panel.GetControl(5)->DefaultValue(), std::sqrt(0.3), 1e-12);
+}
+
+TEST(MirelEditor, ClickOnTheSidechainSwitchMovesTheDetectorToTheSidechain) {
+  Editor e;
+  ASSERT_EQ(e.m->GetParam(kSidechain)->Value(), 1.0);
+  const PixelRect r = e.panel.GetControl(14)->Rect();
+  const MouseMods left{true, false, false, false, false};
+  e.panel.OnMouseDown(r.left + 1, r.top + 1, left);
+  e.panel.HandleMouseUp(r.left + 1, r.top + 1, left);
+  EXPECT_EQ(e.m->GetParam(kSidechain)->Value(), 0.0);
+  EXPECT_EQ(e.panel.GetControl(8)->Value(), 0.0);  // the high-pass knob is another parameter
+}
+
+TEST(MirelEditor, HostAutomationStateAndMeterReachTheControlsAtTheNextTick) {
+  Editor e;
+  auto& panel = static_cast<IPanelOffscreen&>(e.panel);
+  panel.PaintAll();
+  EXPECT_TRUE(panel.TimerTick().IsEmpty());
+  // The host's automation lane, with no audio running.
+  ASSERT_EQ(e.m->setParamNormalized(kRatio, 1.0), Steinberg::kResultOk);
+  IControl* ratio = panel.GetControl(7);
+  EXPECT_EQ(panel.TimerTick(), ratio->Rect());
+  EXPECT_EQ(ratio->Value(), 1.0);
+  EXPECT_EQ(FrameForValue(4, 2.0 / 3.0), 3);  // "Ratio" 2 shows the third frame (index 2)
+
+  // A loaded project.
+  mirel::host::MemoryStream saved;
+  e.m->setParamNormalized(kMix, 0.25);
+  ASSERT_EQ(e.m->getState(&saved), Steinberg::kResultOk);
+  e.m->setParamNormalized(kMix, 1.0);
+  panel.TimerTick();
+  saved.Rewind();
+  ASSERT_EQ(e.m->setState(&saved), Steinberg::kResultOk);
+  panel.TimerTick();
+  EXPECT_EQ(panel.GetControl(9)->Value(), 0.25);
+
+  // The meter: the processing's reading of the last block.
+  Steinberg::Vst::ProcessSetup setup{Steinberg::Vst::kRealtime, Steinberg::Vst::kSample64, 4800, 48000.0};
+  e.m->setupProcessing(setup);
+  for (int i = 0; i < kNumParams; ++i) e.m->ParamChanged(i);
+  e.m->GetParam(kInput)->SetClamped(40);
+  e.m->ParamChanged(kInput);
+  enginetest::Buffers b(4800);
+  for (auto& ch : b.in) std::fill(ch.begin(), ch.end(), 0.9);
+  enginetest::RunAll(*e.m, b);
+  panel.TimerTick();
+  EXPECT_EQ(panel.GetControl(15)->Value(), e.m->MeterValue());
+  EXPECT_GT(e.m->MeterValue(), 0.5);
+  panel.PaintAll();
+  panel.PaintAll();  // painted twice: clean
+  enginetest::Buffers quiet(480);
+  enginetest::RunAll(*e.m, quiet);
+  EXPECT_EQ(panel.TimerTick(), panel.GetControl(15)->Rect());
+  EXPECT_EQ(panel.GetControl(15)->Value(), e.m->MeterValue());
+}
