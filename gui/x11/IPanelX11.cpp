@@ -68,12 +68,16 @@ void IPanelX11::OnTick() {
 }
 
 bool IPanelX11::DrawScreen(const PixelRect& rect) {
+  // Like a paint on other platforms this always succeeds: with no window
+  // (closed, or gone with the host's) the back buffer simply stays unseen.
   RAS_IBitmap* back = BackBuffer();
-  if (back == nullptr || back->getBits() == nullptr) return false;
+  if (back == nullptr || back->getBits() == nullptr) return true;
   const PixelRect inside = rect.Clip(PixelRect{0, 0, back->getWidth(), back->getHeight()});
-  if (inside.IsEmpty()) return true;
-  return window_.Put(back->getBits(), back->getRowSpan(),
-                     x11gui::Rect{inside.left, inside.top, inside.right, inside.bottom});
+  if (!inside.IsEmpty()) {
+    window_.Put(back->getBits(), back->getRowSpan(),
+                x11gui::Rect{inside.left, inside.top, inside.right, inside.bottom});
+  }
+  return true;
 }
 
 void IPanelX11::Resize(int width, int height) {
