@@ -28,6 +28,12 @@ std::string HomeFolder() {
 
 IPanelX11::~IPanelX11() { CloseWindow(); }
 
+void IPanelX11::SetRunLoop(X11RunLoop* loop) {
+  if (loop == runLoop_) return;
+  CloseWindow();
+  runLoop_ = loop;
+}
+
 NativeWindow IPanelX11::OpenWindow(NativeWindow parent) {
   CloseWindow();
   if (runLoop_ == nullptr || parent == nullptr) return nullptr;

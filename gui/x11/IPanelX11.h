@@ -15,14 +15,15 @@
 #include "gui/x11/X11RunLoop.h"
 #include "gui/x11/X11Window.h"
 
-class IPanelX11 : public IPanel, private x11gui::X11WindowClient {
+class IPanelX11 : public IPanel, public X11RunLoopUser, private x11gui::X11WindowClient {
  public:
   using IPanel::IPanel;
   ~IPanelX11() override;
 
   // The host's run loop for the next OpenWindow; not owned, must outlive the
   // window. Without one, OpenWindow fails.
-  void SetRunLoop(X11RunLoop* loop) { runLoop_ = loop; }
+  void SetRunLoop(X11RunLoop* loop) override;
+  X11RunLoop* RunLoop() const override { return runLoop_; }
 
   bool DrawScreen(const PixelRect& rect) override;
   void CancelTextEntry() override {}

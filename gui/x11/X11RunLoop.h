@@ -16,3 +16,14 @@ class X11RunLoop {
   // Unregisters both; safe when not started.
   virtual void Stop() = 0;
 };
+
+// An editor that runs on an X11RunLoop. The view hands it the host's loop
+// before opening the window.
+class X11RunLoopUser {
+ public:
+  virtual ~X11RunLoopUser() = default;
+  // The loop the next OpenWindow registers with; not owned, null forgets it.
+  // A window open on another loop closes first, so that loop keeps nothing.
+  virtual void SetRunLoop(X11RunLoop* loop) = 0;
+  virtual X11RunLoop* RunLoop() const = 0;
+};
