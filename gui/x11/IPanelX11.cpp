@@ -62,7 +62,14 @@ NativeWindow IPanelX11::GetWindow() {
                           : nullptr;
 }
 
-void IPanelX11::OnReadable() { window_.DispatchEvents(*this); }
+void IPanelX11::OnReadable() {
+  window_.DispatchEvents(*this);
+  // A lost connection stays readable for ever; the host's loop would spin.
+  if (window_.ConnectionLost() && loopStarted_ && runLoop_ != nullptr) {
+    runLoop_->Stop();
+    loopStarted_ = false;
+  }
+}
 
 void IPanelX11::OnTick() {
   // Replies read since the last callback may have queued events that the

@@ -396,7 +396,8 @@ void X11Window::Handle(const xcb_generic_event_t* event, X11WindowClient& client
     }
     case XCB_BUTTON_RELEASE: {
       const auto* e = reinterpret_cast<const xcb_button_release_event_t*>(event);
-      if (e->event != window_ || (e->detail != 1 && e->detail != 3)) return;
+      // The middle button ends its gesture too: its press began one.
+      if (e->event != window_ || e->detail < 1 || e->detail > 3) return;
       Mods mods = ModsOf(e->state);  // the state before the release
       if (e->detail == 1) mods.left = false;
       if (e->detail == 3) mods.right = false;

@@ -53,7 +53,7 @@ class X11WindowClient {
   virtual void OnButtonDown(int x, int y, const Mods& mods) = 0;
   // The second left press of a double-click, instead of OnButtonDown.
   virtual void OnDoubleClick(int x, int y, const Mods& mods) = 0;
-  // Left or right button released.
+  // Left, middle or right button released.
   virtual void OnButtonUp(int x, int y, const Mods& mods) = 0;
   // Motion while the left or right button is held (the pointer is grabbed).
   virtual void OnDrag(int x, int y, const Mods& mods) = 0;
@@ -88,6 +88,8 @@ class X11Window {
   // False once the server went away or the window was destroyed under us
   // (the host destroyed its parent first); drawing then does nothing.
   bool Usable() const;
+  // True once the connection to the server is lost for good.
+  bool ConnectionLost() const { return connection_ != nullptr && xcb_connection_has_error(connection_) != 0; }
   bool UsesSharedMemory() const { return shmSegment_ != 0; }
   // Whether the next Open may use shared memory (default yes; tests turn it
   // off to exercise the plain path a remote server takes).

@@ -113,6 +113,10 @@ TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
   ASSERT_TRUE(display_->Button(1, false));
   EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 1", "perform 1", "end 1"}));
   EXPECT_EQ(e.Value(kSwitch), 1.0);
+  // The middle button's gesture is balanced too.
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->Button(2, true) && display_->Button(2, false));
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 1", "perform 1", "end 1"}));
 
   // Fifty pixels up on the 40-pixel knob, ending above the window while the
   // button holds the pointer: 50 / 40 / 4.
