@@ -2,7 +2,8 @@
 # Native builds use the system's libpng and zlib. The mingw build compiles
 # libpng's library sources from Debian's source package (Debian ships no mingw
 # libpng) against the static mingw zlib, so the module imports no zlib or
-# libpng DLL. The source is fetched once into the build folder.
+# libpng DLL. scripts/setup fetches the source into the project's cache
+# folder; configuring only reads it (no network, no root).
 # Result: the targets PNG::PNG and ZLIB::ZLIB.
 if(TARGET PNG::PNG)
   return()
@@ -21,16 +22,13 @@ set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 set_target_properties(ZLIB::ZLIB PROPERTIES IMPORTED_GLOBAL TRUE)
 
-set(MIREL_LIBPNG_SOURCE_DIR "${CMAKE_BINARY_DIR}/_deps/libpng-src" CACHE PATH
-  "libpng source tree for the mingw build (fetched from Debian when missing)")
+set(MIREL_LIBPNG_SOURCE_DIR "${PROJECT_SOURCE_DIR}/.setup-cache/libpng-src" CACHE PATH
+  "libpng source tree for the mingw build (scripts/setup fetches it)")
 if(NOT EXISTS "${MIREL_LIBPNG_SOURCE_DIR}/png.c")
-  message(STATUS "Fetching Debian's libpng1.6 source into ${MIREL_LIBPNG_SOURCE_DIR}")
-  execute_process(
-    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/fetch-libpng-source.sh "${MIREL_LIBPNG_SOURCE_DIR}"
-    RESULT_VARIABLE _fetch_result)
-  if(NOT _fetch_result EQUAL 0 OR NOT EXISTS "${MIREL_LIBPNG_SOURCE_DIR}/png.c")
-    message(FATAL_ERROR "Could not fetch the libpng source (see fetch-libpng-source.sh)")
-  endif()
+  message(FATAL_ERROR
+    "The Windows build needs Debian's libpng source in ${MIREL_LIBPNG_SOURCE_DIR}, and it is missing.\n"
+    "Run scripts/setup once (it installs the packages and fetches the source; needs network and root or sudo), "
+    "then configure again. Another libpng source tree can be given with -DMIREL_LIBPNG_SOURCE_DIR=PATH.")
 endif()
 
 set(_png_config_dir "${CMAKE_BINARY_DIR}/_deps/libpng-config")

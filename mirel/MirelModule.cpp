@@ -1,6 +1,7 @@
 // The module's entry points and its one class: the Mirel effect.
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -21,12 +22,12 @@ namespace {
 // The processor class id. On Windows this gives the COM byte layout
 // 0D E7 AE F2 DE 00 4E 4F 51 65 6E 74 4D 72 6C 31; elsewhere the same four
 // words in that platform's layout, so the id's text form is the same on both.
-const TUID kMirelClassId = INLINE_UID(0xF2AEE70D, 0x00DE4F4E, 0x51656E74 /* "Qent" */,
-                                      0x4D726C31 /* "Mrl1" */);
+const TUID kMirelClassId = INLINE_UID(0xF2AEE70D, 0x00DE4F4E, static_cast<std::uint32_t>(mirel::kMakerId),
+                                      static_cast<std::uint32_t>(mirel::kUniqueId));
 
 PFactoryInfo MakeFactoryInfo() {
   PFactoryInfo info{};
-  CopyFixed(info.vendor, sizeof info.vendor, "Qentworks");
+  CopyFixed(info.vendor, sizeof info.vendor, mirel::kMakerName);
   CopyFixed(info.url, sizeof info.url, "https://www.qentworks.com");
   CopyFixed(info.email, sizeof info.email, "mailto:info@qentworks.com");
   info.flags = PFactoryInfo::kUnicode;
@@ -38,11 +39,11 @@ PClassInfo2 MakeClassInfo() {
   std::memcpy(info.cid, kMirelClassId, sizeof(TUID));
   info.cardinality = PClassInfo::kManyInstances;
   CopyFixed(info.category, sizeof info.category, kVstAudioEffectClass);
-  CopyFixed(info.name, sizeof info.name, "Mirel");
+  CopyFixed(info.name, sizeof info.name, mirel::kEffectName);
   info.classFlags = 2;  // simple mode supported, not distributable
   CopyFixed(info.subCategories, sizeof info.subCategories, Vst::PlugType::kFxDynamics);
   CopyFixed(info.vendor, sizeof info.vendor, "");
-  CopyFixed(info.version, sizeof info.version, "4.1.0");
+  CopyFixed(info.version, sizeof info.version, mirel::kVersionText);
   CopyFixed(info.sdkVersion, sizeof info.sdkVersion, "VST 3.6.12");
   return info;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// What the compressor needs of its editor to drive the gain-reduction meter.
-// The editor's panel implements it beside IEditorLink; while no editor (or an
-// editor without it) is attached, the meter reading is simply not sent.
+// What a plug-in needs of its editor to drive a meter control from the audio
+// side. The editor's panel implements it beside IEditorLink; while no editor
+// (or an editor without it) is attached, the meter reading is simply not sent.
 
 class IMeterLink {
  public:

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "AdapterParamIds.h"
 #include "IEffectBase.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "sdk/SingleComponentEffect.h"
@@ -27,8 +28,8 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   using ParamValue = Steinberg::Vst::ParamValue;
 
   // Host-visible ids of the two parameters the adapter adds.
-  static constexpr ParamID kBypassParamId = 0x62706173;  // "bpas"
-  static constexpr ParamID kPresetParamId = 0x70727374;  // "prst"
+  static constexpr ParamID kBypassParamId = kBypassParamCodeId;
+  static constexpr ParamID kPresetParamId = kPresetParamCodeId;
 
   IEffectVST3(int nParams, const char* channelIOText, int nPresets, const char* effectName,
               const char* productName, const char* makerName, std::int32_t version,
@@ -97,7 +98,7 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   // Empties the list of open views (a view that dies does it). Window thread.
   void ForgetOpenViews() { openViews_.clear(); }
 
-  // Host bypass as last set by process or setState.
+  // Host bypass as last set by process, setParamNormalized or setState.
   bool HostBypass() const { return hostBypass_; }
 
  protected:
@@ -110,6 +111,8 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   int MainInputCount() const;
   // The unit of a group name: 0 for none, else 1 + its place in the unit table.
   int32 UnitForGroup(const std::string& group);
+  // The name of the program the "prst" value selects.
+  std::string PresetNameAt(ParamValue valueNormalized);
   void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
   void ApplyMidi(Steinberg::Vst::IEventList* events);
   void ConnectInputs(const Steinberg::Vst::ProcessData& data);

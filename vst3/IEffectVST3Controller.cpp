@@ -1,6 +1,8 @@
 // The edit controller: the host-visible parameters, their values and texts,
 // units and program lists, and the editor's gestures to the host.
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -48,6 +50,14 @@ void IEffectVST3::BuildParameters() {
 tresult PLUGIN_API IEffectVST3::getParamStringByValue(ParamID id, ParamValue valueNormalized,
                                                       String128 string) {
   return HostCallWithOut(string, [&]() -> tresult {
+    if (id == kBypassParamId && !isInstrument_) {
+      WidenInto(string, 128, valueNormalized > 0.5 ? "on" : "off");
+      return kResultOk;
+    }
+    if (id == kPresetParamId && NPresets() > 0) {
+      WidenInto(string, 128, PresetNameAt(valueNormalized).c_str());
+      return kResultOk;
+    }
     if (id >= static_cast<ParamID>(NParams())) return kResultFalse;
     WidenInto(string, 128, ParamValueText(*GetParam(static_cast<int>(id)), valueNormalized).c_str());
     return kResultOk;
@@ -78,6 +88,13 @@ ParamValue PLUGIN_API IEffectVST3::getParamNormalized(ParamID id) {
 // UI thread.
 tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value) {
   return HostCall([&]() -> tresult {
+    if (id == kBypassParamId && !isInstrument_) {
+      // The host bypass as a parameter: on above one half, as in process.
+      if (std::isnan(value)) return kResultFalse;
+      PlugLock lock(Mutex());
+      hostBypass_ = value > 0.5;
+      return kResultOk;
+    }
     if (id >= static_cast<ParamID>(NParams())) return kResultFalse;
     PlugLock lock(Mutex());
     IParamDef* p = GetParam(static_cast<int>(id));
@@ -99,10 +116,20 @@ IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
   });
 }
 
+std::string IEffectVST3::PresetNameAt(ParamValue valueNormalized) {
+  // The program a preset change to this value loads, kept within the list.
+  const double v = std::isnan(valueNormalized) ? 0.0 : std::clamp(valueNormalized, 0.0, 1.0);
+  const int index = std::clamp(TruncToInt32(v * NPresets()), 0, NPresets() - 1);
+  const PresetSlot* preset = GetPreset(index);
+  return preset ? preset->name : std::string();
+}
+
 // ---- IUnitInfo -----------------------------------------------------------------------
 
 // UI thread.
-int32 PLUGIN_API IEffectVST3::getUnitCount() { return static_cast<int32>(paramGroups_.size()) + 1; }
+int32 PLUGIN_API IEffectVST3::getUnitCount() {
+  return HostCall(int32{1}, [&] { return static_cast<int32>(paramGroups_.size()) + 1; });
+}
 
 // UI thread.
 tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
@@ -118,7 +145,9 @@ tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
 }
 
 // UI thread.
-int32 PLUGIN_API IEffectVST3::getProgramListCount() { return 0; }
+int32 PLUGIN_API IEffectVST3::getProgramListCount() {
+  return HostCall(int32{0}, [] { return int32{0}; });
+}
 
 // UI thread.
 tresult PLUGIN_API IEffectVST3::getProgramListInfo(int32 listIndex, ProgramListInfo& info) {

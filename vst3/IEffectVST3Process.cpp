@@ -16,7 +16,9 @@ using namespace Steinberg::Vst;
 
 // Set-up thread.
 tresult PLUGIN_API IEffectVST3::canProcessSampleSize(int32 symbolicSampleSize) {
-  return (symbolicSampleSize == kSample32 || symbolicSampleSize == kSample64) ? kResultOk : kResultFalse;
+  return HostCall([&] {
+    return (symbolicSampleSize == kSample32 || symbolicSampleSize == kSample64) ? kResultOk : kResultFalse;
+  });
 }
 
 // Set-up thread.
@@ -25,7 +27,9 @@ uint32 PLUGIN_API IEffectVST3::getLatencySamples() {
 }
 
 // Set-up thread.
-uint32 PLUGIN_API IEffectVST3::getTailSamples() { return static_cast<uint32>(std::max(tailSamples_, 0)); }
+uint32 PLUGIN_API IEffectVST3::getTailSamples() {
+  return HostCall(uint32{0}, [&] { return static_cast<uint32>(std::max(tailSamples_, 0)); });
+}
 
 // Set-up thread.
 tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup& setup) {
@@ -40,7 +44,8 @@ tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup& setup) {
     PlugLock lock(Mutex());
     processingReady_ = false;
     sampleRate_ = setup.sampleRate;
-    hostBypass_ = false;
+    // The host bypass is the host's setting, not processing state: it
+    // survives a new set-up (a restored project calls setState first).
     SetBlockSize(std::min(setup.maxSamplesPerBlock, adapter::kMaxScratchFrames));
     Reset();
     processSetup = setup;

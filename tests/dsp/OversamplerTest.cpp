@@ -4,8 +4,8 @@
 #include <complex>
 #include <limits>
 
-#include "SeededRandom.h"
 #include "Oversampler.h"
+#include "SeededRandom.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "EffectInstance.h"
 #include "Module.h"
+#include "TempDir.h"
 
 using mirel::host::Module;
 using mirel::host::ModuleClass;
@@ -25,24 +26,7 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class TempDir {
- public:
-  TempDir() {
-    path_ = fs::temp_directory_path() /
-            ("mirel_host_test_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using testsupport::TempDir;
 
 TEST(Module, MissingFileSaysNoSuchFile) {
   std::string error;

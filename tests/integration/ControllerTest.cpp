@@ -74,7 +74,6 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
   EXPECT_EQ(text(kIdRatio, 0.5), "1");       // 1.5 truncated, no step rounding
   EXPECT_EQ(text(kIdBypass, 1.0), "1");
   String128 s{};
-  EXPECT_EQ(p.controller->getParamStringByValue(kPrst, 0.0, s), kResultFalse);
   EXPECT_EQ(p.controller->getParamStringByValue(12345, 0.0, s), kResultFalse);
 
   auto value = [&](ParamID id, const char* t) {
@@ -107,7 +106,6 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
   EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdRatio), 1.0);
   ASSERT_EQ(p.controller->setParamNormalized(kIdMix, 0.3), kResultOk);
   EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdMix), 0.3);
-  EXPECT_EQ(p.controller->setParamNormalized(kBpas, 1.0), kResultFalse);
   EXPECT_EQ(p.controller->setParamNormalized(kPrst, 1.0), kResultFalse);
   EXPECT_EQ(p.controller->getParamNormalized(kPrst), 0.0);
   p.Stop();

@@ -177,12 +177,56 @@ TEST(Processor, HostBypassThresholdAndPassThrough) {
   for (int ch = 0; ch < 2; ++ch) {
     for (int i = 0; i < 128; ++i) ASSERT_EQ(b.Output(ch, i), b.Input(0, ch, i));
   }
-  // The bypass parameter itself has no value text.
-  String128 text{};
-  EXPECT_EQ(p.controller->getParamStringByValue(kBpas, 1.0, text), kResultFalse);
-  // A new set-up clears the host bypass.
+  // A new set-up keeps the host bypass.
   ASSERT_EQ(p.Setup(48000.0, 128), kResultOk);
+  EXPECT_EQ(p.controller->getParamNormalized(kBpas), 1.0);
+  p.Stop();
+}
+
+TEST(Processor, HostBypassIsAParameterOfTheController) {
+  Plug p;
+  p.Start(48000.0, 64);
+  for (double v : {0.51, 0.5, 1.0, 0.0}) {
+    ASSERT_EQ(p.controller->setParamNormalized(kBpas, v), kResultOk);
+    EXPECT_EQ(p.controller->getParamNormalized(kBpas), v > 0.5 ? 1.0 : 0.0) << v;
+  }
+  EXPECT_EQ(p.controller->setParamNormalized(kBpas, std::nan("")), kResultFalse);
   EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
+  String128 text{};
+  ASSERT_EQ(p.controller->getParamStringByValue(kBpas, 1.0, text), kResultOk);
+  EXPECT_EQ(host::ToUtf8(text), "on");
+  ASSERT_EQ(p.controller->getParamStringByValue(kBpas, 0.5, text), kResultOk);
+  EXPECT_EQ(host::ToUtf8(text), "off");
+  for (double v : {0.0, 1.0}) {
+    ASSERT_EQ(p.controller->getParamStringByValue(kPrst, v, text), kResultOk);
+    EXPECT_EQ(host::ToUtf8(text), "-");
+  }
+  EXPECT_EQ(p.controller->getParamStringByValue(kBpas, 0.0, nullptr), kInvalidArgument);
+  p.Stop();
+}
+
+TEST(Processor, RestoredHostBypassOutlivesANewSetUp) {
+  Plug a;
+  a.Start();
+  a.SendParam(kIdInput, 0.5);  // compresses, so a bypass failure shows
+  a.SendParam(kBpas, 1.0);
+  const std::vector<std::uint8_t> state = a.State();
+  a.Stop();
+
+  Plug p;
+  ASSERT_EQ(p.Initialize(), kResultOk);
+  ASSERT_EQ(p.Arrange(), kResultOk);
+  auto stream = host::MakeHostObject<host::MemoryStream>(state);
+  ASSERT_EQ(p.component->setState(stream.get()), kResultOk);
+  ASSERT_EQ(p.Setup(44100.0, 256), kResultOk);
+  ASSERT_EQ(p.component->setActive(true), kResultOk);
+  host::ProcessBuffers b(kSample32, 256, 2, 2, 2);
+  FillInputs(b, 256, 11);
+  b.SetNumSamples(256);
+  ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
+  for (int ch = 0; ch < 2; ++ch) {
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(b.Output(ch, i), b.Input(0, ch, i)) << ch << " " << i;
+  }
   p.Stop();
 }
 

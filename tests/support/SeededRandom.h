@@ -4,6 +4,7 @@
 // same seed gives the same sequence on every platform.
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +25,30 @@ class Rng {
 
  private:
   std::uint64_t s_;
+};
+
+// splitmix64: small, and identical on every platform and library.
+class SplitMix {
+ public:
+  explicit SplitMix(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t Next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // 0 .. n-1
+  int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
+  bool Chance(int percent) { return Below(100) < percent; }
+  // Uniform in [0, 1).
+  double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
+  template <class T, std::size_t N>
+  T Pick(const T (&items)[N]) {
+    return items[static_cast<std::size_t>(Below(static_cast<int>(N)))];
+  }
+
+ private:
+  std::uint64_t state_;
 };
 
 // FNV-1a over the bits of the doubles.

@@ -20,6 +20,7 @@
 #include "EffectInstance.h"
 #include "ParameterChanges.h"
 #include "ProcessBuffers.h"
+#include "TempDir.h"
 
 extern char** environ;
 
@@ -40,28 +41,7 @@ std::string Slurp(const fs::path& p) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-class TempDir {
- public:
-  TempDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-    for (char& c : name) {
-      if (c == '/') c = '_';
-    }
-    path_ = fs::temp_directory_path() / ("mirel_render_test_" + std::to_string(getpid()) + "_" + name);
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using testsupport::TempDir;
 
 // Runs `program` with `args`; stdout and stderr go to files in `dir`.
 RunResult RunProgram(const TempDir& dir, const std::string& program, const std::vector<std::string>& args) {

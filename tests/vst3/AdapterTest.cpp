@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "ComponentHandler.h"
 #include "HostApplication.h"
+#include "HostCall.h"
 #include "IEffectVST3.h"
 #include "ParameterChanges.h"
 #include "ProcessBuffers.h"
@@ -185,6 +188,14 @@ TEST(Adapter, SidechainDeactivationClearsScratchOnce) {
   EXPECT_FALSE(fx->GetInChannel(2).connected);
   fx->terminate();
   fx->release();
+}
+
+TEST(Adapter, HostCallKeepsExceptionsInsideAndRefusesNullOutPointers) {
+  EXPECT_EQ(HostCall([]() -> Steinberg::tresult { throw std::runtime_error("x"); }), Steinberg::kResultFalse);
+  EXPECT_EQ(HostCall(0.25, []() -> double { throw 1; }), 0.25);
+  bool ran = false;
+  EXPECT_EQ(HostCallWithOut(nullptr, [&] { ran = true; return Steinberg::kResultOk; }), Steinberg::kInvalidArgument);
+  EXPECT_FALSE(ran);
 }
 
 }  // namespace

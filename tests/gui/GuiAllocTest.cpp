@@ -1,0 +1,57 @@
+// Handing values to the editor (the audio side) and a timer tick with nothing
+// new allocate nothing. Counts heap use with a replaced global operator new,
+// so it stays out of the sanitizer run (ASan brings its own allocator).
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "GuiTestSupport.h"
+
+namespace {
+std::atomic<bool> counting{false};
+std::atomic<int> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept {
+  if (p && counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+  std::free(p);
+}
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+
+TEST(GuiAlloc, HandOverAndIdleTickAllocateNothing) {
+  using namespace guitest;
+  TestPlug plug;
+  auto* panel = new TestPanel(&plug);
+  auto* knob = new IKnobStripControl(&plug, 40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
+  panel->AttachControl(knob);
+  panel->AttachControl(new IBitmapControl(&plug, 100, 20, -1, panel->LoadBitmap(1061, "k.png", 61)));
+  PlugValueFeed* feed = panel->OpenPlugValueFeed(1);
+  plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+  panel->PaintAll();
+  panel->PaintAll();
+
+  allocations = 0;
+  counting = true;
+  plug.Graphics()->SetParameterFromPlug(kKnob, 0.0, false);
+  feed->Post(0.5);
+  feed->Post(0.7);
+  const PixelRect changed = panel->TimerTick();
+  panel->Paint(changed);
+  panel->Paint(panel->TimerTick());
+  const PixelRect idle = panel->TimerTick();
+  counting = false;
+  EXPECT_EQ(allocations.load(), 0);
+  EXPECT_EQ(changed, knob->Rect());  // the meter's first value only sets its default
+  EXPECT_TRUE(idle.IsEmpty());
+}
