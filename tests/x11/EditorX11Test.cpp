@@ -27,6 +27,7 @@ constexpr int kInput = 0;
 class EditorX11Test : public ::testing::Test {
  protected:
   void SetUp() override {
+    xtest::KeepModuleLoaded(MIREL_MODULE_PATH);
     std::string error;
     ASSERT_TRUE(server_.Start(error)) << error;
     display_ = mirel::host::X11Display::Open(nullptr, error);

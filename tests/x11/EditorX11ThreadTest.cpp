@@ -18,6 +18,7 @@ namespace {
 using namespace Steinberg;
 
 TEST(EditorX11Threads, ProcessingRunsWhileTheEditorOpensPaintsAndCloses) {
+  xtest::KeepModuleLoaded(MIREL_MODULE_PATH);
   xtest::PrivateXServer server;
   std::string error;
   ASSERT_TRUE(server.Start(error)) << error;

@@ -1,5 +1,6 @@
 #include "PrivateXServer.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -35,6 +36,7 @@ bool PrivateXServer::Start(std::string& error) {
       dup2(devnull, STDOUT_FILENO);
       dup2(devnull, STDERR_FILENO);
     }
+    unsetenv("LD_PRELOAD");  // a sanitizer's preload is not for the server
     const std::string fd = std::to_string(fds[1]);
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
            "tcp", "-noreset", static_cast<char*>(nullptr));
@@ -70,5 +72,7 @@ void PrivateXServer::Stop() {
   pid_ = -1;
   display_.clear();
 }
+
+void KeepModuleLoaded(const char* path) { dlopen(path, RTLD_NOW | RTLD_NODELETE); }
 
 }  // namespace xtest

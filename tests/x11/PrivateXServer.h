@@ -25,4 +25,10 @@ class PrivateXServer {
   std::string display_;
 };
 
+// Keeps a module file loaded for the rest of the process, as hosts keep the
+// plug-ins they have shown. Fontconfig, which the module's text drawing
+// loads, holds process-wide data for its library's life; unloaded with the
+// module, that data would read as leaks to LeakSanitizer.
+void KeepModuleLoaded(const char* path);
+
 }  // namespace xtest
