@@ -74,6 +74,17 @@ class X11PanelTest : public ::testing::Test {
   bool Settled(Editor& e) {
     return display_->PumpUntil([&] { return e.panel->DirtyUnion().IsEmpty(); }, 2000);
   }
+  // The window shows exactly the back buffer's colours.
+  bool ShowsBackBuffer(Editor& e) {
+    mirel::host::EditorImage shown;
+    if (!mirel::host::CaptureWindow(display_->Get(), Child(e), shown) || shown.width != 200) return false;
+    for (int y = 0; y < 100; ++y) {
+      for (int x = 0; x < 200; ++x) {
+        if ((shown.At(x, y) & 0xffffffu) != (guitest::Pixel(*e.panel, x, y) & 0xffffffu)) return false;
+      }
+    }
+    return true;
+  }
   XWindowId Child(Editor& e) { return static_cast<XWindowId>(reinterpret_cast<std::uintptr_t>(e.panel->GetWindow())); }
   mirel::host::PollRunLoop& Loop() { return display_->Loop(); }
 
@@ -95,15 +106,7 @@ TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
   EXPECT_EQ(Loop().TimerPeriods(), std::vector<std::uint64_t>{40});
   ASSERT_TRUE(Settled(e));
 
-  mirel::host::EditorImage shown;
-  ASSERT_TRUE(mirel::host::CaptureWindow(display_->Get(), Child(e), shown));
-  ASSERT_EQ(shown.width, 200);
-  ASSERT_EQ(shown.height, 100);
-  for (int y = 0; y < 100; ++y) {
-    for (int x = 0; x < 200; ++x) {
-      ASSERT_EQ(shown.At(x, y) & 0xffffffu, guitest::Pixel(*e.panel, x, y) & 0xffffffu) << x << "," << y;
-    }
-  }
+  EXPECT_TRUE(ShowsBackBuffer(e));
 
   // A click on the switch: one balanced gesture.
   const XWindowId child = Child(e);
@@ -141,8 +144,7 @@ TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
 
   // The edits repaint the knob on the next ticks.
   ASSERT_TRUE(Settled(e));
-  ASSERT_TRUE(mirel::host::CaptureWindow(display_->Get(), child, shown));
-  EXPECT_EQ(shown.At(20, 20) & 0xffffffu, guitest::Pixel(*e.panel, 20, 20) & 0xffffffu);
+  EXPECT_TRUE(ShowsBackBuffer(e));
 
   e.panel->CloseWindow();
   EXPECT_EQ(Loop().EventHandlerCount(), 0u);
@@ -151,6 +153,47 @@ TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Puts, X11PanelPutTest, ::testing::Values(false, true));
+
+// Takes every key it is given.
+class KeyTaker : public IControl {
+ public:
+  KeyTaker() : IControl(nullptr, PixelRect{}) {}
+  bool Draw(IPanel&) override { return true; }
+  bool KeyDown(int, int, int key) override {
+    keys.push_back(key);
+    return true;
+  }
+  std::vector<int> keys;
+};
+
+TEST_F(X11PanelTest, ExposedAreasRepaintAndMappedKeysReachTheEditor) {
+  Editor e;
+  auto taker = std::make_unique<KeyTaker>();
+  const KeyTaker* keys = taker.get();
+  e.panel->SetKeyboardControl(std::move(taker));
+  ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
+  ASSERT_TRUE(Settled(e));
+  const XWindowId child = Child(e);
+  ::Display* d = display_->Get();
+  // Another client paints over the window, then the server exposes it.
+  GC gc = XCreateGC(d, child, 0, nullptr);
+  XSetForeground(d, gc, 0x123456);
+  XFillRectangle(d, child, gc, 0, 0, 200, 100);
+  XFreeGC(d, gc);
+  XSync(d, False);
+  ASSERT_FALSE(ShowsBackBuffer(e));
+  XClearArea(d, child, 0, 0, 0, 0, True);
+  EXPECT_TRUE(display_->PumpUntil([&] { return ShowsBackBuffer(e); }, 2000));
+
+  // A click on the background takes the keyboard focus; the mapped keys
+  // reach the keyboard control, others (F1) do not.
+  ASSERT_TRUE(display_->MovePointer(child, 150, 80) && display_->Button(1, true) && display_->Button(1, false));
+  for (const unsigned long keysym : {0x61ul /* a */, 0x20ul /* space */, 0xff52ul /* Up */, 0x37ul /* 7 */,
+                                     0xffbeul /* F1 */, 0x5aul /* Z */}) {
+    ASSERT_TRUE(display_->Key(keysym, true) && display_->Key(keysym, false));
+  }
+  EXPECT_EQ(keys->keys, (std::vector<int>{15, 0, 1, 12, 40}));
+}
 
 TEST_F(X11PanelTest, ASecondPressSoonAndNearIsADoubleClickALateOneIsNot) {
   Editor e;
