@@ -55,8 +55,7 @@ TEST(EditorThreads, ProcessRunsWhileTheEditorTicksPaintsDragsAndResizes) {
       state.Rewind();
       m->setState(&state);
     }
-    // A new size (a window panel ignores a resize to its own size): deletes every control.
-    if (round == 150) panel->Resize(838, 246);
+    if (round == 150) panel->Resize(840, 250);  // deletes every control
   }
   stop = true;
   audio.join();
