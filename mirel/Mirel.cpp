@@ -37,8 +37,9 @@ Mirel::Mirel(bool withEditor)
 }
 
 void Mirel::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
+  if (!graphics) return;  // ignored, without taking the lock
   PlugLock lock(Mutex());
-  if (graphics && graphics.get() != editorWithFeed_) {
+  if (graphics.get() != editorWithFeed_) {
     meterFeed_ = nullptr;
     editorWithFeed_ = nullptr;
   }

@@ -1,0 +1,65 @@
+// Runs mirel-snapshot as a process and reads back the pictures it writes.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "raster/RAS_Png.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int Snapshot(const std::string& args) {
+  const int status = std::system((std::string(MIREL_SNAPSHOT) + " " + args + " 2>/dev/null").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::unique_ptr<RAS_MemBitmap> Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return DecodePngFromMemory(bytes.data(), bytes.size());
+}
+
+// True when the two pictures differ somewhere inside r (left, top, right, bottom).
+bool DiffersIn(RAS_MemBitmap& a, RAS_MemBitmap& b, int l, int t, int r, int btm) {
+  for (int y = t; y < btm; ++y)
+    for (int x = l; x < r; ++x)
+      if (a.getBits()[y * a.getRowSpan() + x] != b.getBits()[y * b.getRowSpan() + x]) return true;
+  return false;
+}
+
+}  // namespace
+
+TEST(SnapshotTool, KnobsSwitchesAndMeterFollowTheValuesAndFailuresKeepTheOldFile) {
+  const fs::path dir = fs::temp_directory_path() / ("mirel-snapshot-test-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  ASSERT_EQ(Snapshot((dir / "default.png").string()), 0);
+  ASSERT_EQ(Snapshot("--set Ratio=3 --set 13=0 --meter-db 12 " + (dir / "set.png").string()), 0);
+  auto a = Read(dir / "default.png");
+  auto b = Read(dir / "set.png");
+  ASSERT_TRUE(a && b);
+  EXPECT_EQ(a->getWidth(), 838);
+  EXPECT_EQ(a->getHeight(), 245);
+  EXPECT_TRUE(DiffersIn(*a, *b, 248, 14, 300, 60));   // the "Ratio" knob
+  EXPECT_TRUE(DiffersIn(*a, *b, 738, 216, 770, 235)); // the "Sidechain" switch
+  EXPECT_TRUE(DiffersIn(*a, *b, 341, 32, 460, 40));   // the meter
+  EXPECT_FALSE(DiffersIn(*a, *b, 147, 34, 190, 80));  // "Input" stayed
+
+  // Refused values and names fail with exit code 2 and leave the file alone.
+  const auto before = fs::last_write_time(dir / "set.png");
+  EXPECT_EQ(Snapshot("--set Input=99 " + (dir / "set.png").string()), 2);
+  EXPECT_EQ(Snapshot("--set Sidechain=1 " + (dir / "set.png").string()), 2);
+  EXPECT_EQ(Snapshot("--meter-db -3 " + (dir / "set.png").string()), 2);
+  EXPECT_EQ(fs::last_write_time(dir / "set.png"), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+  fs::remove_all(dir);
+}
