@@ -69,6 +69,56 @@ std::uint32_t Scale(std::uint32_t value8, std::uint32_t mask) {
 
 }  // namespace
 
+void ReadDoubleClickSettings(const std::uint8_t* data, std::size_t size, std::uint32_t& timeMs,
+                             int& distance) {
+  if (data == nullptr || size < 12) return;
+  const bool msb = data[0] == 1;
+  std::size_t at = 0;
+  auto card = [&](std::size_t bytes, std::uint32_t& out) {
+    if (size - at < bytes) return false;
+    out = 0;
+    for (std::size_t i = 0; i < bytes; ++i) {
+      const std::uint32_t b = data[at + (msb ? i : bytes - 1 - i)];
+      out = out << 8 | b;
+    }
+    at += bytes;
+    return true;
+  };
+  auto skip = [&](std::size_t bytes) {
+    if (size - at < bytes) return false;
+    at += bytes;
+    return true;
+  };
+  std::uint32_t count = 0, serial = 0;
+  if (!skip(4) || !card(4, serial) || !card(4, count)) return;
+  for (std::uint32_t n = 0; n < count; ++n) {
+    std::uint32_t type = 0, nameLength = 0, lastChange = 0;
+    if (!card(1, type) || !skip(1) || !card(2, nameLength)) return;
+    const std::size_t padded = (nameLength + 3) & ~std::size_t{3};
+    if (size - at < padded) return;
+    const std::string name(reinterpret_cast<const char*>(data + at), nameLength);
+    at += padded;
+    if (!card(4, lastChange)) return;
+    if (type == 0) {  // integer
+      std::uint32_t value = 0;
+      if (!card(4, value)) return;
+      const auto signedValue = static_cast<std::int32_t>(value);
+      if (name == "Net/DoubleClickTime" && signedValue > 0 && signedValue <= 5000) {
+        timeMs = static_cast<std::uint32_t>(signedValue);
+      } else if (name == "Net/DoubleClickDistance" && signedValue >= 0 && signedValue <= 100) {
+        distance = signedValue;
+      }
+    } else if (type == 1) {  // string
+      std::uint32_t length = 0;
+      if (!card(4, length) || !skip((static_cast<std::size_t>(length) + 3) & ~std::size_t{3})) return;
+    } else if (type == 2) {  // colour
+      if (!skip(8)) return;
+    } else {
+      return;
+    }
+  }
+}
+
 int KeyCodeFromKeysym(std::uint32_t keysym) {
   switch (keysym) {
     case 0x0020: return 0;   // space
@@ -147,6 +197,11 @@ bool X11Window::Open(std::uint32_t parent, int width, int height, std::string& e
   }
   SetUpSharedMemory();
   LoadKeyboardMap();
+  int screen = 0;
+  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem > 0; xcb_screen_next(&it), ++screen) {
+    if (it.data->root == geometry->root) break;
+  }
+  LoadDesktopSettings(screen);
   if (!Succeeded(c, xcb_map_window_checked(c, window_))) {
     error = "the window could not be shown";
     Close();
@@ -264,6 +319,30 @@ void X11Window::LoadKeyboardMap() {
   keysymsPerKeycode_ = map->keysyms_per_keycode;
 }
 
+void X11Window::LoadDesktopSettings(int screen) {
+  doubleClickMs_ = kDoubleClickMs;
+  doubleClickDistance_ = kDoubleClickDistance;
+  xcb_connection_t* c = connection_;
+  const std::string selection = "_XSETTINGS_S" + std::to_string(screen);
+  Reply<xcb_intern_atom_reply_t> selectionAtom(xcb_intern_atom_reply(
+      c, xcb_intern_atom(c, 1, static_cast<std::uint16_t>(selection.size()), selection.c_str()), nullptr));
+  if (!selectionAtom || selectionAtom->atom == XCB_ATOM_NONE) return;  // no settings manager
+  Reply<xcb_get_selection_owner_reply_t> owner(
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selectionAtom->atom), nullptr));
+  static const char kProperty[] = "_XSETTINGS_SETTINGS";
+  Reply<xcb_intern_atom_reply_t> property(xcb_intern_atom_reply(
+      c, xcb_intern_atom(c, 1, sizeof kProperty - 1, kProperty), nullptr));
+  if (!owner || owner->owner == XCB_WINDOW_NONE || !property || property->atom == XCB_ATOM_NONE) return;
+  // The manager may vanish meanwhile: the reply is then missing or empty.
+  Reply<xcb_get_property_reply_t> settings(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, owner->owner, property->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 16384),
+      nullptr));
+  if (!settings || settings->format != 8) return;
+  ReadDoubleClickSettings(static_cast<const std::uint8_t*>(xcb_get_property_value(settings.get())),
+                          static_cast<std::size_t>(xcb_get_property_value_length(settings.get())),
+                          doubleClickMs_, doubleClickDistance_);
+}
+
 std::uint32_t X11Window::KeysymOf(std::uint8_t keycode) const {
   if (keysymsPerKeycode_ <= 0 || keycode < minKeycode_) return 0;
   const std::size_t at = static_cast<std::size_t>(keycode - minKeycode_) * keysymsPerKeycode_;
@@ -376,10 +455,10 @@ void X11Window::Handle(const xcb_generic_event_t* event, X11WindowClient& client
       // The press itself starts the server's implicit grab: the pointer
       // belongs to this window until the last button is released.
       if (e->detail == 1) {
-        const bool near = std::abs(e->event_x - lastPressX_) <= kDoubleClickDistance &&
-                          std::abs(e->event_y - lastPressY_) <= kDoubleClickDistance;
+        const bool near = std::abs(e->event_x - lastPressX_) <= doubleClickDistance_ &&
+                          std::abs(e->event_y - lastPressY_) <= doubleClickDistance_;
         const std::uint32_t elapsed = e->time - lastPressTime_;  // wraps like the server clock
-        if (lastPressValid_ && near && elapsed <= kDoubleClickMs) {
+        if (lastPressValid_ && near && elapsed <= doubleClickMs_) {
           lastPressValid_ = false;  // a third press starts afresh
           client.OnDoubleClick(e->event_x, e->event_y, mods);
           return;

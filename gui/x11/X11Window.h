@@ -40,10 +40,18 @@ struct Mods {
 // "0".."9" 5..14, letters "A".."Z" 15..40; -1 for any other key.
 int KeyCodeFromKeysym(std::uint32_t keysym);
 
-// Double-click rule of the desktop toolkits: a second press of the same
-// button within this time and distance of the first.
+// Double-click rule: a second left press within this time and distance of
+// the first. The desktop's own values (its XSETTINGS manager's
+// "Net/DoubleClickTime" and "Net/DoubleClickDistance") win; these are the
+// toolkits' defaults for a desktop without a settings manager.
 inline constexpr std::uint32_t kDoubleClickMs = 400;
 inline constexpr int kDoubleClickDistance = 5;
+
+// Reads the double-click time and distance from an XSETTINGS property's
+// bytes (either byte order). Values it does not find are left as they are;
+// malformed data is never read past its end.
+void ReadDoubleClickSettings(const std::uint8_t* data, std::size_t size, std::uint32_t& timeMs,
+                             int& distance);
 
 class X11WindowClient {
  public:
@@ -121,6 +129,7 @@ class X11Window {
   void SetUpSharedMemory();
   void FreeSharedMemory();
   void LoadKeyboardMap();
+  void LoadDesktopSettings(int screen);
   std::uint32_t KeysymOf(std::uint8_t keycode) const;
   bool FinishPendingPut();
   void Handle(const xcb_generic_event_t* event, X11WindowClient& client);
@@ -151,7 +160,9 @@ class X11Window {
   int keysymsPerKeycode_ = 0;
   std::vector<std::uint32_t> keysyms_;
 
-  // Double-click state: the last left press.
+  // Double-click rule and state: the last left press.
+  std::uint32_t doubleClickMs_ = kDoubleClickMs;
+  int doubleClickDistance_ = kDoubleClickDistance;
   std::uint32_t lastPressTime_ = 0;
   int lastPressX_ = 0;
   int lastPressY_ = 0;

@@ -195,7 +195,33 @@ TEST_F(X11PanelTest, ExposedAreasRepaintAndMappedKeysReachTheEditor) {
   EXPECT_EQ(keys->keys, (std::vector<int>{15, 0, 1, 12, 40}));
 }
 
-TEST_F(X11PanelTest, ASecondPressSoonAndNearIsADoubleClickALateOneIsNot) {
+// An XSETTINGS property (least significant byte first) of integer settings.
+std::vector<unsigned char> XSettings(const std::vector<std::pair<std::string, std::int32_t>>& ints) {
+  std::vector<unsigned char> b = {0, 0, 0, 0, 1, 0, 0, 0, static_cast<unsigned char>(ints.size()), 0, 0, 0};
+  auto put32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+  };
+  for (const auto& [name, value] : ints) {
+    b.insert(b.end(), {0, 0, static_cast<unsigned char>(name.size()), 0});
+    b.insert(b.end(), name.begin(), name.end());
+    while (b.size() % 4 != 0) b.push_back(0);
+    put32(0);
+    put32(static_cast<std::uint32_t>(value));
+  }
+  return b;
+}
+
+// The desktop's settings manager says 200 ms and 3 pixels, not the toolkits'
+// 400 ms and 5 pixels.
+TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
+  ::Display* d = display_->Get();
+  const XWindowId manager = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  const Atom property = XInternAtom(d, "_XSETTINGS_SETTINGS", False);
+  XSetSelectionOwner(d, XInternAtom(d, "_XSETTINGS_S0", False), manager, CurrentTime);
+  const auto bytes = XSettings({{"Gtk/Other", 7}, {"Net/DoubleClickTime", 200}, {"Net/DoubleClickDistance", 3}});
+  XChangeProperty(d, manager, property, property, 8, PropModeReplace, bytes.data(), static_cast<int>(bytes.size()));
+  XSync(d, False);
+
   Editor e;
   ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
   const XWindowId child = Child(e);
@@ -207,22 +233,29 @@ TEST_F(X11PanelTest, ASecondPressSoonAndNearIsADoubleClickALateOneIsNot) {
   ASSERT_TRUE(display_->MovePointer(child, 20, 20));
   ASSERT_TRUE(display_->Button(1, false));
   ASSERT_GT(e.Value(kKnob), 0.6);
-  display_->Pump(static_cast<int>(x11gui::kDoubleClickMs) + 100);
+  display_->Pump(400);
 
-  // Two presses more than the double-click time apart: two clicks.
+  // About 330 ms apart: two clicks.
   ASSERT_TRUE(click(20, 30));
-  display_->Pump(static_cast<int>(x11gui::kDoubleClickMs) + 100);
+  display_->Pump(300);
   ASSERT_TRUE(click(20, 30));
   EXPECT_GT(e.Value(kKnob), 0.6);
-  display_->Pump(static_cast<int>(x11gui::kDoubleClickMs) + 100);
+  display_->Pump(400);
 
-  // Quick but too far apart: still two clicks. Quick and near: the knob's
+  // Quick but 4 pixels apart: two clicks. Quick and near: the knob's
   // double-click sets it back to the value it had when the editor was built.
   ASSERT_TRUE(click(14, 30));
-  ASSERT_TRUE(click(14 + x11gui::kDoubleClickDistance + 1, 30));
+  ASSERT_TRUE(click(18, 30));
   EXPECT_GT(e.Value(kKnob), 0.6);
-  ASSERT_TRUE(click(20, 31));
+  ASSERT_TRUE(click(18, 31));
   EXPECT_EQ(e.Value(kKnob), 0.5);
+
+  // Garbage never reads past its end; found values are taken, the rest kept.
+  std::uint32_t time = 1;
+  int distance = 2;
+  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) x11gui::ReadDoubleClickSettings(bytes.data(), cut, time, distance);
+  EXPECT_EQ(time, 200u);
+  EXPECT_EQ(distance, 3);
 }
 
 // (A host without IRunLoop and one destroying its window first are tested
