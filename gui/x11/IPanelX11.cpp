@@ -53,8 +53,13 @@ NativeWindow IPanelX11::OpenWindow(NativeWindow parent) {
 void IPanelX11::CloseWindow() {
   if (loopStarted_ && runLoop_ != nullptr) runLoop_->Stop();
   loopStarted_ = false;
-  if (window_.IsOpen()) ReleaseMouseHolder();
+  // Closed in the middle of a drag: the host still hears the gesture's end.
+  if (window_.IsOpen()) OnPointerLost();
   window_.Close();
+}
+
+void IPanelX11::OnPointerLost() {
+  if (MouseHolder() >= 0) HandleMouseUp(pointerX_, pointerY_, MouseMods{});
 }
 
 NativeWindow IPanelX11::GetWindow() {
@@ -147,7 +152,11 @@ void IPanelX11::OnExpose(const x11gui::Rect& area) {
   Paint(PixelRect{area.left, area.top, area.right, area.bottom});
 }
 
-void IPanelX11::OnButtonDown(int x, int y, const x11gui::Mods& mods) { OnMouseDown(x, y, ToMods(mods)); }
+void IPanelX11::OnButtonDown(int x, int y, const x11gui::Mods& mods) {
+  pointerX_ = x;
+  pointerY_ = y;
+  OnMouseDown(x, y, ToMods(mods));
+}
 
 void IPanelX11::OnDoubleClick(int x, int y, const x11gui::Mods& mods) {
   // The pointer stays with this window while the button is held (the
@@ -155,11 +164,23 @@ void IPanelX11::OnDoubleClick(int x, int y, const x11gui::Mods& mods) {
   OnMouseDblClick(x, y, ToMods(mods));
 }
 
-void IPanelX11::OnButtonUp(int x, int y, const x11gui::Mods& mods) { HandleMouseUp(x, y, ToMods(mods)); }
+void IPanelX11::OnButtonUp(int x, int y, const x11gui::Mods& mods) {
+  pointerX_ = x;
+  pointerY_ = y;
+  HandleMouseUp(x, y, ToMods(mods));
+}
 
-void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) { OnMouseDrag(x, y, ToMods(mods)); }
+void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) {
+  pointerX_ = x;
+  pointerY_ = y;
+  OnMouseDrag(x, y, ToMods(mods));
+}
 
-void IPanelX11::OnHover(int x, int y, const x11gui::Mods& mods) { HandleMouseOver(x, y, ToMods(mods)); }
+void IPanelX11::OnHover(int x, int y, const x11gui::Mods& mods) {
+  pointerX_ = x;
+  pointerY_ = y;
+  HandleMouseOver(x, y, ToMods(mods));
+}
 
 void IPanelX11::OnWheel(int x, int y, const x11gui::Mods& mods, int notches) {
   OnMouseWheel(x, y, ToMods(mods), notches);

@@ -67,9 +67,13 @@ class IPanelX11 : public IPanel, public X11RunLoopUser, private x11gui::X11Windo
   void OnHover(int x, int y, const x11gui::Mods& mods) override;
   void OnWheel(int x, int y, const x11gui::Mods& mods, int notches) override;
   void OnLeave() override;
+  // Ends a gesture that no button release will end.
+  void OnPointerLost() override;
   bool OnKey(int x, int y, int keyCode) override;
 
   x11gui::X11Window window_;
   X11RunLoop* runLoop_ = nullptr;
   bool loopStarted_ = false;
+  int pointerX_ = 0;  // the last pointer position an event gave
+  int pointerY_ = 0;
 };

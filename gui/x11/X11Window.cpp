@@ -383,6 +383,12 @@ void X11Window::Resize(int width, int height) {
   xcb_flush(connection_);
 }
 
+bool X11Window::Viewable() {
+  Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
+      connection_, xcb_get_window_attributes(connection_, window_), nullptr));
+  return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
 bool X11Window::FinishPendingPut() {
   if (!putPending_) return true;
   putPending_ = false;
@@ -435,7 +441,9 @@ void X11Window::Handle(const xcb_generic_event_t* event, X11WindowClient& client
     }
     case XCB_DESTROY_NOTIFY: {
       const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
-      if (e->window == window_) windowGone_ = true;
+      if (e->window != window_) return;
+      windowGone_ = true;
+      client.OnPointerLost();  // a gesture under way ends with the window
       return;
     }
     case XCB_BUTTON_PRESS: {
@@ -496,12 +504,17 @@ void X11Window::Handle(const xcb_generic_event_t* event, X11WindowClient& client
     }
     case XCB_LEAVE_NOTIFY: {
       const auto* e = reinterpret_cast<const xcb_leave_notify_event_t*>(event);
-      // Leaving into a child of ours, or the crossings a grab causes, are no leave.
-      if (e->event != window_ || e->mode != XCB_NOTIFY_MODE_NORMAL ||
-          e->detail == XCB_NOTIFY_DETAIL_INFERIOR) {
+      if (e->event != window_) return;
+      const bool held = (e->state & (XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3)) != 0;
+      // With a button held the pointer stays ours wherever it goes, unless
+      // the window stopped being viewable (the host hid it) or another grab
+      // took over; then no release will come.
+      if (held && (e->mode != XCB_NOTIFY_MODE_NORMAL || !Viewable())) {
+        client.OnPointerLost();
         return;
       }
-      client.OnLeave();
+      // Leaving into a child of ours, or a grab's crossing, is no leave.
+      if (e->mode == XCB_NOTIFY_MODE_NORMAL && e->detail != XCB_NOTIFY_DETAIL_INFERIOR) client.OnLeave();
       return;
     }
     case XCB_KEY_PRESS: {

@@ -70,6 +70,9 @@ class X11WindowClient {
   // Wheel notches: positive away from the user.
   virtual void OnWheel(int x, int y, const Mods& mods, int notches) = 0;
   virtual void OnLeave() = 0;
+  // The window lost the pointer (a grab changed hands while a button was
+  // held, or the window was destroyed): no release will follow.
+  virtual void OnPointerLost() = 0;
   // A mapped key at pointer position (x, y); true when it was taken.
   virtual bool OnKey(int x, int y, int keyCode) = 0;
 };
@@ -132,6 +135,7 @@ class X11Window {
   void LoadDesktopSettings(int screen);
   std::uint32_t KeysymOf(std::uint8_t keycode) const;
   bool FinishPendingPut();
+  bool Viewable();
   void Handle(const xcb_generic_event_t* event, X11WindowClient& client);
   bool PutShared(const std::uint32_t* pixels, int rowSpan, const Rect& area);
   bool PutPlain(const std::uint32_t* pixels, int rowSpan, const Rect& area);

@@ -258,6 +258,28 @@ TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
   EXPECT_EQ(distance, 3);
 }
 
+// No gesture stays open for the host to wait on.
+TEST_F(X11PanelTest, AGestureEndsWhenTheWindowLosesThePointerOrCloses) {
+  Editor e;
+  ::Display* d = display_->Get();
+  const XWindowId parent = HostWindow(0, 0);
+  ASSERT_NE(Open(e, parent), nullptr);
+  // The host hides its window in the middle of a drag.
+  ASSERT_TRUE(display_->MovePointer(Child(e), 20, 40) && display_->Button(1, true));
+  XUnmapWindow(d, parent);
+  display_->Pump(50);
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
+  ASSERT_TRUE(display_->Button(1, false));
+  // The host closes the editor in the middle of a drag.
+  XMapWindow(d, parent);
+  XSync(d, False);
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->MovePointer(Child(e), 20, 20) && display_->Button(1, true));
+  e.panel->CloseWindow();
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
+  ASSERT_TRUE(display_->Button(1, false));
+}
+
 // (A host without IRunLoop and one destroying its window first are tested
 // against the bundle.)
 TEST_F(X11PanelTest, ANonexistentParentOpensNothingAndRegistersNothing) {
