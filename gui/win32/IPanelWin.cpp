@@ -398,6 +398,20 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       }
       return 0;
     }
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse in the middle of a gesture (a host's
+      // dialog, a menu): the gesture ends here, or the host would wait for
+      // its end forever.
+      if (captured_ && reinterpret_cast<HWND>(lParam) != hwnd) {
+        captured_ = false;
+        if (MouseHolder() >= 0) {
+          POINT p{};
+          GetCursorPos(&p);
+          ScreenToClient(hwnd, &p);
+          HandleMouseUp(p.x, p.y, MouseMods{});
+        }
+      }
+      return 0;
     case WM_LBUTTONDBLCLK: {
       const int x = XFrom(lParam), y = YFrom(lParam);
       IControl* c = GetControl(FindControl(x, y));

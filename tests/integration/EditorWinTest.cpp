@@ -249,6 +249,25 @@ TEST(EditorWindow, GesturesEditParametersWhileAudioRuns) {
   EXPECT_GT(audio.Blocks(), 0);
 }
 
+// Keys the editor does not take reach the host's window (a DAW's transport).
+WNDPROC gHostProc = nullptr;
+std::vector<WPARAM> gHostKeys;
+LRESULT CALLBACK RecordKeys(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_KEYDOWN) gHostKeys.push_back(wParam);
+  return CallWindowProcA(gHostProc, hwnd, msg, wParam, lParam);
+}
+
+TEST(EditorWindow, KeysTheControlsDoNotTakeGoToTheHostsWindow) {
+  EditorPlug e;
+  e.Open();
+  gHostProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(e.host.TopWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordKeys)));
+  gHostKeys.clear();
+  e.Do("move 400 100; key space; key a; key 7; key enter");
+  EXPECT_EQ(gHostKeys, (std::vector<WPARAM>{VK_SPACE, 'A', '7', VK_RETURN}));
+  SetWindowLongPtrA(e.host.TopWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gHostProc));
+}
+
 TEST(EditorWindow, OpenCloseReopenAndTwoEditorsWhileAudioRuns) {
   EditorPlug a, b;
   AudioThread audioA(a.p.processor.get());
