@@ -15,6 +15,8 @@
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "sdk/SingleComponentEffect.h"
 
+class IEffectVST3View;
+
 class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEffect {
   MIREL_FOBJECT_CHAIN(IEffectVST3, SingleComponentEffect)
  public:
@@ -90,6 +92,11 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   void BeginEditNotify(int index) override;
   void PerformEditNotify(int index, double normalised) override;
   void EndEditNotify(int index) override;
+  // The editor asks the host, through the first open view's frame, to give
+  // the view this size. Window thread.
+  void ResizeEditor(int width, int height) override;
+  // Empties the list of open views (a view that dies does it). Window thread.
+  void ForgetOpenViews() { openViews_.clear(); }
 
   // Host bypass as last set by process, setParamNormalized or setState.
   bool HostBypass() const { return hostBypass_; }
@@ -117,7 +124,9 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   // True once setupProcessing has sized the buffers and reset the signal state.
   bool processingReady_ = false;
   Steinberg::Vst::ProcessContext processContext_{};
-  std::vector<Steinberg::IPlugView*> openViews_;
+  // Every view created, in creation order; the first takes resize requests
+  // and host context menus. Not referenced: a dying view empties the list.
+  std::vector<IEffectVST3View*> openViews_;
   // This block's host buffers per channel (float* or double*, by the road);
   // null for a channel without one. Sized once at construction.
   std::vector<void*> inHost_;

@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "HostCall.h"
 #include "IEffectParameter.h"
 #include "IEffectVST3.h"
+#include "IEffectVST3View.h"
 #include "pluginterfaces/vst/ivstcontextmenu.h"
 #include "sdk/VstString.h"
 
@@ -103,10 +105,15 @@ tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value)
   });
 }
 
-// UI thread.
-IPlugView* PLUGIN_API IEffectVST3::createView(FIDString) {
-  // No editor is attached to this plug-in yet.
-  return HostCall(static_cast<IPlugView*>(nullptr), [] { return static_cast<IPlugView*>(nullptr); });
+// UI thread. Only the exact name "editor" gives a view, whether or not an
+// editor is attached (a view without one refuses to open).
+IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
+  return HostCall(static_cast<IPlugView*>(nullptr), [&]() -> IPlugView* {
+    if (!name || std::strcmp(name, ViewType::kEditor) != 0) return nullptr;
+    auto* view = new IEffectVST3View(this);
+    openViews_.push_back(view);
+    return view;
+  });
 }
 
 std::string IEffectVST3::PresetNameAt(ParamValue valueNormalized) {
@@ -176,6 +183,16 @@ void IEffectVST3::PopupHostParamMenu(int index, int x, int y) {
     menu->release();
   }
   h3->release();
+}
+
+void IEffectVST3::ResizeEditor(int width, int height) {
+  if (!Graphics() || openViews_.empty()) return;
+  IEffectVST3View* view = openViews_.front();
+  view->ExpectNewSize();
+  if (IPlugFrame* frame = view->getFrame()) {
+    ViewRect size(0, 0, width, height);
+    frame->resizeView(view, &size);
+  }
 }
 
 void IEffectVST3::BeginEditNotify(int index) { beginEdit(static_cast<ParamID>(index)); }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "PlugFixture.h"
+#include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {
 namespace {
@@ -146,8 +147,11 @@ TEST(Controller, UnitsProgramListAndSmallAnswers) {
   EXPECT_EQ(c2->openHelp(false), kResultFalse);
   EXPECT_EQ(c2->openAboutBox(false), kResultFalse);
   EXPECT_EQ(p.controller->setComponentState(nullptr), kNotImplemented);
-  // No editor yet.
-  EXPECT_EQ(p.controller->createView("editor"), nullptr);
+  // A view for the name "editor" only.
+  IPtr<IPlugView> view = owned(p.controller->createView("editor"));
+  EXPECT_TRUE(view);
+  EXPECT_EQ(p.controller->createView("Editor"), nullptr);
+  view = nullptr;
 
   auto handler = host::MakeHostObject<host::RecordingComponentHandler>();
   EXPECT_EQ(p.controller->setComponentHandler(handler.get()), kResultOk);

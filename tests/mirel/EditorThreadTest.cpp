@@ -55,7 +55,7 @@ TEST(EditorThreads, ProcessRunsWhileTheEditorTicksPaintsDragsAndResizes) {
       state.Rewind();
       m->setState(&state);
     }
-    if (round == 150) panel->Resize(838, 245);  // deletes every control
+    if (round == 150) panel->Resize(840, 250);  // deletes every control
   }
   stop = true;
   audio.join();

@@ -1,0 +1,13 @@
+// On Windows the editor is a child window in the host's window; its class is
+// registered with the module's own instance handle.
+#include "EditorPanel.h"
+#include "ModuleHandle.h"
+#include "gui/win32/IPanelWin.h"
+
+#include <windows.h>
+
+std::unique_ptr<IPanel> MakeEditorPanel(IEffectBase* plug, int width, int height, int frameRate) {
+  auto panel = std::make_unique<IPanelWin>(plug, width, height, frameRate);
+  panel->SetInstance(static_cast<HINSTANCE>(GetModuleInstance()));
+  return panel;
+}

@@ -1,0 +1,311 @@
+// The built module's editor in a Windows host window, driven from outside the
+// module as a DAW drives it: the view, the window, the gestures and their
+// edit notifications, while an audio thread processes blocks with parameter
+// changes.
+
+#include <atomic>
+#include <thread>
+
+#include "EditorHostWin.h"
+#include "PlugFixture.h"
+#include "pluginterfaces/gui/iplugview.h"
+
+namespace mirel::test {
+namespace {
+
+using host::HandlerCall;
+
+// A control's place in the editor: its image's top-left and one frame's size.
+struct Place {
+  int x, y, w, h;
+  int CentreX() const { return x + w / 2; }
+  int CentreY() const { return y + h / 2; }
+};
+
+Place PlaceOf(const char* image, int frames, int x, int y) {
+  host::EditorImage png;
+  std::string error;
+  if (!host::ReadPng(std::string(MIREL_SOURCE_DIR "/resources/img/") + image, png, error)) {
+    ADD_FAILURE() << error;
+    return {x, y, 1, 1};
+  }
+  return {x, y, png.width, png.height / frames};
+}
+
+// Blocks on the audio thread with changes of parameters the gestures leave
+// alone, so that the meter moves and values cross threads all the time.
+class AudioThread {
+ public:
+  explicit AudioThread(IAudioProcessor* processor) {
+    thread_ = std::thread([this, processor] {
+      host::ProcessBuffers b(kSample32, 128, 2, 2, 2);
+      auto changes = host::MakeHostObject<host::ParameterChanges>();
+      b.SetParameterChanges(changes.get());
+      std::uint32_t seed = 5;
+      for (int n = 0; !stop_.load(); ++n) {
+        FillInputs(b, 128, seed++);
+        changes->Clear();
+        changes->Add(kIdRatio, (n % 4) / 3.0);
+        changes->Add(kIdMix, (n % 5) / 4.0);
+        changes->Add(kIdOutput, (n % 7) / 6.0);
+        b.SetNumSamples(128);
+        processor->process(b.Data());
+        ++blocks_;
+      }
+    });
+  }
+  ~AudioThread() {
+    stop_ = true;
+    thread_.join();
+  }
+  int Blocks() const { return blocks_.load(); }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<int> blocks_{0};
+  std::thread thread_;
+};
+
+struct EditorPlug {
+  Plug p;
+  IPtr<host::RecordingComponentHandler> handler = host::MakeHostObject<host::RecordingComponentHandler>();
+  IPtr<IPlugView> view;
+  host::EditorHostWin host;
+
+  EditorPlug() {
+    p.Start(48000.0, 128);
+    p.component->activateBus(kAudio, kInput, 1, true);
+    p.controller->setComponentHandler(handler.get());
+    view = owned(p.controller->createView("editor"));
+  }
+  ~EditorPlug() {
+    host.Close();
+    view = nullptr;
+    p.Stop();
+  }
+  void Open() {
+    std::string error;
+    ASSERT_TRUE(host.Open(view.get(), error)) << error;
+    host.Pump(120);
+  }
+  void Do(const char* script) {
+    std::vector<host::EditorAction> actions;
+    std::string error;
+    ASSERT_TRUE(host::ParseEditorActions(script, actions, error)) << error;
+    for (const auto& a : actions) ASSERT_TRUE(host.Perform(a));
+  }
+  // The calls for one parameter, oldest first; cleared afterwards.
+  std::vector<HandlerCall> Calls(ParamID id) {
+    std::vector<HandlerCall> out;
+    for (const auto& c : handler->Calls()) {
+      if (c.id == id && c.kind != HandlerCall::Kind::kRestart) out.push_back(c);
+    }
+    handler->Clear();
+    return out;
+  }
+  double Value(ParamID id) { return p.controller->getParamNormalized(id); }
+};
+
+// A path of this machine's file system as a Windows program names it (Wine
+// maps the root to drive Z:).
+std::string WindowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// Runs mirel-snapshot at the default settings into out; false on failure.
+bool RunSnapshot(const std::string& out) {
+  std::string command = "\"" + WindowsPath(MIREL_SNAPSHOT_EXE) + "\" \"" + WindowsPath(out) + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code == 0;
+}
+
+HINSTANCE ModuleOf(HWND window) { return reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)); }
+
+bool ClassRegistered(HINSTANCE module) {
+  WNDCLASSA wc;
+  return GetClassInfoA(module, "IEffectWndClass", &wc) != 0;
+}
+
+TEST(EditorWindow, ViewAnswersAndOpensAChildWindowOfTheEditorClass) {
+  EditorPlug e;
+  ASSERT_TRUE(e.view);
+  EXPECT_EQ(e.p.controller->createView("Editor"), nullptr);
+  EXPECT_EQ(e.p.controller->createView(nullptr), nullptr);
+  EXPECT_EQ(e.view->isPlatformTypeSupported("HWND"), kResultOk);
+  for (const char* other : {"X11EmbedWindowID", "NSView", "HIView", ""}) {
+    EXPECT_EQ(e.view->isPlatformTypeSupported(other), kResultFalse) << other;
+  }
+  ViewRect size;
+  ASSERT_EQ(e.view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.left, 0);
+  EXPECT_EQ(size.top, 0);
+  EXPECT_EQ(size.right, 838);
+  EXPECT_EQ(size.bottom, 245);
+
+  e.Open();
+  HWND window = e.host.PluginWindow();
+  ASSERT_NE(window, nullptr);
+  char cls[64] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  EXPECT_STREQ(cls, "IEffectWndClass");
+  EXPECT_EQ(GetParent(window), e.host.TopWindow());
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 838);
+  EXPECT_EQ(client.bottom, 245);
+}
+
+TEST(EditorWindow, ShowsTheOffscreenPictureOfTheSameSettings) {
+  EditorPlug e;
+  e.Open();
+  e.host.Pump(100);
+  host::EditorImage shown, snapshot;
+  ASSERT_TRUE(e.host.Capture(shown));
+  const std::string snapshotFile = MIREL_BINARY_DIR "/editor-snapshot.png";
+  ASSERT_TRUE(RunSnapshot(snapshotFile));
+  std::string error;
+  ASSERT_TRUE(host::ReadPng(snapshotFile, snapshot, error)) << error;
+  ASSERT_EQ(shown.width, snapshot.width);
+  ASSERT_EQ(shown.height, snapshot.height);
+
+  // Text may be drawn differently by each platform's font path; everything
+  // else is the same pixels.
+  const RECT label{700, 150, 800, 170};
+  int differ = 0, labelInk = 0;
+  std::string first;
+  for (int y = 0; y < shown.height; ++y) {
+    for (int x = 0; x < shown.width; ++x) {
+      const std::uint32_t a = shown.At(x, y) & 0xFFFFFF, b = snapshot.At(x, y) & 0xFFFFFF;
+      if (x >= label.left && x < label.right && y >= label.top && y < label.bottom) {
+        labelInk += ((a >> 16) & 255) > 200 && ((a >> 8) & 255) > 200 && (a & 255) > 200;
+        continue;
+      }
+      if (a != b && differ++ == 0) first = std::to_string(x) + "," + std::to_string(y);
+    }
+  }
+  if (differ > 0) host::WritePng(shown, MIREL_BINARY_DIR "/editor-window.png", error);
+  EXPECT_EQ(differ, 0) << "first at " << first << "; the window is in editor-window.png";
+  EXPECT_GT(labelInk, 20) << "the white version label";
+}
+
+TEST(EditorWindow, GesturesEditParametersWhileAudioRuns) {
+  EditorPlug e;
+  AudioThread audio(e.p.processor.get());
+  e.Open();
+
+  const Place bypass = PlaceOf("BY.png", 2, 720, 88);
+  ASSERT_EQ(e.Value(kIdBypass), 0.0);
+  e.Calls(kIdBypass);
+  e.Do(("click 720 " + std::to_string(88 + bypass.h / 2)).c_str());
+  const std::vector<HandlerCall> expected = {{HandlerCall::Kind::kBegin, kIdBypass, 0, 0},
+                                             {HandlerCall::Kind::kPerform, kIdBypass, 1.0, 0},
+                                             {HandlerCall::Kind::kEnd, kIdBypass, 0, 0}};
+  EXPECT_EQ(e.Calls(kIdBypass), expected);
+  EXPECT_EQ(e.Value(kIdBypass), 1.0);
+
+  const Place input = PlaceOf("IN.png", 61, 147, 34);
+  const double built = e.Value(kIdInput);
+  const std::string at = std::to_string(input.CentreX()) + " " + std::to_string(input.CentreY());
+  e.Do(("drag " + at + " 0 -10").c_str());
+  const double dragged = built + 10.0 / input.h / 4.0;
+  EXPECT_NEAR(e.Value(kIdInput), dragged, 1e-12);
+  std::vector<HandlerCall> calls = e.Calls(kIdInput);
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.front().kind, HandlerCall::Kind::kBegin);
+  EXPECT_EQ(calls.back().kind, HandlerCall::Kind::kEnd);
+  EXPECT_NEAR(calls[calls.size() - 2].value, dragged, 1e-12);
+
+  e.Do(("wheel " + at + " 1").c_str());
+  EXPECT_NEAR(e.Value(kIdInput), dragged + 0.01, 1e-12);
+  EXPECT_EQ(e.Calls(kIdInput).size(), 3u);
+
+  e.Do(("dclick " + at).c_str());
+  EXPECT_EQ(e.Value(kIdInput), built);
+  calls = e.Calls(kIdInput);
+  int open = 0;
+  for (const auto& c : calls) {
+    open += c.kind == HandlerCall::Kind::kBegin ? 1 : c.kind == HandlerCall::Kind::kEnd ? -1 : 0;
+    EXPECT_GE(open, 0);
+  }
+  EXPECT_EQ(open, 0);
+
+  // A right-click on a knob goes to the host's menu, never to the knob.
+  e.Do(("rclick " + at).c_str());
+  EXPECT_TRUE(e.Calls(kIdInput).empty());
+  EXPECT_EQ(e.Value(kIdInput), built);
+  e.host.Pump(100);
+  EXPECT_GT(audio.Blocks(), 0);
+}
+
+// Keys the editor does not take reach the host's window (a DAW's transport).
+WNDPROC gHostProc = nullptr;
+std::vector<WPARAM> gHostKeys;
+LRESULT CALLBACK RecordKeys(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_KEYDOWN) gHostKeys.push_back(wParam);
+  return CallWindowProcA(gHostProc, hwnd, msg, wParam, lParam);
+}
+
+TEST(EditorWindow, KeysTheControlsDoNotTakeGoToTheHostsWindow) {
+  EditorPlug e;
+  e.Open();
+  gHostProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(e.host.TopWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordKeys)));
+  gHostKeys.clear();
+  e.Do("move 400 100; key space; key a; key 7; key enter");
+  EXPECT_EQ(gHostKeys, (std::vector<WPARAM>{VK_SPACE, 'A', '7', VK_RETURN}));
+  SetWindowLongPtrA(e.host.TopWindow(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(gHostProc));
+}
+
+TEST(EditorWindow, OpenCloseReopenAndTwoEditorsWhileAudioRuns) {
+  EditorPlug a, b;
+  AudioThread audioA(a.p.processor.get());
+  AudioThread audioB(b.p.processor.get());
+  a.Open();
+  const HINSTANCE module = ModuleOf(a.host.PluginWindow());
+  b.Open();
+  a.host.Close();
+  EXPECT_TRUE(ClassRegistered(module));  // b's window still uses it
+  a.Open();
+  a.host.Close();
+  b.host.Close();
+  EXPECT_FALSE(ClassRegistered(module));
+
+  // Opening and closing in quick succession with a new view each time.
+  for (int round = 0; round < 5; ++round) {
+    a.view = owned(a.p.controller->createView("editor"));
+    a.Open();
+    a.host.Pump(45);
+    a.host.Close();
+  }
+
+  // Hosts that call in odd orders.
+  HWND parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 900, 300, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  EXPECT_EQ(b.view->removed(), kResultOk);
+  EXPECT_NE(b.view->attached(nullptr, "HWND"), kResultOk);
+  ASSERT_EQ(b.view->attached(parent, "HWND"), kResultOk);
+  ASSERT_EQ(b.view->attached(parent, "HWND"), kResultOk);
+  HWND window = GetWindow(parent, GW_CHILD);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(GetWindow(window, GW_HWNDNEXT), nullptr);  // one editor window only
+  b.host.Pump(60);
+  b.view = nullptr;  // released while attached
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(ClassRegistered(module));
+  DestroyWindow(parent);
+}
+
+}  // namespace
+}  // namespace mirel::test

@@ -1,0 +1,139 @@
+// The adapter's editor view over a Win32 editor window, as a host drives it:
+// names and platform types, sizes, resize requests through the host's frame,
+// and hosts that call in odd orders.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "EditorHostWin.h"
+#include "IEffectVST3.h"
+#include "IEffectVST3View.h"
+#include "gui/win32/IPanelWin.h"
+#include "raster/RAS_Bitmap.h"
+
+namespace {
+
+using namespace Steinberg;
+using mirel::host::EditorHostWin;
+
+class TestEffect : public IEffectVST3 {
+ public:
+  explicit TestEffect(bool withEditor) : IEffectVST3(2, "2-2", 1, "Test", "Test", "Test", 1, 1, 1) {
+    GetParam(0)->DefineContinuous("A", 0.0, 0.0, 1.0, 0.01);
+    GetParam(1)->DefineContinuous("B", 0.0, 0.0, 1.0, 0.01);
+    if (!withEditor) return;
+    auto panel = std::make_unique<IPanelWin>(this, 300, 200);
+    panel->AttachBackground(new IBitmapControl(this, 0, 0, -1, BitmapRef{&bg, 300, 200, 1}, ChannelBlend::kCopy));
+    editor = panel.get();
+    AttachGraphics(std::move(panel));
+  }
+  void EditorOpened() override { ++opened; }
+  void EditorClosing() override { ++closing; }
+  void EditorResized() override { ++resized; }
+
+  RAS_MemBitmap bg{300, 200};
+  IPanelWin* editor = nullptr;
+  int opened = 0, closing = 0, resized = 0;
+};
+
+IPtr<IPlugView> MakeView(TestEffect& fx, const char* name = "editor") { return owned(fx.createView(name)); }
+
+// (Names, platform types and sizes are tested against the built module.)
+TEST(EditorView, HoldsThePlugInAndWithoutAnEditorShowsNothing) {
+  auto* fx = new TestEffect(true);
+  const int32 before = fx->getRefCount();
+  {
+    IPtr<IPlugView> view = MakeView(*fx);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(fx->getRefCount(), before + 1);
+    EXPECT_STREQ(static_cast<IEffectVST3View*>(view.get())->isA(), "CPluginView");
+    EXPECT_EQ(view->isPlatformTypeSupported(nullptr), kResultFalse);
+    EXPECT_EQ(view->getSize(nullptr), kInvalidArgument);
+  }
+  EXPECT_EQ(fx->getRefCount(), before);
+  fx->release();
+
+  auto* bare = new TestEffect(false);
+  IPtr<IPlugView> view = MakeView(*bare);
+  ASSERT_TRUE(view);  // a view is made whether or not there is an editor
+  ViewRect r;
+  EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultFalse);
+  EXPECT_EQ(view->getSize(&r), kResultFalse);
+  EXPECT_EQ(view->attached(GetDesktopWindow(), "HWND"), kResultFalse);
+  view = nullptr;
+  bare->release();
+}
+
+TEST(EditorView, ResizeRequestsReachTheFirstViewsFrame) {
+  auto* fx = new TestEffect(true);
+  IPtr<IPlugView> view = MakeView(*fx);
+  EditorHostWin host;
+  std::string error;
+  ASSERT_TRUE(host.Open(view.get(), error)) << error;
+  EXPECT_EQ(fx->opened, 1);
+
+  // onSize without a request of the plug-in's own only stores the size.
+  ViewRect same(0, 0, 300, 200);
+  EXPECT_EQ(view->onSize(&same), kResultOk);
+  EXPECT_EQ(view->onSize(nullptr), kResultOk);
+  EXPECT_EQ(fx->resized, 0);
+
+  fx->editor->Resize(360, 230);
+  ASSERT_EQ(host.Frame()->Requests().size(), 1u);
+  const ViewRect asked = host.Frame()->Requests()[0];
+  EXPECT_EQ(asked.right, 360);
+  EXPECT_EQ(asked.bottom, 230);
+  EXPECT_EQ(fx->resized, 1);
+  EXPECT_FALSE(static_cast<IEffectVST3View*>(view.get())->ExpectingNewSize());
+  RECT client;
+  GetClientRect(host.TopWindow(), &client);
+  EXPECT_EQ(client.right, 360);
+  GetClientRect(host.PluginWindow(), &client);
+  EXPECT_EQ(client.bottom, 230);
+
+  // A second view dies: the list of open views is emptied, so the next
+  // request has no view to go to.
+  MakeView(*fx);
+  fx->editor->Resize(320, 210);
+  EXPECT_EQ(host.Frame()->Requests().size(), 1u);
+  host.Close();
+  EXPECT_EQ(fx->closing, 1);
+  view = nullptr;
+  fx->release();
+}
+
+TEST(EditorView, OddHostCallOrdersNeitherCrashNorLeaveWindows) {
+  auto* fx = new TestEffect(true);
+  HWND parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(parent, nullptr);
+  IPtr<IPlugView> a = MakeView(*fx);
+  IPtr<IPlugView> b = MakeView(*fx);
+
+  EXPECT_EQ(a->removed(), kResultOk);  // never attached
+  EXPECT_EQ(a->attached(nullptr, "HWND"), kInvalidArgument);
+  EXPECT_EQ(a->attached(parent, "NSView"), kResultFalse);
+  EXPECT_EQ(IPanelWin::OpenWindowCount(), 0);
+
+  ASSERT_EQ(a->attached(parent, "HWND"), kResultOk);
+  ASSERT_EQ(a->attached(parent, "HWND"), kResultOk);  // again, without removed
+  EXPECT_EQ(IPanelWin::OpenWindowCount(), 1);
+  HWND window = static_cast<HWND>(fx->editor->GetWindow());
+  EXPECT_EQ(GetParent(window), parent);
+
+  // Removing a view that is not attached leaves the other's window alone.
+  EXPECT_EQ(b->removed(), kResultOk);
+  EXPECT_TRUE(IsWindow(window));
+
+  // Released while attached: the window goes first.
+  a = nullptr;
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(IPanelWin::OpenWindowCount(), 0);
+  EXPECT_EQ(fx->closing, 1);
+  b = nullptr;
+  DestroyWindow(parent);
+  fx->release();
+}
+
+}  // namespace

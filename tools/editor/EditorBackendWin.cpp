@@ -1,0 +1,27 @@
+// mirel-editor's window on Windows: the Win32 editor host.
+
+#include "EditorBackend.h"
+#include "EditorHostWin.h"
+
+namespace mirel::tools {
+
+namespace {
+
+class EditorBackendWin final : public EditorBackend {
+ public:
+  bool Open(Steinberg::IPlugView* view, std::string& error) override { return host_.Open(view, error); }
+  void Close() override { host_.Close(); }
+  void Pump(int milliseconds) override { host_.Pump(milliseconds); }
+  bool Perform(const host::EditorAction& action) override { return host_.Perform(action); }
+  bool Capture(host::EditorImage& out) override { return host_.Capture(out); }
+  bool CloseRequested() const override { return host_.CloseRequested(); }
+
+ private:
+  host::EditorHostWin host_;
+};
+
+}  // namespace
+
+std::unique_ptr<EditorBackend> MakeEditorBackend() { return std::make_unique<EditorBackendWin>(); }
+
+}  // namespace mirel::tools

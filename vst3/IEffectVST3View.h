@@ -1,0 +1,57 @@
+#pragma once
+
+// The editor view a host asks the controller for: a thin object that opens
+// the plug-in's editor panel in the host's window and closes it, and carries
+// the plug-in's resize requests to the host's frame. Every operation runs on
+// the host's editor thread, which also owns the editor's window; none takes
+// a lock.
+
+#include <memory>
+
+#include "sdk/CPluginView.h"
+#ifndef _WIN32
+#include "ViewRunLoopX11.h"
+#endif
+
+class IEffectVST3;
+class IPanel;
+
+// The native window type this build's editor opens in.
+#ifdef _WIN32
+inline constexpr const char* kEditorPlatformType = "HWND";
+#else
+inline constexpr const char* kEditorPlatformType = "X11EmbedWindowID";
+#endif
+
+// Answers the SDK's type test with its base's name, "CPluginView".
+class IEffectVST3View : public Steinberg::CPluginView {
+ public:
+  // Holds a reference on plug for the view's life.
+  explicit IEffectVST3View(IEffectVST3* plug);
+  // A view still attached closes its window first; then the plug-in's list
+  // of open views is emptied and the reference on the plug-in dropped.
+  ~IEffectVST3View() override;
+
+  Steinberg::tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) override;
+  Steinberg::tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override;
+  Steinberg::tresult PLUGIN_API removed() override;
+  Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
+  Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
+
+  // The plug-in asked the host to resize this view; the next onSize tells it.
+  void ExpectNewSize() { expectingNewSize_ = true; }
+  bool ExpectingNewSize() const { return expectingNewSize_; }
+
+ private:
+  IPanel* Editor() const;
+  // Closes the window this view opened, if the editor still shows it.
+  void CloseOwnWindow();
+
+  IEffectVST3* plug_;
+  bool expectingNewSize_ = false;
+  void* ownWindow_ = nullptr;  // the window the last attached opened
+#ifndef _WIN32
+  // The host's IRunLoop that drives the window this view opened.
+  std::unique_ptr<Steinberg::ViewRunLoopX11> runLoop_;
+#endif
+};
