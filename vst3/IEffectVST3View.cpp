@@ -30,6 +30,12 @@ void IEffectVST3View::CloseOwnWindow() {
   // Another view of the same plug-in may have taken the editor since.
   if (editor && ownWindow_ && editor->GetWindow() == ownWindow_) editor->CloseWindow();
   ownWindow_ = nullptr;
+#ifndef _WIN32
+  // The editor forgets this view's run loop before the loop goes.
+  auto* user = dynamic_cast<X11RunLoopUser*>(editor);
+  if (user && runLoop_ && user->RunLoop() == runLoop_.get()) user->SetRunLoop(nullptr);
+  runLoop_.reset();
+#endif
 }
 
 tresult PLUGIN_API IEffectVST3View::isPlatformTypeSupported(FIDString type) {
@@ -47,7 +53,22 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     // saying yes would leave the host showing an empty frame.
     if (!parent) return kInvalidArgument;
     if (!type || std::strcmp(type, kEditorPlatformType) != 0) return kResultFalse;
+#ifndef _WIN32
+    // Linux hosts drive editors through the IRunLoop their frame answers; a
+    // window without it could neither paint nor take input.
+    auto* user = dynamic_cast<X11RunLoopUser*>(editor);
+    std::unique_ptr<ViewRunLoopX11> loop = ViewRunLoopX11::FromFrame(plugFrame_);
+    if (!user || !loop) return kResultFalse;
+    user->SetRunLoop(loop.get());
+#endif
     void* window = editor->OpenWindow(parent);
+#ifndef _WIN32
+    if (!window) {
+      user->SetRunLoop(nullptr);
+      return kResultFalse;
+    }
+    runLoop_ = std::move(loop);
+#endif
     if (!window) return kResultFalse;
     ownWindow_ = window;
     systemWindow_ = parent;

@@ -6,7 +6,12 @@
 // the host's editor thread, which also owns the editor's window; none takes
 // a lock.
 
+#include <memory>
+
 #include "sdk/CPluginView.h"
+#ifndef _WIN32
+#include "ViewRunLoopX11.h"
+#endif
 
 class IEffectVST3;
 class IPanel;
@@ -45,4 +50,8 @@ class IEffectVST3View : public Steinberg::CPluginView {
   IEffectVST3* plug_;
   bool expectingNewSize_ = false;
   void* ownWindow_ = nullptr;  // the window the last attached opened
+#ifndef _WIN32
+  // The host's IRunLoop that drives the window this view opened.
+  std::unique_ptr<Steinberg::ViewRunLoopX11> runLoop_;
+#endif
 };

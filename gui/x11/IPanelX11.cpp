@@ -1,0 +1,191 @@
+#include "gui/x11/IPanelX11.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "raster/RAS_Bitmap.h"
+#include "raster/RAS_Png.h"
+
+namespace {
+
+MouseMods ToMods(const x11gui::Mods& m) { return MouseMods{m.left, m.right, m.shift, m.control, m.alt}; }
+
+// The folder of a path, with its trailing '/'; empty without one.
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  return home != nullptr && home[0] == '/' ? std::string(home) + "/" : std::string();
+}
+
+}  // namespace
+
+IPanelX11::~IPanelX11() { CloseWindow(); }
+
+void IPanelX11::SetRunLoop(X11RunLoop* loop) {
+  if (loop == runLoop_) return;
+  CloseWindow();
+  runLoop_ = loop;
+}
+
+NativeWindow IPanelX11::OpenWindow(NativeWindow parent) {
+  CloseWindow();
+  if (runLoop_ == nullptr || parent == nullptr) return nullptr;
+  std::string error;
+  const auto parentId = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(parent));
+  if (!window_.Open(parentId, Width(), Height(), error)) return nullptr;
+  loopStarted_ = runLoop_->Start(
+      window_.FileDescriptor(), [this] { OnReadable(); }, TimerPeriodMs(), [this] { OnTick(); });
+  if (!loopStarted_) {
+    window_.Close();
+    return nullptr;
+  }
+  SetAllControlsDirty();
+  return GetWindow();
+}
+
+void IPanelX11::CloseWindow() {
+  if (loopStarted_ && runLoop_ != nullptr) runLoop_->Stop();
+  loopStarted_ = false;
+  // Closed in the middle of a drag: the host still hears the gesture's end.
+  if (window_.IsOpen()) OnPointerLost();
+  window_.Close();
+}
+
+void IPanelX11::OnPointerLost() {
+  if (MouseHolder() >= 0) HandleMouseUp(pointerX_, pointerY_, MouseMods{});
+}
+
+NativeWindow IPanelX11::GetWindow() {
+  return window_.IsOpen() ? reinterpret_cast<NativeWindow>(static_cast<std::uintptr_t>(window_.Window()))
+                          : nullptr;
+}
+
+void IPanelX11::OnReadable() {
+  window_.DispatchEvents(*this);
+  // A lost connection stays readable for ever; the host's loop would spin.
+  if (window_.ConnectionLost() && loopStarted_ && runLoop_ != nullptr) {
+    runLoop_->Stop();
+    loopStarted_ = false;
+  }
+}
+
+void IPanelX11::OnTick() {
+  // Replies read since the last callback may have queued events that the
+  // descriptor no longer signals.
+  window_.DispatchEvents(*this);
+  if (!window_.Usable()) return;
+  const PixelRect dirty = TimerTick();
+  if (!dirty.IsEmpty()) Paint(dirty);
+}
+
+bool IPanelX11::DrawScreen(const PixelRect& rect) {
+  // Like a paint on other platforms this always succeeds: with no window
+  // (closed, or gone with the host's) the back buffer simply stays unseen.
+  RAS_IBitmap* back = BackBuffer();
+  if (back == nullptr || back->getBits() == nullptr) return true;
+  const PixelRect inside = rect.Clip(PixelRect{0, 0, back->getWidth(), back->getHeight()});
+  if (!inside.IsEmpty()) {
+    window_.Put(back->getBits(), back->getRowSpan(),
+                x11gui::Rect{inside.left, inside.top, inside.right, inside.bottom});
+  }
+  return true;
+}
+
+void IPanelX11::Resize(int width, int height) {
+  if (width == Width() && height == Height()) return;
+  IPanel::Resize(width, height);
+  if (!window_.Usable()) return;
+  window_.Resize(width, height);
+  Paint(PixelRect{0, 0, width, height});
+}
+
+IPopupMenu* IPanelX11::ShowPopupMenu(IPopupMenu* /*menu*/, const PixelRect& /*rect*/) {
+  ReleaseMouseHolder();
+  return nullptr;
+}
+
+void IPanelX11::GetHostPath(std::string& out) {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  out = n > 0 ? FolderOf(std::string(path, static_cast<std::size_t>(n))) : std::string();
+}
+
+void IPanelX11::GetModulePath(std::string& out) {
+  Dl_info info{};
+  static const int anchor = 0;  // any object of this module
+  out = dladdr(&anchor, &info) != 0 && info.dli_fname != nullptr ? FolderOf(info.dli_fname) : std::string();
+}
+
+void IPanelX11::GetDesktopPath(std::string& out) {
+  const std::string home = HomeFolder();
+  out = home.empty() ? home : home + "Desktop/";
+}
+
+void IPanelX11::GetAppDataPath(std::string& out, bool allUsers) {
+  if (allUsers) {
+    out = "/usr/local/share/";
+    return;
+  }
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data != nullptr && data[0] == '/') {
+    out = std::string(data) + "/";
+    return;
+  }
+  const std::string home = HomeFolder();
+  out = home.empty() ? home : home + ".local/share/";
+}
+
+std::unique_ptr<RAS_IBitmap> IPanelX11::LoadBitmapFromResource(int id, const char* name) {
+  return ::LoadBitmapFromResource(id, name);
+}
+
+// ---- gestures from the window ------------------------------------------------------
+
+void IPanelX11::OnExpose(const x11gui::Rect& area) {
+  Paint(PixelRect{area.left, area.top, area.right, area.bottom});
+}
+
+void IPanelX11::OnButtonDown(int x, int y, const x11gui::Mods& mods) {
+  pointerX_ = x;
+  pointerY_ = y;
+  OnMouseDown(x, y, ToMods(mods));
+}
+
+void IPanelX11::OnDoubleClick(int x, int y, const x11gui::Mods& mods) {
+  // The pointer stays with this window while the button is held (the
+  // server's implicit grab), so a double-click taken as a click needs nothing more.
+  OnMouseDblClick(x, y, ToMods(mods));
+}
+
+void IPanelX11::OnButtonUp(int x, int y, const x11gui::Mods& mods) {
+  pointerX_ = x;
+  pointerY_ = y;
+  HandleMouseUp(x, y, ToMods(mods));
+}
+
+void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) {
+  pointerX_ = x;
+  pointerY_ = y;
+  OnMouseDrag(x, y, ToMods(mods));
+}
+
+void IPanelX11::OnHover(int x, int y, const x11gui::Mods& mods) {
+  pointerX_ = x;
+  pointerY_ = y;
+  HandleMouseOver(x, y, ToMods(mods));
+}
+
+void IPanelX11::OnWheel(int x, int y, const x11gui::Mods& mods, int notches) {
+  OnMouseWheel(x, y, ToMods(mods), notches);
+}
+
+void IPanelX11::OnLeave() { OnMouseOut(); }
+
+bool IPanelX11::OnKey(int x, int y, int keyCode) { return OnKeyDown(x, y, keyCode); }

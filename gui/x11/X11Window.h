@@ -1,0 +1,180 @@
+#pragma once
+// The editor's child window on an X server, through its own xcb connection:
+// creation inside the host's window, copying 32-bit pixels to the screen
+// (shared memory when the server offers it), and turning the server's events
+// into editor gestures (clicks with a double-click rule, drags while a
+// button holds the pointer, wheel notches, leave, keys). Nothing here knows
+// the editor's controls; X11WindowClient receives the gestures.
+//
+// Errors never end the process: every request that can fail is checked or
+// its error arrives as an event and is dropped. Xlib and its process-wide
+// error handler are not involved.
+//
+// One thread: the host's editor thread, inside its run-loop callbacks.
+
+#include <xcb/xcb.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace x11gui {
+
+struct Rect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  bool Empty() const { return right <= left || bottom <= top; }
+};
+
+struct Mods {
+  bool left = false;
+  bool right = false;
+  bool shift = false;
+  bool control = false;
+  bool alt = false;
+};
+
+// Key codes of the editor: space 0, up 1, down 2, left 3, right 4, digits
+// "0".."9" 5..14, letters "A".."Z" 15..40; -1 for any other key.
+int KeyCodeFromKeysym(std::uint32_t keysym);
+
+// Double-click rule: a second left press within this time and distance of
+// the first. The desktop's own values (its XSETTINGS manager's
+// "Net/DoubleClickTime" and "Net/DoubleClickDistance") win; these are the
+// toolkits' defaults for a desktop without a settings manager.
+inline constexpr std::uint32_t kDoubleClickMs = 400;
+inline constexpr int kDoubleClickDistance = 5;
+
+// Reads the double-click time and distance from an XSETTINGS property's
+// bytes (either byte order). Values it does not find are left as they are;
+// malformed data is never read past its end.
+void ReadDoubleClickSettings(const std::uint8_t* data, std::size_t size, std::uint32_t& timeMs,
+                             int& distance);
+
+class X11WindowClient {
+ public:
+  virtual ~X11WindowClient() = default;
+  virtual void OnExpose(const Rect& area) = 0;
+  // Left, middle or right button pressed.
+  virtual void OnButtonDown(int x, int y, const Mods& mods) = 0;
+  // The second left press of a double-click, instead of OnButtonDown.
+  virtual void OnDoubleClick(int x, int y, const Mods& mods) = 0;
+  // Left, middle or right button released.
+  virtual void OnButtonUp(int x, int y, const Mods& mods) = 0;
+  // Motion while the left or right button is held (the pointer is grabbed).
+  virtual void OnDrag(int x, int y, const Mods& mods) = 0;
+  // Motion with no button held.
+  virtual void OnHover(int x, int y, const Mods& mods) = 0;
+  // Wheel notches: positive away from the user.
+  virtual void OnWheel(int x, int y, const Mods& mods, int notches) = 0;
+  virtual void OnLeave() = 0;
+  // The window lost the pointer (a grab changed hands while a button was
+  // held, or the window was destroyed): no release will follow.
+  virtual void OnPointerLost() = 0;
+  // A mapped key at pointer position (x, y); true when it was taken.
+  virtual bool OnKey(int x, int y, int keyCode) = 0;
+};
+
+class X11Window {
+ public:
+  X11Window() = default;
+  ~X11Window();
+  X11Window(const X11Window&) = delete;
+  X11Window& operator=(const X11Window&) = delete;
+
+  // Connects to the display named by DISPLAY and creates a mapped child
+  // window of `parent` at (0, 0). False, with `error` set and nothing left
+  // open, when the server cannot be reached or `parent` is no window.
+  bool Open(std::uint32_t parent, int width, int height, std::string& error);
+  // Destroys the window and closes the connection. Safe when closed.
+  void Close();
+  bool IsOpen() const { return connection_ != nullptr; }
+
+  // The connection's descriptor for the host's run loop (-1 when closed).
+  int FileDescriptor() const;
+  std::uint32_t Window() const { return window_; }
+  std::uint32_t Parent() const { return parent_; }
+  // False once the server went away or the window was destroyed under us
+  // (the host destroyed its parent first); drawing then does nothing.
+  bool Usable() const;
+  // True once the connection to the server is lost for good.
+  bool ConnectionLost() const { return connection_ != nullptr && xcb_connection_has_error(connection_) != 0; }
+  bool UsesSharedMemory() const { return shmSegment_ != 0; }
+  // Whether the next Open may use shared memory (default yes; tests turn it
+  // off to exercise the plain path a remote server takes).
+  void AllowSharedMemory(bool allow) { shmAllowed_ = allow; }
+
+  // Reads every event that has arrived and passes its gestures on. Call when
+  // the descriptor is readable and on each timer tick (replies read in
+  // between may have queued events without the descriptor signalling).
+  void DispatchEvents(X11WindowClient& client);
+
+  // Copies `area` of a 32-bit image (bytes blue, green, red, alpha; `rowSpan`
+  // pixels per row; at least the window's size) to the same place in the window.
+  bool Put(const std::uint32_t* pixels, int rowSpan, const Rect& area);
+
+  // Resizes the window (the editor's size changed).
+  void Resize(int width, int height);
+
+ private:
+  struct PixelFormat {
+    int depth = 0;
+    int bitsPerPixel = 0;
+    int scanlinePad = 0;
+    bool msbFirst = false;
+    std::uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+    bool direct = false;  // 32 bits per pixel, 8-bit channels where the raster has them
+  };
+
+  bool SetUpFormat(std::string& error);
+  void SetUpSharedMemory();
+  void FreeSharedMemory();
+  void LoadKeyboardMap();
+  void LoadDesktopSettings(int screen);
+  std::uint32_t KeysymOf(std::uint8_t keycode) const;
+  bool FinishPendingPut();
+  bool Viewable();
+  void Handle(const xcb_generic_event_t* event, X11WindowClient& client);
+  bool PutShared(const std::uint32_t* pixels, int rowSpan, const Rect& area);
+  bool PutPlain(const std::uint32_t* pixels, int rowSpan, const Rect& area);
+  void Encode(const std::uint32_t* src, int count, std::uint8_t* dst) const;
+
+  xcb_connection_t* connection_ = nullptr;
+  std::uint32_t parent_ = 0;
+  std::uint32_t window_ = 0;
+  std::uint32_t gc_ = 0;
+  bool windowGone_ = false;
+  bool shmAllowed_ = true;
+  int width_ = 0;
+  int height_ = 0;
+  PixelFormat format_;
+
+  // Shared-memory image of the window's size.
+  std::uint32_t shmSegment_ = 0;
+  int shmId_ = -1;
+  std::uint8_t* shmPixels_ = nullptr;
+  std::size_t shmBytes_ = 0;
+  unsigned pendingPut_ = 0;  // sequence of an unchecked shared put; 0 none
+  bool putPending_ = false;
+
+  // Keyboard map: keysyms per keycode from the first keycode on.
+  std::uint8_t minKeycode_ = 0;
+  int keysymsPerKeycode_ = 0;
+  std::vector<std::uint32_t> keysyms_;
+
+  // Double-click rule and state: the last left press.
+  std::uint32_t doubleClickMs_ = kDoubleClickMs;
+  int doubleClickDistance_ = kDoubleClickDistance;
+  std::uint32_t lastPressTime_ = 0;
+  int lastPressX_ = 0;
+  int lastPressY_ = 0;
+  bool lastPressValid_ = false;
+
+  // Expose regions collected until the last of a series.
+  Rect exposed_;
+  std::vector<std::uint8_t> scratch_;
+};
+
+}  // namespace x11gui

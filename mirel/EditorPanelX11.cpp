@@ -1,0 +1,7 @@
+// Linux: the editor opens as an X11 child window of the host's window.
+#include "EditorPanel.h"
+#include "gui/x11/IPanelX11.h"
+
+std::unique_ptr<IPanel> MakeEditorPanel(IEffectBase* plug, int width, int height, int frameRate) {
+  return std::make_unique<IPanelX11>(plug, width, height, frameRate);
+}

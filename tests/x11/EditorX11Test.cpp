@@ -1,0 +1,201 @@
+// The built Linux bundle's editor in the Linux editor host, on a private X
+// server: opened through the view with the host's IRunLoop, compared with the
+// off-screen snapshot, edited with real pointer input, closed and reopened,
+// two instances at once, and the refusals and careless hosts it must survive.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "EditorHostX11.h"
+#include "EffectInstance.h"
+#include "PrivateXServer.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+
+namespace {
+
+using namespace Steinberg;
+using mirel::host::EditorHostX11;
+using mirel::host::EditorImage;
+using mirel::host::HandlerCall;
+using Kind = mirel::host::HandlerCall::Kind;
+
+constexpr int kBypass = 10;
+constexpr int kInput = 0;
+
+class EditorX11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    xtest::KeepModuleLoaded(MIREL_MODULE_PATH);
+    std::string error;
+    ASSERT_TRUE(server_.Start(error)) << error;
+    display_ = mirel::host::X11Display::Open(nullptr, error);
+    ASSERT_TRUE(display_ && display_->HasXTest()) << error;
+  }
+
+  std::unique_ptr<mirel::host::EffectInstance> Instance() {
+    std::string error;
+    auto fx = mirel::host::EffectInstance::Open(MIREL_MODULE_PATH, "x11-editor-test", error);
+    EXPECT_TRUE(fx) << error;
+    return fx;
+  }
+  static IPtr<IPlugView> View(mirel::host::EffectInstance& fx) {
+    return owned(fx.Controller()->createView(Vst::ViewType::kEditor));
+  }
+  // The edits reported since the last call.
+  static std::vector<HandlerCall> Edits(mirel::host::EffectInstance& fx) {
+    auto calls = fx.Handler().Calls();
+    fx.Handler().Clear();
+    return calls;
+  }
+
+  xtest::PrivateXServer server_;
+  std::unique_ptr<mirel::host::X11Display> display_;
+};
+
+TEST_F(EditorX11Test, OpensInTheHostWindowThroughItsRunLoopAndShowsTheSnapshot) {
+  const std::string snapshot = ::testing::TempDir() + "mirel-x11-snapshot.png";
+  ASSERT_EQ(std::system(("'" MIREL_SNAPSHOT "' '" + snapshot + "' >/dev/null").c_str()), 0);
+  EditorImage expected;
+  std::string error;
+  ASSERT_TRUE(mirel::host::ReadPng(snapshot, expected, error)) << error;
+  std::filesystem::remove(snapshot);
+
+  auto fx = Instance();
+  ASSERT_TRUE(fx);
+  auto view = View(*fx);
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultOk);
+  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
+  ViewRect size;
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 838);
+  EXPECT_EQ(size.getHeight(), 245);
+
+  EditorHostX11 host(*display_);
+  ASSERT_TRUE(host.Open(view, error)) << error;
+  EXPECT_NE(host.PluginWindow(), 0u);
+  EXPECT_EQ(display_->Loop().EventHandlerCount(), 1u);
+  EXPECT_EQ(display_->Loop().TimerPeriods(), std::vector<std::uint64_t>{40});
+
+  EditorImage shown;
+  auto same = [&] {
+    if (!host.Capture(shown) || shown.width != expected.width || shown.height != expected.height) return false;
+    for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
+      if ((shown.pixels[i] & 0xffffffu) != (expected.pixels[i] & 0xffffffu)) return false;
+    }
+    return true;
+  };
+  EXPECT_TRUE(display_->PumpUntil(same, 3000)) << "the window differs from the off-screen snapshot";
+  const auto ticks = display_->Loop().TimerCallbacks();
+  display_->Pump(200);
+  EXPECT_GE(display_->Loop().TimerCallbacks() - ticks, 3u);  // 40 ms ticks run from the host's loop
+
+  host.Close();
+  EXPECT_EQ(display_->Loop().EventHandlerCount(), 0u);
+  EXPECT_EQ(display_->Loop().TimerCount(), 0u);
+}
+
+TEST_F(EditorX11Test, ClickAndDragEditParametersWithBalancedGestures) {
+  auto fx = Instance();
+  ASSERT_TRUE(fx);
+  auto view = View(*fx);
+  EditorHostX11 host(*display_);
+  std::string error;
+  ASSERT_TRUE(host.Open(view, error)) << error;
+  display_->Pump(100);
+
+  // "Bypass" (parameter 10) at (720, 88): off to on.
+  Edits(*fx);
+  ASSERT_TRUE(host.MouseDown(730, 95) && host.MouseUp(730, 95));
+  EXPECT_EQ(Edits(*fx), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
+                                                  {Kind::kPerform, kBypass, 1.0, 0},
+                                                  {Kind::kEnd, kBypass, 0, 0}}));
+
+  // "Input" (parameter 0) at (147, 34): ten pixels up raise it by
+  // 10 / frame height / 4, the frame height being its strip's height / 61.
+  EditorImage strip;
+  ASSERT_TRUE(mirel::host::ReadPng(MIREL_SOURCE_DIR "/resources/img/IN.png", strip, error)) << error;
+  const double frameHeight = strip.height / 61;
+  const double before = fx->Controller()->getParamNormalized(kInput);
+  display_->Pump(500);  // no double-click with the earlier press
+  ASSERT_TRUE(host.MouseDown(180, 70));
+  for (int dy = 2; dy <= 10; dy += 2) ASSERT_TRUE(host.MouseMove(180, 70 - dy));
+  ASSERT_TRUE(host.MouseUp(180, 60));
+  const auto edits = Edits(*fx);
+  ASSERT_GE(edits.size(), 3u);
+  EXPECT_EQ(edits.front(), (HandlerCall{Kind::kBegin, kInput, 0, 0}));
+  EXPECT_EQ(edits.back(), (HandlerCall{Kind::kEnd, kInput, 0, 0}));
+  for (std::size_t i = 1; i + 1 < edits.size(); ++i) {
+    EXPECT_EQ(edits[i].kind, Kind::kPerform);
+    EXPECT_EQ(edits[i].id, static_cast<Vst::ParamID>(kInput));
+  }
+  EXPECT_NEAR(edits[edits.size() - 2].value, before + 10 / frameHeight / 4, 1e-12);
+  EXPECT_NEAR(fx->Controller()->getParamNormalized(kInput), before + 10 / frameHeight / 4, 1e-12);
+}
+
+TEST_F(EditorX11Test, ClosesReopensAndRunsTwoInstancesAtOnce) {
+  auto a = Instance();
+  auto b = Instance();
+  ASSERT_TRUE(a && b);
+  std::string error;
+  for (const bool aClosesFirst : {true, false}) {
+    auto viewA = View(*a);
+    auto viewB = View(*b);
+    EditorHostX11 hostA(*display_);
+    EditorHostX11 hostB(*display_);
+    hostB.SetPosition(0, 400);
+    ASSERT_TRUE(hostA.Open(viewA, error)) << error;
+    ASSERT_TRUE(hostB.Open(viewB, error)) << error;
+    EXPECT_EQ(display_->Loop().TimerCount(), 2u);
+    display_->Pump(100);
+    (aClosesFirst ? hostA : hostB).Close();
+    EXPECT_EQ(display_->Loop().TimerCount(), 1u);
+    // The other one still paints and takes clicks.
+    EditorHostX11& open = aClosesFirst ? hostB : hostA;
+    auto& openFx = aClosesFirst ? *b : *a;
+    Edits(openFx);
+    display_->Pump(500);
+    ASSERT_TRUE(open.MouseDown(730, 95) && open.MouseUp(730, 95));
+    EXPECT_EQ(Edits(openFx).size(), 3u);
+    // Closing and reopening the same view.
+    open.Close();
+    ASSERT_TRUE(open.Open(aClosesFirst ? viewB : viewA, error)) << error;
+    EditorImage shown;
+    EXPECT_TRUE(display_->PumpUntil([&] { return open.Capture(shown) && shown.width == 838; }, 2000));
+    open.Close();
+    EXPECT_EQ(display_->Loop().TimerCount(), 0u);
+    EXPECT_EQ(display_->Loop().EventHandlerCount(), 0u);
+  }
+}
+
+TEST_F(EditorX11Test, RefusesHostsWithoutRunLoopAndSurvivesAHostDestroyingItsWindowFirst) {
+  auto fx = Instance();
+  ASSERT_TRUE(fx);
+  auto view = View(*fx);
+  std::string error;
+  {
+    EditorHostX11 noLoop(*display_, false);
+    tresult answer = kResultOk;
+    EXPECT_FALSE(noLoop.Open(view, error, &answer));
+    EXPECT_EQ(answer, kResultFalse);
+    EXPECT_EQ(display_->Loop().EventHandlerCount(), 0u);
+    EXPECT_EQ(display_->Loop().TimerCount(), 0u);
+  }
+  EditorHostX11 careless(*display_);
+  ASSERT_TRUE(careless.Open(view, error)) << error;
+  display_->Pump(100);
+  careless.DestroyTopWindowFirst();
+  fx->Controller()->setParamNormalized(kBypass, 1.0);  // something to repaint
+  display_->Pump(200);
+  careless.Close();
+  EXPECT_EQ(display_->Loop().TimerCount(), 0u);
+  // The editor opens again afterwards.
+  EditorHostX11 next(*display_);
+  ASSERT_TRUE(next.Open(view, error)) << error;
+  EditorImage shown;
+  EXPECT_TRUE(display_->PumpUntil([&] { return next.Capture(shown) && shown.width == 838; }, 2000));
+}
+
+}  // namespace

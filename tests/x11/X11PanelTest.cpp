@@ -1,0 +1,295 @@
+// The X11 editor panel inside a host window on a private X server, driven by
+// the host's poll() run loop through IRunLoop: what it shows, the gestures
+// real pointer input makes, and the ways hosts open and close it.
+
+#include <gtest/gtest.h>
+
+#include "../gui/GuiTestSupport.h"
+#include "EditorHostX11.h"
+#include "PrivateXServer.h"
+#include "ViewRunLoopX11.h"
+#include "gui/x11/IPanelX11.h"
+
+// Last: its macros clash with ordinary names.
+#include <X11/Xlib.h>
+
+namespace {
+
+using namespace Steinberg;
+using guitest::kKnob;
+using guitest::kSwitch;
+using mirel::host::XWindowId;
+
+// Strips made in memory, as the off-screen test panel makes them.
+class StripPanelX11 : public IPanelX11 {
+ public:
+  explicit StripPanelX11(IEffectBase* plug) : IPanelX11(plug, 200, 100, 25) {}
+  std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char*) override {
+    return guitest::MakeStrip(20, 40, id - 1000);
+  }
+};
+
+// A plug-in with a 61-frame knob at (10, 10)-(30, 50) and a switch at (100, 10).
+struct Editor {
+  guitest::TestPlug plug;
+  StripPanelX11* panel = nullptr;
+  Editor() {
+    auto p = std::make_unique<StripPanelX11>(&plug);
+    p->AttachBackground(new IBitmapControl(&plug, 0, 0, -1, p->LoadBitmap(1001, "bg.png", 1), 1));
+    p->AttachControl(new IKnobStripControl(&plug, 10, 10, kKnob, p->LoadBitmap(1061, "k.png", 61)));
+    p->AttachControl(new ISwitchControl(&plug, 100, 10, kSwitch, p->LoadBitmap(1002, "s.png", 2)));
+    panel = p.get();
+    plug.AttachGraphics(std::move(p));
+  }
+  double Value(int param) { return plug.GetParam(param)->Value(); }
+};
+
+class X11PanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(server_.Start(error)) << error;
+    display_ = mirel::host::X11Display::Open(nullptr, error);
+    ASSERT_TRUE(display_) << error;
+    ASSERT_TRUE(display_->HasXTest());
+  }
+  void TearDown() override { display_.reset(); }
+
+  // A mapped top-level host window with a frame that offers the run loop.
+  XWindowId HostWindow(int x, int y) {
+    ::Display* d = display_->Get();
+    const XWindowId w = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, 200, 100, 0, 0, 0);
+    XMapWindow(d, w);
+    XSync(d, False);
+    return w;
+  }
+  // Opens the panel in `parent` through the frame's IRunLoop.
+  NativeWindow Open(Editor& e, XWindowId parent, bool offerRunLoop = true) {
+    frame_ = owned(new mirel::host::PlugFrameX11(*display_, parent, offerRunLoop));
+    loop_ = ViewRunLoopX11::FromFrame(frame_);
+    if (!loop_) return nullptr;
+    e.panel->SetRunLoop(loop_.get());
+    return e.panel->OpenWindow(reinterpret_cast<NativeWindow>(parent));
+  }
+  bool Settled(Editor& e) {
+    return display_->PumpUntil([&] { return e.panel->DirtyUnion().IsEmpty(); }, 2000);
+  }
+  // The window shows exactly the back buffer's colours.
+  bool ShowsBackBuffer(Editor& e) {
+    mirel::host::EditorImage shown;
+    if (!mirel::host::CaptureWindow(display_->Get(), Child(e), shown) || shown.width != 200) return false;
+    for (int y = 0; y < 100; ++y) {
+      for (int x = 0; x < 200; ++x) {
+        if ((shown.At(x, y) & 0xffffffu) != (guitest::Pixel(*e.panel, x, y) & 0xffffffu)) return false;
+      }
+    }
+    return true;
+  }
+  XWindowId Child(Editor& e) { return static_cast<XWindowId>(reinterpret_cast<std::uintptr_t>(e.panel->GetWindow())); }
+  mirel::host::PollRunLoop& Loop() { return display_->Loop(); }
+
+  xtest::PrivateXServer server_;
+  std::unique_ptr<mirel::host::X11Display> display_;
+  IPtr<mirel::host::PlugFrameX11> frame_;
+  std::unique_ptr<ViewRunLoopX11> loop_;
+};
+
+class X11PanelPutTest : public X11PanelTest, public ::testing::WithParamInterface<bool> {};
+
+// Shared memory (a local server) and plain image requests (a remote one).
+TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
+  Editor e;
+  e.panel->Window().AllowSharedMemory(GetParam());
+  ASSERT_NE(Open(e, HostWindow(0, 100)), nullptr);
+  EXPECT_EQ(e.panel->Window().UsesSharedMemory(), GetParam());
+  EXPECT_EQ(Loop().EventHandlerCount(), 1u);
+  EXPECT_EQ(Loop().TimerPeriods(), std::vector<std::uint64_t>{40});
+  ASSERT_TRUE(Settled(e));
+
+  EXPECT_TRUE(ShowsBackBuffer(e));
+
+  // A click on the switch: one balanced gesture.
+  const XWindowId child = Child(e);
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->MovePointer(child, 105, 20));
+  ASSERT_TRUE(display_->Button(1, true));
+  ASSERT_TRUE(display_->Button(1, false));
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 1", "perform 1", "end 1"}));
+  EXPECT_EQ(e.Value(kSwitch), 1.0);
+  // The middle button's gesture is balanced too.
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->Button(2, true) && display_->Button(2, false));
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 1", "perform 1", "end 1"}));
+
+  // Fifty pixels up on the 40-pixel knob, ending above the window while the
+  // button holds the pointer: 50 / 40 / 4.
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->MovePointer(child, 20, 45));
+  ASSERT_TRUE(display_->Button(1, true));
+  ASSERT_TRUE(display_->MovePointer(child, 20, 35));
+  ASSERT_TRUE(display_->MovePointer(child, 20, -5));
+  ASSERT_TRUE(display_->Button(1, false));
+  EXPECT_DOUBLE_EQ(e.Value(kKnob), 0.5 + 50.0 / 40 / 4);
+  EXPECT_EQ(e.plug.log.front(), "begin 0");
+  EXPECT_EQ(e.plug.log.back(), "end 0");
+  ASSERT_TRUE(display_->MovePointer(child, 20, 30));
+
+  // Wheel notches: button 4 away from the user, 5 towards.
+  ASSERT_TRUE(display_->Button(4, true));
+  ASSERT_TRUE(display_->Button(4, false));
+  EXPECT_NEAR(e.Value(kKnob), 0.8125 + 0.01, 1e-12);
+  ASSERT_TRUE(display_->Button(5, true));
+  ASSERT_TRUE(display_->Button(5, false));
+  EXPECT_NEAR(e.Value(kKnob), 0.8125, 1e-12);
+
+  // The edits repaint the knob on the next ticks.
+  ASSERT_TRUE(Settled(e));
+  EXPECT_TRUE(ShowsBackBuffer(e));
+
+  e.panel->CloseWindow();
+  EXPECT_EQ(Loop().EventHandlerCount(), 0u);
+  EXPECT_EQ(Loop().TimerCount(), 0u);
+  EXPECT_EQ(e.panel->GetWindow(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Puts, X11PanelPutTest, ::testing::Values(false, true));
+
+// Takes every key it is given.
+class KeyTaker : public IControl {
+ public:
+  KeyTaker() : IControl(nullptr, PixelRect{}) {}
+  bool Draw(IPanel&) override { return true; }
+  bool KeyDown(int, int, int key) override {
+    keys.push_back(key);
+    return true;
+  }
+  std::vector<int> keys;
+};
+
+TEST_F(X11PanelTest, ExposedAreasRepaintAndMappedKeysReachTheEditor) {
+  Editor e;
+  auto taker = std::make_unique<KeyTaker>();
+  const KeyTaker* keys = taker.get();
+  e.panel->SetKeyboardControl(std::move(taker));
+  ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
+  ASSERT_TRUE(Settled(e));
+  const XWindowId child = Child(e);
+  ::Display* d = display_->Get();
+  // Another client paints over the window, then the server exposes it.
+  GC gc = XCreateGC(d, child, 0, nullptr);
+  XSetForeground(d, gc, 0x123456);
+  XFillRectangle(d, child, gc, 0, 0, 200, 100);
+  XFreeGC(d, gc);
+  XSync(d, False);
+  ASSERT_FALSE(ShowsBackBuffer(e));
+  XClearArea(d, child, 0, 0, 0, 0, True);
+  EXPECT_TRUE(display_->PumpUntil([&] { return ShowsBackBuffer(e); }, 2000));
+
+  // A click on the background takes the keyboard focus; the mapped keys
+  // reach the keyboard control, others (F1) do not.
+  ASSERT_TRUE(display_->MovePointer(child, 150, 80) && display_->Button(1, true) && display_->Button(1, false));
+  for (const unsigned long keysym : {0x61ul /* a */, 0x20ul /* space */, 0xff52ul /* Up */, 0x37ul /* 7 */,
+                                     0xffbeul /* F1 */, 0x5aul /* Z */}) {
+    ASSERT_TRUE(display_->Key(keysym, true) && display_->Key(keysym, false));
+  }
+  EXPECT_EQ(keys->keys, (std::vector<int>{15, 0, 1, 12, 40}));
+}
+
+// An XSETTINGS property (least significant byte first) of integer settings.
+std::vector<unsigned char> XSettings(const std::vector<std::pair<std::string, std::int32_t>>& ints) {
+  std::vector<unsigned char> b = {0, 0, 0, 0, 1, 0, 0, 0, static_cast<unsigned char>(ints.size()), 0, 0, 0};
+  auto put32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
+  };
+  for (const auto& [name, value] : ints) {
+    b.insert(b.end(), {0, 0, static_cast<unsigned char>(name.size()), 0});
+    b.insert(b.end(), name.begin(), name.end());
+    while (b.size() % 4 != 0) b.push_back(0);
+    put32(0);
+    put32(static_cast<std::uint32_t>(value));
+  }
+  return b;
+}
+
+// The desktop's settings manager says 200 ms and 3 pixels, not the toolkits'
+// 400 ms and 5 pixels.
+TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
+  ::Display* d = display_->Get();
+  const XWindowId manager = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  const Atom property = XInternAtom(d, "_XSETTINGS_SETTINGS", False);
+  XSetSelectionOwner(d, XInternAtom(d, "_XSETTINGS_S0", False), manager, CurrentTime);
+  const auto bytes = XSettings({{"Gtk/Other", 7}, {"Net/DoubleClickTime", 200}, {"Net/DoubleClickDistance", 3}});
+  XChangeProperty(d, manager, property, property, 8, PropModeReplace, bytes.data(), static_cast<int>(bytes.size()));
+  XSync(d, False);
+
+  Editor e;
+  ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
+  const XWindowId child = Child(e);
+  auto click = [&](int x, int y) {
+    return display_->MovePointer(child, x, y) && display_->Button(1, true) && display_->Button(1, false);
+  };
+  ASSERT_TRUE(display_->MovePointer(child, 20, 40));
+  ASSERT_TRUE(display_->Button(1, true));
+  ASSERT_TRUE(display_->MovePointer(child, 20, 20));
+  ASSERT_TRUE(display_->Button(1, false));
+  ASSERT_GT(e.Value(kKnob), 0.6);
+  display_->Pump(400);
+
+  // About 330 ms apart: two clicks.
+  ASSERT_TRUE(click(20, 30));
+  display_->Pump(300);
+  ASSERT_TRUE(click(20, 30));
+  EXPECT_GT(e.Value(kKnob), 0.6);
+  display_->Pump(400);
+
+  // Quick but 4 pixels apart: two clicks. Quick and near: the knob's
+  // double-click sets it back to the value it had when the editor was built.
+  ASSERT_TRUE(click(14, 30));
+  ASSERT_TRUE(click(18, 30));
+  EXPECT_GT(e.Value(kKnob), 0.6);
+  ASSERT_TRUE(click(18, 31));
+  EXPECT_EQ(e.Value(kKnob), 0.5);
+
+  // Garbage never reads past its end; found values are taken, the rest kept.
+  std::uint32_t time = 1;
+  int distance = 2;
+  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) x11gui::ReadDoubleClickSettings(bytes.data(), cut, time, distance);
+  EXPECT_EQ(time, 200u);
+  EXPECT_EQ(distance, 3);
+}
+
+// No gesture stays open for the host to wait on.
+TEST_F(X11PanelTest, AGestureEndsWhenTheWindowLosesThePointerOrCloses) {
+  Editor e;
+  ::Display* d = display_->Get();
+  const XWindowId parent = HostWindow(0, 0);
+  ASSERT_NE(Open(e, parent), nullptr);
+  // The host hides its window in the middle of a drag.
+  ASSERT_TRUE(display_->MovePointer(Child(e), 20, 40) && display_->Button(1, true));
+  XUnmapWindow(d, parent);
+  display_->Pump(50);
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
+  ASSERT_TRUE(display_->Button(1, false));
+  // The host closes the editor in the middle of a drag.
+  XMapWindow(d, parent);
+  XSync(d, False);
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->MovePointer(Child(e), 20, 20) && display_->Button(1, true));
+  e.panel->CloseWindow();
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
+  ASSERT_TRUE(display_->Button(1, false));
+}
+
+// (A host without IRunLoop and one destroying its window first are tested
+// against the bundle.)
+TEST_F(X11PanelTest, ANonexistentParentOpensNothingAndRegistersNothing) {
+  Editor e;
+  EXPECT_EQ(Open(e, 0x3fffff0), nullptr);
+  EXPECT_EQ(e.panel->GetWindow(), nullptr);
+  EXPECT_EQ(Loop().EventHandlerCount(), 0u);
+  EXPECT_EQ(Loop().TimerCount(), 0u);
+  ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
+  EXPECT_TRUE(Settled(e));
+}
+
+}  // namespace
