@@ -446,3 +446,17 @@ bool IPanel::OnKeyDown(int x, int y, int key) {
   IControl* c = (i <= 0 && keyboardControl_) ? keyboardControl_.get() : GetControl(i);
   return c ? c->KeyDown(x, y, key) : false;
 }
+
+// ---- The window, as the host adapter's view opens it --------------------------------
+
+void* IPanel::OpenEditorWindow(void* parent, IHostRunLoop* loop) {
+  if (!TakeHostRunLoop(loop)) return nullptr;
+  NativeWindow window = OpenWindow(parent);
+  if (!window) ForgetHostRunLoop(loop);
+  return window;
+}
+
+void IPanel::CloseEditorWindow(void* window, IHostRunLoop* loop) {
+  if (window && GetWindow() == window) CloseWindow();
+  if (loop) ForgetHostRunLoop(loop);
+}

@@ -129,6 +129,14 @@ class IPanel : public IEditorLink {
   // makes the back buffer.
   void PrepareDraw() override;
 
+  // ---- The window, as the host adapter's view opens it (editor thread) ------------
+  int EditorWidth() const override { return Width(); }
+  int EditorHeight() const override { return Height(); }
+  // OpenWindow, after the panel took the host's run loop (a panel that needs
+  // one and gets none opens nothing).
+  void* OpenEditorWindow(void* parent, IHostRunLoop* loop) override;
+  void CloseEditorWindow(void* window, IHostRunLoop* loop) override;
+
   // ---- The timer tick ----------------------------------------------------------------
   // Window thread, every timer tick: applies the values handed over since the
   // last tick, then returns the union of the rectangles of all dirty
@@ -207,6 +215,11 @@ class IPanel : public IEditorLink {
   static std::size_t BitmapCacheSize();
 
  protected:
+  // A panel whose window the host's run loop drives takes the loop here
+  // before OpenWindow (false: it cannot open with this loop, e.g. none), and
+  // forgets it after its window closed. Others need no loop.
+  virtual bool TakeHostRunLoop(IHostRunLoop* /*loop*/) { return true; }
+  virtual void ForgetHostRunLoop(IHostRunLoop* /*loop*/) {}
   // The control under (x, y): the last one attached that is not hidden, not
   // grayed and hit; -1 when none.
   int FindControl(int x, int y) const;

@@ -1,7 +1,24 @@
 #pragma once
 
-// What the plug-in base needs of an attached editor, and nothing more. The
-// GUI's panel implements it; the base owns the editor once attached.
+// What the plug-in base and the host adapter need of an attached editor, and
+// nothing more. The GUI's panel implements it; the base owns the editor once
+// attached.
+
+#include <functional>
+
+// The host's event loop, where the host drives an embedded editor's events
+// (Linux hosts' run loop). Both callbacks come on the host's editor thread; an
+// editor there starts no thread of its own.
+class IHostRunLoop {
+ public:
+  virtual ~IHostRunLoop() = default;
+  // Calls onReadable whenever fd is readable and onTick every periodMs until
+  // Stop. False, with nothing left registered, when the host refuses either.
+  virtual bool Start(int fd, std::function<void()> onReadable, int periodMs,
+                     std::function<void()> onTick) = 0;
+  // Unregisters both; safe when not started.
+  virtual void Stop() = 0;
+};
 
 class IEditorLink {
  public:
@@ -17,4 +34,15 @@ class IEditorLink {
   // Applies the values handed over so far and creates the editor's drawing
   // surfaces; called once, while attaching, on the attaching thread.
   virtual void PrepareDraw() = 0;
+
+  // ---- The editor's window, for the host adapter's view (editor thread) ------
+  virtual int EditorWidth() const { return 0; }
+  virtual int EditorHeight() const { return 0; }
+  // Opens the editor's window inside the host's window `parent`. `loop` is the
+  // host's run loop where the host drives editors (else null); it outlives the
+  // window. Answers the window, or null when nothing opened.
+  virtual void* OpenEditorWindow(void* /*parent*/, IHostRunLoop* /*loop*/) { return nullptr; }
+  // Closes `window` if the editor still shows it (another view may have
+  // opened the editor since), and forgets `loop` if the editor still uses it.
+  virtual void CloseEditorWindow(void* /*window*/, IHostRunLoop* /*loop*/) {}
 };

@@ -4,7 +4,7 @@
 
 #include "HostCall.h"
 #include "IEffectVST3.h"
-#include "gui/IPanel.h"
+#include "HostRunLoop.h"
 
 using namespace Steinberg;
 
@@ -23,19 +23,14 @@ IEffectVST3View::~IEffectVST3View() {
   plug_->release();
 }
 
-IPanel* IEffectVST3View::Editor() const { return dynamic_cast<IPanel*>(plug_->Graphics()); }
+IEditorLink* IEffectVST3View::Editor() const { return plug_->Graphics(); }
 
 void IEffectVST3View::CloseOwnWindow() {
-  IPanel* editor = Editor();
-  // Another view of the same plug-in may have taken the editor since.
-  if (editor && ownWindow_ && editor->GetWindow() == ownWindow_) editor->CloseWindow();
+  // Another view of the same plug-in may have opened the editor since; the
+  // editor then keeps that window and that view's loop.
+  if (IEditorLink* editor = Editor()) editor->CloseEditorWindow(ownWindow_, runLoop_.get());
   ownWindow_ = nullptr;
-#ifndef _WIN32
-  // The editor forgets this view's run loop before the loop goes.
-  auto* user = dynamic_cast<X11RunLoopUser*>(editor);
-  if (user && runLoop_ && user->RunLoop() == runLoop_.get()) user->SetRunLoop(nullptr);
   runLoop_.reset();
-#endif
 }
 
 tresult PLUGIN_API IEffectVST3View::isPlatformTypeSupported(FIDString type) {
@@ -47,29 +42,19 @@ tresult PLUGIN_API IEffectVST3View::isPlatformTypeSupported(FIDString type) {
 
 tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
   return HostCall([&]() -> tresult {
-    IPanel* editor = Editor();
+    IEditorLink* editor = Editor();
     if (!editor) return kResultFalse;
     // Nothing can open without a parent window or in a window of another kind;
     // saying yes would leave the host showing an empty frame.
     if (!parent) return kInvalidArgument;
     if (!type || std::strcmp(type, kEditorPlatformType) != 0) return kResultFalse;
-#ifndef _WIN32
     // Linux hosts drive editors through the IRunLoop their frame answers; a
-    // window without it could neither paint nor take input.
-    auto* user = dynamic_cast<X11RunLoopUser*>(editor);
-    std::unique_ptr<ViewRunLoopX11> loop = ViewRunLoopX11::FromFrame(plugFrame_);
-    if (!user || !loop) return kResultFalse;
-    user->SetRunLoop(loop.get());
-#endif
-    void* window = editor->OpenWindow(parent);
-#ifndef _WIN32
-    if (!window) {
-      user->SetRunLoop(nullptr);
-      return kResultFalse;
-    }
-    runLoop_ = std::move(loop);
-#endif
+    // window there could neither paint nor take input without it, and the
+    // editor then opens nothing.
+    std::unique_ptr<IHostRunLoop> loop = HostRunLoopFromFrame(plugFrame_);
+    void* window = editor->OpenEditorWindow(parent, loop.get());
     if (!window) return kResultFalse;
+    runLoop_ = std::move(loop);
     ownWindow_ = window;
     systemWindow_ = parent;
     plug_->EditorOpened();
@@ -92,10 +77,10 @@ tresult PLUGIN_API IEffectVST3View::removed() {
 
 tresult PLUGIN_API IEffectVST3View::getSize(ViewRect* size) {
   return HostCall([&]() -> tresult {
-    IPanel* editor = Editor();
+    IEditorLink* editor = Editor();
     if (!editor) return kResultFalse;
     if (!size) return kInvalidArgument;
-    *size = ViewRect(0, 0, editor->Width(), editor->Height());
+    *size = ViewRect(0, 0, editor->EditorWidth(), editor->EditorHeight());
     return kResultOk;
   });
 }

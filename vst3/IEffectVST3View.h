@@ -8,13 +8,10 @@
 
 #include <memory>
 
+#include "EditorLink.h"
 #include "sdk/CPluginView.h"
-#ifndef _WIN32
-#include "ViewRunLoopX11.h"
-#endif
 
 class IEffectVST3;
-class IPanel;
 
 // The native window type this build's editor opens in.
 #ifdef _WIN32
@@ -43,15 +40,14 @@ class IEffectVST3View : public Steinberg::CPluginView {
   bool ExpectingNewSize() const { return expectingNewSize_; }
 
  private:
-  IPanel* Editor() const;
+  IEditorLink* Editor() const;
   // Closes the window this view opened, if the editor still shows it.
   void CloseOwnWindow();
 
   IEffectVST3* plug_;
   bool expectingNewSize_ = false;
   void* ownWindow_ = nullptr;  // the window the last attached opened
-#ifndef _WIN32
-  // The host's IRunLoop that drives the window this view opened.
-  std::unique_ptr<Steinberg::ViewRunLoopX11> runLoop_;
-#endif
+  // The host's run loop that drives the window this view opened, where the
+  // platform's editors are driven by the host (Linux); null elsewhere.
+  std::unique_ptr<IHostRunLoop> runLoop_;
 };

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "HostRunLoop.h"
 #include "sdk/FObject.h"
 
 namespace Steinberg {
@@ -86,3 +87,7 @@ void ViewRunLoopX11::Stop() {
 }
 
 }  // namespace Steinberg
+
+std::unique_ptr<IHostRunLoop> HostRunLoopFromFrame(Steinberg::IPlugFrame* frame) {
+  return Steinberg::ViewRunLoopX11::FromFrame(frame);
+}

@@ -6,13 +6,13 @@
 #include <functional>
 #include <memory>
 
-#include "gui/x11/X11RunLoop.h"
+#include "EditorLink.h"
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace Steinberg {
 
-class ViewRunLoopX11 final : public X11RunLoop {
+class ViewRunLoopX11 final : public IHostRunLoop {
  public:
   // Null when the frame is null or offers no IRunLoop.
   static std::unique_ptr<ViewRunLoopX11> FromFrame(IPlugFrame* frame);

@@ -25,6 +25,18 @@ class IPanelX11 : public IPanel, public X11RunLoopUser, private x11gui::X11Windo
   void SetRunLoop(X11RunLoop* loop) override;
   X11RunLoop* RunLoop() const override { return runLoop_; }
 
+ protected:
+  // Without the host's loop the window could neither paint nor take input.
+  bool TakeHostRunLoop(IHostRunLoop* loop) override {
+    if (loop == nullptr) return false;
+    SetRunLoop(loop);
+    return true;
+  }
+  void ForgetHostRunLoop(IHostRunLoop* loop) override {
+    if (runLoop_ == loop) SetRunLoop(nullptr);
+  }
+
+ public:
   bool DrawScreen(const PixelRect& rect) override;
   void CancelTextEntry() override {}
   void Resize(int width, int height) override;

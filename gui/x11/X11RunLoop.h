@@ -4,18 +4,9 @@
 // view supplies it from the host's Steinberg::Linux::IRunLoop; the editor
 // starts no thread of its own.
 
-#include <functional>
+#include "EditorLink.h"
 
-class X11RunLoop {
- public:
-  virtual ~X11RunLoop() = default;
-  // Calls onReadable whenever fd is readable and onTick every periodMs until
-  // Stop. False, with nothing left registered, when the host refuses either.
-  virtual bool Start(int fd, std::function<void()> onReadable, int periodMs,
-                     std::function<void()> onTick) = 0;
-  // Unregisters both; safe when not started.
-  virtual void Stop() = 0;
-};
+using X11RunLoop = IHostRunLoop;
 
 // An editor that runs on an X11RunLoop. The view hands it the host's loop
 // before opening the window.

@@ -1,0 +1,4 @@
+#include "HostRunLoop.h"
+
+// Editor windows here run their own message loop: nothing of the host's.
+std::unique_ptr<IHostRunLoop> HostRunLoopFromFrame(Steinberg::IPlugFrame*) { return nullptr; }
