@@ -2,6 +2,7 @@
 // the host's poll() run loop through IRunLoop: what it shows, the gestures
 // real pointer input makes, and the ways hosts open and close it.
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "../gui/GuiTestSupport.h"
@@ -134,10 +135,15 @@ TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
   EXPECT_EQ(e.plug.log.back(), "end 0");
   ASSERT_TRUE(display_->MovePointer(child, 20, 30));
 
-  // Wheel notches: button 4 away from the user, 5 towards.
+  // Wheel notches: button 4 away from the user, 5 towards, each an edit of
+  // its own for the host.
+  e.plug.log.clear();
   ASSERT_TRUE(display_->Button(4, true));
   ASSERT_TRUE(display_->Button(4, false));
   EXPECT_NEAR(e.Value(kKnob), 0.8125 + 0.01, 1e-12);
+  ASSERT_GE(e.plug.log.size(), 2u);
+  EXPECT_EQ(e.plug.log.front(), "begin 0");
+  EXPECT_EQ(e.plug.log.back(), "end 0");
   ASSERT_TRUE(display_->Button(5, true));
   ASSERT_TRUE(display_->Button(5, false));
   EXPECT_NEAR(e.Value(kKnob), 0.8125, 1e-12);
@@ -247,8 +253,15 @@ TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
   ASSERT_TRUE(click(14, 30));
   ASSERT_TRUE(click(18, 30));
   EXPECT_GT(e.Value(kKnob), 0.6);
+  e.plug.log.clear();
   ASSERT_TRUE(click(18, 31));
   EXPECT_EQ(e.Value(kKnob), 0.5);
+  // The value the double-click set is one whole edit for the host, and its
+  // release ends nothing more.
+  ASSERT_GE(e.plug.log.size(), 3u);
+  EXPECT_EQ(e.plug.log.front(), "begin 0");
+  EXPECT_EQ(e.plug.log.back(), "end 0");
+  EXPECT_EQ(std::count(e.plug.log.begin(), e.plug.log.end(), "end 0"), 1);
 
   // Garbage never reads past its end; found values are taken, the rest kept.
   std::uint32_t time = 1;
