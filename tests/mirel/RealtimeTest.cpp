@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "CountingNew.h"
 #include "EngineTestSupport.h"
 #include "gui/IPanel.h"
 #include "ParameterChanges.h"
@@ -28,26 +29,13 @@
 #endif
 
 namespace {
-std::atomic<bool> counting{false};
-std::atomic<int> allocations{0};
+std::atomic<bool>& counting = testsupport::countingAllocations;
+std::atomic<int>& allocations = testsupport::allocationCount;
 std::atomic<int> mutexLocks{0};
 // Locks of this mutex (the plug-in's own) are not counted.
 std::atomic<const void*> allowedMutex{nullptr};
 }  // namespace
 
-void* operator new(std::size_t size) {
-  if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept {
-  if (p && counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
-  std::free(p);
-}
-void operator delete[](void* p) noexcept { operator delete(p); }
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
-void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
 
 #if defined(__linux__)
 extern "C" int pthread_mutex_lock(pthread_mutex_t* m) {

@@ -37,41 +37,6 @@ const char* const kUsage =
     "  --quiet                 no progress output\n"
     "  --help                  this text\n";
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-std::string Trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
-
-bool ParseNumber(const std::string& text, double& out) {
-  const std::string t = Trim(text);
-  if (t.empty()) return false;
-  char* end = nullptr;
-  out = std::strtod(t.c_str(), &end);
-  return end == t.c_str() + t.size() && std::isfinite(out);
-}
-
-bool ParseInt(const std::string& text, long long& out) {
-  const std::string t = Trim(text);
-  if (t.empty()) return false;
-  char* end = nullptr;
-  out = std::strtoll(t.c_str(), &end, 10);
-  return end == t.c_str() + t.size();
-}
-
-std::string Number(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", v);
-  return buf;
-}
-
 namespace {
 
 std::string DefaultPlugin() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AudioFile.h"
+#include "CommandLineText.h"
 
 namespace mirel::render {
 
@@ -44,13 +45,11 @@ struct Failure {
 // The usage text (--help).
 extern const char* const kUsage;
 
-std::string Lower(std::string s);
-std::string Trim(const std::string& s);
-// Parses the whole text as a finite number.
-bool ParseNumber(const std::string& text, double& out);
-bool ParseInt(const std::string& text, long long& out);
-// A number with up to ten significant digits.
-std::string Number(double v);
+using tools::Lower;
+using tools::Number;
+using tools::ParseInt;
+using tools::ParseNumber;
+using tools::Trim;
 
 // Parses the command line; --help prints the usage and exits. Throws Failure
 // (code 2) for a command-line mistake.

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLineText.h"
 #include "Mirel.h"
 #include "gui/IPanel.h"
 #include "raster/RAS_Bitmap.h"
@@ -25,6 +26,11 @@ using Steinberg::Vst::ParamID;
 using Steinberg::Vst::ParameterInfo;
 
 namespace {
+
+using mirel::tools::Lower;
+using mirel::tools::Number;
+using mirel::tools::ParseNumber;
+using mirel::tools::Trim;
 
 const char* const kUsage =
     "usage: mirel-snapshot [options] OUT.png\n"
@@ -41,31 +47,6 @@ struct Failure {
   std::string message;
   int code = 1;
 };
-
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
-
-std::string Trim(const std::string& s) {
-  const auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-bool ParseNumber(const std::string& text, double& out) {
-  const std::string t = Trim(text);
-  if (t.empty()) return false;
-  char* end = nullptr;
-  out = std::strtod(t.c_str(), &end);
-  return end == t.c_str() + t.size() && std::isfinite(out);
-}
-
-std::string Number(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", v);
-  return buf;
-}
 
 std::string Utf8(const Steinberg::Vst::String128 text) {
   std::string out;
