@@ -29,6 +29,7 @@ namespace {
 
 using mirel::tools::Lower;
 using mirel::tools::Number;
+using mirel::tools::ParseInt;
 using mirel::tools::ParseNumber;
 using mirel::tools::Trim;
 
@@ -113,11 +114,10 @@ std::vector<ParameterInfo> HostParameters(Mirel& m) {
 }
 
 const ParameterInfo& ResolveName(const std::vector<ParameterInfo>& params, const std::string& name) {
-  char* end = nullptr;
-  const long index = std::strtol(Trim(name).c_str(), &end, 10);
-  if (!Trim(name).empty() && end && *end == '\0') {
+  long long index = 0;
+  if (ParseInt(name, index)) {
     for (const auto& p : params) {
-      if (static_cast<long>(p.id) == index) return p;
+      if (static_cast<long long>(p.id) == index) return p;
     }
     throw Failure{"no parameter with index " + Trim(name) + " (indices are 0 to " +
                   std::to_string(params.size() - 1) + ")", 2};
