@@ -376,9 +376,13 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
       lvl = std::max(std::fabs(det[1]), std::fabs(det[0]));
     }
     // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
+    // Both are formed and one picked by a mask: the comparison follows the
+    // signal, and a mispredicted branch here would also throw away the
+    // oversampler's steps the processor has begun behind it.
     const double u = lvl * (1.0 - c);
-    if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + c * u);
-    return lvl;
+    const __m128d passes = _mm_cmpgt_sd(_mm_set_sd(lvl), _mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(u)));
+    const __m128d shaped = _mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(u + c * u));
+    return _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(passes, _mm_set_sd(lvl)), _mm_andnot_pd(passes, shaped)));
   };
 
   // Hard-knee ratio law above the threshold.
@@ -441,13 +445,14 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   // one vector and hands over each sample as soon as its interstage output
   // is final; the sample's other stages run then, beside the next sample's
   // filter steps, which they do not depend on.
+  // The chunk's targets first (the ratio law four samples at a time), then
+  // the oversampler's run, which hands over each sample for its ballistics
+  // and output as soon as the sample's interstage output is final.
   double targets[kChunk];
   auto runWide = [&](int base, int count) {
     for (int j = 0; j < count; ++j) targets[j] = levelOf(base + j);
     RatioLawWide(targets, count, threshold, t, invR);
-    auto sampleDone = [&](int j, double interL, double interR) {
-      finish(base + j, targets[j], interL, interR);
-    };
+    auto sampleDone = [&](int j, double interL, double interR) { finish(base + j, targets[j], interL, interR); };
     using SampleDoneFn = decltype(sampleDone);
     interstage::Run run;
     run.fb = osFb;
@@ -471,15 +476,16 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   // and the output in sample order.
   auto runPairs = [&](auto factor, int base, int count) {
     constexpr int kN = decltype(factor)::value;
-    for (int j = 0; j < count; ++j) targets[j] = levelOf(base + j);
-    for (int j = 0; j < count; ++j) targets[j] = targetOf(targets[j]);
+    double* levels = targets;
+    for (int j = 0; j < count; ++j) levels[j] = levelOf(base + j);
+    for (int j = 0; j < count; ++j) levels[j] = targetOf(levels[j]);
     for (int j = 0; j < count; ++j) {
       const int i = base + j;
       double interL = 0.0;
       double interR = 0.0;
       InterstageKernel<kN>::RunInterstage(up_, down_, osFb, osGain, Pair{inputs[0][i], inputs[1][i]},
                                           interstageDrive, interL, interR, exactSteps);
-      finish(i, targets[j], interL, interR);
+      finish(i, levels[j], interL, interR);
     }
   };
 
@@ -488,7 +494,7 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     if (wideScratch_) {
       runWide(base, count);
     } else if (oversampleFactor == 16) {
-      runPairs(std::integral_constant<int, 16>{}, base, count);
+        runPairs(std::integral_constant<int, 16>{}, base, count);
     } else {
       runPairs(std::integral_constant<int, 4>{}, base, count);
     }
