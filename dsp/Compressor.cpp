@@ -206,6 +206,47 @@ struct StereoDetector {
   }
 };
 
+// The levels of `count` samples. Detector chains, left and right in the two
+// lanes of a pair: the sections take and pass single-precision samples, and
+// each lane is the scalar section's arithmetic. A non-finite input would
+// leave a section's state non-finite forever; such a state returns to rest
+// instead (finite signals are unaffected). Then the level: the larger channel
+// magnitude (one gain for both channels), bent by the detector curve when
+// `shape` is set, and its shaping. The sections run on a local copy, so that
+// their states stay in registers rather than being reloaded after every
+// store to `levels`. A missing source channel reads silence.
+struct LevelParams {
+  bool shape;
+  double curveGain;
+  double c;  // level shaping, exp(-2 pi 10 Hz / fs)
+};
+
+void DetectorLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count,
+                    const LevelParams& p, double* levels) {
+  StereoDetector d = detector;
+  const bool shape = p.shape;
+  const double curveGain = p.curveGain;
+  const double c = p.c;
+  for (int j = 0; j < count; ++j) {
+    const Pair det = d.Process(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
+    double lvl = 0.0;
+    if (shape) {
+      const Pair shaped = DetectorShapeMagnitudePair(det);
+      lvl = std::max(shaped[1], shaped[0]) * curveGain;
+    } else {
+      lvl = std::max(std::fabs(det[1]), std::fabs(det[0]));
+    }
+    // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
+    // Both are formed and one picked by a mask: the comparison follows the
+    // signal, and a mispredicted branch costs more than the second root.
+    const double u = lvl * (1.0 - c);
+    const __m128d passes = _mm_cmpgt_sd(_mm_set_sd(lvl), _mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(u)));
+    const __m128d shapedLevel = _mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(u + c * u));
+    levels[j] = _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(passes, _mm_set_sd(lvl)), _mm_andnot_pd(passes, shapedLevel)));
+  }
+  detector = d;
+}
+
 template <int N>
 struct InterstageKernel {
   // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
@@ -358,34 +399,14 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   // The stages of one sample. Every value is formed by the same operations,
   // whichever order the kernels below run them in.
 
-  // Detector chains, left and right in the two lanes of a pair: the sections
-  // take and pass single-precision samples, and each lane is the scalar
-  // section's arithmetic. A non-finite input would leave a section's state
-  // non-finite forever; such a state returns to rest instead (finite signals
-  // are unaffected). Then the level: the larger channel magnitude (one gain
-  // for both channels), and its shaping.
-  auto levelOf = [&](int i) __attribute__((always_inline)) {
-    Pair src = {inputs[0][i], inputs[1][i]};
-    if (!fromMain) src = Pair{scL ? scL[i] : 0.0, scR ? scR[i] : 0.0};
-    const Pair det = detector.Process(src);
-    double lvl = 0.0;
-    if (interstage) {
-      const Pair shaped = DetectorShapeMagnitudePair(det);
-      lvl = std::max(shaped[1], shaped[0]) * detectorCurveGain;
-    } else {
-      lvl = std::max(std::fabs(det[1]), std::fabs(det[0]));
-    }
-    // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
-    // Both are formed and one picked by a mask: the comparison follows the
-    // signal, and a mispredicted branch here would also throw away the
-    // oversampler's steps the processor has begun behind it.
-    const double u = lvl * (1.0 - c);
-    const __m128d passes = _mm_cmpgt_sd(_mm_set_sd(lvl), _mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(u)));
-    const __m128d shaped = _mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(u + c * u));
-    return _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(passes, _mm_set_sd(lvl)), _mm_andnot_pd(passes, shaped)));
+  // Hard-knee ratio law above the threshold.
+  const LevelParams levelParams = {interstage, detectorCurveGain, c};
+  const double* srcL = fromMain ? inputs[0] : scL;
+  const double* srcR = fromMain ? inputs[1] : scR;
+  auto levelsOf = [&](int base, int count, double* levels) {
+    DetectorLevels(detector, srcL ? srcL + base : nullptr, srcR ? srcR + base : nullptr, count, levelParams, levels);
   };
 
-  // Hard-knee ratio law above the threshold.
   auto targetOf = [&](double lvl) __attribute__((always_inline)) {
     double target = 1.0;
     if (lvl > threshold) {
@@ -450,7 +471,7 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   // and output as soon as the sample's interstage output is final.
   double targets[kChunk];
   auto runWide = [&](int base, int count) {
-    for (int j = 0; j < count; ++j) targets[j] = levelOf(base + j);
+    levelsOf(base, count, targets);
     RatioLawWide(targets, count, threshold, t, invR);
     auto sampleDone = [&](int j, double interL, double interR) { finish(base + j, targets[j], interL, interR); };
     using SampleDoneFn = decltype(sampleDone);
@@ -477,7 +498,7 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   auto runPairs = [&](auto factor, int base, int count) {
     constexpr int kN = decltype(factor)::value;
     double* levels = targets;
-    for (int j = 0; j < count; ++j) levels[j] = levelOf(base + j);
+    levelsOf(base, count, levels);
     for (int j = 0; j < count; ++j) levels[j] = targetOf(levels[j]);
     for (int j = 0; j < count; ++j) {
       const int i = base + j;
