@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "DetectorStages.h"
 #include "InterstageWide.h"
 #include "Mirel.h"
 #include "StepBound.h"
@@ -72,6 +73,91 @@ void BM_WideInterstage(benchmark::State& state) {
   bench::ReportPerSample(state, ThreadNs() - start, frames, factor);
 }
 BENCHMARK(BM_WideInterstage)->ArgNames({"N"})->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+
+// The stages that run ahead of the oversampler, one chunk at a time as the
+// compressor runs them, over one second of noise. Their "x_bound" is their
+// cost in filter-step latencies per sample (bound of one step), so that the
+// stages add up against the process figures: a process at 4x spends 4 of
+// them in the oversampler at best.
+struct StageInput {
+  static constexpr int kFrames = 48000;
+  std::vector<double> left, right, levels;
+  StageInput() : left(kFrames), right(kFrames), levels(kFrames) {
+    bench::Noise noise;
+    for (int i = 0; i < kFrames; ++i) {
+      left[static_cast<std::size_t>(i)] = noise.Next();
+      right[static_cast<std::size_t>(i)] = noise.Next();
+    }
+  }
+};
+
+StereoDetector MakeDetector() {
+  BiquadSection hpf, peak, shelf;
+  hpf.type = HighPass;
+  hpf.q = 1.0;
+  hpf.freq = 20.0 / 48000.0;
+  peak.type = Peak;
+  peak.q = 0.7;
+  peak.freq = 500.0 / 48000.0;
+  shelf.type = HighShelf;
+  shelf.q = 1.0;
+  shelf.freq = 10000.0 / 48000.0;
+  for (BiquadSection* s : {&hpf, &peak, &shelf}) s->Design();
+  return StereoDetector(hpf, hpf, peak, peak, shelf, shelf);
+}
+
+// Argument: "Interstage" (the detector curve) off or on.
+void BM_DetectorStage(benchmark::State& state) {
+  StageInput in;
+  StereoDetector detector = MakeDetector();
+  const LevelParams params = {state.range(0) != 0, 3.548133892335755, 0.9986918398484734};
+  std::int64_t frames = 0;
+  const double start = ThreadNs();
+  for (auto _ : state) {
+    for (int pos = 0; pos < StageInput::kFrames; pos += 64) {
+      const auto at = static_cast<std::size_t>(pos);
+      DetectorLevels(detector, in.left.data() + at, in.right.data() + at, 64, params, in.levels.data() + at);
+    }
+    benchmark::DoNotOptimize(in.levels.data());
+    frames += StageInput::kFrames;
+  }
+  bench::ReportPerSample(state, ThreadNs() - start, frames, 1);
+}
+BENCHMARK(BM_DetectorStage)->ArgNames({"interstage"})->Arg(0)->Arg(1)->MinTime(0.3);
+
+// Argument: four lanes (1, where AVX2 is present) or one sample at a time (0).
+void BM_RatioLawStage(benchmark::State& state) {
+  const bool wide = state.range(0) != 0;
+  if (wide && !interstage::WideAvailable()) {
+    state.SkipWithError("no AVX2 on this processor");
+    return;
+  }
+  StageInput in;
+  StereoDetector detector = MakeDetector();
+  DetectorLevels(detector, in.left.data(), in.right.data(), StageInput::kFrames, {false, 0.0, 0.9986918398484734},
+                 in.levels.data());
+  const double t = -30.0, threshold = detmath::Exp(t / kLevelScale), invR = 0.5;
+  std::vector<double> work(64);
+  std::int64_t frames = 0;
+  const double start = ThreadNs();
+  for (auto _ : state) {
+    for (std::size_t pos = 0; pos < StageInput::kFrames; pos += 64) {
+      std::copy_n(in.levels.data() + pos, 64, work.data());
+      if (wide) {
+        RatioLawWide(work.data(), 64, threshold, t, invR);
+      } else {
+        for (double& v : work) {
+          if (v > threshold) v = detmath::Exp(((kLevelScale * detmath::Log(v) - t) * invR + t) / kLevelScale) / v;
+          else v = 1.0;
+        }
+      }
+      benchmark::DoNotOptimize(work.data());
+    }
+    frames += StageInput::kFrames;
+  }
+  bench::ReportPerSample(state, ThreadNs() - start, frames, 1);
+}
+BENCHMARK(BM_RatioLawStage)->ArgNames({"wide"})->Arg(0)->Arg(1)->MinTime(0.3);
 
 // The plug-in as a host drives it: one second of 48 kHz stereo in blocks of 512.
 class ReadyMirel : public Mirel {

@@ -1,0 +1,191 @@
+#pragma once
+
+// Stages of the compressor's per-sample path that run a chunk of samples at
+// a time ahead of the oversampler: the detector levels and the ratio law.
+// Used by Compressor.cpp and measured stage by stage by the benchmark.
+// Internal linkage throughout: every including file has its own copy.
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "BiquadSection.h"
+#include "Curves.h"
+#include "DetMath.h"
+#include "PairCurves.h"
+
+namespace {
+
+// Converts between the natural log of a level and the detector's decibel-like
+// scale. Deliberately 8.65617025, not 20 / ln 10: stored projects depend on it.
+constexpr double kLevelScale = 8.65617025;
+
+// The hard-knee ratio law on levels in place, four at a time: above the
+// threshold, target = exp(((s log lvl - t) / ratio + t) / s) / lvl with the
+// decibel-like scale s; elsewhere 1. Each lane's operations are the
+// sample-by-sample law's, in its order. For processors with AVX2 only.
+__attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int count, double threshold, double t,
+                                                  double invR) {
+  typedef double Quad __attribute__((vector_size(32)));
+  const Quad one = {1.0, 1.0, 1.0, 1.0};
+  int j = 0;
+  for (; j + 4 <= count; j += 4) {
+    const Quad lvl = reinterpret_cast<Quad>(_mm256_loadu_pd(levels + j));
+    const auto above = lvl > Quad{threshold, threshold, threshold, threshold};
+    // Lanes at or below the threshold take the law at 1 and drop the result.
+    const Quad x = above ? lvl : one;
+    alignas(32) double v[4];
+    _mm256_store_pd(v, reinterpret_cast<__m256d>(x));
+    detmath::Log4(v, v);
+    const Quad scale = {kLevelScale, kLevelScale, kLevelScale, kLevelScale};
+    const Quad ts = {t, t, t, t};
+    const Quad ld = scale * reinterpret_cast<Quad>(_mm256_load_pd(v));
+    const Quad od = (ld - ts) * Quad{invR, invR, invR, invR} + ts;
+    _mm256_store_pd(v, reinterpret_cast<__m256d>(od / scale));
+    detmath::Exp4(v, v);
+    const Quad target = reinterpret_cast<Quad>(_mm256_load_pd(v)) / x;
+    _mm256_storeu_pd(levels + j, reinterpret_cast<__m256d>(above ? target : one));
+  }
+  for (; j < count; ++j) {
+    const double lvl = levels[j];
+    double target = 1.0;
+    if (lvl > threshold) {
+      const double ld = kLevelScale * detmath::Log(lvl);
+      const double od = (ld - t) * invR + t;
+      target = detmath::Exp(od / kLevelScale) / lvl;
+    }
+    levels[j] = target;
+  }
+}
+
+// |DetectorShape(v)| on both lanes, with the same operations as CurveLookup
+// on each: w = |v| / (|v| + 3), p = w * scale (the table's origin is 0),
+// i = p truncated, f = p - i, values[i] (1 - f) + values[i + 1] f. The sign
+// DetectorShape copies on does not reach the magnitude. A lane outside the
+// table's interior (or infinite, or NaN) takes the scalar path.
+[[gnu::always_inline]] inline Pair DetectorShapeMagnitudePair(Pair v) {
+  const PairBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
+  const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & ~signBit);
+  const double scale = static_cast<double>(kDetectorCurve.scale);
+  const double last = static_cast<double>(kDetectorCurve.count - 1);
+  const Pair w = a / (a + Pair{3.0, 3.0});
+  const Pair p = (w - Pair{0.0, 0.0}) * Pair{scale, scale};
+  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
+    return Pair{std::fabs(DetectorShape(v[0])), std::fabs(DetectorShape(v[1]))};
+  const __m128i i = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(p));
+  const Pair f = p - reinterpret_cast<Pair>(_mm_cvtepi32_pd(i));
+  const int i0 = _mm_cvtsi128_si32(i);
+  const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
+  const __m128d pairL = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i0))));
+  const __m128d pairR = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i1))));
+  const Pair lo = reinterpret_cast<Pair>(_mm_unpacklo_pd(pairL, pairR));
+  const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
+  const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
+  return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(r) & ~signBit);
+}
+
+// One detector section for both channels, left in lane 0 and right in lane
+// 1, with BiquadSection::Process's arithmetic on each lane: the input widened
+// from single precision, y = ff0 x + s1, s1 = ff1 x + s2 - fb1 y,
+// s2 = ff2 x - fb2 y, the output rounded to single precision.
+struct StereoSection {
+  Pair ff0, ff1, ff2, fb1, fb2, s1, s2;
+
+  StereoSection(const BiquadSection& l, const BiquadSection& r)
+      : ff0{l.ff0, r.ff0}, ff1{l.ff1, r.ff1}, ff2{l.ff2, r.ff2}, fb1{l.fb1, r.fb1}, fb2{l.fb2, r.fb2},
+        s1{l.s1, r.s1}, s2{l.s2, r.s2} {}
+
+  void Store(BiquadSection& l, BiquadSection& r) const {
+    l.s1 = s1[0];
+    r.s1 = s1[1];
+    l.s2 = s2[0];
+    r.s2 = s2[1];
+  }
+
+  // Takes and returns single-precision values held in double lanes.
+  [[gnu::always_inline]] inline Pair Process(Pair x) {
+    const Pair y = ff0 * x + s1;
+    s1 = ff1 * x + s2 - fb1 * y;
+    s2 = ff2 * x - fb2 * y;
+    // BiquadSection::SettleNonFinite on each lane: a non-finite state is 0.
+    s1 = KeepFinite(s1);
+    s2 = KeepFinite(s2);
+    return RoundToFloat(y);
+  }
+
+  [[gnu::always_inline]] static inline Pair KeepFinite(Pair v) {
+    const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & magnitudeBits);
+    const PairBits finite = a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};  // NaN fails
+    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & finite);
+  }
+
+  [[gnu::always_inline]] static inline Pair RoundToFloat(Pair v) {
+    return reinterpret_cast<Pair>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(v))));
+  }
+};
+
+// The three detector sections in series (high-pass, peak, shelf).
+struct StereoDetector {
+  StereoSection hpf, peak, shelf;
+
+  StereoDetector(const BiquadSection& hpfL, const BiquadSection& hpfR, const BiquadSection& peakL,
+                 const BiquadSection& peakR, const BiquadSection& shelfL, const BiquadSection& shelfR)
+      : hpf(hpfL, hpfR), peak(peakL, peakR), shelf(shelfL, shelfR) {}
+
+  void Store(BiquadSection& hpfL, BiquadSection& hpfR, BiquadSection& peakL, BiquadSection& peakR,
+             BiquadSection& shelfL, BiquadSection& shelfR) const {
+    hpf.Store(hpfL, hpfR);
+    peak.Store(peakL, peakR);
+    shelf.Store(shelfL, shelfR);
+  }
+
+  // The raw source sample pair to the pair of detector outputs.
+  [[gnu::always_inline]] inline Pair Process(Pair src) {
+    return shelf.Process(peak.Process(hpf.Process(StereoSection::RoundToFloat(src))));
+  }
+};
+
+// The levels of `count` samples. Detector chains, left and right in the two
+// lanes of a pair: the sections take and pass single-precision samples, and
+// each lane is the scalar section's arithmetic. A non-finite input would
+// leave a section's state non-finite forever; such a state returns to rest
+// instead (finite signals are unaffected). Then the level: the larger channel
+// magnitude (one gain for both channels), bent by the detector curve when
+// `shape` is set, and its shaping. The sections run on a local copy, so that
+// their states stay in registers rather than being reloaded after every
+// store to `levels`. A missing source channel reads silence.
+struct LevelParams {
+  bool shape;
+  double curveGain;
+  double c;  // level shaping, exp(-2 pi 10 Hz / fs)
+};
+
+inline void DetectorLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count,
+                    const LevelParams& p, double* levels) {
+  StereoDetector d = detector;
+  const bool shape = p.shape;
+  const double curveGain = p.curveGain;
+  const double c = p.c;
+  for (int j = 0; j < count; ++j) {
+    const Pair det = d.Process(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
+    double lvl = 0.0;
+    if (shape) {
+      const Pair shaped = DetectorShapeMagnitudePair(det);
+      lvl = std::max(shaped[1], shaped[0]) * curveGain;
+    } else {
+      lvl = std::max(std::fabs(det[1]), std::fabs(det[0]));
+    }
+    // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
+    // Both are formed and one picked by a mask: the comparison follows the
+    // signal, and a mispredicted branch costs more than the second root.
+    const double u = lvl * (1.0 - c);
+    const __m128d passes = _mm_cmpgt_sd(_mm_set_sd(lvl), _mm_set_sd(std::sqrt(u)));
+    const __m128d shapedLevel = _mm_set_sd(std::sqrt(u + c * u));
+    levels[j] = _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(passes, _mm_set_sd(lvl)), _mm_andnot_pd(passes, shapedLevel)));
+  }
+  detector = d;
+}
+
+}  // namespace
