@@ -104,13 +104,23 @@ struct StereoSection {
   }
 
   // Takes and returns single-precision values held in double lanes.
-  [[gnu::always_inline]] inline Pair Process(Pair x) {
+  // With kSettle, BiquadSection::SettleNonFinite on each lane: a non-finite
+  // state is 0. Without it the states are left as they are and a non-finite
+  // one only marks `unsettled`.
+  template <bool kSettle>
+  [[gnu::always_inline]] inline Pair Process(Pair x, PairBits& unsettled) {
     const Pair y = ff0 * x + s1;
     s1 = ff1 * x + s2 - fb1 * y;
     s2 = ff2 * x - fb2 * y;
-    // BiquadSection::SettleNonFinite on each lane: a non-finite state is 0.
-    s1 = KeepFinite(s1);
-    s2 = KeepFinite(s2);
+    if constexpr (kSettle) {
+      s1 = KeepFinite(s1);
+      s2 = KeepFinite(s2);
+    } else {
+      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+      const Pair largest = {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};
+      unsettled |= ~(reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s1) & magnitudeBits) <= largest);
+      unsettled |= ~(reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s2) & magnitudeBits) <= largest);
+    }
     return RoundToFloat(y);
   }
 
@@ -142,8 +152,10 @@ struct StereoDetector {
   }
 
   // The raw source sample pair to the pair of detector outputs.
-  [[gnu::always_inline]] inline Pair Process(Pair src) {
-    return shelf.Process(peak.Process(hpf.Process(StereoSection::RoundToFloat(src))));
+  template <bool kSettle>
+  [[gnu::always_inline]] inline Pair Process(Pair src, PairBits& unsettled) {
+    const Pair x = StereoSection::RoundToFloat(src);
+    return shelf.Process<kSettle>(peak.Process<kSettle>(hpf.Process<kSettle>(x, unsettled), unsettled), unsettled);
   }
 };
 
@@ -162,30 +174,57 @@ struct LevelParams {
   double c;  // level shaping, exp(-2 pi 10 Hz / fs)
 };
 
-inline void DetectorLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count,
-                    const LevelParams& p, double* levels) {
+// The raw levels of a run with the sections' states checked for non-finite
+// values once for the whole run (kSettle false; false returned when one was
+// met, `detector` then unchanged) or on every update (kSettle true).
+template <bool kSettle>
+bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count, const LevelParams& p,
+               double* levels) {
   StereoDetector d = detector;
+  PairBits unsettled = {0, 0};
   const bool shape = p.shape;
   const double curveGain = p.curveGain;
-  const double c = p.c;
   for (int j = 0; j < count; ++j) {
-    const Pair det = d.Process(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
-    double lvl = 0.0;
+    const Pair det = d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, unsettled);
     if (shape) {
       const Pair shaped = DetectorShapeMagnitudePair(det);
-      lvl = std::max(shaped[1], shaped[0]) * curveGain;
+      levels[j] = std::max(shaped[1], shaped[0]) * curveGain;
     } else {
-      lvl = std::max(std::fabs(det[1]), std::fabs(det[0]));
+      levels[j] = std::max(std::fabs(det[1]), std::fabs(det[0]));
     }
-    // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
-    // Both are formed and one picked by a mask: the comparison follows the
-    // signal, and a mispredicted branch costs more than the second root.
-    const double u = lvl * (1.0 - c);
-    const __m128d passes = _mm_cmpgt_sd(_mm_set_sd(lvl), _mm_set_sd(std::sqrt(u)));
-    const __m128d shapedLevel = _mm_set_sd(std::sqrt(u + c * u));
-    levels[j] = _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(passes, _mm_set_sd(lvl)), _mm_andnot_pd(passes, shapedLevel)));
   }
+  if (!kSettle && (unsettled[0] | unsettled[1]) != 0) return false;
   detector = d;
+  return true;
+}
+
+inline void DetectorLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count,
+                           const LevelParams& p, double* levels) {
+  // Checking the states once per run keeps the check off the sections'
+  // feedback paths; a run that met a non-finite state is repeated with the
+  // per-update rule (for finite states the two agree).
+  if (!RawLevels<false>(detector, srcL, srcR, count, p, levels)) [[unlikely]]
+    RawLevels<true>(detector, srcL, srcR, count, p, levels);
+
+  // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)). Two
+  // samples at a time, one in each lane; both roots are formed and one is
+  // picked by a mask, as the comparison follows the signal.
+  const Pair c = {p.c, p.c};
+  const Pair oneMinusC = {1.0 - p.c, 1.0 - p.c};
+  int j = 0;
+  for (; j + 2 <= count; j += 2) {
+    const Pair lvl = {levels[j], levels[j + 1]};
+    const Pair u = lvl * oneMinusC;
+    const __m128d passes = _mm_cmpgt_pd(reinterpret_cast<__m128d>(lvl), _mm_sqrt_pd(reinterpret_cast<__m128d>(u)));
+    const __m128d shaped = _mm_sqrt_pd(reinterpret_cast<__m128d>(u + c * u));
+    const __m128d out = _mm_or_pd(_mm_and_pd(passes, reinterpret_cast<__m128d>(lvl)), _mm_andnot_pd(passes, shaped));
+    _mm_storeu_pd(levels + j, out);
+  }
+  for (; j < count; ++j) {
+    const double lvl = levels[j];
+    const double u = lvl * (1.0 - p.c);
+    levels[j] = lvl > std::sqrt(u) ? lvl : std::sqrt(u + p.c * u);
+  }
 }
 
 }  // namespace
