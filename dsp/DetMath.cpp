@@ -335,7 +335,7 @@ __attribute__((target("avx2"))) constexpr QuadBits SplatBits(long long v) { retu
 
 }  // namespace
 
-__attribute__((target("avx2"))) void Log4(const double* in, double* out) {
+__attribute__((target("avx2"), always_inline)) inline void LogQuad(const double* in, double* out) {
   const Quad x = reinterpret_cast<Quad>(_mm256_loadu_pd(in));
   const QuadBits bits = reinterpret_cast<QuadBits>(x);
   const QuadBits hxFull = reinterpret_cast<QuadBits>(_mm256_srli_epi64(reinterpret_cast<__m256i>(bits), 32));
@@ -374,7 +374,7 @@ __attribute__((target("avx2"))) void Log4(const double* in, double* out) {
   }
 }
 
-__attribute__((target("avx2"))) void Exp4(const double* in, double* out) {
+__attribute__((target("avx2"), always_inline)) inline void ExpQuad(const double* in, double* out) {
   const Quad xh = reinterpret_cast<Quad>(_mm256_loadu_pd(in));
   const Quad ax = reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(xh) & SplatBits(0x7fffffffffffffffLL));
   // Scalar path: NaN, overflow, underflow and |x| < 2^-28.
@@ -401,6 +401,14 @@ __attribute__((target("avx2"))) void Exp4(const double* in, double* out) {
   for (int lane = 0; lane < 4; ++lane) {
     if ((slow >> lane) & 1) out[lane] = Exp(xh[lane]);  // out may be in
   }
+}
+
+__attribute__((target("avx2"))) void Log4(const double* in, double* out, int count) {
+  for (int j = 0; j + 4 <= count; j += 4) LogQuad(in + j, out + j);
+}
+
+__attribute__((target("avx2"))) void Exp4(const double* in, double* out, int count) {
+  for (int j = 0; j + 4 <= count; j += 4) ExpQuad(in + j, out + j);
 }
 
 }  // namespace detmath

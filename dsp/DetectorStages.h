@@ -26,28 +26,39 @@ constexpr double kLevelScale = 8.65617025;
 // decibel-like scale s; elsewhere 1. Each lane's operations are the
 // sample-by-sample law's, in its order. For processors with AVX2 only.
 __attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int count, double threshold, double t,
-                                                  double invR) {
+                                                         double invR) {
   typedef double Quad __attribute__((vector_size(32)));
+  typedef long long QuadBits __attribute__((vector_size(32)));
   const Quad one = {1.0, 1.0, 1.0, 1.0};
-  int j = 0;
-  for (; j + 4 <= count; j += 4) {
-    const Quad lvl = reinterpret_cast<Quad>(_mm256_loadu_pd(levels + j));
-    const auto above = lvl > Quad{threshold, threshold, threshold, threshold};
-    // Lanes at or below the threshold take the law at 1 and drop the result.
-    const Quad x = above ? lvl : one;
-    alignas(32) double v[4];
-    _mm256_store_pd(v, reinterpret_cast<__m256d>(x));
-    detmath::Log4(v, v);
-    const Quad scale = {kLevelScale, kLevelScale, kLevelScale, kLevelScale};
-    const Quad ts = {t, t, t, t};
-    const Quad ld = scale * reinterpret_cast<Quad>(_mm256_load_pd(v));
-    const Quad od = (ld - ts) * Quad{invR, invR, invR, invR} + ts;
-    _mm256_store_pd(v, reinterpret_cast<__m256d>(od / scale));
-    detmath::Exp4(v, v);
-    const Quad target = reinterpret_cast<Quad>(_mm256_load_pd(v)) / x;
-    _mm256_storeu_pd(levels + j, reinterpret_cast<__m256d>(above ? target : one));
+  const Quad scale = {kLevelScale, kLevelScale, kLevelScale, kLevelScale};
+  const Quad ts = {t, t, t, t};
+  const Quad limit = {threshold, threshold, threshold, threshold};
+  const int grouped = count & ~3;
+  // Lanes at or below the threshold take the law at 1 and drop the result.
+  alignas(32) double x[64];
+  alignas(32) double v[64];
+  for (int done = 0; done < grouped; done += 64) {
+    const int n = grouped - done < 64 ? grouped - done : 64;
+    double* lv = levels + done;
+    for (int j = 0; j < n; j += 4) {
+      const Quad lvl = reinterpret_cast<Quad>(_mm256_loadu_pd(lv + j));
+      _mm256_store_pd(x + j, reinterpret_cast<__m256d>(lvl > limit ? lvl : one));
+    }
+    detmath::Log4(x, v, n);
+    for (int j = 0; j < n; j += 4) {
+      const Quad ld = scale * reinterpret_cast<Quad>(_mm256_load_pd(v + j));
+      const Quad od = (ld - ts) * Quad{invR, invR, invR, invR} + ts;
+      _mm256_store_pd(v + j, reinterpret_cast<__m256d>(od / scale));
+    }
+    detmath::Exp4(v, v, n);
+    for (int j = 0; j < n; j += 4) {
+      const Quad lvl = reinterpret_cast<Quad>(_mm256_loadu_pd(lv + j));
+      const QuadBits above = lvl > limit;
+      const Quad target = reinterpret_cast<Quad>(_mm256_load_pd(v + j)) / reinterpret_cast<Quad>(_mm256_load_pd(x + j));
+      _mm256_storeu_pd(lv + j, reinterpret_cast<__m256d>(above ? target : one));
+    }
   }
-  for (; j < count; ++j) {
+  for (int j = grouped; j < count; ++j) {
     const double lvl = levels[j];
     double target = 1.0;
     if (lvl > threshold) {

@@ -171,12 +171,12 @@ TEST(DetMath, FourLanesGiveTheScalarBits) {
   while (args.size() % 4 != 0) args.push_back(1.0);
   for (std::size_t i = 0; i < args.size(); i += 4) {
     double lanes[4];
-    detmath::Log4(&args[i], lanes);
+    detmath::Log4(&args[i], lanes, 4);
     for (int l = 0; l < 4; ++l)
       ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Log(args[i + l])))
           << "Log(" << args[i + l] << ")";
     std::copy_n(&args[i], 4, lanes);
-    detmath::Exp4(lanes, lanes);
+    detmath::Exp4(lanes, lanes, 4);
     for (int l = 0; l < 4; ++l)
       ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Exp(args[i + l])))
           << "Exp(" << args[i + l] << ")";
