@@ -117,9 +117,9 @@ struct StereoSection {
   // Takes and returns single-precision values held in double lanes.
   // With kSettle, BiquadSection::SettleNonFinite on each lane: a non-finite
   // state is 0. Without it the states are left as they are and a non-finite
-  // one only marks `unsettled`.
+  // one only clears its lanes of `settled` (NaN fails the comparison).
   template <bool kSettle>
-  [[gnu::always_inline]] inline Pair Process(Pair x, PairBits& unsettled) {
+  [[gnu::always_inline]] inline Pair Process(Pair x, __m128d& settled) {
     const Pair y = ff0 * x + s1;
     s1 = ff1 * x + s2 - fb1 * y;
     s2 = ff2 * x - fb2 * y;
@@ -129,8 +129,10 @@ struct StereoSection {
     } else {
       const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
       const Pair largest = {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};
-      unsettled |= ~(reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s1) & magnitudeBits) <= largest);
-      unsettled |= ~(reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s2) & magnitudeBits) <= largest);
+      const Pair a1 = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s1) & magnitudeBits);
+      const Pair a2 = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s2) & magnitudeBits);
+      settled = _mm_and_pd(settled, _mm_and_pd(_mm_cmple_pd(reinterpret_cast<__m128d>(a1), reinterpret_cast<__m128d>(largest)),
+                                               _mm_cmple_pd(reinterpret_cast<__m128d>(a2), reinterpret_cast<__m128d>(largest))));
     }
     return RoundToFloat(y);
   }
@@ -164,9 +166,9 @@ struct StereoDetector {
 
   // The raw source sample pair to the pair of detector outputs.
   template <bool kSettle>
-  [[gnu::always_inline]] inline Pair Process(Pair src, PairBits& unsettled) {
+  [[gnu::always_inline]] inline Pair Process(Pair src, __m128d& settled) {
     const Pair x = StereoSection::RoundToFloat(src);
-    return shelf.Process<kSettle>(peak.Process<kSettle>(hpf.Process<kSettle>(x, unsettled), unsettled), unsettled);
+    return shelf.Process<kSettle>(peak.Process<kSettle>(hpf.Process<kSettle>(x, settled), settled), settled);
   }
 };
 
@@ -192,11 +194,11 @@ template <bool kSettle>
 bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count, const LevelParams& p,
                double* levels) {
   StereoDetector d = detector;
-  PairBits unsettled = {0, 0};
+  __m128d settled = _mm_castsi128_pd(_mm_set1_epi32(-1));
   const bool shape = p.shape;
   const double curveGain = p.curveGain;
   for (int j = 0; j < count; ++j) {
-    const Pair det = d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, unsettled);
+    const Pair det = d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, settled);
     if (shape) {
       const Pair shaped = DetectorShapeMagnitudePair(det);
       levels[j] = std::max(shaped[1], shaped[0]) * curveGain;
@@ -204,7 +206,7 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
       levels[j] = std::max(std::fabs(det[1]), std::fabs(det[0]));
     }
   }
-  if (!kSettle && (unsettled[0] | unsettled[1]) != 0) return false;
+  if (!kSettle && _mm_movemask_pd(settled) != 3) return false;
   detector = d;
   return true;
 }
