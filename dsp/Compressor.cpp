@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <type_traits>
 
 #include "Curves.h"
@@ -24,7 +25,11 @@ bool interstage::WideAvailable() {
   return __builtin_cpu_supports("avx2");
 }
 
-Compressor::Compressor() {
+Compressor::Compressor()
+    : detectorCurveGain_(detmath::Pow10(0.55)),
+      makeUp_(detmath::Pow10(0.2)),
+      interstageDrive_(detmath::Pow10(-0.5)),  // the saturation sees the signal 10 dB down
+      interstageMix_(detmath::Pow10(-1.0)) {
   if (!preferPairKernel.load() && interstage::WideAvailable()) {
     wideScratch_ = std::make_unique<double[]>(interstage::kScratchDoubles);
   }
@@ -182,25 +187,45 @@ struct InterstageKernel {
 void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, double** inputs, double** outputs,
                               int nFrames, bool metering, MeterSink* meter) {
   const int oversampleFactor = set.oversampleFactor;
-  DesignBesselLowpass(osCoeffL_, 0.2 / static_cast<double>(oversampleFactor));
-  DesignBesselLowpass(osCoeffR_, 0.2 / static_cast<double>(oversampleFactor));
+  Prepared& pre = prepared_;
+  if (pre.factor != oversampleFactor) {
+    DesignBesselLowpass(osCoeffL_, 0.2 / static_cast<double>(oversampleFactor));
+    DesignBesselLowpass(osCoeffR_, 0.2 / static_cast<double>(oversampleFactor));
+    pre.factor = oversampleFactor;
+  }
   if (nFrames < 1) return;
   if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
 
-  const double detectorCurveGain = detmath::Pow10(0.55);
-  const double makeUp = detmath::Pow10(0.2);
-  const double interstageDrive = detmath::Pow10(-0.5);  // the saturation sees the signal 10 dB down
-  const double interstageMix = detmath::Pow10(-1.0);
+  const double detectorCurveGain = detectorCurveGain_;
+  const double makeUp = makeUp_;
+  const double interstageDrive = interstageDrive_;
+  const double interstageMix = interstageMix_;
 
   const double fs = sampleRate;
-  const double c = detmath::Exp(-62.83185307 / fs);  // level shaping, 2 pi 10 Hz
+  auto sameBits = [](const double* a, const double* b, int n) { return std::memcmp(a, b, sizeof(double) * n) == 0; };
+  const double rateKey[4] = {fs, set.inputDb, set.attackSec, set.releaseSec};
+  if (!pre.rateValid || !sameBits(rateKey, pre.rateKey, 4)) {
+    pre.c = detmath::Exp(-62.83185307 / fs);  // level shaping, 2 pi 10 Hz
+    pre.threshold = detmath::Exp(-set.inputDb / kLevelScale);
+    pre.a = set.attackSec != 0.0 ? detmath::Exp(-1.0 / (set.attackSec * fs)) : 0.0;
+    pre.r = set.releaseSec != 0.0 ? detmath::Exp(-1.0 / (set.releaseSec * fs)) : 0.0;
+    pre.meterK = detmath::Exp(-4.60517018599 / (fs * 0.3));  // 99 % in 0.3 s
+    std::memcpy(pre.rateKey, rateKey, sizeof rateKey);
+    pre.rateValid = true;
+  }
+  const double sectionKey[5] = {fs, set.hpfHz, set.hfDb, set.midFreqHz, set.midGainDb};
+  if (!pre.sectionsValid || !sameBits(sectionKey, pre.sectionKey, 5)) {
+    DesignDetectorSections(set, fs);
+    std::memcpy(pre.sectionKey, sectionKey, sizeof sectionKey);
+    pre.sectionsValid = true;
+  }
+  const double c = pre.c;
   const double t = -set.inputDb;
-  const double threshold = detmath::Exp(t / kLevelScale);
+  const double threshold = pre.threshold;
   const double invR = 1.0 / set.ratio;
-  const double a = set.attackSec != 0.0 ? detmath::Exp(-1.0 / (set.attackSec * fs)) : 0.0;
-  const double r = set.releaseSec != 0.0 ? detmath::Exp(-1.0 / (set.releaseSec * fs)) : 0.0;
-  DesignDetectorSections(set, fs);
-  const double meterK = detmath::Exp(-4.60517018599 / (fs * 0.3));  // 99 % in 0.3 s
+  const double a = pre.a;
+  const double r = pre.r;
+  const double meterK = pre.meterK;
 
   const bool fromMain = set.detectFromMain;
   const bool interstage = set.interstage;

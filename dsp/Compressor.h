@@ -93,4 +93,19 @@ class Compressor {
   StereoAllPoleWindow up_, down_;
   // The wide kernel's working entries; null when the pair kernel runs.
   std::unique_ptr<double[]> wideScratch_;
+
+  // The per-block preparation is kept from block to block and formed again
+  // only when a value it is formed from changes (compared bit for bit); the
+  // same inputs give the same bits, so this saves time and changes nothing.
+  struct Prepared {
+    int factor = 0;  // oversampling factor the coefficients are designed for; 0: none yet
+    double rateKey[4] = {};  // fs, inputDb, attackSec, releaseSec
+    double sectionKey[5] = {};  // fs, hpfHz, hfDb, midFreqHz, midGainDb
+    bool rateValid = false;
+    bool sectionsValid = false;
+    double c = 0.0, threshold = 0.0, a = 0.0, r = 0.0, meterK = 0.0;
+  };
+  Prepared prepared_;
+  // Fixed gains of the signal path.
+  double detectorCurveGain_ = 0.0, makeUp_ = 0.0, interstageDrive_ = 0.0, interstageMix_ = 0.0;
 };

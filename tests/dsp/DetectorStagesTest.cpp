@@ -10,6 +10,7 @@
 #include <limits>
 #include <vector>
 
+#include "Compressor.h"
 #include "DetectorStages.h"
 
 TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
@@ -46,5 +47,29 @@ TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
         EXPECT_EQ(std::bit_cast<std::uint64_t>(s[k].s2), std::bit_cast<std::uint64_t>(s[k + 6].s2));
       }
     }
+  }
+}
+
+// The sections' designs and the rate's constants are kept from block to block
+// and formed again when a value they come from changes: a changed setting or
+// sample rate takes effect in the next block, exactly as a fresh design.
+TEST(DetectorStages, DesignsFollowSettingsAndRateFromBlockToBlock) {
+  Compressor comp;
+  CompressorSettings set;
+  set.inputDb = 20.0, set.outputGain = 1.0, set.ratio = 4.0, set.hpfHz = 40.0, set.midFreqHz = 900.0;
+  set.attackSec = 0.0004, set.releaseSec = 0.2;
+  std::vector<double> in(64, 0.25), out(64);
+  double* ins[4] = {in.data(), in.data(), nullptr, nullptr};
+  double* outs[2] = {out.data(), out.data()};
+  const double rates[] = {48000.0, 48000.0, 44100.0, 44100.0};
+  const double hpf[] = {40.0, 200.0, 200.0, 200.0};
+  for (int block = 0; block < 4; ++block) {
+    set.hpfHz = hpf[block];
+    comp.ProcessBlock(set, rates[block], ins, outs, 64, false, nullptr);
+    BiquadSection fresh;
+    fresh.type = HighPass, fresh.q = 1.0, fresh.gainDb = 1.0, fresh.freq = hpf[block] / rates[block];
+    fresh.Design();
+    EXPECT_EQ(comp.HighPassSection(0).ff0, fresh.ff0) << block;
+    EXPECT_EQ(comp.HighPassSection(1).fb1, fresh.fb1) << block;
   }
 }
