@@ -182,8 +182,9 @@ struct InterstageKernel {
 }  // namespace
 
 // Everything that depends only on the sample rate and the parameters is
-// evaluated once per block: none of it can change while the block runs under
-// the lock, so the results are the same as evaluating it on every sample.
+// evaluated once per block at most (and kept while its inputs stay the same):
+// none of it can change while the block runs under the lock, so the results
+// are the same as evaluating it on every sample.
 void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, double** inputs, double** outputs,
                               int nFrames, bool metering, MeterSink* meter) {
   const int oversampleFactor = set.oversampleFactor;
