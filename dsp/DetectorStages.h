@@ -197,14 +197,41 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
   __m128d settled = _mm_castsi128_pd(_mm_set1_epi32(-1));
   const bool shape = p.shape;
   const double curveGain = p.curveGain;
-  for (int j = 0; j < count; ++j) {
-    const Pair det = d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, settled);
+  // The three sections run a sample apart: in step j the high-pass takes
+  // sample j, the peak sample j - 1 and the shelf sample j - 2, each from
+  // what the section before it gave in the step before. A step's three
+  // updates then do not wait on one another, and the processor overlaps
+  // them instead of waiting on one sample's whole chain; each section still
+  // sees its samples in order, with the same arithmetic.
+  Pair toPeak = {0.0, 0.0};
+  Pair toShelf = {0.0, 0.0};
+  auto level = [&](int j, Pair det) __attribute__((always_inline)) {
     if (shape) {
       const Pair shaped = DetectorShapeMagnitudePair(det);
       levels[j] = std::max(shaped[1], shaped[0]) * curveGain;
     } else {
       levels[j] = std::max(std::fabs(det[1]), std::fabs(det[0]));
     }
+  };
+  auto input = [&](int j) __attribute__((always_inline)) {
+    return StereoSection::RoundToFloat(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
+  };
+  if (count >= 2) {
+    toPeak = d.hpf.Process<kSettle>(input(0), settled);
+    toShelf = d.peak.Process<kSettle>(toPeak, settled);
+    toPeak = d.hpf.Process<kSettle>(input(1), settled);
+    for (int j = 2; j < count; ++j) {
+      const Pair fromHpf = d.hpf.Process<kSettle>(input(j), settled);
+      const Pair fromPeak = d.peak.Process<kSettle>(toPeak, settled);
+      level(j - 2, d.shelf.Process<kSettle>(toShelf, settled));
+      toPeak = fromHpf;
+      toShelf = fromPeak;
+    }
+    const Pair fromPeak = d.peak.Process<kSettle>(toPeak, settled);
+    level(count - 2, d.shelf.Process<kSettle>(toShelf, settled));
+    level(count - 1, d.shelf.Process<kSettle>(fromPeak, settled));
+  } else {
+    for (int j = 0; j < count; ++j) level(j, d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, settled));
   }
   if (!kSettle && _mm_movemask_pd(settled) != 3) return false;
   detector = d;
