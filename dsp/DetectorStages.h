@@ -205,8 +205,14 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
   // sees its samples in order, with the same arithmetic.
   Pair toPeak = {0.0, 0.0};
   Pair toShelf = {0.0, 0.0};
+  // With the detector curve, the shelf's outputs are kept and bent in a pass
+  // of their own, whose samples do not wait on one another.
+  Pair shelfOut[64];
+  const bool keep = shape && count <= 64;
   auto level = [&](int j, Pair det) __attribute__((always_inline)) {
-    if (shape) {
+    if (keep) {
+      shelfOut[j] = det;
+    } else if (shape) {
       const Pair shaped = DetectorShapeMagnitudePair(det);
       levels[j] = std::max(shaped[1], shaped[0]) * curveGain;
     } else {
@@ -234,6 +240,12 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
     for (int j = 0; j < count; ++j) level(j, d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, settled));
   }
   if (!kSettle && _mm_movemask_pd(settled) != 3) return false;
+  if (keep) {
+    for (int j = 0; j < count; ++j) {
+      const Pair shaped = DetectorShapeMagnitudePair(shelfOut[j]);
+      levels[j] = std::max(shaped[1], shaped[0]) * curveGain;
+    }
+  }
   detector = d;
   return true;
 }
