@@ -1,73 +1,159 @@
 // Cost of the compressor per stereo sample, against the latency bound of its
-// serial all-pole filter steps measured on the same machine in the same run.
-//
-// One filter step is a multiply followed by ten additions that depend on one
-// another and on the previous step's output, so a step can never take less
-// than the latency of one multiply and ten additions. Per stereo sample the
-// oversampler runs 4 N steps (up and down filter, two channels), but the two
-// channels and the up and down filters are independent chains that can
-// overlap, so the bound for a stereo sample is N steps of one chain.
+// serial all-pole filter steps measured on the same machine in the same run
+// (StepBound.h): the whole process and, stage by stage, the oversampler's
+// wide kernel, the detector levels and the ratio law.
 //
 // Output: "ns/sample" is nanoseconds per stereo sample, "x_bound" the ratio to
-// N chained steps. Run the chain benchmark first (registration order does).
+// N chained steps (for the detector and ratio-law stages: to one step). The
+// chain benchmark runs first (registration order does).
 
 #include <benchmark/benchmark.h>
 
-#include <ctime>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "DetectorStages.h"
+#include "InterstageWide.h"
 #include "Mirel.h"
+#include "StepBound.h"
 
 namespace {
 
-// CPU time of this thread: the machine is shared, and wall time would count
-// the time other programs hold the core.
-double ThreadNs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
-}
+using bench::ThreadNs;
 
-double stepNs = 0.0;  // latency of one filter step, from BM_DependentStepChain
+BENCHMARK(bench::DependentStepChain)->Name("BM_DependentStepChain")->MinTime(0.5);
 
-// The critical path of one all-pole step: y feeds the first product, and the
-// ten additions follow one another. The other nine products use values that
-// do not depend on y, as the history values do not within a step.
-void BM_DependentStepChain(benchmark::State& state) {
-  constexpr int kSteps = 1 << 16;
-  double c[11];
-  for (int m = 0; m < 11; ++m) c[m] = 0.01 * (m + 1);
-  c[1] = 0.5;  // keeps y bounded and away from denormals
-  double h[11];
-  for (int m = 0; m < 11; ++m) h[m] = 0.001 * (m + 3);
-  benchmark::DoNotOptimize(c);
-  benchmark::DoNotOptimize(h);
-  double y = 0.25;
-  const double start = ThreadNs();
-  std::int64_t steps = 0;
-  for (auto _ : state) {
-    for (int i = 0; i < kSteps; ++i) {
-      double s = c[1] * y + c[0] * h[0];
-      s += c[2] * h[2];
-      s += c[3] * h[3];
-      s += c[4] * h[4];
-      s += c[5] * h[5];
-      s += c[6] * h[6];
-      s += c[7] * h[7];
-      s += c[8] * h[8];
-      s += c[9] * h[9];
-      s += c[10] * h[10];
-      y = s;
-    }
-    benchmark::DoNotOptimize(y);
-    steps += kSteps;
+// The oversampler's wide kernel alone, over one second of noise in runs of
+// its largest size, handing each sample to a callback that does nothing:
+// the stage's own cost, against the same bound.
+void BM_WideInterstage(benchmark::State& state) {
+  if (!interstage::WideAvailable()) {
+    state.SkipWithError("no AVX2 on this processor");
+    return;
   }
-  const double ns = ThreadNs() - start;
-  stepNs = ns / static_cast<double>(steps);
-  state.counters["ns/step"] = stepNs;
+  const int factor = static_cast<int>(state.range(0));
+  constexpr int kFrames = 48000;
+  bench::Noise noise;
+  std::vector<double> dryL(kFrames), dryR(kFrames);
+  for (int i = 0; i < kFrames; ++i) {
+    dryL[static_cast<std::size_t>(i)] = noise.Next();
+    dryR[static_cast<std::size_t>(i)] = noise.Next();
+  }
+  BesselLowpass c;
+  DesignBesselLowpass(c, 0.2 / factor);
+  StereoSample fb[11];
+  for (int m = 0; m <= 10; ++m) fb[m] = StereoSample{c.fb[m], c.fb[m]};
+  std::vector<double> scratch(interstage::kScratchDoubles);
+  StereoAllPoleWindow up, down;
+  double sink = 0.0;
+  interstage::Run run;
+  run.fb = fb;
+  run.gain = StereoSample{c.gain, c.gain};
+  run.drive = 0.31622776601683794;
+  run.done = [](void* context, int, double l, double r) { *static_cast<double*>(context) += l + r; };
+  run.context = &sink;
+  bool exact = false;
+  std::int64_t frames = 0;
+  const double start = ThreadNs();
+  for (auto _ : state) {
+    for (int pos = 0; pos < kFrames; pos += interstage::kMaxRun) {
+      run.dryL = dryL.data() + pos;
+      run.dryR = dryR.data() + pos;
+      run.count = std::min(interstage::kMaxRun, kFrames - pos);
+      interstage::RunWide(factor, up, down, scratch.data(), run, exact);
+    }
+    benchmark::DoNotOptimize(sink);
+    frames += kFrames;
+  }
+  bench::ReportPerSample(state, ThreadNs() - start, frames, factor);
 }
-BENCHMARK(BM_DependentStepChain)->MinTime(0.5);
+BENCHMARK(BM_WideInterstage)->ArgNames({"N"})->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+
+// The stages that run ahead of the oversampler, one chunk at a time as the
+// compressor runs them, over one second of noise. Their "x_bound" is their
+// cost in filter-step latencies per sample (bound of one step), so that the
+// stages add up against the process figures: a process at 4x spends 4 of
+// them in the oversampler at best.
+struct StageInput {
+  static constexpr int kFrames = 48000;
+  std::vector<double> left, right, levels;
+  StageInput() : left(kFrames), right(kFrames), levels(kFrames) {
+    bench::Noise noise;
+    for (int i = 0; i < kFrames; ++i) {
+      left[static_cast<std::size_t>(i)] = noise.Next();
+      right[static_cast<std::size_t>(i)] = noise.Next();
+    }
+  }
+};
+
+StereoDetector MakeDetector() {
+  BiquadSection hpf, peak, shelf;
+  hpf.type = HighPass;
+  hpf.q = 1.0;
+  hpf.freq = 20.0 / 48000.0;
+  peak.type = Peak;
+  peak.q = 0.7;
+  peak.freq = 500.0 / 48000.0;
+  shelf.type = HighShelf;
+  shelf.q = 1.0;
+  shelf.freq = 10000.0 / 48000.0;
+  for (BiquadSection* s : {&hpf, &peak, &shelf}) s->Design();
+  return StereoDetector(hpf, hpf, peak, peak, shelf, shelf);
+}
+
+// Argument: "Interstage" (the detector curve) off or on.
+void BM_DetectorStage(benchmark::State& state) {
+  StageInput in;
+  StereoDetector detector = MakeDetector();
+  const LevelParams params = {state.range(0) != 0, 3.548133892335755, 0.9986918398484734};
+  std::int64_t frames = 0;
+  const double start = ThreadNs();
+  for (auto _ : state) {
+    for (int pos = 0; pos < StageInput::kFrames; pos += 64) {
+      const auto at = static_cast<std::size_t>(pos);
+      DetectorLevels(detector, in.left.data() + at, in.right.data() + at, 64, params, in.levels.data() + at);
+    }
+    benchmark::DoNotOptimize(in.levels.data());
+    frames += StageInput::kFrames;
+  }
+  bench::ReportPerSample(state, ThreadNs() - start, frames, 1);
+}
+BENCHMARK(BM_DetectorStage)->ArgNames({"interstage"})->Arg(0)->Arg(1)->MinTime(0.3);
+
+// Argument: four lanes (1, where AVX2 is present) or one sample at a time (0).
+void BM_RatioLawStage(benchmark::State& state) {
+  const bool wide = state.range(0) != 0;
+  if (wide && !interstage::WideAvailable()) {
+    state.SkipWithError("no AVX2 on this processor");
+    return;
+  }
+  StageInput in;
+  StereoDetector detector = MakeDetector();
+  DetectorLevels(detector, in.left.data(), in.right.data(), StageInput::kFrames, {false, 0.0, 0.9986918398484734},
+                 in.levels.data());
+  const double t = -30.0, threshold = detmath::Exp(t / kLevelScale), invR = 0.5;
+  std::vector<double> work(64);
+  std::int64_t frames = 0;
+  const double start = ThreadNs();
+  for (auto _ : state) {
+    for (std::size_t pos = 0; pos < StageInput::kFrames; pos += 64) {
+      std::copy_n(in.levels.data() + pos, 64, work.data());
+      if (wide) {
+        RatioLawWide(work.data(), 64, threshold, t, invR);
+      } else {
+        for (double& v : work) {
+          if (v > threshold) v = detmath::Exp(((kLevelScale * detmath::Log(v) - t) * invR + t) / kLevelScale) / v;
+          else v = 1.0;
+        }
+      }
+      benchmark::DoNotOptimize(work.data());
+    }
+    frames += StageInput::kFrames;
+  }
+  bench::ReportPerSample(state, ThreadNs() - start, frames, 1);
+}
+BENCHMARK(BM_RatioLawStage)->ArgNames({"wide"})->Arg(0)->Arg(1)->MinTime(0.3);
 
 // The plug-in as a host drives it: one second of 48 kHz stereo in blocks of 512.
 class ReadyMirel : public Mirel {
@@ -84,25 +170,23 @@ class ReadyMirel : public Mirel {
 };
 
 // Arguments: oversampling factor (4 or 16), "Interstage" (0 or 1), sidechain
-// detection (0 = main input, 1 = sidechain input).
+// detection (0 = main input, 1 = sidechain input), and optionally 1 to force
+// the oversampler's pair kernel (the fallback without AVX2).
 void BM_ProcessSecond(benchmark::State& state) {
   const int factor = static_cast<int>(state.range(0));
   constexpr int kFrames = 48000;
   constexpr int kBlock = 512;
+  Compressor::PreferPairKernel(state.range(3) != 0);
   ReadyMirel m;
+  Compressor::PreferPairKernel(false);
   m.Set(kInput, 30.0);
   m.Set(kOversample, factor == 16 ? 1.0 : 0.0);
   m.Set(kInterstage, static_cast<double>(state.range(1)));
   m.Set(kSidechain, state.range(2) != 0 ? 0.0 : 1.0);
   std::vector<std::vector<double>> in(4, std::vector<double>(kFrames)), out(2, std::vector<double>(kFrames));
-  std::uint64_t s = 0x243f6a8885a308d3ull;
+  bench::Noise noise;
   for (auto& ch : in)
-    for (double& v : ch) {
-      s ^= s << 13;
-      s ^= s >> 7;
-      s ^= s << 17;
-      v = 0.8 * (static_cast<double>(s >> 11) * 0x1p-52 - 1.0);
-    }
+    for (double& v : ch) v = noise.Next();
   std::int64_t frames = 0;
   const double start = ThreadNs();
   for (auto _ : state) {
@@ -116,14 +200,13 @@ void BM_ProcessSecond(benchmark::State& state) {
     benchmark::DoNotOptimize(out[0].data());
     frames += kFrames;
   }
-  const double ns = ThreadNs() - start;
-  const double perSample = ns / static_cast<double>(frames);
-  state.counters["ns/sample"] = perSample;
-  if (stepNs > 0) state.counters["x_bound"] = perSample / (factor * stepNs);
+  bench::ReportPerSample(state, ThreadNs() - start, frames, factor);
 }
 BENCHMARK(BM_ProcessSecond)
-    ->ArgNames({"N", "interstage", "sidechain"})
-    ->ArgsProduct({{4, 16}, {0, 1}, {0, 1}})
+    ->ArgNames({"N", "interstage", "sidechain", "pair"})
+    ->ArgsProduct({{4, 16}, {0, 1}, {0, 1}, {0}})
+    ->Args({4, 0, 1, 1})
+    ->Args({16, 0, 1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5);
 

@@ -2,22 +2,40 @@
 
 #include "Compressor.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <type_traits>
 
 #include "Curves.h"
 #include "DetMath.h"
+#include "InterstageWide.h"
+#include "DetectorStages.h"
+#include "PairCurves.h"
 
 namespace {
-
-// Converts between the natural log of a level and the detector's decibel-like
-// scale. Deliberately 8.65617025, not 20 / ln 10: stored projects depend on it.
-constexpr double kLevelScale = 8.65617025;
-
+std::atomic<bool> preferPairKernel{false};
 }  // namespace
+
+bool interstage::WideAvailable() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+
+Compressor::Compressor()
+    : detectorCurveGain_(detmath::Pow10(0.55)),
+      makeUp_(detmath::Pow10(0.2)),
+      interstageDrive_(detmath::Pow10(-0.5)),  // the saturation sees the signal 10 dB down
+      interstageMix_(detmath::Pow10(-1.0)) {
+  if (!preferPairKernel.load() && interstage::WideAvailable()) {
+    wideScratch_ = std::make_unique<double[]>(interstage::kScratchDoubles);
+  }
+}
+
+void Compressor::PreferPairKernel(bool prefer) { preferPairKernel.store(prefer); }
 
 void Compressor::Reset() {
   up_.Clear();
@@ -54,129 +72,12 @@ void Compressor::DesignDetectorSections(const CompressorSettings& set, double fs
 
 namespace {
 
-using Pair = StereoSample;
-typedef long long PairBits __attribute__((vector_size(16)));
-
 // One sample's N steps of the four oversampling filters (up and down, left
 // and right) in the interstage order, with the same arithmetic as
 // AllPoleStep. Left and right run as the two lanes of a Pair: each lane is an
 // ordinary IEEE double multiply or add (SSE2, part of every x86-64 target),
 // so every lane gives the same bits as the scalar arithmetic. The histories
 // are extended in place (StereoAllPoleWindow) instead of being shifted.
-// Saturate on both lanes, with the same operations as CurveLookup on each:
-// p = |w| * scale (the table's origin is 0), i = p truncated, f = p - i,
-// values[i] (1 - f) + values[i + 1] f, and the sign of w copied on. A lane
-// outside the table's interior (or NaN) takes the scalar path.
-[[gnu::always_inline]] inline Pair SaturatePair(Pair w) {
-  const PairBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
-  const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(w) & ~signBit);
-  const double scale = static_cast<double>(kSaturationCurve.scale);
-  const double last = static_cast<double>(kSaturationCurve.count - 1);
-  const Pair p = (a - Pair{0.0, 0.0}) * Pair{scale, scale};
-  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
-    return Pair{Saturate(w[0]), Saturate(w[1])};
-  const __m128i i = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(p));
-  const Pair f = p - reinterpret_cast<Pair>(_mm_cvtepi32_pd(i));
-  const int i0 = _mm_cvtsi128_si32(i);
-  const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
-  // values[i] and values[i + 1] of each lane, widened together.
-  // (An unaligned 8-byte load: the entries are only 4-byte aligned.)
-  const __m128d pairL = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kSaturationCurve.values + i0))));
-  const __m128d pairR = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kSaturationCurve.values + i1))));
-  const Pair lo = reinterpret_cast<Pair>(_mm_unpacklo_pd(pairL, pairR));
-  const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
-  const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
-  return reinterpret_cast<Pair>((reinterpret_cast<PairBits>(r) & ~signBit) | (reinterpret_cast<PairBits>(w) & signBit));
-}
-
-// |DetectorShape(v)| on both lanes, with the same operations as CurveLookup
-// on each: w = |v| / (|v| + 3), p = w * scale (the table's origin is 0),
-// i = p truncated, f = p - i, values[i] (1 - f) + values[i + 1] f. The sign
-// DetectorShape copies on does not reach the magnitude. A lane outside the
-// table's interior (or infinite, or NaN) takes the scalar path.
-[[gnu::always_inline]] inline Pair DetectorShapeMagnitudePair(Pair v) {
-  const PairBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
-  const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & ~signBit);
-  const double scale = static_cast<double>(kDetectorCurve.scale);
-  const double last = static_cast<double>(kDetectorCurve.count - 1);
-  const Pair w = a / (a + Pair{3.0, 3.0});
-  const Pair p = (w - Pair{0.0, 0.0}) * Pair{scale, scale};
-  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
-    return Pair{std::fabs(DetectorShape(v[0])), std::fabs(DetectorShape(v[1]))};
-  const __m128i i = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(p));
-  const Pair f = p - reinterpret_cast<Pair>(_mm_cvtepi32_pd(i));
-  const int i0 = _mm_cvtsi128_si32(i);
-  const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
-  const __m128d pairL = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i0))));
-  const __m128d pairR = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i1))));
-  const Pair lo = reinterpret_cast<Pair>(_mm_unpacklo_pd(pairL, pairR));
-  const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
-  const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
-  return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(r) & ~signBit);
-}
-
-// One detector section for both channels, left in lane 0 and right in lane
-// 1, with BiquadSection::Process's arithmetic on each lane: the input widened
-// from single precision, y = ff0 x + s1, s1 = ff1 x + s2 - fb1 y,
-// s2 = ff2 x - fb2 y, the output rounded to single precision.
-struct StereoSection {
-  Pair ff0, ff1, ff2, fb1, fb2, s1, s2;
-
-  StereoSection(const BiquadSection& l, const BiquadSection& r)
-      : ff0{l.ff0, r.ff0}, ff1{l.ff1, r.ff1}, ff2{l.ff2, r.ff2}, fb1{l.fb1, r.fb1}, fb2{l.fb2, r.fb2},
-        s1{l.s1, r.s1}, s2{l.s2, r.s2} {}
-
-  void Store(BiquadSection& l, BiquadSection& r) const {
-    l.s1 = s1[0];
-    r.s1 = s1[1];
-    l.s2 = s2[0];
-    r.s2 = s2[1];
-  }
-
-  // Takes and returns single-precision values held in double lanes.
-  [[gnu::always_inline]] inline Pair Process(Pair x) {
-    const Pair y = ff0 * x + s1;
-    s1 = ff1 * x + s2 - fb1 * y;
-    s2 = ff2 * x - fb2 * y;
-    // BiquadSection::SettleNonFinite on each lane: a non-finite state is 0.
-    s1 = KeepFinite(s1);
-    s2 = KeepFinite(s2);
-    return RoundToFloat(y);
-  }
-
-  [[gnu::always_inline]] static inline Pair KeepFinite(Pair v) {
-    const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & magnitudeBits);
-    const PairBits finite = a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};  // NaN fails
-    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & finite);
-  }
-
-  [[gnu::always_inline]] static inline Pair RoundToFloat(Pair v) {
-    return reinterpret_cast<Pair>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(v))));
-  }
-};
-
-// The three detector sections in series (high-pass, peak, shelf).
-struct StereoDetector {
-  StereoSection hpf, peak, shelf;
-
-  StereoDetector(const BiquadSection& hpfL, const BiquadSection& hpfR, const BiquadSection& peakL,
-                 const BiquadSection& peakR, const BiquadSection& shelfL, const BiquadSection& shelfR)
-      : hpf(hpfL, hpfR), peak(peakL, peakR), shelf(shelfL, shelfR) {}
-
-  void Store(BiquadSection& hpfL, BiquadSection& hpfR, BiquadSection& peakL, BiquadSection& peakR,
-             BiquadSection& shelfL, BiquadSection& shelfR) const {
-    hpf.Store(hpfL, hpfR);
-    peak.Store(peakL, peakR);
-    shelf.Store(shelfL, shelfR);
-  }
-
-  // The raw source sample pair to the pair of detector outputs.
-  [[gnu::always_inline]] inline Pair Process(Pair src) {
-    return shelf.Process(peak.Process(hpf.Process(StereoSection::RoundToFloat(src))));
-  }
-};
-
 template <int N>
 struct InterstageKernel {
   // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
@@ -281,30 +182,51 @@ struct InterstageKernel {
 }  // namespace
 
 // Everything that depends only on the sample rate and the parameters is
-// evaluated once per block: none of it can change while the block runs under
-// the lock, so the results are the same as evaluating it on every sample.
+// evaluated once per block at most (and kept while its inputs stay the same):
+// none of it can change while the block runs under the lock, so the results
+// are the same as evaluating it on every sample.
 void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, double** inputs, double** outputs,
                               int nFrames, bool metering, MeterSink* meter) {
   const int oversampleFactor = set.oversampleFactor;
-  DesignBesselLowpass(osCoeffL_, 0.2 / static_cast<double>(oversampleFactor));
-  DesignBesselLowpass(osCoeffR_, 0.2 / static_cast<double>(oversampleFactor));
+  Prepared& pre = prepared_;
+  if (pre.factor != oversampleFactor) {
+    DesignBesselLowpass(osCoeffL_, 0.2 / static_cast<double>(oversampleFactor));
+    DesignBesselLowpass(osCoeffR_, 0.2 / static_cast<double>(oversampleFactor));
+    pre.factor = oversampleFactor;
+  }
   if (nFrames < 1) return;
   if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
 
-  const double detectorCurveGain = detmath::Pow10(0.55);
-  const double makeUp = detmath::Pow10(0.2);
-  const double interstageDrive = detmath::Pow10(-0.5);  // the saturation sees the signal 10 dB down
-  const double interstageMix = detmath::Pow10(-1.0);
+  const double detectorCurveGain = detectorCurveGain_;
+  const double makeUp = makeUp_;
+  const double interstageDrive = interstageDrive_;
+  const double interstageMix = interstageMix_;
 
   const double fs = sampleRate;
-  const double c = detmath::Exp(-62.83185307 / fs);  // level shaping, 2 pi 10 Hz
+  auto sameBits = [](const double* a, const double* b, int n) { return std::memcmp(a, b, sizeof(double) * n) == 0; };
+  const double rateKey[4] = {fs, set.inputDb, set.attackSec, set.releaseSec};
+  if (!pre.rateValid || !sameBits(rateKey, pre.rateKey, 4)) {
+    pre.c = detmath::Exp(-62.83185307 / fs);  // level shaping, 2 pi 10 Hz
+    pre.threshold = detmath::Exp(-set.inputDb / kLevelScale);
+    pre.a = set.attackSec != 0.0 ? detmath::Exp(-1.0 / (set.attackSec * fs)) : 0.0;
+    pre.r = set.releaseSec != 0.0 ? detmath::Exp(-1.0 / (set.releaseSec * fs)) : 0.0;
+    pre.meterK = detmath::Exp(-4.60517018599 / (fs * 0.3));  // 99 % in 0.3 s
+    std::memcpy(pre.rateKey, rateKey, sizeof rateKey);
+    pre.rateValid = true;
+  }
+  const double sectionKey[5] = {fs, set.hpfHz, set.hfDb, set.midFreqHz, set.midGainDb};
+  if (!pre.sectionsValid || !sameBits(sectionKey, pre.sectionKey, 5)) {
+    DesignDetectorSections(set, fs);
+    std::memcpy(pre.sectionKey, sectionKey, sizeof sectionKey);
+    pre.sectionsValid = true;
+  }
+  const double c = pre.c;
   const double t = -set.inputDb;
-  const double threshold = detmath::Exp(t / kLevelScale);
+  const double threshold = pre.threshold;
   const double invR = 1.0 / set.ratio;
-  const double a = set.attackSec != 0.0 ? detmath::Exp(-1.0 / (set.attackSec * fs)) : 0.0;
-  const double r = set.releaseSec != 0.0 ? detmath::Exp(-1.0 / (set.releaseSec * fs)) : 0.0;
-  DesignDetectorSections(set, fs);
-  const double meterK = detmath::Exp(-4.60517018599 / (fs * 0.3));  // 99 % in 0.3 s
+  const double a = pre.a;
+  const double r = pre.r;
+  const double meterK = pre.meterK;
 
   const bool fromMain = set.detectFromMain;
   const bool interstage = set.interstage;
@@ -323,109 +245,132 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   const double wetAmount = set.mixPercent / 100.0;
   const double dryAmount = 1.0 - set.mixPercent / 100.0;
 
-  // The samples run in chunks of two passes. The first takes each sample's
-  // detector level to its target gain; the targets of different samples do
-  // not depend on one another, so their logarithms and exponentials overlap
-  // in the processor instead of waiting behind the oversampling filters. The
-  // second runs the ballistics, the oversampler and the output in sample
-  // order. Every value is formed by the same operations as sample by sample.
   const bool compressionOff = set.inputDb == 0.0;
   StereoDetector detector(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
-  constexpr int kChunk = 64;
-  double targets[kChunk];
-  auto run = [&](auto factor) {
-    constexpr int kN = decltype(factor)::value;
-    bool exactSteps = false;
-    for (int base = 0; base < nFrames; base += kChunk) {
-      const int count = std::min(kChunk, nFrames - base);
 
-      // Detector chains, left and right in the two lanes of a pair: the
-      // sections take and pass single-precision samples, and each lane is the
-      // scalar section's arithmetic. A non-finite input would leave a
-      // section's state non-finite forever; such a state returns to rest
-      // instead (finite signals are unaffected).
-      for (int j = 0; j < count; ++j) {
-        const int i = base + j;
-        Pair src = {inputs[0][i], inputs[1][i]};
-        if (!fromMain) src = Pair{scL ? scL[i] : 0.0, scR ? scR[i] : 0.0};
-        const Pair det = detector.Process(src);
+  // The stages of one sample. Every value is formed by the same operations,
+  // whichever order the kernels below run them in.
 
-        // Level: the larger channel magnitude (one gain for both channels).
-        double lvl = 0.0;
-        if (interstage) {
-          const Pair shaped = DetectorShapeMagnitudePair(det);
-          lvl = std::max(shaped[1], shaped[0]) * detectorCurveGain;
-        } else {
-          lvl = std::max(std::fabs(det[1]), std::fabs(det[0]));
-        }
+  // Hard-knee ratio law above the threshold.
+  const LevelParams levelParams = {interstage, detectorCurveGain, c};
+  const double* srcL = fromMain ? inputs[0] : scL;
+  const double* srcR = fromMain ? inputs[1] : scR;
+  auto levelsOf = [&](int base, int count, double* levels) {
+    DetectorLevels(detector, srcL ? srcL + base : nullptr, srcR ? srcR + base : nullptr, count, levelParams, levels);
+  };
 
-        // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)).
-        const double u = lvl * (1.0 - c);
-        if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + c * u);
+  auto targetOf = [&](double lvl) __attribute__((always_inline)) {
+    double target = 1.0;
+    if (lvl > threshold) {
+      const double ld = kLevelScale * detmath::Log(lvl);
+      const double od = (ld - t) * invR + t;
+      target = detmath::Exp(od / kLevelScale) / lvl;
+    }
+    return target;
+  };
 
-        targets[j] = lvl;
-      }
+  // Ballistics, output and meter of sample i, given its target gain and its
+  // interstage outputs. Reads sample i's inputs before writing its outputs:
+  // outputs may share the inputs' memory.
+  auto finish = [&](int i, double target, double interL, double interR) __attribute__((always_inline)) {
+    const double inL = inputs[0][i];
+    const double inR = inputs[1][i];
 
-      // Hard-knee ratio law above the threshold, in place of the levels.
-      for (int j = 0; j < count; ++j) {
-        const double lvl = targets[j];
-        double target = 1.0;
-        if (lvl > threshold) {
-          const double ld = kLevelScale * detmath::Log(lvl);
-          const double od = (ld - t) * invR + t;
-          target = detmath::Exp(od / kLevelScale) / lvl;
-        }
-        targets[j] = target;
-      }
+    // Ballistics: attack towards more reduction, release towards less. Both
+    // candidates are formed and one is picked by a mask, as the comparison
+    // follows the signal and a branch would often be mispredicted.
+    const double gp = gainState_;
+    const double attackGain = std::max(target, gp * a);
+    const double releaseGain = std::min(gp / r, target);
+    const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
+    double g = _mm_cvtsd_f64(
+        _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
+    if (compressionOff) g = 1.0;  // Input at 0 switches compression off
+    if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
+    gainState_ = g;
+    interstageL_ = interL;
+    interstageR_ = interR;
 
-      for (int j = 0; j < count; ++j) {
-        const int i = base + j;
-        // All reads of sample i come first: outputs may share the inputs' memory.
-        const double inL = inputs[0][i];
-        const double inR = inputs[1][i];
+    if (bypass) {
+      outputs[0][i] = inL;
+      outputs[1][i] = inR;
+    } else {
+      const double shapedGain = Saturate(g);
+      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
+      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
+      outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * set.outputGain;
+      outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * set.outputGain;
+    }
 
-        // Ballistics: attack towards more reduction, release towards less.
-        const double target = targets[j];
-        // Both candidates are formed and one is picked by a mask, as the
-        // comparison follows the signal and a branch would often be mispredicted.
-        const double gp = gainState_;
-        const double attackGain = std::max(target, gp * a);
-        const double releaseGain = std::min(gp / r, target);
-        const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
-        double g = _mm_cvtsd_f64(
-            _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
-        if (compressionOff) g = 1.0;  // Input at 0 switches compression off
-        if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
-        gainState_ = g;
-
-        InterstageKernel<kN>::RunInterstage(up_, down_, osFb, osGain, Pair{inL, inR}, interstageDrive, interstageL_,
-                                  interstageR_, exactSteps);
-
-        if (bypass) {
-          outputs[0][i] = inL;
-          outputs[1][i] = inR;
-        } else {
-          const double shapedGain = Saturate(g);
-          const double wetL = shapedGain * (interstageMix * interstageL_ + inL) * makeUp;
-          const double wetR = shapedGain * (interstageMix * interstageR_ + inR) * makeUp;
-          outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * set.outputGain;
-          outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * set.outputGain;
-        }
-
-        // VU meter ballistics on the gain reduction, with overshoot.
-        if (hasEditor) {
-          const double m = std::fabs(1.0 - g);
-          const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
-          meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
-          if (meter) meter->Meter(meterValue_);
-        }
-      }
+    // VU meter ballistics on the gain reduction, with overshoot.
+    if (hasEditor) {
+      const double m = std::fabs(1.0 - g);
+      const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
+      meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
+      if (meter) meter->Meter(meterValue_);
     }
   };
-  if (oversampleFactor == 16) {
-    run(std::integral_constant<int, 16>{});
-  } else {
-    run(std::integral_constant<int, 4>{});
+
+  constexpr int kChunk = interstage::kMaxRun;
+  bool exactSteps = false;
+
+  // Wide kernel: the oversampler runs through a chunk with its four chains in
+  // one vector and hands over each sample as soon as its interstage output
+  // is final; the sample's other stages run then, beside the next sample's
+  // filter steps, which they do not depend on.
+  // The chunk's targets first (the ratio law four samples at a time), then
+  // the oversampler's run, which hands over each sample for its ballistics
+  // and output as soon as the sample's interstage output is final.
+  double targets[kChunk];
+  auto runWide = [&](int base, int count) {
+    levelsOf(base, count, targets);
+    RatioLawWide(targets, count, threshold, t, invR);
+    auto sampleDone = [&](int j, double interL, double interR) { finish(base + j, targets[j], interL, interR); };
+    using SampleDoneFn = decltype(sampleDone);
+    interstage::Run run;
+    run.fb = osFb;
+    run.gain = osGain;
+    run.drive = interstageDrive;
+    run.dryL = inputs[0] + base;
+    run.dryR = inputs[1] + base;
+    run.count = count;
+    run.done = [](void* context, int j, double interL, double interR) {
+      (*static_cast<SampleDoneFn*>(context))(j, interL, interR);
+    };
+    run.context = &sampleDone;
+    interstage::RunWide(oversampleFactor, up_, down_, wideScratch_.get(), run, exactSteps);
+  };
+
+  // Pair kernel: the samples run in chunks of two passes. The first takes
+  // each sample's detector level to its target gain; the targets of
+  // different samples do not depend on one another, so their logarithms and
+  // exponentials overlap in the processor instead of waiting behind the
+  // oversampling filters. The second runs the ballistics, the oversampler
+  // and the output in sample order.
+  auto runPairs = [&](auto factor, int base, int count) {
+    constexpr int kN = decltype(factor)::value;
+    double* levels = targets;
+    levelsOf(base, count, levels);
+    for (int j = 0; j < count; ++j) levels[j] = targetOf(levels[j]);
+    for (int j = 0; j < count; ++j) {
+      const int i = base + j;
+      double interL = 0.0;
+      double interR = 0.0;
+      InterstageKernel<kN>::RunInterstage(up_, down_, osFb, osGain, Pair{inputs[0][i], inputs[1][i]},
+                                          interstageDrive, interL, interR, exactSteps);
+      finish(i, levels[j], interL, interR);
+    }
+  };
+
+  for (int base = 0; base < nFrames; base += kChunk) {
+    const int count = std::min(kChunk, nFrames - base);
+    if (wideScratch_) {
+      runWide(base, count);
+    } else if (oversampleFactor == 16) {
+        runPairs(std::integral_constant<int, 16>{}, base, count);
+    } else {
+      runPairs(std::integral_constant<int, 4>{}, base, count);
+    }
   }
   detector.Store(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
 }

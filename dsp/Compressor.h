@@ -5,6 +5,8 @@
 // stage and the output mix. It knows no plug-in framework: the settings come
 // in as a record, the buffers as plain arrays.
 
+#include <memory>
+
 #include "BiquadSection.h"
 #include "Oversampler.h"
 
@@ -40,6 +42,16 @@ class Compressor {
   // fixed 10 kHz shelf and the peak stay below the tangent's pole at sample
   // rates of 20.4 kHz and below. At 22.05 kHz and above no setting reaches it.
   static constexpr double kMaxSectionFreq = 0.49;
+
+  // Picks the oversampler's kernel once, from the processor: the wide one
+  // where it can run, else the pair kernel. Both give the same bits.
+  Compressor();
+
+  // Makes compressors constructed from now on use the pair kernel even where
+  // the wide one could run (for comparing the two); false restores the choice
+  // by processor. Process-wide; the plug-in itself never sets it.
+  static void PreferPairKernel(bool prefer);
+  bool UsesWideKernel() const { return wideScratch_ != nullptr; }
 
   // Clears the oversampler's filter histories.
   void Reset();
@@ -79,4 +91,21 @@ class Compressor {
   double interstageR_ = 0.0;
   BesselLowpass osCoeffL_, osCoeffR_;
   StereoAllPoleWindow up_, down_;
+  // The wide kernel's working entries; null when the pair kernel runs.
+  std::unique_ptr<double[]> wideScratch_;
+
+  // The per-block preparation is kept from block to block and formed again
+  // only when a value it is formed from changes (compared bit for bit); the
+  // same inputs give the same bits, so this saves time and changes nothing.
+  struct Prepared {
+    int factor = 0;  // oversampling factor the coefficients are designed for; 0: none yet
+    double rateKey[4] = {};  // fs, inputDb, attackSec, releaseSec
+    double sectionKey[5] = {};  // fs, hpfHz, hfDb, midFreqHz, midGainDb
+    bool rateValid = false;
+    bool sectionsValid = false;
+    double c = 0.0, threshold = 0.0, a = 0.0, r = 0.0, meterK = 0.0;
+  };
+  Prepared prepared_;
+  // Fixed gains of the signal path.
+  double detectorCurveGain_ = 0.0, makeUp_ = 0.0, interstageDrive_ = 0.0, interstageMix_ = 0.0;
 };

@@ -31,4 +31,10 @@ double Sin(double x);
 double Cos(double x);
 double Tan(double x);
 
+// Log and Exp of count arguments (a multiple of four), four at a time, each
+// result the same bits as the one-argument function's; out may be the same
+// array as in. For processors with AVX2 only (the caller checks).
+void Log4(const double* in, double* out, int count);
+void Exp4(const double* in, double* out, int count);
+
 }  // namespace detmath

@@ -1,6 +1,8 @@
 #include "Oversampler.h"
 
+#include "Curves.h"
 #include "DetMath.h"
+#include "PairCurves.h"
 
 namespace {
 
@@ -54,3 +56,5 @@ void DesignBesselLowpass(BesselLowpass& coeffs, double fc) {
   const Cx inv = {s.re / norm2, -s.im / norm2};
   coeffs.gain = 1.0 / std::sqrt(inv.re * inv.re + inv.im * inv.im);
 }
+
+double SaturateOutOfLine(double v) { return Saturate(v); }

@@ -26,9 +26,12 @@ typedef double StereoSample __attribute__((vector_size(16)));
 
 struct StereoAllPoleWindow {
   static constexpr int kHistory = 11;
-  static constexpr int kCapacity = kHistory + 16 * 32;  // room for 32 samples at 16x
+  // Entries kept when the window moves to the front: more than one step
+  // needs, so that a run may restart the down filter a few steps back.
+  static constexpr int kKeep = 18;
+  static constexpr int kCapacity = kKeep + 16 * 32;  // room for 32 samples at 16x
   StereoSample v[kCapacity] = {};
-  int end = kHistory;
+  int end = kKeep;
 
   // The history of one channel in AllPoleHistory's order.
   AllPoleHistory History(int channel) const {
@@ -39,14 +42,14 @@ struct StereoAllPoleWindow {
   // Sets every history value to 0.
   void Clear() {
     for (StereoSample& s : v) s = StereoSample{0.0, 0.0};
-    end = kHistory;
+    end = kKeep;
   }
   // Makes room for n more entries, moving the history to the front when the
   // end is near (every 32 samples at the most).
   void Reserve(int n) {
     if (end + n <= kCapacity) return;
-    for (int m = 0; m < kHistory; ++m) v[m] = v[end - kHistory + m];
-    end = kHistory;
+    for (int m = 0; m < kKeep; ++m) v[m] = v[end - kKeep + m];
+    end = kKeep;
   }
 };
 

@@ -148,3 +148,37 @@ TEST(DetMath, SpecialValues) {
   EXPECT_EQ(detmath::Pow10(400.5), inf);
   EXPECT_EQ(detmath::Pow10(-400.5), 0.0);
 }
+
+// The four-lane Log and Exp give each lane the one-argument function's bits,
+// across every branch of the scalar code (both sides of each reduction, the
+// special arguments and the two-step scaling), also when out is in.
+TEST(DetMath, FourLanesGiveTheScalarBits) {
+  __builtin_cpu_init();
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> args = {0.0, -0.0, 1.0, -1.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
+                              0x1p-1074, 0x1p-1022, 0x1.fffffffffffffp+1023, 1.0 + 0x1p-30, 1.0 - 0x1p-30,
+                              0x1p-29, -0x1p-29, 0.34657359027997264, 0.3465735902799727, 709.7, 709.79,
+                              -708.5, -745.0, -745.2, 0.5, 2.0, 1.4142135623730951};
+  std::uint64_t s = 0x2545f4914f6cdd1dull;
+  for (int i = 0; i < 40000; ++i) {
+    s ^= s << 13;
+    s ^= s >> 7;
+    s ^= s << 17;
+    const double u = static_cast<double>(s >> 11) * 0x1p-53;
+    args.push_back(i % 3 == 0 ? std::ldexp(u, i % 120 - 60) : (u - 0.5) * (i % 3 == 1 ? 3.0 : 1500.0));
+  }
+  while (args.size() % 4 != 0) args.push_back(1.0);
+  for (std::size_t i = 0; i < args.size(); i += 4) {
+    double lanes[4];
+    detmath::Log4(&args[i], lanes, 4);
+    for (int l = 0; l < 4; ++l)
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Log(args[i + l])))
+          << "Log(" << args[i + l] << ")";
+    std::copy_n(&args[i], 4, lanes);
+    detmath::Exp4(lanes, lanes, 4);
+    for (int l = 0; l < 4; ++l)
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Exp(args[i + l])))
+          << "Exp(" << args[i + l] << ")";
+  }
+}

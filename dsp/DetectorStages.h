@@ -1,0 +1,282 @@
+#pragma once
+
+// Stages of the compressor's per-sample path that run a chunk of samples at
+// a time ahead of the oversampler: the detector levels and the ratio law.
+// Used by Compressor.cpp and measured stage by stage by the benchmark.
+// Internal linkage throughout: every including file has its own copy.
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "BiquadSection.h"
+#include "Curves.h"
+#include "DetMath.h"
+#include "PairCurves.h"
+
+namespace {
+
+// Converts between the natural log of a level and the detector's decibel-like
+// scale. Deliberately 8.65617025, not 20 / ln 10: stored projects depend on it.
+constexpr double kLevelScale = 8.65617025;
+
+// The hard-knee ratio law on levels in place, four at a time: above the
+// threshold, target = exp(((s log lvl - t) / ratio + t) / s) / lvl with the
+// decibel-like scale s; elsewhere 1. Each lane's operations are the
+// sample-by-sample law's, in its order. For processors with AVX2 only.
+__attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int count, double threshold, double t,
+                                                         double invR) {
+  typedef double Quad __attribute__((vector_size(32)));
+  typedef long long QuadBits __attribute__((vector_size(32)));
+  const Quad one = {1.0, 1.0, 1.0, 1.0};
+  const Quad scale = {kLevelScale, kLevelScale, kLevelScale, kLevelScale};
+  const Quad ts = {t, t, t, t};
+  const Quad limit = {threshold, threshold, threshold, threshold};
+  const int grouped = count & ~3;
+  // Lanes at or below the threshold take the law at 1 and drop the result.
+  alignas(32) double x[64];
+  alignas(32) double v[64];
+  for (int done = 0; done < grouped; done += 64) {
+    const int n = grouped - done < 64 ? grouped - done : 64;
+    double* lv = levels + done;
+    for (int j = 0; j < n; j += 4) {
+      const Quad lvl = reinterpret_cast<Quad>(_mm256_loadu_pd(lv + j));
+      _mm256_store_pd(x + j, reinterpret_cast<__m256d>(lvl > limit ? lvl : one));
+    }
+    detmath::Log4(x, v, n);
+    for (int j = 0; j < n; j += 4) {
+      const Quad ld = scale * reinterpret_cast<Quad>(_mm256_load_pd(v + j));
+      const Quad od = (ld - ts) * Quad{invR, invR, invR, invR} + ts;
+      _mm256_store_pd(v + j, reinterpret_cast<__m256d>(od / scale));
+    }
+    detmath::Exp4(v, v, n);
+    for (int j = 0; j < n; j += 4) {
+      const Quad lvl = reinterpret_cast<Quad>(_mm256_loadu_pd(lv + j));
+      const QuadBits above = lvl > limit;
+      const Quad target = reinterpret_cast<Quad>(_mm256_load_pd(v + j)) / reinterpret_cast<Quad>(_mm256_load_pd(x + j));
+      _mm256_storeu_pd(lv + j, reinterpret_cast<__m256d>(above ? target : one));
+    }
+  }
+  for (int j = grouped; j < count; ++j) {
+    const double lvl = levels[j];
+    double target = 1.0;
+    if (lvl > threshold) {
+      const double ld = kLevelScale * detmath::Log(lvl);
+      const double od = (ld - t) * invR + t;
+      target = detmath::Exp(od / kLevelScale) / lvl;
+    }
+    levels[j] = target;
+  }
+}
+
+// |DetectorShape(v)| on both lanes, with the same operations as CurveLookup
+// on each: w = |v| / (|v| + 3), p = w * scale (the table's origin is 0),
+// i = p truncated, f = p - i, values[i] (1 - f) + values[i + 1] f. The sign
+// DetectorShape copies on does not reach the magnitude. A lane outside the
+// table's interior (or infinite, or NaN) takes the scalar path.
+[[gnu::always_inline]] inline Pair DetectorShapeMagnitudePair(Pair v) {
+  const PairBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
+  const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & ~signBit);
+  const double scale = static_cast<double>(kDetectorCurve.scale);
+  const double last = static_cast<double>(kDetectorCurve.count - 1);
+  const Pair w = a / (a + Pair{3.0, 3.0});
+  const Pair p = (w - Pair{0.0, 0.0}) * Pair{scale, scale};
+  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
+    return Pair{std::fabs(DetectorShape(v[0])), std::fabs(DetectorShape(v[1]))};
+  const __m128i i = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(p));
+  const Pair f = p - reinterpret_cast<Pair>(_mm_cvtepi32_pd(i));
+  const int i0 = _mm_cvtsi128_si32(i);
+  const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
+  const __m128d pairL = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i0))));
+  const __m128d pairR = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i1))));
+  const Pair lo = reinterpret_cast<Pair>(_mm_unpacklo_pd(pairL, pairR));
+  const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
+  const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
+  return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(r) & ~signBit);
+}
+
+// One detector section for both channels, left in lane 0 and right in lane
+// 1, with BiquadSection::Process's arithmetic on each lane: the input widened
+// from single precision, y = ff0 x + s1, s1 = ff1 x + s2 - fb1 y,
+// s2 = ff2 x - fb2 y, the output rounded to single precision.
+struct StereoSection {
+  Pair ff0, ff1, ff2, fb1, fb2, s1, s2;
+
+  StereoSection(const BiquadSection& l, const BiquadSection& r)
+      : ff0{l.ff0, r.ff0}, ff1{l.ff1, r.ff1}, ff2{l.ff2, r.ff2}, fb1{l.fb1, r.fb1}, fb2{l.fb2, r.fb2},
+        s1{l.s1, r.s1}, s2{l.s2, r.s2} {}
+
+  void Store(BiquadSection& l, BiquadSection& r) const {
+    l.s1 = s1[0];
+    r.s1 = s1[1];
+    l.s2 = s2[0];
+    r.s2 = s2[1];
+  }
+
+  // Takes and returns single-precision values held in double lanes.
+  // With kSettle, BiquadSection::SettleNonFinite on each lane: a non-finite
+  // state is 0. Without it the states are left as they are and a non-finite
+  // one only clears its lanes of `settled` (NaN fails the comparison).
+  template <bool kSettle>
+  [[gnu::always_inline]] inline Pair Process(Pair x, __m128d& settled) {
+    const Pair y = ff0 * x + s1;
+    s1 = ff1 * x + s2 - fb1 * y;
+    s2 = ff2 * x - fb2 * y;
+    if constexpr (kSettle) {
+      s1 = KeepFinite(s1);
+      s2 = KeepFinite(s2);
+    } else {
+      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+      const Pair largest = {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};
+      const Pair a1 = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s1) & magnitudeBits);
+      const Pair a2 = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s2) & magnitudeBits);
+      settled = _mm_and_pd(settled, _mm_and_pd(_mm_cmple_pd(reinterpret_cast<__m128d>(a1), reinterpret_cast<__m128d>(largest)),
+                                               _mm_cmple_pd(reinterpret_cast<__m128d>(a2), reinterpret_cast<__m128d>(largest))));
+    }
+    return RoundToFloat(y);
+  }
+
+  [[gnu::always_inline]] static inline Pair KeepFinite(Pair v) {
+    const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & magnitudeBits);
+    const PairBits finite = a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};  // NaN fails
+    return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(v) & finite);
+  }
+
+  [[gnu::always_inline]] static inline Pair RoundToFloat(Pair v) {
+    return reinterpret_cast<Pair>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(v))));
+  }
+};
+
+// The three detector sections in series (high-pass, peak, shelf).
+struct StereoDetector {
+  StereoSection hpf, peak, shelf;
+
+  StereoDetector(const BiquadSection& hpfL, const BiquadSection& hpfR, const BiquadSection& peakL,
+                 const BiquadSection& peakR, const BiquadSection& shelfL, const BiquadSection& shelfR)
+      : hpf(hpfL, hpfR), peak(peakL, peakR), shelf(shelfL, shelfR) {}
+
+  void Store(BiquadSection& hpfL, BiquadSection& hpfR, BiquadSection& peakL, BiquadSection& peakR,
+             BiquadSection& shelfL, BiquadSection& shelfR) const {
+    hpf.Store(hpfL, hpfR);
+    peak.Store(peakL, peakR);
+    shelf.Store(shelfL, shelfR);
+  }
+
+  // The raw source sample pair to the pair of detector outputs.
+  template <bool kSettle>
+  [[gnu::always_inline]] inline Pair Process(Pair src, __m128d& settled) {
+    const Pair x = StereoSection::RoundToFloat(src);
+    return shelf.Process<kSettle>(peak.Process<kSettle>(hpf.Process<kSettle>(x, settled), settled), settled);
+  }
+};
+
+// The levels of `count` samples. Detector chains, left and right in the two
+// lanes of a pair: the sections take and pass single-precision samples, and
+// each lane is the scalar section's arithmetic. A non-finite input would
+// leave a section's state non-finite forever; such a state returns to rest
+// instead (finite signals are unaffected). Then the level: the larger channel
+// magnitude (one gain for both channels), bent by the detector curve when
+// `shape` is set, and its shaping. The sections run on a local copy, so that
+// their states stay in registers rather than being reloaded after every
+// store to `levels`. A missing source channel reads silence.
+struct LevelParams {
+  bool shape;
+  double curveGain;
+  double c;  // level shaping, exp(-2 pi 10 Hz / fs)
+};
+
+// The raw levels of a run with the sections' states checked for non-finite
+// values once for the whole run (kSettle false; false returned when one was
+// met, `detector` then unchanged) or on every update (kSettle true).
+template <bool kSettle>
+bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count, const LevelParams& p,
+               double* levels) {
+  StereoDetector d = detector;
+  __m128d settled = _mm_castsi128_pd(_mm_set1_epi32(-1));
+  const bool shape = p.shape;
+  const double curveGain = p.curveGain;
+  // The three sections run a sample apart: in step j the high-pass takes
+  // sample j, the peak sample j - 1 and the shelf sample j - 2, each from
+  // what the section before it gave in the step before. A step's three
+  // updates then do not wait on one another, and the processor overlaps
+  // them instead of waiting on one sample's whole chain; each section still
+  // sees its samples in order, with the same arithmetic.
+  Pair toPeak = {0.0, 0.0};
+  Pair toShelf = {0.0, 0.0};
+  // With the detector curve, the shelf's outputs are kept and bent in a pass
+  // of their own, whose samples do not wait on one another.
+  Pair shelfOut[64];
+  const bool keep = shape && count <= 64;
+  auto level = [&](int j, Pair det) __attribute__((always_inline)) {
+    if (keep) {
+      shelfOut[j] = det;
+    } else if (shape) {
+      const Pair shaped = DetectorShapeMagnitudePair(det);
+      levels[j] = std::max(shaped[1], shaped[0]) * curveGain;
+    } else {
+      levels[j] = std::max(std::fabs(det[1]), std::fabs(det[0]));
+    }
+  };
+  auto input = [&](int j) __attribute__((always_inline)) {
+    return StereoSection::RoundToFloat(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
+  };
+  if (count >= 2) {
+    toPeak = d.hpf.Process<kSettle>(input(0), settled);
+    toShelf = d.peak.Process<kSettle>(toPeak, settled);
+    toPeak = d.hpf.Process<kSettle>(input(1), settled);
+    for (int j = 2; j < count; ++j) {
+      const Pair fromHpf = d.hpf.Process<kSettle>(input(j), settled);
+      const Pair fromPeak = d.peak.Process<kSettle>(toPeak, settled);
+      level(j - 2, d.shelf.Process<kSettle>(toShelf, settled));
+      toPeak = fromHpf;
+      toShelf = fromPeak;
+    }
+    const Pair fromPeak = d.peak.Process<kSettle>(toPeak, settled);
+    level(count - 2, d.shelf.Process<kSettle>(toShelf, settled));
+    level(count - 1, d.shelf.Process<kSettle>(fromPeak, settled));
+  } else {
+    for (int j = 0; j < count; ++j) level(j, d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, settled));
+  }
+  if (!kSettle && _mm_movemask_pd(settled) != 3) return false;
+  if (keep) {
+    for (int j = 0; j < count; ++j) {
+      const Pair shaped = DetectorShapeMagnitudePair(shelfOut[j]);
+      levels[j] = std::max(shaped[1], shaped[0]) * curveGain;
+    }
+  }
+  detector = d;
+  return true;
+}
+
+inline void DetectorLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count,
+                           const LevelParams& p, double* levels) {
+  // Checking the states once per run keeps the check off the sections'
+  // feedback paths; a run that met a non-finite state is repeated with the
+  // per-update rule (for finite states the two agree).
+  if (!RawLevels<false>(detector, srcL, srcR, count, p, levels)) [[unlikely]]
+    RawLevels<true>(detector, srcL, srcR, count, p, levels);
+
+  // Level shaping: peaks above 1 - c pass; below, sqrt(lvl (1 - c^2)). Two
+  // samples at a time, one in each lane; both roots are formed and one is
+  // picked by a mask, as the comparison follows the signal.
+  const Pair c = {p.c, p.c};
+  const Pair oneMinusC = {1.0 - p.c, 1.0 - p.c};
+  int j = 0;
+  for (; j + 2 <= count; j += 2) {
+    const Pair lvl = {levels[j], levels[j + 1]};
+    const Pair u = lvl * oneMinusC;
+    const __m128d passes = _mm_cmpgt_pd(reinterpret_cast<__m128d>(lvl), _mm_sqrt_pd(reinterpret_cast<__m128d>(u)));
+    const __m128d shaped = _mm_sqrt_pd(reinterpret_cast<__m128d>(u + c * u));
+    const __m128d out = _mm_or_pd(_mm_and_pd(passes, reinterpret_cast<__m128d>(lvl)), _mm_andnot_pd(passes, shaped));
+    _mm_storeu_pd(levels + j, out);
+  }
+  for (; j < count; ++j) {
+    const double lvl = levels[j];
+    const double u = lvl * (1.0 - p.c);
+    levels[j] = lvl > std::sqrt(u) ? lvl : std::sqrt(u + p.c * u);
+  }
+}
+
+}  // namespace

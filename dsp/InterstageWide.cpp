@@ -1,0 +1,213 @@
+// The wide oversampler kernel. This file alone is compiled for AVX2 (see
+// CMakeLists.txt), so it must not call any inline function with external
+// linkage from another header: the linker could keep this file's copy of it
+// for callers on processors without AVX2. It reaches the curve through
+// PairCurves.h (internal linkage) and the intrinsics only.
+//
+// Lanes of a vector: 0 up left, 1 up right, 2 down left, 3 down right. The
+// down lanes run kLag sub-steps behind the up lanes, so entry 10 + t of the
+// scratch holds up(t) in lanes 0 and 1 and down(t - kLag) in lanes 2 and 3,
+// where t counts the run's sub-steps from 0 and negative t is the history
+// the run starts from. One step of all four filters reads the ten entries
+// before its own, lane by lane with the scalar step's arithmetic.
+
+#include <immintrin.h>
+
+#include "InterstageWide.h"
+#include "PairCurves.h"
+
+namespace interstage {
+namespace {
+
+typedef double Quad __attribute__((vector_size(32)));
+typedef long long QuadBits __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline Quad Load(const double* p) { return reinterpret_cast<Quad>(_mm256_loadu_pd(p)); }
+[[gnu::always_inline]] inline void Store(double* p, Quad v) { _mm256_storeu_pd(p, reinterpret_cast<__m256d>(v)); }
+
+[[gnu::always_inline]] inline Quad Magnitude(Quad v) {
+  const QuadBits bits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+  return reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(v) & bits);
+}
+
+constexpr double kFlushBelow = 0x1p-54;
+constexpr double kLargest = 0x1.fffffffffffffp+1023;
+
+template <int N, int kLag>
+struct Kernel {
+  double* w;  // the scratch, entry e at w + 4 e
+  Quad fb[11];
+  Quad gain;
+  Pair levelN;  // N: restores the level lost by zero stuffing
+  Pair drive;
+  const double* storedDown;  // down(-kLag .. -1), left and right interleaved
+
+  // One step of all four filters at sub-step t, given the previous entry's
+  // values (prev) and the inputs x; the sum is formed one addition at a time
+  // in index order, as AllPoleStep does.
+  template <bool kExact>
+  [[gnu::always_inline]] inline Quad Step(int t, Quad prev, Quad x, Quad& least) const {
+    double* e = w + 4 * (10 + t);
+    Quad y = fb[1] * prev + gain * x;
+    y += fb[2] * Load(e - 8);
+    y += fb[3] * Load(e - 12);
+    y += fb[4] * Load(e - 16);
+    y += fb[5] * Load(e - 20);
+    y += fb[6] * Load(e - 24);
+    y += fb[7] * Load(e - 28);
+    y += fb[8] * Load(e - 32);
+    y += fb[9] * Load(e - 36);
+    y += fb[10] * Load(e - 40);
+    const Quad a = Magnitude(y);
+    if constexpr (kExact) {
+      // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
+      const QuadBits keep = (a >= Quad{kFlushBelow, kFlushBelow, kFlushBelow, kFlushBelow}) &
+                            (a <= Quad{kLargest, kLargest, kLargest, kLargest});
+      y = reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(y) & keep);
+    } else {
+      // A NaN magnitude leaves least as it was (MINPD returns its second
+      // operand then); NaN and infinity are caught at the end of the sample.
+      least = reinterpret_cast<Quad>(_mm256_min_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(least)));
+    }
+    Store(e, y);
+    return y;
+  }
+
+  // The input of sub-step t: the up lanes take upIn, the down lanes the
+  // saturated up output of sub-step t - kLag.
+  [[gnu::always_inline]] inline Quad Input(int t, Pair upIn) const {
+    const Pair up = reinterpret_cast<Pair>(_mm_loadu_pd(w + 4 * (10 + t - kLag)));
+    const Pair s = SaturatePair(levelN * up * drive);
+    return reinterpret_cast<Quad>(_mm256_set_m128d(reinterpret_cast<__m128d>(s), reinterpret_cast<__m128d>(upIn)));
+  }
+
+  // The N sub-steps of sample j (or, with kTail, the kLag sub-steps after
+  // the last sample, which only the down lanes need). Without kExact,
+  // returns false when some output would have been flushed: smaller than
+  // 2^-54 in magnitude, or a NaN or infinity, which stays non-finite in
+  // every later step of its filter (the saturation's output is finite). The
+  // caller then repeats the sample with kExact from the same entries.
+  template <bool kExact, bool kFirst, bool kTail>
+  [[gnu::always_inline]] inline bool Sample(int j, Pair dry, Quad& prev) const {
+    constexpr int kSteps = kTail ? kLag : N;
+    Quad least = {1.0, 1.0, 1.0, 1.0};
+    Quad y = prev;
+#pragma GCC unroll 16
+    for (int k = 0; k < kSteps; ++k) {
+      const int t = j * N + k;
+      y = Step<kExact>(t, y, Input(t, !kTail && k == 0 ? dry : Pair{0.0, 0.0}), least);
+      if (kFirst && k < kLag) {
+        // The down lanes of the run's first sub-steps finish the previous
+        // run's last sample: they keep the values that run stored.
+        const Pair down = {storedDown[2 * k], storedDown[2 * k + 1]};
+        y = reinterpret_cast<Quad>(_mm256_insertf128_pd(reinterpret_cast<__m256d>(y), reinterpret_cast<__m128d>(down), 1));
+        Store(w + 4 * (10 + t), y);
+      }
+    }
+    prev = y;
+    if constexpr (kExact) {
+      return true;
+    } else {
+      const QuadBits ok = (least >= Quad{kFlushBelow, kFlushBelow, kFlushBelow, kFlushBelow}) &
+                          (Magnitude(y) <= Quad{kLargest, kLargest, kLargest, kLargest});
+      return _mm256_movemask_pd(reinterpret_cast<__m256d>(ok)) == 15;
+    }
+  }
+
+  // A sample in the carried flush mode; updates the mode as the pair kernel
+  // does: once a sample needed the flush rule, the following ones apply it
+  // directly until one ends with every filter at 2^-40 or more.
+  template <bool kFirst, bool kTail>
+  [[gnu::always_inline]] inline void SampleInMode(int j, Pair dry, Quad& prev, bool& exact) const {
+    if (exact) {
+      Sample<true, kFirst, kTail>(j, dry, prev);
+      const double loud = 0x1p-40;
+      const QuadBits isLoud = Magnitude(prev) >= Quad{loud, loud, loud, loud};
+      exact = _mm256_movemask_pd(reinterpret_cast<__m256d>(isLoud)) != 15;
+    } else {
+      const Quad start = prev;
+      if (!Sample<false, kFirst, kTail>(j, dry, prev)) [[unlikely]] {
+        prev = start;
+        Sample<true, kFirst, kTail>(j, dry, prev);
+        exact = true;
+      }
+    }
+  }
+
+  void RunAll(const Run& run, bool& exact) const {
+    // Hands over every sample whose output is final once sub-step `last`
+    // is done. Decimation keeps sub-sample 0: down(j N), kLag entries later.
+    int next = 0;
+    auto handOver = [&](int last) __attribute__((always_inline)) {
+      for (; next < run.count && next * N + kLag <= last; ++next) {
+        const double* out = w + 4 * (10 + next * N + kLag);
+        run.done(run.context, next, out[2], out[3]);
+      }
+    };
+    Quad prev = Load(w + 4 * 9);
+    SampleInMode<true, false>(0, Pair{run.dryL[0], run.dryR[0]}, prev, exact);
+    for (int j = 1; j < run.count; ++j) {
+      SampleInMode<false, false>(j, Pair{run.dryL[j], run.dryR[j]}, prev, exact);
+      // Every fourth sample: the call takes the vector registers, so the
+      // chain's latest values wait in memory across it.
+      if ((j & 3) == 3) handOver(j * N + N - 1);
+    }
+    SampleInMode<false, true>(run.count, Pair{0.0, 0.0}, prev, exact);
+    handOver(run.count * N + kLag - 1);
+  }
+};
+
+template <int N, int kLag>
+void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scratch, const Run& run, bool& exact) {
+  static_assert(kLag <= N && kLag <= kMaxLag && 10 + kLag <= StereoAllPoleWindow::kKeep);
+  double storedDown[2 * kLag];
+  for (int k = 0; k < kLag; ++k) {
+    storedDown[2 * k] = down.v[down.end - kLag + k][0];
+    storedDown[2 * k + 1] = down.v[down.end - kLag + k][1];
+  }
+  // Entries 0..9: up(-10..-1) and down(-10 - kLag .. -1 - kLag).
+  for (int e = 0; e < 10; ++e) {
+    const StereoSample u = up.v[up.end - 10 + e];
+    const StereoSample d = down.v[down.end - 10 - kLag + e];
+    double* p = scratch + 4 * e;
+    p[0] = u[0];
+    p[1] = u[1];
+    p[2] = d[0];
+    p[3] = d[1];
+  }
+  Kernel<N, kLag> k{};
+  k.w = scratch;
+  for (int m = 1; m <= 10; ++m) k.fb[m] = Quad{run.fb[m][0], run.fb[m][1], run.fb[m][0], run.fb[m][1]};
+  k.gain = Quad{run.gain[0], run.gain[1], run.gain[0], run.gain[1]};
+  k.levelN = Pair{static_cast<double>(N), static_cast<double>(N)};
+  k.drive = Pair{run.drive, run.drive};
+  k.storedDown = storedDown;
+  k.RunAll(run, exact);
+
+  // The last kKeep outputs of each filter become the histories.
+  const int total = run.count * N;
+  constexpr int kKeep = StereoAllPoleWindow::kKeep;
+  for (int m = 0; m < kKeep; ++m) {
+    const int t = total - kKeep + m;
+    const double* u = scratch + 4 * (10 + t);
+    const double* d = scratch + 4 * (10 + t + kLag);
+    up.v[m] = StereoSample{u[0], u[1]};
+    down.v[m] = StereoSample{d[2], d[3]};
+  }
+  up.end = kKeep;
+  down.end = kKeep;
+}
+
+}  // namespace
+
+void RunWide(int factor, StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scratch, const Run& run,
+             bool& exact) {
+  if (run.count < 1 || run.count > kMaxRun) return;
+  if (factor == 16) {
+    RunFactor<16, 6>(up, down, scratch, run, exact);
+  } else {
+    RunFactor<4, 4>(up, down, scratch, run, exact);
+  }
+}
+
+}  // namespace interstage

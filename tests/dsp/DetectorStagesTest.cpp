@@ -1,0 +1,75 @@
+// The detector levels are formed with the sections' non-finite check done
+// once per run, and the run repeated with the check on every update when it
+// met a non-finite state: the levels and the states must be those of the
+// check on every update, whatever the input.
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "Compressor.h"
+#include "DetectorStages.h"
+
+TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
+  BiquadSection hpf, peak, shelf;
+  hpf.type = HighPass, hpf.q = 1.0, hpf.freq = 40.0 / 48000.0;
+  peak.type = Peak, peak.q = 0.7, peak.freq = 900.0 / 48000.0, peak.gainDb = 4.0;
+  shelf.type = HighShelf, shelf.q = 1.0, shelf.freq = 10000.0 / 48000.0, shelf.gainDb = -8.0;
+  for (BiquadSection* s : {&hpf, &peak, &shelf}) s->Design();
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  for (const double bad : {std::numeric_limits<double>::quiet_NaN(), inf, -inf, 1e300}) {
+    for (const bool shape : {false, true}) {
+      std::vector<double> left(61), right(61);
+      for (std::size_t i = 0; i < left.size(); ++i) {
+        left[i] = 0.3 * static_cast<double>((i * 7919) % 13) / 13.0 - 0.1;
+        right[i] = -0.5 * left[i];
+      }
+      left[20] = bad;  // one channel only, mid-run
+      StereoDetector once(hpf, hpf, peak, peak, shelf, shelf), every = once;
+      const LevelParams p = {shape, 3.548133892335755, 0.9986918398484734};
+      std::vector<double> fast(61), checked(61);
+      DetectorLevels(once, left.data(), right.data(), 61, p, fast.data());
+      ASSERT_TRUE(RawLevels<true>(every, left.data(), right.data(), 61, p, checked.data()));
+      for (double& lvl : checked) {
+        const double u = lvl * (1.0 - p.c);
+        if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + p.c * u);
+      }
+      for (std::size_t i = 0; i < fast.size(); ++i)
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(checked[i])) << bad << " " << i;
+      BiquadSection s[12];
+      once.Store(s[0], s[1], s[2], s[3], s[4], s[5]);
+      every.Store(s[6], s[7], s[8], s[9], s[10], s[11]);
+      for (int k = 0; k < 6; ++k) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(s[k].s1), std::bit_cast<std::uint64_t>(s[k + 6].s1));
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(s[k].s2), std::bit_cast<std::uint64_t>(s[k + 6].s2));
+      }
+    }
+  }
+}
+
+// The sections' designs and the rate's constants are kept from block to block
+// and formed again when a value they come from changes: a changed setting or
+// sample rate takes effect in the next block, exactly as a fresh design.
+TEST(DetectorStages, DesignsFollowSettingsAndRateFromBlockToBlock) {
+  Compressor comp;
+  CompressorSettings set;
+  set.inputDb = 20.0, set.outputGain = 1.0, set.ratio = 4.0, set.hpfHz = 40.0, set.midFreqHz = 900.0;
+  set.attackSec = 0.0004, set.releaseSec = 0.2;
+  std::vector<double> in(64, 0.25), out(64);
+  double* ins[4] = {in.data(), in.data(), nullptr, nullptr};
+  double* outs[2] = {out.data(), out.data()};
+  const double rates[] = {48000.0, 48000.0, 44100.0, 44100.0};
+  const double hpf[] = {40.0, 200.0, 200.0, 200.0};
+  for (int block = 0; block < 4; ++block) {
+    set.hpfHz = hpf[block];
+    comp.ProcessBlock(set, rates[block], ins, outs, 64, false, nullptr);
+    BiquadSection fresh;
+    fresh.type = HighPass, fresh.q = 1.0, fresh.gainDb = 1.0, fresh.freq = hpf[block] / rates[block];
+    fresh.Design();
+    EXPECT_EQ(comp.HighPassSection(0).ff0, fresh.ff0) << block;
+    EXPECT_EQ(comp.HighPassSection(1).fb1, fresh.fb1) << block;
+  }
+}
