@@ -184,15 +184,26 @@ void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scrat
   k.storedDown = storedDown;
   k.RunAll(run, exact);
 
-  // The last kKeep outputs of each filter become the histories.
+  // The last kKeep outputs of each filter become the histories. A run
+  // shorter than the history reaches back past the entries copied into the
+  // scratch; those outputs are still in the old windows, at or after the
+  // entry being written.
   const int total = run.count * N;
   constexpr int kKeep = StereoAllPoleWindow::kKeep;
   for (int m = 0; m < kKeep; ++m) {
-    const int t = total - kKeep + m;
-    const double* u = scratch + 4 * (10 + t);
-    const double* d = scratch + 4 * (10 + t + kLag);
-    up.v[m] = StereoSample{u[0], u[1]};
-    down.v[m] = StereoSample{d[2], d[3]};
+    const int t = total - kKeep + m;  // time of the entry, relative to the run's start
+    if (10 + t >= 0) {
+      const double* u = scratch + 4 * (10 + t);
+      up.v[m] = StereoSample{u[0], u[1]};
+    } else {
+      up.v[m] = up.v[up.end + t];
+    }
+    if (10 + t + kLag >= 0) {
+      const double* d = scratch + 4 * (10 + t + kLag);
+      down.v[m] = StereoSample{d[2], d[3]};
+    } else {
+      down.v[m] = down.v[down.end + t];
+    }
   }
   up.end = kKeep;
   down.end = kKeep;
