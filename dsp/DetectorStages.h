@@ -116,23 +116,16 @@ struct StereoSection {
 
   // Takes and returns single-precision values held in double lanes.
   // With kSettle, BiquadSection::SettleNonFinite on each lane: a non-finite
-  // state is 0. Without it the states are left as they are and a non-finite
-  // one only clears its lanes of `settled` (NaN fails the comparison).
+  // state is 0. Without it the states are left as they are (the caller
+  // checks them).
   template <bool kSettle>
-  [[gnu::always_inline]] inline Pair Process(Pair x, __m128d& settled) {
+  [[gnu::always_inline]] inline Pair Process(Pair x) {
     const Pair y = ff0 * x + s1;
     s1 = ff1 * x + s2 - fb1 * y;
     s2 = ff2 * x - fb2 * y;
     if constexpr (kSettle) {
       s1 = KeepFinite(s1);
       s2 = KeepFinite(s2);
-    } else {
-      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-      const Pair largest = {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};
-      const Pair a1 = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s1) & magnitudeBits);
-      const Pair a2 = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s2) & magnitudeBits);
-      settled = _mm_and_pd(settled, _mm_and_pd(_mm_cmple_pd(reinterpret_cast<__m128d>(a1), reinterpret_cast<__m128d>(largest)),
-                                               _mm_cmple_pd(reinterpret_cast<__m128d>(a2), reinterpret_cast<__m128d>(largest))));
     }
     return RoundToFloat(y);
   }
@@ -166,9 +159,17 @@ struct StereoDetector {
 
   // The raw source sample pair to the pair of detector outputs.
   template <bool kSettle>
-  [[gnu::always_inline]] inline Pair Process(Pair src, __m128d& settled) {
+  [[gnu::always_inline]] inline Pair Process(Pair src) {
     const Pair x = StereoSection::RoundToFloat(src);
-    return shelf.Process<kSettle>(peak.Process<kSettle>(hpf.Process<kSettle>(x, settled), settled), settled);
+    return shelf.Process<kSettle>(peak.Process<kSettle>(hpf.Process<kSettle>(x)));
+  }
+
+  // Zero in both lanes while every state is finite; NaN once one is not, or
+  // (rarely, and harmlessly: the caller then takes the exact path) when the
+  // sum of finite states overflows. A non-finite term makes the sum non-finite
+  // and the product with zero NaN.
+  [[gnu::always_inline]] inline Pair FiniteProbe() const {
+    return (((hpf.s1 + hpf.s2) + (peak.s1 + peak.s2)) + (shelf.s1 + shelf.s2)) * Pair{0.0, 0.0};
   }
 };
 
@@ -194,7 +195,13 @@ template <bool kSettle>
 bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count, const LevelParams& p,
                double* levels) {
   StereoDetector d = detector;
-  __m128d settled = _mm_castsi128_pd(_mm_set1_epi32(-1));
+  // Without kSettle, the states' probe is summed over the run: it stays zero
+  // while every state after every update is finite (they all are on entry)
+  // and is NaN from the first update that left one non-finite on. A
+  // non-finite state leaves its section's next y, and through fb1 y its next
+  // s1, non-finite, so probing after each step and at the end sees it even
+  // where a section updates twice between probes.
+  Pair probe = {0.0, 0.0};
   const bool shape = p.shape;
   const double curveGain = p.curveGain;
   // The three sections run a sample apart: in step j the high-pass takes
@@ -223,23 +230,29 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
     return StereoSection::RoundToFloat(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
   };
   if (count >= 2) {
-    toPeak = d.hpf.Process<kSettle>(input(0), settled);
-    toShelf = d.peak.Process<kSettle>(toPeak, settled);
-    toPeak = d.hpf.Process<kSettle>(input(1), settled);
+    toPeak = d.hpf.Process<kSettle>(input(0));
+    toShelf = d.peak.Process<kSettle>(toPeak);
+    if constexpr (!kSettle) probe += d.FiniteProbe();
+    toPeak = d.hpf.Process<kSettle>(input(1));
+    if constexpr (!kSettle) probe += d.FiniteProbe();
     for (int j = 2; j < count; ++j) {
-      const Pair fromHpf = d.hpf.Process<kSettle>(input(j), settled);
-      const Pair fromPeak = d.peak.Process<kSettle>(toPeak, settled);
-      level(j - 2, d.shelf.Process<kSettle>(toShelf, settled));
+      const Pair fromHpf = d.hpf.Process<kSettle>(input(j));
+      const Pair fromPeak = d.peak.Process<kSettle>(toPeak);
+      level(j - 2, d.shelf.Process<kSettle>(toShelf));
+      if constexpr (!kSettle) probe += d.FiniteProbe();
       toPeak = fromHpf;
       toShelf = fromPeak;
     }
-    const Pair fromPeak = d.peak.Process<kSettle>(toPeak, settled);
-    level(count - 2, d.shelf.Process<kSettle>(toShelf, settled));
-    level(count - 1, d.shelf.Process<kSettle>(fromPeak, settled));
+    const Pair fromPeak = d.peak.Process<kSettle>(toPeak);
+    level(count - 2, d.shelf.Process<kSettle>(toShelf));
+    level(count - 1, d.shelf.Process<kSettle>(fromPeak));
   } else {
-    for (int j = 0; j < count; ++j) level(j, d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, settled));
+    for (int j = 0; j < count; ++j) level(j, d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}));
   }
-  if (!kSettle && _mm_movemask_pd(settled) != 3) return false;
+  if constexpr (!kSettle) {
+    probe += d.FiniteProbe();
+    if (!(probe[0] == 0.0 && probe[1] == 0.0)) return false;
+  }
   if (keep) {
     for (int j = 0; j < count; ++j) {
       const Pair shaped = DetectorShapeMagnitudePair(shelfOut[j]);
