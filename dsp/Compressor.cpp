@@ -255,8 +255,9 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   const LevelParams levelParams = {interstage, detectorCurveGain, c};
   const double* srcL = fromMain ? inputs[0] : scL;
   const double* srcR = fromMain ? inputs[1] : scR;
-  auto levelsOf = [&](int base, int count, double* levels) {
-    DetectorLevels(detector, srcL ? srcL + base : nullptr, srcR ? srcR + base : nullptr, count, levelParams, levels);
+  auto levelsOf = [&](int base, int count, double* levels, bool wide) {
+    DetectorLevels(detector, srcL ? srcL + base : nullptr, srcR ? srcR + base : nullptr, count, levelParams, levels,
+                   wide);
   };
 
   auto targetOf = [&](double lvl) __attribute__((always_inline)) {
@@ -323,7 +324,7 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   // and output as soon as the sample's interstage output is final.
   double targets[kChunk];
   auto runWide = [&](int base, int count) {
-    levelsOf(base, count, targets);
+    levelsOf(base, count, targets, true);
     RatioLawWide(targets, count, threshold, t, invR);
     auto sampleDone = [&](int j, double interL, double interR) { finish(base + j, targets[j], interL, interR); };
     using SampleDoneFn = decltype(sampleDone);
@@ -350,7 +351,7 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   auto runPairs = [&](auto factor, int base, int count) {
     constexpr int kN = decltype(factor)::value;
     double* levels = targets;
-    levelsOf(base, count, levels);
+    levelsOf(base, count, levels, false);
     for (int j = 0; j < count; ++j) levels[j] = targetOf(levels[j]);
     for (int j = 0; j < count; ++j) {
       const int i = base + j;
