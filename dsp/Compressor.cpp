@@ -181,6 +181,61 @@ struct InterstageKernel {
 
 }  // namespace
 
+namespace {
+
+// The ballistics, the output and the meter ballistics of one sample.
+struct OutputStage {
+  const double* in0;
+  const double* in1;
+  double* out0;
+  double* out1;
+  double a, r, interstageMix, makeUp, wetAmount, dryAmount, outputGain, meterK;
+  bool compressionOff, bypass, metering;
+
+  // Sample i, given its target gain and its interstage outputs; g and
+  // meterValue carry the gain and meter states from sample to sample. Reads
+  // the sample's inputs before writing its outputs: outputs may share the
+  // inputs' memory.
+  [[gnu::always_inline]] inline void Sample(int i, double target, double interL, double interR, double& g,
+                                            double& meterValue) const {
+    const double inL = in0[i];
+    const double inR = in1[i];
+
+    // Ballistics: attack towards more reduction, release towards less. Both
+    // candidates are formed and one is picked by a mask, as the comparison
+    // follows the signal and a branch would often be mispredicted.
+    const double gp = g;
+    const double attackGain = std::max(target, gp * a);
+    const double releaseGain = std::min(gp / r, target);
+    const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
+    double next = _mm_cvtsd_f64(
+        _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
+    if (compressionOff) next = 1.0;  // Input at 0 switches compression off
+    if (!std::isfinite(next)) next = 1.0;  // a non-finite gain returns to rest
+    g = next;
+
+    if (bypass) {
+      out0[i] = inL;
+      out1[i] = inR;
+    } else {
+      const double shapedGain = Saturate(next);
+      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
+      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
+      out0[i] = (wetL * wetAmount + dryAmount * inL) * outputGain;
+      out1[i] = (wetR * wetAmount + dryAmount * inR) * outputGain;
+    }
+
+    // VU meter ballistics on the gain reduction, with overshoot.
+    if (metering) {
+      const double m = std::fabs(1.0 - next);
+      const double meterTarget = m > meterValue ? m * 1.0125 : m * 0.9875;
+      meterValue = (meterValue - meterTarget) * meterK + meterTarget;
+    }
+  }
+};
+
+}  // namespace
+
 // Everything that depends only on the sample rate and the parameters is
 // evaluated once per block at most (and kept while its inputs stay the same):
 // none of it can change while the block runs under the lock, so the results
@@ -270,46 +325,46 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     return target;
   };
 
-  // Ballistics, output and meter of sample i, given its target gain and its
-  // interstage outputs. Reads sample i's inputs before writing its outputs:
-  // outputs may share the inputs' memory.
-  auto finish = [&](int i, double target, double interL, double interR) __attribute__((always_inline)) {
-    const double inL = inputs[0][i];
-    const double inR = inputs[1][i];
-
-    // Ballistics: attack towards more reduction, release towards less. Both
-    // candidates are formed and one is picked by a mask, as the comparison
-    // follows the signal and a branch would often be mispredicted.
-    const double gp = gainState_;
-    const double attackGain = std::max(target, gp * a);
-    const double releaseGain = std::min(gp / r, target);
-    const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
-    double g = _mm_cvtsd_f64(
-        _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
-    if (compressionOff) g = 1.0;  // Input at 0 switches compression off
-    if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
+  // Ballistics, output and meter, sample by sample (OutputStage). Each run of
+  // samples works on a copy of the stage and of the states, which then live
+  // in registers instead of being reloaded after every output store.
+  OutputStage stage;
+  stage.in0 = inputs[0];
+  stage.in1 = inputs[1];
+  stage.out0 = outputs[0];
+  stage.out1 = outputs[1];
+  stage.a = a;
+  stage.r = r;
+  stage.interstageMix = interstageMix;
+  stage.makeUp = makeUp;
+  stage.wetAmount = wetAmount;
+  stage.dryAmount = dryAmount;
+  stage.outputGain = set.outputGain;
+  stage.meterK = meterK;
+  stage.compressionOff = compressionOff;
+  stage.bypass = bypass;
+  stage.metering = hasEditor;
+  // Samples first .. end - 1 of the run at base: the interstage outputs of
+  // sample first + k are interL[k * stride] and interR[k * stride].
+  auto finish = [&](int base, const double* targetsOfRun, int first, int end, const double* interL,
+                    const double* interR, int stride) __attribute__((always_inline)) {
+    const OutputStage st = stage;
+    double g = gainState_;
+    double meterValue = meterValue_;
+    for (int j = first; j < end; ++j) {
+      const auto k = static_cast<std::ptrdiff_t>(j - first) * stride;
+      st.Sample(base + j, targetsOfRun[j], interL[k], interR[k], g, meterValue);
+      if (meter && hasEditor) {
+        gainState_ = g;
+        meterValue_ = meterValue;
+        meter->Meter(meterValue);
+      }
+    }
+    const auto last = static_cast<std::ptrdiff_t>(end - 1 - first) * stride;
     gainState_ = g;
-    interstageL_ = interL;
-    interstageR_ = interR;
-
-    if (bypass) {
-      outputs[0][i] = inL;
-      outputs[1][i] = inR;
-    } else {
-      const double shapedGain = Saturate(g);
-      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
-      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
-      outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * set.outputGain;
-      outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * set.outputGain;
-    }
-
-    // VU meter ballistics on the gain reduction, with overshoot.
-    if (hasEditor) {
-      const double m = std::fabs(1.0 - g);
-      const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
-      meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
-      if (meter) meter->Meter(meterValue_);
-    }
+    meterValue_ = meterValue;
+    interstageL_ = interL[last];
+    interstageR_ = interR[last];
   };
 
   constexpr int kChunk = interstage::kMaxRun;
@@ -326,8 +381,10 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   auto runWide = [&](int base, int count) {
     levelsOf(base, count, targets, true);
     RatioLawWide(targets, count, threshold, t, invR);
-    auto sampleDone = [&](int j, double interL, double interR) { finish(base + j, targets[j], interL, interR); };
-    using SampleDoneFn = decltype(sampleDone);
+    auto samplesDone = [&](int first, int end, const double* out, int stride) {
+      finish(base, targets, first, end, out, out + 1, stride);
+    };
+    using SamplesDoneFn = decltype(samplesDone);
     interstage::Run run;
     run.fb = osFb;
     run.gain = osGain;
@@ -335,10 +392,10 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     run.dryL = inputs[0] + base;
     run.dryR = inputs[1] + base;
     run.count = count;
-    run.done = [](void* context, int j, double interL, double interR) {
-      (*static_cast<SampleDoneFn*>(context))(j, interL, interR);
+    run.done = [](void* context, int first, int end, const double* out, int stride) {
+      (*static_cast<SamplesDoneFn*>(context))(first, end, out, stride);
     };
-    run.context = &sampleDone;
+    run.context = &samplesDone;
     interstage::RunWide(oversampleFactor, up_, down_, wideScratch_.get(), run, exactSteps);
   };
 
@@ -355,11 +412,10 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     for (int j = 0; j < count; ++j) levels[j] = targetOf(levels[j]);
     for (int j = 0; j < count; ++j) {
       const int i = base + j;
-      double interL = 0.0;
-      double interR = 0.0;
+      double inter[2] = {0.0, 0.0};
       InterstageKernel<kN>::RunInterstage(up_, down_, osFb, osGain, Pair{inputs[0][i], inputs[1][i]},
-                                          interstageDrive, interL, interR, exactSteps);
-      finish(i, levels[j], interL, interR);
+                                          interstageDrive, inter[0], inter[1], exactSteps);
+      finish(base, levels, j, j + 1, inter, inter + 1, 2);
     }
   };
 
