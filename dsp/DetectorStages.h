@@ -315,7 +315,7 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
     return StereoSection::RoundToFloat(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
   };
   // The sections as in RawLevels: a sample apart, the shelf's outputs kept.
-  alignas(32) Pair shelfOut[64];
+  Pair shelfOut[64];
   Pair probe = {0.0, 0.0};
   Pair toPeak = hpf.Process<false>(input(0));
   Pair toShelf = peak.Process<false>(toPeak);
@@ -347,8 +347,8 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
                                      0x7fffffffffffffffLL};
   int j = 0;
   for (; j + 4 <= count; j += 4) {
-    DetQuad a = reinterpret_cast<DetQuad>(_mm256_load_pd(reinterpret_cast<const double*>(shelfOut + j)));      // samples j, j + 1
-    DetQuad b = reinterpret_cast<DetQuad>(_mm256_load_pd(reinterpret_cast<const double*>(shelfOut + j + 2)));  // samples j + 2, j + 3
+    DetQuad a = reinterpret_cast<DetQuad>(_mm256_loadu_pd(reinterpret_cast<const double*>(shelfOut + j)));      // samples j, j + 1
+    DetQuad b = reinterpret_cast<DetQuad>(_mm256_loadu_pd(reinterpret_cast<const double*>(shelfOut + j + 2)));  // samples j + 2, j + 3
     if (p.shape) {
       a = DetectorShapeMagnitudeQuad(a);
       b = DetectorShapeMagnitudeQuad(b);
