@@ -192,18 +192,12 @@ struct OutputStage {
   double a, r, interstageMix, makeUp, wetAmount, dryAmount, outputGain, meterK;
   bool compressionOff, bypass, metering;
 
-  // Sample i, given its target gain and its interstage outputs; g and
-  // meterValue carry the gain and meter states from sample to sample. Reads
-  // the sample's inputs before writing its outputs: outputs may share the
-  // inputs' memory.
-  [[gnu::always_inline]] inline void Sample(int i, double target, double interL, double interR, double& g,
-                                            double& meterValue) const {
-    const double inL = in0[i];
-    const double inR = in1[i];
-
-    // Ballistics: attack towards more reduction, release towards less. Both
-    // candidates are formed and one is picked by a mask, as the comparison
-    // follows the signal and a branch would often be mispredicted.
+  // The gain after a sample with the given target, from the gain g before
+  // it; with metering, the meter ballistics too.
+  [[gnu::always_inline]] inline double Ballistics(double target, double g, double& meterValue) const {
+    // Attack towards more reduction, release towards less. Both candidates
+    // are formed and one is picked by a mask, as the comparison follows the
+    // signal and a branch would often be mispredicted.
     const double gp = g;
     const double attackGain = std::max(target, gp * a);
     const double releaseGain = std::min(gp / r, target);
@@ -212,18 +206,6 @@ struct OutputStage {
         _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
     if (compressionOff) next = 1.0;  // Input at 0 switches compression off
     if (!std::isfinite(next)) next = 1.0;  // a non-finite gain returns to rest
-    g = next;
-
-    if (bypass) {
-      out0[i] = inL;
-      out1[i] = inR;
-    } else {
-      const double shapedGain = Saturate(next);
-      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
-      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
-      out0[i] = (wetL * wetAmount + dryAmount * inL) * outputGain;
-      out1[i] = (wetR * wetAmount + dryAmount * inR) * outputGain;
-    }
 
     // VU meter ballistics on the gain reduction, with overshoot.
     if (metering) {
@@ -231,8 +213,93 @@ struct OutputStage {
       const double meterTarget = m > meterValue ? m * 1.0125 : m * 0.9875;
       meterValue = (meterValue - meterTarget) * meterK + meterTarget;
     }
+    return next;
   }
+
+  // The output of sample i at gain g, given its interstage outputs. Reads
+  // the sample's inputs before writing its outputs: outputs may share the
+  // inputs' memory.
+  [[gnu::always_inline]] inline void Output(int i, double g, double interL, double interR) const {
+    const double inL = in0[i];
+    const double inR = in1[i];
+    if (bypass) {
+      out0[i] = inL;
+      out1[i] = inR;
+    } else {
+      const double shapedGain = Saturate(g);
+      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
+      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
+      out0[i] = (wetL * wetAmount + dryAmount * inL) * outputGain;
+      out1[i] = (wetR * wetAmount + dryAmount * inR) * outputGain;
+    }
+  }
+
+  // Output for samples base .. base + count - 1, four at a time (AVX2), with
+  // Output's operations on every lane; gains and interstage outputs indexed
+  // from 0 at base. The four samples' inputs are read before their outputs
+  // are written.
+  __attribute__((target("avx2"))) void OutputRun(int base, int count, const double* gains, const double* interL,
+                                                 const double* interR) const;
 };
+
+typedef double OutQuad __attribute__((vector_size(32)));
+typedef long long OutQuadBits __attribute__((vector_size(32)));
+
+// Saturate on four lanes, with the same operations as CurveLookup on each
+// (see SaturatePair); a lane outside the table's interior takes the scalar
+// path.
+__attribute__((target("avx2"), always_inline)) inline OutQuad SaturateQuad(OutQuad v) {
+  const OutQuadBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL),
+                               static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
+  const OutQuad a = reinterpret_cast<OutQuad>(reinterpret_cast<OutQuadBits>(v) & ~signBit);
+  const double scale = static_cast<double>(kSaturationCurve.scale);
+  const double last = static_cast<double>(kSaturationCurve.count - 1);
+  const OutQuad p = (a - OutQuad{0.0, 0.0, 0.0, 0.0}) * OutQuad{scale, scale, scale, scale};
+  if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < OutQuad{last, last, last, last})) != 15) [[unlikely]]
+    return OutQuad{SaturateOutOfLine(v[0]), SaturateOutOfLine(v[1]), SaturateOutOfLine(v[2]), SaturateOutOfLine(v[3])};
+  const __m128i i = _mm256_cvttpd_epi32(reinterpret_cast<__m256d>(p));
+  const OutQuad f = p - reinterpret_cast<OutQuad>(_mm256_cvtepi32_pd(i));
+  // values[k] and values[k + 1] of each lane k.
+  const float* values = kSaturationCurve.values;
+  const __m128i e0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_cvtsi128_si32(i)));
+  const __m128i e1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 1)));
+  const __m128i e2 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 2)));
+  const __m128i e3 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 3)));
+  const __m128i i02 = _mm_unpacklo_epi64(e0, e2);
+  const __m128i i13 = _mm_unpacklo_epi64(e1, e3);
+  const __m256d e02 = _mm256_cvtps_pd(_mm_castsi128_ps(i02));  // lo0 hi0 lo2 hi2
+  const __m256d e13 = _mm256_cvtps_pd(_mm_castsi128_ps(i13));  // lo1 hi1 lo3 hi3
+  const OutQuad lo = reinterpret_cast<OutQuad>(_mm256_unpacklo_pd(e02, e13));
+  const OutQuad hi = reinterpret_cast<OutQuad>(_mm256_unpackhi_pd(e02, e13));
+  const OutQuad r = lo * (OutQuad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
+  return reinterpret_cast<OutQuad>((reinterpret_cast<OutQuadBits>(r) & ~signBit) | (reinterpret_cast<OutQuadBits>(v) & signBit));
+}
+
+__attribute__((target("avx2"))) void OutputStage::OutputRun(int base, int count, const double* gains,
+                                                            const double* interL, const double* interR) const {
+  const OutQuad mix = {interstageMix, interstageMix, interstageMix, interstageMix};
+  const OutQuad up = {makeUp, makeUp, makeUp, makeUp};
+  const OutQuad wet = {wetAmount, wetAmount, wetAmount, wetAmount};
+  const OutQuad dry = {dryAmount, dryAmount, dryAmount, dryAmount};
+  const OutQuad gain = {outputGain, outputGain, outputGain, outputGain};
+  int j = 0;
+  for (; j + 4 <= count; j += 4) {
+    const int i = base + j;
+    const OutQuad inL = reinterpret_cast<OutQuad>(_mm256_loadu_pd(in0 + i));
+    const OutQuad inR = reinterpret_cast<OutQuad>(_mm256_loadu_pd(in1 + i));
+    if (bypass) {
+      _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>(inL));
+      _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>(inR));
+      continue;
+    }
+    const OutQuad shapedGain = SaturateQuad(reinterpret_cast<OutQuad>(_mm256_loadu_pd(gains + j)));
+    const OutQuad wetL = shapedGain * (mix * reinterpret_cast<OutQuad>(_mm256_loadu_pd(interL + j)) + inL) * up;
+    const OutQuad wetR = shapedGain * (mix * reinterpret_cast<OutQuad>(_mm256_loadu_pd(interR + j)) + inR) * up;
+    _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>((wetL * wet + dry * inL) * gain));
+    _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>((wetR * wet + dry * inR) * gain));
+  }
+  for (; j < count; ++j) Output(base + j, gains[j], interL[j], interR[j]);
+}
 
 }  // namespace
 
@@ -325,9 +392,9 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     return target;
   };
 
-  // Ballistics, output and meter, sample by sample (OutputStage). Each run of
-  // samples works on a copy of the stage and of the states, which then live
-  // in registers instead of being reloaded after every output store.
+  // Ballistics, meter and output (OutputStage). The ballistics of a group of
+  // samples work on a copy of the stage and of the states, which then live
+  // in registers instead of being reloaded after every store.
   OutputStage stage;
   stage.in0 = inputs[0];
   stage.in1 = inputs[1];
@@ -344,45 +411,44 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   stage.compressionOff = compressionOff;
   stage.bypass = bypass;
   stage.metering = hasEditor;
-  // Samples first .. end - 1 of the run at base: the interstage outputs of
-  // sample first + k are interL[k * stride] and interR[k * stride].
-  auto finish = [&](int base, const double* targetsOfRun, int first, int end, const double* interL,
-                    const double* interR, int stride) __attribute__((always_inline)) {
+  // The gains of samples first .. end - 1 of a run from their targets
+  // (gains may be targets: each gain replaces its target).
+  auto ballistics = [&](const double* targetsOfRun, int first, int end, double* gains) __attribute__((always_inline)) {
     const OutputStage st = stage;
     double g = gainState_;
     double meterValue = meterValue_;
     for (int j = first; j < end; ++j) {
-      const auto k = static_cast<std::ptrdiff_t>(j - first) * stride;
-      st.Sample(base + j, targetsOfRun[j], interL[k], interR[k], g, meterValue);
+      g = st.Ballistics(targetsOfRun[j], g, meterValue);
+      gains[j] = g;
       if (meter && hasEditor) {
         gainState_ = g;
         meterValue_ = meterValue;
         meter->Meter(meterValue);
       }
     }
-    const auto last = static_cast<std::ptrdiff_t>(end - 1 - first) * stride;
     gainState_ = g;
     meterValue_ = meterValue;
-    interstageL_ = interL[last];
-    interstageR_ = interR[last];
   };
 
   constexpr int kChunk = interstage::kMaxRun;
   bool exactSteps = false;
 
-  // Wide kernel: the oversampler runs through a chunk with its four chains in
-  // one vector and hands over each sample as soon as its interstage output
-  // is final; the sample's other stages run then, beside the next sample's
-  // filter steps, which they do not depend on.
-  // The chunk's targets first (the ratio law four samples at a time), then
-  // the oversampler's run, which hands over each sample for its ballistics
-  // and output as soon as the sample's interstage output is final.
+  // Wide kernel: the chunk's targets first (the ratio law four samples at a
+  // time), then the oversampler's run with its four chains in one vector,
+  // which hands over the samples as soon as their interstage outputs are
+  // final; their ballistics, a chain of their own, run then, beside the next
+  // samples' filter steps. The outputs follow, four samples at a time.
   double targets[kChunk];
+  double interL[kChunk], interR[kChunk];
   auto runWide = [&](int base, int count) {
     levelsOf(base, count, targets, true);
     RatioLawWide(targets, count, threshold, t, invR);
     auto samplesDone = [&](int first, int end, const double* out, int stride) {
-      finish(base, targets, first, end, out, out + 1, stride);
+      for (int j = first; j < end; ++j, out += stride) {
+        interL[j] = out[0];
+        interR[j] = out[1];
+      }
+      ballistics(targets, first, end, targets);
     };
     using SamplesDoneFn = decltype(samplesDone);
     interstage::Run run;
@@ -397,6 +463,9 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     };
     run.context = &samplesDone;
     interstage::RunWide(oversampleFactor, up_, down_, wideScratch_.get(), run, exactSteps);
+    stage.OutputRun(base, count, targets, interL, interR);
+    interstageL_ = interL[count - 1];
+    interstageR_ = interR[count - 1];
   };
 
   // Pair kernel: the samples run in chunks of two passes. The first takes
@@ -412,10 +481,14 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     for (int j = 0; j < count; ++j) levels[j] = targetOf(levels[j]);
     for (int j = 0; j < count; ++j) {
       const int i = base + j;
-      double inter[2] = {0.0, 0.0};
+      double inL = 0.0;
+      double inR = 0.0;
       InterstageKernel<kN>::RunInterstage(up_, down_, osFb, osGain, Pair{inputs[0][i], inputs[1][i]},
-                                          interstageDrive, inter[0], inter[1], exactSteps);
-      finish(base, levels, j, j + 1, inter, inter + 1, 2);
+                                          interstageDrive, inL, inR, exactSteps);
+      ballistics(levels, j, j + 1, levels);
+      stage.Output(i, levels[j], inL, inR);
+      interstageL_ = inL;
+      interstageR_ = inR;
     }
   };
 
