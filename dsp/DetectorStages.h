@@ -195,13 +195,11 @@ template <bool kSettle>
 bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count, const LevelParams& p,
                double* levels) {
   StereoDetector d = detector;
-  // Without kSettle, the states' probe is summed over the run: it stays zero
-  // while every state after every update is finite (they all are on entry)
-  // and is NaN from the first update that left one non-finite on. A
-  // non-finite state leaves its section's next y, and through fb1 y its next
-  // s1, non-finite, so probing after each step and at the end sees it even
-  // where a section updates twice between probes.
-  Pair probe = {0.0, 0.0};
+  // Without kSettle, the states are checked once, after the run: a
+  // non-finite state (or a non-finite input) leaves its section's next y, and
+  // through fb1 y and the sum its next s1, non-finite, and so every later
+  // s1; the states entering the run are finite. So some state was
+  // non-finite after some update exactly when one is at the end.
   const bool shape = p.shape;
   const double curveGain = p.curveGain;
   // The three sections run a sample apart: in step j the high-pass takes
@@ -232,14 +230,11 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
   if (count >= 2) {
     toPeak = d.hpf.Process<kSettle>(input(0));
     toShelf = d.peak.Process<kSettle>(toPeak);
-    if constexpr (!kSettle) probe += d.FiniteProbe();
     toPeak = d.hpf.Process<kSettle>(input(1));
-    if constexpr (!kSettle) probe += d.FiniteProbe();
     for (int j = 2; j < count; ++j) {
       const Pair fromHpf = d.hpf.Process<kSettle>(input(j));
       const Pair fromPeak = d.peak.Process<kSettle>(toPeak);
       level(j - 2, d.shelf.Process<kSettle>(toShelf));
-      if constexpr (!kSettle) probe += d.FiniteProbe();
       toPeak = fromHpf;
       toShelf = fromPeak;
     }
@@ -250,7 +245,7 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
     for (int j = 0; j < count; ++j) level(j, d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}));
   }
   if constexpr (!kSettle) {
-    probe += d.FiniteProbe();
+    const Pair probe = d.FiniteProbe();
     if (!(probe[0] == 0.0 && probe[1] == 0.0)) return false;
   }
   if (keep) {
@@ -316,24 +311,20 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
   };
   // The sections as in RawLevels: a sample apart, the shelf's outputs kept.
   Pair shelfOut[64];
-  Pair probe = {0.0, 0.0};
   Pair toPeak = hpf.Process<false>(input(0));
   Pair toShelf = peak.Process<false>(toPeak);
-  probe += d.FiniteProbe();
   toPeak = hpf.Process<false>(input(1));
-  probe += d.FiniteProbe();
   for (int j = 2; j < count; ++j) {
     const Pair fromHpf = hpf.Process<false>(input(j));
     const Pair fromPeak = peak.Process<false>(toPeak);
     shelfOut[j - 2] = shelf.Process<false>(toShelf);
-    probe += d.FiniteProbe();
     toPeak = fromHpf;
     toShelf = fromPeak;
   }
   const Pair fromPeak = peak.Process<false>(toPeak);
   shelfOut[count - 2] = shelf.Process<false>(toShelf);
   shelfOut[count - 1] = shelf.Process<false>(fromPeak);
-  probe += d.FiniteProbe();
+  const Pair probe = d.FiniteProbe();  // as in RawLevels, once after the run
   if (!(probe[0] == 0.0 && probe[1] == 0.0)) return false;
   detector = d;
 

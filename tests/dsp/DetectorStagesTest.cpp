@@ -22,6 +22,7 @@ TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
   for (BiquadSection* s : {&hpf, &peak, &shelf}) s->Design();
   constexpr double inf = std::numeric_limits<double>::infinity();
   for (const double bad : {std::numeric_limits<double>::quiet_NaN(), inf, -inf, 1e300, 5e3}) {
+    for (const std::size_t at : {std::size_t{20}, std::size_t{60}})
     for (const bool shape : {false, true})
     for (const bool wide : {false, interstage::WideAvailable()}) {
       std::vector<double> left(61), right(61);
@@ -29,7 +30,7 @@ TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
         left[i] = 0.3 * static_cast<double>((i * 7919) % 13) / 13.0 - 0.1;
         right[i] = -0.5 * left[i];
       }
-      left[20] = bad;  // one channel only, mid-run
+      left[at] = bad;  // one channel only, mid-run or the run's last sample
       StereoDetector once(hpf, hpf, peak, peak, shelf, shelf), every = once;
       const LevelParams p = {shape, 3.548133892335755, 0.9986918398484734};
       std::vector<double> fast(61), checked(61);
@@ -40,7 +41,7 @@ TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
         if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + p.c * u);
       }
       for (std::size_t i = 0; i < fast.size(); ++i)
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(checked[i])) << bad << " " << i << " " << wide;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(checked[i])) << bad << " " << at << " " << i << " " << wide;
       BiquadSection s[12];
       once.Store(s[0], s[1], s[2], s[3], s[4], s[5]);
       every.Store(s[6], s[7], s[8], s[9], s[10], s[11]);
