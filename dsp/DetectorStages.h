@@ -306,9 +306,25 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
   StereoSection& hpf = d.hpf;
   StereoSection& peak = d.peak;
   StereoSection& shelf = d.shelf;
-  auto input = [&](int j) __attribute__((always_inline)) {
-    return StereoSection::RoundToFloat(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
-  };
+  // The inputs rounded to single precision first, four samples of a
+  // channel at a time, and interleaved into pairs.
+  Pair rounded[64];
+  int k = 0;
+  if (srcL && srcR) {
+    for (; k + 4 <= count; k += 4) {
+      const __m256d l = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_loadu_pd(srcL + k)));
+      const __m256d r = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_loadu_pd(srcR + k)));
+      const __m256d even = _mm256_unpacklo_pd(l, r);  // samples k and k + 2
+      const __m256d odd = _mm256_unpackhi_pd(l, r);  // samples k + 1 and k + 3
+      double* out = reinterpret_cast<double*>(rounded + k);
+      _mm_storeu_pd(out, _mm256_castpd256_pd128(even));
+      _mm_storeu_pd(out + 2, _mm256_castpd256_pd128(odd));
+      _mm_storeu_pd(out + 4, _mm256_extractf128_pd(even, 1));
+      _mm_storeu_pd(out + 6, _mm256_extractf128_pd(odd, 1));
+    }
+  }
+  for (; k < count; ++k) rounded[k] = StereoSection::RoundToFloat(Pair{srcL ? srcL[k] : 0.0, srcR ? srcR[k] : 0.0});
+  auto input = [&](int j) __attribute__((always_inline)) { return rounded[j]; };
   // The sections as in RawLevels: a sample apart, the shelf's outputs kept.
   Pair shelfOut[64];
   Pair toPeak = hpf.Process<false>(input(0));
