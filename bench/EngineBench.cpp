@@ -51,7 +51,9 @@ void BM_WideInterstage(benchmark::State& state) {
   run.fb = fb;
   run.gain = StereoSample{c.gain, c.gain};
   run.drive = 0.31622776601683794;
-  run.done = [](void* context, int, double l, double r) { *static_cast<double*>(context) += l + r; };
+  run.done = [](void* context, int first, int end, const double* out, int stride) {
+    for (int k = 0; k < end - first; ++k) *static_cast<double*>(context) += out[k * stride] + out[k * stride + 1];
+  };
   run.context = &sink;
   bool exact = false;
   std::int64_t frames = 0;
@@ -102,8 +104,14 @@ StereoDetector MakeDetector() {
   return StereoDetector(hpf, hpf, peak, peak, shelf, shelf);
 }
 
-// Argument: "Interstage" (the detector curve) off or on.
+// Arguments: "Interstage" (the detector curve) off or on; the wide form (1,
+// where AVX2 is present) or the pair form (0).
 void BM_DetectorStage(benchmark::State& state) {
+  const bool wide = state.range(1) != 0;
+  if (wide && !interstage::WideAvailable()) {
+    state.SkipWithError("no AVX2 on this processor");
+    return;
+  }
   StageInput in;
   StereoDetector detector = MakeDetector();
   const LevelParams params = {state.range(0) != 0, 3.548133892335755, 0.9986918398484734};
@@ -112,14 +120,14 @@ void BM_DetectorStage(benchmark::State& state) {
   for (auto _ : state) {
     for (int pos = 0; pos < StageInput::kFrames; pos += 64) {
       const auto at = static_cast<std::size_t>(pos);
-      DetectorLevels(detector, in.left.data() + at, in.right.data() + at, 64, params, in.levels.data() + at);
+      DetectorLevels(detector, in.left.data() + at, in.right.data() + at, 64, params, in.levels.data() + at, wide);
     }
     benchmark::DoNotOptimize(in.levels.data());
     frames += StageInput::kFrames;
   }
   bench::ReportPerSample(state, ThreadNs() - start, frames, 1);
 }
-BENCHMARK(BM_DetectorStage)->ArgNames({"interstage"})->Arg(0)->Arg(1)->MinTime(0.3);
+BENCHMARK(BM_DetectorStage)->ArgNames({"interstage", "wide"})->ArgsProduct({{0, 1}, {0, 1}})->MinTime(0.3);
 
 // Argument: four lanes (1, where AVX2 is present) or one sample at a time (0).
 void BM_RatioLawStage(benchmark::State& state) {

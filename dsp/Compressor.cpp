@@ -181,6 +181,128 @@ struct InterstageKernel {
 
 }  // namespace
 
+namespace {
+
+// The ballistics, the output and the meter ballistics of one sample.
+struct OutputStage {
+  const double* in0;
+  const double* in1;
+  double* out0;
+  double* out1;
+  double a, r, interstageMix, makeUp, wetAmount, dryAmount, outputGain, meterK;
+  bool compressionOff, bypass, metering;
+
+  // The gain after a sample with the given target, from the gain g before
+  // it; with metering, the meter ballistics too.
+  [[gnu::always_inline]] inline double Ballistics(double target, double g, double& meterValue) const {
+    // Attack towards more reduction, release towards less. Both candidates
+    // are formed and one is picked by a mask, as the comparison follows the
+    // signal and a branch would often be mispredicted.
+    const double gp = g;
+    const double attackGain = std::max(target, gp * a);
+    const double releaseGain = std::min(gp / r, target);
+    const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
+    double next = _mm_cvtsd_f64(
+        _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
+    if (compressionOff) next = 1.0;  // Input at 0 switches compression off
+    if (!std::isfinite(next)) next = 1.0;  // a non-finite gain returns to rest
+
+    // VU meter ballistics on the gain reduction, with overshoot.
+    if (metering) {
+      const double m = std::fabs(1.0 - next);
+      const double meterTarget = m > meterValue ? m * 1.0125 : m * 0.9875;
+      meterValue = (meterValue - meterTarget) * meterK + meterTarget;
+    }
+    return next;
+  }
+
+  // The output of sample i at gain g, given its interstage outputs. Reads
+  // the sample's inputs before writing its outputs: outputs may share the
+  // inputs' memory.
+  [[gnu::always_inline]] inline void Output(int i, double g, double interL, double interR) const {
+    const double inL = in0[i];
+    const double inR = in1[i];
+    if (bypass) {
+      out0[i] = inL;
+      out1[i] = inR;
+    } else {
+      const double shapedGain = Saturate(g);
+      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
+      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
+      out0[i] = (wetL * wetAmount + dryAmount * inL) * outputGain;
+      out1[i] = (wetR * wetAmount + dryAmount * inR) * outputGain;
+    }
+  }
+
+  // Output for samples base .. base + count - 1, four at a time (AVX2), with
+  // Output's operations on every lane; gains and interstage outputs indexed
+  // from 0 at base. The four samples' inputs are read before their outputs
+  // are written.
+  __attribute__((target("avx2"))) void OutputRun(int base, int count, const double* gains, const double* interL,
+                                                 const double* interR) const;
+};
+
+typedef double OutQuad __attribute__((vector_size(32)));
+typedef long long OutQuadBits __attribute__((vector_size(32)));
+
+// Saturate on four lanes, with the same operations as CurveLookup on each
+// (see SaturatePair); a lane outside the table's interior takes the scalar
+// path.
+__attribute__((target("avx2"), always_inline)) inline OutQuad SaturateQuad(OutQuad v) {
+  const OutQuadBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL),
+                               static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
+  const OutQuad a = reinterpret_cast<OutQuad>(reinterpret_cast<OutQuadBits>(v) & ~signBit);
+  const double scale = static_cast<double>(kSaturationCurve.scale);
+  const double last = static_cast<double>(kSaturationCurve.count - 1);
+  const OutQuad p = (a - OutQuad{0.0, 0.0, 0.0, 0.0}) * OutQuad{scale, scale, scale, scale};
+  if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < OutQuad{last, last, last, last})) != 15) [[unlikely]]
+    return OutQuad{SaturateOutOfLine(v[0]), SaturateOutOfLine(v[1]), SaturateOutOfLine(v[2]), SaturateOutOfLine(v[3])};
+  const __m128i i = _mm256_cvttpd_epi32(reinterpret_cast<__m256d>(p));
+  const OutQuad f = p - reinterpret_cast<OutQuad>(_mm256_cvtepi32_pd(i));
+  // values[k] and values[k + 1] of each lane k.
+  const float* values = kSaturationCurve.values;
+  const __m128i e0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_cvtsi128_si32(i)));
+  const __m128i e1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 1)));
+  const __m128i e2 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 2)));
+  const __m128i e3 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 3)));
+  const __m128i i02 = _mm_unpacklo_epi64(e0, e2);
+  const __m128i i13 = _mm_unpacklo_epi64(e1, e3);
+  const __m256d e02 = _mm256_cvtps_pd(_mm_castsi128_ps(i02));  // lo0 hi0 lo2 hi2
+  const __m256d e13 = _mm256_cvtps_pd(_mm_castsi128_ps(i13));  // lo1 hi1 lo3 hi3
+  const OutQuad lo = reinterpret_cast<OutQuad>(_mm256_unpacklo_pd(e02, e13));
+  const OutQuad hi = reinterpret_cast<OutQuad>(_mm256_unpackhi_pd(e02, e13));
+  const OutQuad r = lo * (OutQuad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
+  return reinterpret_cast<OutQuad>((reinterpret_cast<OutQuadBits>(r) & ~signBit) | (reinterpret_cast<OutQuadBits>(v) & signBit));
+}
+
+__attribute__((target("avx2"))) void OutputStage::OutputRun(int base, int count, const double* gains,
+                                                            const double* interL, const double* interR) const {
+  const OutQuad mix = {interstageMix, interstageMix, interstageMix, interstageMix};
+  const OutQuad up = {makeUp, makeUp, makeUp, makeUp};
+  const OutQuad wet = {wetAmount, wetAmount, wetAmount, wetAmount};
+  const OutQuad dry = {dryAmount, dryAmount, dryAmount, dryAmount};
+  const OutQuad gain = {outputGain, outputGain, outputGain, outputGain};
+  int j = 0;
+  for (; j + 4 <= count; j += 4) {
+    const int i = base + j;
+    const OutQuad inL = reinterpret_cast<OutQuad>(_mm256_loadu_pd(in0 + i));
+    const OutQuad inR = reinterpret_cast<OutQuad>(_mm256_loadu_pd(in1 + i));
+    if (bypass) {
+      _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>(inL));
+      _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>(inR));
+      continue;
+    }
+    const OutQuad shapedGain = SaturateQuad(reinterpret_cast<OutQuad>(_mm256_loadu_pd(gains + j)));
+    const OutQuad wetL = shapedGain * (mix * reinterpret_cast<OutQuad>(_mm256_loadu_pd(interL + j)) + inL) * up;
+    const OutQuad wetR = shapedGain * (mix * reinterpret_cast<OutQuad>(_mm256_loadu_pd(interR + j)) + inR) * up;
+    _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>((wetL * wet + dry * inL) * gain));
+    _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>((wetR * wet + dry * inR) * gain));
+  }
+  for (; j < count; ++j) Output(base + j, gains[j], interL[j], interR[j]);
+}
+
+}  // namespace
+
 // Everything that depends only on the sample rate and the parameters is
 // evaluated once per block at most (and kept while its inputs stay the same):
 // none of it can change while the block runs under the lock, so the results
@@ -255,8 +377,9 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   const LevelParams levelParams = {interstage, detectorCurveGain, c};
   const double* srcL = fromMain ? inputs[0] : scL;
   const double* srcR = fromMain ? inputs[1] : scR;
-  auto levelsOf = [&](int base, int count, double* levels) {
-    DetectorLevels(detector, srcL ? srcL + base : nullptr, srcR ? srcR + base : nullptr, count, levelParams, levels);
+  auto levelsOf = [&](int base, int count, double* levels, bool wide) {
+    DetectorLevels(detector, srcL ? srcL + base : nullptr, srcR ? srcR + base : nullptr, count, levelParams, levels,
+                   wide);
   };
 
   auto targetOf = [&](double lvl) __attribute__((always_inline)) {
@@ -269,64 +392,65 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     return target;
   };
 
-  // Ballistics, output and meter of sample i, given its target gain and its
-  // interstage outputs. Reads sample i's inputs before writing its outputs:
-  // outputs may share the inputs' memory.
-  auto finish = [&](int i, double target, double interL, double interR) __attribute__((always_inline)) {
-    const double inL = inputs[0][i];
-    const double inR = inputs[1][i];
-
-    // Ballistics: attack towards more reduction, release towards less. Both
-    // candidates are formed and one is picked by a mask, as the comparison
-    // follows the signal and a branch would often be mispredicted.
-    const double gp = gainState_;
-    const double attackGain = std::max(target, gp * a);
-    const double releaseGain = std::min(gp / r, target);
-    const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
-    double g = _mm_cvtsd_f64(
-        _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
-    if (compressionOff) g = 1.0;  // Input at 0 switches compression off
-    if (!std::isfinite(g)) g = 1.0;  // a non-finite gain returns to rest
+  // Ballistics, meter and output (OutputStage). The ballistics of a group of
+  // samples work on a copy of the stage and of the states, which then live
+  // in registers instead of being reloaded after every store.
+  OutputStage stage;
+  stage.in0 = inputs[0];
+  stage.in1 = inputs[1];
+  stage.out0 = outputs[0];
+  stage.out1 = outputs[1];
+  stage.a = a;
+  stage.r = r;
+  stage.interstageMix = interstageMix;
+  stage.makeUp = makeUp;
+  stage.wetAmount = wetAmount;
+  stage.dryAmount = dryAmount;
+  stage.outputGain = set.outputGain;
+  stage.meterK = meterK;
+  stage.compressionOff = compressionOff;
+  stage.bypass = bypass;
+  stage.metering = hasEditor;
+  // The gains of samples first .. end - 1 of a run from their targets
+  // (gains may be targets: each gain replaces its target).
+  auto ballistics = [&](const double* targetsOfRun, int first, int end, double* gains) __attribute__((always_inline)) {
+    const OutputStage st = stage;
+    double g = gainState_;
+    double meterValue = meterValue_;
+    for (int j = first; j < end; ++j) {
+      g = st.Ballistics(targetsOfRun[j], g, meterValue);
+      gains[j] = g;
+      if (meter && hasEditor) {
+        gainState_ = g;
+        meterValue_ = meterValue;
+        meter->Meter(meterValue);
+      }
+    }
     gainState_ = g;
-    interstageL_ = interL;
-    interstageR_ = interR;
-
-    if (bypass) {
-      outputs[0][i] = inL;
-      outputs[1][i] = inR;
-    } else {
-      const double shapedGain = Saturate(g);
-      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
-      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
-      outputs[0][i] = (wetL * wetAmount + dryAmount * inL) * set.outputGain;
-      outputs[1][i] = (wetR * wetAmount + dryAmount * inR) * set.outputGain;
-    }
-
-    // VU meter ballistics on the gain reduction, with overshoot.
-    if (hasEditor) {
-      const double m = std::fabs(1.0 - g);
-      const double meterTarget = m > meterValue_ ? m * 1.0125 : m * 0.9875;
-      meterValue_ = (meterValue_ - meterTarget) * meterK + meterTarget;
-      if (meter) meter->Meter(meterValue_);
-    }
+    meterValue_ = meterValue;
   };
 
   constexpr int kChunk = interstage::kMaxRun;
   bool exactSteps = false;
 
-  // Wide kernel: the oversampler runs through a chunk with its four chains in
-  // one vector and hands over each sample as soon as its interstage output
-  // is final; the sample's other stages run then, beside the next sample's
-  // filter steps, which they do not depend on.
-  // The chunk's targets first (the ratio law four samples at a time), then
-  // the oversampler's run, which hands over each sample for its ballistics
-  // and output as soon as the sample's interstage output is final.
+  // Wide kernel: the chunk's targets first (the ratio law four samples at a
+  // time), then the oversampler's run with its four chains in one vector,
+  // which hands over the samples as soon as their interstage outputs are
+  // final; their ballistics, a chain of their own, run then, beside the next
+  // samples' filter steps. The outputs follow, four samples at a time.
   double targets[kChunk];
+  double interL[kChunk], interR[kChunk];
   auto runWide = [&](int base, int count) {
-    levelsOf(base, count, targets);
+    levelsOf(base, count, targets, true);
     RatioLawWide(targets, count, threshold, t, invR);
-    auto sampleDone = [&](int j, double interL, double interR) { finish(base + j, targets[j], interL, interR); };
-    using SampleDoneFn = decltype(sampleDone);
+    auto samplesDone = [&](int first, int end, const double* out, int stride) {
+      for (int j = first; j < end; ++j, out += stride) {
+        interL[j] = out[0];
+        interR[j] = out[1];
+      }
+      ballistics(targets, first, end, targets);
+    };
+    using SamplesDoneFn = decltype(samplesDone);
     interstage::Run run;
     run.fb = osFb;
     run.gain = osGain;
@@ -334,11 +458,14 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     run.dryL = inputs[0] + base;
     run.dryR = inputs[1] + base;
     run.count = count;
-    run.done = [](void* context, int j, double interL, double interR) {
-      (*static_cast<SampleDoneFn*>(context))(j, interL, interR);
+    run.done = [](void* context, int first, int end, const double* out, int stride) {
+      (*static_cast<SamplesDoneFn*>(context))(first, end, out, stride);
     };
-    run.context = &sampleDone;
+    run.context = &samplesDone;
     interstage::RunWide(oversampleFactor, up_, down_, wideScratch_.get(), run, exactSteps);
+    stage.OutputRun(base, count, targets, interL, interR);
+    interstageL_ = interL[count - 1];
+    interstageR_ = interR[count - 1];
   };
 
   // Pair kernel: the samples run in chunks of two passes. The first takes
@@ -350,15 +477,18 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   auto runPairs = [&](auto factor, int base, int count) {
     constexpr int kN = decltype(factor)::value;
     double* levels = targets;
-    levelsOf(base, count, levels);
+    levelsOf(base, count, levels, false);
     for (int j = 0; j < count; ++j) levels[j] = targetOf(levels[j]);
     for (int j = 0; j < count; ++j) {
       const int i = base + j;
-      double interL = 0.0;
-      double interR = 0.0;
+      double inL = 0.0;
+      double inR = 0.0;
       InterstageKernel<kN>::RunInterstage(up_, down_, osFb, osGain, Pair{inputs[0][i], inputs[1][i]},
-                                          interstageDrive, interL, interR, exactSteps);
-      finish(i, levels[j], interL, interR);
+                                          interstageDrive, inL, inR, exactSteps);
+      ballistics(levels, j, j + 1, levels);
+      stage.Output(i, levels[j], inL, inR);
+      interstageL_ = inL;
+      interstageR_ = inR;
     }
   };
 

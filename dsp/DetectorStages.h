@@ -116,23 +116,16 @@ struct StereoSection {
 
   // Takes and returns single-precision values held in double lanes.
   // With kSettle, BiquadSection::SettleNonFinite on each lane: a non-finite
-  // state is 0. Without it the states are left as they are and a non-finite
-  // one only clears its lanes of `settled` (NaN fails the comparison).
+  // state is 0. Without it the states are left as they are (the caller
+  // checks them).
   template <bool kSettle>
-  [[gnu::always_inline]] inline Pair Process(Pair x, __m128d& settled) {
+  [[gnu::always_inline]] inline Pair Process(Pair x) {
     const Pair y = ff0 * x + s1;
     s1 = ff1 * x + s2 - fb1 * y;
     s2 = ff2 * x - fb2 * y;
     if constexpr (kSettle) {
       s1 = KeepFinite(s1);
       s2 = KeepFinite(s2);
-    } else {
-      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-      const Pair largest = {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};
-      const Pair a1 = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s1) & magnitudeBits);
-      const Pair a2 = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(s2) & magnitudeBits);
-      settled = _mm_and_pd(settled, _mm_and_pd(_mm_cmple_pd(reinterpret_cast<__m128d>(a1), reinterpret_cast<__m128d>(largest)),
-                                               _mm_cmple_pd(reinterpret_cast<__m128d>(a2), reinterpret_cast<__m128d>(largest))));
     }
     return RoundToFloat(y);
   }
@@ -166,9 +159,17 @@ struct StereoDetector {
 
   // The raw source sample pair to the pair of detector outputs.
   template <bool kSettle>
-  [[gnu::always_inline]] inline Pair Process(Pair src, __m128d& settled) {
+  [[gnu::always_inline]] inline Pair Process(Pair src) {
     const Pair x = StereoSection::RoundToFloat(src);
-    return shelf.Process<kSettle>(peak.Process<kSettle>(hpf.Process<kSettle>(x, settled), settled), settled);
+    return shelf.Process<kSettle>(peak.Process<kSettle>(hpf.Process<kSettle>(x)));
+  }
+
+  // Zero in both lanes while every state is finite; NaN once one is not, or
+  // (rarely, and harmlessly: the caller then takes the exact path) when the
+  // sum of finite states overflows. A non-finite term makes the sum non-finite
+  // and the product with zero NaN.
+  [[gnu::always_inline]] inline Pair FiniteProbe() const {
+    return (((hpf.s1 + hpf.s2) + (peak.s1 + peak.s2)) + (shelf.s1 + shelf.s2)) * Pair{0.0, 0.0};
   }
 };
 
@@ -194,7 +195,11 @@ template <bool kSettle>
 bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count, const LevelParams& p,
                double* levels) {
   StereoDetector d = detector;
-  __m128d settled = _mm_castsi128_pd(_mm_set1_epi32(-1));
+  // Without kSettle, the states are checked once, after the run: a
+  // non-finite state (or a non-finite input) leaves its section's next y, and
+  // through fb1 y and the sum its next s1, non-finite, and so every later
+  // s1; the states entering the run are finite. So some state was
+  // non-finite after some update exactly when one is at the end.
   const bool shape = p.shape;
   const double curveGain = p.curveGain;
   // The three sections run a sample apart: in step j the high-pass takes
@@ -223,23 +228,26 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
     return StereoSection::RoundToFloat(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0});
   };
   if (count >= 2) {
-    toPeak = d.hpf.Process<kSettle>(input(0), settled);
-    toShelf = d.peak.Process<kSettle>(toPeak, settled);
-    toPeak = d.hpf.Process<kSettle>(input(1), settled);
+    toPeak = d.hpf.Process<kSettle>(input(0));
+    toShelf = d.peak.Process<kSettle>(toPeak);
+    toPeak = d.hpf.Process<kSettle>(input(1));
     for (int j = 2; j < count; ++j) {
-      const Pair fromHpf = d.hpf.Process<kSettle>(input(j), settled);
-      const Pair fromPeak = d.peak.Process<kSettle>(toPeak, settled);
-      level(j - 2, d.shelf.Process<kSettle>(toShelf, settled));
+      const Pair fromHpf = d.hpf.Process<kSettle>(input(j));
+      const Pair fromPeak = d.peak.Process<kSettle>(toPeak);
+      level(j - 2, d.shelf.Process<kSettle>(toShelf));
       toPeak = fromHpf;
       toShelf = fromPeak;
     }
-    const Pair fromPeak = d.peak.Process<kSettle>(toPeak, settled);
-    level(count - 2, d.shelf.Process<kSettle>(toShelf, settled));
-    level(count - 1, d.shelf.Process<kSettle>(fromPeak, settled));
+    const Pair fromPeak = d.peak.Process<kSettle>(toPeak);
+    level(count - 2, d.shelf.Process<kSettle>(toShelf));
+    level(count - 1, d.shelf.Process<kSettle>(fromPeak));
   } else {
-    for (int j = 0; j < count; ++j) level(j, d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}, settled));
+    for (int j = 0; j < count; ++j) level(j, d.Process<kSettle>(Pair{srcL ? srcL[j] : 0.0, srcR ? srcR[j] : 0.0}));
   }
-  if (!kSettle && _mm_movemask_pd(settled) != 3) return false;
+  if constexpr (!kSettle) {
+    const Pair probe = d.FiniteProbe();
+    if (!(probe[0] == 0.0 && probe[1] == 0.0)) return false;
+  }
   if (keep) {
     for (int j = 0; j < count; ++j) {
       const Pair shaped = DetectorShapeMagnitudePair(shelfOut[j]);
@@ -250,8 +258,140 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
   return true;
 }
 
+// The wide (AVX2) form of RawLevels<false> followed by the level shaping,
+// for runs of 2 .. 64 samples: the sections run as there (packing two of
+// them into one vector of four lanes measured slower), and the levels, the
+// detector curve and the shaping take two or four samples per vector. Every lane's operations
+// are the pair form's, in its order. Returns false, with `detector`
+// unchanged, when a state met a non-finite value: the caller then takes the
+// per-update rule.
+typedef double DetQuad __attribute__((vector_size(32)));
+typedef long long DetQuadBits __attribute__((vector_size(32)));
+
+// DetectorShapeMagnitudePair on two samples' lanes at once.
+__attribute__((target("avx2"), always_inline)) inline DetQuad DetectorShapeMagnitudeQuad(DetQuad v) {
+  const DetQuadBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL),
+                               static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
+  const DetQuad a = reinterpret_cast<DetQuad>(reinterpret_cast<DetQuadBits>(v) & ~signBit);
+  const double scale = static_cast<double>(kDetectorCurve.scale);
+  const double last = static_cast<double>(kDetectorCurve.count - 1);
+  const DetQuad w = a / (a + DetQuad{3.0, 3.0, 3.0, 3.0});
+  const DetQuad p = (w - DetQuad{0.0, 0.0, 0.0, 0.0}) * DetQuad{scale, scale, scale, scale};
+  if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < DetQuad{last, last, last, last})) != 15) [[unlikely]]
+    return DetQuad{std::fabs(DetectorShape(v[0])), std::fabs(DetectorShape(v[1])), std::fabs(DetectorShape(v[2])),
+                   std::fabs(DetectorShape(v[3]))};
+  const __m128i i = _mm256_cvttpd_epi32(reinterpret_cast<__m256d>(p));
+  const DetQuad f = p - reinterpret_cast<DetQuad>(_mm256_cvtepi32_pd(i));
+  auto entries = [](int k) {  // values[k] and values[k + 1]
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + k));
+  };
+  const __m128i i02 = _mm_unpacklo_epi64(entries(_mm_cvtsi128_si32(i)), entries(_mm_extract_epi32(i, 2)));
+  const __m128i i13 = _mm_unpacklo_epi64(entries(_mm_extract_epi32(i, 1)), entries(_mm_extract_epi32(i, 3)));
+  const __m256d e02 = _mm256_cvtps_pd(_mm_castsi128_ps(i02));  // lo0 hi0 lo2 hi2
+  const __m256d e13 = _mm256_cvtps_pd(_mm_castsi128_ps(i13));  // lo1 hi1 lo3 hi3
+  const DetQuad lo = reinterpret_cast<DetQuad>(_mm256_unpacklo_pd(e02, e13));
+  const DetQuad hi = reinterpret_cast<DetQuad>(_mm256_unpackhi_pd(e02, e13));
+  const DetQuad r = lo * (DetQuad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
+  return reinterpret_cast<DetQuad>(reinterpret_cast<DetQuadBits>(r) & ~signBit);
+}
+
+__attribute__((target("avx2"), always_inline)) inline DetQuad JoinPairs(Pair low, Pair high) {
+  return reinterpret_cast<DetQuad>(_mm256_set_m128d(reinterpret_cast<__m128d>(high), reinterpret_cast<__m128d>(low)));
+}
+
+__attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& detector, const double* srcL,
+                                                               const double* srcR, int count, const LevelParams& p,
+                                                               double* levels) {
+  StereoDetector d = detector;
+  StereoSection& hpf = d.hpf;
+  StereoSection& peak = d.peak;
+  StereoSection& shelf = d.shelf;
+  // The inputs rounded to single precision first, four samples of a
+  // channel at a time, and interleaved into pairs.
+  Pair rounded[64];
+  int k = 0;
+  if (srcL && srcR) {
+    for (; k + 4 <= count; k += 4) {
+      const __m256d l = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_loadu_pd(srcL + k)));
+      const __m256d r = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_loadu_pd(srcR + k)));
+      const __m256d even = _mm256_unpacklo_pd(l, r);  // samples k and k + 2
+      const __m256d odd = _mm256_unpackhi_pd(l, r);  // samples k + 1 and k + 3
+      double* out = reinterpret_cast<double*>(rounded + k);
+      _mm_storeu_pd(out, _mm256_castpd256_pd128(even));
+      _mm_storeu_pd(out + 2, _mm256_castpd256_pd128(odd));
+      _mm_storeu_pd(out + 4, _mm256_extractf128_pd(even, 1));
+      _mm_storeu_pd(out + 6, _mm256_extractf128_pd(odd, 1));
+    }
+  }
+  for (; k < count; ++k) rounded[k] = StereoSection::RoundToFloat(Pair{srcL ? srcL[k] : 0.0, srcR ? srcR[k] : 0.0});
+  auto input = [&](int j) __attribute__((always_inline)) { return rounded[j]; };
+  // The sections as in RawLevels: a sample apart, the shelf's outputs kept.
+  Pair shelfOut[64];
+  Pair toPeak = hpf.Process<false>(input(0));
+  Pair toShelf = peak.Process<false>(toPeak);
+  toPeak = hpf.Process<false>(input(1));
+  for (int j = 2; j < count; ++j) {
+    const Pair fromHpf = hpf.Process<false>(input(j));
+    const Pair fromPeak = peak.Process<false>(toPeak);
+    shelfOut[j - 2] = shelf.Process<false>(toShelf);
+    toPeak = fromHpf;
+    toShelf = fromPeak;
+  }
+  const Pair fromPeak = peak.Process<false>(toPeak);
+  shelfOut[count - 2] = shelf.Process<false>(toShelf);
+  shelfOut[count - 1] = shelf.Process<false>(fromPeak);
+  const Pair probe = d.FiniteProbe();  // as in RawLevels, once after the run
+  if (!(probe[0] == 0.0 && probe[1] == 0.0)) return false;
+  detector = d;
+
+  // Levels: the larger magnitude of each sample's two lanes (bent by the
+  // detector curve when set), as std::max(right, left) picks it, then the
+  // shaping; four samples per pass, the rest one pair at a time.
+  const DetQuad c = {p.c, p.c, p.c, p.c};
+  const DetQuad oneMinusC = {1.0 - p.c, 1.0 - p.c, 1.0 - p.c, 1.0 - p.c};
+  const DetQuad gain = {p.curveGain, p.curveGain, p.curveGain, p.curveGain};
+  const DetQuadBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL,
+                                     0x7fffffffffffffffLL};
+  int j = 0;
+  for (; j + 4 <= count; j += 4) {
+    DetQuad a = reinterpret_cast<DetQuad>(_mm256_loadu_pd(reinterpret_cast<const double*>(shelfOut + j)));      // samples j, j + 1
+    DetQuad b = reinterpret_cast<DetQuad>(_mm256_loadu_pd(reinterpret_cast<const double*>(shelfOut + j + 2)));  // samples j + 2, j + 3
+    if (p.shape) {
+      a = DetectorShapeMagnitudeQuad(a);
+      b = DetectorShapeMagnitudeQuad(b);
+    } else {
+      a = reinterpret_cast<DetQuad>(reinterpret_cast<DetQuadBits>(a) & magnitudeBits);
+      b = reinterpret_cast<DetQuad>(reinterpret_cast<DetQuadBits>(b) & magnitudeBits);
+    }
+    // Lefts (j, j + 2, j + 1, j + 3) against rights: MAXPD(left, right) is
+    // std::max(right, left) on every input, NaN included.
+    const __m256d left = _mm256_unpacklo_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(b));
+    const __m256d right = _mm256_unpackhi_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(b));
+    DetQuad lvl = reinterpret_cast<DetQuad>(_mm256_permute4x64_pd(_mm256_max_pd(left, right), 0xd8));
+    if (p.shape) lvl = lvl * gain;
+    const DetQuad u = lvl * oneMinusC;
+    const __m256d passes = _mm256_cmp_pd(reinterpret_cast<__m256d>(lvl), _mm256_sqrt_pd(reinterpret_cast<__m256d>(u)), _CMP_GT_OQ);
+    const __m256d shaped = _mm256_sqrt_pd(reinterpret_cast<__m256d>(u + c * u));
+    _mm256_storeu_pd(levels + j, _mm256_blendv_pd(shaped, reinterpret_cast<__m256d>(lvl), passes));
+  }
+  for (; j < count; ++j) {
+    double lvl;
+    if (p.shape) {
+      const Pair shaped = DetectorShapeMagnitudePair(shelfOut[j]);
+      lvl = std::max(shaped[1], shaped[0]) * p.curveGain;
+    } else {
+      lvl = std::max(std::fabs(shelfOut[j][1]), std::fabs(shelfOut[j][0]));
+    }
+    const double u = lvl * (1.0 - p.c);
+    levels[j] = lvl > std::sqrt(u) ? lvl : std::sqrt(u + p.c * u);
+  }
+  return true;
+}
+
+// `wide`: the AVX2 form may run (the processor has AVX2).
 inline void DetectorLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count,
-                           const LevelParams& p, double* levels) {
+                           const LevelParams& p, double* levels, bool wide = false) {
+  if (wide && count >= 2 && count <= 64 && DetectorLevelsWide(detector, srcL, srcR, count, p, levels)) return;
   // Checking the states once per run keeps the check off the sections'
   // feedback paths; a run that met a non-finite state is repeated with the
   // per-update rule (for finite states the two agree).

@@ -139,10 +139,10 @@ struct Kernel {
     // is done. Decimation keeps sub-sample 0: down(j N), kLag entries later.
     int next = 0;
     auto handOver = [&](int last) __attribute__((always_inline)) {
-      for (; next < run.count && next * N + kLag <= last; ++next) {
-        const double* out = w + 4 * (10 + next * N + kLag);
-        run.done(run.context, next, out[2], out[3]);
-      }
+      int end = next;
+      while (end < run.count && end * N + kLag <= last) ++end;
+      if (end > next) run.done(run.context, next, end, w + 4 * (10 + next * N + kLag) + 2, 4 * N);
+      next = end;
     };
     Quad prev = Load(w + 4 * 9);
     SampleInMode<true, false>(0, Pair{run.dryL[0], run.dryR[0]}, prev, exact);

@@ -20,9 +20,12 @@ inline constexpr int kMaxLag = 8;
 inline constexpr int kMaxRun = 64;
 inline constexpr int kScratchDoubles = 4 * (10 + kMaxRun * 16 + kMaxLag);
 
-// Called once per sample of a run, in sample order, as soon as the sample's
-// interstage output is final: j is the sample's index in the run.
-using SampleDone = void (*)(void* context, int j, double interstageL, double interstageR);
+// Called for groups of samples of a run, in sample order, as soon as their
+// interstage outputs are final: samples first .. end - 1 (indices in the
+// run); sample first + k's left output is out[k * stride], its right
+// output out[k * stride + 1]. A group is usually four samples, so that the
+// call's cost is shared.
+using SampleDone = void (*)(void* context, int first, int end, const double* out, int stride);
 
 struct Run {
   const StereoSample* fb = nullptr;  // fb[1..10], left in lane 0, right in lane 1

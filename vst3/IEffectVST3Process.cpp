@@ -115,6 +115,30 @@ void* HostChannel(const AudioBusBuffers& bus, int k, bool is64) {
   return bus.channelBuffers32 ? bus.channelBuffers32[k] : nullptr;
 }
 
+// Float host samples to the engine's doubles and back, four at a time in
+// the main loop so that the compiler converts them in vectors.
+void WidenSamples(const float* src, double* dst, std::size_t n) {
+  std::size_t f = 0;
+  for (; f + 4 <= n; f += 4) {
+    dst[f] = static_cast<double>(src[f]);
+    dst[f + 1] = static_cast<double>(src[f + 1]);
+    dst[f + 2] = static_cast<double>(src[f + 2]);
+    dst[f + 3] = static_cast<double>(src[f + 3]);
+  }
+  for (; f < n; ++f) dst[f] = static_cast<double>(src[f]);
+}
+
+void NarrowSamples(const double* src, float* dst, std::size_t n) {
+  std::size_t f = 0;
+  for (; f + 4 <= n; f += 4) {
+    dst[f] = static_cast<float>(src[f]);
+    dst[f + 1] = static_cast<float>(src[f + 1]);
+    dst[f + 2] = static_cast<float>(src[f + 2]);
+    dst[f + 3] = static_cast<float>(src[f + 3]);
+  }
+  for (; f < n; ++f) dst[f] = static_cast<float>(src[f]);
+}
+
 }  // namespace
 
 void IEffectVST3::ConnectInputs(const ProcessData& data) {
@@ -186,8 +210,7 @@ void IEffectVST3::RenderSlice(bool is64, int offset, int frames) {
     } else {
       double* s = c.scratch.data();
       if (host) {
-        const float* src = static_cast<const float*>(host) + off;
-        for (std::size_t f = 0; f < n; ++f) s[f] = static_cast<double>(src[f]);
+        WidenSamples(static_cast<const float*>(host) + off, s, n);
       } else {
         std::fill_n(s, n, 0.0);
       }
@@ -214,8 +237,7 @@ void IEffectVST3::RenderSlice(bool is64, int offset, int frames) {
     for (int i = 0; i < NOutChannels(); ++i) {
       OutChannel& c = GetOutChannel(i);
       if (!c.connected || !c.hostBuffer) continue;
-      const double* s = c.scratch.data();
-      for (std::size_t f = 0; f < n; ++f) c.hostBuffer[f] = static_cast<float>(s[f]);
+      NarrowSamples(c.scratch.data(), c.hostBuffer, n);
     }
   }
 }

@@ -1,7 +1,7 @@
 // The detector levels are formed with the sections' non-finite check done
 // once per run, and the run repeated with the check on every update when it
 // met a non-finite state: the levels and the states must be those of the
-// check on every update, whatever the input.
+// check on every update, whatever the input, in the pair form and the wide one.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 
 #include "Compressor.h"
 #include "DetectorStages.h"
+#include "InterstageWide.h"
 
 TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
   BiquadSection hpf, peak, shelf;
@@ -20,25 +21,27 @@ TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
   shelf.type = HighShelf, shelf.q = 1.0, shelf.freq = 10000.0 / 48000.0, shelf.gainDb = -8.0;
   for (BiquadSection* s : {&hpf, &peak, &shelf}) s->Design();
   constexpr double inf = std::numeric_limits<double>::infinity();
-  for (const double bad : {std::numeric_limits<double>::quiet_NaN(), inf, -inf, 1e300}) {
-    for (const bool shape : {false, true}) {
+  for (const double bad : {std::numeric_limits<double>::quiet_NaN(), inf, -inf, 1e300, 5e3}) {
+    for (const std::size_t at : {std::size_t{20}, std::size_t{60}})
+    for (const bool shape : {false, true})
+    for (const bool wide : {false, interstage::WideAvailable()}) {
       std::vector<double> left(61), right(61);
       for (std::size_t i = 0; i < left.size(); ++i) {
         left[i] = 0.3 * static_cast<double>((i * 7919) % 13) / 13.0 - 0.1;
         right[i] = -0.5 * left[i];
       }
-      left[20] = bad;  // one channel only, mid-run
+      left[at] = bad;  // one channel only, mid-run or the run's last sample
       StereoDetector once(hpf, hpf, peak, peak, shelf, shelf), every = once;
       const LevelParams p = {shape, 3.548133892335755, 0.9986918398484734};
       std::vector<double> fast(61), checked(61);
-      DetectorLevels(once, left.data(), right.data(), 61, p, fast.data());
+      DetectorLevels(once, left.data(), right.data(), 61, p, fast.data(), wide);
       ASSERT_TRUE(RawLevels<true>(every, left.data(), right.data(), 61, p, checked.data()));
       for (double& lvl : checked) {
         const double u = lvl * (1.0 - p.c);
         if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + p.c * u);
       }
       for (std::size_t i = 0; i < fast.size(); ++i)
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(checked[i])) << bad << " " << i;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(checked[i])) << bad << " " << at << " " << i << " " << wide;
       BiquadSection s[12];
       once.Store(s[0], s[1], s[2], s[3], s[4], s[5]);
       every.Store(s[6], s[7], s[8], s[9], s[10], s[11]);
