@@ -15,6 +15,7 @@
 #include "InterstageWide.h"
 #include "DetectorStages.h"
 #include "PairCurves.h"
+#include "WideLanes.h"
 
 namespace {
 std::atomic<bool> preferPairKernel{false};
@@ -242,16 +243,13 @@ struct OutputStage {
                                                  const double* interR) const;
 };
 
-typedef double OutQuad __attribute__((vector_size(32)));
-typedef long long OutQuadBits __attribute__((vector_size(32)));
+using OutQuad = lanes::Quad;
 
 // Saturate on four lanes, with the same operations as CurveLookup on each
 // (see SaturatePair); a lane outside the table's interior takes the scalar
 // path.
 __attribute__((target("avx2"), always_inline)) inline OutQuad SaturateQuad(OutQuad v) {
-  const OutQuadBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL),
-                               static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
-  const OutQuad a = reinterpret_cast<OutQuad>(reinterpret_cast<OutQuadBits>(v) & ~signBit);
+  const OutQuad a = lanes::Magnitude(v);
   const double scale = static_cast<double>(kSaturationCurve.scale);
   const double last = static_cast<double>(kSaturationCurve.count - 1);
   const OutQuad p = (a - OutQuad{0.0, 0.0, 0.0, 0.0}) * OutQuad{scale, scale, scale, scale};
@@ -272,7 +270,7 @@ __attribute__((target("avx2"), always_inline)) inline OutQuad SaturateQuad(OutQu
   const OutQuad lo = reinterpret_cast<OutQuad>(_mm256_unpacklo_pd(e02, e13));
   const OutQuad hi = reinterpret_cast<OutQuad>(_mm256_unpackhi_pd(e02, e13));
   const OutQuad r = lo * (OutQuad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
-  return reinterpret_cast<OutQuad>((reinterpret_cast<OutQuadBits>(r) & ~signBit) | (reinterpret_cast<OutQuadBits>(v) & signBit));
+  return lanes::CopySign(r, v);
 }
 
 __attribute__((target("avx2"))) void OutputStage::OutputRun(int base, int count, const double* gains,

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "WideLanes.h"
+
 namespace detmath {
 namespace {
 
@@ -327,8 +329,8 @@ double Tan(double x) {
 
 namespace {
 
-typedef double Quad __attribute__((vector_size(32)));
-typedef long long QuadBits __attribute__((vector_size(32)));
+using lanes::Quad;
+using lanes::QuadBits;
 
 __attribute__((target("avx2"))) constexpr Quad Splat(double v) { return Quad{v, v, v, v}; }
 __attribute__((target("avx2"))) constexpr QuadBits SplatBits(long long v) { return QuadBits{v, v, v, v}; }

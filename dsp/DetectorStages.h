@@ -14,6 +14,7 @@
 #include "Curves.h"
 #include "DetMath.h"
 #include "PairCurves.h"
+#include "WideLanes.h"
 
 namespace {
 
@@ -27,8 +28,8 @@ constexpr double kLevelScale = 8.65617025;
 // sample-by-sample law's, in its order. For processors with AVX2 only.
 __attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int count, double threshold, double t,
                                                          double invR) {
-  typedef double Quad __attribute__((vector_size(32)));
-  typedef long long QuadBits __attribute__((vector_size(32)));
+  using Quad = lanes::Quad;
+  using QuadBits = lanes::QuadBits;
   const Quad one = {1.0, 1.0, 1.0, 1.0};
   const Quad scale = {kLevelScale, kLevelScale, kLevelScale, kLevelScale};
   const Quad ts = {t, t, t, t};
@@ -265,14 +266,11 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
 // are the pair form's, in its order. Returns false, with `detector`
 // unchanged, when a state met a non-finite value: the caller then takes the
 // per-update rule.
-typedef double DetQuad __attribute__((vector_size(32)));
-typedef long long DetQuadBits __attribute__((vector_size(32)));
+using DetQuad = lanes::Quad;
 
 // DetectorShapeMagnitudePair on two samples' lanes at once.
 __attribute__((target("avx2"), always_inline)) inline DetQuad DetectorShapeMagnitudeQuad(DetQuad v) {
-  const DetQuadBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL),
-                               static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
-  const DetQuad a = reinterpret_cast<DetQuad>(reinterpret_cast<DetQuadBits>(v) & ~signBit);
+  const DetQuad a = lanes::Magnitude(v);
   const double scale = static_cast<double>(kDetectorCurve.scale);
   const double last = static_cast<double>(kDetectorCurve.count - 1);
   const DetQuad w = a / (a + DetQuad{3.0, 3.0, 3.0, 3.0});
@@ -292,7 +290,7 @@ __attribute__((target("avx2"), always_inline)) inline DetQuad DetectorShapeMagni
   const DetQuad lo = reinterpret_cast<DetQuad>(_mm256_unpacklo_pd(e02, e13));
   const DetQuad hi = reinterpret_cast<DetQuad>(_mm256_unpackhi_pd(e02, e13));
   const DetQuad r = lo * (DetQuad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
-  return reinterpret_cast<DetQuad>(reinterpret_cast<DetQuadBits>(r) & ~signBit);
+  return lanes::Magnitude(r);
 }
 
 __attribute__((target("avx2"), always_inline)) inline DetQuad JoinPairs(Pair low, Pair high) {
@@ -350,8 +348,6 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
   const DetQuad c = {p.c, p.c, p.c, p.c};
   const DetQuad oneMinusC = {1.0 - p.c, 1.0 - p.c, 1.0 - p.c, 1.0 - p.c};
   const DetQuad gain = {p.curveGain, p.curveGain, p.curveGain, p.curveGain};
-  const DetQuadBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL,
-                                     0x7fffffffffffffffLL};
   int j = 0;
   for (; j + 4 <= count; j += 4) {
     DetQuad a = reinterpret_cast<DetQuad>(_mm256_loadu_pd(reinterpret_cast<const double*>(shelfOut + j)));      // samples j, j + 1
@@ -360,8 +356,8 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
       a = DetectorShapeMagnitudeQuad(a);
       b = DetectorShapeMagnitudeQuad(b);
     } else {
-      a = reinterpret_cast<DetQuad>(reinterpret_cast<DetQuadBits>(a) & magnitudeBits);
-      b = reinterpret_cast<DetQuad>(reinterpret_cast<DetQuadBits>(b) & magnitudeBits);
+      a = lanes::Magnitude(a);
+      b = lanes::Magnitude(b);
     }
     // Lefts (j, j + 2, j + 1, j + 3) against rights: MAXPD(left, right) is
     // std::max(right, left) on every input, NaN included.

@@ -15,20 +15,18 @@
 
 #include "InterstageWide.h"
 #include "PairCurves.h"
+#include "WideLanes.h"
 
 namespace interstage {
 namespace {
 
-typedef double Quad __attribute__((vector_size(32)));
-typedef long long QuadBits __attribute__((vector_size(32)));
+using lanes::Quad;
+using lanes::QuadBits;
 
 [[gnu::always_inline]] inline Quad Load(const double* p) { return reinterpret_cast<Quad>(_mm256_loadu_pd(p)); }
 [[gnu::always_inline]] inline void Store(double* p, Quad v) { _mm256_storeu_pd(p, reinterpret_cast<__m256d>(v)); }
 
-[[gnu::always_inline]] inline Quad Magnitude(Quad v) {
-  const QuadBits bits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-  return reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(v) & bits);
-}
+using lanes::Magnitude;
 
 constexpr double kFlushBelow = 0x1p-54;
 constexpr double kLargest = 0x1.fffffffffffffp+1023;
