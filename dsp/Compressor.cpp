@@ -245,34 +245,6 @@ struct OutputStage {
 
 using OutQuad = lanes::Quad;
 
-// Saturate on four lanes, with the same operations as CurveLookup on each
-// (see SaturatePair); a lane outside the table's interior takes the scalar
-// path.
-__attribute__((target("avx2"), always_inline)) inline OutQuad SaturateQuad(OutQuad v) {
-  const OutQuad a = lanes::Magnitude(v);
-  const double scale = static_cast<double>(kSaturationCurve.scale);
-  const double last = static_cast<double>(kSaturationCurve.count - 1);
-  const OutQuad p = (a - OutQuad{0.0, 0.0, 0.0, 0.0}) * OutQuad{scale, scale, scale, scale};
-  if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < OutQuad{last, last, last, last})) != 15) [[unlikely]]
-    return OutQuad{SaturateOutOfLine(v[0]), SaturateOutOfLine(v[1]), SaturateOutOfLine(v[2]), SaturateOutOfLine(v[3])};
-  const __m128i i = _mm256_cvttpd_epi32(reinterpret_cast<__m256d>(p));
-  const OutQuad f = p - reinterpret_cast<OutQuad>(_mm256_cvtepi32_pd(i));
-  // values[k] and values[k + 1] of each lane k.
-  const float* values = kSaturationCurve.values;
-  const __m128i e0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_cvtsi128_si32(i)));
-  const __m128i e1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 1)));
-  const __m128i e2 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 2)));
-  const __m128i e3 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 3)));
-  const __m128i i02 = _mm_unpacklo_epi64(e0, e2);
-  const __m128i i13 = _mm_unpacklo_epi64(e1, e3);
-  const __m256d e02 = _mm256_cvtps_pd(_mm_castsi128_ps(i02));  // lo0 hi0 lo2 hi2
-  const __m256d e13 = _mm256_cvtps_pd(_mm_castsi128_ps(i13));  // lo1 hi1 lo3 hi3
-  const OutQuad lo = reinterpret_cast<OutQuad>(_mm256_unpacklo_pd(e02, e13));
-  const OutQuad hi = reinterpret_cast<OutQuad>(_mm256_unpackhi_pd(e02, e13));
-  const OutQuad r = lo * (OutQuad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
-  return lanes::CopySign(r, v);
-}
-
 __attribute__((target("avx2"))) void OutputStage::OutputRun(int base, int count, const double* gains,
                                                             const double* interL, const double* interR) const {
   const OutQuad mix = {interstageMix, interstageMix, interstageMix, interstageMix};

@@ -33,11 +33,12 @@ constexpr double kLargest = 0x1.fffffffffffffp+1023;
 
 template <int N, int kLag>
 struct Kernel {
+  static constexpr bool kTwoAtOnce = N == 16;
   double* w;  // the scratch, entry e at w + 4 e
   Quad fb[11];
   Quad gain;
-  Pair levelN;  // N: restores the level lost by zero stuffing
-  Pair drive;
+  Quad levelN;  // N: restores the level lost by zero stuffing
+  Quad drive;
   const double* storedDown;  // down(-kLag .. -1), left and right interleaved
 
   // One step of all four filters at sub-step t, given the previous entry's
@@ -71,12 +72,35 @@ struct Kernel {
     return y;
   }
 
-  // The input of sub-step t: the up lanes take upIn, the down lanes the
-  // saturated up output of sub-step t - kLag.
+  // The saturated up outputs that sub-steps t and t + 1 feed to the down
+  // lanes, those of sub-steps t - kLag and t + 1 - kLag: left and right of
+  // the first in lanes 0 and 1, of the second in lanes 2 and 3. Two
+  // sub-steps share one pass of the curve.
+  [[gnu::always_inline]] inline Quad SaturatedTwo(int t) const {
+    const double* first = w + 4 * (10 + t - kLag);
+    const __m256d up = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(first)), _mm_loadu_pd(first + 4), 1);
+    return SaturateQuad(levelN * reinterpret_cast<Quad>(up) * drive);
+  }
+
+  // The input of sub-step t alone: the up lanes take upIn, the down lanes
+  // the saturated up output of sub-step t - kLag.
   [[gnu::always_inline]] inline Quad Input(int t, Pair upIn) const {
     const Pair up = reinterpret_cast<Pair>(_mm_loadu_pd(w + 4 * (10 + t - kLag)));
-    const Pair s = SaturatePair(levelN * up * drive);
+    const Pair s = SaturatePair(Pair{levelN[0], levelN[1]} * up * Pair{drive[0], drive[1]});
     return reinterpret_cast<Quad>(_mm256_set_m128d(reinterpret_cast<__m128d>(s), reinterpret_cast<__m128d>(upIn)));
+  }
+
+  // Inputs of sub-steps t and t + 1: the up lanes take upIn and then 0, the
+  // down lanes the saturated up outputs (SaturatedTwo).
+  [[gnu::always_inline]] static inline Quad FirstInput(Pair upIn, Quad saturated) {
+    // Low half upIn, high half the saturated lanes 0 and 1.
+    return reinterpret_cast<Quad>(_mm256_insertf128_pd(_mm256_castpd128_pd256(reinterpret_cast<__m128d>(upIn)),
+                                                        _mm256_castpd256_pd128(reinterpret_cast<__m256d>(saturated)), 1));
+  }
+  [[gnu::always_inline]] static inline Quad SecondInput(Quad saturated) {
+    // Low half zero, high half the saturated lanes 2 and 3.
+    return reinterpret_cast<Quad>(_mm256_permute2f128_pd(reinterpret_cast<__m256d>(saturated),
+                                                         reinterpret_cast<__m256d>(saturated), 0x18));
   }
 
   // The N sub-steps of sample j (or, with kTail, the kLag sub-steps after
@@ -90,10 +114,8 @@ struct Kernel {
     constexpr int kSteps = kTail ? kLag : N;
     Quad least = {1.0, 1.0, 1.0, 1.0};
     Quad y = prev;
-#pragma GCC unroll 16
-    for (int k = 0; k < kSteps; ++k) {
-      const int t = j * N + k;
-      y = Step<kExact>(t, y, Input(t, !kTail && k == 0 ? dry : Pair{0.0, 0.0}), least);
+    static_assert(kSteps % 2 == 0 && kLag >= 2, "sub-steps go in twos; the second's input must be final");
+    auto keepStoredDown = [&](int k, int t) __attribute__((always_inline)) {
       if (kFirst && k < kLag) {
         // The down lanes of the run's first sub-steps finish the previous
         // run's last sample: they keep the values that run stored.
@@ -101,6 +123,24 @@ struct Kernel {
         y = reinterpret_cast<Quad>(_mm256_insertf128_pd(reinterpret_cast<__m256d>(y), reinterpret_cast<__m128d>(down), 1));
         Store(w + 4 * (10 + t), y);
       }
+    };
+    if constexpr (!kTwoAtOnce) {
+#pragma GCC unroll 16
+      for (int k = 0; k < kSteps; ++k) {
+        const int t = j * N + k;
+        y = Step<kExact>(t, y, Input(t, !kTail && k == 0 ? dry : Pair{0.0, 0.0}), least);
+        keepStoredDown(k, t);
+      }
+    } else {
+#pragma GCC unroll 8
+    for (int k = 0; k < kSteps; k += 2) {
+      const int t = j * N + k;
+      const Quad saturated = SaturatedTwo(t);
+      y = Step<kExact>(t, y, FirstInput(!kTail && k == 0 ? dry : Pair{0.0, 0.0}, saturated), least);
+      keepStoredDown(k, t);
+      y = Step<kExact>(t + 1, y, SecondInput(saturated), least);
+      keepStoredDown(k + 1, t + 1);
+    }
     }
     prev = y;
     if constexpr (kExact) {
@@ -177,8 +217,8 @@ void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scrat
   k.w = scratch;
   for (int m = 1; m <= 10; ++m) k.fb[m] = Quad{run.fb[m][0], run.fb[m][1], run.fb[m][0], run.fb[m][1]};
   k.gain = Quad{run.gain[0], run.gain[1], run.gain[0], run.gain[1]};
-  k.levelN = Pair{static_cast<double>(N), static_cast<double>(N)};
-  k.drive = Pair{run.drive, run.drive};
+  k.levelN = Quad{static_cast<double>(N), static_cast<double>(N), static_cast<double>(N), static_cast<double>(N)};
+  k.drive = Quad{run.drive, run.drive, run.drive, run.drive};
   k.storedDown = storedDown;
   k.RunAll(run, exact);
 

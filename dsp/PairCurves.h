@@ -6,10 +6,11 @@
 // instruction set that kernel is built for, and no copy can stand in for
 // another at link time.
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include "Curves.h"
 #include "Oversampler.h"
+#include "WideLanes.h"
 
 // Saturate, compiled once in an ordinary translation unit: the kernels call
 // this rather than the inline function, whose copy in a kernel built for a
@@ -45,6 +46,34 @@ typedef long long PairBits __attribute__((vector_size(16)));
   const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
   const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
   return reinterpret_cast<Pair>((reinterpret_cast<PairBits>(r) & ~signBit) | (reinterpret_cast<PairBits>(w) & signBit));
+}
+
+// Saturate on four lanes, with the same operations as CurveLookup on each
+// (see SaturatePair); a lane outside the table's interior takes the scalar
+// path. For processors with AVX2 only.
+__attribute__((target("avx2"), always_inline)) inline lanes::Quad SaturateQuad(lanes::Quad v) {
+  const lanes::Quad a = lanes::Magnitude(v);
+  const double scale = static_cast<double>(kSaturationCurve.scale);
+  const double last = static_cast<double>(kSaturationCurve.count - 1);
+  const lanes::Quad p = (a - lanes::Quad{0.0, 0.0, 0.0, 0.0}) * lanes::Quad{scale, scale, scale, scale};
+  if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < lanes::Quad{last, last, last, last})) != 15) [[unlikely]]
+    return lanes::Quad{SaturateOutOfLine(v[0]), SaturateOutOfLine(v[1]), SaturateOutOfLine(v[2]), SaturateOutOfLine(v[3])};
+  const __m128i i = _mm256_cvttpd_epi32(reinterpret_cast<__m256d>(p));
+  const lanes::Quad f = p - reinterpret_cast<lanes::Quad>(_mm256_cvtepi32_pd(i));
+  // values[k] and values[k + 1] of each lane k.
+  const float* values = kSaturationCurve.values;
+  const __m128i e0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_cvtsi128_si32(i)));
+  const __m128i e1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 1)));
+  const __m128i e2 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 2)));
+  const __m128i e3 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(values + _mm_extract_epi32(i, 3)));
+  const __m128i i02 = _mm_unpacklo_epi64(e0, e2);
+  const __m128i i13 = _mm_unpacklo_epi64(e1, e3);
+  const __m256d e02 = _mm256_cvtps_pd(_mm_castsi128_ps(i02));  // lo0 hi0 lo2 hi2
+  const __m256d e13 = _mm256_cvtps_pd(_mm_castsi128_ps(i13));  // lo1 hi1 lo3 hi3
+  const lanes::Quad lo = reinterpret_cast<lanes::Quad>(_mm256_unpacklo_pd(e02, e13));
+  const lanes::Quad hi = reinterpret_cast<lanes::Quad>(_mm256_unpackhi_pd(e02, e13));
+  const lanes::Quad r = lo * (lanes::Quad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
+  return lanes::CopySign(r, v);
 }
 
 }  // namespace
