@@ -55,6 +55,18 @@ void BM_WideInterstage(benchmark::State& state) {
     for (int k = 0; k < end - first; ++k) *static_cast<double*>(context) += out[k * stride] + out[k * stride + 1];
   };
   run.context = &sink;
+  // With a second argument of 1, the gain ballistics run beside the filter
+  // steps, on targets that switch between attack and release.
+  std::vector<double> targets(interstage::kMaxRun), gainsOut(interstage::kMaxRun);
+  for (int j = 0; j < interstage::kMaxRun; ++j) targets[static_cast<std::size_t>(j)] = (j / 8) % 2 ? 0.25 : 0.9;
+  GainRun gains;
+  gains.law.a = 0.949;
+  gains.law.r = 0.99995;
+  gains.law.meterK = 0.9997;
+  gains.law.metering = true;
+  gains.targets = targets.data();
+  gains.gains = gainsOut.data();
+  if (state.range(1) != 0) run.gains = &gains;
   bool exact = false;
   std::int64_t frames = 0;
   const double start = ThreadNs();
@@ -70,7 +82,7 @@ void BM_WideInterstage(benchmark::State& state) {
   }
   bench::ReportPerSample(state, ThreadNs() - start, frames, factor);
 }
-BENCHMARK(BM_WideInterstage)->ArgNames({"N"})->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond)->MinTime(0.5);
+BENCHMARK(BM_WideInterstage)->ArgNames({"N", "gains"})->ArgsProduct({{4, 16}, {0, 1}})->Unit(benchmark::kMillisecond)->MinTime(0.5);
 
 // The stages that run ahead of the oversampler, one chunk at a time as the
 // compressor runs them, over one second of noise. Their "x_bound" is their

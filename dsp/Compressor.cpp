@@ -10,6 +10,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "Ballistics.h"
 #include "Curves.h"
 #include "DetMath.h"
 #include "InterstageWide.h"
@@ -190,31 +191,14 @@ struct OutputStage {
   const double* in1;
   double* out0;
   double* out1;
-  double a, r, interstageMix, makeUp, wetAmount, dryAmount, outputGain, meterK;
-  bool compressionOff, bypass, metering;
+  BallisticsLaw law;
+  double interstageMix, makeUp, wetAmount, dryAmount, outputGain;
+  bool bypass;
 
   // The gain after a sample with the given target, from the gain g before
   // it; with metering, the meter ballistics too.
   [[gnu::always_inline]] inline double Ballistics(double target, double g, double& meterValue) const {
-    // Attack towards more reduction, release towards less. Both candidates
-    // are formed and one is picked by a mask, as the comparison follows the
-    // signal and a branch would often be mispredicted.
-    const double gp = g;
-    const double attackGain = std::max(target, gp * a);
-    const double releaseGain = std::min(gp / r, target);
-    const __m128d attacking = _mm_cmpgt_sd(_mm_set_sd(gp), _mm_set_sd(target));
-    double next = _mm_cvtsd_f64(
-        _mm_or_pd(_mm_and_pd(attacking, _mm_set_sd(attackGain)), _mm_andnot_pd(attacking, _mm_set_sd(releaseGain))));
-    if (compressionOff) next = 1.0;  // Input at 0 switches compression off
-    if (!std::isfinite(next)) next = 1.0;  // a non-finite gain returns to rest
-
-    // VU meter ballistics on the gain reduction, with overshoot.
-    if (metering) {
-      const double m = std::fabs(1.0 - next);
-      const double meterTarget = m > meterValue ? m * 1.0125 : m * 0.9875;
-      meterValue = (meterValue - meterTarget) * meterK + meterTarget;
-    }
-    return next;
+    return NextGain(law, target, g, meterValue);
   }
 
   // The output of sample i at gain g, given its interstage outputs. Reads
@@ -370,17 +354,17 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   stage.in1 = inputs[1];
   stage.out0 = outputs[0];
   stage.out1 = outputs[1];
-  stage.a = a;
-  stage.r = r;
+  stage.law.a = a;
+  stage.law.r = r;
   stage.interstageMix = interstageMix;
   stage.makeUp = makeUp;
   stage.wetAmount = wetAmount;
   stage.dryAmount = dryAmount;
   stage.outputGain = set.outputGain;
-  stage.meterK = meterK;
-  stage.compressionOff = compressionOff;
+  stage.law.meterK = meterK;
+  stage.law.compressionOff = compressionOff;
   stage.bypass = bypass;
-  stage.metering = hasEditor;
+  stage.law.metering = hasEditor;
   // The gains of samples first .. end - 1 of a run from their targets
   // (gains may be targets: each gain replaces its target).
   auto ballistics = [&](const double* targetsOfRun, int first, int end, double* gains) __attribute__((always_inline)) {
@@ -413,13 +397,22 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   auto runWide = [&](int base, int count) {
     levelsOf(base, count, targets, true);
     RatioLawWide(targets, count, threshold, t, invR);
+    // Without a meter to call on every sample, the ballistics run inside
+    // the oversampler's run, one sample's step beside its filter steps.
+    const bool gainsBeside = !(meter && hasEditor);
     auto samplesDone = [&](int first, int end, const double* out, int stride) {
       for (int j = first; j < end; ++j, out += stride) {
         interL[j] = out[0];
         interR[j] = out[1];
       }
-      ballistics(targets, first, end, targets);
+      if (!gainsBeside) ballistics(targets, first, end, targets);
     };
+    GainRun gains;
+    gains.law = stage.law;
+    gains.targets = targets;
+    gains.gains = targets;
+    gains.g = gainState_;
+    gains.meterValue = meterValue_;
     using SamplesDoneFn = decltype(samplesDone);
     interstage::Run run;
     run.fb = osFb;
@@ -432,7 +425,12 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
       (*static_cast<SamplesDoneFn*>(context))(first, end, out, stride);
     };
     run.context = &samplesDone;
+    if (gainsBeside) run.gains = &gains;
     interstage::RunWide(oversampleFactor, up_, down_, wideScratch_.get(), run, exactSteps);
+    if (gainsBeside) {
+      gainState_ = gains.g;
+      meterValue_ = gains.meterValue;
+    }
     stage.OutputRun(base, count, targets, interL, interR);
     interstageL_ = interL[count - 1];
     interstageR_ = interR[count - 1];

@@ -172,6 +172,7 @@ struct Kernel {
     }
   }
 
+  template <bool kGains>
   void RunAll(const Run& run, bool& exact) const {
     // Hands over every sample whose output is final once sub-step `last`
     // is done. Decimation keeps sub-sample 0: down(j N), kLag entries later.
@@ -179,19 +180,26 @@ struct Kernel {
     auto handOver = [&](int last) __attribute__((always_inline)) {
       int end = next;
       while (end < run.count && end * N + kLag <= last) ++end;
-      if (end > next) run.done(run.context, next, end, w + 4 * (10 + next * N + kLag) + 2, 4 * N);
+      if (end > next && run.done) run.done(run.context, next, end, w + 4 * (10 + next * N + kLag) + 2, 4 * N);
       next = end;
     };
+    // The ballistics' state lives here during the run (in registers, not
+    // reloaded after every store).
+    GainRun gains;
+    if constexpr (kGains) gains = *run.gains;
     Quad prev = Load(w + 4 * 9);
     SampleInMode<true, false>(0, Pair{run.dryL[0], run.dryR[0]}, prev, exact);
+    if constexpr (kGains) StepGains(gains, 0);
     for (int j = 1; j < run.count; ++j) {
       SampleInMode<false, false>(j, Pair{run.dryL[j], run.dryR[j]}, prev, exact);
+      if constexpr (kGains) StepGains(gains, j);
       // Every fourth sample: the call takes the vector registers, so the
       // chain's latest values wait in memory across it.
       if ((j & 3) == 3) handOver(j * N + N - 1);
     }
     SampleInMode<false, true>(run.count, Pair{0.0, 0.0}, prev, exact);
     handOver(run.count * N + kLag - 1);
+    if constexpr (kGains) *run.gains = gains;
   }
 };
 
@@ -220,7 +228,11 @@ void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scrat
   k.levelN = Quad{static_cast<double>(N), static_cast<double>(N), static_cast<double>(N), static_cast<double>(N)};
   k.drive = Quad{run.drive, run.drive, run.drive, run.drive};
   k.storedDown = storedDown;
-  k.RunAll(run, exact);
+  if (run.gains) {
+    k.template RunAll<true>(run, exact);
+  } else {
+    k.template RunAll<false>(run, exact);
+  }
 
   // The last kKeep outputs of each filter become the histories. A run
   // shorter than the history reaches back past the entries copied into the

@@ -7,6 +7,7 @@
 // gives the same bits (every lane is the scalar step's IEEE arithmetic, in
 // the same order, without fused multiply-adds).
 
+#include "Ballistics.h"
 #include "Oversampler.h"
 
 namespace interstage {
@@ -36,6 +37,10 @@ struct Run {
   int count = 0;  // 1 .. kMaxRun
   SampleDone done = nullptr;
   void* context = nullptr;
+  // When set, the gain ballistics of the run's samples, one sample's step
+  // after each sample's filter steps: their chain then runs beside the
+  // filters' instead of before or after them.
+  GainRun* gains = nullptr;
 };
 
 // True when this processor and system can run the wide kernel.
