@@ -33,7 +33,7 @@ constexpr double kLargest = 0x1.fffffffffffffp+1023;
 
 template <int N, int kLag>
 struct Kernel {
-  static constexpr bool kTwoAtOnce = N == 16;
+  static constexpr bool kTwoAtOnce = kLag >= 5;
   double* w;  // the scratch, entry e at w + 4 e
   Quad fb[11];
   Quad gain;
@@ -115,11 +115,11 @@ struct Kernel {
     Quad least = {1.0, 1.0, 1.0, 1.0};
     Quad y = prev;
     static_assert(kSteps % 2 == 0 && kLag >= 2, "sub-steps go in twos; the second's input must be final");
-    auto keepStoredDown = [&](int k, int t) __attribute__((always_inline)) {
-      if (kFirst && k < kLag) {
+    auto keepStoredDown = [&](int t) __attribute__((always_inline)) {
+      if (kFirst && t < kLag) {
         // The down lanes of the run's first sub-steps finish the previous
         // run's last sample: they keep the values that run stored.
-        const Pair down = {storedDown[2 * k], storedDown[2 * k + 1]};
+        const Pair down = {storedDown[2 * t], storedDown[2 * t + 1]};
         y = reinterpret_cast<Quad>(_mm256_insertf128_pd(reinterpret_cast<__m256d>(y), reinterpret_cast<__m128d>(down), 1));
         Store(w + 4 * (10 + t), y);
       }
@@ -129,7 +129,7 @@ struct Kernel {
       for (int k = 0; k < kSteps; ++k) {
         const int t = j * N + k;
         y = Step<kExact>(t, y, Input(t, !kTail && k == 0 ? dry : Pair{0.0, 0.0}), least);
-        keepStoredDown(k, t);
+        keepStoredDown(t);
       }
     } else {
 #pragma GCC unroll 8
@@ -137,9 +137,9 @@ struct Kernel {
       const int t = j * N + k;
       const Quad saturated = SaturatedTwo(t);
       y = Step<kExact>(t, y, FirstInput(!kTail && k == 0 ? dry : Pair{0.0, 0.0}, saturated), least);
-      keepStoredDown(k, t);
+      keepStoredDown(t);
       y = Step<kExact>(t + 1, y, SecondInput(saturated), least);
-      keepStoredDown(k + 1, t + 1);
+      keepStoredDown(t + 1);
     }
     }
     prev = y;
@@ -190,14 +190,24 @@ struct Kernel {
     Quad prev = Load(w + 4 * 9);
     SampleInMode<true, false>(0, Pair{run.dryL[0], run.dryR[0]}, prev, exact);
     if constexpr (kGains) StepGains(gains, 0);
-    for (int j = 1; j < run.count; ++j) {
+    int j = 1;
+    if constexpr (kLag > N) {
+      // The lag reaches into the second sample too.
+      if (run.count > 1) {
+        SampleInMode<true, false>(1, Pair{run.dryL[1], run.dryR[1]}, prev, exact);
+        if constexpr (kGains) StepGains(gains, 1);
+        j = 2;
+      }
+    }
+    for (; j < run.count; ++j) {
       SampleInMode<false, false>(j, Pair{run.dryL[j], run.dryR[j]}, prev, exact);
       if constexpr (kGains) StepGains(gains, j);
       // Every fourth sample: the call takes the vector registers, so the
       // chain's latest values wait in memory across it.
       if ((j & 3) == 3) handOver(j * N + N - 1);
     }
-    SampleInMode<false, true>(run.count, Pair{0.0, 0.0}, prev, exact);
+    // (A one-sample run's tail may still hold sub-steps inside the lag.)
+    SampleInMode<(kLag > N), true>(run.count, Pair{0.0, 0.0}, prev, exact);
     handOver(run.count * N + kLag - 1);
     if constexpr (kGains) *run.gains = gains;
   }
@@ -205,7 +215,7 @@ struct Kernel {
 
 template <int N, int kLag>
 void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scratch, const Run& run, bool& exact) {
-  static_assert(kLag <= N && kLag <= kMaxLag && 10 + kLag <= StereoAllPoleWindow::kKeep);
+  static_assert(kLag <= 2 * N && kLag <= kMaxLag && 10 + kLag <= StereoAllPoleWindow::kKeep);
   double storedDown[2 * kLag];
   for (int k = 0; k < kLag; ++k) {
     storedDown[2 * k] = down.v[down.end - kLag + k][0];
@@ -264,10 +274,12 @@ void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scrat
 void RunWide(int factor, StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scratch, const Run& run,
              bool& exact) {
   if (run.count < 1 || run.count > kMaxRun) return;
+  // Lags of six and eight sub-steps leave the saturation of two sub-steps'
+  // up outputs time to finish together before the down lanes need them.
   if (factor == 16) {
     RunFactor<16, 6>(up, down, scratch, run, exact);
   } else {
-    RunFactor<4, 4>(up, down, scratch, run, exact);
+    RunFactor<4, 8>(up, down, scratch, run, exact);
   }
 }
 
