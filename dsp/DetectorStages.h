@@ -290,6 +290,50 @@ __attribute__((target("avx2"), always_inline)) inline DetQuad DetectorShapeMagni
   return lanes::Magnitude(r);
 }
 
+// Level shaping on four levels: peaks above 1 - c pass; below, sqrt(lvl (1 -
+// c^2)), formed as sqrt(u + c u) with u = lvl (1 - c); the comparison is
+// lvl > sqrt(u). Each lane gives the one-level rule's bits.
+struct LevelShapingQuad {
+  DetQuad c, oneMinusC;
+  // lvl > sqrt(lvl (1 - c)) is lvl > 1 - c, but for the roundings: a level
+  // clear of 1 - c by 2^-40 of it decides the comparison as the root would,
+  // which spares one or both roots when the four agree. That holds while
+  // lvl (1 - c) cannot underflow: 1 - c of at least 2^-500 and levels of 0
+  // or at least 2^-500; other quads take the roots.
+  bool shortcuts;
+  DetQuad passAbove, failBelow;
+
+  __attribute__((target("avx2"))) explicit LevelShapingQuad(double cValue) {
+    const double k = 1.0 - cValue;
+    c = DetQuad{cValue, cValue, cValue, cValue};
+    oneMinusC = DetQuad{k, k, k, k};
+    shortcuts = k >= 0x1p-500 && k <= 1.0;
+    const double pass = k * (1.0 + 0x1p-40);
+    const double fail = k * (1.0 - 0x1p-40);
+    passAbove = DetQuad{pass, pass, pass, pass};
+    failBelow = DetQuad{fail, fail, fail, fail};
+  }
+
+  __attribute__((target("avx2"), always_inline)) inline DetQuad Apply(DetQuad lvl) const {
+    const DetQuad u = lvl * oneMinusC;
+    if (shortcuts) {
+      constexpr double kLargest = 0x1.fffffffffffffp+1023;
+      constexpr double kSmallest = 0x1p-500;
+      const DetQuad largest = {kLargest, kLargest, kLargest, kLargest};
+      const DetQuad smallest = {kSmallest, kSmallest, kSmallest, kSmallest};
+      if (_mm256_movemask_pd(reinterpret_cast<__m256d>((lvl > passAbove) & (lvl <= largest))) == 15) return lvl;
+      const DetQuad zero = {0.0, 0.0, 0.0, 0.0};
+      const auto fails = ((lvl >= smallest) & (lvl < failBelow)) | (lvl == zero);
+      if (_mm256_movemask_pd(reinterpret_cast<__m256d>(fails)) == 15)
+        return reinterpret_cast<DetQuad>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(u + c * u)));
+    }
+    const __m256d passes =
+        _mm256_cmp_pd(reinterpret_cast<__m256d>(lvl), _mm256_sqrt_pd(reinterpret_cast<__m256d>(u)), _CMP_GT_OQ);
+    const __m256d shaped = _mm256_sqrt_pd(reinterpret_cast<__m256d>(u + c * u));
+    return reinterpret_cast<DetQuad>(_mm256_blendv_pd(shaped, reinterpret_cast<__m256d>(lvl), passes));
+  }
+};
+
 __attribute__((target("avx2"), always_inline)) inline DetQuad JoinPairs(Pair low, Pair high) {
   return reinterpret_cast<DetQuad>(_mm256_set_m128d(reinterpret_cast<__m128d>(high), reinterpret_cast<__m128d>(low)));
 }
@@ -342,9 +386,8 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
   // Levels: the larger magnitude of each sample's two lanes (bent by the
   // detector curve when set), as std::max(right, left) picks it, then the
   // shaping; four samples per pass, the rest one pair at a time.
-  const DetQuad c = {p.c, p.c, p.c, p.c};
-  const DetQuad oneMinusC = {1.0 - p.c, 1.0 - p.c, 1.0 - p.c, 1.0 - p.c};
   const DetQuad gain = {p.curveGain, p.curveGain, p.curveGain, p.curveGain};
+  const LevelShapingQuad shaping(p.c);
   int j = 0;
   for (; j + 4 <= count; j += 4) {
     DetQuad a = reinterpret_cast<DetQuad>(_mm256_loadu_pd(reinterpret_cast<const double*>(shelfOut + j)));      // samples j, j + 1
@@ -362,10 +405,7 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
     const __m256d right = _mm256_unpackhi_pd(reinterpret_cast<__m256d>(a), reinterpret_cast<__m256d>(b));
     DetQuad lvl = reinterpret_cast<DetQuad>(_mm256_permute4x64_pd(_mm256_max_pd(left, right), 0xd8));
     if (p.shape) lvl = lvl * gain;
-    const DetQuad u = lvl * oneMinusC;
-    const __m256d passes = _mm256_cmp_pd(reinterpret_cast<__m256d>(lvl), _mm256_sqrt_pd(reinterpret_cast<__m256d>(u)), _CMP_GT_OQ);
-    const __m256d shaped = _mm256_sqrt_pd(reinterpret_cast<__m256d>(u + c * u));
-    _mm256_storeu_pd(levels + j, _mm256_blendv_pd(shaped, reinterpret_cast<__m256d>(lvl), passes));
+    _mm256_storeu_pd(levels + j, reinterpret_cast<__m256d>(shaping.Apply(lvl)));
   }
   for (; j < count; ++j) {
     double lvl;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -74,5 +75,47 @@ TEST(DetectorStages, DesignsFollowSettingsAndRateFromBlockToBlock) {
     fresh.Design();
     EXPECT_EQ(comp.HighPassSection(0).ff0, fresh.ff0) << block;
     EXPECT_EQ(comp.HighPassSection(1).fb1, fresh.fb1) << block;
+  }
+}
+
+__attribute__((target("avx2"))) void ShapeFour(const LevelShapingQuad& shaping, const double* in, double* out) {
+  _mm256_storeu_pd(out, reinterpret_cast<__m256d>(shaping.Apply(reinterpret_cast<lanes::Quad>(_mm256_loadu_pd(in)))));
+}
+
+// The level shaping's shortcuts (a level clear of 1 - c passes or fails
+// without the roots) must decide every lane as the roots do: levels at and
+// around 1 - c by a few units in the last place and by the shortcut's
+// margin, zero, subnormals, tiny and huge levels, infinity and NaN, mixed
+// within a quad and alone, for rates that make 1 - c ordinary, tiny or 0.
+TEST(DetectorStages, LevelShapingQuadDecidesAsTheRoots) {
+  if (!interstage::WideAvailable()) GTEST_SKIP() << "no AVX2";
+  for (const double c : {0.9986918398484734, 0.99999, 1.0 - 0x1p-480, 1.0 - 0x1p-52, 1.0, 0.5}) {
+    const double k = 1.0 - c;
+    std::vector<double> values = {0.0, 0x1p-1074, 0x1p-1022, 0x1p-501, 0x1p-499, 1e-300, 1e-3, 0.5, 1.0, 8.0,
+                                  1e300, std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+    for (const double edge : {k, k * (1.0 + 0x1p-40), k * (1.0 - 0x1p-40)}) {
+      double v = edge;
+      for (int n = 0; n < 4; ++n) v = std::nextafter(v, 0.0);
+      for (int n = 0; n < 9; ++n, v = std::nextafter(v, 2.0)) values.push_back(v);
+    }
+    const LevelShapingQuad shaping(c);
+    auto expected = [&](double lvl) {
+      const double u = lvl * k;
+      return lvl > std::sqrt(u) ? lvl : std::sqrt(u + c * u);
+    };
+    // Every value in every lane beside every other value, and in quads of
+    // its own.
+    for (const double a : values) {
+      for (const double b : values) {
+        const double in[4] = {a, b, a, a};
+        double out[4];
+        ShapeFour(shaping, in, out);
+        for (int lane = 0; lane < 4; ++lane) {
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(out[lane]), std::bit_cast<std::uint64_t>(expected(in[lane])))
+              << "c " << c << " level " << in[lane];
+        }
+      }
+    }
   }
 }
