@@ -1,8 +1,10 @@
 // The wide oversampler kernel. This file alone is compiled for AVX2 (see
 // CMakeLists.txt), so it must not call any inline function with external
 // linkage from another header: the linker could keep this file's copy of it
-// for callers on processors without AVX2. It reaches the curve through
-// PairCurves.h (internal linkage) and the intrinsics only.
+// for callers on processors without AVX2. It reaches the curve and the
+// ballistics through PairCurves.h and Ballistics.h (internal linkage), the
+// four-lane helpers (AVX2 wherever they are compiled) and the intrinsics
+// only.
 //
 // Lanes of a vector: 0 up left, 1 up right, 2 down left, 3 down right. The
 // down lanes run kLag sub-steps behind the up lanes, so entry 10 + t of the
@@ -33,7 +35,6 @@ constexpr double kLargest = 0x1.fffffffffffffp+1023;
 
 template <int N, int kLag>
 struct Kernel {
-  static constexpr bool kTwoAtOnce = kLag >= 5;
   double* w;  // the scratch, entry e at w + 4 e
   Quad fb[11];
   Quad gain;
@@ -82,14 +83,6 @@ struct Kernel {
     return SaturateQuad(levelN * reinterpret_cast<Quad>(up) * drive);
   }
 
-  // The input of sub-step t alone: the up lanes take upIn, the down lanes
-  // the saturated up output of sub-step t - kLag.
-  [[gnu::always_inline]] inline Quad Input(int t, Pair upIn) const {
-    const Pair up = reinterpret_cast<Pair>(_mm_loadu_pd(w + 4 * (10 + t - kLag)));
-    const Pair s = SaturatePair(Pair{levelN[0], levelN[1]} * up * Pair{drive[0], drive[1]});
-    return reinterpret_cast<Quad>(_mm256_set_m128d(reinterpret_cast<__m128d>(s), reinterpret_cast<__m128d>(upIn)));
-  }
-
   // Inputs of sub-steps t and t + 1: the up lanes take upIn and then 0, the
   // down lanes the saturated up outputs (SaturatedTwo).
   [[gnu::always_inline]] static inline Quad FirstInput(Pair upIn, Quad saturated) {
@@ -114,7 +107,10 @@ struct Kernel {
     constexpr int kSteps = kTail ? kLag : N;
     Quad least = {1.0, 1.0, 1.0, 1.0};
     Quad y = prev;
-    static_assert(kSteps % 2 == 0 && kLag >= 2, "sub-steps go in twos; the second's input must be final");
+    // Two sub-steps share one saturation pass: the second's input, the up
+    // output of sub-step t + 1 - kLag, must be final by sub-step t, and
+    // with lags of six and more it is well before.
+    static_assert(kSteps % 2 == 0 && kLag >= 6, "sub-steps go in twos");
     auto keepStoredDown = [&](int t) __attribute__((always_inline)) {
       if (kFirst && t < kLag) {
         // The down lanes of the run's first sub-steps finish the previous
@@ -124,14 +120,6 @@ struct Kernel {
         Store(w + 4 * (10 + t), y);
       }
     };
-    if constexpr (!kTwoAtOnce) {
-#pragma GCC unroll 16
-      for (int k = 0; k < kSteps; ++k) {
-        const int t = j * N + k;
-        y = Step<kExact>(t, y, Input(t, !kTail && k == 0 ? dry : Pair{0.0, 0.0}), least);
-        keepStoredDown(t);
-      }
-    } else {
 #pragma GCC unroll 8
     for (int k = 0; k < kSteps; k += 2) {
       const int t = j * N + k;
@@ -140,7 +128,6 @@ struct Kernel {
       keepStoredDown(t);
       y = Step<kExact>(t + 1, y, SecondInput(saturated), least);
       keepStoredDown(t + 1);
-    }
     }
     prev = y;
     if constexpr (kExact) {
