@@ -220,17 +220,18 @@ struct OutputStage {
   }
 
   // Output for samples base .. base + count - 1, four at a time (AVX2), with
-  // Output's operations on every lane; gains and interstage outputs indexed
-  // from 0 at base. The four samples' inputs are read before their outputs
-  // are written.
-  __attribute__((target("avx2"))) void OutputRun(int base, int count, const double* gains, const double* interL,
-                                                 const double* interR) const;
+  // Output's operations on every lane; gains indexed from 0 at base, sample
+  // base + j's interstage outputs at inter[j * stride] (left) and the entry
+  // after it (right). The four samples' inputs are read before their
+  // outputs are written.
+  __attribute__((target("avx2"))) void OutputRun(int base, int count, const double* gains, const double* inter,
+                                                 int stride) const;
 };
 
 using OutQuad = lanes::Quad;
 
 __attribute__((target("avx2"))) void OutputStage::OutputRun(int base, int count, const double* gains,
-                                                            const double* interL, const double* interR) const {
+                                                            const double* inter, int stride) const {
   const OutQuad mix = {interstageMix, interstageMix, interstageMix, interstageMix};
   const OutQuad up = {makeUp, makeUp, makeUp, makeUp};
   const OutQuad wet = {wetAmount, wetAmount, wetAmount, wetAmount};
@@ -247,12 +248,19 @@ __attribute__((target("avx2"))) void OutputStage::OutputRun(int base, int count,
       continue;
     }
     const OutQuad shapedGain = SaturateQuad(reinterpret_cast<OutQuad>(_mm256_loadu_pd(gains + j)));
-    const OutQuad wetL = shapedGain * (mix * reinterpret_cast<OutQuad>(_mm256_loadu_pd(interL + j)) + inL) * up;
-    const OutQuad wetR = shapedGain * (mix * reinterpret_cast<OutQuad>(_mm256_loadu_pd(interR + j)) + inR) * up;
+    // The four samples' left and right interstage outputs: samples 0 and 2
+    // in one vector, 1 and 3 in the other, then lefts and rights apart.
+    const double* s = inter + j * stride;
+    const __m256d even = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(s)), _mm_loadu_pd(s + 2 * stride), 1);
+    const __m256d odd = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(s + stride)), _mm_loadu_pd(s + 3 * stride), 1);
+    const OutQuad interL = reinterpret_cast<OutQuad>(_mm256_unpacklo_pd(even, odd));
+    const OutQuad interR = reinterpret_cast<OutQuad>(_mm256_unpackhi_pd(even, odd));
+    const OutQuad wetL = shapedGain * (mix * interL + inL) * up;
+    const OutQuad wetR = shapedGain * (mix * interR + inR) * up;
     _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>((wetL * wet + dry * inL) * gain));
     _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>((wetR * wet + dry * inR) * gain));
   }
-  for (; j < count; ++j) Output(base + j, gains[j], interL[j], interR[j]);
+  for (; j < count; ++j) Output(base + j, gains[j], inter[j * stride], inter[j * stride + 1]);
 }
 
 }  // namespace
@@ -389,31 +397,21 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
 
   // Wide kernel: the chunk's targets first (the ratio law four samples at a
   // time), then the oversampler's run with its four chains in one vector,
-  // which hands over the samples as soon as their interstage outputs are
-  // final; their ballistics, a chain of their own, run then, beside the next
-  // samples' filter steps. The outputs follow, four samples at a time.
+  // the ballistics (a chain of their own) stepping beside its filter steps;
+  // the outputs follow, four samples at a time, reading the interstage
+  // outputs where the run left them. With a meter to call on every sample,
+  // the ballistics run after the oversampler instead.
   double targets[kChunk];
-  double interL[kChunk], interR[kChunk];
   auto runWide = [&](int base, int count) {
     levelsOf(base, count, targets, true);
     RatioLawWide(targets, count, threshold, t, invR);
-    // Without a meter to call on every sample, the ballistics run inside
-    // the oversampler's run, one sample's step beside its filter steps.
     const bool gainsBeside = !(meter && hasEditor);
-    auto samplesDone = [&](int first, int end, const double* out, int stride) {
-      for (int j = first; j < end; ++j, out += stride) {
-        interL[j] = out[0];
-        interR[j] = out[1];
-      }
-      if (!gainsBeside) ballistics(targets, first, end, targets);
-    };
     GainRun gains;
     gains.law = stage.law;
     gains.targets = targets;
     gains.gains = targets;
     gains.g = gainState_;
     gains.meterValue = meterValue_;
-    using SamplesDoneFn = decltype(samplesDone);
     interstage::Run run;
     run.fb = osFb;
     run.gain = osGain;
@@ -421,19 +419,19 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
     run.dryL = inputs[0] + base;
     run.dryR = inputs[1] + base;
     run.count = count;
-    run.done = [](void* context, int first, int end, const double* out, int stride) {
-      (*static_cast<SamplesDoneFn*>(context))(first, end, out, stride);
-    };
-    run.context = &samplesDone;
     if (gainsBeside) run.gains = &gains;
     interstage::RunWide(oversampleFactor, up_, down_, wideScratch_.get(), run, exactSteps);
     if (gainsBeside) {
       gainState_ = gains.g;
       meterValue_ = gains.meterValue;
+    } else {
+      ballistics(targets, 0, count, targets);
     }
-    stage.OutputRun(base, count, targets, interL, interR);
-    interstageL_ = interL[count - 1];
-    interstageR_ = interR[count - 1];
+    const double* inter = interstage::Outputs(wideScratch_.get(), oversampleFactor);
+    const int stride = 4 * oversampleFactor;
+    stage.OutputRun(base, count, targets, inter, stride);
+    interstageL_ = inter[(count - 1) * stride];
+    interstageR_ = inter[(count - 1) * stride + 1];
   };
 
   // Pair kernel: the samples run in chunks of two passes. The first takes

@@ -161,15 +161,6 @@ struct Kernel {
 
   template <bool kGains>
   void RunAll(const Run& run, bool& exact) const {
-    // Hands over every sample whose output is final once sub-step `last`
-    // is done. Decimation keeps sub-sample 0: down(j N), kLag entries later.
-    int next = 0;
-    auto handOver = [&](int last) __attribute__((always_inline)) {
-      int end = next;
-      while (end < run.count && end * N + kLag <= last) ++end;
-      if (end > next && run.done) run.done(run.context, next, end, w + 4 * (10 + next * N + kLag) + 2, 4 * N);
-      next = end;
-    };
     // The ballistics' state lives here during the run (in registers, not
     // reloaded after every store).
     GainRun gains;
@@ -189,13 +180,9 @@ struct Kernel {
     for (; j < run.count; ++j) {
       SampleInMode<false, false>(j, Pair{run.dryL[j], run.dryR[j]}, prev, exact);
       if constexpr (kGains) StepGains(gains, j);
-      // Every fourth sample: the call takes the vector registers, so the
-      // chain's latest values wait in memory across it.
-      if ((j & 3) == 3) handOver(j * N + N - 1);
     }
     // (A one-sample run's tail may still hold sub-steps inside the lag.)
     SampleInMode<(kLag > N), true>(run.count, Pair{0.0, 0.0}, prev, exact);
-    handOver(run.count * N + kLag - 1);
     if constexpr (kGains) *run.gains = gains;
   }
 };
@@ -264,9 +251,9 @@ void RunWide(int factor, StereoAllPoleWindow& up, StereoAllPoleWindow& down, dou
   // Lags of six and eight sub-steps leave the saturation of two sub-steps'
   // up outputs time to finish together before the down lanes need them.
   if (factor == 16) {
-    RunFactor<16, 6>(up, down, scratch, run, exact);
+    RunFactor<16, LagAt(16)>(up, down, scratch, run, exact);
   } else {
-    RunFactor<4, 8>(up, down, scratch, run, exact);
+    RunFactor<4, LagAt(4)>(up, down, scratch, run, exact);
   }
 }
 

@@ -17,16 +17,12 @@ namespace interstage {
 // filter needs it, and the vector's chain is one filter step per sub-step.
 inline constexpr int kMaxLag = 8;
 
+// The lag at each factor.
+constexpr int LagAt(int factor) { return factor == 16 ? 6 : 8; }
+
 // Samples per run, and the scratch a run needs (doubles).
 inline constexpr int kMaxRun = 64;
 inline constexpr int kScratchDoubles = 4 * (10 + kMaxRun * 16 + kMaxLag);
-
-// Called for groups of samples of a run, in sample order, as soon as their
-// interstage outputs are final: samples first .. end - 1 (indices in the
-// run); sample first + k's left output is out[k * stride], its right
-// output out[k * stride + 1]. A group is usually four samples, so that the
-// call's cost is shared.
-using SampleDone = void (*)(void* context, int first, int end, const double* out, int stride);
 
 struct Run {
   const StereoSample* fb = nullptr;  // fb[1..10], left in lane 0, right in lane 1
@@ -35,13 +31,16 @@ struct Run {
   const double* dryL = nullptr;
   const double* dryR = nullptr;
   int count = 0;  // 1 .. kMaxRun
-  SampleDone done = nullptr;
-  void* context = nullptr;
   // When set, the gain ballistics of the run's samples, one sample's step
   // after each sample's filter steps: their chain then runs beside the
   // filters' instead of before or after them.
   GainRun* gains = nullptr;
 };
+
+// After a run, sample j's interstage outputs (the down filter's output at
+// its sub-sample 0) are Outputs(scratch, factor)[j * 4 * factor] (left) and
+// the entry after it (right), until the next run.
+inline const double* Outputs(const double* scratch, int factor) { return scratch + 4 * (10 + LagAt(factor)) + 2; }
 
 // True when this processor and system can run the wide kernel.
 bool WideAvailable();
