@@ -19,6 +19,7 @@ namespace {
 struct Render {
   std::vector<double> out[2];
   std::vector<double> histories;
+  std::vector<double> meter;  // the meter state after every block
   double gain = 0;
 };
 
@@ -67,7 +68,10 @@ Render RenderWith(bool preferPair, bool interstage, bool sidechain) {
     set.oversampleFactor = (block / 3) % 2 == 0 ? 4 : 16;
     double* ins[4] = {in[0].data() + pos, in[1].data() + pos, in[2].data() + pos, in[3].data() + pos};
     double* outs[2] = {r.out[0].data() + pos, r.out[1].data() + pos};
-    comp.ProcessBlock(set, 48000.0, ins, outs, n, false, nullptr);
+    // The meter ballistics run (as with an editor open) on every other
+    // stretch of blocks.
+    comp.ProcessBlock(set, 48000.0, ins, outs, n, (block / 5) % 2 == 1, nullptr);
+    r.meter.push_back(comp.MeterValue());
     pos += n;
   }
   for (int ch = 0; ch < 2; ++ch) {
@@ -108,6 +112,7 @@ TEST(KernelDispatch, WideAndPairKernelsGiveTheSameBits) {
     ExpectSameBits(wide.out[0], pair.out[0], "left output");
     ExpectSameBits(wide.out[1], pair.out[1], "right output");
     ExpectSameBits(wide.histories, pair.histories, "histories");
+    ExpectSameBits(wide.meter, pair.meter, "meter");
     EXPECT_EQ(std::bit_cast<std::uint64_t>(wide.gain), std::bit_cast<std::uint64_t>(pair.gain));
   }
 }
