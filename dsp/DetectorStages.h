@@ -14,10 +14,13 @@
 #include "Curves.h"
 #include "DetMath.h"
 #include "PairCurves.h"
-#include "RatioLaw.h"
 #include "WideLanes.h"
 
 namespace {
+
+// Converts between the natural log of a level and the detector's decibel-like
+// scale. Deliberately 8.65617025, not 20 / ln 10: stored projects depend on it.
+constexpr double kLevelScale = 8.65617025;
 
 // The hard-knee ratio law on levels in place, four at a time: above the
 // threshold, target = exp(((s log lvl - t) / ratio + t) / s) / lvl with the
