@@ -85,6 +85,7 @@ void IPanel::AttachBackground(IControl* control) {
   owned->SetPanel(this);
   controls_.insert(controls_.begin(), std::move(owned));
   // Indices moved: the mouse targets no longer name the same controls.
+  EndOpenEdit();
   mouseHolder_ = -1;
   mouseOverControl_ = -1;
 }
@@ -205,6 +206,7 @@ void IPanel::SetAllControlsDirty() {
 void IPanel::Resize(int width, int height) {
   width_ = width;
   height_ = height;
+  EndOpenEdit();
   mouseHolder_ = -1;
   mouseOverControl_ = -1;
   while (!controls_.empty()) controls_.pop_back();
@@ -350,7 +352,28 @@ void IPanel::ReleaseMouseHolder() {
   lastX_ = -1;
 }
 
+void IPanel::BeginEdit(int paramIndex) {
+  EndOpenEdit();
+  if (paramIndex < 0 || !plug_) return;
+  plug_->BeginEditNotify(paramIndex);
+  openEdit_ = paramIndex;
+}
+
+void IPanel::EndOpenEdit() {
+  const int param = openEdit_;
+  openEdit_ = -1;
+  if (param >= 0 && plug_) plug_->EndEditNotify(param);
+}
+
+void IPanel::ApplyUserValueAsEdit(IControl* control, double normalized) {
+  if (!control) return;
+  BeginEdit(control->ParamIndex());
+  control->ApplyUserValue(normalized);
+  EndOpenEdit();
+}
+
 void IPanel::OnMouseDown(int x, int y, const MouseMods& mods) {
+  EndOpenEdit();  // a second button during a drag starts anew
   mouseHolder_ = -1;
   lastX_ = lastY_ = -1;
   const int i = FindControl(x, y);
@@ -366,8 +389,8 @@ void IPanel::OnMouseDown(int x, int y, const MouseMods& mods) {
       plug_->PopupHostParamMenu(param, x, y);
       return;
     }
-  } else if (plug_ && param >= 0) {
-    plug_->BeginEditNotify(param);
+  } else {
+    BeginEdit(param);
   }
   c->MouseDown(x, y, mods);
 }
@@ -386,17 +409,18 @@ void IPanel::HandleMouseUp(int x, int y, const MouseMods& mods) {
   const int target = mouseHolder_ >= 0 ? mouseHolder_ : FindControl(x, y);
   mouseHolder_ = -1;
   lastX_ = -1;
-  IControl* c = GetControl(target);
-  if (!c) return;
-  c->MouseUp(x, y, mods);
-  if (plug_ && c->ParamIndex() >= 0) plug_->EndEditNotify(c->ParamIndex());
+  if (IControl* c = GetControl(target)) c->MouseUp(x, y, mods);
+  EndOpenEdit();
 }
 
 bool IPanel::OnMouseDblClick(int x, int y, const MouseMods& mods) {
   const int i = FindControl(x, y);
   IControl* c = GetControl(i);
   if (!c) return false;
+  BeginEdit(c->ParamIndex());
   if (c->DoubleClickAsClick()) {
+    // Taken as a click: the control holds the mouse, and the release ends
+    // the edit.
     mouseHolder_ = i;
     lastX_ = x;
     lastY_ = y;
@@ -404,12 +428,20 @@ bool IPanel::OnMouseDblClick(int x, int y, const MouseMods& mods) {
     return true;
   }
   c->MouseDoubleClick(x, y, mods);
+  EndOpenEdit();
   return false;
 }
 
 void IPanel::OnMouseWheel(int x, int y, const MouseMods& mods, int delta) {
-  IControl* c = GetControl(mouseHolder_ >= 0 ? mouseHolder_ : FindControl(x, y));
-  if (c) c->MouseWheel(x, y, mods, delta);
+  if (mouseHolder_ >= 0) {  // during a drag: part of its edit
+    if (IControl* c = GetControl(mouseHolder_)) c->MouseWheel(x, y, mods, delta);
+    return;
+  }
+  IControl* c = GetControl(FindControl(x, y));
+  if (!c) return;
+  BeginEdit(c->ParamIndex());
+  c->MouseWheel(x, y, mods, delta);
+  EndOpenEdit();
 }
 
 bool IPanel::HandleMouseOver(int x, int y, const MouseMods& mods) {

@@ -161,6 +161,10 @@ class IPanel : public IEditorLink {
   bool Paint(const PixelRect& rect);
 
   // ---- Events (the platform delivers them) ---------------------------------------
+  // Every edit reaches the host inside one begin/end pair: a press on a
+  // control begins one and its release (or the next press) ends it; the
+  // value a double-click sets and a wheel turn outside a drag are edits of
+  // their own; a release that no press began ends nothing.
   void OnMouseDown(int x, int y, const MouseMods& mods);
   void OnMouseDrag(int x, int y, const MouseMods& mods);
   void HandleMouseUp(int x, int y, const MouseMods& mods);
@@ -174,7 +178,8 @@ class IPanel : public IEditorLink {
   void OnMouseOut();
   // True when a control consumed the key (an IKeyCode).
   bool OnKeyDown(int x, int y, int key);
-  // Forgets the control holding the mouse (a menu or entry took over).
+  // Forgets the control holding the mouse (a menu or entry took over); an
+  // edit the press began still ends with the release.
   void ReleaseMouseHolder();
 
   // ---- Accessors ------------------------------------------------------------------------
@@ -224,8 +229,17 @@ class IPanel : public IEditorLink {
   // grayed and hit; -1 when none.
   int FindControl(int x, int y) const;
   void MakeDrawingSurfaces();
+  // A value the user gave another way than with the mouse (a text entry, a
+  // menu), as an edit of its own for the host.
+  void ApplyUserValueAsEdit(IControl* control, double normalized);
 
  private:
+  // Begins an edit of paramIndex for the host (none for -1), ending any
+  // edit still open first.
+  void BeginEdit(int paramIndex);
+  // Ends the open edit, if any.
+  void EndOpenEdit();
+
   struct ParamPost {
     std::atomic<double> normalized{0.0};
     std::atomic<bool> pending{false};
@@ -244,6 +258,8 @@ class IPanel : public IEditorLink {
   int height_;
   int frameRate_;
   int mouseHolder_ = -1;
+  // The parameter whose edit a press began and no release has ended yet.
+  int openEdit_ = -1;
   int mouseOverControl_ = -1;
   int lastX_ = 0;
   int lastY_ = 0;

@@ -382,21 +382,12 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     }
     case WM_LBUTTONUP:
     case WM_RBUTTONUP: {
-      const bool began = captured_;
       captured_ = false;
       if (GetCapture() == hwnd) ReleaseCapture();
-      const int x = XFrom(lParam), y = YFrom(lParam);
-      const MouseMods mods = ModsFrom(wParam);
-      if (began && MouseHolder() >= 0) {
-        HandleMouseUp(x, y, mods);
-      } else if (IControl* c = GetControl(FindControl(x, y))) {
-        // No mouse-down in this window began a gesture on it (a button
-        // released after a double-click, a right-click that opened the
-        // host's menu, a drag from elsewhere): the control hears the
-        // release, the host no end of an edit it never saw begin.
-        ReleaseMouseHolder();
-        c->MouseUp(x, y, mods);
-      }
+      // The core ends the edit a press began; a release no press in this
+      // window began (after a double-click, a right-click that opened the
+      // host's menu, a drag from elsewhere) reaches the control alone.
+      HandleMouseUp(XFrom(lParam), YFrom(lParam), ModsFrom(wParam));
       return 0;
     }
     case WM_CAPTURECHANGED:
@@ -404,20 +395,12 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       // dialog, a menu).
       if (reinterpret_cast<HWND>(lParam) != hwnd) EndGesture();
       return 0;
-    case WM_LBUTTONDBLCLK: {
-      const int x = XFrom(lParam), y = YFrom(lParam);
-      IControl* c = GetControl(FindControl(x, y));
-      const int param = c ? c->ParamIndex() : -1;
-      // The value a double-click sets is one gesture for the host.
-      BeginEdit(param);
-      if (OnMouseDblClick(x, y, ModsFrom(wParam))) {
+    case WM_LBUTTONDBLCLK:
+      if (OnMouseDblClick(XFrom(lParam), YFrom(lParam), ModsFrom(wParam))) {
         SetCapture(hwnd);
-        captured_ = true;  // the release ends the gesture
-      } else {
-        EndEdit(param);
+        captured_ = true;  // taken as a click: the release ends its edit
       }
       return 0;
-    }
     case WM_MOUSEWHEEL: {
       if (entry_) {
         entryState_ = kEntryCancel;
@@ -427,13 +410,7 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       GetWindowRect(hwnd, &r);
       const int x = XFrom(lParam) - r.left, y = YFrom(lParam) - r.top;
       const int delta = static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA;
-      // A turn outside a drag is a gesture of its own for the host.
-      const bool own = MouseHolder() < 0;
-      IControl* c = own ? GetControl(FindControl(x, y)) : nullptr;
-      const int param = c ? c->ParamIndex() : -1;
-      if (own) BeginEdit(param);
       OnMouseWheel(x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), delta);
-      if (own) EndEdit(param);
       return 0;
     }
     case WM_MOUSEHOVER: {
@@ -467,14 +444,6 @@ void IPanelWin::EndGesture() {
   GetCursorPos(&p);
   ScreenToClient(window_, &p);
   HandleMouseUp(p.x, p.y, MouseMods{});
-}
-
-void IPanelWin::BeginEdit(int paramIndex) {
-  if (paramIndex >= 0 && Plug()) Plug()->BeginEditNotify(paramIndex);
-}
-
-void IPanelWin::EndEdit(int paramIndex) {
-  if (paramIndex >= 0 && Plug()) Plug()->EndEditNotify(paramIndex);
 }
 
 void IPanelWin::HideTooltip() {
@@ -678,10 +647,7 @@ void IPanelWin::CommitTextEntry() {
       value = std::strtod(text, nullptr);
       if (param->NegateDisplay()) value = -value;
     }
-    const int index = control->ParamIndex();
-    BeginEdit(index);
-    control->ApplyUserValue(NormalizedFromPlain(*param, value));
-    EndEdit(index);
+    ApplyUserValueAsEdit(control, NormalizedFromPlain(*param, value));
   } else {
     control->TextFromUser(text);
   }

@@ -95,9 +95,6 @@ class IPanelWin : public IPanel {
   // so that no edit stays open when the mouse goes elsewhere, the window
   // closes or the controls are deleted.
   void EndGesture();
-  // Gesture notifications for a value change that no mouse-down began.
-  void BeginEdit(int paramIndex);
-  void EndEdit(int paramIndex);
 
   HINSTANCE__* instance_ = nullptr;
   HWND__* window_ = nullptr;

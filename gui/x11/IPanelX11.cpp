@@ -159,32 +159,16 @@ void IPanelX11::OnButtonDown(int x, int y, const x11gui::Mods& mods) {
   OnMouseDown(x, y, ToMods(mods));
 }
 
-// Every edit reaches the host inside a begin/end pair: the value a
-// double-click sets and a wheel turn outside a drag are gestures of their
-// own, and a release that no press in this window began ends nothing.
-
 void IPanelX11::OnDoubleClick(int x, int y, const x11gui::Mods& mods) {
-  const IControl* c = GetControl(FindControl(x, y));
-  const int param = c ? c->ParamIndex() : -1;
-  NotifyEdit(param, true);
   // Taken as a click, the control holds the pointer (the server's implicit
-  // grab keeps it with this window) and the release ends the gesture.
-  if (!OnMouseDblClick(x, y, ToMods(mods))) NotifyEdit(param, false);
+  // grab keeps it with this window) and the release ends its edit.
+  OnMouseDblClick(x, y, ToMods(mods));
 }
 
 void IPanelX11::OnButtonUp(int x, int y, const x11gui::Mods& mods) {
   pointerX_ = x;
   pointerY_ = y;
-  if (MouseHolder() >= 0) HandleMouseUp(x, y, ToMods(mods));
-}
-
-void IPanelX11::NotifyEdit(int param, bool begin) {
-  if (param < 0 || Plug() == nullptr) return;
-  if (begin) {
-    Plug()->BeginEditNotify(param);
-  } else {
-    Plug()->EndEditNotify(param);
-  }
+  HandleMouseUp(x, y, ToMods(mods));
 }
 
 void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) {
@@ -200,12 +184,7 @@ void IPanelX11::OnHover(int x, int y, const x11gui::Mods& mods) {
 }
 
 void IPanelX11::OnWheel(int x, int y, const x11gui::Mods& mods, int notches) {
-  const bool own = MouseHolder() < 0;
-  const IControl* c = own ? GetControl(FindControl(x, y)) : nullptr;
-  const int param = c ? c->ParamIndex() : -1;
-  NotifyEdit(param, true);
   OnMouseWheel(x, y, ToMods(mods), notches);
-  NotifyEdit(param, false);
 }
 
 void IPanelX11::OnLeave() { OnMouseOut(); }

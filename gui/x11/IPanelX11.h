@@ -82,8 +82,6 @@ class IPanelX11 : public IPanel, public X11RunLoopUser, private x11gui::X11Windo
   // Ends a gesture that no button release will end.
   void OnPointerLost() override;
   bool OnKey(int x, int y, int keyCode) override;
-  // Tells the host an edit of param begins or ends; nothing for no parameter.
-  void NotifyEdit(int param, bool begin);
 
   x11gui::X11Window window_;
   X11RunLoop* runLoop_ = nullptr;

@@ -105,7 +105,7 @@ TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   r.plug.log.clear();
   r.panel->OnMouseDblClick(45, 30, left);
   EXPECT_EQ(r.knob->Value(), 0.5);
-  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"perform 0"}));
+  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "end 0"}));
   // A control that never had a value from the plug-in ignores double-clicks.
   IKnobStripControl fresh(&r.plug, 0, 0, kKnob, r.knob->Bitmap());
   fresh.SetValue(0.3);
@@ -113,7 +113,7 @@ TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   EXPECT_EQ(fresh.Value(), 0.3);
 }
 
-TEST(Controls, RightClickGoesToTheHostMenuAndMouseUpFindsTheControlUnderTheMouse) {
+TEST(Controls, RightClickGoesToTheHostMenuAndAReleaseNoPressBeganEndsNothing) {
   Rig r;
   const MouseMods right{false, true, false, false, false};
   r.sw->SetValue(0.0);
@@ -122,11 +122,42 @@ TEST(Controls, RightClickGoesToTheHostMenuAndMouseUpFindsTheControlUnderTheMouse
   EXPECT_EQ(r.panel->MouseHolder(), -1);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"menu 1"}));
   r.plug.log.clear();
-  r.panel->HandleMouseUp(45, 30, {});  // no holder: the knob under the mouse
-  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"end 0"}));
+  r.panel->HandleMouseUp(45, 30, {});  // no holder: the knob under the mouse hears it
+  EXPECT_TRUE(r.plug.log.empty());
   // Prompting stays off by default: a right-click that reaches a knob does nothing.
   r.knob->MouseDown(45, 30, right);
   EXPECT_TRUE(r.knob->PromptDisabled());
+}
+
+// Every edit reaches the host inside one begin/end pair, whatever the order
+// of mouse events: a wheel turn outside a drag is an edit of its own and one
+// during a drag part of the drag's; a double-click taken as a click is ended
+// by its release; a second press, a resize or a new background ends the
+// edit under way.
+TEST(Controls, EditsReachTheHostInBalancedPairs) {
+  Rig r;
+  const MouseMods left{true, false, false, false, false};
+  using Log = std::vector<std::string>;
+  r.panel->OnMouseWheel(45, 50, {}, 1);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
+  r.plug.log.clear();
+  r.panel->OnMouseDown(45, 50, left);
+  r.panel->OnMouseWheel(45, 50, {}, 1);
+  r.panel->OnMouseDown(105, 30, left);  // a second button on the switch
+  r.panel->HandleMouseUp(105, 30, left);
+  r.panel->HandleMouseUp(105, 30, left);  // the other button's release: nothing open
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0", "begin 1", "perform 1", "end 1"}));
+  r.plug.log.clear();
+  r.knob->SetDoubleClickAsClick(true);
+  EXPECT_TRUE(r.panel->OnMouseDblClick(45, 50, left));
+  r.panel->OnMouseDrag(45, 40, left);
+  r.panel->HandleMouseUp(45, 40, left);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
+  r.plug.log.clear();
+  r.panel->OnMouseDown(45, 50, left);
+  r.panel->Resize(200, 100);  // the controls go; the edit ends with them
+  r.panel->HandleMouseUp(45, 50, left);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0", "resize 200x100"}));
 }
 
 TEST(Controls, AllZeroRectangleNeverDrawsHitsOrDirtiesTheUnion) {
