@@ -3,6 +3,7 @@
 // real pointer input makes, and the ways hosts open and close it.
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include "../gui/GuiTestSupport.h"
@@ -303,6 +304,47 @@ TEST_F(X11PanelTest, ANonexistentParentOpensNothingAndRegistersNothing) {
   EXPECT_EQ(Loop().TimerCount(), 0u);
   ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
   EXPECT_TRUE(Settled(e));
+}
+
+}  // namespace
+
+namespace {
+
+// The X server goes away while the editor is open (a crashed or closed
+// session): the editor's connection then reads as ready for ever, so the
+// editor must take its descriptor and timer out of the host's loop rather
+// than make it spin. Run in a child process with a server of its own, which
+// ends without unwinding: the host's Xlib connection would end the process
+// at its first request after the loss.
+[[noreturn]] void LoseTheServerAndExit() {
+  xtest::PrivateXServer server;
+  std::string error;
+  if (!server.Start(error)) std::_Exit(2);
+  auto display = mirel::host::X11Display::Open(nullptr, error);
+  if (!display) std::_Exit(3);
+  ::Display* d = display->Get();
+  const XWindowId parent = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 200, 100, 0, 0, 0);
+  XMapWindow(d, parent);
+  XSync(d, False);
+  Editor e;
+  IPtr<mirel::host::PlugFrameX11> frame = owned(new mirel::host::PlugFrameX11(*display, parent, true));
+  std::unique_ptr<ViewRunLoopX11> loop = ViewRunLoopX11::FromFrame(frame);
+  if (!loop) std::_Exit(4);
+  e.panel->SetRunLoop(loop.get());
+  if (!e.panel->OpenWindow(reinterpret_cast<NativeWindow>(parent))) std::_Exit(5);
+  mirel::host::PollRunLoop& hostLoop = display->Loop();
+  if (hostLoop.EventHandlerCount() != 1 || hostLoop.TimerCount() != 1) std::_Exit(6);
+  server.Stop();
+  // From here on only the loop runs: the host's own connection is dead too.
+  for (int i = 0; i < 50 && hostLoop.EventHandlerCount() != 0; ++i) hostLoop.RunOnce(20);
+  const bool left = hostLoop.EventHandlerCount() == 0 && hostLoop.TimerCount() == 0;
+  e.panel->CloseWindow();  // closing after the loss is safe too
+  std::_Exit(left ? 0 : 1);
+}
+
+TEST(X11PanelLostServer, TheEditorLeavesTheHostsLoopWhenTheServerGoes) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(LoseTheServerAndExit(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
