@@ -85,15 +85,7 @@ __attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int cou
   const Pair p = (w - Pair{0.0, 0.0}) * Pair{scale, scale};
   if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
     return Pair{std::fabs(DetectorShape(v[0])), std::fabs(DetectorShape(v[1]))};
-  const __m128i i = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(p));
-  const Pair f = p - reinterpret_cast<Pair>(_mm_cvtepi32_pd(i));
-  const int i0 = _mm_cvtsi128_si32(i);
-  const int i1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(i, 1));
-  const __m128d pairL = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i0))));
-  const __m128d pairR = _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + i1))));
-  const Pair lo = reinterpret_cast<Pair>(_mm_unpacklo_pd(pairL, pairR));
-  const Pair hi = reinterpret_cast<Pair>(_mm_unpackhi_pd(pairL, pairR));
-  const Pair r = lo * (Pair{1.0, 1.0} - f) + hi * f;
+  const Pair r = InterpolatePair(kDetectorCurve.values, p);
   return reinterpret_cast<Pair>(reinterpret_cast<PairBits>(r) & ~signBit);
 }
 
@@ -278,18 +270,7 @@ __attribute__((target("avx2"), always_inline)) inline DetQuad DetectorShapeMagni
   if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < DetQuad{last, last, last, last})) != 15) [[unlikely]]
     return DetQuad{std::fabs(DetectorShape(v[0])), std::fabs(DetectorShape(v[1])), std::fabs(DetectorShape(v[2])),
                    std::fabs(DetectorShape(v[3]))};
-  const __m128i i = _mm256_cvttpd_epi32(reinterpret_cast<__m256d>(p));
-  const DetQuad f = p - reinterpret_cast<DetQuad>(_mm256_cvtepi32_pd(i));
-  auto entries = [](int k) {  // values[k] and values[k + 1]
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kDetectorCurve.values + k));
-  };
-  const __m128i i02 = _mm_unpacklo_epi64(entries(_mm_cvtsi128_si32(i)), entries(_mm_extract_epi32(i, 2)));
-  const __m128i i13 = _mm_unpacklo_epi64(entries(_mm_extract_epi32(i, 1)), entries(_mm_extract_epi32(i, 3)));
-  const __m256d e02 = _mm256_cvtps_pd(_mm_castsi128_ps(i02));  // lo0 hi0 lo2 hi2
-  const __m256d e13 = _mm256_cvtps_pd(_mm_castsi128_ps(i13));  // lo1 hi1 lo3 hi3
-  const DetQuad lo = reinterpret_cast<DetQuad>(_mm256_unpacklo_pd(e02, e13));
-  const DetQuad hi = reinterpret_cast<DetQuad>(_mm256_unpackhi_pd(e02, e13));
-  const DetQuad r = lo * (DetQuad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
+  const DetQuad r = InterpolateQuad(kDetectorCurve.values, p);
   return lanes::Magnitude(r);
 }
 
