@@ -10,15 +10,19 @@ if(TARGET PNG::PNG)
 endif()
 
 # Imported targets are visible in the including directory only; the tests
-# (which write PNG files) use them from another one.
-if(NOT WIN32)
+# (which write PNG files) use them from another one. The fuzz build compiles
+# libpng from the same source as the mingw build, so that the fuzzer is guided
+# inside the decoder.
+if(NOT WIN32 AND NOT MIREL_FUZZ)
   find_package(ZLIB REQUIRED)
   find_package(PNG REQUIRED)
   set_target_properties(PNG::PNG ZLIB::ZLIB PROPERTIES IMPORTED_GLOBAL TRUE)
   return()
 endif()
 
-set(ZLIB_USE_STATIC_LIBS ON)
+if(WIN32)
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
 find_package(ZLIB REQUIRED)
 set_target_properties(ZLIB::ZLIB PROPERTIES IMPORTED_GLOBAL TRUE)
 
@@ -26,7 +30,7 @@ set(MIREL_LIBPNG_SOURCE_DIR "${PROJECT_SOURCE_DIR}/.setup-cache/libpng-src" CACH
   "libpng source tree for the mingw build (scripts/setup fetches it)")
 if(NOT EXISTS "${MIREL_LIBPNG_SOURCE_DIR}/png.c")
   message(FATAL_ERROR
-    "The Windows build needs Debian's libpng source in ${MIREL_LIBPNG_SOURCE_DIR}, and it is missing.\n"
+    "The Windows and fuzz builds need Debian's libpng source in ${MIREL_LIBPNG_SOURCE_DIR}, and it is missing.\n"
     "Run scripts/setup once (it installs the packages and fetches the source; needs network and root or sudo), "
     "then configure again. Another libpng source tree can be given with -DMIREL_LIBPNG_SOURCE_DIR=PATH.")
 endif()

@@ -5,6 +5,9 @@
 
 #include "raster/RAS_Png.h"
 
+// Keeps the pixel sum alive so that the reads above are not optimised away.
+volatile std::uint32_t sink;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto bitmap = DecodePngFromMemory(data, size);
   if (bitmap) {
@@ -14,7 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       for (int x = 0; x < bitmap->getWidth(); ++x)
         sum += bitmap->getBits()[static_cast<std::size_t>(y) * bitmap->getRowSpan() + x];
     if (bitmap->getWidth() > kRasMaxPngDimension || bitmap->getHeight() > kRasMaxPngDimension) __builtin_trap();
-    static volatile std::uint32_t sink;
     sink = sum;
   }
   return 0;
