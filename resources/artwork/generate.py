@@ -132,7 +132,7 @@ class Knob:
     def __init__(self, name, r, label, lo, hi, shape, marks, unit, minor=(), caption=""):
         cell = CELLS[name]
         assert cell.kind == "knob", name
-        self.name, self.rid, self.x, self.y = name, cell.rid, cell.x, cell.y
+        self.name, self.x, self.y = name, cell.x, cell.y
         self.w, self.h, self.frames = cell.w, cell.h, cell.frames
         self.r = r
         self.label, self.lo, self.hi, self.shape = label, lo, hi, shape
