@@ -58,7 +58,7 @@ struct EditorPlug {
 
   EditorPlug() {
     p.Start(48000.0, 128);
-    p.component->activateBus(kAudio, kInput, 1, true);
+    p.component->activateBus(kAudio, BusDirections::kInput, 1, true);
     p.controller->setComponentHandler(handler.get());
     view = owned(p.controller->createView("editor"));
   }
@@ -189,7 +189,7 @@ TEST(EditorWindow, GesturesEditParametersWhileAudioRuns) {
   AudioThread audio(e.p.processor.get());
   e.Open();
 
-  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(kBypass);
+  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(::kBypass);
   ASSERT_EQ(e.Value(kIdBypass), 0.0);
   e.Calls(kIdBypass);
   e.Do(("click " + std::to_string(bypass.x) + " " + std::to_string(bypass.CentreY())).c_str());
@@ -199,7 +199,7 @@ TEST(EditorWindow, GesturesEditParametersWhileAudioRuns) {
   EXPECT_EQ(e.Calls(kIdBypass), expected);
   EXPECT_EQ(e.Value(kIdBypass), 1.0);
 
-  const testsupport::EditorPlace input = testsupport::EditorPlaceOf(kInput);
+  const testsupport::EditorPlace input = testsupport::EditorPlaceOf(::kInput);
   const double built = e.Value(kIdInput);
   const std::string at = std::to_string(input.CentreX()) + " " + std::to_string(input.CentreY());
   e.Do(("drag " + at + " 0 -10").c_str());
