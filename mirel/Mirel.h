@@ -3,6 +3,7 @@
 // The Mirel stereo compressor: the one class that knows it is a compressor.
 
 #include "Compressor.h"
+#include "EditorLayout.h"
 #include "IEffectVST3.h"
 #include "MirelParams.h"
 
@@ -10,10 +11,10 @@ class PlugValueFeed;
 
 class Mirel : public IEffectVST3 {
  public:
-  // The editor: 838 x 245 pixels, redrawn 25 times a second.
-  static constexpr int kEditorWidth = 838;
-  static constexpr int kEditorHeight = 245;
-  static constexpr int kEditorFrameRate = 25;
+  // The editor's size in pixels and redraws per second, from the layout table.
+  static constexpr int kEditorWidth = mirel::layout::kEditorWidth;
+  static constexpr int kEditorHeight = mirel::layout::kEditorHeight;
+  static constexpr int kEditorFrameRate = mirel::layout::kFrameRate;
 
   // Builds and attaches the editor unless withEditor is false (the signal
   // path's own tests run without one).

@@ -1,6 +1,7 @@
 # Script mode (cmake -P): writes a C++ source that registers the PNG files
 # listed in the .rc file with the raster library's resource table, so that
 # Linux builds find the images by the same integer ids as the Windows ones.
+# Relative paths in the .rc file are taken from its folder.
 #   -DRC_FILE=<images.rc> -DOUT=<generated .cpp>
 file(STRINGS "${RC_FILE}" lines REGEX "^[0-9]+[ \t]+PNG[ \t]+\"[^\"]+\"")
 get_filename_component(rc_dir "${RC_FILE}" DIRECTORY)
@@ -10,7 +11,10 @@ set(entries "")
 foreach(line IN LISTS lines)
   string(REGEX MATCH "^([0-9]+)[ \t]+PNG[ \t]+\"([^\"]+)\"" _ "${line}")
   set(id "${CMAKE_MATCH_1}")
-  set(path "${rc_dir}/${CMAKE_MATCH_2}")
+  set(path "${CMAKE_MATCH_2}")
+  if(NOT IS_ABSOLUTE "${path}")
+    set(path "${rc_dir}/${path}")
+  endif()
   file(READ "${path}" hex HEX)
   string(LENGTH "${hex}" hexLength)
   math(EXPR size "${hexLength} / 2")

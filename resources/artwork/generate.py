@@ -15,26 +15,32 @@ Conventions the images follow:
   shape exponent;
 - controls are alpha-blended over the background, which is copied opaque.
 
+Where each image goes, its size and frame count come from the editor's layout
+table, mirel/editor-layout.txt, which the build also reads: moving a control
+there moves its image and the scale and label drawn for it on the background.
+Knob scales, switch texts and the meter's face are drawn here.
+
   generate.py                 write the images
   generate.py --preview FILE  also write a picture of the editor at default
                               settings (not committed)
 """
 import math
 import os
+import re
 import sys
 
 import cairo
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-IMG = os.path.join(os.path.dirname(HERE), "img")
+ROOT = os.path.dirname(os.path.dirname(HERE))
+LAYOUT_FILE = os.path.join(ROOT, "mirel", "editor-layout.txt")
+IDENTITY_FILE = os.path.join(ROOT, "mirel", "MirelParams.h")
 
 FONT_FILES = ("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
               "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf")
 FONT = "DejaVu Sans"
 
-W, H = 838, 245
 ARC_START, ARC_END = -135.0, 135.0
-VERSION_RECT = (700, 150, 800, 170)
 
 # Palette: a dark charcoal panel lit from the top left, amber accents.
 PANEL_TOP = (0x3b, 0x3e, 0x45)
@@ -64,22 +70,78 @@ def mix(a, b, t):
     return tuple(int(round(a[i] + (b[i] - a[i]) * t)) for i in range(3))
 
 
+# ---------------------------------------------------------------- layout
+
+class Cell:
+    """One control of the layout table: kind, resource id, image path, frames,
+    top-left corner and one frame's size."""
+
+    def __init__(self, kind, rid, image, frames, x, y, w, h):
+        self.kind, self.rid, self.image, self.frames = kind, rid, image, frames
+        self.x, self.y, self.w, self.h = x, y, w, h
+        self.name = os.path.splitext(os.path.basename(image))[0]
+
+
+def read_layout(path):
+    """The editor size, its controls (by image name, in table order) and the
+    version label's rectangle, from the layout file."""
+    size, cells, version = None, {}, None
+    with open(path) as f:
+        for number, raw in enumerate(f, 1):
+            fields = raw.split("#", 1)[0].split()
+            if not fields:
+                continue
+            where = "%s:%d" % (path, number)
+            kind, args = fields[0], fields[1:]
+            if kind in ("background", "switch", "knob", "meter"):
+                if len(args) != 8:
+                    sys.exit("artwork: %s: a control has 9 fields" % where)
+                image = args[2]
+                nums = [int(v) for v in args[1:2] + args[3:]]
+                cell = Cell(kind, nums[0], image, *nums[1:])
+                cells[cell.name] = cell
+            elif kind == "editor" and len(args) == 3:
+                size = tuple(int(v) for v in args[:2])
+            elif kind == "version" and len(args) == 4:
+                version = tuple(int(v) for v in args)
+            else:
+                sys.exit("artwork: %s: cannot read this line" % where)
+    if size is None or version is None or not cells:
+        sys.exit("artwork: %s needs an editor line, controls and a version line" % path)
+    return size, cells, version
+
+
+def read_version(path):
+    """The product's version text, written once in its identity."""
+    with open(path) as f:
+        m = re.search(r'kVersionText = "([0-9.]+)"', f.read())
+    if not m:
+        sys.exit("artwork: no kVersionText in %s" % path)
+    return m.group(1)
+
+
+(W, H), CELLS, VERSION_RECT = read_layout(LAYOUT_FILE)
+
+
 # ---------------------------------------------------------------- parameters
 
 class Knob:
-    """A knob of the layout: where it stands, how big, and its scale."""
+    """A knob of the layout: its cell (place, size, frames) from the layout
+    table, its radius and its scale."""
 
-    def __init__(self, name, rid, x, y, cx, cy, r, label, lo, hi, shape,
-                 marks, unit, frames=61, minor=(), caption=""):
-        self.name, self.rid, self.x, self.y = name, rid, x, y
-        self.cx, self.cy, self.r = cx, cy, r
+    def __init__(self, name, r, label, lo, hi, shape, marks, unit, minor=(), caption=""):
+        cell = CELLS[name]
+        assert cell.kind == "knob", name
+        self.name, self.x, self.y = name, cell.x, cell.y
+        self.w, self.h, self.frames = cell.w, cell.h, cell.frames
+        self.r = r
         self.label, self.lo, self.hi, self.shape = label, lo, hi, shape
-        self.marks, self.unit, self.frames, self.minor = marks, unit, frames, minor
+        self.marks, self.unit, self.minor = marks, unit, minor
         self.caption = caption
         # The knob sits in the lower right of its cell; the rest is clear.
-        self.w = cx + r + 4 - x
-        self.h = cy + r + 5 - y
-        assert cx - r - 3 >= x and cy - r - 3 >= y, name
+        self.cx = self.x + self.w - r - 4
+        self.cy = self.y + self.h - r - 5
+        assert self.cx - r - 3 >= self.x and self.cy - r - 3 >= self.y, name
 
     def frame_of(self, plain):
         """Frame (0-based) the editor shows when the parameter is `plain`."""
@@ -96,49 +158,58 @@ def fmt_k(v):
 
 KNOBS = [
     # "Input" is the threshold, 0 to -80 dB; at exactly 0 compression is off.
-    Knob("IN", 114, 147, 34, 192, 72, 27, "INPUT", 0, 80, 1,
+    Knob("IN", 27, "INPUT", 0, 80, 1,
          [(0, "OFF")] + [(v, "-%d" % v) for v in range(10, 81, 10)], "dB",
          minor=[v + 5 for v in range(0, 80, 10)], caption="THRESHOLD"),
-    Knob("OUT", 108, 595, 34, 644, 72, 27, "OUTPUT", -30, 30, 1,
+    Knob("OUT", 27, "OUTPUT", -30, 30, 1,
          [(v, "%+d" % v if v else "0") for v in range(-30, 31, 10)], "dB",
          minor=[v + 5 for v in range(-30, 30, 10)]),
     # Attack 0.1 to 1.1 ms and Release 20 to 850 ms on their square law.
-    Knob("ATK", 104, 510, 14, 544, 44, 19, "ATTACK", 0.0001, 0.0011, 2,
+    Knob("ATK", 19, "ATTACK", 0.0001, 0.0011, 2,
          [(0.0001, "0.1"), (0.0002, ".2"), (0.0003, ".3"), (0.0005, ".5"),
           (0.0008, ".8"), (0.0011, "1.1")], "ms",
          minor=[0.0004, 0.0006, 0.0007, 0.0009, 0.0010]),
-    Knob("REL", 106, 693, 14, 756, 44, 19, "RELEASE", 0.02, 0.85, 2,
+    Knob("REL", 19, "RELEASE", 0.02, 0.85, 2,
          [(0.02, "20"), (0.05, "50"), (0.1, "100"), (0.2, "200"), (0.4, "400"),
           (0.85, "850")], "ms", minor=[0.3, 0.5, 0.6, 0.7]),
-    Knob("RAT", 109, 248, 14, 294, 44, 19, "RATIO", 0, 3, 1,
-         [(0, "2:1"), (1, "4:1"), (2, "8:1"), (3, "12:1")], "", frames=4),
-    Knob("HPF", 111, 54, 154, 118, 190, 19, "HIGH-PASS", 20, 500, 1,
+    Knob("RAT", 19, "RATIO", 0, 3, 1,
+         [(0, "2:1"), (1, "4:1"), (2, "8:1"), (3, "12:1")], ""),
+    Knob("HPF", 19, "HIGH-PASS", 20, 500, 1,
          [(v, "%d" % v) for v in (20, 100, 200, 300, 400, 500)], "Hz",
          minor=[50, 150, 250, 350, 450]),
-    Knob("MIDF", 115, 152, 154, 208, 190, 19, "MID FREQ", 500, 10000, 1,
+    Knob("MIDF", 19, "MID FREQ", 500, 10000, 1,
          [(v, fmt_k(v)) for v in (500, 2000, 4000, 6000, 8000, 10000)], "Hz",
          minor=[1000, 3000, 5000, 7000, 9000]),
-    Knob("MIDG", 116, 254, 154, 300, 190, 19, "MID GAIN", -6, 6, 1,
+    Knob("MIDG", 19, "MID GAIN", -6, 6, 1,
          [(v, "%+d" % v if v else "0") for v in (-6, -3, 0, 3, 6)], "dB",
          minor=[-5, -4, -2, -1, 1, 2, 4, 5]),
-    Knob("HF", 117, 345, 154, 392, 190, 19, "HF 10 kHz", -16, 0, 1,
+    Knob("HF", 19, "HF 10 kHz", -16, 0, 1,
          [(v, "%d" % v) for v in (-16, -12, -8, -4, 0)], "dB",
          minor=[-14, -10, -6, -2]),
-    Knob("MIX", 112, 626, 154, 664, 190, 19, "MIX", 0, 100, 1,
+    Knob("MIX", 19, "MIX", 0, 100, 1,
          [(v, "%d" % v) for v in (0, 25, 50, 75, 100)], "%",
          minor=[12.5, 37.5, 62.5, 87.5]),
 ]
 
-# Switches: name, id, x, y, w, h, kind, texts for value 0 and 1.
+# Switches: name, look, texts for value 0 and 1; place and size from the layout.
 SWITCHES = [
-    ("BY", 110, 720, 88, 78, 24, "led", ("BYPASS", "BYPASS")),
-    ("INTER", 113, 69, 14, 64, 22, "led", ("OFF", "ON")),
-    ("OVER", 118, 0, 217, 54, 26, "pair", ("4x", "16x")),
+    ("BY", "led", ("BYPASS", "BYPASS")),
+    ("INTER", "led", ("OFF", "ON")),
+    ("OVER", "pair", ("4x", "16x")),
     # 1, the default, feeds the detector from the main input.
-    ("SC", 119, 738, 216, 92, 26, "pair", ("EXT", "INT")),
+    ("SC", "pair", ("EXT", "INT")),
 ]
 
-METER = ("VU", 107, 341, 32, 160, 96, 61)
+# Labels printed on the background beside a switch: text, offset of its anchor
+# from the switch's top-left corner, alignment.
+SWITCH_LABELS = [
+    ("INTER", "INTERSTAGE", 32, 32, "centre"),
+    ("OVER", "OVER-", 3, -23, "left"),
+    ("OVER", "SAMPLE", 3, -9, "left"),
+    ("SC", "SIDECHAIN", 46, -10, "centre"),
+]
+
+METER = "VU"
 # Gain reduction in dB marked on the meter, which shows 1 - gain linearly.
 METER_MARKS = (0, 1, 2, 3, 6, 10, 20)
 METER_MINOR = (4, 5, 8, 15)
@@ -315,14 +386,15 @@ def draw_background():
         draw_scale(ctx, k, labels)
 
     # Switch labels.
-    text(ctx, "INTERSTAGE", 101, 46, LABEL_SIZE, LABEL, bold=True, label=True, checks=labels)
-    text(ctx, "OVER-", 3, 194, LABEL_SIZE, LABEL, bold=True, label=True, align="left", checks=labels)
-    text(ctx, "SAMPLE", 3, 208, LABEL_SIZE, LABEL, bold=True, label=True, align="left", checks=labels)
-    text(ctx, "SIDECHAIN", 784, 206, LABEL_SIZE, LABEL, bold=True, label=True, checks=labels)
+    for name, s, dx, dy, align in SWITCH_LABELS:
+        c = CELLS[name]
+        text(ctx, s, c.x + dx, c.y + dy, LABEL_SIZE, LABEL, bold=True, label=True, align=align,
+             checks=labels)
 
-    # Meter heading.
-    name, rid, mx, my, mw, mh, frames = METER
-    text(ctx, "GAIN REDUCTION", mx + mw / 2, 21, LABEL_SIZE, LABEL, bold=True, label=True, checks=labels)
+    # Meter heading, above the meter.
+    m = CELLS[METER]
+    text(ctx, "GAIN REDUCTION", m.x + m.w / 2, m.y - 11, LABEL_SIZE, LABEL, bold=True, label=True,
+         checks=labels)
 
     # Every text must read against what lies under it; nothing may touch the
     # version label's rectangle.
@@ -476,7 +548,8 @@ def draw_led(ctx, cx, cy, colour, on):
 
 
 def draw_switch_strip(sw):
-    name, rid, x, y, w, h, kind, texts = sw
+    name, kind, texts = sw
+    w, h = CELLS[name].w, CELLS[name].h
     surf = cairo.ImageSurface(cairo.FORMAT_ARGB32, w, h * 2)
     ctx = context(surf)
     for f in range(2):
@@ -519,7 +592,8 @@ def meter_fraction(db):
 
 
 def draw_meter_strip():
-    name, rid, x, y, w, h, frames = METER
+    m = CELLS[METER]
+    w, h, frames = m.w, m.h, m.frames
     surf = cairo.ImageSurface(cairo.FORMAT_ARGB32, w, h * frames)
     ctx = context(surf)
     px, py, r = w / 2, h + 26, 96.0     # pivot below the window
@@ -610,29 +684,25 @@ def draw_meter_strip():
 # ---------------------------------------------------------------- output
 
 def cells():
-    """Every control's rectangle in the editor."""
-    out = [(k.name, (k.x, k.y, k.x + k.w, k.y + k.h)) for k in KNOBS]
-    out += [(s[0], (s[2], s[3], s[2] + s[4], s[3] + s[5])) for s in SWITCHES]
-    name, rid, x, y, w, h, frames = METER
-    out.append((name, (x, y, x + w, y + h)))
+    """Every control's rectangle in the editor, and the version label's."""
+    out = [(c.name, (c.x, c.y, c.x + c.w, c.y + c.h)) for c in CELLS.values() if c.kind != "background"]
     out.append(("version", VERSION_RECT))
     return out
 
 
 def check_layout():
-    """Ids as the resource script lists them; rectangles inside the editor,
-    apart from each other and from the version label."""
-    ids = {k.name: k.rid for k in KNOBS}
-    ids.update({s[0]: s[1] for s in SWITCHES})
-    ids[METER[0]] = METER[1]
-    ids["BG"] = 105
-    listed = {}
-    with open(os.path.join(os.path.dirname(HERE), "images.rc")) as rc:
-        for line in rc:
-            parts = line.split()
-            if len(parts) == 3 and parts[1] == "PNG":
-                listed[parts[2].strip('"')] = int(parts[0])
-    assert listed == {"img/%s.png" % n: i for n, i in ids.items()}, listed
+    """Every control of the layout is drawn here and nothing else; the
+    background fills the editor; rectangles lie inside the editor, apart from
+    each other and from the version label."""
+    drawn = {"knob": {k.name for k in KNOBS}, "switch": {s[0] for s in SWITCHES},
+             "meter": {METER}, "background": {"BG"}}
+    for kind, names in drawn.items():
+        listed = {c.name for c in CELLS.values() if c.kind == kind}
+        assert listed == names, (kind, listed, names)
+    bg = CELLS["BG"]
+    assert (bg.x, bg.y, bg.w, bg.h, bg.frames) == (0, 0, W, H, 1), "background"
+    for sw in SWITCHES:
+        assert CELLS[sw[0]].frames == 2, sw[0]
     rects = cells()
     for i, (a, ra) in enumerate(rects):
         assert 0 <= ra[0] and 0 <= ra[1] and ra[2] <= W and ra[3] <= H, a
@@ -641,7 +711,9 @@ def check_layout():
 
 
 def write(surface, name):
-    surface.write_to_png(os.path.join(IMG, name + ".png"))
+    path = os.path.join(ROOT, CELLS[name].image)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    surface.write_to_png(path)
 
 
 def main(argv):
@@ -649,17 +721,15 @@ def main(argv):
         if not os.path.exists(f):
             sys.exit("artwork: missing font %s (Debian package fonts-dejavu-core)" % f)
     check_layout()
-    os.makedirs(IMG, exist_ok=True)
     layers = {}
     bg = draw_background()
     write(bg, "BG")
     for k in KNOBS:
-        layers[k.name] = (draw_knob_strip(k), (k.x, k.y, k.w, k.h, k.frames))
+        layers[k.name] = draw_knob_strip(k)
     for sw in SWITCHES:
-        layers[sw[0]] = (draw_switch_strip(sw), (sw[2], sw[3], sw[4], sw[5], 2))
-    name, rid, x, y, w, h, frames = METER
-    layers[name] = (draw_meter_strip(), (x, y, w, h, frames))
-    for name, (surf, _) in layers.items():
+        layers[sw[0]] = draw_switch_strip(sw)
+    layers[METER] = draw_meter_strip()
+    for name, surf in layers.items():
         write(surf, name)
     if len(argv) > 2 and argv[1] == "--preview":
         preview(argv[2], bg, layers)
@@ -670,19 +740,22 @@ def preview(path, bg, layers):
     ctx = cairo.Context(canvas)
     ctx.set_source_surface(bg, 0, 0)
     ctx.paint()
-    for name, (surf, (x, y, w, h, frames)) in layers.items():
-        f = int((frames - 1) * DEFAULTS[name] + 0.5)
+    for name, surf in layers.items():
+        c = CELLS[name]
+        f = int((c.frames - 1) * DEFAULTS[name] + 0.5)
         ctx.save()
-        ctx.rectangle(x, y, w, h)
+        ctx.rectangle(c.x, c.y, c.w, c.h)
         ctx.clip()
-        ctx.set_source_surface(surf, x, y - f * h)
+        ctx.set_source_surface(surf, c.x, c.y - f * c.h)
         ctx.paint()
         ctx.restore()
     set_font(ctx, 13, False)
     ctx.set_source_rgb(1, 1, 1)
-    e = ctx.text_extents("Version 4.1.0")
-    ctx.move_to(750 - e.width / 2 - e.x_bearing, 165)
-    ctx.show_text("Version 4.1.0")
+    label = "Version " + read_version(IDENTITY_FILE)
+    e = ctx.text_extents(label)
+    left, top, right, bottom = VERSION_RECT
+    ctx.move_to((left + right) / 2 - e.width / 2 - e.x_bearing, bottom - 5)
+    ctx.show_text(label)
     canvas.write_to_png(path)
 
 

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "EditorHostWin.h"
+#include "EditorPlaces.h"
 #include "PlugFixture.h"
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -14,23 +15,6 @@ namespace mirel::test {
 namespace {
 
 using host::HandlerCall;
-
-// A control's place in the editor: its image's top-left and one frame's size.
-struct Place {
-  int x, y, w, h;
-  int CentreX() const { return x + w / 2; }
-  int CentreY() const { return y + h / 2; }
-};
-
-Place PlaceOf(const char* image, int frames, int x, int y) {
-  host::EditorImage png;
-  std::string error;
-  if (!host::ReadPng(std::string(MIREL_SOURCE_DIR "/resources/img/") + image, png, error)) {
-    ADD_FAILURE() << error;
-    return {x, y, 1, 1};
-  }
-  return {x, y, png.width, png.height / frames};
-}
 
 // Blocks on the audio thread with changes of parameters the gestures leave
 // alone, so that the meter moves and values cross threads all the time.
@@ -74,7 +58,7 @@ struct EditorPlug {
 
   EditorPlug() {
     p.Start(48000.0, 128);
-    p.component->activateBus(kAudio, kInput, 1, true);
+    p.component->activateBus(kAudio, BusDirections::kInput, 1, true);
     p.controller->setComponentHandler(handler.get());
     view = owned(p.controller->createView("editor"));
   }
@@ -151,8 +135,8 @@ TEST(EditorWindow, ViewAnswersAndOpensAChildWindowOfTheEditorClass) {
   ASSERT_EQ(e.view->getSize(&size), kResultOk);
   EXPECT_EQ(size.left, 0);
   EXPECT_EQ(size.top, 0);
-  EXPECT_EQ(size.right, 838);
-  EXPECT_EQ(size.bottom, 245);
+  EXPECT_EQ(size.right, mirel::layout::kEditorWidth);
+  EXPECT_EQ(size.bottom, mirel::layout::kEditorHeight);
 
   e.Open();
   HWND window = e.host.PluginWindow();
@@ -163,8 +147,8 @@ TEST(EditorWindow, ViewAnswersAndOpensAChildWindowOfTheEditorClass) {
   EXPECT_EQ(GetParent(window), e.host.TopWindow());
   RECT client;
   GetClientRect(window, &client);
-  EXPECT_EQ(client.right, 838);
-  EXPECT_EQ(client.bottom, 245);
+  EXPECT_EQ(client.right, mirel::layout::kEditorWidth);
+  EXPECT_EQ(client.bottom, mirel::layout::kEditorHeight);
 }
 
 TEST(EditorWindow, ShowsTheOffscreenPictureOfTheSameSettings) {
@@ -182,7 +166,7 @@ TEST(EditorWindow, ShowsTheOffscreenPictureOfTheSameSettings) {
 
   // Text may be drawn differently by each platform's font path; everything
   // else is the same pixels.
-  const RECT label{700, 150, 800, 170};
+  const auto& label = mirel::layout::kVersionLabel;
   int differ = 0, labelInk = 0;
   std::string first;
   for (int y = 0; y < shown.height; ++y) {
@@ -205,17 +189,17 @@ TEST(EditorWindow, GesturesEditParametersWhileAudioRuns) {
   AudioThread audio(e.p.processor.get());
   e.Open();
 
-  const Place bypass = PlaceOf("BY.png", 2, 720, 88);
+  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(::kBypass);
   ASSERT_EQ(e.Value(kIdBypass), 0.0);
   e.Calls(kIdBypass);
-  e.Do(("click 720 " + std::to_string(88 + bypass.h / 2)).c_str());
+  e.Do(("click " + std::to_string(bypass.x) + " " + std::to_string(bypass.CentreY())).c_str());
   const std::vector<HandlerCall> expected = {{HandlerCall::Kind::kBegin, kIdBypass, 0, 0},
                                              {HandlerCall::Kind::kPerform, kIdBypass, 1.0, 0},
                                              {HandlerCall::Kind::kEnd, kIdBypass, 0, 0}};
   EXPECT_EQ(e.Calls(kIdBypass), expected);
   EXPECT_EQ(e.Value(kIdBypass), 1.0);
 
-  const Place input = PlaceOf("IN.png", 61, 147, 34);
+  const testsupport::EditorPlace input = testsupport::EditorPlaceOf(::kInput);
   const double built = e.Value(kIdInput);
   const std::string at = std::to_string(input.CentreX()) + " " + std::to_string(input.CentreY());
   e.Do(("drag " + at + " 0 -10").c_str());

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <string>
+
+#include "EditorLayout.h"
 #include "EngineTestSupport.h"
 #include "MemoryStream.h"
 #include "gui/IPanel.h"
@@ -23,26 +27,47 @@ struct Editor {
 
 }  // namespace
 
-TEST(MirelEditor, LayoutTable) {
+TEST(MirelEditor, ControlsFollowTheLayoutTable) {
   Editor e;
-  ASSERT_EQ(e.panel.NControls(), 17);
+  namespace layout = mirel::layout;
+  constexpr int rows = static_cast<int>(std::size(layout::kControls));
+  // The controls of the table, then the version label: 17 with the meter at 15.
+  ASSERT_EQ(e.panel.NControls(), rows + 1);
+  EXPECT_EQ(rows + 1, 17);
   EXPECT_EQ(e.m->MeterControl(), 15);
-  EXPECT_EQ(e.panel.Width(), 838);
-  EXPECT_EQ(e.panel.Height(), 245);
-  const int params[] = {-1, kBypass, kInterstage, kInput, kOutput, kAttack, kRelease, kRatio, kHpf,
-                        kMix, kHf, kMidFreq, kMidGain, kOversample, kSidechain, -1, -1};
-  for (int i = 0; i < 17; ++i) EXPECT_EQ(e.panel.GetControl(i)->ParamIndex(), params[i]) << i;
-  // Rectangles follow the images: x, y from the table, the size of one frame.
-  auto* ratio = dynamic_cast<IKnobStripControl*>(e.panel.GetControl(7));
-  ASSERT_NE(ratio, nullptr);
-  EXPECT_EQ(ratio->Rect(), (PixelRect{248, 14, 248 + ratio->Bitmap().w, 14 + ratio->Bitmap().h / 4}));
-  EXPECT_GT(ratio->Bitmap().w, 0);
-  EXPECT_EQ(e.panel.GetControl(0)->Blend().method, ChannelBlend::kCopy);
-  EXPECT_NE(dynamic_cast<ISwitchControl*>(e.panel.GetControl(14)), nullptr);
-  auto* label = dynamic_cast<ITextControl*>(e.panel.GetControl(16));
+  EXPECT_EQ(e.panel.Width(), layout::kEditorWidth);
+  EXPECT_EQ(e.panel.Height(), layout::kEditorHeight);
+  for (int i = 0; i < rows; ++i) {
+    const layout::Control& row = layout::kControls[i];
+    IControl* c = e.panel.GetControl(i);
+    EXPECT_EQ(c->ParamIndex(), row.param) << i;
+    // The rectangle follows the image: the table's corner, one frame's size.
+    EXPECT_EQ(c->Rect(), (PixelRect{row.x, row.y, row.x + row.width, row.y + row.height})) << i;
+    // The background is copied, everything else alpha-blended over it.
+    EXPECT_EQ(c->Blend().method, row.kind == layout::Kind::kBackground ? ChannelBlend::kCopy : ChannelBlend::kAlpha) << i;
+    switch (row.kind) {
+      case layout::Kind::kBackground:
+        EXPECT_EQ(i, 0);
+        break;
+      case layout::Kind::kSwitch:
+        EXPECT_NE(dynamic_cast<ISwitchControl*>(c), nullptr) << i;
+        break;
+      case layout::Kind::kKnob:
+        EXPECT_NE(dynamic_cast<IKnobStripControl*>(c), nullptr) << i;
+        break;
+      case layout::Kind::kMeter:
+        EXPECT_EQ(e.m->MeterControl(), i);
+        break;
+    }
+  }
+  // Both "Sidechain" parameters have their own control: the high-pass knob and the source switch.
+  EXPECT_EQ(e.panel.GetControl(8)->ParamIndex(), kHpf);
+  EXPECT_EQ(e.panel.GetControl(14)->ParamIndex(), kSidechain);
+  auto* label = dynamic_cast<ITextControl*>(e.panel.GetControl(rows));
   ASSERT_NE(label, nullptr);
-  EXPECT_EQ(label->Text(), "Version 4.1.0");
-  EXPECT_EQ(label->Rect(), (PixelRect{700, 150, 800, 170}));
+  EXPECT_EQ(label->Text(), std::string("Version ") + mirel::kVersionText);
+  const layout::Rect& place = layout::kVersionLabel;
+  EXPECT_EQ(label->Rect(), (PixelRect{place.left, place.top, place.right, place.bottom}));
   // Every knob knows its parameter's value at construction as its default.
   EXPECT_NEAR(e.panel.GetControl(5)->DefaultValue(), std::sqrt(0.3), 1e-12);
 }

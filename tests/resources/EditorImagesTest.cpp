@@ -1,68 +1,40 @@
-// The editor's images against the editor's layout: every image exists under
-// its id, strips divide into their frames, every control's rectangle lies in
-// the 838 x 245 editor without touching another, knob frames differ, and the
-// version label's place on the background stays clear and dark enough for
-// its white text.
+// The editor's images against the editor's layout table: the resource script
+// lists every image under its id, each image has the size the table gives,
+// every control's rectangle lies in the editor without touching another, knob
+// frames differ, and the version label's place on the background stays clear
+// and dark enough for its white text.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "EditorLayout.h"
 #include "raster/RAS_Png.h"
 
 namespace {
 
-constexpr int kEditorWidth = 838;
-constexpr int kEditorHeight = 245;
+using mirel::layout::Control;
+using mirel::layout::Kind;
+using mirel::layout::kControls;
+using mirel::layout::kEditorHeight;
+using mirel::layout::kEditorWidth;
+using mirel::layout::kVersionLabel;
 
-enum class Kind { Background, Switch, Knob, Meter };
-
-struct Placed {
-  int id;
-  const char* name;
-  Kind kind;
-  int frames;
-  int x;
-  int y;
-};
-
-// The layout: resource ids, names, frame counts and top-left corners.
-const Placed kLayout[] = {
-    {105, "resources/img/BG.png", Kind::Background, 1, 0, 0},
-    {110, "resources/img/BY.png", Kind::Switch, 2, 720, 88},
-    {113, "resources/img/INTER.png", Kind::Switch, 2, 69, 14},
-    {114, "resources/img/IN.png", Kind::Knob, 61, 147, 34},
-    {108, "resources/img/OUT.png", Kind::Knob, 61, 595, 34},
-    {104, "resources/img/ATK.png", Kind::Knob, 61, 510, 14},
-    {106, "resources/img/REL.png", Kind::Knob, 61, 693, 14},
-    {109, "resources/img/RAT.png", Kind::Knob, 4, 248, 14},
-    {111, "resources/img/HPF.png", Kind::Knob, 61, 54, 154},
-    {112, "resources/img/MIX.png", Kind::Knob, 61, 626, 154},
-    {117, "resources/img/HF.png", Kind::Knob, 61, 345, 154},
-    {115, "resources/img/MIDF.png", Kind::Knob, 61, 152, 154},
-    {116, "resources/img/MIDG.png", Kind::Knob, 61, 254, 154},
-    {118, "resources/img/OVER.png", Kind::Switch, 2, 0, 217},
-    {119, "resources/img/SC.png", Kind::Switch, 2, 738, 216},
-    {107, "resources/img/VU.png", Kind::Meter, 61, 341, 32},
-};
-
-struct Rect {
-  int left, top, right, bottom;
-};
-constexpr Rect kVersionLabel{700, 150, 800, 170};
+using Rect = mirel::layout::Rect;
 
 bool Overlap(const Rect& a, const Rect& b) {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
-std::unique_ptr<RAS_MemBitmap> Load(const Placed& p) { return LoadBitmapFromResource(p.id, p.name); }
+std::unique_ptr<RAS_MemBitmap> Load(const Control& c) { return LoadBitmapFromResource(c.resourceId, c.image); }
 
 // The bytes of frame k of a stacked strip, row by row.
 std::string FrameBytes(RAS_MemBitmap& b, int frames, int k) {
@@ -83,54 +55,63 @@ double Luminance(std::uint32_t bgra) {
   return 0.2126 * lin((bgra >> 16) & 255) + 0.7152 * lin((bgra >> 8) & 255) + 0.0722 * lin(bgra & 255);
 }
 
-TEST(EditorImages, ResourceScriptListsTheLayoutsIdsAndNames) {
+TEST(EditorImages, ResourceScriptListsEveryImageOfTheLayoutAsPngUnderIds104To119) {
   std::ifstream rc(MIREL_IMAGES_RC);
   ASSERT_TRUE(rc) << MIREL_IMAGES_RC;
   const std::regex line(R"(^(\d+)\s+PNG\s+"([^"]+)\"\s*$)");
   std::set<std::pair<int, std::string>> listed;
   for (std::string s; std::getline(rc, s);) {
     std::smatch m;
-    if (std::regex_match(s, m, line)) listed.emplace(std::stoi(m[1]), "resources/" + m[2].str());
+    if (std::regex_match(s, m, line)) listed.emplace(std::stoi(m[1]), m[2].str());
   }
   std::set<std::pair<int, std::string>> expected;
-  for (const Placed& p : kLayout) expected.emplace(p.id, p.name);
+  std::set<int> ids;
+  for (const Control& c : kControls) {
+    expected.emplace(c.resourceId, std::string(MIREL_SOURCE_DIR) + "/" + c.image);
+    ids.insert(c.resourceId);
+  }
   EXPECT_EQ(listed, expected);
+  // The module carries sixteen images, ids 104 to 119, each once.
+  std::set<int> range;
+  for (int id = 104; id <= 119; ++id) range.insert(id);
+  EXPECT_EQ(ids, range);
+  EXPECT_EQ(std::size(kControls), range.size());
 }
 
-TEST(EditorImages, StripsFitTheEditorWithoutOverlaps) {
+TEST(EditorImages, ImagesHaveTheLayoutsSizesAndFitTheEditorWithoutOverlaps) {
   std::vector<std::pair<std::string, Rect>> rects{{"version label", kVersionLabel}};
-  for (const Placed& p : kLayout) {
-    auto b = Load(p);
-    ASSERT_NE(b, nullptr) << p.name;
-    ASSERT_EQ(b->getHeight() % p.frames, 0) << p.name;
-    if (p.kind == Kind::Background) {
-      EXPECT_EQ(b->getWidth(), kEditorWidth);
-      EXPECT_EQ(b->getHeight(), kEditorHeight);
+  for (const Control& c : kControls) {
+    auto b = Load(c);
+    ASSERT_NE(b, nullptr) << c.image;
+    EXPECT_EQ(b->getWidth(), c.width) << c.image;
+    EXPECT_EQ(b->getHeight(), c.height * c.frames) << c.image;
+    if (c.kind == Kind::kBackground) {
+      EXPECT_EQ((Rect{c.x, c.y, c.x + c.width, c.y + c.height}), (Rect{0, 0, kEditorWidth, kEditorHeight}));
       continue;
     }
-    const Rect r{p.x, p.y, p.x + b->getWidth(), p.y + b->getHeight() / p.frames};
-    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= kEditorWidth && r.bottom <= kEditorHeight) << p.name;
-    EXPECT_GT(r.right - r.left, 8) << p.name;
-    EXPECT_GT(r.bottom - r.top, 8) << p.name;
-    for (const auto& [name, other] : rects) EXPECT_FALSE(Overlap(r, other)) << p.name << " overlaps " << name;
-    rects.emplace_back(p.name, r);
+    const Rect r{c.x, c.y, c.x + c.width, c.y + c.height};
+    EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= kEditorWidth && r.bottom <= kEditorHeight) << c.image;
+    EXPECT_GT(c.width, 8) << c.image;
+    EXPECT_GT(c.height, 8) << c.image;
+    for (const auto& [name, other] : rects) EXPECT_FALSE(Overlap(r, other)) << c.image << " overlaps " << name;
+    rects.emplace_back(c.image, r);
   }
-  EXPECT_EQ(rects.size(), 16u);
 }
 
 TEST(EditorImages, EveryFrameOfAStripDiffersFromTheOthers) {
-  for (const Placed& p : kLayout) {
-    if (p.kind == Kind::Background) continue;
-    auto b = Load(p);
-    ASSERT_NE(b, nullptr) << p.name;
+  for (const Control& c : kControls) {
+    if (c.kind == Kind::kBackground) continue;
+    auto b = Load(c);
+    ASSERT_NE(b, nullptr) << c.image;
     std::set<std::string> seen;
-    for (int k = 0; k < p.frames; ++k) seen.insert(FrameBytes(*b, p.frames, k));
-    EXPECT_EQ(seen.size(), static_cast<std::size_t>(p.frames)) << p.name;
+    for (int k = 0; k < c.frames; ++k) seen.insert(FrameBytes(*b, c.frames, k));
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(c.frames)) << c.image;
   }
 }
 
 TEST(EditorImages, BackgroundIsOpaqueAndLeavesTheVersionLabelClear) {
-  auto bg = Load(kLayout[0]);
+  ASSERT_EQ(kControls[0].kind, Kind::kBackground);
+  auto bg = Load(kControls[0]);
   ASSERT_NE(bg, nullptr);
   double lo = 1.0, hi = 0.0;
   for (int y = 0; y < bg->getHeight(); ++y)

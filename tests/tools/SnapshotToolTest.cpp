@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "EditorPlaces.h"
 #include "raster/RAS_Png.h"
 
 namespace fs = std::filesystem;
@@ -47,12 +48,13 @@ TEST(SnapshotTool, KnobsSwitchesAndMeterFollowTheValuesAndFailuresKeepTheOldFile
   auto a = Read(dir / "default.png");
   auto b = Read(dir / "set.png");
   ASSERT_TRUE(a && b);
-  EXPECT_EQ(a->getWidth(), 838);
-  EXPECT_EQ(a->getHeight(), 245);
-  EXPECT_TRUE(DiffersIn(*a, *b, 248, 14, 300, 60));   // the "Ratio" knob
-  EXPECT_TRUE(DiffersIn(*a, *b, 738, 216, 770, 235)); // the "Sidechain" switch
-  EXPECT_TRUE(DiffersIn(*a, *b, 341, 32, 501, 128));  // the meter
-  EXPECT_FALSE(DiffersIn(*a, *b, 147, 34, 190, 80));  // "Input" stayed
+  EXPECT_EQ(a->getWidth(), mirel::layout::kEditorWidth);
+  EXPECT_EQ(a->getHeight(), mirel::layout::kEditorHeight);
+  const auto differsAt = [&](const testsupport::EditorPlace& p) { return DiffersIn(*a, *b, p.x, p.y, p.Right(), p.Bottom()); };
+  EXPECT_TRUE(differsAt(testsupport::EditorPlaceOf(kRatio)));
+  EXPECT_TRUE(differsAt(testsupport::EditorPlaceOf(kSidechain)));
+  EXPECT_TRUE(differsAt(testsupport::EditorMeterPlace()));
+  EXPECT_FALSE(differsAt(testsupport::EditorPlaceOf(kInput)));
 
   // Refused values and names fail with exit code 2 and leave the file alone.
   const auto before = fs::last_write_time(dir / "set.png");

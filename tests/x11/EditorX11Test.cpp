@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "EditorHostX11.h"
+#include "EditorPlaces.h"
 #include "EffectInstance.h"
 #include "PrivateXServer.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -20,9 +21,6 @@ using mirel::host::EditorHostX11;
 using mirel::host::EditorImage;
 using mirel::host::HandlerCall;
 using Kind = mirel::host::HandlerCall::Kind;
-
-constexpr int kBypass = 10;
-constexpr int kInput = 0;
 
 class EditorX11Test : public ::testing::Test {
  protected:
@@ -70,8 +68,8 @@ TEST_F(EditorX11Test, OpensInTheHostWindowThroughItsRunLoopAndShowsTheSnapshot) 
   EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
   ViewRect size;
   ASSERT_EQ(view->getSize(&size), kResultOk);
-  EXPECT_EQ(size.getWidth(), 838);
-  EXPECT_EQ(size.getHeight(), 245);
+  EXPECT_EQ(size.getWidth(), mirel::layout::kEditorWidth);
+  EXPECT_EQ(size.getHeight(), mirel::layout::kEditorHeight);
 
   EditorHostX11 host(*display_);
   ASSERT_TRUE(host.Open(view, error)) << error;
@@ -106,23 +104,23 @@ TEST_F(EditorX11Test, ClickAndDragEditParametersWithBalancedGestures) {
   ASSERT_TRUE(host.Open(view, error)) << error;
   display_->Pump(100);
 
-  // "Bypass" (parameter 10) at (720, 88): off to on.
+  // "Bypass", off to on.
+  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(kBypass);
   Edits(*fx);
-  ASSERT_TRUE(host.MouseDown(730, 95) && host.MouseUp(730, 95));
+  ASSERT_TRUE(host.MouseDown(bypass.CentreX(), bypass.CentreY()) && host.MouseUp(bypass.CentreX(), bypass.CentreY()));
   EXPECT_EQ(Edits(*fx), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
                                                   {Kind::kPerform, kBypass, 1.0, 0},
                                                   {Kind::kEnd, kBypass, 0, 0}}));
 
-  // "Input" (parameter 0) at (147, 34): ten pixels up raise it by
-  // 10 / frame height / 4, the frame height being its strip's height / 61.
-  EditorImage strip;
-  ASSERT_TRUE(mirel::host::ReadPng(MIREL_SOURCE_DIR "/resources/img/IN.png", strip, error)) << error;
-  const double frameHeight = strip.height / 61;
+  // "Input": ten pixels up raise it by 10 / frame height / 4.
+  const testsupport::EditorPlace input = testsupport::EditorPlaceOf(kInput);
+  const double frameHeight = input.h;
+  const int x = input.CentreX(), y = input.CentreY();
   const double before = fx->Controller()->getParamNormalized(kInput);
   display_->Pump(500);  // no double-click with the earlier press
-  ASSERT_TRUE(host.MouseDown(180, 70));
-  for (int dy = 2; dy <= 10; dy += 2) ASSERT_TRUE(host.MouseMove(180, 70 - dy));
-  ASSERT_TRUE(host.MouseUp(180, 60));
+  ASSERT_TRUE(host.MouseDown(x, y));
+  for (int dy = 2; dy <= 10; dy += 2) ASSERT_TRUE(host.MouseMove(x, y - dy));
+  ASSERT_TRUE(host.MouseUp(x, y - 10));
   const auto edits = Edits(*fx);
   ASSERT_GE(edits.size(), 3u);
   EXPECT_EQ(edits.front(), (HandlerCall{Kind::kBegin, kInput, 0, 0}));
@@ -157,13 +155,14 @@ TEST_F(EditorX11Test, ClosesReopensAndRunsTwoInstancesAtOnce) {
     auto& openFx = aClosesFirst ? *b : *a;
     Edits(openFx);
     display_->Pump(500);
-    ASSERT_TRUE(open.MouseDown(730, 95) && open.MouseUp(730, 95));
+    const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(kBypass);
+    ASSERT_TRUE(open.MouseDown(bypass.CentreX(), bypass.CentreY()) && open.MouseUp(bypass.CentreX(), bypass.CentreY()));
     EXPECT_EQ(Edits(openFx).size(), 3u);
     // Closing and reopening the same view.
     open.Close();
     ASSERT_TRUE(open.Open(aClosesFirst ? viewB : viewA, error)) << error;
     EditorImage shown;
-    EXPECT_TRUE(display_->PumpUntil([&] { return open.Capture(shown) && shown.width == 838; }, 2000));
+    EXPECT_TRUE(display_->PumpUntil([&] { return open.Capture(shown) && shown.width == mirel::layout::kEditorWidth; }, 2000));
     open.Close();
     EXPECT_EQ(display_->Loop().TimerCount(), 0u);
     EXPECT_EQ(display_->Loop().EventHandlerCount(), 0u);
@@ -195,7 +194,7 @@ TEST_F(EditorX11Test, RefusesHostsWithoutRunLoopAndSurvivesAHostDestroyingItsWin
   EditorHostX11 next(*display_);
   ASSERT_TRUE(next.Open(view, error)) << error;
   EditorImage shown;
-  EXPECT_TRUE(display_->PumpUntil([&] { return next.Capture(shown) && shown.width == 838; }, 2000));
+  EXPECT_TRUE(display_->PumpUntil([&] { return next.Capture(shown) && shown.width == mirel::layout::kEditorWidth; }, 2000));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "EditorHostX11.h"
+#include "EditorPlaces.h"
 #include "EffectInstance.h"
 #include "PrivateXServer.h"
 #include "ProcessBuffers.h"
@@ -48,8 +49,11 @@ TEST(EditorX11Threads, ProcessingRunsWhileTheEditorOpensPaintsAndCloses) {
     mirel::host::EditorHostX11 host(*display);
     ASSERT_TRUE(host.Open(view, error)) << error;
     display->Pump(60);
-    ASSERT_TRUE(host.MouseDown(180, 70) && host.MouseMove(180, 60) && host.MouseUp(180, 60));
-    ASSERT_TRUE(host.Wheel(630, 60, 1));
+    const testsupport::EditorPlace input = testsupport::EditorPlaceOf(kInput);
+    const testsupport::EditorPlace output = testsupport::EditorPlaceOf(kOutput);
+    const int x = input.CentreX(), y = input.CentreY();
+    ASSERT_TRUE(host.MouseDown(x, y) && host.MouseMove(x, y - 10) && host.MouseUp(x, y - 10));
+    ASSERT_TRUE(host.Wheel(output.CentreX(), output.CentreY(), 1));
     display->Pump(60);
     host.Close();
   }
