@@ -48,6 +48,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${MAKER}, GPLv3"
 
 !define MUI_ABORTWARNING
 !define MUI_DIRECTORYPAGE_TEXT_TOP "The plug-in always goes to the VST3 folder every host scans ($COMMONFILES64\VST3\${PRODUCT}.vst3). Choose where its README, licence and uninstaller go."
+; The GPL asks no acceptance for using the program: the page informs.
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "${PRODUCT} is free software under the GNU General Public License, version 3. You need not accept it to use ${PRODUCT}; it sets the terms for copying and changing it."
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
