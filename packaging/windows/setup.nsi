@@ -98,6 +98,7 @@ Section "${PRODUCT}" main
     Delete "$previousDir\LICENSE.txt"
     Delete "$previousDir\uninstall.exe"
     RMDir "$previousDir"
+    RMDir "$PROGRAMFILES64\${MAKER}"
   ${EndIf}
 
   SetOutPath "$INSTDIR"
