@@ -311,6 +311,7 @@ LRESULT Win32Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
       OnButtonUpMessage(wParam, lParam);
       return 0;
     case WM_CAPTURECHANGED:
