@@ -140,6 +140,18 @@ TEST(WindowWin, EveryButtonsReleaseFreesTheMouseAndEndsTheEditItsPressBegan) {
   EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'e', 0, 0}, {'b', 0, 0}, {'e', 0, 0}}));
   Button(e, WM_LBUTTONUP, 0, 40, 40);  // a release no press began ends nothing
   EXPECT_EQ(e.fx->edits.size(), 4u);
+
+  // A double-click taken as a click holds the mouse like a press: it drags
+  // (a tenth as far with shift) until the release.
+  IControl* knob = e.fx->panel->GetControl(1);
+  knob->SetDoubleClickAsClick(true);
+  e.fx->edits.clear();
+  Button(e, WM_LBUTTONDBLCLK, MK_LBUTTON, 40, 40);
+  EXPECT_EQ(GetCapture(), window);
+  Button(e, WM_MOUSEMOVE, MK_LBUTTON | MK_SHIFT, 40, 30);
+  Button(e, WM_LBUTTONUP, 0, 40, 30);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'p', 0, 0.50625}, {'e', 0, 0}}));
 }
 
 TEST(WindowWin, DragsAndWheelTurnsReachTheControlUnderThePointerByItsPixels) {
