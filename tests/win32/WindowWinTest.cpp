@@ -164,7 +164,10 @@ TEST(WindowWin, DragsAndWheelTurnsReachTheControlUnderThePointerByItsPixels) {
   e.host.MouseUp(30, 30);
   EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'p', 0, 0.5}, {'p', 0, 0.5625}, {'e', 0, 0}}));
 
-  // The wheel's screen position lands on the knob; 120 units a notch.
+  // The wheel's screen position lands on the knob (the host's window away
+  // from the screen's diagonal); 120 units a notch.
+  SetWindowPos(e.host.TopWindow(), nullptr, 130, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  e.host.Drain();
   e.fx->edits.clear();
   e.host.Wheel(40, 40, 240);
   e.host.Wheel(40, 40, -120);
