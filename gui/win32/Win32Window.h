@@ -116,14 +116,11 @@ class Win32Window {
   // Ends the gesture a press in this window began, if one is running: the
   // capture is released and the client hears OnCaptureLost.
   void EndGesture();
-  // True while a press in this window began the gesture now running.
-  bool HoldsGesture() const { return captured_; }
 
   // Tooltips: one tool covering the whole window. False when they cannot be
   // set up (nothing is left then).
   bool SetUpTooltips();
   void HideTooltip();
-  bool TooltipShowing() const { return tooltipShowing_; }
 
   // The in-place text entry, a child of the window.
   bool OpenEntry(const EntrySpec& spec);
@@ -163,6 +160,7 @@ class Win32Window {
   Win32TextEntry entry_;
   int timerPeriodMs_ = 40;
   bool tooltipShowing_ = false;
+  // True while a press in this window began the gesture now running.
   bool captured_ = false;
 };
 
