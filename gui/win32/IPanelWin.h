@@ -1,32 +1,39 @@
 #pragma once
 // IPanelWin: the editor as a Win32 child window inside the host's window.
-// It owns the native window and its redraw timer, copies the back buffer to
-// the screen, turns mouse and keyboard messages into the panel's dispatch
-// calls, and supplies the in-place text entry, popup menus, tooltips, message
-// boxes, file and colour dialogs, the clipboard, cursor hiding and opening of
-// web addresses. Everything here runs on the thread that owns the host's
-// window; the timer is a window timer, so painting happens between messages.
+// The window itself (Win32Window: class, timer, capture, tooltip window,
+// text entry, messages) knows no controls; this panel is its client: it
+// paints dirty controls from the back buffer on each tick, turns the
+// window's gestures into the core's dispatch calls, and supplies the text
+// entry's meaning, popup menus, tooltips' texts, message boxes, file and
+// colour dialogs, the clipboard, cursor hiding and opening of web addresses.
+// Everything here runs on the thread that owns the host's window.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "gui/IPanel.h"
+#include "gui/win32/Win32Dialogs.h"
+#include "gui/win32/Win32Window.h"
 
 struct HWND__;
 struct HINSTANCE__;
-struct HFONT__;
 
-class IPanelWin : public IPanel {
+class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
  public:
   // The registered class of every editor window of the module.
-  static constexpr const char* kWindowClass = "IEffectWndClass";
+  static constexpr const char* kWindowClass = win32gui::Win32Window::kWindowClass;
   // The redraw timer's id.
-  static constexpr std::uintptr_t kTimerId = 2;
+  static constexpr std::uintptr_t kTimerId = win32gui::Win32Window::kTimerId;
 
   // Text-entry states.
-  enum EntryState : std::int32_t { kEntryIdle = 0, kEntryFocused = 1, kEntryProtected = 2,
-                                   kEntryCancel = 3, kEntryCommit = 4 };
+  enum EntryState : std::int32_t {
+    kEntryIdle = win32gui::Win32TextEntry::kIdle,
+    kEntryFocused = win32gui::Win32TextEntry::kFocused,
+    kEntryProtected = win32gui::Win32TextEntry::kProtected,
+    kEntryCancel = win32gui::Win32TextEntry::kCancel,
+    kEntryCommit = win32gui::Win32TextEntry::kCommit
+  };
 
   IPanelWin(IEffectBase* plug, int width, int height, int frameRate = 25);
   // Closes the window first.
@@ -39,11 +46,11 @@ class IPanelWin : public IPanel {
 
   // ---- Platform operations ------------------------------------------------------
   bool DrawScreen(const PixelRect& rect) override;
-  void CancelTextEntry() override { entryState_ = kEntryCancel; }
+  void CancelTextEntry() override;
   // Resizes the panel, then the open window by the same amounts (and the
   // host's parent windows, for the hosts that expect it).
   void Resize(int width, int height) override;
-  bool WindowIsOpen() override { return window_ != nullptr; }
+  bool WindowIsOpen() override { return window_.IsOpen(); }
   const char* GetDrawingApiName() override { return "Windows GDI"; }
   int ShowMessageBox(const char* text, const char* caption, int type) override;
   IPopupMenu* ShowPopupMenu(IPopupMenu* menu, const PixelRect& rect) override;
@@ -62,56 +69,49 @@ class IPanelWin : public IPanel {
   // when there is no parent or the window cannot be made.
   NativeWindow OpenWindow(NativeWindow parent) override;
   void CloseWindow() override;
-  NativeWindow GetWindow() override { return window_; }
+  NativeWindow GetWindow() override { return window_.Handle(); }
   bool GetTextFromClipboard(std::string& out) override;
   void HideMouseCursor() override;
   void ShowMouseCursor() override;
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override;
 
   // ---- State, for the adapter and tests ---------------------------------------------
-  HWND__* TextEntryWindow() const { return entry_; }
-  std::int32_t TextEntryState() const { return entryState_; }
+  HWND__* TextEntryWindow() const { return window_.Entry().Window(); }
+  std::int32_t TextEntryState() const { return window_.Entry().GetState(); }
   int TooltipControl() const { return tooltipControl_; }
   // Editor windows of this module open now, process-wide.
-  static int OpenWindowCount();
+  static int OpenWindowCount() { return win32gui::Win32Window::OpenCount(); }
   // The redraw period (ms) the most recently opened window was given.
-  static int LastTimerPeriodMs();
+  static int LastTimerPeriodMs() { return win32gui::Win32Window::LastTimerPeriodMs(); }
 
  private:
-  static std::intptr_t __stdcall WindowProc(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-  static std::intptr_t __stdcall EntryProc(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-  std::intptr_t HandleMessage(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-  std::intptr_t HandleEntryMessage(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-  void OnTimer();
-  void OnKey(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-  // The key passes to the host: the root window, then the default procedure.
-  std::intptr_t PassKeyOn(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-  void CommitTextEntry();
-  void DestroyTextEntry();
-  void SetUpTooltips();
-  void HideTooltip();
-  // Ends the gesture a mouse-down in this window began, if one is running:
-  // the holding control hears the release and the host the end of the edit,
-  // so that no edit stays open when the mouse goes elsewhere, the window
-  // closes or the controls are deleted.
-  void EndGesture();
+  // ---- The window's client --------------------------------------------------------
+  void OnPaint(const PixelRect& area) override;
+  PixelRect OnTimer() override;
+  void OnButtonDown(int x, int y, const MouseMods& mods) override;
+  bool OnDoubleClick(int x, int y, const MouseMods& mods) override;
+  void OnButtonUp(int x, int y, const MouseMods& mods) override;
+  void OnDrag(int x, int y, const MouseMods& mods) override;
+  win32gui::HoverWatch OnHover(int x, int y, const MouseMods& mods) override;
+  void OnWheel(int x, int y, const MouseMods& mods, int notches) override;
+  void OnLeave() override;
+  // Ends the gesture a press in the window began: the holding control hears
+  // the release and the host the end of the edit.
+  void OnCaptureLost(int x, int y) override;
+  bool OnKey(int x, int y, int keyCode) override;
+  std::string TooltipText() override;
+  void OnEntryEnded(const char* committedText) override;
+  void OnDestroyed() override;
+
+  // The entry's control and parameter are forgotten with the entry.
+  void CloseTextEntry();
 
   HINSTANCE__* instance_ = nullptr;
-  HWND__* window_ = nullptr;
-  HWND__* entry_ = nullptr;
-  HWND__* tooltip_ = nullptr;
+  win32gui::Win32Window window_;
   IControl* editControl_ = nullptr;
   const IParamDef* editParam_ = nullptr;
-  std::intptr_t entryPrevProc_ = 0;
-  HFONT__* entryFont_ = nullptr;
-  std::int32_t entryState_ = kEntryIdle;
-  bool tooltipShowing_ = false;
   int tooltipControl_ = -1;
-  std::unique_ptr<std::uint32_t[]> customColours_;  // 16 entries, on first use
-  std::uint32_t ownerProcess_ = 0;
-  HWND__* ownerWindow_ = nullptr;
-  std::string ownerClass_;  // at most 127 characters
+  win32gui::ColourChooser colours_;
+  win32gui::MessageBoxOwner boxOwner_;
   HWND__* parent_ = nullptr;
-  // True while a mouse-down in this window began the gesture now running.
-  bool captured_ = false;
 };

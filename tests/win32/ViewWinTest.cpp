@@ -91,8 +91,15 @@ TEST(EditorView, OddHostCallOrdersNeitherCrashNorLeaveWindows) {
 
   EXPECT_EQ(a->removed(), kResultOk);  // never attached
   EXPECT_EQ(a->attached(nullptr, "HWND"), kInvalidArgument);
-  EXPECT_EQ(a->attached(parent, "NSView"), kResultFalse);
+  // Every platform type but the one of this platform is refused, and opens nothing.
+  for (const char* type : {"NSView", "X11EmbedWindowID", "UIView", "HIView", "hwnd", ""}) {
+    SCOPED_TRACE(type);
+    EXPECT_EQ(a->isPlatformTypeSupported(type), kResultFalse);
+    EXPECT_EQ(a->attached(parent, type), kResultFalse);
+  }
+  EXPECT_EQ(a->isPlatformTypeSupported("HWND"), kResultOk);
   EXPECT_EQ(IPanelWin::OpenWindowCount(), 0);
+  EXPECT_EQ(GetWindow(parent, GW_CHILD), nullptr);
 
   ASSERT_EQ(a->attached(parent, "HWND"), kResultOk);
   ASSERT_EQ(a->attached(parent, "HWND"), kResultOk);  // again, without removed

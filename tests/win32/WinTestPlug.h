@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "EditorHostWin.h"
@@ -22,6 +23,8 @@ struct Edit {
   double value;
   bool operator==(const Edit&) const = default;
 };
+
+inline void PrintTo(const Edit& e, std::ostream* os) { *os << e.kind << ' ' << e.index << ' ' << e.value; }
 
 class CountingPanel : public IPanelWin {
  public:
