@@ -100,6 +100,9 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
 
   // Host bypass as last set by process, setParamNormalized or setState.
   bool HostBypass() const { return hostBypass_; }
+  // The preset a value of the program change parameter selects: its steps
+  // k / (presets - 1) are the presets in order, the nearest one wins.
+  int PresetIndexFor(ParamValue valueNormalized) const;
 
  protected:
   // Channels of the sidechain input; 0 means no sidechain bus.

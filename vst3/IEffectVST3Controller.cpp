@@ -29,8 +29,10 @@ void IEffectVST3::BuildParameters() {
   if (parameters.getParameterCount() > 0) return;
   paramGroups_.clear();
   if (NPresets() > 0) {
-    parameters.addParameter(new Parameter("Preset", kPresetParamId, "", 0.0, NPresets(),
-                                          ParameterInfo::kIsProgramChange, kRootUnitId));
+    // One step per preset after the first (at least one, as with a single preset).
+    parameters.addParameter(new Parameter("Preset", kPresetParamId, "", 0.0, std::max(1, NPresets() - 1),
+                                          ParameterInfo::kIsProgramChange | ParameterInfo::kIsList,
+                                          kRootUnitId));
   }
   if (!isInstrument_) {
     auto* bypass = new StringListParameter("Bypass", kBypassParamId, "",
@@ -116,11 +118,14 @@ IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
   });
 }
 
-std::string IEffectVST3::PresetNameAt(ParamValue valueNormalized) {
-  // The program a preset change to this value loads, kept within the list.
+int IEffectVST3::PresetIndexFor(ParamValue valueNormalized) const {
+  if (NPresets() <= 1) return 0;
   const double v = std::isnan(valueNormalized) ? 0.0 : std::clamp(valueNormalized, 0.0, 1.0);
-  const int index = std::clamp(TruncToInt32(v * NPresets()), 0, NPresets() - 1);
-  const PresetSlot* preset = GetPreset(index);
+  return std::clamp(TruncToInt32(std::floor(v * (NPresets() - 1) + 0.5)), 0, NPresets() - 1);
+}
+
+std::string IEffectVST3::PresetNameAt(ParamValue valueNormalized) {
+  const PresetSlot* preset = GetPreset(PresetIndexFor(valueNormalized));
   return preset ? preset->name : std::string();
 }
 

@@ -497,6 +497,32 @@ TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
   EXPECT_NE(last.out.find(" 6.00\n"), std::string::npos) << last.out;   // Output
 }
 
+// mirel-render and mirel-snapshot read parameter texts through one resolver:
+// the same text gets the same answer, message and exit status from both.
+TEST_F(RenderMirel, RenderAndSnapshotReadParameterTextsAlike) {
+  TempDir dir;
+  const std::vector<std::vector<std::string>> cases = {
+      {"--set", "Ratio=12"},           {"--set", "Input=loud"},       {"--set", "Input=99"},
+      {"--set", "Attack=inf"},         {"--set", "Sidechain=1"},      {"--set", "Loudness=1"},
+      {"--set", "42=1"},               {"--set-normalized", "0=1.5"}, {"--set-normalized", "xyz=0.5"},
+      {"--set-normalized", "bpas=nan"}, {"--set", "Ratio=8:1"},       {"--set", "Input=-30dB"},
+      {"--set-normalized", "prst=1"},  {"--set-normalized", "mix=0.5"}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0] + " " + args[1]);
+    std::vector<std::string> renderArgs = args;
+    renderArgs.push_back("--list-params");
+    std::vector<std::string> snapshotArgs = args;
+    snapshotArgs.push_back((dir / "out.png").string());
+    const RunResult r = RunTool(dir, renderArgs);
+    const RunResult s = RunProgram(dir, MIREL_SNAPSHOT, snapshotArgs);
+    EXPECT_EQ(r.exitCode, s.exitCode) << r.err << s.err;
+    EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 2) << r.err;
+    const std::string rm = r.err.substr(r.err.find(':') + 1);
+    const std::string sm = s.err.substr(s.err.find(':') + 1);
+    EXPECT_EQ(rm, sm);
+  }
+}
+
 TEST_F(RenderMirel, SharedNameIsRefusedNamingBothIndices) {
   TempDir dir;
   WriteSound(dir / "in.wav", TestSignal(100));
