@@ -61,6 +61,9 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   uint32 PLUGIN_API getTailSamples() override;
 
   // ---- IEditController (host's UI thread) -------------------------------------
+  // The program change parameter also reads its presets' names (any case).
+  tresult PLUGIN_API getParamValueByString(ParamID id, Steinberg::Vst::TChar* string,
+                                           ParamValue& valueNormalized) override;
   tresult PLUGIN_API getParamStringByValue(ParamID id, ParamValue valueNormalized,
                                            Steinberg::Vst::String128 string) override;
   ParamValue PLUGIN_API plainParamToNormalized(ParamID id, ParamValue plainValue) override;

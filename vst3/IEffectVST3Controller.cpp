@@ -67,6 +67,24 @@ tresult PLUGIN_API IEffectVST3::getParamStringByValue(ParamID id, ParamValue val
 }
 
 // UI thread.
+tresult PLUGIN_API IEffectVST3::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) {
+  return HostCall([&]() -> tresult {
+    if (!string) return kResultFalse;
+    if (id == kPresetParamId && NPresets() > 0) {
+      const std::string wanted = LowerAscii(Narrow(string, 128, 127));
+      for (int k = 0; k < NPresets(); ++k) {
+        const PresetSlot* preset = GetPreset(k);
+        if (preset && LowerAscii(preset->name) == wanted) {
+          valueNormalized = NPresets() > 1 ? static_cast<double>(k) / (NPresets() - 1) : 0.0;
+          return kResultOk;
+        }
+      }
+    }
+    return EditControllerEx1::getParamValueByString(id, string, valueNormalized);
+  });
+}
+
+// UI thread.
 ParamValue PLUGIN_API IEffectVST3::plainParamToNormalized(ParamID id, ParamValue plainValue) {
   return HostCall(plainValue, [&] {
     if (id >= static_cast<ParamID>(NParams())) return plainValue;
@@ -139,7 +157,12 @@ int32 PLUGIN_API IEffectVST3::getUnitCount() {
 // UI thread.
 tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
   return HostCall([&]() -> tresult {
-    if (unitIndex == 0) return EditControllerEx1::getUnitInfo(0, info);
+    if (unitIndex == 0) {
+      const tresult r = EditControllerEx1::getUnitInfo(0, info);
+      // The presets are the root unit's program list.
+      if (r == kResultOk && NPresets() > 0) info.programListId = static_cast<ProgramListID>(kPresetParamId);
+      return r;
+    }
     if (unitIndex < 1 || unitIndex > static_cast<int32>(paramGroups_.size())) return kResultFalse;
     info.id = unitIndex;
     info.parentUnitId = kRootUnitId;
@@ -151,7 +174,7 @@ tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
 
 // UI thread.
 int32 PLUGIN_API IEffectVST3::getProgramListCount() {
-  return HostCall(int32{0}, [] { return int32{0}; });
+  return HostCall(int32{0}, [&] { return int32{NPresets() > 0 ? 1 : 0}; });
 }
 
 // UI thread.

@@ -482,19 +482,20 @@ TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
     EXPECT_EQ(l.substr(0, l.find(' ')), expected[i][0]) << l;
     EXPECT_NE(l.find(std::string(" ") + expected[i][1] + " "), std::string::npos) << l;
   }
-  // Current value texts as the plug-in gives them: Input 0.00, Attack with three decimals.
-  EXPECT_NE(lines[3].find("0.00"), std::string::npos) << lines[3];
-  EXPECT_NE(lines[5].find("0.000"), std::string::npos) << lines[5];
+  // Current value texts as the plug-in gives them, in real units.
+  EXPECT_NE(lines[3].find(" off"), std::string::npos) << lines[3];
+  EXPECT_NE(lines[5].find(" 0.40 ms"), std::string::npos) << lines[5];
   // Settings show up in the list.
   const RunResult set = RunTool(dir, {"--list-params", "--set", "input=40.00", "--set", "RATIO=3"});
   ASSERT_EQ(set.exitCode, 0) << set.err;
-  EXPECT_NE(set.out.find("40.00"), std::string::npos) << set.out;
+  EXPECT_NE(set.out.find("-40.0 dB"), std::string::npos) << set.out;
+  EXPECT_NE(set.out.find("12:1"), std::string::npos) << set.out;
   // The last setting given for a parameter wins, whichever option gave it.
   const RunResult last = RunTool(dir, {"--list-params", "--set", "Input=40", "--set-normalized", "0=0.25",
                                        "--set-normalized", "1=0.25", "--set", "Output=6"});
   ASSERT_EQ(last.exitCode, 0) << last.err;
-  EXPECT_NE(last.out.find(" 20.00\n"), std::string::npos) << last.out;  // Input 0.25 x 80
-  EXPECT_NE(last.out.find(" 6.00\n"), std::string::npos) << last.out;   // Output
+  EXPECT_NE(last.out.find(" -20.0 dB\n"), std::string::npos) << last.out;  // Input 0.25 x 80
+  EXPECT_NE(last.out.find(" +6.0 dB\n"), std::string::npos) << last.out;   // Output
 }
 
 // mirel-render and mirel-snapshot read parameter texts through one resolver:
