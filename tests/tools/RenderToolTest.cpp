@@ -496,6 +496,20 @@ TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
   ASSERT_EQ(last.exitCode, 0) << last.err;
   EXPECT_NE(last.out.find(" -20.0 dB\n"), std::string::npos) << last.out;  // Input 0.25 x 80
   EXPECT_NE(last.out.find(" +6.0 dB\n"), std::string::npos) << last.out;   // Output
+  // Values with a unit or a list text are read as a host reads them; a bare
+  // number stays the plain value.
+  const RunResult units = RunTool(dir, {"--list-params", "--set", "Input=-30dB", "--set", "Attack=0.7 ms",
+                                        "--set", "Ratio=8:1", "--set", "Oversample=16x", "--set", "13=ext",
+                                        "--set", "Mid Freq=2k", "--set", "Mix=90"});
+  ASSERT_EQ(units.exitCode, 0) << units.err;
+  for (const char* shown : {" -30.0 dB\n", " 0.70 ms\n", " 8:1\n", " 16x\n", " EXT\n", " 2.00 kHz\n", " 90 %\n"}) {
+    EXPECT_NE(units.out.find(shown), std::string::npos) << shown << units.out;
+  }
+  // A refusal names the parameter and the forms it takes.
+  const RunResult bad = RunTool(dir, {"--list-params", "--set", "Ratio=8"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("'Ratio'"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("'2:1', '4:1', '8:1', '12:1'"), std::string::npos) << bad.err;
 }
 
 // mirel-render and mirel-snapshot read parameter texts through one resolver:
