@@ -93,19 +93,33 @@ void Mirel::DefineParameters() {
 
 void Mirel::SetValueTexts() {
   // Decibels with one decimal; "Input" is the threshold, minus its value.
-  auto decibels = [this](int index, double scale, bool plus, const char* zero) {
-    GetParam(index)->SetValueFormat({scale, 1, false, plus, "dB", zero, {}});
-  };
-  decibels(kInput, -1.0, false, "off");
-  decibels(kOutput, 1.0, true, "");
-  decibels(kMidGain, 1.0, true, "");
-  decibels(kHf, 1.0, true, "");
+  ValueFormat decibels;
+  decibels.digits = 1;
+  decibels.unit = "dB";
+  ValueFormat threshold = decibels;
+  threshold.scale = -1.0;
+  threshold.zeroText = "off";
+  GetParam(kInput)->SetValueFormat(threshold);
+  decibels.plusSign = true;
+  for (int index : {kOutput, kMidGain, kHf}) GetParam(index)->SetValueFormat(decibels);
   // Attack and Release are stored in seconds and shown in milliseconds.
-  GetParam(kAttack)->SetValueFormat({1000.0, 2, false, false, "ms", "", {{"s", 1000.0}}});
-  GetParam(kRelease)->SetValueFormat({1000.0, 0, false, false, "ms", "", {{"s", 1000.0}}});
-  GetParam(kHpf)->SetValueFormat({1.0, 3, true, false, "Hz", "", {}});
-  GetParam(kMidFreq)->SetValueFormat({1.0, 3, true, false, "Hz", "", {}});
-  GetParam(kMix)->SetValueFormat({1.0, 0, false, false, "%", "", {}});
+  ValueFormat ms;
+  ms.scale = 1000.0;
+  ms.unit = "ms";
+  ms.aliases = {{"s", 1000.0}};
+  ms.digits = 2;
+  GetParam(kAttack)->SetValueFormat(ms);
+  ms.digits = 0;
+  GetParam(kRelease)->SetValueFormat(ms);
+  // Frequencies with three significant digits: "120 Hz", "2.00 kHz".
+  ValueFormat hz;
+  hz.digits = 3;
+  hz.significant = true;
+  hz.unit = "Hz";
+  for (int index : {kHpf, kMidFreq}) GetParam(index)->SetValueFormat(hz);
+  ValueFormat percent;
+  percent.unit = "%";
+  GetParam(kMix)->SetValueFormat(percent);
 
   auto list = [this](int index, std::initializer_list<const char*> texts) {
     std::int32_t value = 0;
