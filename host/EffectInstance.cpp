@@ -79,13 +79,15 @@ void EffectInstance::Shutdown() {
   component_ = nullptr;
 }
 
-std::vector<HostParameter> EffectInstance::Parameters() const {
+std::vector<HostParameter> EffectInstance::Parameters() const { return ListParameters(controller_.get()); }
+
+std::vector<HostParameter> ListParameters(IEditController* controller) {
   std::vector<HostParameter> out;
-  if (!controller_) return out;
-  const int32 n = controller_->getParameterCount();
+  if (!controller) return out;
+  const int32 n = controller->getParameterCount();
   for (int32 i = 0; i < n; ++i) {
     ParameterInfo info{};
-    if (controller_->getParameterInfo(i, info) != kResultOk) continue;
+    if (controller->getParameterInfo(i, info) != kResultOk) continue;
     HostParameter p;
     p.id = info.id;
     p.title = ToUtf8(info.title, 128);

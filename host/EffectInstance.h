@@ -26,6 +26,9 @@ struct HostParameter {
   Steinberg::int32 flags = 0;
 };
 
+// The parameter list as a controller reports it (empty without one).
+std::vector<HostParameter> ListParameters(Steinberg::Vst::IEditController* controller);
+
 // Main thread only, except Process, which is the audio thread's call.
 class EffectInstance {
  public:

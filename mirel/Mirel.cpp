@@ -1,6 +1,7 @@
 #include "Mirel.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "DetMath.h"
 #include "MeterLink.h"
@@ -33,7 +34,16 @@ Mirel::Mirel(bool withEditor)
                   mirel::kMakerId) {
   DefineParameters();
   if (withEditor) BuildEditor();
-  CaptureDefaultPreset();
+  CaptureFactoryPresets();
+}
+
+void Mirel::CaptureFactoryPresets() {
+  for (const mirel::FactoryPreset& preset : mirel::kFactoryPresets) {
+    for (int i = 0; i < kNumParams; ++i) GetParam(i)->SetClamped(preset.values[i]);
+    CapturePreset(preset.name);
+  }
+  // The plug-in starts at its defaults (the first preset).
+  for (int i = 0; i < kNumParams; ++i) GetParam(i)->SetClamped(GetParam(i)->DefaultValue());
 }
 
 void Mirel::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
@@ -54,9 +64,11 @@ void Mirel::DefineParameters() {
     p->SetKind(ParamKind::Stepped);
     p->DefineStepped(name, def, min, max, 1.0, "", "", 1.0);
   };
+  // The unit lives in each value's text (SetValueTexts below), so the label
+  // that hosts append is empty.
   auto continuous = [this](int index, const char* name, double def, double min, double max,
                            double step) {
-    GetParam(index)->DefineContinuous(name, def, min, max, step, "%", "", 1.0);
+    GetParam(index)->DefineContinuous(name, def, min, max, step, "", "", 1.0);
   };
 
   // The definition order is historical; every parameter ends as listed by index.
@@ -76,6 +88,49 @@ void Mirel::DefineParameters() {
   continuous(kHf, "HF", 0, -16, 0, 0.01);
   continuous(kMidFreq, "Mid Freq", 500, 500, 10000, 0.01);
   continuous(kMidGain, "Mid Gain", 0, -6, 6, 0.01);
+  SetValueTexts();
+}
+
+void Mirel::SetValueTexts() {
+  // Decibels with one decimal; "Input" is the threshold, minus its value.
+  ValueFormat decibels;
+  decibels.digits = 1;
+  decibels.unit = "dB";
+  ValueFormat threshold = decibels;
+  threshold.scale = -1.0;
+  threshold.zeroText = "off";
+  GetParam(kInput)->SetValueFormat(threshold);
+  decibels.plusSign = true;
+  for (int index : {kOutput, kMidGain, kHf}) GetParam(index)->SetValueFormat(decibels);
+  // Attack and Release are stored in seconds and shown in milliseconds.
+  ValueFormat ms;
+  ms.scale = 1000.0;
+  ms.unit = "ms";
+  ms.aliases = {{"s", 1000.0}};
+  ms.digits = 2;
+  GetParam(kAttack)->SetValueFormat(ms);
+  ms.digits = 0;
+  GetParam(kRelease)->SetValueFormat(ms);
+  // Frequencies with three significant digits: "120 Hz", "2.00 kHz".
+  ValueFormat hz;
+  hz.digits = 3;
+  hz.significant = true;
+  hz.unit = "Hz";
+  for (int index : {kHpf, kMidFreq}) GetParam(index)->SetValueFormat(hz);
+  ValueFormat percent;
+  percent.unit = "%";
+  GetParam(kMix)->SetValueFormat(percent);
+
+  auto list = [this](int index, std::initializer_list<const char*> texts) {
+    std::int32_t value = 0;
+    for (const char* text : texts) GetParam(index)->AddDisplayText(value++, text);
+  };
+  list(kRatio, {"2:1", "4:1", "8:1", "12:1"});
+  list(kBypass, {"off", "on"});
+  list(kInterstage, {"off", "on"});
+  list(kOversample, {"4x", "16x"});
+  // The detector listens to the sidechain input at 0 and to the main input at 1.
+  list(kSidechain, {"EXT", "INT"});
 }
 
 void Mirel::ParamChanged(int index) {

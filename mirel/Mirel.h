@@ -62,6 +62,10 @@ class Mirel : public IEffectVST3 {
 
  private:
   void DefineParameters();
+  // Each value's text in real units, and the entries of the stepped parameters.
+  void SetValueTexts();
+  // Fills the preset slots from the factory preset table, "Default" first.
+  void CaptureFactoryPresets();
   // Builds the editor of the layout table and attaches it (MirelEditor.cpp).
   void BuildEditor();
 

@@ -216,14 +216,16 @@ void IEffectBase::RedrawParamControls() {
   }
 }
 
-void IEffectBase::CaptureDefaultPreset() {
+void IEffectBase::CaptureDefaultPreset() { CapturePreset("-"); }
+
+bool IEffectBase::CapturePreset(const std::string& name) {
   for (PresetSlot& slot : presets_) {
     if (slot.initialised) continue;
     slot.initialised = true;
-    slot.name = "-";
-    SerializeParams(slot.chunk);
-    return;
+    slot.name = name.substr(0, PresetSlot::kNameMax);
+    return SerializeParams(slot.chunk);
   }
+  return false;
 }
 
 bool IEffectBase::LoadPreset(int index) {

@@ -157,6 +157,9 @@ class IEffectBase {
 
   // Presets.
   void CaptureDefaultPreset();
+  // Fills the first empty preset slot with the current values under `name`;
+  // false when every slot is taken.
+  bool CapturePreset(const std::string& name);
   bool LoadPreset(int index);
   int NPresets() const { return static_cast<int>(presets_.size()); }
   const PresetSlot* GetPreset(int index) const;

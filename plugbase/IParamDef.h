@@ -24,6 +24,26 @@ struct DisplayEntry {
   std::string text;  // at most kParamTextMax characters
 };
 
+// How a value reads in real units, for hosts and the editor. The number shown
+// is the plain value times `scale`, followed by a space and `unit`.
+struct ValueFormat {
+  double scale = 1.0;
+  // Decimals; with `significant`, significant digits instead, and numbers of
+  // 1000 and above shown in thousands with a "k" before the unit.
+  int digits = 0;
+  bool significant = false;
+  bool plusSign = false;     // positive numbers carry a "+"
+  std::string unit;          // "dB", "ms", "Hz", "%"; may be empty
+  std::string zeroText;      // shown instead of a number that reads as zero
+  // Other units a reader accepts, each with the factor that turns the number
+  // typed with it into the number shown (for "ms": "s" with 1000).
+  struct Alias {
+    std::string unit;
+    double factor = 1.0;
+  };
+  std::vector<Alias> aliases;
+};
+
 class IParamDef {
  public:
   // Names, labels and display texts hold at most this many characters
@@ -49,6 +69,8 @@ class IParamDef {
   void SetNegateDisplay(bool negate) { negateDisplay_ = negate; }
   // Appends a display text; the first entry with a matching value wins.
   void AddDisplayText(std::int32_t value, const char* text);
+  // Shows values in real units instead of the bare number.
+  void SetValueFormat(ValueFormat format);
 
   // value = min + (max - min) * n^shape, rounded half up to a multiple of the
   // step for every kind but Continuous, then bounded above by max.
@@ -66,6 +88,14 @@ class IParamDef {
   std::string FormatDisplay(double plain) const;
   // The same into a caller's buffer (always NUL-terminated when size > 0).
   void FormatDisplay(double plain, char* out, std::size_t size) const;
+  // Reads a value text back into a plain value bounded to the range: every
+  // text FormatDisplay gives, and the forms people type: a display text or
+  // the zero text in any case; a number in the shown unit, with or without
+  // the unit (spaced or not, any case), with "k" for thousands of a
+  // significant-digit unit, or with one of the format's other units. Without
+  // a value format only a bare number or a display text is read. False when
+  // the text is none of these.
+  bool ParseDisplay(const std::string& text, double& plain) const;
 
   ParamKind Kind() const { return kind_; }
   double Value() const { return value_; }
@@ -84,8 +114,13 @@ class IParamDef {
   const DisplayEntry& GetDisplayEntry(int i) const { return displayTexts_.at(static_cast<std::size_t>(i)); }
   // The display text for an integer value, or null when none is set.
   const char* GetDisplayText(std::int32_t value) const;
+  bool HasValueFormat() const { return hasFormat_; }
+  const ValueFormat& GetValueFormat() const { return format_; }
 
  private:
+  std::string FormatNumber(double plain) const;
+  bool ParseListText(const std::string& lowered, double& plain) const;
+
   ParamKind kind_ = ParamKind::None;
   double value_ = 0.0;
   double minValue_ = 0.0;
@@ -100,6 +135,8 @@ class IParamDef {
   bool negateDisplay_ = false;
   bool canAutomate_ = true;
   std::vector<DisplayEntry> displayTexts_;
+  bool hasFormat_ = false;
+  ValueFormat format_;
 };
 
 // x^e for the shape curve. Exponents 1, 2 and 1/2 are computed exactly
@@ -109,3 +146,6 @@ double ShapePow(double x, double e);
 // Truncates toward zero into a 32-bit integer; NaN gives 0 and values beyond
 // the range saturate (a plain cast would be undefined there).
 std::int32_t TruncToInt32(double v);
+
+// The text with A-Z lowered; other bytes as they are (no locale).
+std::string LowerAscii(std::string s);

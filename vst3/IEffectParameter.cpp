@@ -1,6 +1,6 @@
 #include "IEffectParameter.h"
 
-#include <charconv>
+#include <cmath>
 
 #include "sdk/VstString.h"
 
@@ -9,6 +9,17 @@ using namespace Steinberg::Vst;
 
 std::string ParamValueText(const IParamDef& def, double normalized) {
   return def.FormatDisplay(def.FromNormalisedUnrounded(normalized));
+}
+
+bool IsList(const IParamDef& def) {
+  if (def.Kind() == ParamKind::Continuous || def.NDisplayTexts() == 0 || def.Step() != 1.0) return false;
+  const double steps = def.MaxValue() - def.MinValue();
+  if (!(steps >= 1.0 && steps <= 1024.0) || std::floor(def.MinValue()) != def.MinValue()) return false;
+  for (double v = def.MinValue(); v <= def.MaxValue(); v += 1.0) {
+    const char* text = def.GetDisplayText(TruncToInt32(v));
+    if (!text || !*text) return false;
+  }
+  return true;
 }
 
 IEffectParameter::IEffectParameter(const IParamDef* def, ParamID id, UnitID unitId) : def_(def) {
@@ -23,6 +34,7 @@ IEffectParameter::IEffectParameter(const IParamDef* def, ParamID id, UnitID unit
   info_.defaultNormalizedValue = def->ToNormalised(def->DefaultValue());
   info_.unitId = unitId;
   info_.flags = def->CanAutomate() ? ParameterInfo::kCanAutomate : 0;
+  if (IsList(*def)) info_.flags |= ParameterInfo::kIsList;
   valueNormalized_ = info_.defaultNormalizedValue;
   precision_ = def->DisplayPrecision();
 }
@@ -32,13 +44,9 @@ void IEffectParameter::toString(ParamValue valueNormalized, String128 text) cons
 }
 
 bool IEffectParameter::fromString(const TChar* text, ParamValue& valueNormalized) const {
-  const std::string s = Narrow(text, 128, 127);
-  // Locale-independent; a text that does not start with a number reads as 0.
-  std::size_t start = 0;
-  while (start < s.size() && (s[start] == ' ' || s[start] == '\t')) ++start;
-  if (start < s.size() && s[start] == '+') ++start;
+  if (!text) return false;
   double plain = 0.0;
-  if (std::from_chars(s.data() + start, s.data() + s.size(), plain).ec != std::errc{}) plain = 0.0;
+  if (!def_->ParseDisplay(Narrow(text, 128, 127), plain)) return false;
   valueNormalized = def_->ToNormalised(plain);
   return true;
 }

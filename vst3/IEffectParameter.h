@@ -14,8 +14,8 @@ class IEffectParameter : public Steinberg::Vst::Parameter {
   // The value text of a normalised value (display text, or the number).
   void toString(Steinberg::Vst::ParamValue valueNormalized,
                 Steinberg::Vst::String128 text) const override;
-  // Parses a leading decimal number (0 when there is none), bounds it to the
-  // range and normalises it; always true.
+  // Reads a value text (IParamDef::ParseDisplay), bounds it to the range and
+  // normalises it; false, leaving the value alone, for a text it cannot read.
   bool fromString(const Steinberg::Vst::TChar* text,
                   Steinberg::Vst::ParamValue& valueNormalized) const override;
   // v^shape * (max - min) + min, without step rounding.
@@ -29,3 +29,6 @@ class IEffectParameter : public Steinberg::Vst::Parameter {
 
 // The host-facing value text of a parameter for a normalised value, 8-bit.
 std::string ParamValueText(const IParamDef& def, double normalized);
+// True for a stepped parameter with a display text for every step: hosts are
+// told it is a list, to show a menu or a switch.
+bool IsList(const IParamDef& def);

@@ -61,6 +61,9 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   uint32 PLUGIN_API getTailSamples() override;
 
   // ---- IEditController (host's UI thread) -------------------------------------
+  // The program change parameter also reads its presets' names (any case).
+  tresult PLUGIN_API getParamValueByString(ParamID id, Steinberg::Vst::TChar* string,
+                                           ParamValue& valueNormalized) override;
   tresult PLUGIN_API getParamStringByValue(ParamID id, ParamValue valueNormalized,
                                            Steinberg::Vst::String128 string) override;
   ParamValue PLUGIN_API plainParamToNormalized(ParamID id, ParamValue plainValue) override;
@@ -100,6 +103,9 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
 
   // Host bypass as last set by process, setParamNormalized or setState.
   bool HostBypass() const { return hostBypass_; }
+  // The preset a value of the program change parameter selects: its steps
+  // k / (presets - 1) are the presets in order, the nearest one wins.
+  int PresetIndexFor(ParamValue valueNormalized) const;
 
  protected:
   // Channels of the sidechain input; 0 means no sidechain bus.

@@ -29,8 +29,10 @@ void IEffectVST3::BuildParameters() {
   if (parameters.getParameterCount() > 0) return;
   paramGroups_.clear();
   if (NPresets() > 0) {
-    parameters.addParameter(new Parameter("Preset", kPresetParamId, "", 0.0, NPresets(),
-                                          ParameterInfo::kIsProgramChange, kRootUnitId));
+    // One step per preset after the first (at least one, as with a single preset).
+    parameters.addParameter(new Parameter("Preset", kPresetParamId, "", 0.0, std::max(1, NPresets() - 1),
+                                          ParameterInfo::kIsProgramChange | ParameterInfo::kIsList,
+                                          kRootUnitId));
   }
   if (!isInstrument_) {
     auto* bypass = new StringListParameter("Bypass", kBypassParamId, "",
@@ -61,6 +63,24 @@ tresult PLUGIN_API IEffectVST3::getParamStringByValue(ParamID id, ParamValue val
     if (id >= static_cast<ParamID>(NParams())) return kResultFalse;
     WidenInto(string, 128, ParamValueText(*GetParam(static_cast<int>(id)), valueNormalized).c_str());
     return kResultOk;
+  });
+}
+
+// UI thread.
+tresult PLUGIN_API IEffectVST3::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) {
+  return HostCall([&]() -> tresult {
+    if (!string) return kResultFalse;
+    if (id == kPresetParamId && NPresets() > 0) {
+      const std::string wanted = LowerAscii(Narrow(string, 128, 127));
+      for (int k = 0; k < NPresets(); ++k) {
+        const PresetSlot* preset = GetPreset(k);
+        if (preset && LowerAscii(preset->name) == wanted) {
+          valueNormalized = NPresets() > 1 ? static_cast<double>(k) / (NPresets() - 1) : 0.0;
+          return kResultOk;
+        }
+      }
+    }
+    return EditControllerEx1::getParamValueByString(id, string, valueNormalized);
   });
 }
 
@@ -116,11 +136,14 @@ IPlugView* PLUGIN_API IEffectVST3::createView(FIDString name) {
   });
 }
 
-std::string IEffectVST3::PresetNameAt(ParamValue valueNormalized) {
-  // The program a preset change to this value loads, kept within the list.
+int IEffectVST3::PresetIndexFor(ParamValue valueNormalized) const {
+  if (NPresets() <= 1) return 0;
   const double v = std::isnan(valueNormalized) ? 0.0 : std::clamp(valueNormalized, 0.0, 1.0);
-  const int index = std::clamp(TruncToInt32(v * NPresets()), 0, NPresets() - 1);
-  const PresetSlot* preset = GetPreset(index);
+  return std::clamp(TruncToInt32(std::floor(v * (NPresets() - 1) + 0.5)), 0, NPresets() - 1);
+}
+
+std::string IEffectVST3::PresetNameAt(ParamValue valueNormalized) {
+  const PresetSlot* preset = GetPreset(PresetIndexFor(valueNormalized));
   return preset ? preset->name : std::string();
 }
 
@@ -134,7 +157,12 @@ int32 PLUGIN_API IEffectVST3::getUnitCount() {
 // UI thread.
 tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
   return HostCall([&]() -> tresult {
-    if (unitIndex == 0) return EditControllerEx1::getUnitInfo(0, info);
+    if (unitIndex == 0) {
+      const tresult r = EditControllerEx1::getUnitInfo(0, info);
+      // The presets are the root unit's program list.
+      if (r == kResultOk && NPresets() > 0) info.programListId = static_cast<ProgramListID>(kPresetParamId);
+      return r;
+    }
     if (unitIndex < 1 || unitIndex > static_cast<int32>(paramGroups_.size())) return kResultFalse;
     info.id = unitIndex;
     info.parentUnitId = kRootUnitId;
@@ -146,7 +174,7 @@ tresult PLUGIN_API IEffectVST3::getUnitInfo(int32 unitIndex, UnitInfo& info) {
 
 // UI thread.
 int32 PLUGIN_API IEffectVST3::getProgramListCount() {
-  return HostCall(int32{0}, [] { return int32{0}; });
+  return HostCall(int32{0}, [&] { return int32{NPresets() > 0 ? 1 : 0}; });
 }
 
 // UI thread.

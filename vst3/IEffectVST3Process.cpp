@@ -72,7 +72,7 @@ void IEffectVST3::ApplyParameterChanges(IParameterChanges* changes) {
     if (id == kBypassParamId) {
       hostBypass_ = v > 0.5;
     } else if (id == kPresetParamId) {
-      LoadPreset(TruncToInt32(v * NPresets()));
+      LoadPreset(PresetIndexFor(v));
     } else if (id < static_cast<ParamID>(NParams())) {
       const int index = static_cast<int>(id);
       GetParam(index)->SetFromNormalised(v);

@@ -3,11 +3,14 @@
 
 #include <cmath>
 
+#include "MirelParams.h"
 #include "PlugFixture.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {
 namespace {
+
+constexpr int kNumPresets = mirel::kNumPresets;
 
 struct Expected {
   ParamID id;
@@ -23,23 +26,25 @@ TEST(Controller, ParameterListAsTheHostSeesIt) {
   ASSERT_EQ(p.Initialize(), kResultOk);
   ASSERT_EQ(p.controller->getParameterCount(), 16);
   // Defaults normalised with ((default - min) / (max - min))^(1 / shape).
+  // Units live in the value texts, so no units field is set; the stepped
+  // parameters are lists.
   const Expected expected[] = {
-      {kPrst, "Preset", "", 1, 0x8000, 0.0},
+      {kPrst, "Preset", "", kNumPresets - 1, 0x8008, 0.0},
       {kBpas, "Bypass", "", 1, 0x10009, 0.0},
-      {kIdInput, "Input", "%", 0, 1, 0.0},
-      {kIdOutput, "Output", "%", 0, 1, (0.0 + 30.0) / 60.0},
-      {kIdAttack, "Attack", "%", 0, 1, std::sqrt((0.0004 - 0.0001) / (0.0011 - 0.0001))},
-      {kIdRelease, "Release", "%", 0, 1, std::sqrt((0.4 - 0.02) / (0.85 - 0.02))},
-      {kIdRatio, "Ratio", "", 3, 1, 0.0},
-      {kIdHpf, "Sidechain", "%", 0, 1, 0.0},
-      {kIdMix, "Mix", "%", 0, 1, 1.0},
-      {kIdMidFreq, "Mid Freq", "%", 0, 1, 0.0},
-      {kIdMidGain, "Mid Gain", "%", 0, 1, 0.5},
-      {kIdHf, "HF", "%", 0, 1, 1.0},
-      {kIdBypass, "Bypass", "", 1, 1, 0.0},
-      {kIdInterstage, "Interstage", "", 1, 1, 0.0},
-      {kIdOversample, "Oversample", "", 1, 1, 0.0},
-      {kIdSidechain, "Sidechain", "", 1, 1, 1.0},
+      {kIdInput, "Input", "", 0, 1, 0.0},
+      {kIdOutput, "Output", "", 0, 1, (0.0 + 30.0) / 60.0},
+      {kIdAttack, "Attack", "", 0, 1, std::sqrt((0.0004 - 0.0001) / (0.0011 - 0.0001))},
+      {kIdRelease, "Release", "", 0, 1, std::sqrt((0.4 - 0.02) / (0.85 - 0.02))},
+      {kIdRatio, "Ratio", "", 3, 9, 0.0},
+      {kIdHpf, "Sidechain", "", 0, 1, 0.0},
+      {kIdMix, "Mix", "", 0, 1, 1.0},
+      {kIdMidFreq, "Mid Freq", "", 0, 1, 0.0},
+      {kIdMidGain, "Mid Gain", "", 0, 1, 0.5},
+      {kIdHf, "HF", "", 0, 1, 1.0},
+      {kIdBypass, "Bypass", "", 1, 9, 0.0},
+      {kIdInterstage, "Interstage", "", 1, 9, 0.0},
+      {kIdOversample, "Oversample", "", 1, 9, 0.0},
+      {kIdSidechain, "Sidechain", "", 1, 9, 1.0},
   };
   for (int32 i = 0; i < 16; ++i) {
     ParameterInfo info{};
@@ -69,11 +74,25 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
     EXPECT_EQ(p.controller->getParamStringByValue(id, v, s), kResultOk);
     return host::ToUtf8(s);
   };
-  EXPECT_EQ(text(kIdInput, 0.5), "40.00");
-  EXPECT_EQ(text(kIdOutput, 0.0), "-30.00");
-  EXPECT_EQ(text(kIdMix, 0.25), "25.00");
-  EXPECT_EQ(text(kIdRatio, 0.5), "1");       // 1.5 truncated, no step rounding
-  EXPECT_EQ(text(kIdBypass, 1.0), "1");
+  EXPECT_EQ(text(kIdInput, 0.5), "-40.0 dB");  // the threshold
+  EXPECT_EQ(text(kIdInput, 0.0), "off");
+  EXPECT_EQ(text(kIdOutput, 0.0), "-30.0 dB");
+  EXPECT_EQ(text(kIdOutput, 0.6), "+6.0 dB");
+  EXPECT_EQ(text(kIdAttack, 0.0), "0.10 ms");
+  EXPECT_EQ(text(kIdRelease, 1.0), "850 ms");
+  EXPECT_EQ(text(kIdHpf, 0.2), "116 Hz");
+  EXPECT_EQ(text(kIdMix, 0.25), "25 %");
+  EXPECT_EQ(text(kIdMidFreq, 0.0), "500 Hz");
+  EXPECT_EQ(text(kIdMidFreq, 0.5), "5.25 kHz");
+  EXPECT_EQ(text(kIdMidFreq, 1.0), "10.0 kHz");
+  EXPECT_EQ(text(kIdHf, 0.75), "-4.0 dB");
+  EXPECT_EQ(text(kIdRatio, 0.5), "4:1");  // 1.5 truncated, no step rounding
+  EXPECT_EQ(text(kIdRatio, 1.0), "12:1");
+  EXPECT_EQ(text(kIdBypass, 1.0), "on");
+  EXPECT_EQ(text(kIdInterstage, 0.0), "off");
+  EXPECT_EQ(text(kIdOversample, 1.0), "16x");
+  EXPECT_EQ(text(kIdSidechain, 0.0), "EXT");
+  EXPECT_EQ(text(kIdSidechain, 1.0), "INT");
   String128 s{};
   EXPECT_EQ(p.controller->getParamStringByValue(12345, 0.0, s), kResultFalse);
 
@@ -84,9 +103,9 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
     EXPECT_EQ(p.controller->getParamValueByString(id, in, v), kResultOk) << t;
     return v;
   };
-  EXPECT_DOUBLE_EQ(value(kIdInput, "40"), 0.5);
-  EXPECT_DOUBLE_EQ(value(kIdInput, "1000"), 1.0);
-  EXPECT_DOUBLE_EQ(value(kIdInput, "loud"), 0.0);  // not a number: 0
+  // A bare number is in the shown unit; beyond the range it is bounded.
+  EXPECT_DOUBLE_EQ(value(kIdInput, "-40"), 0.5);
+  EXPECT_DOUBLE_EQ(value(kIdInput, "-1000"), 1.0);
   EXPECT_DOUBLE_EQ(value(kIdOutput, "-15.5"), (-15.5 + 30.0) / 60.0);
   EXPECT_DOUBLE_EQ(value(kBpas, "on"), 1.0);
   String128 in{};
@@ -122,20 +141,18 @@ TEST(Controller, UnitsProgramListAndSmallAnswers) {
   ASSERT_EQ(units->getUnitInfo(0, unit), kResultOk);
   EXPECT_EQ(unit.id, 0);
   EXPECT_EQ(unit.parentUnitId, -1);
-  EXPECT_EQ(unit.programListId, -1);
+  EXPECT_EQ(unit.programListId, static_cast<ProgramListID>(kPrst));  // the presets
   EXPECT_EQ(host::ToUtf8(unit.name), "Root Unit");
   EXPECT_EQ(units->getUnitInfo(1, unit), kResultFalse);
-  EXPECT_EQ(units->getProgramListCount(), 0);
+  EXPECT_EQ(units->getProgramListCount(), 1);
   ProgramListInfo list{};
   ASSERT_EQ(units->getProgramListInfo(0, list), kResultOk);
   EXPECT_EQ(list.id, static_cast<ProgramListID>(kPrst));
   EXPECT_EQ(host::ToUtf8(list.name), "Factory Presets");
-  EXPECT_EQ(list.programCount, 1);
+  EXPECT_EQ(list.programCount, kNumPresets);
   EXPECT_EQ(units->getProgramListInfo(1, list), kResultFalse);
   String128 name{};
-  ASSERT_EQ(units->getProgramName(kPrst, 0, name), kResultOk);
-  EXPECT_EQ(host::ToUtf8(name), "-");
-  ASSERT_EQ(units->getProgramName(kPrst, 5, name), kResultOk);
+  ASSERT_EQ(units->getProgramName(kPrst, kNumPresets, name), kResultOk);
   EXPECT_EQ(host::ToUtf8(name), "");
   EXPECT_EQ(units->getProgramName(1234, 0, name), kResultFalse);
   EXPECT_EQ(units->getSelectedUnit(), 0);
@@ -160,10 +177,131 @@ TEST(Controller, UnitsProgramListAndSmallAnswers) {
   EXPECT_EQ(p.controller->setComponentHandler(nullptr), kResultOk);
   EXPECT_EQ(handler->RefCount(), 1u);
 
-  // The preset parameter restores the default preset.
-  p.SendParam(kIdMix, 0.2);
-  p.SendParam(kPrst, 0.0);
-  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdMix), 1.0);
+  p.Stop();
+}
+
+std::string Text(IEditController* c, ParamID id, double v) {
+  String128 s{};
+  EXPECT_EQ(c->getParamStringByValue(id, v, s), kResultOk) << id << " at " << v;
+  return host::ToUtf8(s);
+}
+
+// kResultOk and the normalised value, or kResultFalse with the value untouched.
+tresult Read(IEditController* c, ParamID id, const std::string& text, ParamValue& v) {
+  String128 in{};
+  host::ToUtf16(text, in);
+  return c->getParamValueByString(id, in, v);
+}
+
+TEST(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
+  Plug p;
+  ASSERT_EQ(p.Initialize(), kResultOk);
+  IEditController* c = p.controller.get();
+  for (int32 i = 0; i < c->getParameterCount(); ++i) {
+    ParameterInfo info{};
+    ASSERT_EQ(c->getParameterInfo(i, info), kResultOk);
+    if (info.id >= kIdCount) continue;
+    SCOPED_TRACE(host::ToUtf8(info.title) + " " + std::to_string(info.id));
+    EXPECT_EQ(host::ToUtf8(info.units), "");
+    // The ends, the default, every step of a list and a spread between.
+    std::vector<double> values = {0.0, 1.0, info.defaultNormalizedValue, 0.13, 0.5, 0.77};
+    for (int32 k = 1; k < info.stepCount; ++k) values.push_back(static_cast<double>(k) / info.stepCount);
+    for (double v : values) {
+      const std::string t = Text(c, info.id, v);
+      SCOPED_TRACE(t);
+      // A unit or a word, never a bare number.
+      EXPECT_NE(t.find_first_not_of("0123456789.+- "), std::string::npos);
+      ParamValue back = -1.0;
+      ASSERT_EQ(Read(c, info.id, t, back), kResultOk);
+      EXPECT_EQ(Text(c, info.id, back), t);
+      const bool exact = v == 0.0 || v == 1.0 || v == info.defaultNormalizedValue || info.stepCount > 0;
+      if (exact && info.stepCount > 0) {
+        EXPECT_EQ(std::floor(back * info.stepCount + 0.5), std::floor(v * info.stepCount));
+      } else if (exact) {
+        EXPECT_NEAR(back, v, 1e-9);
+      }
+    }
+    // Unknown texts are refused and leave the value alone.
+    for (const char* bad : {"", "loud", "12 parsecs", "nan", "inf dB"}) {
+      ParamValue v = -1.0;
+      EXPECT_EQ(Read(c, info.id, bad, v), kResultFalse) << bad;
+      EXPECT_EQ(v, -1.0);
+    }
+  }
+  p.Stop();
+}
+
+TEST(Controller, TypedFormsReadAsAPersonMeansThem) {
+  Plug p;
+  ASSERT_EQ(p.Initialize(), kResultOk);
+  IEditController* c = p.controller.get();
+  struct Case {
+    ParamID id;
+    const char* text;
+    double plain;
+  };
+  const Case cases[] = {
+      {kIdInput, "-30", 30},          {kIdInput, "-30dB", 30},        {kIdInput, " -30 DB ", 30},
+      {kIdInput, "OFF", 0},           {kIdOutput, "+6", 6},           {kIdOutput, "6 db", 6},
+      {kIdAttack, "0.4", 0.0004},     {kIdAttack, "0.4ms", 0.0004},   {kIdAttack, "0.0004 s", 0.0004},
+      {kIdRelease, "0.1s", 0.1},      {kIdRelease, "250 MS", 0.25},   {kIdRatio, "8", 2},
+      {kIdRatio, "8:1", 2},           {kIdRatio, "12:1", 3},          {kIdHpf, "0.12k", 120},
+      {kIdMix, "90%", 90},            {kIdMix, "90 %", 90},           {kIdMidFreq, "2k", 2000},
+      {kIdMidFreq, "2 kHz", 2000},    {kIdMidFreq, "2000hz", 2000},   {kIdMidGain, "-3", -3},
+      {kIdHf, "-4 dB", -4},           {kIdBypass, "On", 1},           {kIdInterstage, "on", 1},
+      {kIdOversample, "16", 1},       {kIdOversample, "16X", 1},      {kIdOversample, "4x", 0},
+      {kIdSidechain, "ext", 0},       {kIdSidechain, "Int", 1},
+  };
+  for (const Case& k : cases) {
+    ParamValue v = -1.0;
+    ASSERT_EQ(Read(c, k.id, k.text, v), kResultOk) << k.text;
+    EXPECT_NEAR(v, c->plainParamToNormalized(k.id, k.plain), 1e-12) << k.text;
+  }
+  // A number naming no list entry, or the wrong unit, is refused.
+  const std::pair<ParamID, const char*> refused[] = {
+      {kIdRatio, "3"},        {kIdRatio, "5:1"},   {kIdOversample, "8x"}, {kIdAttack, "0.4 dB"},
+      {kIdInput, "-30 Hz"},   {kIdBypass, "maybe"}, {kIdMidFreq, "2 MHz"}, {kIdSidechain, "side"}};
+  for (const auto& [id, text] : refused) {
+    ParamValue v = -1.0;
+    EXPECT_EQ(Read(c, id, text, v), kResultFalse) << text;
+  }
+  p.Stop();
+}
+
+TEST(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
+  Plug p;
+  p.Start();
+  IPtr<IUnitInfo> units = p.U<IUnitInfo>();
+  ASSERT_TRUE(units);
+  IEditController* c = p.controller.get();
+  ASSERT_GE(kNumPresets, 6);
+  EXPECT_STREQ(mirel::kFactoryPresets[0].name, "Default");
+  for (int k = 0; k < kNumPresets; ++k) {
+    const mirel::FactoryPreset& preset = mirel::kFactoryPresets[k];
+    SCOPED_TRACE(preset.name);
+    const double v = static_cast<double>(k) / (kNumPresets - 1);
+    String128 name{};
+    ASSERT_EQ(units->getProgramName(kPrst, k, name), kResultOk);
+    EXPECT_EQ(host::ToUtf8(name), preset.name);
+    EXPECT_EQ(Text(c, kPrst, v), preset.name);
+    ParamValue back = -1.0;
+    ASSERT_EQ(Read(c, kPrst, preset.name, back), kResultOk);
+    EXPECT_DOUBLE_EQ(back, v);
+
+    p.SendParam(kIdMix, 0.123);  // a value no preset holds
+    p.SendParam(kPrst, v);
+    for (ParamID id = 0; id < kIdCount; ++id) {
+      EXPECT_DOUBLE_EQ(c->getParamNormalized(id), c->plainParamToNormalized(id, preset.values[id])) << id;
+    }
+  }
+  // "Default" holds the defaults the host is told.
+  for (int32 i = 0; i < c->getParameterCount(); ++i) {
+    ParameterInfo info{};
+    ASSERT_EQ(c->getParameterInfo(i, info), kResultOk);
+    if (info.id >= kIdCount) continue;
+    EXPECT_NEAR(c->plainParamToNormalized(info.id, mirel::kFactoryPresets[0].values[info.id]),
+                info.defaultNormalizedValue, 1e-15) << info.id;
+  }
   p.Stop();
 }
 

@@ -1,6 +1,8 @@
 // The processor side of the built module: life cycle, buses, processing on
 // both sample sizes, host parameter changes, host bypass and state.
 
+#include <cstdio>
+
 #include "PlugFixture.h"
 
 namespace mirel::test {
@@ -197,10 +199,8 @@ TEST(Processor, HostBypassIsAParameterOfTheController) {
   EXPECT_EQ(host::ToUtf8(text), "on");
   ASSERT_EQ(p.controller->getParamStringByValue(kBpas, 0.5, text), kResultOk);
   EXPECT_EQ(host::ToUtf8(text), "off");
-  for (double v : {0.0, 1.0}) {
-    ASSERT_EQ(p.controller->getParamStringByValue(kPrst, v, text), kResultOk);
-    EXPECT_EQ(host::ToUtf8(text), "-");
-  }
+  ASSERT_EQ(p.controller->getParamStringByValue(kPrst, 0.0, text), kResultOk);
+  EXPECT_EQ(host::ToUtf8(text), "Default");
   EXPECT_EQ(p.controller->getParamStringByValue(kBpas, 0.0, nullptr), kInvalidArgument);
   p.Stop();
 }
@@ -268,6 +268,56 @@ TEST(Processor, StateRoundTripWithHostBypassThroughBothInterfaces) {
     b.Stop();
   }
   a.Stop();
+}
+
+// Arrangements no configuration lists are refused and leave the buses as
+// they were: mono or surround output, mono or surround main input.
+TEST(Processor, UnlistedBusArrangementsAreRefused) {
+  Plug p;
+  ASSERT_EQ(p.Initialize(), kResultOk);
+  ASSERT_EQ(p.Arrange(), kResultOk);
+  constexpr SpeakerArrangement kMono = 0x80000;
+  constexpr SpeakerArrangement kStereo = 0x3;
+  constexpr SpeakerArrangement k51 = 0x3F;
+  EXPECT_EQ(p.Arrange(kStereo, kStereo, kMono), kResultFalse);
+  EXPECT_EQ(p.Arrange(kStereo, kStereo, k51), kResultFalse);
+  EXPECT_EQ(p.Arrange(kMono, kStereo, kStereo), kResultFalse);
+  EXPECT_EQ(p.Arrange(k51, kStereo, kStereo), kResultFalse);
+  EXPECT_EQ(p.Arrange(kMono, kMono, kMono), kResultFalse);
+  SpeakerArrangement arr = 0;
+  ASSERT_EQ(p.processor->getBusArrangement(kOutput, 0, arr), kResultOk);
+  EXPECT_EQ(arr, kStereo);
+  ASSERT_EQ(p.processor->getBusArrangement(kInput, 0, arr), kResultOk);
+  EXPECT_EQ(arr, kStereo);
+  p.Stop();
+}
+
+// A state saved by Mirel 4.1.0, before value texts and factory presets,
+// restores the same values and is written back byte for byte.
+TEST(Processor, StateSavedBeforeValueTextsRestoresTheSameValues) {
+  std::FILE* f = std::fopen(MIREL_TEST_DATA "/state-4.1.0.bin", "rb");
+  ASSERT_NE(f, nullptr);
+  std::vector<std::uint8_t> saved(200);
+  saved.resize(std::fread(saved.data(), 1, saved.size(), f));
+  std::fclose(f);
+  ASSERT_EQ(saved.size(), 14u * 8u + 4u);
+  Plug p;
+  p.Start();
+  auto stream = host::MakeHostObject<host::MemoryStream>(saved);
+  ASSERT_EQ(p.component->setState(stream.get()), kResultOk);
+  // The values it was saved with (some went through a normalised value).
+  const double intended[kIdCount] = {24.5, -3.25, 0.0007, 0.25, 3, 120, 75.5, 2500, 2.5, -4, 0, 1, 1, 0};
+  for (ParamID id = 0; id < kIdCount; ++id) {
+    const double plain = LittleEndianDouble(saved, 8 * id);
+    EXPECT_NEAR(plain, intended[id], 1e-12) << id;
+    EXPECT_EQ(p.controller->getParamNormalized(id), p.controller->plainParamToNormalized(id, plain)) << id;
+  }
+  String128 text{};
+  ASSERT_EQ(p.controller->getParamStringByValue(kIdRatio, p.controller->getParamNormalized(kIdRatio), text), kResultOk);
+  EXPECT_EQ(host::ToUtf8(text), "12:1");
+  EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
+  EXPECT_EQ(p.State(), saved);
+  p.Stop();
 }
 
 }  // namespace

@@ -18,18 +18,19 @@ struct Row {
   int precision;
 };
 
-// The parameter table as users and stored projects know it.
+// The parameter table as users and stored projects know it. Units are part
+// of each value's text, so no parameter has a label.
 const Row kRows[] = {
-    {kInput, "Input", ParamKind::Continuous, 0, 0, 80, 0.01, "%", 1, 2},
-    {kOutput, "Output", ParamKind::Continuous, 0, -30, 30, 0.01, "%", 1, 2},
-    {kAttack, "Attack", ParamKind::Continuous, 0.0004, 0.0001, 0.0011, 0.001, "%", 2, 3},
-    {kRelease, "Release", ParamKind::Continuous, 0.4, 0.02, 0.85, 0.01, "%", 2, 2},
+    {kInput, "Input", ParamKind::Continuous, 0, 0, 80, 0.01, "", 1, 2},
+    {kOutput, "Output", ParamKind::Continuous, 0, -30, 30, 0.01, "", 1, 2},
+    {kAttack, "Attack", ParamKind::Continuous, 0.0004, 0.0001, 0.0011, 0.001, "", 2, 3},
+    {kRelease, "Release", ParamKind::Continuous, 0.4, 0.02, 0.85, 0.01, "", 2, 2},
     {kRatio, "Ratio", ParamKind::Stepped, 0, 0, 3, 1, "", 1, 0},
-    {kHpf, "Sidechain", ParamKind::Continuous, 20, 20, 500, 0.01, "%", 1, 2},
-    {kMix, "Mix", ParamKind::Continuous, 100, 0, 100, 0.01, "%", 1, 2},
-    {kMidFreq, "Mid Freq", ParamKind::Continuous, 500, 500, 10000, 0.01, "%", 1, 2},
-    {kMidGain, "Mid Gain", ParamKind::Continuous, 0, -6, 6, 0.01, "%", 1, 2},
-    {kHf, "HF", ParamKind::Continuous, 0, -16, 0, 0.01, "%", 1, 2},
+    {kHpf, "Sidechain", ParamKind::Continuous, 20, 20, 500, 0.01, "", 1, 2},
+    {kMix, "Mix", ParamKind::Continuous, 100, 0, 100, 0.01, "", 1, 2},
+    {kMidFreq, "Mid Freq", ParamKind::Continuous, 500, 500, 10000, 0.01, "", 1, 2},
+    {kMidGain, "Mid Gain", ParamKind::Continuous, 0, -6, 6, 0.01, "", 1, 2},
+    {kHf, "HF", ParamKind::Continuous, 0, -16, 0, 0.01, "", 1, 2},
     {kBypass, "Bypass", ParamKind::Stepped, 0, 0, 1, 1, "", 1, 0},
     {kInterstage, "Interstage", ParamKind::Stepped, 0, 0, 1, 1, "", 1, 0},
     {kOversample, "Oversample", ParamKind::Stepped, 0, 0, 1, 1, "", 1, 0},
@@ -74,7 +75,8 @@ TEST(MirelParams, EveryParameterMatchesTheTable) {
     EXPECT_STREQ(p->Group(), "");
     EXPECT_TRUE(p->CanAutomate());
     EXPECT_FALSE(p->NegateDisplay());
-    EXPECT_EQ(p->NDisplayTexts(), 0);
+    // Stepped parameters name every step.
+    EXPECT_EQ(p->NDisplayTexts(), r.kind == ParamKind::Stepped ? static_cast<int>(r.max - r.min) + 1 : 0);
   }
 }
 
@@ -97,12 +99,14 @@ TEST(MirelParams, RatioStepsAndAttackDisplay) {
   EXPECT_EQ(ratio->Value(), 2.0);
   ratio->SetFromNormalised(0.49);
   EXPECT_EQ(ratio->Value(), 1.0);
-  EXPECT_EQ(ratio->FormatDisplay(ratio->Value()), "1");
+  EXPECT_EQ(ratio->FormatDisplay(ratio->Value()), "4:1");
 
+  // Attack tells 0.1 ms from 0.5 ms.
   const IParamDef* attack = m.GetParam(kAttack);
-  EXPECT_EQ(attack->FormatDisplay(0.0004), "0.000");
-  EXPECT_EQ(attack->FormatDisplay(0.0011), "0.001");
-  EXPECT_EQ(m.GetParam(kMidFreq)->FormatDisplay(500), "500.00");
+  EXPECT_EQ(attack->FormatDisplay(0.0004), "0.40 ms");
+  EXPECT_EQ(attack->FormatDisplay(0.0011), "1.10 ms");
+  EXPECT_EQ(m.GetParam(kMidFreq)->FormatDisplay(500), "500 Hz");
+  EXPECT_EQ(m.GetParam(kInput)->FormatDisplay(30), "-30.0 dB");
 }
 
 TEST(MirelParams, StateChunkIs112BytesOfDefaultsAndTheDefaultPresetRestores) {
@@ -119,7 +123,8 @@ TEST(MirelParams, StateChunkIs112BytesOfDefaultsAndTheDefaultPresetRestores) {
   const PresetSlot* slot = m.GetPreset(0);
   ASSERT_NE(slot, nullptr);
   EXPECT_TRUE(slot->initialised);
-  EXPECT_EQ(slot->name, "-");
+  EXPECT_EQ(slot->name, "Default");
+  EXPECT_EQ(m.NPresets(), mirel::kNumPresets);
   EXPECT_EQ(slot->chunk.Size(), 112);
 
   m.GetParam(kOutput)->SetClamped(12.0);
@@ -127,7 +132,7 @@ TEST(MirelParams, StateChunkIs112BytesOfDefaultsAndTheDefaultPresetRestores) {
   EXPECT_TRUE(m.LoadPreset(0));
   EXPECT_EQ(m.GetParam(kOutput)->Value(), 0.0);
   EXPECT_EQ(m.GetParam(kRatio)->Value(), 0.0);
-  EXPECT_FALSE(m.LoadPreset(1));
+  EXPECT_FALSE(m.LoadPreset(m.NPresets()));
 
   // Restoring from offset 8 reads parameters 0..12 from bytes 8..111 and
   // leaves parameter 13 at 0 bounded into its range.

@@ -167,3 +167,89 @@ TEST(ParamDef, LongNamesAreTruncatedTo31Characters) {
   EXPECT_EQ(std::string(p.Name()).size(), 31u);
   EXPECT_EQ(std::string(p.Label()).size(), 31u);
 }
+
+TEST(ParamDef, ValueFormatShowsRealUnits) {
+  IParamDef level = Continuous(0, -30, 30, 0.01);
+  level.SetValueFormat({1.0, 1, false, true, "dB", "", {}});
+  EXPECT_EQ(level.FormatDisplay(6.0), "+6.0 dB");
+  EXPECT_EQ(level.FormatDisplay(-4.04), "-4.0 dB");
+  EXPECT_EQ(level.FormatDisplay(0.0), "0.0 dB");
+  EXPECT_EQ(level.FormatDisplay(-0.04), "0.0 dB");  // no sign on a zero
+
+  IParamDef threshold = Continuous(0, 0, 80, 0.01);
+  threshold.SetValueFormat({-1.0, 1, false, false, "dB", "off", {}});
+  EXPECT_EQ(threshold.FormatDisplay(30.0), "-30.0 dB");
+  EXPECT_EQ(threshold.FormatDisplay(0.0), "off");
+  EXPECT_EQ(threshold.FormatDisplay(0.04), "off");  // reads as zero
+
+  IParamDef time = Continuous(0.0004, 0.0001, 0.0011, 0.001, 2.0);
+  time.SetValueFormat({1000.0, 2, false, false, "ms", "", {{"s", 1000.0}}});
+  EXPECT_EQ(time.FormatDisplay(0.0004), "0.40 ms");
+
+  // Three significant digits, thousands with "k".
+  IParamDef freq = Continuous(500, 20, 20000, 0.01);
+  freq.SetValueFormat({1.0, 3, true, false, "Hz", "", {}});
+  EXPECT_EQ(freq.FormatDisplay(20.0), "20.0 Hz");
+  EXPECT_EQ(freq.FormatDisplay(120.0), "120 Hz");
+  EXPECT_EQ(freq.FormatDisplay(999.9), "1.00 kHz");  // the rounding carries
+  EXPECT_EQ(freq.FormatDisplay(2000.0), "2.00 kHz");
+  EXPECT_EQ(freq.FormatDisplay(9999.0), "10.0 kHz");
+  EXPECT_EQ(freq.FormatDisplay(20000.0), "20.0 kHz");
+
+  // A display text still wins over the format.
+  IParamDef list = Stepped(0, 0, 1);
+  list.SetValueFormat({1.0, 0, false, false, "x", "", {}});
+  list.AddDisplayText(0, "4x");
+  EXPECT_EQ(list.FormatDisplay(0.0), "4x");
+  EXPECT_EQ(list.FormatDisplay(1.0), "1 x");
+}
+
+TEST(ParamDef, ParseDisplayReadsPrintedAndTypedTexts) {
+  auto read = [](const IParamDef& p, const char* text) {
+    double v = -12345.0;
+    return p.ParseDisplay(text, v) ? v : -12345.0;
+  };
+  IParamDef threshold = Continuous(0, 0, 80, 0.01);
+  threshold.SetValueFormat({-1.0, 1, false, false, "dB", "off", {}});
+  EXPECT_EQ(read(threshold, "-30.0 dB"), 30.0);
+  EXPECT_EQ(read(threshold, "-30dB"), 30.0);
+  EXPECT_EQ(read(threshold, "  -30  DB "), 30.0);
+  EXPECT_EQ(read(threshold, "Off"), 0.0);
+  EXPECT_EQ(read(threshold, "-200"), 80.0);  // bounded
+  EXPECT_EQ(read(threshold, "+10"), 0.0);
+  for (const char* bad : {"", "dB", "-30 Hz", "loud", "inf", "nan dB", "1e999", "-30 dB!"}) {
+    EXPECT_EQ(read(threshold, bad), -12345.0) << bad;
+  }
+
+  IParamDef time = Continuous(0.0004, 0.0001, 0.0011, 0.001, 2.0);
+  time.SetValueFormat({1000.0, 2, false, false, "ms", "", {{"s", 1000.0}}});
+  EXPECT_DOUBLE_EQ(read(time, "0.4"), 0.0004);
+  EXPECT_DOUBLE_EQ(read(time, "0.0004s"), 0.0004);
+  EXPECT_EQ(read(time, "0.4k"), -12345.0);  // "k" only for significant-digit units
+
+  IParamDef freq = Continuous(500, 20, 20000, 0.01);
+  freq.SetValueFormat({1.0, 3, true, false, "Hz", "", {}});
+  EXPECT_EQ(read(freq, "2k"), 2000.0);
+  EXPECT_EQ(read(freq, "2.5 kHz"), 2500.0);
+  EXPECT_EQ(read(freq, "700hz"), 700.0);
+
+  // Lists: the text in any case, or the number it starts with.
+  IParamDef ratio = Stepped(0, 0, 3);
+  const char* ratios[] = {"2:1", "4:1", "8:1", "12:1"};
+  for (int i = 0; i < 4; ++i) ratio.AddDisplayText(i, ratios[i]);
+  EXPECT_EQ(read(ratio, "8:1"), 2.0);
+  EXPECT_EQ(read(ratio, "8"), 2.0);
+  EXPECT_EQ(read(ratio, "12 :1"), 3.0);
+  EXPECT_EQ(read(ratio, "3"), -12345.0);  // no entry reads 3
+  EXPECT_EQ(read(ratio, "8:2"), -12345.0);
+  IParamDef sw = Stepped(0, 0, 1);
+  sw.AddDisplayText(0, "EXT");
+  sw.AddDisplayText(1, "INT");
+  EXPECT_EQ(read(sw, "int"), 1.0);
+  EXPECT_EQ(read(sw, "1"), 1.0);  // words only: a bare number is the value
+  EXPECT_EQ(read(sw, "side"), -12345.0);
+
+  // Without a format: a bare number only.
+  EXPECT_EQ(read(Continuous(0, 0, 10, 0.1), " 2.5 "), 2.5);
+  EXPECT_EQ(read(Continuous(0, 0, 10, 0.1), "2.5 %"), -12345.0);
+}

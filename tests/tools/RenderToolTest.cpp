@@ -482,19 +482,60 @@ TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
     EXPECT_EQ(l.substr(0, l.find(' ')), expected[i][0]) << l;
     EXPECT_NE(l.find(std::string(" ") + expected[i][1] + " "), std::string::npos) << l;
   }
-  // Current value texts as the plug-in gives them: Input 0.00, Attack with three decimals.
-  EXPECT_NE(lines[3].find("0.00"), std::string::npos) << lines[3];
-  EXPECT_NE(lines[5].find("0.000"), std::string::npos) << lines[5];
+  // Current value texts as the plug-in gives them, in real units.
+  EXPECT_NE(lines[3].find(" off"), std::string::npos) << lines[3];
+  EXPECT_NE(lines[5].find(" 0.40 ms"), std::string::npos) << lines[5];
   // Settings show up in the list.
   const RunResult set = RunTool(dir, {"--list-params", "--set", "input=40.00", "--set", "RATIO=3"});
   ASSERT_EQ(set.exitCode, 0) << set.err;
-  EXPECT_NE(set.out.find("40.00"), std::string::npos) << set.out;
+  EXPECT_NE(set.out.find("-40.0 dB"), std::string::npos) << set.out;
+  EXPECT_NE(set.out.find("12:1"), std::string::npos) << set.out;
   // The last setting given for a parameter wins, whichever option gave it.
   const RunResult last = RunTool(dir, {"--list-params", "--set", "Input=40", "--set-normalized", "0=0.25",
                                        "--set-normalized", "1=0.25", "--set", "Output=6"});
   ASSERT_EQ(last.exitCode, 0) << last.err;
-  EXPECT_NE(last.out.find(" 20.00\n"), std::string::npos) << last.out;  // Input 0.25 x 80
-  EXPECT_NE(last.out.find(" 6.00\n"), std::string::npos) << last.out;   // Output
+  EXPECT_NE(last.out.find(" -20.0 dB\n"), std::string::npos) << last.out;  // Input 0.25 x 80
+  EXPECT_NE(last.out.find(" +6.0 dB\n"), std::string::npos) << last.out;   // Output
+  // Values with a unit or a list text are read as a host reads them; a bare
+  // number stays the plain value.
+  const RunResult units = RunTool(dir, {"--list-params", "--set", "Input=-30dB", "--set", "Attack=0.7 ms",
+                                        "--set", "Ratio=8:1", "--set", "Oversample=16x", "--set", "13=ext",
+                                        "--set", "Mid Freq=2k", "--set", "Mix=90"});
+  ASSERT_EQ(units.exitCode, 0) << units.err;
+  for (const char* shown : {" -30.0 dB\n", " 0.70 ms\n", " 8:1\n", " 16x\n", " EXT\n", " 2.00 kHz\n", " 90 %\n"}) {
+    EXPECT_NE(units.out.find(shown), std::string::npos) << shown << units.out;
+  }
+  // A refusal names the parameter and the forms it takes.
+  const RunResult bad = RunTool(dir, {"--list-params", "--set", "Ratio=8"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("'Ratio'"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("'2:1', '4:1', '8:1', '12:1'"), std::string::npos) << bad.err;
+}
+
+// mirel-render and mirel-snapshot read parameter texts through one resolver:
+// the same text gets the same answer, message and exit status from both.
+TEST_F(RenderMirel, RenderAndSnapshotReadParameterTextsAlike) {
+  TempDir dir;
+  const std::vector<std::vector<std::string>> cases = {
+      {"--set", "Ratio=12"},           {"--set", "Input=loud"},       {"--set", "Input=99"},
+      {"--set", "Attack=inf"},         {"--set", "Sidechain=1"},      {"--set", "Loudness=1"},
+      {"--set", "42=1"},               {"--set-normalized", "0=1.5"}, {"--set-normalized", "xyz=0.5"},
+      {"--set-normalized", "bpas=nan"}, {"--set", "Ratio=8:1"},       {"--set", "Input=-30dB"},
+      {"--set-normalized", "prst=1"},  {"--set-normalized", "mix=0.5"}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0] + " " + args[1]);
+    std::vector<std::string> renderArgs = args;
+    renderArgs.push_back("--list-params");
+    std::vector<std::string> snapshotArgs = args;
+    snapshotArgs.push_back((dir / "out.png").string());
+    const RunResult r = RunTool(dir, renderArgs);
+    const RunResult s = RunProgram(dir, MIREL_SNAPSHOT, snapshotArgs);
+    EXPECT_EQ(r.exitCode, s.exitCode) << r.err << s.err;
+    EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 2) << r.err;
+    const std::string rm = r.err.substr(r.err.find(':') + 1);
+    const std::string sm = s.err.substr(s.err.find(':') + 1);
+    EXPECT_EQ(rm, sm);
+  }
 }
 
 TEST_F(RenderMirel, SharedNameIsRefusedNamingBothIndices) {

@@ -1,7 +1,7 @@
 // mirel-render: renders audio files through a VST3 effect module from the
 // command line, loading the module through its factory as a DAW does. The
-// command line is parsed in RenderOptions, parameters are resolved in
-// ParamResolve, files are committed safely by SafeOutput and the levels are
+// command line is parsed in RenderOptions, parameters are resolved by the
+// tools' shared ParamResolver, files are committed safely by SafeOutput and the levels are
 // measured by LevelAnalysis; this file runs the render.
 
 #include <unistd.h>
@@ -28,7 +28,7 @@
 #include "EffectInstance.h"
 #include "HostStrings.h"
 #include "LevelAnalysis.h"
-#include "ParamResolve.h"
+#include "ParamResolver.h"
 #include "ParameterChanges.h"
 #include "ProcessBuffers.h"
 #include "RenderOptions.h"
@@ -40,6 +40,9 @@ using namespace Steinberg::Vst;
 using mirel::host::EffectInstance;
 using mirel::host::HostParameter;
 using namespace mirel::render;
+using mirel::tools::ParamResolver;
+using mirel::tools::ParamSetting;
+using mirel::tools::ParamTextError;
 
 namespace {
 
@@ -102,15 +105,14 @@ std::string Absolute(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-void ListParams(EffectInstance& fx) {
+void ListParams(EffectInstance& fx, const ParamResolver& resolver) {
   IEditController* c = fx.Controller();
-  const auto params = fx.Parameters();
   std::printf("%-5s %-16s %-6s %-8s %-5s %s\n", "id", "title", "units", "default", "steps", "value");
-  for (const auto& p : params) {
+  for (const auto& p : resolver.Parameters()) {
     const double current = c->getParamNormalized(p.id);
-    std::string text = ValueText(c, p.id, current);
+    std::string text = resolver.ValueText(p.id, current);
     if (text.empty()) text = Number(current);
-    std::printf("%-5s %-16s %-6s %-8.4f %-5d %s\n", IdText(p.id).c_str(), p.title.c_str(),
+    std::printf("%-5s %-16s %-6s %-8.4f %-5d %s\n", resolver.IdText(p.id).c_str(), p.title.c_str(),
                 p.units.c_str(), p.defaultNormalized, p.stepCount, text.c_str());
   }
 }
@@ -149,12 +151,16 @@ int Run(const Options& o) {
   auto fx = EffectInstance::Open(o.plugin, "mirel-render", error);
   if (!fx) throw Failure{error};
   IEditController* controller = fx->Controller();
-  const auto params = fx->Parameters();
+  const ParamResolver resolver(controller);
 
-  std::vector<Setting> settings;
-  for (const auto& set : o.sets) {
-    settings.push_back(set.normalized ? ResolveNormalized(params, set.key, set.value)
-                                      : ResolveSet(*fx, params, set.key, set.value));
+  std::vector<ParamSetting> settings;
+  try {
+    for (const auto& set : o.sets) {
+      settings.push_back(set.normalized ? resolver.SetNormalized(set.key, set.value)
+                                        : resolver.Set(set.key, set.value));
+    }
+  } catch (const ParamTextError& e) {
+    throw Failure{e.message, 2};
   }
 
   // The state is restored once processing is set up: a plug-in may reset
@@ -171,7 +177,7 @@ int Run(const Options& o) {
 
   if (o.listParams) {
     restoreState();
-    ListParams(*fx);
+    ListParams(*fx, resolver);
     return 0;
   }
 
@@ -273,7 +279,7 @@ int Run(const Options& o) {
   }
   // Collect the texts before the instance goes.
   std::vector<std::string> settingTexts;
-  for (const auto& s : settings) settingTexts.push_back(ValueText(controller, s.id, s.normalized));
+  for (const auto& s : settings) settingTexts.push_back(resolver.ValueText(s.id, s.normalized));
   fx.reset();
 
   std::optional<PendingFile> stateFile;
@@ -301,7 +307,7 @@ int Run(const Options& o) {
     j << "  \"format\": " << Json(o.formatName) << ",\n";
     j << "  \"parameters\": [";
     for (size_t k = 0; k < settings.size(); ++k) {
-      j << (k == 0 ? "\n" : ",\n") << "    {\"id\": " << Json(IdText(settings[k].id))
+      j << (k == 0 ? "\n" : ",\n") << "    {\"id\": " << Json(resolver.IdText(settings[k].id))
         << ", \"title\": " << Json(settings[k].title) << ", \"normalized\": "
         << Number(settings[k].normalized) << ", \"text\": " << Json(settingTexts[k]) << "}";
     }

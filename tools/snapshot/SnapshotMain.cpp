@@ -18,28 +18,27 @@
 
 #include "CommandLineText.h"
 #include "Mirel.h"
+#include "ParamResolver.h"
 #include "gui/IPanel.h"
 #include "raster/RAS_Bitmap.h"
 
 namespace fs = std::filesystem;
-using Steinberg::Vst::ParamID;
-using Steinberg::Vst::ParameterInfo;
 
 namespace {
 
-using mirel::tools::Lower;
-using mirel::tools::Number;
-using mirel::tools::ParseInt;
+using mirel::tools::ParamResolver;
+using mirel::tools::ParamSetting;
+using mirel::tools::ParamTextError;
 using mirel::tools::ParseNumber;
-using mirel::tools::Trim;
 
 const char* const kUsage =
     "usage: mirel-snapshot [options] OUT.png\n"
     "  Paints Mirel's editor (838 x 245 pixels) and writes it as a PNG file.\n"
-    "  --set NAME=VALUE        set a parameter to a plain value in its own unit; NAME is a\n"
-    "                          parameter name (case-insensitive) or its index; VALUE may\n"
-    "                          also be a value text (repeatable)\n"
-    "  --set-normalized ID=N   set parameter index ID to a normalised value 0..1 (repeatable)\n"
+    "  --set NAME=VALUE        set a parameter; NAME is a parameter name (case-insensitive)\n"
+    "                          or its index; VALUE is a bare number in the parameter's plain\n"
+    "                          unit, or a value as a host reads it (-30dB, 8:1, 16x) (repeatable)\n"
+    "  --set-normalized ID=N   set parameter ID (an index, bpas, prst or a name) to a\n"
+    "                          normalised value 0..1 (repeatable)\n"
     "  --meter-db DB           show DB decibels of gain reduction on the meter (0 to 120)\n"
     "  --help                  this text\n";
 
@@ -48,12 +47,6 @@ struct Failure {
   std::string message;
   int code = 1;
 };
-
-std::string Utf8(const Steinberg::Vst::String128 text) {
-  std::string out;
-  for (int i = 0; i < 128 && text[i]; ++i) out += text[i] < 128 ? static_cast<char>(text[i]) : '?';
-  return out;
-}
 
 struct Options {
   struct Set {
@@ -99,80 +92,6 @@ Options ParseArgs(int argc, char** argv) {
   }
   if (o.output.empty()) throw Failure{std::string("no output file given\n") + kUsage, 2};
   return o;
-}
-
-// The plug-in's own parameters as a host lists them.
-std::vector<ParameterInfo> HostParameters(Mirel& m) {
-  std::vector<ParameterInfo> list;
-  for (Steinberg::int32 i = 0; i < m.getParameterCount(); ++i) {
-    ParameterInfo info{};
-    if (m.getParameterInfo(i, info) == Steinberg::kResultOk && info.id < static_cast<ParamID>(kNumParams)) {
-      list.push_back(info);
-    }
-  }
-  return list;
-}
-
-const ParameterInfo& ResolveName(const std::vector<ParameterInfo>& params, const std::string& name) {
-  long long index = 0;
-  if (ParseInt(name, index)) {
-    for (const auto& p : params) {
-      if (static_cast<long long>(p.id) == index) return p;
-    }
-    throw Failure{"no parameter with index " + Trim(name) + " (indices are 0 to " +
-                  std::to_string(params.size() - 1) + ")", 2};
-  }
-  std::vector<const ParameterInfo*> hits;
-  for (const auto& p : params) {
-    if (Lower(Utf8(p.title)) == Lower(Trim(name))) hits.push_back(&p);
-  }
-  if (hits.size() == 1) return *hits.front();
-  if (hits.size() > 1) {
-    std::string ids;
-    for (std::size_t k = 0; k < hits.size(); ++k) {
-      ids += (k == 0 ? "" : (k + 1 == hits.size() ? " and " : ", ")) + std::to_string(hits[k]->id);
-    }
-    throw Failure{"parameter name '" + name + "' is shared by indices " + ids + "; give the index instead", 2};
-  }
-  std::string valid;
-  for (const auto& p : params) valid += (valid.empty() ? "" : ", ") + Utf8(p.title);
-  throw Failure{"unknown parameter '" + name + "'; valid names: " + valid + " (or an index)", 2};
-}
-
-// The normalised value a --set asks for.
-double Resolve(Mirel& m, const std::vector<ParameterInfo>& params, const Options::Set& s, ParamID& id) {
-  double v = 0.0;
-  if (s.normalized) {
-    const ParameterInfo& p = ResolveName(params, s.key);
-    id = p.id;
-    if (!ParseNumber(s.value, v) || v < 0.0 || v > 1.0) {
-      throw Failure{"normalised value for '" + Utf8(p.title) + "' must be a number from 0 to 1, got '" + s.value + "'", 2};
-    }
-    return v;
-  }
-  const ParameterInfo& p = ResolveName(params, s.key);
-  id = p.id;
-  const double lo = std::min(m.normalizedParamToPlain(id, 0.0), m.normalizedParamToPlain(id, 1.0));
-  const double hi = std::max(m.normalizedParamToPlain(id, 0.0), m.normalizedParamToPlain(id, 1.0));
-  if (ParseNumber(s.value, v)) {
-    if (v < lo || v > hi) {
-      throw Failure{"value " + Trim(s.value) + " for '" + Utf8(p.title) + "' is out of range " + Number(lo) + " to " +
-                    Number(hi), 2};
-    }
-    return std::clamp(m.plainParamToNormalized(id, v), 0.0, 1.0);
-  }
-  // A value text: accepted when the plug-in reads it and shows the same text back.
-  std::vector<Steinberg::Vst::TChar> text(s.value.begin(), s.value.end());
-  text.push_back(0);
-  Steinberg::Vst::String128 shown{};
-  double n = 0.0;
-  if (m.getParamValueByString(id, text.data(), n) != Steinberg::kResultOk ||
-      m.getParamStringByValue(id, n, shown) != Steinberg::kResultOk ||
-      Lower(Trim(Utf8(shown))) != Lower(Trim(s.value))) {
-    throw Failure{"cannot read '" + s.value + "' as a value of '" + Utf8(p.title) + "' (give a number from " +
-                  Number(lo) + " to " + Number(hi) + ")", 2};
-  }
-  return std::clamp(n, 0.0, 1.0);
 }
 
 // Writes the back buffer as an 8-bit RGB PNG (the editor is opaque).
@@ -222,12 +141,21 @@ int Run(int argc, char** argv) {
   auto* panel = dynamic_cast<IPanel*>(m->Graphics());
   if (!panel || !panel->BackBuffer()) throw Failure{"the plug-in built no editor"};
 
-  const std::vector<ParameterInfo> params = HostParameters(*m);
-  for (const auto& s : o.sets) {
-    ParamID id = 0;
-    const double n = Resolve(*m, params, s, id);
-    if (m->setParamNormalized(id, n) != Steinberg::kResultOk) {
-      throw Failure{"the plug-in refused the value of parameter " + std::to_string(id)};
+  const ParamResolver resolver(m);
+  std::vector<ParamSetting> settings;
+  try {
+    for (const auto& s : o.sets) {
+      settings.push_back(s.normalized ? resolver.SetNormalized(s.key, s.value) : resolver.Set(s.key, s.value));
+    }
+  } catch (const ParamTextError& e) {
+    throw Failure{e.message, 2};
+  }
+  for (const auto& s : settings) {
+    // A program change loads the preset, as processing does in a host.
+    if (resolver.IdText(s.id) == "prst") {
+      m->LoadPreset(m->PresetIndexFor(s.normalized));
+    } else if (m->setParamNormalized(s.id, s.normalized) != Steinberg::kResultOk) {
+      throw Failure{"the plug-in refused the value of parameter " + resolver.IdText(s.id)};
     }
   }
   if (o.meter) {
