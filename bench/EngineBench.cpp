@@ -159,10 +159,7 @@ void BM_RatioLawStage(benchmark::State& state) {
       if (wide) {
         RatioLawWide(work.data(), 64, threshold, t, invR);
       } else {
-        for (double& v : work) {
-          if (v > threshold) v = detmath::Exp(((kLevelScale * detmath::Log(v) - t) * invR + t) / kLevelScale) / v;
-          else v = 1.0;
-        }
+        for (double& v : work) v = RatioTarget(v, threshold, t, invR);
       }
       benchmark::DoNotOptimize(work.data());
     }

@@ -1,10 +1,9 @@
 // The wide oversampler kernel. This file alone is compiled for AVX2 (see
 // CMakeLists.txt), so it must not call any inline function with external
 // linkage from another header: the linker could keep this file's copy of it
-// for callers on processors without AVX2. It reaches the curve and the
-// ballistics through PairCurves.h and Ballistics.h (internal linkage), the
-// four-lane helpers (AVX2 wherever they are compiled) and the intrinsics
-// only.
+// for callers on processors without AVX2. It reaches the curve, the lane
+// helpers and the ballistics through PairCurves.h, Lanes.h and Ballistics.h
+// (internal linkage) and the intrinsics only.
 //
 // Lanes of a vector: 0 up left, 1 up right, 2 down left, 3 down right. The
 // down lanes run kLag sub-steps behind the up lanes, so entry 10 + t of the
@@ -16,8 +15,8 @@
 #include <immintrin.h>
 
 #include "InterstageWide.h"
+#include "Lanes.h"
 #include "PairCurves.h"
-#include "WideLanes.h"
 
 namespace interstage {
 namespace {
@@ -28,10 +27,8 @@ using lanes::QuadBits;
 [[gnu::always_inline]] inline Quad Load(const double* p) { return reinterpret_cast<Quad>(_mm256_loadu_pd(p)); }
 [[gnu::always_inline]] inline void Store(double* p, Quad v) { _mm256_storeu_pd(p, reinterpret_cast<__m256d>(v)); }
 
+using lanes::kLargest;
 using lanes::Magnitude;
-
-constexpr double kFlushBelow = 0x1p-54;
-constexpr double kLargest = 0x1.fffffffffffffp+1023;
 
 template <int N, int kLag>
 struct Kernel {
@@ -146,7 +143,7 @@ struct Kernel {
   [[gnu::always_inline]] inline void SampleInMode(int j, Pair dry, Quad& prev, bool& exact) const {
     if (exact) {
       Sample<true, kFirst, kTail>(j, dry, prev);
-      const double loud = 0x1p-40;
+      const double loud = kLeaveExactAt;
       const QuadBits isLoud = Magnitude(prev) >= Quad{loud, loud, loud, loud};
       exact = _mm256_movemask_pd(reinterpret_cast<__m256d>(isLoud)) != 15;
     } else {

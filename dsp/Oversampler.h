@@ -57,6 +57,9 @@ struct StereoAllPoleWindow {
 // runs at: the analogue prototype's poles s map to z = exp(s * 2 pi fc).
 void DesignBesselLowpass(BesselLowpass& coeffs, double fc);
 
+// Filter outputs smaller than this in magnitude are flushed to 0.
+inline constexpr double kFlushBelow = 0x1p-54;
+
 // One step of the filter; the result is also left in history.y[0]. The sum is
 // formed one addition at a time in index order, which fixes its rounding. An
 // output that is not finite, or smaller than 2^-54 in magnitude, is stored and
@@ -75,7 +78,7 @@ inline double AllPoleStep(AllPoleHistory& h, double x, const BesselLowpass& c) {
   y += c.fb[10] * h.y[10];
   const double a = std::fabs(y);
   // NaN fails both comparisons; 2^-54 is a biased exponent of 969.
-  if (!(a >= 0x1p-54 && a <= 0x1.fffffffffffffp+1023)) y = 0.0;
+  if (!(a >= kFlushBelow && a <= 0x1.fffffffffffffp+1023)) y = 0.0;
   h.y[0] = y;
   return y;
 }

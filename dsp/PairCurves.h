@@ -9,8 +9,7 @@
 #include <immintrin.h>
 
 #include "Curves.h"
-#include "Oversampler.h"
-#include "WideLanes.h"
+#include "Lanes.h"
 
 // Saturate, compiled once in an ordinary translation unit: the kernels call
 // this rather than the inline function, whose copy in a kernel built for a
@@ -19,8 +18,8 @@ double SaturateOutOfLine(double v);
 
 namespace {
 
-using Pair = StereoSample;
-typedef long long PairBits __attribute__((vector_size(16)));
+using lanes::Pair;
+using lanes::PairBits;
 
 // A curve table's interpolation on both lanes at table positions p, each
 // with 0 <= p < count - 1 (the callers check): i = p truncated, f = p - i,
@@ -60,15 +59,14 @@ __attribute__((target("avx2"), always_inline)) inline lanes::Quad InterpolateQua
 // values[i] (1 - f) + values[i + 1] f, and the sign of w copied on. A lane
 // outside the table's interior (or NaN) takes the scalar path.
 [[gnu::always_inline]] inline Pair SaturatePair(Pair w) {
-  const PairBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
-  const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(w) & ~signBit);
+  const Pair a = lanes::Magnitude(w);
   const double scale = static_cast<double>(kSaturationCurve.scale);
   const double last = static_cast<double>(kSaturationCurve.count - 1);
   const Pair p = (a - Pair{0.0, 0.0}) * Pair{scale, scale};
   if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
     return Pair{SaturateOutOfLine(w[0]), SaturateOutOfLine(w[1])};
   const Pair r = InterpolatePair(kSaturationCurve.values, p);
-  return reinterpret_cast<Pair>((reinterpret_cast<PairBits>(r) & ~signBit) | (reinterpret_cast<PairBits>(w) & signBit));
+  return lanes::CopySign(r, w);
 }
 
 // Saturate on four lanes, with the same operations as CurveLookup on each

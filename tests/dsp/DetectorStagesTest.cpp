@@ -37,10 +37,7 @@ TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
       std::vector<double> fast(61), checked(61);
       DetectorLevels(once, left.data(), right.data(), 61, p, fast.data(), wide);
       ASSERT_TRUE(RawLevels<true>(every, left.data(), right.data(), 61, p, checked.data()));
-      for (double& lvl : checked) {
-        const double u = lvl * (1.0 - p.c);
-        if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + p.c * u);
-      }
+      for (double& lvl : checked) lvl = ShapeLevel(lvl, p.c);
       for (std::size_t i = 0; i < fast.size(); ++i)
         ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(checked[i])) << bad << " " << at << " " << i << " " << wide;
       BiquadSection s[12];
@@ -100,10 +97,6 @@ TEST(DetectorStages, LevelShapingQuadDecidesAsTheRoots) {
       for (int n = 0; n < 9; ++n, v = std::nextafter(v, 2.0)) values.push_back(v);
     }
     const LevelShapingQuad shaping(c);
-    auto expected = [&](double lvl) {
-      const double u = lvl * k;
-      return lvl > std::sqrt(u) ? lvl : std::sqrt(u + c * u);
-    };
     // Every value in every lane beside every other value, and in quads of
     // its own.
     for (const double a : values) {
@@ -112,7 +105,7 @@ TEST(DetectorStages, LevelShapingQuadDecidesAsTheRoots) {
         double out[4];
         ShapeFour(shaping, in, out);
         for (int lane = 0; lane < 4; ++lane) {
-          EXPECT_EQ(std::bit_cast<std::uint64_t>(out[lane]), std::bit_cast<std::uint64_t>(expected(in[lane])))
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(out[lane]), std::bit_cast<std::uint64_t>(ShapeLevel(in[lane], c)))
               << "c " << c << " level " << in[lane];
         }
       }
