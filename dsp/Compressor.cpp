@@ -86,11 +86,11 @@ struct OutputStage {
 __attribute__((target("avx2"))) void OutputStage::RunWide(int base, int count, const double* gains,
                                                           const double* inter, int stride) const {
   using lanes::Quad;
-  const Quad mix = {interstageMix, interstageMix, interstageMix, interstageMix};
-  const Quad up = {makeUp, makeUp, makeUp, makeUp};
-  const Quad wet = {wetAmount, wetAmount, wetAmount, wetAmount};
-  const Quad dry = {dryAmount, dryAmount, dryAmount, dryAmount};
-  const Quad gain = {outputGain, outputGain, outputGain, outputGain};
+  const Quad mix = lanes::Splat(interstageMix);
+  const Quad up = lanes::Splat(makeUp);
+  const Quad wet = lanes::Splat(wetAmount);
+  const Quad dry = lanes::Splat(dryAmount);
+  const Quad gain = lanes::Splat(outputGain);
   int j = 0;
   for (; j + 4 <= count; j += 4) {
     const int i = base + j;

@@ -331,8 +331,8 @@ namespace {
 
 using lanes::Quad;
 using lanes::QuadBits;
+using lanes::Splat;
 
-__attribute__((target("avx2"))) constexpr Quad Splat(double v) { return Quad{v, v, v, v}; }
 __attribute__((target("avx2"))) constexpr QuadBits SplatBits(long long v) { return QuadBits{v, v, v, v}; }
 
 // The lanes marked in `redo` replaced by the scalar function of the argument.

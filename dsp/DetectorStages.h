@@ -21,6 +21,7 @@ namespace {
 
 using lanes::Quad;
 using lanes::QuadBits;
+using lanes::Splat;
 
 // The hard-knee ratio law (RatioTarget) on levels in place, four at a time;
 // each lane's operations are RatioTarget's, in its order, and the samples
@@ -28,10 +29,10 @@ using lanes::QuadBits;
 // AVX2 only.
 __attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int count, double threshold, double t,
                                                          double invR) {
-  const Quad one = {1.0, 1.0, 1.0, 1.0};
-  const Quad scale = {kLevelScale, kLevelScale, kLevelScale, kLevelScale};
-  const Quad ts = {t, t, t, t};
-  const Quad limit = {threshold, threshold, threshold, threshold};
+  const Quad one = Splat(1.0);
+  const Quad scale = Splat(kLevelScale);
+  const Quad ts = Splat(t);
+  const Quad limit = Splat(threshold);
   const int grouped = count & ~3;
   // Lanes at or below the threshold take the law at 1 and drop the result.
   alignas(32) double x[64];
@@ -46,7 +47,7 @@ __attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int cou
     detmath::Log4(x, v, n);
     for (int j = 0; j < n; j += 4) {
       const Quad ld = scale * reinterpret_cast<Quad>(_mm256_load_pd(v + j));
-      const Quad od = (ld - ts) * Quad{invR, invR, invR, invR} + ts;
+      const Quad od = (ld - ts) * Splat(invR) + ts;
       _mm256_store_pd(v + j, reinterpret_cast<__m256d>(od / scale));
     }
     detmath::Exp4(v, v, n);
@@ -61,25 +62,20 @@ __attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int cou
 }
 
 // |DetectorShape(v)| on both lanes, with the same operations as CurveLookup
-// on each: w = |v| / (|v| + 3), p = w * scale (the table's origin is 0),
-// i = p truncated, f = p - i, values[i] (1 - f) + values[i + 1] f. The sign
-// DetectorShape copies on does not reach the magnitude. A lane outside the
-// table's interior (or infinite, or NaN) takes the scalar path.
+// on each at w = |v| / (|v| + 3). The sign DetectorShape copies on does not
+// reach the magnitude. A lane outside the table's interior (or infinite, or
+// NaN) takes the scalar path.
 [[gnu::always_inline]] inline Pair DetectorShapeMagnitudePair(Pair v) {
   const Pair a = lanes::Magnitude(v);
-  const double scale = static_cast<double>(kDetectorCurve.scale);
-  const double last = static_cast<double>(kDetectorCurve.count - 1);
-  const Pair w = a / (a + Pair{3.0, 3.0});
-  const Pair p = (w - Pair{0.0, 0.0}) * Pair{scale, scale};
-  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
+  Pair r;
+  if (!LookupInteriorPair(kDetectorCurve, a / (a + Pair{3.0, 3.0}), r)) [[unlikely]]
     return Pair{DetectorShapeMagnitude(v[0]), DetectorShapeMagnitude(v[1])};
-  return lanes::Magnitude(InterpolatePair(kDetectorCurve.values, p));
+  return lanes::Magnitude(r);
 }
 
 // One detector section for both channels, left in lane 0 and right in lane
 // 1, with BiquadSection::Process's arithmetic on each lane: the input widened
-// from single precision, y = ff0 x + s1, s1 = ff1 x + s2 - fb1 y,
-// s2 = ff2 x - fb2 y, the output rounded to single precision.
+// from single precision, BiquadStep, the output rounded to single precision.
 struct StereoSection {
   Pair ff0, ff1, ff2, fb1, fb2, s1, s2;
 
@@ -100,9 +96,7 @@ struct StereoSection {
   // checks them).
   template <bool kSettle>
   [[gnu::always_inline]] inline Pair Process(Pair x) {
-    const Pair y = ff0 * x + s1;
-    s1 = ff1 * x + s2 - fb1 * y;
-    s2 = ff2 * x - fb2 * y;
+    const Pair y = BiquadStep(x, ff0, ff1, ff2, fb1, fb2, s1, s2);
     if constexpr (kSettle) {
       s1 = KeepFinite(s1);
       s2 = KeepFinite(s2);
@@ -244,14 +238,11 @@ bool RawLevels(StereoDetector& detector, const double* srcL, const double* srcR,
 // DetectorShapeMagnitudePair on two samples' lanes at once.
 __attribute__((target("avx2"), always_inline)) inline Quad DetectorShapeMagnitudeQuad(Quad v) {
   const Quad a = lanes::Magnitude(v);
-  const double scale = static_cast<double>(kDetectorCurve.scale);
-  const double last = static_cast<double>(kDetectorCurve.count - 1);
-  const Quad w = a / (a + Quad{3.0, 3.0, 3.0, 3.0});
-  const Quad p = (w - Quad{0.0, 0.0, 0.0, 0.0}) * Quad{scale, scale, scale, scale};
-  if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < Quad{last, last, last, last})) != 15) [[unlikely]]
+  Quad r;
+  if (!LookupInteriorQuad(kDetectorCurve, a / (a + lanes::Splat(3.0)), r)) [[unlikely]]
     return Quad{DetectorShapeMagnitude(v[0]), DetectorShapeMagnitude(v[1]), DetectorShapeMagnitude(v[2]),
                 DetectorShapeMagnitude(v[3])};
-  return lanes::Magnitude(InterpolateQuad(kDetectorCurve.values, p));
+  return lanes::Magnitude(r);
 }
 
 // ShapeLevel on four levels; each lane gives ShapeLevel's bits.
@@ -267,24 +258,22 @@ struct LevelShapingQuad {
 
   __attribute__((target("avx2"))) explicit LevelShapingQuad(double cValue) {
     const double k = 1.0 - cValue;
-    c = Quad{cValue, cValue, cValue, cValue};
-    oneMinusC = Quad{k, k, k, k};
+    c = Splat(cValue);
+    oneMinusC = Splat(k);
     shortcuts = k >= 0x1p-500 && k <= 1.0;
     const double pass = k * (1.0 + 0x1p-40);
     const double fail = k * (1.0 - 0x1p-40);
-    passAbove = Quad{pass, pass, pass, pass};
-    failBelow = Quad{fail, fail, fail, fail};
+    passAbove = Splat(pass);
+    failBelow = Splat(fail);
   }
 
   __attribute__((target("avx2"), always_inline)) inline Quad Apply(Quad lvl) const {
     const Quad u = lvl * oneMinusC;
     if (shortcuts) {
-      constexpr double kLargest = lanes::kLargest;
-      constexpr double kSmallest = 0x1p-500;
-      const Quad largest = {kLargest, kLargest, kLargest, kLargest};
-      const Quad smallest = {kSmallest, kSmallest, kSmallest, kSmallest};
+      const Quad largest = Splat(lanes::kLargest);
+      const Quad smallest = Splat(0x1p-500);
       if (_mm256_movemask_pd(reinterpret_cast<__m256d>((lvl > passAbove) & (lvl <= largest))) == 15) return lvl;
-      const Quad zero = {0.0, 0.0, 0.0, 0.0};
+      const Quad zero = Splat(0.0);
       const auto fails = ((lvl >= smallest) & (lvl < failBelow)) | (lvl == zero);
       if (_mm256_movemask_pd(reinterpret_cast<__m256d>(fails)) == 15)
         return reinterpret_cast<Quad>(_mm256_sqrt_pd(reinterpret_cast<__m256d>(u + c * u)));
@@ -336,7 +325,7 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
 
   // Levels: SampleLevel on four samples per pass, then the shaping; the
   // rest one sample at a time.
-  const Quad gain = {p.curveGain, p.curveGain, p.curveGain, p.curveGain};
+  const Quad gain = Splat(p.curveGain);
   const LevelShapingQuad shaping(p.c);
   int j = 0;
   for (; j + 4 <= count; j += 4) {

@@ -23,6 +23,7 @@ namespace {
 
 using lanes::Quad;
 using lanes::QuadBits;
+using lanes::Splat;
 
 [[gnu::always_inline]] inline Quad Load(const double* p) { return reinterpret_cast<Quad>(_mm256_loadu_pd(p)); }
 [[gnu::always_inline]] inline void Store(double* p, Quad v) { _mm256_storeu_pd(p, reinterpret_cast<__m256d>(v)); }
@@ -58,8 +59,8 @@ struct Kernel {
     const Quad a = Magnitude(y);
     if constexpr (kExact) {
       // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
-      const QuadBits keep = (a >= Quad{kFlushBelow, kFlushBelow, kFlushBelow, kFlushBelow}) &
-                            (a <= Quad{kLargest, kLargest, kLargest, kLargest});
+      const QuadBits keep = (a >= Splat(kFlushBelow)) &
+                            (a <= Splat(kLargest));
       y = reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(y) & keep);
     } else {
       // A NaN magnitude leaves least as it was (MINPD returns its second
@@ -102,7 +103,7 @@ struct Kernel {
   template <bool kExact, bool kFirst, bool kTail>
   [[gnu::always_inline]] inline bool Sample(int j, Pair dry, Quad& prev) const {
     constexpr int kSteps = kTail ? kLag : N;
-    Quad least = {1.0, 1.0, 1.0, 1.0};
+    Quad least = Splat(1.0);
     Quad y = prev;
     // Two sub-steps share one saturation pass: the second's input, the up
     // output of sub-step t + 1 - kLag, must be final by sub-step t, and
@@ -130,8 +131,8 @@ struct Kernel {
     if constexpr (kExact) {
       return true;
     } else {
-      const QuadBits ok = (least >= Quad{kFlushBelow, kFlushBelow, kFlushBelow, kFlushBelow}) &
-                          (Magnitude(y) <= Quad{kLargest, kLargest, kLargest, kLargest});
+      const QuadBits ok = (least >= Splat(kFlushBelow)) &
+                          (Magnitude(y) <= Splat(kLargest));
       return _mm256_movemask_pd(reinterpret_cast<__m256d>(ok)) == 15;
     }
   }
@@ -144,7 +145,7 @@ struct Kernel {
     if (exact) {
       Sample<true, kFirst, kTail>(j, dry, prev);
       const double loud = kLeaveExactAt;
-      const QuadBits isLoud = Magnitude(prev) >= Quad{loud, loud, loud, loud};
+      const QuadBits isLoud = Magnitude(prev) >= Splat(loud);
       exact = _mm256_movemask_pd(reinterpret_cast<__m256d>(isLoud)) != 15;
     } else {
       const Quad start = prev;
@@ -206,8 +207,8 @@ void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scrat
   k.w = scratch;
   for (int m = 1; m <= 10; ++m) k.fb[m] = Quad{run.fb[m][0], run.fb[m][1], run.fb[m][0], run.fb[m][1]};
   k.gain = Quad{run.gain[0], run.gain[1], run.gain[0], run.gain[1]};
-  k.levelN = Quad{static_cast<double>(N), static_cast<double>(N), static_cast<double>(N), static_cast<double>(N)};
-  k.drive = Quad{run.drive, run.drive, run.drive, run.drive};
+  k.levelN = Splat(static_cast<double>(N));
+  k.drive = Splat(run.drive);
   k.storedDown = storedDown;
   if (run.gains) {
     k.template RunAll<true>(run, exact);

@@ -42,7 +42,10 @@ inline constexpr double kLargest = 0x1.fffffffffffffp+1023;
 // All-ones on the lanes whose value is finite.
 [[gnu::always_inline]] inline PairBits FiniteLanes(Pair v) { return Magnitude(v) <= Pair{kLargest, kLargest}; }
 
-// The quad forms of the same. For processors with AVX2 only.
+// The quad forms of the same, and v on every lane. For processors with AVX2
+// only.
+__attribute__((target("avx2"), always_inline)) inline Quad Splat(double v) { return Quad{v, v, v, v}; }
+
 __attribute__((target("avx2"), always_inline)) inline Quad Magnitude(Quad v) {
   const long long m = kMagnitudeBits;
   return reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(v) & QuadBits{m, m, m, m});
