@@ -17,13 +17,13 @@ struct AllPoleHistory {
   double y[11] = {};
 };
 
-// The left and right histories of one filter kept side by side and oldest
-// first, so that a run of steps extends them in place instead of shifting
-// eleven values per step. Element [ch] of each entry is channel ch (0 left).
-// Holds the same values as two AllPoleHistory records: y[m] is
-// v[end - 1 - m][ch].
+// A left and a right value side by side: element 0 left, element 1 right.
 typedef double StereoSample __attribute__((vector_size(16)));
 
+// The left and right histories of one filter kept side by side and oldest
+// first, so that a run of steps extends them in place instead of shifting
+// eleven values per step. Element [ch] of each entry is channel ch. Holds
+// the same values as two AllPoleHistory records: y[m] is v[end - 1 - m][ch].
 struct StereoAllPoleWindow {
   static constexpr int kHistory = 11;
   // Entries kept when the window moves to the front: more than one step
