@@ -123,7 +123,7 @@ void BM_DetectorStage(benchmark::State& state) {
   }
   StageInput in;
   StereoDetector detector = MakeDetector();
-  const LevelParams params = {state.range(0) != 0, 3.548133892335755, 0.9986918398484734};
+  const LevelParams params = {state.range(0) != 0, 3.548133892335755, LevelShapingCoefficient(48000.0)};
   std::int64_t frames = 0;
   const double start = ThreadNs();
   for (auto _ : state) {
@@ -147,7 +147,7 @@ void BM_RatioLawStage(benchmark::State& state) {
   }
   StageInput in;
   StereoDetector detector = MakeDetector();
-  DetectorLevels(detector, in.left.data(), in.right.data(), StageInput::kFrames, {false, 0.0, 0.9986918398484734},
+  DetectorLevels(detector, in.left.data(), in.right.data(), StageInput::kFrames, {false, 0.0, LevelShapingCoefficient(48000.0)},
                  in.levels.data());
   const double t = -30.0, threshold = detmath::Exp(t / kLevelScale), invR = 0.5;
   std::vector<double> work(64);
@@ -159,10 +159,7 @@ void BM_RatioLawStage(benchmark::State& state) {
       if (wide) {
         RatioLawWide(work.data(), 64, threshold, t, invR);
       } else {
-        for (double& v : work) {
-          if (v > threshold) v = detmath::Exp(((kLevelScale * detmath::Log(v) - t) * invR + t) / kLevelScale) / v;
-          else v = 1.0;
-        }
+        for (double& v : work) v = RatioTarget(v, threshold, t, invR);
       }
       benchmark::DoNotOptimize(work.data());
     }

@@ -19,6 +19,17 @@ enum BiquadType : std::int32_t {
   HighShelf = 6,
 };
 
+// The section's update in transposed direct form II on a value x, or on each
+// lane of a vector of them: y = ff0 x + s1, s1 = ff1 x + s2 - fb1 y,
+// s2 = ff2 x - fb2 y; returns y.
+template <class V>
+[[gnu::always_inline]] inline V BiquadStep(V x, V ff0, V ff1, V ff2, V fb1, V fb2, V& s1, V& s2) {
+  const V y = ff0 * x + s1;
+  s1 = ff1 * x + s2 - fb1 * y;
+  s2 = ff2 * x - fb2 * y;
+  return y;
+}
+
 struct BiquadSection {
   std::int32_t type = LowPass;
   double ff0 = 1.0;  // feed-forward, current input
@@ -39,13 +50,7 @@ struct BiquadSection {
 
   // One sample through the section. The state update uses the unrounded
   // double output; only the returned value is rounded to single precision.
-  float Process(float in) {
-    const double x = in;
-    const double y = ff0 * x + s1;
-    s1 = ff1 * x + s2 - fb1 * y;
-    s2 = ff2 * x - fb2 * y;
-    return static_cast<float>(y);
-  }
+  float Process(float in) { return static_cast<float>(BiquadStep<double>(in, ff0, ff1, ff2, fb1, fb2, s1, s2)); }
 
   // Returns a non-finite state value to rest (0). Finite states are untouched,
   // so for finite signals this changes nothing.

@@ -6,26 +6,164 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstring>
-#include <type_traits>
 
 #include "Ballistics.h"
 #include "Curves.h"
 #include "DetMath.h"
-#include "InterstageWide.h"
 #include "DetectorStages.h"
-#include "PairCurves.h"
-#include "WideLanes.h"
+#include "InterstagePair.h"
+#include "InterstageWide.h"
+#include "Lanes.h"
+#include "LevelRules.h"
 
 namespace {
+
 std::atomic<bool> preferPairKernel{false};
+
+bool SameBits(const double* a, const double* b, int n) { return std::memcmp(a, b, sizeof(double) * n) == 0; }
+
+// The ballistics of a run from the gain and meter state before it; the
+// gains replace their targets.
+GainRun GainsFrom(const BallisticsLaw& law, double* targets, double g, double meterValue) {
+  GainRun run;
+  run.law = law;
+  run.targets = targets;
+  run.gains = targets;
+  run.g = g;
+  run.meterValue = meterValue;
+  return run;
+}
+
+// The output of the samples: the processed signal (the gain shaped by the
+// saturation curve, applied to the input with the interstage signal mixed
+// in, and the make-up), mixed with the dry input and scaled by the output
+// gain; or, bypassed, the input itself.
+struct OutputStage {
+  const double* in0;
+  const double* in1;
+  double* out0;
+  double* out1;
+  double interstageMix, makeUp, wetAmount, dryAmount, outputGain;
+  bool bypass;
+
+  // The output of sample i at gain g, given its interstage outputs. Reads
+  // the sample's inputs before writing its outputs: outputs may share the
+  // inputs' memory.
+  [[gnu::always_inline]] inline void Output(int i, double g, double interL, double interR) const {
+    const double inL = in0[i];
+    const double inR = in1[i];
+    if (bypass) {
+      out0[i] = inL;
+      out1[i] = inR;
+    } else {
+      const double shapedGain = Saturate(g);
+      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
+      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
+      out0[i] = (wetL * wetAmount + dryAmount * inL) * outputGain;
+      out1[i] = (wetR * wetAmount + dryAmount * inR) * outputGain;
+    }
+  }
+
+  // Output for samples base .. base + count - 1: gains indexed from 0 at
+  // base, sample base + j's interstage outputs at inter[j * stride] (left)
+  // and the entry after it (right). `wide`: four samples at a time (AVX2).
+  void Run(int base, int count, const double* gains, const double* inter, int stride, bool wide) const {
+    if (wide) {
+      RunWide(base, count, gains, inter, stride);
+    } else {
+      for (int j = 0; j < count; ++j) Output(base + j, gains[j], inter[j * stride], inter[j * stride + 1]);
+    }
+  }
+
+  // Run four samples at a time, with Output's operations on every lane;
+  // the samples after the last whole quad take Output itself. The four
+  // samples' inputs are read before their outputs are written.
+  __attribute__((target("avx2"))) void RunWide(int base, int count, const double* gains, const double* inter,
+                                               int stride) const;
+};
+
+__attribute__((target("avx2"))) void OutputStage::RunWide(int base, int count, const double* gains,
+                                                          const double* inter, int stride) const {
+  using lanes::Quad;
+  const Quad mix = lanes::Splat(interstageMix);
+  const Quad up = lanes::Splat(makeUp);
+  const Quad wet = lanes::Splat(wetAmount);
+  const Quad dry = lanes::Splat(dryAmount);
+  const Quad gain = lanes::Splat(outputGain);
+  int j = 0;
+  for (; j + 4 <= count; j += 4) {
+    const int i = base + j;
+    const Quad inL = reinterpret_cast<Quad>(_mm256_loadu_pd(in0 + i));
+    const Quad inR = reinterpret_cast<Quad>(_mm256_loadu_pd(in1 + i));
+    if (bypass) {
+      _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>(inL));
+      _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>(inR));
+      continue;
+    }
+    const Quad shapedGain = SaturateQuad(reinterpret_cast<Quad>(_mm256_loadu_pd(gains + j)));
+    // The four samples' left and right interstage outputs: samples 0 and 2
+    // in one vector, 1 and 3 in the other, then lefts and rights apart.
+    const double* s = inter + j * stride;
+    const __m256d even = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(s)), _mm_loadu_pd(s + 2 * stride), 1);
+    const __m256d odd = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(s + stride)), _mm_loadu_pd(s + 3 * stride), 1);
+    const Quad interL = reinterpret_cast<Quad>(_mm256_unpacklo_pd(even, odd));
+    const Quad interR = reinterpret_cast<Quad>(_mm256_unpackhi_pd(even, odd));
+    const Quad wetL = shapedGain * (mix * interL + inL) * up;
+    const Quad wetR = shapedGain * (mix * interR + inR) * up;
+    _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>((wetL * wet + dry * inL) * gain));
+    _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>((wetR * wet + dry * inR) * gain));
+  }
+  for (; j < count; ++j) Output(base + j, gains[j], inter[j * stride], inter[j * stride + 1]);
+}
+
 }  // namespace
 
-bool interstage::WideAvailable() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-}
+// One block's settings in the form its samples use, and the detector
+// sections' running copy.
+struct Compressor::Block {
+  StereoDetector detector;
+  // The detector's source: the main inputs or the sidechain's (null: a host
+  // may leave the sidechain bus without buffers, which then reads silence).
+  const double* srcL = nullptr;
+  const double* srcR = nullptr;
+  LevelParams level = {};
+  double threshold = 0.0, t = 0.0, invR = 0.0;  // the ratio law
+  BallisticsLaw law;
+  OutputStage out = {};
+  StereoSample osFb[11] = {};  // the oversampler's coefficients on both lanes
+  StereoSample osGain = {};
+  double drive = 0.0;
+  int factor = 4;
+  bool wide = false;  // the wide kernels run
+  MeterSink* meter = nullptr;  // set only while metering with a sink
+  bool exactSteps = false;  // the oversampler's flush mode, carried from run to run
+
+  Block(const Compressor& c, const CompressorSettings& set, double** inputs, double** outputs, bool metering,
+        MeterSink* sink)
+      : detector(c.hpfL_, c.hpfR_, c.peakL_, c.peakR_, c.shelfL_, c.shelfR_) {
+    const Prepared& pre = c.prepared_;
+    srcL = set.detectFromMain ? inputs[0] : inputs[2];
+    srcR = set.detectFromMain ? inputs[1] : inputs[3];
+    level = {set.interstage, c.detectorCurveGain_, pre.c};
+    threshold = pre.threshold;
+    t = -set.inputDb;
+    invR = 1.0 / set.ratio;
+    law.a = pre.a;
+    law.r = pre.r;
+    law.meterK = pre.meterK;
+    law.compressionOff = set.inputDb == 0.0;  // Input at 0 switches compression off
+    law.metering = metering;
+    out = {inputs[0], inputs[1], outputs[0], outputs[1], c.interstageMix_, c.makeUp_, set.mixPercent / 100.0,
+           1.0 - set.mixPercent / 100.0, set.outputGain, set.bypass};
+    for (int m = 0; m <= 10; ++m) osFb[m] = StereoSample{c.osCoeff_.fb[m], c.osCoeff_.fb[m]};
+    osGain = StereoSample{c.osCoeff_.gain, c.osCoeff_.gain};
+    drive = c.interstageDrive_;
+    factor = set.oversampleFactor;
+    wide = c.wideScratch_ != nullptr;
+    meter = metering ? sink : nullptr;
+  }
+};
 
 Compressor::Compressor()
     : detectorCurveGain_(detmath::Pow10(0.55)),
@@ -42,6 +180,54 @@ void Compressor::PreferPairKernel(bool prefer) { preferPairKernel.store(prefer);
 void Compressor::Reset() {
   up_.Clear();
   down_.Clear();
+}
+
+void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, double** inputs, double** outputs,
+                              int nFrames, bool metering, MeterSink* meter) {
+  PrepareOversampler(set.oversampleFactor);
+  if (nFrames < 1) return;
+  if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
+  PrepareRateValues(set, sampleRate);
+  PrepareSections(set, sampleRate);
+  Block b(*this, set, inputs, outputs, metering, meter);
+  for (int base = 0; base < nFrames; base += interstage::kMaxRun) {
+    ProcessRun(b, base, std::min(interstage::kMaxRun, nFrames - base));
+  }
+  b.detector.Store(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
+}
+
+// The oversampler's design for the block's factor: formed again only when
+// the factor changes, even for a block without samples.
+void Compressor::PrepareOversampler(int factor) {
+  if (prepared_.factor == factor) return;
+  DesignBesselLowpass(osCoeff_, 0.2 / static_cast<double>(factor));
+  prepared_.factor = factor;
+}
+
+// Everything that depends only on the sample rate and the parameters is
+// evaluated once per block at most (and kept while its inputs stay the same):
+// none of it can change while the block runs under the lock, so the results
+// are the same as evaluating it on every sample.
+void Compressor::PrepareRateValues(const CompressorSettings& set, double fs) {
+  Prepared& pre = prepared_;
+  const double key[4] = {fs, set.inputDb, set.attackSec, set.releaseSec};
+  if (pre.rateValid && SameBits(key, pre.rateKey, 4)) return;
+  pre.c = LevelShapingCoefficient(fs);
+  pre.threshold = detmath::Exp(-set.inputDb / kLevelScale);
+  pre.a = set.attackSec != 0.0 ? detmath::Exp(-1.0 / (set.attackSec * fs)) : 0.0;
+  pre.r = set.releaseSec != 0.0 ? detmath::Exp(-1.0 / (set.releaseSec * fs)) : 0.0;
+  pre.meterK = detmath::Exp(-4.60517018599 / (fs * 0.3));  // 99 % in 0.3 s
+  std::memcpy(pre.rateKey, key, sizeof key);
+  pre.rateValid = true;
+}
+
+void Compressor::PrepareSections(const CompressorSettings& set, double fs) {
+  Prepared& pre = prepared_;
+  const double key[5] = {fs, set.hpfHz, set.hfDb, set.midFreqHz, set.midGainDb};
+  if (pre.sectionsValid && SameBits(key, pre.sectionKey, 5)) return;
+  DesignDetectorSections(set, fs);
+  std::memcpy(pre.sectionKey, key, sizeof key);
+  pre.sectionsValid = true;
 }
 
 void Compressor::DesignDetectorSections(const CompressorSettings& set, double fs) {
@@ -72,401 +258,74 @@ void Compressor::DesignDetectorSections(const CompressorSettings& set, double fs
   }
 }
 
-namespace {
-
-// One sample's N steps of the four oversampling filters (up and down, left
-// and right) in the interstage order, with the same arithmetic as
-// AllPoleStep. Left and right run as the two lanes of a Pair: each lane is an
-// ordinary IEEE double multiply or add (SSE2, part of every x86-64 target),
-// so every lane gives the same bits as the scalar arithmetic. The histories
-// are extended in place (StereoAllPoleWindow) instead of being shifted.
-template <int N>
-struct InterstageKernel {
-  // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
-  // latest output before this sample; summed as AllPoleStep does. With
-  // kExact the flush rule is applied here; without it the step only records
-  // the smallest magnitude in least, and RunInterstage checks the sample
-  // afterwards.
-  template <bool kExact>
-  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain,
-                                                 __m128d& least) {
-    Pair y = fb[1] * v[9 + j] + gain * x;
-    y += fb[2] * v[8 + j];
-    y += fb[3] * v[7 + j];
-    y += fb[4] * v[6 + j];
-    y += fb[5] * v[5 + j];
-    y += fb[6] * v[4 + j];
-    y += fb[7] * v[3 + j];
-    y += fb[8] * v[2 + j];
-    y += fb[9] * v[1 + j];
-    y += fb[10] * v[j];
-    const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-    const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & magnitudeBits);
-    if constexpr (kExact) {
-      // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
-      const PairBits keep = (a >= Pair{0x1p-54, 0x1p-54}) & (a <= Pair{0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023});
-      if (!(keep[0] & keep[1])) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
-    } else {
-      // A NaN magnitude leaves least as it was (MINPD returns its second
-      // operand then); a NaN or infinity is caught at the end of the sample.
-      least = _mm_min_pd(reinterpret_cast<__m128d>(a), least);
-    }
-    v[10 + j] = y;
-    return y;
-  }
-
-  // One sample's steps from the histories that end at up[9] and down[9].
-  // Without kExact, returns false when some output would have been flushed:
-  // one smaller than 2^-54 in magnitude, or a NaN or infinity, which stays
-  // non-finite through every later step of its filter within the sample (and
-  // the up filter's reaches the down filter only through the saturation,
-  // whose output is finite). The caller then repeats the sample with kExact
-  // from the same histories, which the steps have not changed.
-  template <bool kExact>
-  [[gnu::always_inline]] static inline bool Steps(Pair* __restrict up, Pair* __restrict down, const Pair* fb,
-                                                  Pair gain, Pair dry, double d) {
-    const Pair gainN = {static_cast<double>(N), static_cast<double>(N)};  // restores the level lost by zero stuffing
-    const Pair drive = {d, d};
-    __m128d least = _mm_set1_pd(1.0);
-    // The up filter runs one sub-sample ahead of the down filter in program
-    // order (the two are independent until the saturation joins them), so
-    // that the processor can overlap the two chains of additions.
-    Pair upOut[N];
-    upOut[0] = Step<kExact>(up, 0, dry, fb, gain, least);
-#pragma GCC unroll 16
-    for (int k = 0; k < N; ++k) {
-      if (k + 1 < N) upOut[k + 1] = Step<kExact>(up, k + 1, Pair{0.0, 0.0}, fb, gain, least);  // zero stuffing
-      Step<kExact>(down, k, SaturatePair(gainN * upOut[k] * drive), fb, gain, least);
-    }
-    if constexpr (kExact) {
-      return true;
-    } else {
-      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-      const Pair lastUp = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(up[9 + N]) & magnitudeBits);
-      const Pair lastDown = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(down[9 + N]) & magnitudeBits);
-      const Pair maxFinite = {0x1.fffffffffffffp+1023, 0x1.fffffffffffffp+1023};
-      const PairBits ok = (reinterpret_cast<Pair>(least) >= Pair{0x1p-54, 0x1p-54}) & (lastUp <= maxFinite) &
-                          (lastDown <= maxFinite);
-      return (ok[0] & ok[1]) != 0;
-    }
-  }
-
-  // The interstage loop for one sample at N times the rate, both channels:
-  // zero-stuffed up filter, saturation 10 dB down, down filter, decimation.
-  // exact carries from sample to sample: once a sample needed the flush
-  // rule (silence does on every step), the following samples apply it
-  // directly until one passes without it.
-  static void RunInterstage(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin, const Pair* fb,
-                            Pair gain, Pair dry, double d, double& outL, double& outR, bool& exact) {
-    upWin.Reserve(N);
-    downWin.Reserve(N);
-    Pair* __restrict up = upWin.v + upWin.end - 10;
-    Pair* __restrict down = downWin.v + downWin.end - 10;
-    if (exact) {
-      Steps<true>(up, down, fb, gain, dry, d);
-      // Leave the exact path when this sample would not have needed it.
-      const PairBits magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-      const Pair lastDown = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(down[9 + N]) & magnitudeBits);
-      const Pair lastUp = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(up[9 + N]) & magnitudeBits);
-      const PairBits loud = (lastDown >= Pair{0x1p-40, 0x1p-40}) & (lastUp >= Pair{0x1p-40, 0x1p-40});
-      exact = !(loud[0] & loud[1]);
-    } else if (!Steps<false>(up, down, fb, gain, dry, d)) [[unlikely]] {
-      Steps<true>(up, down, fb, gain, dry, d);
-      exact = true;
-    }
-    outL = down[10][0];  // decimation keeps sub-sample 0
-    outR = down[10][1];
-    upWin.end += N;
-    downWin.end += N;
-  }
-};
-
-}  // namespace
-
-namespace {
-
-// The ballistics, the output and the meter ballistics of one sample.
-struct OutputStage {
-  const double* in0;
-  const double* in1;
-  double* out0;
-  double* out1;
-  BallisticsLaw law;
-  double interstageMix, makeUp, wetAmount, dryAmount, outputGain;
-  bool bypass;
-
-  // The gain after a sample with the given target, from the gain g before
-  // it; with metering, the meter ballistics too.
-  [[gnu::always_inline]] inline double Ballistics(double target, double g, double& meterValue) const {
-    return NextGain(law, target, g, meterValue);
-  }
-
-  // The output of sample i at gain g, given its interstage outputs. Reads
-  // the sample's inputs before writing its outputs: outputs may share the
-  // inputs' memory.
-  [[gnu::always_inline]] inline void Output(int i, double g, double interL, double interR) const {
-    const double inL = in0[i];
-    const double inR = in1[i];
-    if (bypass) {
-      out0[i] = inL;
-      out1[i] = inR;
-    } else {
-      const double shapedGain = Saturate(g);
-      const double wetL = shapedGain * (interstageMix * interL + inL) * makeUp;
-      const double wetR = shapedGain * (interstageMix * interR + inR) * makeUp;
-      out0[i] = (wetL * wetAmount + dryAmount * inL) * outputGain;
-      out1[i] = (wetR * wetAmount + dryAmount * inR) * outputGain;
-    }
-  }
-
-  // Output for samples base .. base + count - 1, four at a time (AVX2), with
-  // Output's operations on every lane; gains indexed from 0 at base, sample
-  // base + j's interstage outputs at inter[j * stride] (left) and the entry
-  // after it (right). The four samples' inputs are read before their
-  // outputs are written.
-  __attribute__((target("avx2"))) void OutputRun(int base, int count, const double* gains, const double* inter,
-                                                 int stride) const;
-};
-
-using OutQuad = lanes::Quad;
-
-__attribute__((target("avx2"))) void OutputStage::OutputRun(int base, int count, const double* gains,
-                                                            const double* inter, int stride) const {
-  const OutQuad mix = {interstageMix, interstageMix, interstageMix, interstageMix};
-  const OutQuad up = {makeUp, makeUp, makeUp, makeUp};
-  const OutQuad wet = {wetAmount, wetAmount, wetAmount, wetAmount};
-  const OutQuad dry = {dryAmount, dryAmount, dryAmount, dryAmount};
-  const OutQuad gain = {outputGain, outputGain, outputGain, outputGain};
-  int j = 0;
-  for (; j + 4 <= count; j += 4) {
-    const int i = base + j;
-    const OutQuad inL = reinterpret_cast<OutQuad>(_mm256_loadu_pd(in0 + i));
-    const OutQuad inR = reinterpret_cast<OutQuad>(_mm256_loadu_pd(in1 + i));
-    if (bypass) {
-      _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>(inL));
-      _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>(inR));
-      continue;
-    }
-    const OutQuad shapedGain = SaturateQuad(reinterpret_cast<OutQuad>(_mm256_loadu_pd(gains + j)));
-    // The four samples' left and right interstage outputs: samples 0 and 2
-    // in one vector, 1 and 3 in the other, then lefts and rights apart.
-    const double* s = inter + j * stride;
-    const __m256d even = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(s)), _mm_loadu_pd(s + 2 * stride), 1);
-    const __m256d odd = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(s + stride)), _mm_loadu_pd(s + 3 * stride), 1);
-    const OutQuad interL = reinterpret_cast<OutQuad>(_mm256_unpacklo_pd(even, odd));
-    const OutQuad interR = reinterpret_cast<OutQuad>(_mm256_unpackhi_pd(even, odd));
-    const OutQuad wetL = shapedGain * (mix * interL + inL) * up;
-    const OutQuad wetR = shapedGain * (mix * interR + inR) * up;
-    _mm256_storeu_pd(out0 + i, reinterpret_cast<__m256d>((wetL * wet + dry * inL) * gain));
-    _mm256_storeu_pd(out1 + i, reinterpret_cast<__m256d>((wetR * wet + dry * inR) * gain));
-  }
-  for (; j < count; ++j) Output(base + j, gains[j], inter[j * stride], inter[j * stride + 1]);
+// A run of up to kMaxRun samples, in passes: the target gains of all its
+// samples, then the oversampler with the ballistics stepping beside its
+// filter steps (or, with a meter to call on every sample, after it), then
+// the outputs. Every value is formed by the same operations as sample by
+// sample; only the order of independent work differs.
+void Compressor::ProcessRun(Block& b, int base, int count) {
+  double gains[interstage::kMaxRun];  // the targets, then the gains in their place
+  TargetGains(b, base, count, gains);
+  double pairOutputs[2 * interstage::kMaxRun];
+  int stride = 0;
+  const double* inter = Interstage(b, base, count, gains, pairOutputs, stride);
+  if (b.meter) MeteredBallistics(b, gains, count);
+  b.out.Run(base, count, gains, inter, stride, b.wide);
 }
 
-}  // namespace
-
-// Everything that depends only on the sample rate and the parameters is
-// evaluated once per block at most (and kept while its inputs stay the same):
-// none of it can change while the block runs under the lock, so the results
-// are the same as evaluating it on every sample.
-void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, double** inputs, double** outputs,
-                              int nFrames, bool metering, MeterSink* meter) {
-  const int oversampleFactor = set.oversampleFactor;
-  Prepared& pre = prepared_;
-  if (pre.factor != oversampleFactor) {
-    DesignBesselLowpass(osCoeffL_, 0.2 / static_cast<double>(oversampleFactor));
-    DesignBesselLowpass(osCoeffR_, 0.2 / static_cast<double>(oversampleFactor));
-    pre.factor = oversampleFactor;
+// The detector levels and the ratio law. The targets of different samples do
+// not depend on one another, so their logarithms and exponentials overlap in
+// the processor (and, in the wide form, share vectors) instead of waiting
+// behind the oversampling filters.
+void Compressor::TargetGains(Block& b, int base, int count, double* targets) {
+  DetectorLevels(b.detector, b.srcL ? b.srcL + base : nullptr, b.srcR ? b.srcR + base : nullptr, count, b.level,
+                 targets, b.wide);
+  if (b.wide) {
+    RatioLawWide(targets, count, b.threshold, b.t, b.invR);
+  } else {
+    for (int j = 0; j < count; ++j) targets[j] = RatioTarget(targets[j], b.threshold, b.t, b.invR);
   }
-  if (nFrames < 1) return;
-  if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
+}
 
-  const double detectorCurveGain = detectorCurveGain_;
-  const double makeUp = makeUp_;
-  const double interstageDrive = interstageDrive_;
-  const double interstageMix = interstageMix_;
-
-  const double fs = sampleRate;
-  auto sameBits = [](const double* a, const double* b, int n) { return std::memcmp(a, b, sizeof(double) * n) == 0; };
-  const double rateKey[4] = {fs, set.inputDb, set.attackSec, set.releaseSec};
-  if (!pre.rateValid || !sameBits(rateKey, pre.rateKey, 4)) {
-    pre.c = detmath::Exp(-62.83185307 / fs);  // level shaping, 2 pi 10 Hz
-    pre.threshold = detmath::Exp(-set.inputDb / kLevelScale);
-    pre.a = set.attackSec != 0.0 ? detmath::Exp(-1.0 / (set.attackSec * fs)) : 0.0;
-    pre.r = set.releaseSec != 0.0 ? detmath::Exp(-1.0 / (set.releaseSec * fs)) : 0.0;
-    pre.meterK = detmath::Exp(-4.60517018599 / (fs * 0.3));  // 99 % in 0.3 s
-    std::memcpy(pre.rateKey, rateKey, sizeof rateKey);
-    pre.rateValid = true;
+// The oversampler's run, by the block's kernel; without a meter to call, the
+// ballistics turn the targets into gains beside its filter steps. Returns
+// where the interstage outputs are, sample j's left at [j * stride] and its
+// right after it.
+const double* Compressor::Interstage(Block& b, int base, int count, double* gains, double* pairOutputs,
+                                     int& stride) {
+  GainRun beside = GainsFrom(b.law, gains, gainState_, meterValue_);
+  interstage::Run run;
+  run.fb = b.osFb;
+  run.gain = b.osGain;
+  run.drive = b.drive;
+  run.dryL = b.out.in0 + base;
+  run.dryR = b.out.in1 + base;
+  run.count = count;
+  if (!b.meter) run.gains = &beside;
+  const double* inter = pairOutputs;
+  if (b.wide) {
+    interstage::RunWide(b.factor, up_, down_, wideScratch_.get(), run, b.exactSteps);
+    inter = interstage::Outputs(wideScratch_.get(), b.factor);
+    stride = 4 * b.factor;
+  } else {
+    interstage::RunPair(b.factor, up_, down_, run, pairOutputs, b.exactSteps);
+    stride = 2;
   }
-  const double sectionKey[5] = {fs, set.hpfHz, set.hfDb, set.midFreqHz, set.midGainDb};
-  if (!pre.sectionsValid || !sameBits(sectionKey, pre.sectionKey, 5)) {
-    DesignDetectorSections(set, fs);
-    std::memcpy(pre.sectionKey, sectionKey, sizeof sectionKey);
-    pre.sectionsValid = true;
+  if (!b.meter) {
+    gainState_ = beside.g;
+    meterValue_ = beside.meterValue;
   }
-  const double c = pre.c;
-  const double t = -set.inputDb;
-  const double threshold = pre.threshold;
-  const double invR = 1.0 / set.ratio;
-  const double a = pre.a;
-  const double r = pre.r;
-  const double meterK = pre.meterK;
+  return inter;
+}
 
-  const bool fromMain = set.detectFromMain;
-  const bool interstage = set.interstage;
-  const bool bypass = set.bypass;
-  // A host may leave the sidechain bus without buffers: it then reads silence.
-  const double* scL = fromMain ? nullptr : inputs[2];
-  const double* scR = fromMain ? nullptr : inputs[3];
-
-  const bool hasEditor = metering;
-
-  // The oversampler's coefficients, the left set in lane 0 and the right in lane 1.
-  StereoSample osFb[11];
-  for (int m = 0; m <= 10; ++m) osFb[m] = StereoSample{osCoeffL_.fb[m], osCoeffR_.fb[m]};
-  const StereoSample osGain = {osCoeffL_.gain, osCoeffR_.gain};
-
-  const double wetAmount = set.mixPercent / 100.0;
-  const double dryAmount = 1.0 - set.mixPercent / 100.0;
-
-  const bool compressionOff = set.inputDb == 0.0;
-  StereoDetector detector(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
-
-  // The stages of one sample. Every value is formed by the same operations,
-  // whichever order the kernels below run them in.
-
-  // Hard-knee ratio law above the threshold.
-  const LevelParams levelParams = {interstage, detectorCurveGain, c};
-  const double* srcL = fromMain ? inputs[0] : scL;
-  const double* srcR = fromMain ? inputs[1] : scR;
-  auto levelsOf = [&](int base, int count, double* levels, bool wide) {
-    DetectorLevels(detector, srcL ? srcL + base : nullptr, srcR ? srcR + base : nullptr, count, levelParams, levels,
-                   wide);
-  };
-
-  auto targetOf = [&](double lvl) __attribute__((always_inline)) {
-    double target = 1.0;
-    if (lvl > threshold) {
-      const double ld = kLevelScale * detmath::Log(lvl);
-      const double od = (ld - t) * invR + t;
-      target = detmath::Exp(od / kLevelScale) / lvl;
-    }
-    return target;
-  };
-
-  // Ballistics, meter and output (OutputStage). The ballistics of a group of
-  // samples work on a copy of the stage and of the states, which then live
-  // in registers instead of being reloaded after every store.
-  OutputStage stage;
-  stage.in0 = inputs[0];
-  stage.in1 = inputs[1];
-  stage.out0 = outputs[0];
-  stage.out1 = outputs[1];
-  stage.law.a = a;
-  stage.law.r = r;
-  stage.interstageMix = interstageMix;
-  stage.makeUp = makeUp;
-  stage.wetAmount = wetAmount;
-  stage.dryAmount = dryAmount;
-  stage.outputGain = set.outputGain;
-  stage.law.meterK = meterK;
-  stage.law.compressionOff = compressionOff;
-  stage.bypass = bypass;
-  stage.law.metering = hasEditor;
-  // The gains of samples first .. end - 1 of a run from their targets
-  // (gains may be targets: each gain replaces its target).
-  auto ballistics = [&](const double* targetsOfRun, int first, int end, double* gains) __attribute__((always_inline)) {
-    const OutputStage st = stage;
-    double g = gainState_;
-    double meterValue = meterValue_;
-    for (int j = first; j < end; ++j) {
-      g = st.Ballistics(targetsOfRun[j], g, meterValue);
-      gains[j] = g;
-      if (meter && hasEditor) {
-        gainState_ = g;
-        meterValue_ = meterValue;
-        meter->Meter(meterValue);
-      }
-    }
-    gainState_ = g;
-    meterValue_ = meterValue;
-  };
-
-  constexpr int kChunk = interstage::kMaxRun;
-  bool exactSteps = false;
-
-  // Wide kernel: the chunk's targets first (the ratio law four samples at a
-  // time), then the oversampler's run with its four chains in one vector,
-  // the ballistics (a chain of their own) stepping beside its filter steps;
-  // the outputs follow, four samples at a time, reading the interstage
-  // outputs where the run left them. With a meter to call on every sample,
-  // the ballistics run after the oversampler instead.
-  double targets[kChunk];
-  auto runWide = [&](int base, int count) {
-    levelsOf(base, count, targets, true);
-    RatioLawWide(targets, count, threshold, t, invR);
-    const bool gainsBeside = !(meter && hasEditor);
-    GainRun gains;
-    gains.law = stage.law;
-    gains.targets = targets;
-    gains.gains = targets;
-    gains.g = gainState_;
-    gains.meterValue = meterValue_;
-    interstage::Run run;
-    run.fb = osFb;
-    run.gain = osGain;
-    run.drive = interstageDrive;
-    run.dryL = inputs[0] + base;
-    run.dryR = inputs[1] + base;
-    run.count = count;
-    if (gainsBeside) run.gains = &gains;
-    interstage::RunWide(oversampleFactor, up_, down_, wideScratch_.get(), run, exactSteps);
-    if (gainsBeside) {
-      gainState_ = gains.g;
-      meterValue_ = gains.meterValue;
-    } else {
-      ballistics(targets, 0, count, targets);
-    }
-    const double* inter = interstage::Outputs(wideScratch_.get(), oversampleFactor);
-    const int stride = 4 * oversampleFactor;
-    stage.OutputRun(base, count, targets, inter, stride);
-    interstageL_ = inter[(count - 1) * stride];
-    interstageR_ = inter[(count - 1) * stride + 1];
-  };
-
-  // Pair kernel: the samples run in chunks of two passes. The first takes
-  // each sample's detector level to its target gain; the targets of
-  // different samples do not depend on one another, so their logarithms and
-  // exponentials overlap in the processor instead of waiting behind the
-  // oversampling filters. The second runs the ballistics, the oversampler
-  // and the output in sample order.
-  auto runPairs = [&](auto factor, int base, int count) {
-    constexpr int kN = decltype(factor)::value;
-    double* levels = targets;
-    levelsOf(base, count, levels, false);
-    for (int j = 0; j < count; ++j) levels[j] = targetOf(levels[j]);
-    for (int j = 0; j < count; ++j) {
-      const int i = base + j;
-      double inL = 0.0;
-      double inR = 0.0;
-      InterstageKernel<kN>::RunInterstage(up_, down_, osFb, osGain, Pair{inputs[0][i], inputs[1][i]},
-                                          interstageDrive, inL, inR, exactSteps);
-      ballistics(levels, j, j + 1, levels);
-      stage.Output(i, levels[j], inL, inR);
-      interstageL_ = inL;
-      interstageR_ = inR;
-    }
-  };
-
-  for (int base = 0; base < nFrames; base += kChunk) {
-    const int count = std::min(kChunk, nFrames - base);
-    if (wideScratch_) {
-      runWide(base, count);
-    } else if (oversampleFactor == 16) {
-        runPairs(std::integral_constant<int, 16>{}, base, count);
-    } else {
-      runPairs(std::integral_constant<int, 4>{}, base, count);
-    }
+// The ballistics one sample at a time, the meter reading handed on after
+// each; the compressor's state is the sample's when the meter gets it.
+void Compressor::MeteredBallistics(Block& b, double* gains, int count) {
+  GainRun run = GainsFrom(b.law, gains, gainState_, meterValue_);
+  for (int j = 0; j < count; ++j) {
+    StepGains(run, j);
+    gainState_ = run.g;
+    meterValue_ = run.meterValue;
+    b.meter->Meter(run.meterValue);
   }
-  detector.Store(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
 }

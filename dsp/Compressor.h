@@ -68,13 +68,23 @@ class Compressor {
   double MeterValue() const { return meterValue_; }
   AllPoleHistory UpHistory(int channel) const { return up_.History(channel); }
   AllPoleHistory DownHistory(int channel) const { return down_.History(channel); }
-  const BesselLowpass& OversampleCoeffs() const { return osCoeffL_; }
+  const BesselLowpass& OversampleCoeffs() const { return osCoeff_; }
   const BiquadSection& HighPassSection(int channel) const { return channel == 0 ? hpfL_ : hpfR_; }
   const BiquadSection& PeakSection(int channel) const { return channel == 0 ? peakL_ : peakR_; }
   const BiquadSection& ShelfSection(int channel) const { return channel == 0 ? shelfL_ : shelfR_; }
 
  private:
+  struct Block;  // one block's settings in the form its samples use
+
+  // The named steps of ProcessBlock.
+  void PrepareOversampler(int factor);
+  void PrepareRateValues(const CompressorSettings& s, double fs);
+  void PrepareSections(const CompressorSettings& s, double fs);
   void DesignDetectorSections(const CompressorSettings& s, double fs);
+  void ProcessRun(Block& b, int base, int count);
+  void TargetGains(Block& b, int base, int count, double* targets);
+  const double* Interstage(Block& b, int base, int count, double* gains, double* pairOutputs, int& stride);
+  void MeteredBallistics(Block& b, double* gains, int count);
 
   double gainState_ = 1.0;  // linear gain shared by both channels
   double meterValue_ = 1.0;  // VU ballistics state; runs only while metering
@@ -84,12 +94,10 @@ class Compressor {
   BiquadSection peakL_, peakR_;
   BiquadSection shelfL_, shelfR_;
 
-  // Oversampler: filter coefficients (left and right are the same design),
-  // histories of the up- and down-sampling filters, left and right side by
-  // side, and the latest interstage outputs.
-  double interstageL_ = 0.0;
-  double interstageR_ = 0.0;
-  BesselLowpass osCoeffL_, osCoeffR_;
+  // Oversampler: filter coefficients (one design serves both channels) and
+  // the histories of the up- and down-sampling filters, left and right side
+  // by side.
+  BesselLowpass osCoeff_;
   StereoAllPoleWindow up_, down_;
   // The wide kernel's working entries; null when the pair kernel runs.
   std::unique_ptr<double[]> wideScratch_;

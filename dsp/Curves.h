@@ -61,8 +61,8 @@ inline constexpr CurveTable kDetectorCurve = {0.0f, 101.97f, 100, curvedata::kDe
 // Linear interpolation at coordinate w, in double with the table values
 // widened. A coordinate at or beyond the last entry (infinity included)
 // holds the last entry; a NaN coordinate, or one a whole entry or more
-// before the first, gives entry 0. Inline: the oversampler calls it twice
-// per sub-sample.
+// before the first, gives entry 0. Inline: the pair path's output stage
+// calls it (through Saturate) on every sample.
 inline double CurveLookup(const CurveTable& table, double w) {
   const double p = (w - static_cast<double>(table.origin)) * static_cast<double>(table.scale);
   const int last = table.count - 1;

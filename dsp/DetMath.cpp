@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "WideLanes.h"
+#include "Lanes.h"
 
 namespace detmath {
 namespace {
@@ -331,8 +331,8 @@ namespace {
 
 using lanes::Quad;
 using lanes::QuadBits;
+using lanes::Splat;
 
-__attribute__((target("avx2"))) constexpr Quad Splat(double v) { return Quad{v, v, v, v}; }
 __attribute__((target("avx2"))) constexpr QuadBits SplatBits(long long v) { return QuadBits{v, v, v, v}; }
 
 // The lanes marked in `redo` replaced by the scalar function of the argument.
@@ -380,7 +380,7 @@ __attribute__((target("avx2"), always_inline)) inline Quad LogQuad(Quad x) {
 }
 
 __attribute__((target("avx2"), always_inline)) inline Quad ExpQuad(Quad xh) {
-  const Quad ax = reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(xh) & SplatBits(0x7fffffffffffffffLL));
+  const Quad ax = lanes::Magnitude(xh);
   // Scalar path: NaN, overflow, underflow and |x| < 2^-28.
   QuadBits special = ~((xh <= Splat(kExpOverflow)) & (xh >= Splat(kExpUnderflow)) & (ax >= Splat(0x1p-28)));
   const QuadBits big = ax > Splat(0.5 * kLn2Hi);

@@ -1,10 +1,9 @@
 // The wide oversampler kernel. This file alone is compiled for AVX2 (see
 // CMakeLists.txt), so it must not call any inline function with external
 // linkage from another header: the linker could keep this file's copy of it
-// for callers on processors without AVX2. It reaches the curve and the
-// ballistics through PairCurves.h and Ballistics.h (internal linkage), the
-// four-lane helpers (AVX2 wherever they are compiled) and the intrinsics
-// only.
+// for callers on processors without AVX2. It reaches the curve, the lane
+// helpers and the ballistics through PairCurves.h, Lanes.h and Ballistics.h
+// (internal linkage) and the intrinsics only.
 //
 // Lanes of a vector: 0 up left, 1 up right, 2 down left, 3 down right. The
 // down lanes run kLag sub-steps behind the up lanes, so entry 10 + t of the
@@ -16,22 +15,21 @@
 #include <immintrin.h>
 
 #include "InterstageWide.h"
+#include "Lanes.h"
 #include "PairCurves.h"
-#include "WideLanes.h"
 
 namespace interstage {
 namespace {
 
 using lanes::Quad;
 using lanes::QuadBits;
+using lanes::Splat;
 
 [[gnu::always_inline]] inline Quad Load(const double* p) { return reinterpret_cast<Quad>(_mm256_loadu_pd(p)); }
 [[gnu::always_inline]] inline void Store(double* p, Quad v) { _mm256_storeu_pd(p, reinterpret_cast<__m256d>(v)); }
 
+using lanes::kLargest;
 using lanes::Magnitude;
-
-constexpr double kFlushBelow = 0x1p-54;
-constexpr double kLargest = 0x1.fffffffffffffp+1023;
 
 template <int N, int kLag>
 struct Kernel {
@@ -61,8 +59,8 @@ struct Kernel {
     const Quad a = Magnitude(y);
     if constexpr (kExact) {
       // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
-      const QuadBits keep = (a >= Quad{kFlushBelow, kFlushBelow, kFlushBelow, kFlushBelow}) &
-                            (a <= Quad{kLargest, kLargest, kLargest, kLargest});
+      const QuadBits keep = (a >= Splat(kFlushBelow)) &
+                            (a <= Splat(kLargest));
       y = reinterpret_cast<Quad>(reinterpret_cast<QuadBits>(y) & keep);
     } else {
       // A NaN magnitude leaves least as it was (MINPD returns its second
@@ -105,7 +103,7 @@ struct Kernel {
   template <bool kExact, bool kFirst, bool kTail>
   [[gnu::always_inline]] inline bool Sample(int j, Pair dry, Quad& prev) const {
     constexpr int kSteps = kTail ? kLag : N;
-    Quad least = {1.0, 1.0, 1.0, 1.0};
+    Quad least = Splat(1.0);
     Quad y = prev;
     // Two sub-steps share one saturation pass: the second's input, the up
     // output of sub-step t + 1 - kLag, must be final by sub-step t, and
@@ -133,8 +131,8 @@ struct Kernel {
     if constexpr (kExact) {
       return true;
     } else {
-      const QuadBits ok = (least >= Quad{kFlushBelow, kFlushBelow, kFlushBelow, kFlushBelow}) &
-                          (Magnitude(y) <= Quad{kLargest, kLargest, kLargest, kLargest});
+      const QuadBits ok = (least >= Splat(kFlushBelow)) &
+                          (Magnitude(y) <= Splat(kLargest));
       return _mm256_movemask_pd(reinterpret_cast<__m256d>(ok)) == 15;
     }
   }
@@ -146,8 +144,8 @@ struct Kernel {
   [[gnu::always_inline]] inline void SampleInMode(int j, Pair dry, Quad& prev, bool& exact) const {
     if (exact) {
       Sample<true, kFirst, kTail>(j, dry, prev);
-      const double loud = 0x1p-40;
-      const QuadBits isLoud = Magnitude(prev) >= Quad{loud, loud, loud, loud};
+      const double loud = kLeaveExactAt;
+      const QuadBits isLoud = Magnitude(prev) >= Splat(loud);
       exact = _mm256_movemask_pd(reinterpret_cast<__m256d>(isLoud)) != 15;
     } else {
       const Quad start = prev;
@@ -209,8 +207,8 @@ void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scrat
   k.w = scratch;
   for (int m = 1; m <= 10; ++m) k.fb[m] = Quad{run.fb[m][0], run.fb[m][1], run.fb[m][0], run.fb[m][1]};
   k.gain = Quad{run.gain[0], run.gain[1], run.gain[0], run.gain[1]};
-  k.levelN = Quad{static_cast<double>(N), static_cast<double>(N), static_cast<double>(N), static_cast<double>(N)};
-  k.drive = Quad{run.drive, run.drive, run.drive, run.drive};
+  k.levelN = Splat(static_cast<double>(N));
+  k.drive = Splat(run.drive);
   k.storedDown = storedDown;
   if (run.gains) {
     k.template RunAll<true>(run, exact);

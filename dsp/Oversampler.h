@@ -17,13 +17,13 @@ struct AllPoleHistory {
   double y[11] = {};
 };
 
-// The left and right histories of one filter kept side by side and oldest
-// first, so that a run of steps extends them in place instead of shifting
-// eleven values per step. Element [ch] of each entry is channel ch (0 left).
-// Holds the same values as two AllPoleHistory records: y[m] is
-// v[end - 1 - m][ch].
+// A left and a right value side by side: element 0 left, element 1 right.
 typedef double StereoSample __attribute__((vector_size(16)));
 
+// The left and right histories of one filter kept side by side and oldest
+// first, so that a run of steps extends them in place instead of shifting
+// eleven values per step. Element [ch] of each entry is channel ch. Holds
+// the same values as two AllPoleHistory records: y[m] is v[end - 1 - m][ch].
 struct StereoAllPoleWindow {
   static constexpr int kHistory = 11;
   // Entries kept when the window moves to the front: more than one step
@@ -57,6 +57,9 @@ struct StereoAllPoleWindow {
 // runs at: the analogue prototype's poles s map to z = exp(s * 2 pi fc).
 void DesignBesselLowpass(BesselLowpass& coeffs, double fc);
 
+// Filter outputs smaller than this in magnitude are flushed to 0.
+inline constexpr double kFlushBelow = 0x1p-54;
+
 // One step of the filter; the result is also left in history.y[0]. The sum is
 // formed one addition at a time in index order, which fixes its rounding. An
 // output that is not finite, or smaller than 2^-54 in magnitude, is stored and
@@ -75,7 +78,7 @@ inline double AllPoleStep(AllPoleHistory& h, double x, const BesselLowpass& c) {
   y += c.fb[10] * h.y[10];
   const double a = std::fabs(y);
   // NaN fails both comparisons; 2^-54 is a biased exponent of 969.
-  if (!(a >= 0x1p-54 && a <= 0x1.fffffffffffffp+1023)) y = 0.0;
+  if (!(a >= kFlushBelow && a <= 0x1.fffffffffffffp+1023)) y = 0.0;
   h.y[0] = y;
   return y;
 }

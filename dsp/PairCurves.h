@@ -9,8 +9,7 @@
 #include <immintrin.h>
 
 #include "Curves.h"
-#include "Oversampler.h"
-#include "WideLanes.h"
+#include "Lanes.h"
 
 // Saturate, compiled once in an ordinary translation unit: the kernels call
 // this rather than the inline function, whose copy in a kernel built for a
@@ -19,8 +18,8 @@ double SaturateOutOfLine(double v);
 
 namespace {
 
-using Pair = StereoSample;
-typedef long long PairBits __attribute__((vector_size(16)));
+using lanes::Pair;
+using lanes::PairBits;
 
 // A curve table's interpolation on both lanes at table positions p, each
 // with 0 <= p < count - 1 (the callers check): i = p truncated, f = p - i,
@@ -55,33 +54,45 @@ __attribute__((target("avx2"), always_inline)) inline lanes::Quad InterpolateQua
   return lo * (lanes::Quad{1.0, 1.0, 1.0, 1.0} - f) + hi * f;
 }
 
-// Saturate on both lanes, with the same operations as CurveLookup on each:
-// p = |w| * scale (the table's origin is 0), i = p truncated, f = p - i,
-// values[i] (1 - f) + values[i + 1] f, and the sign of w copied on. A lane
-// outside the table's interior (or NaN) takes the scalar path.
-[[gnu::always_inline]] inline Pair SaturatePair(Pair w) {
-  const PairBits signBit = {static_cast<long long>(0x8000000000000000ULL), static_cast<long long>(0x8000000000000000ULL)};
-  const Pair a = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(w) & ~signBit);
-  const double scale = static_cast<double>(kSaturationCurve.scale);
-  const double last = static_cast<double>(kSaturationCurve.count - 1);
-  const Pair p = (a - Pair{0.0, 0.0}) * Pair{scale, scale};
-  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]]
-    return Pair{SaturateOutOfLine(w[0]), SaturateOutOfLine(w[1])};
-  const Pair r = InterpolatePair(kSaturationCurve.values, p);
-  return reinterpret_cast<Pair>((reinterpret_cast<PairBits>(r) & ~signBit) | (reinterpret_cast<PairBits>(w) & signBit));
+// CurveLookup on both lanes at coordinates w >= 0 inside the table's
+// interior: p = (w - origin) * scale, then InterpolatePair. Returns false,
+// leaving r unset, when some lane's p is not below count - 1 (NaN
+// included); the caller then takes the scalar path for the pair.
+[[gnu::always_inline]] inline bool LookupInteriorPair(const CurveTable& table, Pair w, Pair& r) {
+  const double origin = static_cast<double>(table.origin);
+  const double scale = static_cast<double>(table.scale);
+  const double last = static_cast<double>(table.count - 1);
+  const Pair p = (w - Pair{origin, origin}) * Pair{scale, scale};
+  if (_mm_movemask_pd(reinterpret_cast<__m128d>(p < Pair{last, last})) != 3) [[unlikely]] return false;
+  r = InterpolatePair(table.values, p);
+  return true;
 }
 
-// Saturate on four lanes, with the same operations as CurveLookup on each
-// (see SaturatePair); a lane outside the table's interior takes the scalar
-// path. For processors with AVX2 only.
+// LookupInteriorPair on four lanes. For processors with AVX2 only.
+__attribute__((target("avx2"), always_inline)) inline bool LookupInteriorQuad(const CurveTable& table, lanes::Quad w,
+                                                                              lanes::Quad& r) {
+  const lanes::Quad p = (w - lanes::Splat(static_cast<double>(table.origin))) * lanes::Splat(static_cast<double>(table.scale));
+  const lanes::Quad last = lanes::Splat(static_cast<double>(table.count - 1));
+  if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < last)) != 15) [[unlikely]] return false;
+  r = InterpolateQuad(table.values, p);
+  return true;
+}
+
+// Saturate on both lanes, with the same operations as CurveLookup on each
+// at |w|, and the sign of w copied on. A lane outside the table's interior
+// (or NaN) takes the scalar path.
+[[gnu::always_inline]] inline Pair SaturatePair(Pair w) {
+  Pair r;
+  if (!LookupInteriorPair(kSaturationCurve, lanes::Magnitude(w), r)) [[unlikely]]
+    return Pair{SaturateOutOfLine(w[0]), SaturateOutOfLine(w[1])};
+  return lanes::CopySign(r, w);
+}
+
+// SaturatePair on four lanes. For processors with AVX2 only.
 __attribute__((target("avx2"), always_inline)) inline lanes::Quad SaturateQuad(lanes::Quad v) {
-  const lanes::Quad a = lanes::Magnitude(v);
-  const double scale = static_cast<double>(kSaturationCurve.scale);
-  const double last = static_cast<double>(kSaturationCurve.count - 1);
-  const lanes::Quad p = (a - lanes::Quad{0.0, 0.0, 0.0, 0.0}) * lanes::Quad{scale, scale, scale, scale};
-  if (_mm256_movemask_pd(reinterpret_cast<__m256d>(p < lanes::Quad{last, last, last, last})) != 15) [[unlikely]]
+  lanes::Quad r;
+  if (!LookupInteriorQuad(kSaturationCurve, lanes::Magnitude(v), r)) [[unlikely]]
     return lanes::Quad{SaturateOutOfLine(v[0]), SaturateOutOfLine(v[1]), SaturateOutOfLine(v[2]), SaturateOutOfLine(v[3])};
-  const lanes::Quad r = InterpolateQuad(kSaturationCurve.values, p);
   return lanes::CopySign(r, v);
 }
 

@@ -8,47 +8,49 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <vector>
 
+#include "CommonRates.h"
 #include "Compressor.h"
 #include "DetectorStages.h"
 #include "InterstageWide.h"
 
 TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
-  BiquadSection hpf, peak, shelf;
-  hpf.type = HighPass, hpf.q = 1.0, hpf.freq = 40.0 / 48000.0;
-  peak.type = Peak, peak.q = 0.7, peak.freq = 900.0 / 48000.0, peak.gainDb = 4.0;
-  shelf.type = HighShelf, shelf.q = 1.0, shelf.freq = 10000.0 / 48000.0, shelf.gainDb = -8.0;
-  for (BiquadSection* s : {&hpf, &peak, &shelf}) s->Design();
-  constexpr double inf = std::numeric_limits<double>::infinity();
-  for (const double bad : {std::numeric_limits<double>::quiet_NaN(), inf, -inf, 1e300, 5e3}) {
-    for (const std::size_t at : {std::size_t{20}, std::size_t{60}})
-    for (const bool shape : {false, true})
-    for (const bool wide : {false, interstage::WideAvailable()}) {
-      std::vector<double> left(61), right(61);
-      for (std::size_t i = 0; i < left.size(); ++i) {
-        left[i] = 0.3 * static_cast<double>((i * 7919) % 13) / 13.0 - 0.1;
-        right[i] = -0.5 * left[i];
-      }
-      left[at] = bad;  // one channel only, mid-run or the run's last sample
-      StereoDetector once(hpf, hpf, peak, peak, shelf, shelf), every = once;
-      const LevelParams p = {shape, 3.548133892335755, 0.9986918398484734};
-      std::vector<double> fast(61), checked(61);
-      DetectorLevels(once, left.data(), right.data(), 61, p, fast.data(), wide);
-      ASSERT_TRUE(RawLevels<true>(every, left.data(), right.data(), 61, p, checked.data()));
-      for (double& lvl : checked) {
-        const double u = lvl * (1.0 - p.c);
-        if (!(lvl > std::sqrt(u))) lvl = std::sqrt(u + p.c * u);
-      }
-      for (std::size_t i = 0; i < fast.size(); ++i)
-        ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(checked[i])) << bad << " " << at << " " << i << " " << wide;
-      BiquadSection s[12];
-      once.Store(s[0], s[1], s[2], s[3], s[4], s[5]);
-      every.Store(s[6], s[7], s[8], s[9], s[10], s[11]);
-      for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(s[k].s1), std::bit_cast<std::uint64_t>(s[k + 6].s1));
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(s[k].s2), std::bit_cast<std::uint64_t>(s[k + 6].s2));
+  for (const double fs : kCommonRates) {
+    BiquadSection hpf, peak, shelf;
+    hpf.type = HighPass, hpf.q = 1.0, hpf.freq = 40.0 / fs;
+    peak.type = Peak, peak.q = 0.7, peak.freq = 900.0 / fs, peak.gainDb = 4.0;
+    shelf.type = HighShelf, shelf.q = 1.0, shelf.freq = 10000.0 / fs, shelf.gainDb = -8.0;
+    for (BiquadSection* s : {&hpf, &peak, &shelf}) s->Design();
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), inf, -inf, 1e300, 5e3}) {
+      for (const std::size_t at : {std::size_t{20}, std::size_t{60}})
+      for (const bool shape : {false, true})
+      for (const bool wide : {false, interstage::WideAvailable()}) {
+        std::vector<double> left(61), right(61);
+        for (std::size_t i = 0; i < left.size(); ++i) {
+          left[i] = 0.3 * static_cast<double>((i * 7919) % 13) / 13.0 - 0.1;
+          right[i] = -0.5 * left[i];
+        }
+        left[at] = bad;  // one channel only, mid-run or the run's last sample
+        StereoDetector once(hpf, hpf, peak, peak, shelf, shelf), every = once;
+        const LevelParams p = {shape, 3.548133892335755, LevelShapingCoefficient(fs)};
+        std::vector<double> fast(61), checked(61);
+        DetectorLevels(once, left.data(), right.data(), 61, p, fast.data(), wide);
+        ASSERT_TRUE(RawLevels<true>(every, left.data(), right.data(), 61, p, checked.data()));
+        for (double& lvl : checked) lvl = ShapeLevel(lvl, p.c);
+        for (std::size_t i = 0; i < fast.size(); ++i)
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(fast[i]), std::bit_cast<std::uint64_t>(checked[i]))
+              << fs << " Hz, " << bad << " " << at << " " << i << " " << wide;
+        BiquadSection s[12];
+        once.Store(s[0], s[1], s[2], s[3], s[4], s[5]);
+        every.Store(s[6], s[7], s[8], s[9], s[10], s[11]);
+        for (int k = 0; k < 6; ++k) {
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(s[k].s1), std::bit_cast<std::uint64_t>(s[k + 6].s1));
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(s[k].s2), std::bit_cast<std::uint64_t>(s[k + 6].s2));
+        }
       }
     }
   }
@@ -65,13 +67,15 @@ TEST(DetectorStages, DesignsFollowSettingsAndRateFromBlockToBlock) {
   std::vector<double> in(64, 0.25), out(64);
   double* ins[4] = {in.data(), in.data(), nullptr, nullptr};
   double* outs[2] = {out.data(), out.data()};
-  const double rates[] = {48000.0, 48000.0, 44100.0, 44100.0};
-  const double hpf[] = {40.0, 200.0, 200.0, 200.0};
-  for (int block = 0; block < 4; ++block) {
-    set.hpfHz = hpf[block];
-    comp.ProcessBlock(set, rates[block], ins, outs, 64, false, nullptr);
+  // Two blocks at each rate: the first changes the rate alone, the second
+  // the frequency alone.
+  constexpr int kBlocks = 2 * static_cast<int>(std::size(kCommonRates));
+  for (int block = 0; block < kBlocks; ++block) {
+    const double fs = kCommonRates[block / 2];
+    set.hpfHz = (block + 1) / 2 % 2 == 0 ? 40.0 : 200.0;
+    comp.ProcessBlock(set, fs, ins, outs, 64, false, nullptr);
     BiquadSection fresh;
-    fresh.type = HighPass, fresh.q = 1.0, fresh.gainDb = 1.0, fresh.freq = hpf[block] / rates[block];
+    fresh.type = HighPass, fresh.q = 1.0, fresh.gainDb = 1.0, fresh.freq = set.hpfHz / fs;
     fresh.Design();
     EXPECT_EQ(comp.HighPassSection(0).ff0, fresh.ff0) << block;
     EXPECT_EQ(comp.HighPassSection(1).fb1, fresh.fb1) << block;
@@ -86,10 +90,13 @@ __attribute__((target("avx2"))) void ShapeFour(const LevelShapingQuad& shaping, 
 // without the roots) must decide every lane as the roots do: levels at and
 // around 1 - c by a few units in the last place and by the shortcut's
 // margin, zero, subnormals, tiny and huge levels, infinity and NaN, mixed
-// within a quad and alone, for rates that make 1 - c ordinary, tiny or 0.
+// within a quad and alone, at the coefficient of every common sample rate
+// and at ones that make 1 - c tiny, 0 or large.
 TEST(DetectorStages, LevelShapingQuadDecidesAsTheRoots) {
   if (!interstage::WideAvailable()) GTEST_SKIP() << "no AVX2";
-  for (const double c : {0.9986918398484734, 0.99999, 1.0 - 0x1p-480, 1.0 - 0x1p-52, 1.0, 0.5}) {
+  std::vector<double> coefficients = {0.99999, 1.0 - 0x1p-480, 1.0 - 0x1p-52, 1.0, 0.5};
+  for (const double fs : kCommonRates) coefficients.push_back(LevelShapingCoefficient(fs));
+  for (const double c : coefficients) {
     const double k = 1.0 - c;
     std::vector<double> values = {0.0, 0x1p-1074, 0x1p-1022, 0x1p-501, 0x1p-499, 1e-300, 1e-3, 0.5, 1.0, 8.0,
                                   1e300, std::numeric_limits<double>::max(), std::numeric_limits<double>::infinity(),
@@ -100,10 +107,6 @@ TEST(DetectorStages, LevelShapingQuadDecidesAsTheRoots) {
       for (int n = 0; n < 9; ++n, v = std::nextafter(v, 2.0)) values.push_back(v);
     }
     const LevelShapingQuad shaping(c);
-    auto expected = [&](double lvl) {
-      const double u = lvl * k;
-      return lvl > std::sqrt(u) ? lvl : std::sqrt(u + c * u);
-    };
     // Every value in every lane beside every other value, and in quads of
     // its own.
     for (const double a : values) {
@@ -112,7 +115,7 @@ TEST(DetectorStages, LevelShapingQuadDecidesAsTheRoots) {
         double out[4];
         ShapeFour(shaping, in, out);
         for (int lane = 0; lane < 4; ++lane) {
-          EXPECT_EQ(std::bit_cast<std::uint64_t>(out[lane]), std::bit_cast<std::uint64_t>(expected(in[lane])))
+          EXPECT_EQ(std::bit_cast<std::uint64_t>(out[lane]), std::bit_cast<std::uint64_t>(ShapeLevel(in[lane], c)))
               << "c " << c << " level " << in[lane];
         }
       }

@@ -1,7 +1,7 @@
 // The oversampler's two kernels (wide, where the processor has AVX2, and
 // pair) must give the same bits on every input, including the flush rule's
 // cases: silence, tiny tails, NaN and infinity, and a factor switched
-// between blocks.
+// between blocks, at every common sample rate.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <limits>
 #include <vector>
 
+#include "CommonRates.h"
 #include "Compressor.h"
 #include "InterstageWide.h"
 
@@ -26,7 +27,7 @@ struct Render {
 // Blocks of varying length (1 up to more than one run of the wide kernel)
 // over a signal with loud, quiet, silent and non-finite stretches; the
 // factor and the switches change every few blocks.
-Render RenderWith(bool preferPair, bool interstage, bool sidechain) {
+Render RenderWith(bool preferPair, double fs, bool interstage, bool sidechain) {
   Compressor::PreferPairKernel(preferPair);
   Compressor comp;
   Compressor::PreferPairKernel(false);
@@ -70,7 +71,7 @@ Render RenderWith(bool preferPair, bool interstage, bool sidechain) {
     double* outs[2] = {r.out[0].data() + pos, r.out[1].data() + pos};
     // The meter ballistics run (as with an editor open) on every other
     // stretch of blocks.
-    comp.ProcessBlock(set, 48000.0, ins, outs, n, (block / 5) % 2 == 1, nullptr);
+    comp.ProcessBlock(set, fs, ins, outs, n, (block / 5) % 2 == 1, nullptr);
     r.meter.push_back(comp.MeterValue());
     pos += n;
   }
@@ -104,11 +105,12 @@ TEST(KernelDispatch, PreferPairKernelTakesEffectPerInstance) {
 
 TEST(KernelDispatch, WideAndPairKernelsGiveTheSameBits) {
   if (!interstage::WideAvailable()) GTEST_SKIP() << "no AVX2 on this processor";
+  for (const double fs : kCommonRates)
   for (int variant = 0; variant < 4; ++variant) {
     const bool interstage = (variant & 1) != 0, sidechain = (variant & 2) != 0;
-    SCOPED_TRACE(::testing::Message() << "interstage " << interstage << ", sidechain " << sidechain);
-    const Render wide = RenderWith(false, interstage, sidechain);
-    const Render pair = RenderWith(true, interstage, sidechain);
+    SCOPED_TRACE(::testing::Message() << fs << " Hz, interstage " << interstage << ", sidechain " << sidechain);
+    const Render wide = RenderWith(false, fs, interstage, sidechain);
+    const Render pair = RenderWith(true, fs, interstage, sidechain);
     ExpectSameBits(wide.out[0], pair.out[0], "left output");
     ExpectSameBits(wide.out[1], pair.out[1], "right output");
     ExpectSameBits(wide.histories, pair.histories, "histories");

@@ -1,0 +1,155 @@
+// The oversampler's pair kernel. Compiled for the baseline instruction set
+// like the rest of the library; it also decides whether the wide kernel may
+// run.
+
+#include "InterstagePair.h"
+
+#include <emmintrin.h>
+
+#include "Lanes.h"
+#include "PairCurves.h"
+
+bool interstage::WideAvailable() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+
+namespace interstage {
+namespace {
+
+using lanes::kLargest;
+
+// One sample's N steps of the four oversampling filters (up and down, left
+// and right) in the interstage order, with the same arithmetic as
+// AllPoleStep. Left and right run as the two lanes of a Pair: each lane is an
+// ordinary IEEE double multiply or add, so every lane gives the same bits as
+// the scalar arithmetic. The histories are extended in place
+// (StereoAllPoleWindow) instead of being shifted.
+template <int N>
+struct Kernel {
+  // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
+  // latest output before this sample; summed as AllPoleStep does. With
+  // kExact the flush rule is applied here; without it the step only records
+  // the smallest magnitude in least, and Sample checks the sample
+  // afterwards.
+  template <bool kExact>
+  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain,
+                                                 __m128d& least) {
+    Pair y = fb[1] * v[9 + j] + gain * x;
+    y += fb[2] * v[8 + j];
+    y += fb[3] * v[7 + j];
+    y += fb[4] * v[6 + j];
+    y += fb[5] * v[5 + j];
+    y += fb[6] * v[4 + j];
+    y += fb[7] * v[3 + j];
+    y += fb[8] * v[2 + j];
+    y += fb[9] * v[1 + j];
+    y += fb[10] * v[j];
+    const Pair a = lanes::Magnitude(y);
+    if constexpr (kExact) {
+      // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
+      const PairBits keep = (a >= Pair{kFlushBelow, kFlushBelow}) & (a <= Pair{kLargest, kLargest});
+      if (!(keep[0] & keep[1])) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
+    } else {
+      // A NaN magnitude leaves least as it was (MINPD returns its second
+      // operand then); a NaN or infinity is caught at the end of the sample.
+      least = _mm_min_pd(reinterpret_cast<__m128d>(a), least);
+    }
+    v[10 + j] = y;
+    return y;
+  }
+
+  // One sample's steps from the histories that end at up[9] and down[9].
+  // Without kExact, returns false when some output would have been flushed:
+  // one smaller than 2^-54 in magnitude, or a NaN or infinity, which stays
+  // non-finite through every later step of its filter within the sample (and
+  // the up filter's reaches the down filter only through the saturation,
+  // whose output is finite). The caller then repeats the sample with kExact
+  // from the same histories, which the steps have not changed.
+  template <bool kExact>
+  [[gnu::always_inline]] static inline bool Steps(Pair* __restrict up, Pair* __restrict down, const Pair* fb,
+                                                  Pair gain, Pair dry, double d) {
+    const Pair gainN = {static_cast<double>(N), static_cast<double>(N)};  // restores the level lost by zero stuffing
+    const Pair drive = {d, d};
+    __m128d least = _mm_set1_pd(1.0);
+    // The up filter runs one sub-sample ahead of the down filter in program
+    // order (the two are independent until the saturation joins them), so
+    // that the processor can overlap the two chains of additions.
+    Pair upOut[N];
+    upOut[0] = Step<kExact>(up, 0, dry, fb, gain, least);
+#pragma GCC unroll 16
+    for (int k = 0; k < N; ++k) {
+      if (k + 1 < N) upOut[k + 1] = Step<kExact>(up, k + 1, Pair{0.0, 0.0}, fb, gain, least);  // zero stuffing
+      Step<kExact>(down, k, SaturatePair(gainN * upOut[k] * drive), fb, gain, least);
+    }
+    if constexpr (kExact) {
+      return true;
+    } else {
+      const PairBits ok = (reinterpret_cast<Pair>(least) >= Pair{kFlushBelow, kFlushBelow}) &
+                          lanes::FiniteLanes(up[9 + N]) & lanes::FiniteLanes(down[9 + N]);
+      return (ok[0] & ok[1]) != 0;
+    }
+  }
+
+  // The interstage loop for one sample at N times the rate, both channels,
+  // in the flush mode `exact` carries from sample to sample.
+  [[gnu::always_inline]] static inline void Sample(StereoAllPoleWindow& upWin, StereoAllPoleWindow& downWin,
+                                                   const Pair* fb, Pair gain, Pair dry, double d, double* out,
+                                                   bool& exact) {
+    upWin.Reserve(N);
+    downWin.Reserve(N);
+    Pair* __restrict up = upWin.v + upWin.end - 10;
+    Pair* __restrict down = downWin.v + downWin.end - 10;
+    if (exact) {
+      Steps<true>(up, down, fb, gain, dry, d);
+      // Leave the exact path when this sample would not have needed it.
+      const Pair loud = {kLeaveExactAt, kLeaveExactAt};
+      const PairBits isLoud = (lanes::Magnitude(down[9 + N]) >= loud) & (lanes::Magnitude(up[9 + N]) >= loud);
+      exact = !(isLoud[0] & isLoud[1]);
+    } else if (!Steps<false>(up, down, fb, gain, dry, d)) [[unlikely]] {
+      Steps<true>(up, down, fb, gain, dry, d);
+      exact = true;
+    }
+    out[0] = down[10][0];  // decimation keeps sub-sample 0
+    out[1] = down[10][1];
+    upWin.end += N;
+    downWin.end += N;
+  }
+
+  template <bool kGains>
+  static void RunAll(StereoAllPoleWindow& up, StereoAllPoleWindow& down, const Run& run, double* outputs,
+                     bool& exact) {
+    // The ballistics' state lives here during the run (in registers, not
+    // reloaded after every store).
+    GainRun gains;
+    if constexpr (kGains) gains = *run.gains;
+    for (int j = 0; j < run.count; ++j) {
+      Sample(up, down, run.fb, run.gain, Pair{run.dryL[j], run.dryR[j]}, run.drive, outputs + 2 * j, exact);
+      if constexpr (kGains) StepGains(gains, j);
+    }
+    if constexpr (kGains) *run.gains = gains;
+  }
+
+  static void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, const Run& run, double* outputs,
+                        bool& exact) {
+    if (run.gains) {
+      RunAll<true>(up, down, run, outputs, exact);
+    } else {
+      RunAll<false>(up, down, run, outputs, exact);
+    }
+  }
+};
+
+}  // namespace
+
+void RunPair(int factor, StereoAllPoleWindow& up, StereoAllPoleWindow& down, const Run& run, double* outputs,
+             bool& exact) {
+  if (run.count < 1 || run.count > kMaxRun) return;
+  if (factor == 16) {
+    Kernel<16>::RunFactor(up, down, run, outputs, exact);
+  } else {
+    Kernel<4>::RunFactor(up, down, run, outputs, exact);
+  }
+}
+
+}  // namespace interstage
