@@ -46,17 +46,17 @@ void Mirel::BuildEditor() {
     const BitmapRef image = panel->LoadBitmap(row.resourceId, row.image, row.frames);
     switch (row.kind) {
       case Kind::kBackground:
-        panel->AttachBackground(std::make_unique<IBitmapControl>(this, row.x, row.y, row.param, image, ChannelBlend::kCopy));
+        panel->AttachBackground(std::make_unique<IBitmapControl>(row.x, row.y, row.param, image, ChannelBlend::kCopy));
         break;
       case Kind::kSwitch:
-        panel->AttachControl(std::make_unique<ISwitchControl>(this, row.x, row.y, row.param, image));
+        panel->AttachControl(std::make_unique<ISwitchControl>(row.x, row.y, row.param, image));
         break;
       case Kind::kKnob:
-        panel->AttachControl(std::make_unique<IKnobStripControl>(this, row.x, row.y, row.param, image,
+        panel->AttachControl(std::make_unique<IKnobStripControl>(row.x, row.y, row.param, image,
                                                                  IKnobControl::kVertical, 4.0));
         break;
       case Kind::kMeter:
-        meterControl_ = panel->AttachControl(std::make_unique<IBitmapControl>(this, row.x, row.y, row.param, image));
+        meterControl_ = panel->AttachControl(std::make_unique<IBitmapControl>(row.x, row.y, row.param, image));
         break;
     }
   }
@@ -66,7 +66,7 @@ void Mirel::BuildEditor() {
   TextStyle label("Verdana", 14, ColorArgb{255, 255, 255, 255}, 1);
   label.entryBackground = ColorArgb{255, 255, 255, 255};
   label.entryText = ColorArgb{255, 0, 0, 0};
-  panel->AttachControl(std::make_unique<ITextControl>(this, PixelRect{700, 150, 800, 170}, label, "Version 4.1.0"));
+  panel->AttachControl(std::make_unique<ITextControl>(PixelRect{700, 150, 800, 170}, label, "Version 4.1.0"));
 
   AttachGraphics(std::move(panel));
 }

@@ -25,11 +25,11 @@ class IEditorLink {
   virtual ~IEditorLink() = default;
 
   // Hands paramIndex's value to every control bound to it (and to the first
-  // auxiliary binding of each control naming it). A plain value is first made
-  // normalised with the parameter's range and shape. Any thread (the audio
-  // thread included): the editor takes the value without locking or
-  // allocating and applies it on its own thread, at its next timer tick.
-  virtual void SetParameterFromPlug(int paramIndex, double value, bool normalized) = 0;
+  // auxiliary binding of each control naming it), as a normalised value
+  // (0..1). Any thread (the audio thread included): the editor takes the
+  // value without locking or allocating and applies it on its own thread, at
+  // its next timer tick (or before it first paints when it opens).
+  virtual void SetParameterFromPlug(int paramIndex, double normalized) = 0;
 
   // Applies the values handed over so far and creates the editor's drawing
   // surfaces; called once, while attaching, on the attaching thread.

@@ -19,7 +19,7 @@ IEffectVST3View::~IEffectVST3View() {
     }
     systemWindow_ = nullptr;
   }
-  plug_->ForgetOpenViews();
+  plug_->ForgetOpenView(this);
   plug_->release();
 }
 
@@ -52,6 +52,10 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     // window there could neither paint nor take input without it, and the
     // editor then opens nothing.
     std::unique_ptr<IHostRunLoop> loop = HostRunLoopFromFrame(plugFrame_);
+    // Attached again without removed: this view's own window goes first.
+    // Another view's open window is never touched: the editor then opens
+    // nothing and this view fails alone.
+    if (ownWindow_) CloseOwnWindow();
     void* window = editor->OpenEditorWindow(parent, loop.get());
     if (!window) return kResultFalse;
     runLoop_ = std::move(loop);

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "IEffectBase.h"
+#include "IParamDef.h"
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Png.h"
 
@@ -150,8 +150,8 @@ BOOL CALLBACK FindOwner(HWND window, LPARAM lParam) {
 
 }  // namespace
 
-IPanelWin::IPanelWin(IEffectBase* plug, int width, int height, int frameRate)
-    : IPanel(plug, width, height, frameRate) {}
+IPanelWin::IPanelWin(IEditPort* port, int width, int height, int frameRate)
+    : IPanel(port, width, height, frameRate) {}
 
 IPanelWin::~IPanelWin() {
   CloseWindow();
@@ -279,8 +279,10 @@ LRESULT CALLBACK IPanelWin::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
       std::lock_guard<std::mutex> hold(gClassLock);
       --gOpenWindows;
     }
-    // Destroyed with the host's window: the object forgets it.
+    // Destroyed with the host's window: the object forgets it, and a gesture
+    // under way ends (no capture change arrives then).
     if (self->window_ == hwnd) {
+      self->CancelGestures();
       self->window_ = nullptr;
       self->entry_ = nullptr;
       self->editControl_ = nullptr;
@@ -381,7 +383,8 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       return 0;
     }
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP: {
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
       captured_ = false;
       if (GetCapture() == hwnd) ReleaseCapture();
       // The core ends the edit a press began; a release no press in this
@@ -409,8 +412,8 @@ LRESULT IPanelWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
       RECT r;
       GetWindowRect(hwnd, &r);
       const int x = XFrom(lParam) - r.left, y = YFrom(lParam) - r.top;
-      const int delta = static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA;
-      OnMouseWheel(x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), delta);
+      // Raw units: the core adds partial notches up.
+      OnMouseWheel(x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), static_cast<short>(HIWORD(wParam)));
       return 0;
     }
     case WM_MOUSEHOVER: {
@@ -439,11 +442,7 @@ void IPanelWin::EndGesture() {
   if (!captured_) return;
   captured_ = false;
   if (window_ && GetCapture() == window_) ReleaseCapture();
-  if (MouseHolder() < 0 || !window_) return;
-  POINT p{};
-  GetCursorPos(&p);
-  ScreenToClient(window_, &p);
-  HandleMouseUp(p.x, p.y, MouseMods{});
+  CancelGestures();
 }
 
 void IPanelWin::HideTooltip() {
@@ -526,9 +525,9 @@ void IPanelWin::Resize(int width, int height) {
   grow(window_);
   const LONG_PTR style = GetWindowLongPtrA(window_, GWL_STYLE);
   const LONG_PTR exStyle = GetWindowLongPtrA(window_, GWL_EXSTYLE);
-  const int api = Plug() ? Plug()->GetApiCode() : 0;
-  // VST3 hosts (and the hosts of code 3) size their own windows on request.
-  if ((style & WS_CHILD) && !(exStyle & WS_EX_MDICHILD) && api != 1 && api != 3) {
+  // Hosts that size their own windows on request need no help.
+  const bool hostSizes = Port() && Port()->HostSizesEditorWindow();
+  if ((style & WS_CHILD) && !(exStyle & WS_EX_MDICHILD) && !hostSizes) {
     if (HWND parent = GetParent(window_)) {
       grow(parent);
       if (GetWindowLongPtrA(parent, GWL_STYLE) & WS_CHILD) {

@@ -28,7 +28,7 @@ class IPanelWin : public IPanel {
   enum EntryState : std::int32_t { kEntryIdle = 0, kEntryFocused = 1, kEntryProtected = 2,
                                    kEntryCancel = 3, kEntryCommit = 4 };
 
-  IPanelWin(IEffectBase* plug, int width, int height, int frameRate = 25);
+  IPanelWin(IEditPort* port, int width, int height, int frameRate = 25);
   // Closes the window first.
   ~IPanelWin() override;
 

@@ -14,10 +14,10 @@ struct Rig {
   IKnobStripControl* knob;
   ISwitchControl* sw;
   Rig() {
-    panel->AttachBackground(new IBitmapControl(&plug, 0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
-    knob = new IKnobStripControl(&plug, 40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
+    panel->AttachBackground(new IBitmapControl(0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
+    knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
     panel->AttachControl(knob);
-    sw = new ISwitchControl(&plug, 100, 20, kSwitch, panel->LoadBitmap(1003, "s.png", 3));
+    sw = new ISwitchControl(100, 20, kSwitch, panel->LoadBitmap(1003, "s.png", 3));
     panel->AttachControl(sw);
     plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
     plug.log.clear();
@@ -81,11 +81,11 @@ TEST(Controls, KnobDragAndWheelArithmeticWithEditOrder) {
   r.panel->HandleMouseUp(45, 50, left);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "perform 0", "end 0"}));
   EXPECT_DOUBLE_EQ(r.plug.GetParam(kKnob)->Value(), 0.55625);
-  r.panel->OnMouseWheel(45, 50, {}, 3);
+  r.panel->OnMouseWheel(45, 50, {}, 3 * 120);
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.58625);
-  r.panel->OnMouseWheel(45, 50, shift, -2);
+  r.panel->OnMouseWheel(45, 50, shift, -2 * 120);
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.58425);
-  r.panel->OnMouseWheel(45, 50, {}, 1000);  // clamped
+  r.panel->OnMouseWheel(45, 50, {}, 1000 * 120);  // clamped
   EXPECT_EQ(r.knob->Value(), 1.0);
 }
 
@@ -107,7 +107,7 @@ TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   EXPECT_EQ(r.knob->Value(), 0.5);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "end 0"}));
   // A control that never had a value from the plug-in ignores double-clicks.
-  IKnobStripControl fresh(&r.plug, 0, 0, kKnob, r.knob->Bitmap());
+  IKnobStripControl fresh(0, 0, kKnob, r.knob->Bitmap());
   fresh.SetValue(0.3);
   fresh.MouseDoubleClick(1, 1, left);
   EXPECT_EQ(fresh.Value(), 0.3);
@@ -138,11 +138,11 @@ TEST(Controls, EditsReachTheHostInBalancedPairs) {
   Rig r;
   const MouseMods left{true, false, false, false, false};
   using Log = std::vector<std::string>;
-  r.panel->OnMouseWheel(45, 50, {}, 1);
+  r.panel->OnMouseWheel(45, 50, {}, 120);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
   r.plug.log.clear();
   r.panel->OnMouseDown(45, 50, left);
-  r.panel->OnMouseWheel(45, 50, {}, 1);
+  r.panel->OnMouseWheel(45, 50, {}, 120);
   r.panel->OnMouseDown(105, 30, left);  // a second button on the switch
   r.panel->HandleMouseUp(105, 30, left);
   r.panel->HandleMouseUp(105, 30, left);  // the other button's release: nothing open
@@ -163,7 +163,7 @@ TEST(Controls, EditsReachTheHostInBalancedPairs) {
 TEST(Controls, AllZeroRectangleNeverDrawsHitsOrDirtiesTheUnion) {
   TestPlug plug;
   TestPanel panel(&plug);
-  auto* zero = new ITextControl(&plug, {}, TextStyle(), "x");
+  auto* zero = new ITextControl({}, TextStyle(), "x");
   panel.AttachControl(zero);
   panel.PrepareDraw();
   EXPECT_TRUE(zero->IsDirty());
@@ -199,7 +199,7 @@ TEST(Panel, PlugSideChangesRedrawOnTwoTicks) {
   Rig r;
   r.panel->PaintAll();
   EXPECT_TRUE(r.panel->TimerTick().IsEmpty());
-  r.panel->SetParameterFromPlug(kKnob, 0.0, false);  // plain 0 -> normalised 0
+  r.panel->SetParameterFromPlug(kKnob, 0.0);
   EXPECT_EQ(r.knob->Value(), 0.5);                     // nothing before the tick
   for (int tick = 0; tick < 2; ++tick) {
     EXPECT_EQ(r.panel->TimerTick(), r.knob->Rect()) << tick;
@@ -231,7 +231,7 @@ TEST(Panel, ReopeningReusesCachedImagesAndResizeRebuilds) {
   second.LoadBitmap(999, "gone.png", 2);
   EXPECT_EQ(second.decodes.load(), 2);
 
-  second.AttachControl(new IBitmapControl(&plug, 0, 0, -1, ref));
+  second.AttachControl(new IBitmapControl(0, 0, -1, ref));
   second.PrepareDraw();
   second.Resize(300, 150);
   EXPECT_EQ(second.NControls(), 0);

@@ -55,7 +55,7 @@ TEST(Adapter, EditorGesturesReachTheHandlerInOrder) {
   ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
   fx->BeginEditNotify(1);
   const int before = fx->changes;
-  fx->SetParamFromEditor(1, 1.0);
+  fx->PerformEdit(1, 1.0);
   fx->EndEditNotify(1);
   const std::vector<mirel::host::HandlerCall> expected = {
       {K::kBegin, 1, 0, 0}, {K::kPerform, 1, 1.0, 0}, {K::kEnd, 1, 0, 0}};

@@ -153,7 +153,7 @@ TEST(PanelWin, ResizeForgetsEveryControlTheTimerOrAMessageCouldName) {
   EXPECT_EQ(hostClient.bottom, 260);
 
   // Every path that names a control by index, against an empty list.
-  e.fx->SetParamFromEditor(0, 0.9);
+  e.fx->PerformEdit(0, 0.9);
   e.host.MouseMove(45, 30, true);
   e.host.MouseUp(45, 30);
   e.host.Wheel(40, 40, 120);

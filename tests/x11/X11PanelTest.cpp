@@ -37,9 +37,9 @@ struct Editor {
   StripPanelX11* panel = nullptr;
   Editor() {
     auto p = std::make_unique<StripPanelX11>(&plug);
-    p->AttachBackground(new IBitmapControl(&plug, 0, 0, -1, p->LoadBitmap(1001, "bg.png", 1), 1));
-    p->AttachControl(new IKnobStripControl(&plug, 10, 10, kKnob, p->LoadBitmap(1061, "k.png", 61)));
-    p->AttachControl(new ISwitchControl(&plug, 100, 10, kSwitch, p->LoadBitmap(1002, "s.png", 2)));
+    p->AttachBackground(new IBitmapControl(0, 0, -1, p->LoadBitmap(1001, "bg.png", 1), 1));
+    p->AttachControl(new IKnobStripControl(10, 10, kKnob, p->LoadBitmap(1061, "k.png", 61)));
+    p->AttachControl(new ISwitchControl(100, 10, kSwitch, p->LoadBitmap(1002, "s.png", 2)));
     panel = p.get();
     plug.AttachGraphics(std::move(p));
   }
@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(Puts, X11PanelPutTest, ::testing::Values(false, true));
 // Takes every key it is given.
 class KeyTaker : public IControl {
  public:
-  KeyTaker() : IControl(nullptr, PixelRect{}) {}
+  KeyTaker() : IControl(PixelRect{}) {}
   bool Draw(IPanel&) override { return true; }
   bool KeyDown(int, int, int key) override {
     keys.push_back(key);
