@@ -257,3 +257,106 @@ TEST(Panel, OffscreenPlatformAnswersNothingChosen) {
   EXPECT_NE(panel.LoadBitmapFromResource(105, "resources/img/BG.png"), nullptr);
   EXPECT_EQ(panel.LoadBitmapFromResource(105, "resources/img/BG.bmp"), nullptr);
 }
+
+// ---- Gestures stay whole --------------------------------------------------------
+
+namespace {
+const MouseMods kLeft{true, false, false, false, false};
+using Log = std::vector<std::string>;
+}  // namespace
+
+TEST(Gestures, CancelAndThePanelsEndCloseTheEditAPressOpened) {
+  Rig r;
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->CancelGestures();  // the window lost the mouse
+  EXPECT_EQ(r.panel->MouseHolder(), -1);
+  r.panel->CancelGestures();             // nothing open: nothing
+  r.panel->HandleMouseUp(45, 50, kLeft);  // the late release ends nothing
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
+  r.plug.log.clear();
+  r.panel->OnMouseDown(105, 30, kLeft);
+  r.plug.ReleaseGraphics();  // the editor goes in the middle of a press
+  EXPECT_EQ(r.plug.log, (Log{"begin 1", "perform 1", "end 1"}));
+}
+
+TEST(Gestures, HostValuesWaitWhileTheirControlIsHeldAndTheLatestShowsAtTheEnd) {
+  Rig r;
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDrag(45, 40, kLeft);  // 0.5625
+  r.panel->SetParameterFromPlug(kKnob, 0.5);   // the host's echo of an older value
+  r.panel->SetParameterFromPlug(kSwitch, 1.0);  // other parameters follow as always
+  r.panel->TimerTick();
+  EXPECT_EQ(r.knob->Value(), 0.5625);
+  EXPECT_EQ(r.sw->Value(), 1.0);
+  r.panel->PaintAll();
+  r.panel->PaintAll();
+  r.panel->SetParameterFromPlug(kKnob, 0.25);
+  EXPECT_TRUE(r.panel->TimerTick().IsEmpty());  // the held knob waits
+  EXPECT_EQ(r.knob->Value(), 0.5625);
+  r.panel->HandleMouseUp(45, 40, kLeft);
+  EXPECT_EQ(r.knob->Value(), 0.25);
+  EXPECT_EQ(r.FrameAt(r.knob), 16);  // (int)(60 * 0.25 + 0.5) + 1
+  // The host's last word equals the control's: the knob stays where it is.
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDrag(45, 30, kLeft);  // 0.25 + 0.125
+  r.panel->SetParameterFromPlug(kKnob, 0.375);
+  r.panel->PaintAll();
+  r.panel->PaintAll();
+  r.panel->HandleMouseUp(45, 30, kLeft);
+  EXPECT_EQ(r.knob->Value(), 0.375);
+  EXPECT_FALSE(r.knob->IsDirty());
+}
+
+TEST(Gestures, WheelUnitsAddUpToWholeNotchesPerControl) {
+  Rig r;
+  r.knob->SetValue(0.5);
+  r.panel->OnMouseWheel(45, 50, {}, 119);  // less than a notch: nothing
+  EXPECT_EQ(r.knob->Value(), 0.5);
+  EXPECT_TRUE(r.plug.log.empty());
+  r.panel->OnMouseWheel(45, 50, {}, 1);  // the notch completes: exactly one step
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.51);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
+  r.plug.log.clear();
+  r.panel->OnMouseWheel(45, 50, {}, 240);  // two notches in one edit
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.53);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
+  r.panel->OnMouseWheel(45, 50, {}, -180);  // towards the user; 60 wait
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.52);
+  r.panel->OnMouseWheel(45, 50, {}, -60);
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.51);
+  r.plug.log.clear();
+  // A rest is forgotten when the pointer leaves the control, at a press and
+  // when the wheel turns over another control.
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  r.panel->HandleMouseOver(5, 5, {});
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  r.panel->OnMouseDown(5, 5, kLeft);
+  r.panel->HandleMouseUp(5, 5, kLeft);
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  r.panel->OnMouseWheel(105, 30, {}, 60);
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  r.panel->OnMouseOut();
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.51);
+  EXPECT_TRUE(r.plug.log.empty());
+  // At the top a notch changes nothing and sends nothing.
+  r.knob->SetValue(1.0);
+  r.panel->OnMouseWheel(45, 50, {}, 120);
+  EXPECT_TRUE(r.plug.log.empty());
+  // During a drag a notch is part of the drag's edit.
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseWheel(45, 50, {}, -120);
+  r.panel->HandleMouseUp(45, 50, kLeft);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
+}
+
+TEST(Gestures, OpeningShowsValuesThatArrivedWhileClosedAndASecondOpeningIsRefused) {
+  Rig r;
+  r.panel->PaintAll();
+  r.panel->SetParameterFromPlug(kKnob, 1.0);
+  ASSERT_NE(r.panel->OpenEditorWindow(&r, nullptr), nullptr);
+  EXPECT_EQ(r.FrameAt(r.knob), 61);  // no tick has run
+  // Another view's opening leaves the open window alone.
+  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr), nullptr);
+  EXPECT_NE(r.panel->GetWindow(), nullptr);
+}
