@@ -360,3 +360,20 @@ TEST(Gestures, OpeningShowsValuesThatArrivedWhileClosedAndASecondOpeningIsRefuse
   EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr), nullptr);
   EXPECT_NE(r.panel->GetWindow(), nullptr);
 }
+
+TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
+  Rig r;
+  r.knob->SetHidden(true);
+  r.panel->OnMouseDown(45, 50, kLeft);
+  EXPECT_EQ(r.panel->MouseHolder(), -1);
+  r.panel->HandleMouseUp(45, 50, kLeft);
+  r.knob->SetHidden(false);
+  r.knob->SetGrayed(true);
+  r.panel->OnMouseDown(45, 50, kLeft);
+  EXPECT_EQ(r.panel->MouseHolder(), -1);
+  r.panel->HandleMouseUp(45, 50, kLeft);
+  EXPECT_TRUE(r.plug.log.empty());
+  r.knob->SetGrayed(false);
+  r.panel->OnMouseDown(45, 50, kLeft);
+  EXPECT_EQ(r.panel->MouseHolder(), 1);
+}

@@ -294,6 +294,19 @@ TEST_F(X11PanelTest, AGestureEndsWhenTheWindowLosesThePointerOrCloses) {
   ASSERT_TRUE(display_->Button(1, false));
 }
 
+TEST_F(X11PanelTest, ReopeningShowsWhatArrivedWhileClosedOnTheFirstPaint) {
+  Editor e;
+  const XWindowId parent = HostWindow(0, 0);
+  ASSERT_NE(Open(e, parent), nullptr);
+  ASSERT_TRUE(Settled(e));
+  e.panel->CloseWindow();
+  e.panel->SetParameterFromPlug(kKnob, 1.0);  // the host's automation, editor closed
+  ASSERT_NE(Open(e, parent), nullptr);
+  EXPECT_EQ(e.panel->GetControl(1)->Value(), 1.0);  // before any tick
+  e.panel->Paint(PixelRect{0, 0, 200, 100});       // what an expose paints first
+  EXPECT_EQ(guitest::Pixel(*e.panel, 10, 10) & 0xff, 61u);
+}
+
 // (A host without IRunLoop and one destroying its window first are tested
 // against the bundle.)
 TEST_F(X11PanelTest, ANonexistentParentOpensNothingAndRegistersNothing) {
