@@ -550,8 +550,8 @@ bool IPanel::OnKeyDown(int x, int y, int key) {
 
 // ---- The window, as the host adapter's view opens it --------------------------------
 
-void* IPanel::OpenEditorWindow(void* parent, IHostRunLoop* loop) {
-  if (GetWindow()) return nullptr;
+void* IPanel::OpenEditorWindow(void* parent, IHostRunLoop* loop, void* own) {
+  if (GetWindow() && GetWindow() != own) return nullptr;
   if (!TakeHostRunLoop(loop)) return nullptr;
   // The first paint shows what the host and the state set while closed.
   ApplyHandedOver();

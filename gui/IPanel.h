@@ -136,9 +136,9 @@ class IPanel : public IEditorLink {
   int EditorHeight() const override { return Height(); }
   // OpenWindow, after the panel took the host's run loop (a panel that needs
   // one and gets none opens nothing), with the values handed over while it
-  // was closed already applied. While the editor shows a window (another
-  // view's) nothing opens and that window is left alone.
-  void* OpenEditorWindow(void* parent, IHostRunLoop* loop) override;
+  // was closed already applied. While the editor shows a window other than
+  // `own` (another view's) nothing opens and that window is left alone.
+  void* OpenEditorWindow(void* parent, IHostRunLoop* loop, void* own) override;
   void CloseEditorWindow(void* window, IHostRunLoop* loop) override;
 
   // ---- The timer tick ----------------------------------------------------------------

@@ -40,8 +40,11 @@ class IEditorLink {
   virtual int EditorHeight() const { return 0; }
   // Opens the editor's window inside the host's window `parent`. `loop` is the
   // host's run loop where the host drives editors (else null); it outlives the
-  // window. Answers the window, or null when nothing opened.
-  virtual void* OpenEditorWindow(void* /*parent*/, IHostRunLoop* /*loop*/) { return nullptr; }
+  // window. `own` is the window the caller opened before (null if none): the
+  // editor may replace it, but while it shows any other window nothing opens
+  // and that window is left alone. Answers the window, or null when nothing
+  // opened.
+  virtual void* OpenEditorWindow(void* /*parent*/, IHostRunLoop* /*loop*/, void* /*own*/) { return nullptr; }
   // Closes `window` if the editor still shows it (another view may have
   // opened the editor since), and forgets `loop` if the editor still uses it.
   virtual void CloseEditorWindow(void* /*window*/, IHostRunLoop* /*loop*/) {}

@@ -354,11 +354,13 @@ TEST(Gestures, OpeningShowsValuesThatArrivedWhileClosedAndASecondOpeningIsRefuse
   Rig r;
   r.panel->PaintAll();
   r.panel->SetParameterFromPlug(kKnob, 1.0);
-  ASSERT_NE(r.panel->OpenEditorWindow(&r, nullptr), nullptr);
+  void* window = r.panel->OpenEditorWindow(&r, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
   EXPECT_EQ(r.FrameAt(r.knob), 61);  // no tick has run
   // Another view's opening leaves the open window alone.
-  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr), nullptr);
-  EXPECT_NE(r.panel->GetWindow(), nullptr);
+  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr, nullptr), nullptr);
+  EXPECT_EQ(r.panel->GetWindow(), window);
+  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr, window), window);  // its own again
 }
 
 TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
