@@ -132,6 +132,21 @@ TEST(Adapter, AnEditOpenWhenThePlugInGoesEndsAtTheHost) {
   EXPECT_EQ(handler->Calls(), expected);
 }
 
+TEST(Adapter, HostValuesWaitWhileTheUserHoldsTheirKnob) {
+  TestEffect* fx = EffectWithEditor();
+  auto* panel = static_cast<IPanel*>(fx->Graphics());
+  IControl* knob = panel->GetControl(0);
+  const MouseMods left{true, false, false, false, false};
+  panel->OnMouseDown(5, 20, left);
+  panel->OnMouseDrag(5, 10, left);  // 0.5 + 10 / 40 / 4
+  ASSERT_EQ(fx->setParamNormalized(0, 0.2), kResultOk);
+  panel->TimerTick();
+  EXPECT_EQ(knob->Value(), 0.5625);
+  panel->HandleMouseUp(5, 10, left);
+  EXPECT_DOUBLE_EQ(knob->Value(), 0.2);  // the host's last word, now the gesture ended
+  fx->release();
+}
+
 TEST(Adapter, TransportOfflineModeAndUnconnectedChannels) {
   auto* fx = new TestEffect;
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
