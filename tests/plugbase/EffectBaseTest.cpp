@@ -216,21 +216,6 @@ TEST(EffectBase, PerformEditTellsTheHostAfterParamChangedWithTheLockReleased) {
   EXPECT_TRUE(fx.log.empty());
 }
 
-TEST(EffectBase, EditPortReadsValuesAndNamesTheHostsAbilities) {
-  TestEffect fx;
-  EXPECT_EQ(fx.NEditParams(), 4);
-  EXPECT_EQ(fx.ParamDescription(1), fx.GetParam(1));
-  EXPECT_EQ(fx.ParamDescription(4), nullptr);
-  fx.PerformEdit(2, 0.5);
-  EXPECT_EQ(fx.ParamNormalised(2), fx.GetParam(2)->ToNormalised(fx.GetParam(2)->Value()));
-  EXPECT_EQ(fx.ParamPlain(1), 1.0);
-  EXPECT_EQ(fx.ParamDisplayText(0), fx.GetParam(0)->FormatDisplay(0.0));
-  EXPECT_EQ(fx.ParamNormalised(-1), 0.0);
-  EXPECT_EQ(fx.ParamDisplayText(9), "");
-  EXPECT_TRUE(fx.HostOffersParamMenu());
-  EXPECT_TRUE(fx.HostSizesEditorWindow());
-}
-
 TEST(EffectBase, AttachGraphicsAndRedrawHandNormalisedValues) {
   TestEffect fx;
   fx.AttachGraphics(nullptr);
