@@ -117,6 +117,14 @@ TEST(PanelWin, AGestureEndsWhenTheHostDestroysTheWindowDuringIt) {
   EXPECT_EQ(e.fx->edits.back(), (Edit{'e', 0, 0}));
 }
 
+TEST(PanelWin, OpeningShowsAValueTheHostSetWhileClosedBeforeAnyTick) {
+  Editor e;
+  ASSERT_EQ(e.fx->setParamNormalized(0, 1.0), kResultOk);
+  std::string error;
+  ASSERT_TRUE(e.host.Open(e.view.get(), error)) << error;
+  EXPECT_EQ(e.fx->panel->GetControl(1)->Value(), 1.0);
+}
+
 TEST(PanelWin, ClassLivesWhileAnyWindowIsOpenAndReopeningKeepsThePlace) {
   HINSTANCE instance = nullptr;
   {
