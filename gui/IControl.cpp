@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "IEffectBase.h"
+#include "IParamDef.h"
 #include "gui/IPanel.h"
 
-IControl::IControl(IEffectBase* plug, const PixelRect& rect, int paramIndex, int blendMethod)
-    : plug_(plug), rect_(rect), targetRect_(rect), paramIndex_(paramIndex), blend_{blendMethod, 1.0f} {}
+IControl::IControl(const PixelRect& rect, int paramIndex, int blendMethod)
+    : rect_(rect), targetRect_(rect), paramIndex_(paramIndex), blend_{blendMethod, 1.0f} {}
 
 IControl::~IControl() = default;
 
@@ -68,25 +68,7 @@ void IControl::MarkDirty(bool pushToPlug) {
   // NaN (never a legal value) falls to the low end instead of travelling on.
   value_ = (value_ < clampLo_ || value_ != value_) ? clampLo_ : std::min(clampHi_, value_);
   dirty_ = true;
-  if (!pushToPlug || !plug_ || paramIndex_ < 0) return;
-  plug_->SetParamFromEditor(paramIndex_, value_);
-  if (!valueDisplay_ && !nameDisplay_) return;
-  const IParamDef* p = plug_->GetParam(paramIndex_);
-  if (!p) return;
-  if (valueDisplay_) {
-    double plain = 0.0;
-    {
-      PlugLock lock(plug_->Mutex());
-      plain = p->Value();
-    }
-    std::string text = p->FormatDisplay(plain);
-    if (!p->GetDisplayText(TruncToInt32(plain)) && *p->Label()) {
-      text += ' ';
-      text += p->Label();
-    }
-    valueDisplay_->SetTextFromPlug(text.c_str());
-  }
-  if (nameDisplay_) nameDisplay_->SetTextFromPlug(p->Name());
+  if (pushToPlug && panel_ && paramIndex_ >= 0) panel_->ControlEdited(*this);
 }
 
 void IControl::MarkClean() {
@@ -95,8 +77,8 @@ void IControl::MarkClean() {
 }
 
 void IControl::PromptValueEntry() {
-  if (paramIndex_ < 0 || promptDisabled_ || !panel_ || !plug_) return;
-  const IParamDef* p = plug_->GetParam(paramIndex_);
+  if (paramIndex_ < 0 || promptDisabled_ || !panel_) return;
+  const IParamDef* p = panel_->ParamDescription(paramIndex_);
   if (!p) return;
   PixelRect region = rect_;
   if (p->NDisplayTexts() == 0) {
@@ -141,9 +123,8 @@ bool DrawStripFrame(IPanel& graphics, const BitmapRef& bitmap, const PixelRect& 
   return graphics.DrawBitmap(bitmap, rect, srcX, srcY, &blend);
 }
 
-IBitmapControl::IBitmapControl(IEffectBase* plug, int x, int y, int paramIndex, const BitmapRef& bitmap,
-                               int blendMethod)
-    : IControl(plug, FrameRect(x, y, bitmap), paramIndex, blendMethod), bitmap_(bitmap) {}
+IBitmapControl::IBitmapControl(int x, int y, int paramIndex, const BitmapRef& bitmap, int blendMethod)
+    : IControl(FrameRect(x, y, bitmap), paramIndex, blendMethod), bitmap_(bitmap) {}
 
 bool IBitmapControl::Draw(IPanel& graphics) { return DrawStripFrame(graphics, bitmap_, rect_, value_, blend_); }
 
@@ -159,8 +140,8 @@ void ISwitchControl::MouseDoubleClick(int x, int y, const MouseMods& mods) { Mou
 
 // ---- Knobs ----------------------------------------------------------------------------------
 
-IKnobControl::IKnobControl(IEffectBase* plug, const PixelRect& rect, int paramIndex, int direction, double gearing)
-    : IControl(plug, rect, paramIndex), direction_(direction), gearing_(gearing) {}
+IKnobControl::IKnobControl(const PixelRect& rect, int paramIndex, int direction, double gearing)
+    : IControl(rect, paramIndex), direction_(direction), gearing_(gearing) {}
 
 void IKnobControl::MouseDrag(int /*x*/, int /*y*/, int dx, int dy, const MouseMods& mods) {
   double g = gearing_;
@@ -180,16 +161,16 @@ void IKnobControl::MouseWheel(int /*x*/, int /*y*/, const MouseMods& mods, int d
   MarkDirty(true);
 }
 
-IKnobStripControl::IKnobStripControl(IEffectBase* plug, int x, int y, int paramIndex, const BitmapRef& bitmap,
-                                     int direction, double gearing)
-    : IKnobControl(plug, FrameRect(x, y, bitmap), paramIndex, direction, gearing), bitmap_(bitmap) {}
+IKnobStripControl::IKnobStripControl(int x, int y, int paramIndex, const BitmapRef& bitmap, int direction,
+                                     double gearing)
+    : IKnobControl(FrameRect(x, y, bitmap), paramIndex, direction, gearing), bitmap_(bitmap) {}
 
 bool IKnobStripControl::Draw(IPanel& graphics) { return DrawStripFrame(graphics, bitmap_, rect_, value_, blend_); }
 
 // ---- Text -------------------------------------------------------------------------------------
 
-ITextControl::ITextControl(IEffectBase* plug, const PixelRect& rect, const TextStyle& style, const char* text)
-    : IControl(plug, rect, -1, ChannelBlend::kAlpha), text_(text ? text : "") {
+ITextControl::ITextControl(const PixelRect& rect, const TextStyle& style, const char* text)
+    : IControl(rect, -1, ChannelBlend::kAlpha), text_(text ? text : "") {
   style_ = style;
 }
 

@@ -11,7 +11,6 @@
 
 #include "gui/GuiTypes.h"
 
-class IEffectBase;
 class IPanel;
 class ITextControl;
 
@@ -23,7 +22,7 @@ class IControl {
     std::int32_t paramIndex = -1;
   };
 
-  IControl(IEffectBase* plug, const PixelRect& rect, int paramIndex = -1, int blendMethod = ChannelBlend::kAlpha);
+  IControl(const PixelRect& rect, int paramIndex = -1, int blendMethod = ChannelBlend::kAlpha);
   virtual ~IControl();
   IControl(const IControl&) = delete;
   IControl& operator=(const IControl&) = delete;
@@ -55,8 +54,9 @@ class IControl {
   virtual void SetGrayed(bool gray);
   // False when the target rectangle is all zero.
   virtual bool HitTest(int x, int y) const;
-  // Clamps the value, marks the control dirty and, with pushToPlug, sends the
-  // value to the plug-in (which informs the host) and updates the displays.
+  // Clamps the value, marks the control dirty and, with pushToPlug, hands the
+  // value to the panel as the user's edit (the panel informs the plug-in and
+  // the host and updates the displays).
   virtual void MarkDirty(bool pushToPlug);
   // dirty = redraw-again; redraw-again = false.
   virtual void MarkClean();
@@ -67,7 +67,6 @@ class IControl {
   void PromptValueEntry();
 
   // ---- Accessors ---------------------------------------------------------------
-  IEffectBase* Plug() const { return plug_; }
   IPanel* Panel() const { return panel_; }
   void SetPanel(IPanel* panel) { panel_ = panel; }  // by the panel when attached
   const PixelRect& Rect() const { return rect_; }
@@ -95,6 +94,8 @@ class IControl {
   void SetTextEntryLength(int n) { textEntryLength_ = n; }
   void SetValueDisplay(ITextControl* display) { valueDisplay_ = display; }
   void SetNameDisplay(ITextControl* display) { nameDisplay_ = display; }
+  ITextControl* ValueDisplay() const { return valueDisplay_; }
+  ITextControl* NameDisplay() const { return nameDisplay_; }
   const std::string& Tooltip() const { return tooltip_; }
   void SetTooltip(const char* text) { tooltip_ = text ? text : ""; }
   int NAuxParams() const { return static_cast<int>(aux_.size()); }
@@ -104,7 +105,6 @@ class IControl {
  protected:
   int textEntryLength_ = 7;
   TextStyle style_;
-  IEffectBase* plug_;
   PixelRect rect_;
   PixelRect targetRect_;
   std::int32_t paramIndex_;
@@ -131,8 +131,7 @@ class IControl {
 class IBitmapControl : public IControl {
  public:
   // Rectangle (x, y, x + frame width, y + frame height).
-  IBitmapControl(IEffectBase* plug, int x, int y, int paramIndex, const BitmapRef& bitmap,
-                 int blendMethod = ChannelBlend::kAlpha);
+  IBitmapControl(int x, int y, int paramIndex, const BitmapRef& bitmap, int blendMethod = ChannelBlend::kAlpha);
   bool Draw(IPanel& graphics) override;
   const BitmapRef& Bitmap() const { return bitmap_; }
 
@@ -159,8 +158,7 @@ class ISwitchControl : public IBitmapControl {
 class IKnobControl : public IControl {
  public:
   enum Direction : int { kVertical = 0, kHorizontal = 1 };
-  IKnobControl(IEffectBase* plug, const PixelRect& rect, int paramIndex, int direction = kVertical,
-               double gearing = 4.0);
+  IKnobControl(const PixelRect& rect, int paramIndex, int direction = kVertical, double gearing = 4.0);
   // value += dy / (top - bottom) / g (vertical; upwards raises), or
   // dx / (right - left) / g; g = gearing, times 10 with shift or control.
   void MouseDrag(int x, int y, int dx, int dy, const MouseMods& mods) override;
@@ -177,8 +175,8 @@ class IKnobControl : public IControl {
 // A knob drawn as one frame of a strip.
 class IKnobStripControl : public IKnobControl {
  public:
-  IKnobStripControl(IEffectBase* plug, int x, int y, int paramIndex, const BitmapRef& bitmap,
-                    int direction = kVertical, double gearing = 4.0);
+  IKnobStripControl(int x, int y, int paramIndex, const BitmapRef& bitmap, int direction = kVertical,
+                    double gearing = 4.0);
   bool Draw(IPanel& graphics) override;
   const BitmapRef& Bitmap() const { return bitmap_; }
 
@@ -189,7 +187,7 @@ class IKnobStripControl : public IKnobControl {
 // A text in a rectangle; also serves as a parameter's value or name display.
 class ITextControl : public IControl {
  public:
-  ITextControl(IEffectBase* plug, const PixelRect& rect, const TextStyle& style, const char* text = "");
+  ITextControl(const PixelRect& rect, const TextStyle& style, const char* text = "");
   bool Draw(IPanel& graphics) override;
   // A different text is stored and redrawn; the same text does nothing.
   void SetTextFromPlug(const char* text);

@@ -6,7 +6,7 @@
 #include <limits>
 #include <mutex>
 
-#include "IEffectBase.h"
+#include "IParamDef.h"
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Blit.h"
 #include "raster/RAS_FontCache.h"
@@ -47,13 +47,15 @@ int BlitModeFor(int method) {
 
 }  // namespace
 
-IPanel::IPanel(IEffectBase* plug, int width, int height, int frameRate)
-    : plug_(plug), width_(width), height_(height), frameRate_(frameRate) {
-  nParamPosts_ = plug_ ? plug_->NParams() : 0;
+IPanel::IPanel(IEditPort* port, int width, int height, int frameRate)
+    : port_(port), width_(width), height_(height), frameRate_(frameRate) {
+  nParamPosts_ = port_ ? port_->NEditParams() : 0;
   paramPosts_ = std::make_unique<ParamPost[]>(static_cast<std::size_t>(nParamPosts_));
 }
 
 IPanel::~IPanel() {
+  // The host never keeps an edit open for an editor that is gone.
+  EndOpenEdit();
   keyboardControl_.reset();
   while (!controls_.empty()) controls_.pop_back();  // last to first
 }
@@ -136,16 +138,10 @@ PlugValueFeed* IPanel::OpenPlugValueFeed(int controlIndex) {
 
 double IPanel::NormalizedFromPlain(const IParamDef& param, double plain) { return param.ToNormalised(plain); }
 
-void IPanel::SetParameterFromPlug(int paramIndex, double value, bool normalized) {
+void IPanel::SetParameterFromPlug(int paramIndex, double normalized) {
   if (paramIndex < 0 || paramIndex >= nParamPosts_) return;
-  if (!normalized) {
-    // Range and shape never change after the plug-in defined them.
-    const IParamDef* p = plug_->GetParam(paramIndex);
-    if (!p) return;
-    value = NormalizedFromPlain(*p, value);
-  }
   ParamPost& post = paramPosts_[static_cast<std::size_t>(paramIndex)];
-  post.normalized.store(value, std::memory_order_relaxed);
+  post.normalized.store(normalized, std::memory_order_relaxed);
   post.pending.store(true, std::memory_order_release);
 }
 
@@ -161,13 +157,21 @@ void IPanel::ApplyParameterNow(int paramIndex, double normalized) {
   }
 }
 
+void IPanel::ApplyHandedOver(int paramIndex) {
+  if (paramIndex < 0 || paramIndex >= nParamPosts_) return;
+  ParamPost& post = paramPosts_[static_cast<std::size_t>(paramIndex)];
+  if (!post.pending.load(std::memory_order_relaxed)) return;
+  if (!post.pending.exchange(false, std::memory_order_acquire)) return;
+  // A newer value posted after the exchange is applied now or on the next tick.
+  ApplyParameterNow(paramIndex, post.normalized.load(std::memory_order_relaxed));
+}
+
 void IPanel::ApplyHandedOver() {
+  // The parameter under the user's hand keeps its values waiting: the host's
+  // echoes of older values would pull the control back mid-gesture.
+  const int held = HeldParam();
   for (int i = 0; i < nParamPosts_; ++i) {
-    ParamPost& post = paramPosts_[static_cast<std::size_t>(i)];
-    if (!post.pending.load(std::memory_order_relaxed)) continue;
-    if (!post.pending.exchange(false, std::memory_order_acquire)) continue;
-    // A newer value posted after the exchange is applied now or on the next tick.
-    ApplyParameterNow(i, post.normalized.load(std::memory_order_relaxed));
+    if (i != held) ApplyHandedOver(i);
   }
   for (const auto& f : feeds_) {
     const double v = f->Latest();
@@ -211,7 +215,7 @@ void IPanel::Resize(int width, int height) {
   mouseOverControl_ = -1;
   while (!controls_.empty()) controls_.pop_back();
   MakeDrawingSurfaces();
-  if (plug_) plug_->ResizeEditor(width, height);
+  if (port_) port_->RequestEditorSize(width, height);
 }
 
 // ---- Drawing -------------------------------------------------------------------------
@@ -271,18 +275,14 @@ bool IPanel::MeasureText(TextStyle& style, const char* text, PixelRect& rect) {
 }
 
 void IPanel::PromptUserInput(IControl* control, int paramIndex, const PixelRect& rect) {
-  if (!control || !plug_ || rect.IsEmpty()) return;
-  const IParamDef* p = plug_->GetParam(paramIndex);
+  if (!control || !port_ || rect.IsEmpty()) return;
+  const IParamDef* p = port_->ParamDescription(paramIndex);
   if (!p) return;
-  double current = 0.0;
-  {
-    PlugLock lock(plug_->Mutex());
-    current = p->Value();
-  }
+  const double current = port_->ParamPlain(paramIndex);
   const bool menu = p->Kind() == ParamKind::Enumeration || (p->Kind() == ParamKind::Boolean && p->NDisplayTexts() > 0);
   if (menu) {
     IPopupMenu m;
-    const std::string shown = p->FormatDisplay(current);
+    const std::string shown = port_->ParamDisplayText(paramIndex);
     for (int i = 0; i < p->NDisplayTexts(); ++i) {
       const std::string& text = p->GetDisplayEntry(i).text;
       m.AddItem(text.c_str(), text == shown ? IPopupMenu::kChecked : 0);
@@ -352,17 +352,59 @@ void IPanel::ReleaseMouseHolder() {
   lastX_ = -1;
 }
 
+void IPanel::CancelGestures() {
+  ResetWheel();
+  if (mouseHolder_ >= 0) {
+    HandleMouseUp(lastX_, lastY_, MouseMods{});
+  } else {
+    EndOpenEdit();
+  }
+}
+
 void IPanel::BeginEdit(int paramIndex) {
   EndOpenEdit();
-  if (paramIndex < 0 || !plug_) return;
-  plug_->BeginEditNotify(paramIndex);
+  if (paramIndex < 0 || !port_) return;
+  port_->BeginEdit(paramIndex);
   openEdit_ = paramIndex;
 }
 
 void IPanel::EndOpenEdit() {
   const int param = openEdit_;
   openEdit_ = -1;
-  if (param >= 0 && plug_) plug_->EndEditNotify(param);
+  if (param < 0 || !port_) return;
+  port_->EndEdit(param);
+  // The host's latest value, held back during the gesture, now shows if it
+  // differs from the control's.
+  ApplyHandedOver(param);
+}
+
+const IParamDef* IPanel::ParamDescription(int paramIndex) const {
+  return port_ ? port_->ParamDescription(paramIndex) : nullptr;
+}
+
+std::string IPanel::ParamValueText(int paramIndex) {
+  const IParamDef* p = ParamDescription(paramIndex);
+  if (!p) return {};
+  std::string text = port_->ParamDisplayText(paramIndex);
+  if (!p->GetDisplayText(TruncToInt32(port_->ParamPlain(paramIndex))) && *p->Label()) {
+    text += ' ';
+    text += p->Label();
+  }
+  return text;
+}
+
+void IPanel::ControlEdited(IControl& control) {
+  const int param = control.ParamIndex();
+  if (param < 0 || !port_) return;
+  if (deferEdits_) {
+    deferredEdit_ = true;
+    return;
+  }
+  port_->PerformEdit(param, control.Value());
+  if (ITextControl* display = control.ValueDisplay()) display->SetTextFromPlug(ParamValueText(param).c_str());
+  if (ITextControl* display = control.NameDisplay()) {
+    if (const IParamDef* p = ParamDescription(param)) display->SetTextFromPlug(p->Name());
+  }
 }
 
 void IPanel::ApplyUserValueAsEdit(IControl* control, double normalized) {
@@ -374,6 +416,7 @@ void IPanel::ApplyUserValueAsEdit(IControl* control, double normalized) {
 
 void IPanel::OnMouseDown(int x, int y, const MouseMods& mods) {
   EndOpenEdit();  // a second button during a drag starts anew
+  ResetWheel();
   mouseHolder_ = -1;
   lastX_ = lastY_ = -1;
   const int i = FindControl(x, y);
@@ -383,10 +426,10 @@ void IPanel::OnMouseDown(int x, int y, const MouseMods& mods) {
   lastX_ = x;
   lastY_ = y;
   const int param = c->ParamIndex();
-  if (plug_ && plug_->GetApiCode() == 1 && mods.right) {
+  if (port_ && port_->HostOffersParamMenu() && mods.right) {
     if (param >= 0) {
       mouseHolder_ = -1;
-      plug_->PopupHostParamMenu(param, x, y);
+      port_->PopupParamMenu(param, x, y);
       return;
     }
   } else {
@@ -414,6 +457,7 @@ void IPanel::HandleMouseUp(int x, int y, const MouseMods& mods) {
 }
 
 bool IPanel::OnMouseDblClick(int x, int y, const MouseMods& mods) {
+  ResetWheel();
   const int i = FindControl(x, y);
   IControl* c = GetControl(i);
   if (!c) return false;
@@ -432,19 +476,43 @@ bool IPanel::OnMouseDblClick(int x, int y, const MouseMods& mods) {
   return false;
 }
 
-void IPanel::OnMouseWheel(int x, int y, const MouseMods& mods, int delta) {
-  if (mouseHolder_ >= 0) {  // during a drag: part of its edit
-    if (IControl* c = GetControl(mouseHolder_)) c->MouseWheel(x, y, mods, delta);
+void IPanel::OnMouseWheel(int x, int y, const MouseMods& mods, int wheelUnits) {
+  const bool inDrag = mouseHolder_ >= 0;
+  const int target = inDrag ? mouseHolder_ : FindControl(x, y);
+  IControl* c = GetControl(target);
+  if (!c) {
+    ResetWheel();
     return;
   }
-  IControl* c = GetControl(FindControl(x, y));
-  if (!c) return;
-  BeginEdit(c->ParamIndex());
+  if (target != wheelControl_) {
+    ResetWheel();
+    wheelControl_ = target;
+  }
+  // Summed in 64 bits: a flood of huge turns cannot overflow.
+  const long long units = static_cast<long long>(wheelUnits_) + wheelUnits;
+  const long long notches = units / kWheelUnitsPerNotch;
+  wheelUnits_ = static_cast<int>(units - notches * kWheelUnitsPerNotch);
+  if (notches == 0) return;
+  const int delta = static_cast<int>(std::clamp<long long>(notches, -1000000, 1000000));
+  // The control turns first; the host hears of it only if the value moved.
+  const double before = c->Value();
+  deferEdits_ = true;
+  deferredEdit_ = false;
   c->MouseWheel(x, y, mods, delta);
+  deferEdits_ = false;
+  if (!deferredEdit_ || c->Value() == before) return;
+  if (inDrag) {  // part of the drag's edit
+    ControlEdited(*c);
+    return;
+  }
+  BeginEdit(c->ParamIndex());
+  ControlEdited(*c);
   EndOpenEdit();
 }
 
 bool IPanel::HandleMouseOver(int x, int y, const MouseMods& mods) {
+  // Wheel turns add up only while the pointer stays on their control.
+  if (wheelControl_ >= 0 && mouseHolder_ < 0 && FindControl(x, y) != wheelControl_) ResetWheel();
   if (!handleMouseOver_) return false;
   int target = mouseHolder_;
   if (target < 0) {
@@ -469,6 +537,7 @@ bool IPanel::HandleMouseOver(int x, int y, const MouseMods& mods) {
 }
 
 void IPanel::OnMouseOut() {
+  ResetWheel();
   for (const auto& c : controls_) c->MouseOut();
   mouseOverControl_ = -1;
 }
@@ -481,8 +550,11 @@ bool IPanel::OnKeyDown(int x, int y, int key) {
 
 // ---- The window, as the host adapter's view opens it --------------------------------
 
-void* IPanel::OpenEditorWindow(void* parent, IHostRunLoop* loop) {
+void* IPanel::OpenEditorWindow(void* parent, IHostRunLoop* loop, void* own) {
+  if (GetWindow() && GetWindow() != own) return nullptr;
   if (!TakeHostRunLoop(loop)) return nullptr;
+  // The first paint shows what the host and the state set while closed.
+  ApplyHandedOver();
   NativeWindow window = OpenWindow(parent);
   if (!window) ForgetHostRunLoop(loop);
   return window;

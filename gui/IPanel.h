@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "EditPort.h"
 #include "EditorLink.h"
 #include "gui/GuiTypes.h"
 #include "gui/IControl.h"
 #include "gui/IPopupMenu.h"
 
-class IEffectBase;
 class IParamDef;
 class RAS_IBitmap;
 class RAS_MemBitmap;
@@ -52,8 +52,9 @@ class PlugValueFeed {
 
 class IPanel : public IEditorLink {
  public:
-  // Window thread. plug may be null (a panel without a plug-in, in tests).
-  IPanel(IEffectBase* plug, int width, int height, int frameRate = 25);
+  // Window thread. port is how the editor reaches the plug-in; it outlives
+  // the panel. It may be null (a panel without a plug-in, in tests).
+  IPanel(IEditPort* port, int width, int height, int frameRate = 25);
   ~IPanel() override;
   IPanel(const IPanel&) = delete;
   IPanel& operator=(const IPanel&) = delete;
@@ -65,7 +66,7 @@ class IPanel : public IEditorLink {
   virtual bool MeasureText(TextStyle& style, const char* text, PixelRect& rect);
   virtual void CancelTextEntry() = 0;
   // Stores the size, forgets the mouse targets, deletes every control, makes
-  // new drawing surfaces and tells the plug-in (ResizeEditor). A window
+  // new drawing surfaces and asks the host for the size. A window
   // extends it to resize itself.
   virtual void Resize(int width, int height);
   virtual bool WindowIsOpen() { return GetWindow() != nullptr; }
@@ -117,10 +118,11 @@ class IPanel : public IEditorLink {
   void SetKeyboardControl(std::unique_ptr<IControl> control);
 
   // ---- Values from the plug-in side ------------------------------------------------
-  // Any thread, lock-free: hands paramIndex's value to its controls. A plain
-  // value is made normalised with the parameter's range and shape first. The
-  // next TimerTick (or the attachment's PrepareDraw) applies it.
-  void SetParameterFromPlug(int paramIndex, double value, bool normalized) override;
+  // Any thread, lock-free: hands paramIndex's normalised value to its
+  // controls. The next TimerTick (or the attachment's PrepareDraw, or the
+  // window's opening) applies it; while a gesture holds a control of
+  // paramIndex the values wait, and the latest is applied when it ends.
+  void SetParameterFromPlug(int paramIndex, double normalized) override;
   // Window thread: applies a normalised value to every control bound to
   // paramIndex (ApplyPlugValue) and to the first auxiliary binding of each
   // control naming it (ApplyAuxPlugValue), now.
@@ -133,8 +135,10 @@ class IPanel : public IEditorLink {
   int EditorWidth() const override { return Width(); }
   int EditorHeight() const override { return Height(); }
   // OpenWindow, after the panel took the host's run loop (a panel that needs
-  // one and gets none opens nothing).
-  void* OpenEditorWindow(void* parent, IHostRunLoop* loop) override;
+  // one and gets none opens nothing), with the values handed over while it
+  // was closed already applied. While the editor shows a window other than
+  // `own` (another view's) nothing opens and that window is left alone.
+  void* OpenEditorWindow(void* parent, IHostRunLoop* loop, void* own) override;
   void CloseEditorWindow(void* window, IHostRunLoop* loop) override;
 
   // ---- The timer tick ----------------------------------------------------------------
@@ -162,17 +166,23 @@ class IPanel : public IEditorLink {
 
   // ---- Events (the platform delivers them) ---------------------------------------
   // Every edit reaches the host inside one begin/end pair: a press on a
-  // control begins one and its release (or the next press) ends it; the
-  // value a double-click sets and a wheel turn outside a drag are edits of
-  // their own; a release that no press began ends nothing.
+  // control begins one and its release (or the next press, CancelGestures or
+  // the panel's end) ends it; the value a double-click sets and a wheel turn
+  // outside a drag are edits of their own; a release that no press began
+  // ends nothing.
   void OnMouseDown(int x, int y, const MouseMods& mods);
   void OnMouseDrag(int x, int y, const MouseMods& mods);
   void HandleMouseUp(int x, int y, const MouseMods& mods);
   // True when the double-click went to MouseDown and the platform should
   // capture the mouse.
   bool OnMouseDblClick(int x, int y, const MouseMods& mods);
-  // delta in notches, positive away from the user.
-  void OnMouseWheel(int x, int y, const MouseMods& mods, int delta);
+  // wheelUnits: the wheel's raw turn, kWheelUnitsPerNotch to a notch,
+  // positive away from the user. Turns add up per control (from nothing again
+  // when the pointer leaves it or a gesture starts); each whole notch is one
+  // step, a rest waits for the next turn. A turn that changes no value sends
+  // the host nothing.
+  static constexpr int kWheelUnitsPerNotch = 120;
+  void OnMouseWheel(int x, int y, const MouseMods& mods, int wheelUnits);
   bool HandleMouseOver(int x, int y, const MouseMods& mods);
   // The mouse left the window: MouseOut on every control.
   void OnMouseOut();
@@ -181,9 +191,25 @@ class IPanel : public IEditorLink {
   // Forgets the control holding the mouse (a menu or entry took over); an
   // edit the press began still ends with the release.
   void ReleaseMouseHolder();
+  // Ends whatever gesture is under way as if its button were released: the
+  // windows call it when they lose the mouse capture and when their window
+  // goes away. Nothing when no gesture is open.
+  void CancelGestures();
+
+  // ---- Edits (controls call these) -----------------------------------------------
+  // A control's new value from the user: the host hears it (inside the open
+  // gesture) and the control's value and name displays follow.
+  void ControlEdited(IControl& control);
+  // What the control's parameter is (null without one).
+  const IParamDef* ParamDescription(int paramIndex) const;
+  // The parameter's current value text with its label (the label left out
+  // when a display text names the value).
+  std::string ParamValueText(int paramIndex);
 
   // ---- Accessors ------------------------------------------------------------------------
-  IEffectBase* Plug() const { return plug_; }
+  IEditPort* Port() const { return port_; }
+  // The parameter of the gesture the mouse holds, -1 when none.
+  int HeldParam() const { return mouseHolder_ >= 0 ? openEdit_ : -1; }
   int NControls() const { return static_cast<int>(controls_.size()); }
   IControl* GetControl(int index) const;
   IControl* KeyboardControl() const { return keyboardControl_.get(); }
@@ -229,6 +255,8 @@ class IPanel : public IEditorLink {
   // grayed and hit; -1 when none.
   int FindControl(int x, int y) const;
   void MakeDrawingSurfaces();
+  // Applies the values handed over so far (a window about to show calls it).
+  void ApplyPendingValues() { ApplyHandedOver(); }
   // A value the user gave another way than with the mouse (a text entry, a
   // menu), as an edit of its own for the host.
   void ApplyUserValueAsEdit(IControl* control, double normalized);
@@ -245,9 +273,15 @@ class IPanel : public IEditorLink {
     std::atomic<bool> pending{false};
   };
   void ApplyHandedOver();
+  // Applies paramIndex's waiting value, if one arrived.
+  void ApplyHandedOver(int paramIndex);
+  void ResetWheel() {
+    wheelControl_ = -1;
+    wheelUnits_ = 0;
+  }
 
   std::vector<std::unique_ptr<IControl>> controls_;
-  IEffectBase* plug_;
+  IEditPort* port_;
   PixelRect drawRect_;
   bool cursorHidden_ = false;
   int cursorX_ = -1;
@@ -261,6 +295,12 @@ class IPanel : public IEditorLink {
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;
   int mouseOverControl_ = -1;
+  // Wheel units not yet turned into a notch, and the control they belong to.
+  int wheelControl_ = -1;
+  int wheelUnits_ = 0;
+  // While set, a control's edit is only noted (deferredEdit_), not sent.
+  bool deferEdits_ = false;
+  bool deferredEdit_ = false;
   int lastX_ = 0;
   int lastY_ = 0;
   bool handleMouseOver_ = false;

@@ -7,6 +7,6 @@
 
 #include "gui/IPanel.h"
 
-class IEffectBase;
+class IEditPort;
 
-std::unique_ptr<IPanel> MakeEditorPanel(IEffectBase* plug, int width, int height, int frameRate);
+std::unique_ptr<IPanel> MakeEditorPanel(IEditPort* port, int width, int height, int frameRate);

@@ -2,6 +2,6 @@
 #include "EditorPanel.h"
 #include "gui/IPanelOffscreen.h"
 
-std::unique_ptr<IPanel> MakeEditorPanel(IEffectBase* plug, int width, int height, int frameRate) {
-  return std::make_unique<IPanelOffscreen>(plug, width, height, frameRate);
+std::unique_ptr<IPanel> MakeEditorPanel(IEditPort* port, int width, int height, int frameRate) {
+  return std::make_unique<IPanelOffscreen>(port, width, height, frameRate);
 }

@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
-std::unique_ptr<IPanel> MakeEditorPanel(IEffectBase* plug, int width, int height, int frameRate) {
-  auto panel = std::make_unique<IPanelWin>(plug, width, height, frameRate);
+std::unique_ptr<IPanel> MakeEditorPanel(IEditPort* port, int width, int height, int frameRate) {
+  auto panel = std::make_unique<IPanelWin>(port, width, height, frameRate);
   panel->SetInstance(static_cast<HINSTANCE>(GetModuleInstance()));
   return panel;
 }

@@ -2,6 +2,6 @@
 #include "EditorPanel.h"
 #include "gui/x11/IPanelX11.h"
 
-std::unique_ptr<IPanel> MakeEditorPanel(IEffectBase* plug, int width, int height, int frameRate) {
-  return std::make_unique<IPanelX11>(plug, width, height, frameRate);
+std::unique_ptr<IPanel> MakeEditorPanel(IEditPort* port, int width, int height, int frameRate) {
+  return std::make_unique<IPanelX11>(port, width, height, frameRate);
 }

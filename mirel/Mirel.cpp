@@ -53,6 +53,8 @@ void Mirel::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
     meterFeed_ = nullptr;
     editorWithFeed_ = nullptr;
   }
+  // Found once here, not per block: an editor that takes every reading itself.
+  meterLink_ = dynamic_cast<IMeterLink*>(graphics.get());
   IEffectVST3::AttachGraphics(std::move(graphics));
 }
 
@@ -174,7 +176,7 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   settings_.bypass = TruncatedValue(GetParam(kBypass)) != 0;
 
   const bool hasEditor = Graphics() != nullptr;
-  IMeterLink* link = hasEditor ? dynamic_cast<IMeterLink*>(Graphics()) : nullptr;
+  IMeterLink* link = hasEditor ? meterLink_ : nullptr;
   if (link && !(meterControl_ >= 0 && meterControl_ < link->NControls())) link = nullptr;
   if (link) {
     ControlMeter meter(*link, meterControl_);

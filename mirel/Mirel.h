@@ -7,6 +7,7 @@
 #include "IEffectVST3.h"
 #include "MirelParams.h"
 
+class IMeterLink;
 class PlugValueFeed;
 
 class Mirel : public IEffectVST3 {
@@ -76,5 +77,8 @@ class Mirel : public IEffectVST3 {
   // The meter's feed, owned by the attached editor editorWithFeed_.
   PlugValueFeed* meterFeed_ = nullptr;
   const IEditorLink* editorWithFeed_ = nullptr;
+  // The attached editor's meter link when it takes every reading (resolved
+  // when it was attached), else null.
+  IMeterLink* meterLink_ = nullptr;
   Compressor compressor_;
 };

@@ -15,17 +15,17 @@ void Mirel::BuildEditor() {
     const BitmapRef image = panel->LoadBitmap(row.resourceId, row.image, row.frames);
     switch (row.kind) {
       case Kind::kBackground:
-        panel->AttachBackground(std::make_unique<IBitmapControl>(this, row.x, row.y, row.param, image, ChannelBlend::kCopy));
+        panel->AttachBackground(std::make_unique<IBitmapControl>(row.x, row.y, row.param, image, ChannelBlend::kCopy));
         break;
       case Kind::kSwitch:
-        panel->AttachControl(std::make_unique<ISwitchControl>(this, row.x, row.y, row.param, image));
+        panel->AttachControl(std::make_unique<ISwitchControl>(row.x, row.y, row.param, image));
         break;
       case Kind::kKnob:
-        panel->AttachControl(std::make_unique<IKnobStripControl>(this, row.x, row.y, row.param, image,
+        panel->AttachControl(std::make_unique<IKnobStripControl>(row.x, row.y, row.param, image,
                                                                  IKnobControl::kVertical, 4.0));
         break;
       case Kind::kMeter:
-        meterControl_ = panel->AttachControl(std::make_unique<IBitmapControl>(this, row.x, row.y, row.param, image));
+        meterControl_ = panel->AttachControl(std::make_unique<IBitmapControl>(row.x, row.y, row.param, image));
         break;
     }
   }
@@ -38,7 +38,7 @@ void Mirel::BuildEditor() {
   const auto& place = mirel::layout::kVersionLabel;
   const PixelRect versionRect{place.left, place.top, place.right, place.bottom};
   const std::string version = std::string(mirel::layout::kVersionPrefix) + mirel::kVersionText;
-  panel->AttachControl(std::make_unique<ITextControl>(this, versionRect, label, version.c_str()));
+  panel->AttachControl(std::make_unique<ITextControl>(versionRect, label, version.c_str()));
 
   AttachGraphics(std::move(panel));
 }

@@ -25,11 +25,11 @@ class IEditorLink {
   virtual ~IEditorLink() = default;
 
   // Hands paramIndex's value to every control bound to it (and to the first
-  // auxiliary binding of each control naming it). A plain value is first made
-  // normalised with the parameter's range and shape. Any thread (the audio
-  // thread included): the editor takes the value without locking or
-  // allocating and applies it on its own thread, at its next timer tick.
-  virtual void SetParameterFromPlug(int paramIndex, double value, bool normalized) = 0;
+  // auxiliary binding of each control naming it), as a normalised value
+  // (0..1). Any thread (the audio thread included): the editor takes the
+  // value without locking or allocating and applies it on its own thread, at
+  // its next timer tick (or before it first paints when it opens).
+  virtual void SetParameterFromPlug(int paramIndex, double normalized) = 0;
 
   // Applies the values handed over so far and creates the editor's drawing
   // surfaces; called once, while attaching, on the attaching thread.
@@ -40,8 +40,11 @@ class IEditorLink {
   virtual int EditorHeight() const { return 0; }
   // Opens the editor's window inside the host's window `parent`. `loop` is the
   // host's run loop where the host drives editors (else null); it outlives the
-  // window. Answers the window, or null when nothing opened.
-  virtual void* OpenEditorWindow(void* /*parent*/, IHostRunLoop* /*loop*/) { return nullptr; }
+  // window. `own` is the window the caller opened before (null if none): the
+  // editor may replace it, but while it shows any other window nothing opens
+  // and that window is left alone. Answers the window, or null when nothing
+  // opened.
+  virtual void* OpenEditorWindow(void* /*parent*/, IHostRunLoop* /*loop*/, void* /*own*/) { return nullptr; }
   // Closes `window` if the editor still shows it (another view may have
   // opened the editor since), and forgets `loop` if the editor still uses it.
   virtual void CloseEditorWindow(void* /*window*/, IHostRunLoop* /*loop*/) {}

@@ -189,13 +189,42 @@ bool IEffectBase::ParamsEqual(const double* values, int start) const {
   return true;
 }
 
-void IEffectBase::SetParamFromEditor(int index, double normalised) {
-  PlugLock lock(mutex_);
-  IParamDef* p = GetParam(index);
-  if (!p) return;
-  p->SetFromNormalised(normalised);
+void IEffectBase::BeginEdit(int index) {
+  if (GetParam(index)) BeginEditNotify(index);
+}
+
+void IEffectBase::PerformEdit(int index, double normalised) {
+  {
+    PlugLock lock(mutex_);
+    IParamDef* p = GetParam(index);
+    if (!p) return;
+    p->SetFromNormalised(normalised);
+    ParamChanged(index);
+  }
   PerformEditNotify(index, normalised);
-  ParamChanged(index);
+}
+
+void IEffectBase::EndEdit(int index) {
+  if (GetParam(index)) EndEditNotify(index);
+}
+
+double IEffectBase::ParamNormalised(int index) {
+  const IParamDef* p = GetParam(index);
+  if (!p) return 0.0;
+  PlugLock lock(mutex_);
+  return p->ToNormalised(p->Value());
+}
+
+double IEffectBase::ParamPlain(int index) {
+  const IParamDef* p = GetParam(index);
+  if (!p) return 0.0;
+  PlugLock lock(mutex_);
+  return p->Value();
+}
+
+std::string IEffectBase::ParamDisplayText(int index) {
+  const IParamDef* p = GetParam(index);
+  return p ? p->FormatDisplay(ParamPlain(index)) : std::string();
 }
 
 void IEffectBase::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
@@ -203,7 +232,7 @@ void IEffectBase::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
   PlugLock lock(mutex_);
   for (int i = 0; i < NParams(); ++i) {
     const IParamDef& p = params_[static_cast<std::size_t>(i)];
-    graphics->SetParameterFromPlug(i, p.ToNormalised(p.Value()), true);
+    graphics->SetParameterFromPlug(i, p.ToNormalised(p.Value()));
   }
   graphics->PrepareDraw();
   graphics_ = std::move(graphics);
@@ -212,7 +241,8 @@ void IEffectBase::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
 void IEffectBase::RedrawParamControls() {
   if (!graphics_) return;
   for (int i = 0; i < NParams(); ++i) {
-    graphics_->SetParameterFromPlug(i, params_[static_cast<std::size_t>(i)].Value(), false);
+    const IParamDef& p = params_[static_cast<std::size_t>(i)];
+    graphics_->SetParameterFromPlug(i, p.ToNormalised(p.Value()));
   }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FourCC.h"
+#include "EditPort.h"
 #include "EditorLink.h"
 #include "IParamDef.h"
 #include "PlugMutex.h"
@@ -75,14 +76,17 @@ struct MidiMessage {
   std::uint8_t data2 = 0;
 };
 
-class IEffectBase {
+class IEffectBase : public IEditPort {
  public:
   static constexpr std::size_t kNameMax = 127;
+  // Codes of the plug-in interface in use (GetApiCode).
+  static constexpr std::int32_t kApiVst3 = 1;
+  static constexpr std::int32_t kApiHostSized = 3;  // another interface whose hosts size editors
 
   IEffectBase(int nParams, const char* channelIOText, int nPresets, const char* effectName,
               const char* productName, const char* makerName, std::int32_t version,
               std::int32_t uniqueId, std::int32_t makerId);
-  virtual ~IEffectBase();
+  ~IEffectBase() override;
   IEffectBase(const IEffectBase&) = delete;
   IEffectBase& operator=(const IEffectBase&) = delete;
 
@@ -115,13 +119,31 @@ class IEffectBase {
   virtual bool ParamsEqual(const double* values, int start) const;
 
   // ---- Editor -----------------------------------------------------------------
-  // An edit from the editor: sets the parameter, tells the host, then calls
-  // ParamChanged, all under the mutex. Window thread.
-  virtual void SetParamFromEditor(int index, double normalised);
+  // ---- The editor's edit port (window thread) ---------------------------------
+  // The host hears begin, perform and end with no lock of the plug-in held:
+  // a host handler that waits for the audio thread cannot deadlock with it.
+  void BeginEdit(int index) override;
+  // Sets the parameter and calls ParamChanged under the mutex, then tells the
+  // host the new value after releasing it.
+  void PerformEdit(int index, double normalised) override;
+  void EndEdit(int index) override;
+  int NEditParams() const override { return NParams(); }
+  const IParamDef* ParamDescription(int index) const override { return GetParam(index); }
+  double ParamNormalised(int index) override;
+  double ParamPlain(int index) override;
+  std::string ParamDisplayText(int index) override;
+  // A VST3 host offers a menu per parameter and sizes the editor's window.
+  bool HostOffersParamMenu() const override { return apiCode_ == kApiVst3; }
+  void PopupParamMenu(int index, int x, int y) override { PopupHostParamMenu(index, x, y); }
+  bool HostSizesEditorWindow() const override { return apiCode_ == kApiVst3 || apiCode_ == kApiHostSized; }
+  void RequestEditorSize(int width, int height) override { ResizeEditor(width, height); }
   // Hands the editor to the base, which owns it from then on. Null is ignored.
   virtual void AttachGraphics(std::unique_ptr<IEditorLink> graphics);
   // Brings every control up to its parameter's current value.
   virtual void RedrawParamControls();
+  // Destroys the attached editor now (an adapter does it while it can still
+  // hear the edits the editor ends on its way out).
+  void ReleaseGraphics() { graphics_.reset(); }
 
   // ---- Supplied by the host adapter (defaults for a base without a host) ----
   virtual void PopupHostParamMenu(int /*index*/, int /*x*/, int /*y*/) {}
@@ -213,7 +235,7 @@ class IEffectBase {
   std::int32_t uniqueId_;
   std::int32_t makerId_;
   std::int32_t version_;
-  std::int32_t apiCode_ = 1;  // VST3
+  std::int32_t apiCode_ = kApiVst3;
   std::int32_t currentPreset_ = 0;
   std::unique_ptr<IEditorLink> graphics_;
   std::vector<IParamDef> params_;

@@ -14,6 +14,7 @@ PlugMutex::PlugMutex() { InitializeCriticalSection(Section(storage_)); }
 PlugMutex::~PlugMutex() { DeleteCriticalSection(Section(storage_)); }
 void PlugMutex::Enter() { EnterCriticalSection(Section(storage_)); }
 void PlugMutex::Leave() { LeaveCriticalSection(Section(storage_)); }
+bool PlugMutex::TryEnter() { return TryEnterCriticalSection(Section(storage_)) != 0; }
 
 #else
 
@@ -21,5 +22,6 @@ PlugMutex::PlugMutex() = default;
 PlugMutex::~PlugMutex() = default;
 void PlugMutex::Enter() { mutex_.lock(); }
 void PlugMutex::Leave() { mutex_.unlock(); }
+bool PlugMutex::TryEnter() { return mutex_.try_lock(); }
 
 #endif

@@ -20,6 +20,8 @@ class PlugMutex {
 
   void Enter();
   void Leave();
+  // Takes the lock only if no other thread holds it.
+  bool TryEnter();
 
   // Lockable, so std::lock_guard and std::unique_lock work with it.
   void lock() { Enter(); }

@@ -62,7 +62,12 @@ IEffectVST3::IEffectVST3(int nParams, const char* channelIOText, int nPresets,
   outHost_.assign(static_cast<std::size_t>(NOutChannels()), nullptr);
 }
 
-IEffectVST3::~IEffectVST3() { openViews_.clear(); }
+IEffectVST3::~IEffectVST3() {
+  // The editor goes while the host can still hear the end of an edit it had
+  // open.
+  ReleaseGraphics();
+  openViews_.clear();
+}
 
 // Set-up thread.
 tresult PLUGIN_API IEffectVST3::initialize(FUnknown* context) {

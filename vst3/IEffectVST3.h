@@ -98,8 +98,8 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   // The editor asks the host, through the first open view's frame, to give
   // the view this size. Window thread.
   void ResizeEditor(int width, int height) override;
-  // Empties the list of open views (a view that dies does it). Window thread.
-  void ForgetOpenViews() { openViews_.clear(); }
+  // Takes a dying view off the list of open views; the others stay. Window thread.
+  void ForgetOpenView(const IEffectVST3View* view) { std::erase(openViews_, view); }
 
   // Host bypass as last set by process, setParamNormalized or setState.
   bool HostBypass() const { return hostBypass_; }

@@ -120,7 +120,7 @@ tresult PLUGIN_API IEffectVST3::setParamNormalized(ParamID id, ParamValue value)
     IParamDef* p = GetParam(static_cast<int>(id));
     p->SetFromNormalised(value);
     // The editor follows the host's automation at its next timer tick.
-    if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(static_cast<int>(id), p->Value(), false);
+    if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(static_cast<int>(id), p->ToNormalised(p->Value()));
     return kResultOk;
   });
 }

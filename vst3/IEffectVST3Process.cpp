@@ -77,7 +77,7 @@ void IEffectVST3::ApplyParameterChanges(IParameterChanges* changes) {
       const int index = static_cast<int>(id);
       GetParam(index)->SetFromNormalised(v);
       // A lock-free hand-over: the editor's timer tick applies it to the controls.
-      if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(index, v, true);
+      if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(index, v);
       ParamChanged(index);
     }
   }

@@ -19,7 +19,7 @@ IEffectVST3View::~IEffectVST3View() {
     }
     systemWindow_ = nullptr;
   }
-  plug_->ForgetOpenViews();
+  plug_->ForgetOpenView(this);
   plug_->release();
 }
 
@@ -52,7 +52,10 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     // window there could neither paint nor take input without it, and the
     // editor then opens nothing.
     std::unique_ptr<IHostRunLoop> loop = HostRunLoopFromFrame(plugFrame_);
-    void* window = editor->OpenEditorWindow(parent, loop.get());
+    // Attached again without removed, the editor may replace this view's own
+    // window; another view's open window is never touched: the editor then
+    // opens nothing and this view fails alone.
+    void* window = editor->OpenEditorWindow(parent, loop.get(), ownWindow_);
     if (!window) return kResultFalse;
     runLoop_ = std::move(loop);
     ownWindow_ = window;

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "IEffectBase.h"
+#include "IParamDef.h"
 #include "gui/win32/Win32System.h"
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Png.h"
@@ -38,8 +38,8 @@ double PlainValueFromEntry(const IParamDef& param, const char* text) {
 
 }  // namespace
 
-IPanelWin::IPanelWin(IEffectBase* plug, int width, int height, int frameRate)
-    : IPanel(plug, width, height, frameRate) {}
+IPanelWin::IPanelWin(IEditPort* port, int width, int height, int frameRate)
+    : IPanel(port, width, height, frameRate) {}
 
 IPanelWin::~IPanelWin() {
   CloseWindow();
@@ -74,8 +74,9 @@ void IPanelWin::CloseWindow() {
 }
 
 void IPanelWin::OnDestroyed() {
-  // Closed, or destroyed with the host's window: the entry and the tooltip
-  // went with it.
+  // Closed, or destroyed with the host's window: a gesture under way ends (no
+  // capture change arrives then), and the entry and the tooltip went with it.
+  CancelGestures();
   editControl_ = nullptr;
   editParam_ = nullptr;
   tooltipControl_ = -1;
@@ -98,9 +99,9 @@ void IPanelWin::Resize(int width, int height) {
   const int dh = height - Height();
   IPanel::Resize(width, height);
   if (!window_.IsOpen()) return;
-  const int api = Plug() ? Plug()->GetApiCode() : 0;
-  // VST3 hosts (and the hosts of code 3) size their own windows on request.
-  window_.Grow(dw, dh, api != 1 && api != 3, width, height);
+  // Hosts that size their own windows on request need no help.
+  const bool hostSizes = Port() && Port()->HostSizesEditorWindow();
+  window_.Grow(dw, dh, !hostSizes, width, height);
 }
 
 // ---- The window's gestures ------------------------------------------------------------------
@@ -127,13 +128,11 @@ win32gui::HoverWatch IPanelWin::OnHover(int x, int y, const MouseMods& mods) {
   return over >= 0 ? win32gui::HoverWatch::kLeaveAndRest : win32gui::HoverWatch::kLeave;
 }
 
-void IPanelWin::OnWheel(int x, int y, const MouseMods& mods, int notches) { OnMouseWheel(x, y, mods, notches); }
+void IPanelWin::OnWheel(int x, int y, const MouseMods& mods, int units) { OnMouseWheel(x, y, mods, units); }
 
 void IPanelWin::OnLeave() { OnMouseOut(); }
 
-void IPanelWin::OnCaptureLost(int x, int y) {
-  if (MouseHolder() >= 0) HandleMouseUp(x, y, MouseMods{});
-}
+void IPanelWin::OnCaptureLost(int, int) { CancelGestures(); }
 
 bool IPanelWin::OnKey(int x, int y, int keyCode) { return OnKeyDown(x, y, keyCode); }
 

@@ -35,7 +35,7 @@ class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
     kEntryCommit = win32gui::Win32TextEntry::kCommit
   };
 
-  IPanelWin(IEffectBase* plug, int width, int height, int frameRate = 25);
+  IPanelWin(IEditPort* port, int width, int height, int frameRate = 25);
   // Closes the window first.
   ~IPanelWin() override;
 
@@ -93,7 +93,7 @@ class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
   void OnButtonUp(int x, int y, const MouseMods& mods) override;
   void OnDrag(int x, int y, const MouseMods& mods) override;
   win32gui::HoverWatch OnHover(int x, int y, const MouseMods& mods) override;
-  void OnWheel(int x, int y, const MouseMods& mods, int notches) override;
+  void OnWheel(int x, int y, const MouseMods& mods, int units) override;
   void OnLeave() override;
   // Ends the gesture a press in the window began: the holding control hears
   // the release and the host the end of the edit.

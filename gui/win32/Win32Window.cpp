@@ -445,8 +445,7 @@ void Win32Window::OnWheelMessage(WPARAM wParam, LPARAM lParam) {
   RECT r;
   GetWindowRect(window_, &r);
   const int x = XFrom(lParam) - r.left, y = YFrom(lParam) - r.top;
-  const int notches = static_cast<short>(HIWORD(wParam)) / WHEEL_DELTA;
-  client_->OnWheel(x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), notches);
+  client_->OnWheel(x, y, ModsFrom(GET_KEYSTATE_WPARAM(wParam)), static_cast<short>(HIWORD(wParam)));
 }
 
 void Win32Window::OnHoverMessage() {

@@ -50,8 +50,9 @@ class Win32WindowClient {
   virtual void OnDrag(int x, int y, const MouseMods& mods) = 0;
   // Motion with no button held.
   virtual HoverWatch OnHover(int x, int y, const MouseMods& mods) = 0;
-  // Wheel notches at (x, y): positive away from the user.
-  virtual void OnWheel(int x, int y, const MouseMods& mods, int notches) = 0;
+  // A wheel turn at (x, y) in the wheel's raw units (120 to a notch; smooth
+  // wheels and touchpads send less): positive away from the user.
+  virtual void OnWheel(int x, int y, const MouseMods& mods, int units) = 0;
   // The pointer left the window.
   virtual void OnLeave() = 0;
   // The gesture a press in this window began lost the mouse (another window

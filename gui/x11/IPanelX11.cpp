@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "IEffectBase.h"
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Png.h"
 
@@ -47,6 +46,8 @@ NativeWindow IPanelX11::OpenWindow(NativeWindow parent) {
     window_.Close();
     return nullptr;
   }
+  // The first paint shows what arrived while the window was closed.
+  ApplyPendingValues();
   SetAllControlsDirty();
   return GetWindow();
 }
@@ -59,9 +60,7 @@ void IPanelX11::CloseWindow() {
   window_.Close();
 }
 
-void IPanelX11::OnPointerLost() {
-  if (MouseHolder() >= 0) HandleMouseUp(pointerX_, pointerY_, MouseMods{});
-}
+void IPanelX11::OnPointerLost() { CancelGestures(); }
 
 NativeWindow IPanelX11::GetWindow() {
   return window_.IsOpen() ? reinterpret_cast<NativeWindow>(static_cast<std::uintptr_t>(window_.Window()))
@@ -154,8 +153,6 @@ void IPanelX11::OnExpose(const x11gui::Rect& area) {
 }
 
 void IPanelX11::OnButtonDown(int x, int y, const x11gui::Mods& mods) {
-  pointerX_ = x;
-  pointerY_ = y;
   OnMouseDown(x, y, ToMods(mods));
 }
 
@@ -166,25 +163,19 @@ void IPanelX11::OnDoubleClick(int x, int y, const x11gui::Mods& mods) {
 }
 
 void IPanelX11::OnButtonUp(int x, int y, const x11gui::Mods& mods) {
-  pointerX_ = x;
-  pointerY_ = y;
   HandleMouseUp(x, y, ToMods(mods));
 }
 
 void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) {
-  pointerX_ = x;
-  pointerY_ = y;
   OnMouseDrag(x, y, ToMods(mods));
 }
 
 void IPanelX11::OnHover(int x, int y, const x11gui::Mods& mods) {
-  pointerX_ = x;
-  pointerY_ = y;
   HandleMouseOver(x, y, ToMods(mods));
 }
 
 void IPanelX11::OnWheel(int x, int y, const x11gui::Mods& mods, int notches) {
-  OnMouseWheel(x, y, ToMods(mods), notches);
+  OnMouseWheel(x, y, ToMods(mods), notches * kWheelUnitsPerNotch);
 }
 
 void IPanelX11::OnLeave() { OnMouseOut(); }

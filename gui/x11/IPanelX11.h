@@ -86,6 +86,4 @@ class IPanelX11 : public IPanel, public X11RunLoopUser, private x11gui::X11Windo
   x11gui::X11Window window_;
   X11RunLoop* runLoop_ = nullptr;
   bool loopStarted_ = false;
-  int pointerX_ = 0;  // the last pointer position an event gave
-  int pointerY_ = 0;
 };

@@ -21,9 +21,9 @@ TEST(GuiAlloc, HandOverAndIdleTickAllocateNothing) {
   using namespace guitest;
   TestPlug plug;
   auto* panel = new TestPanel(&plug);
-  auto* knob = new IKnobStripControl(&plug, 40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
+  auto* knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
   panel->AttachControl(knob);
-  panel->AttachControl(new IBitmapControl(&plug, 100, 20, -1, panel->LoadBitmap(1061, "k.png", 61)));
+  panel->AttachControl(new IBitmapControl(100, 20, -1, panel->LoadBitmap(1061, "k.png", 61)));
   PlugValueFeed* feed = panel->OpenPlugValueFeed(1);
   plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
   panel->PaintAll();
@@ -31,7 +31,7 @@ TEST(GuiAlloc, HandOverAndIdleTickAllocateNothing) {
 
   allocations = 0;
   counting = true;
-  plug.Graphics()->SetParameterFromPlug(kKnob, 0.0, false);
+  plug.Graphics()->SetParameterFromPlug(kKnob, 0.0);
   feed->Post(0.5);
   feed->Post(0.7);
   const PixelRect changed = panel->TimerTick();

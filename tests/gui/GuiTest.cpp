@@ -14,10 +14,10 @@ struct Rig {
   IKnobStripControl* knob;
   ISwitchControl* sw;
   Rig() {
-    panel->AttachBackground(new IBitmapControl(&plug, 0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
-    knob = new IKnobStripControl(&plug, 40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
+    panel->AttachBackground(new IBitmapControl(0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
+    knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
     panel->AttachControl(knob);
-    sw = new ISwitchControl(&plug, 100, 20, kSwitch, panel->LoadBitmap(1003, "s.png", 3));
+    sw = new ISwitchControl(100, 20, kSwitch, panel->LoadBitmap(1003, "s.png", 3));
     panel->AttachControl(sw);
     plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
     plug.log.clear();
@@ -81,11 +81,11 @@ TEST(Controls, KnobDragAndWheelArithmeticWithEditOrder) {
   r.panel->HandleMouseUp(45, 50, left);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "perform 0", "end 0"}));
   EXPECT_DOUBLE_EQ(r.plug.GetParam(kKnob)->Value(), 0.55625);
-  r.panel->OnMouseWheel(45, 50, {}, 3);
+  r.panel->OnMouseWheel(45, 50, {}, 3 * 120);
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.58625);
-  r.panel->OnMouseWheel(45, 50, shift, -2);
+  r.panel->OnMouseWheel(45, 50, shift, -2 * 120);
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.58425);
-  r.panel->OnMouseWheel(45, 50, {}, 1000);  // clamped
+  r.panel->OnMouseWheel(45, 50, {}, 1000 * 120);  // clamped
   EXPECT_EQ(r.knob->Value(), 1.0);
 }
 
@@ -107,7 +107,7 @@ TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   EXPECT_EQ(r.knob->Value(), 0.5);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "end 0"}));
   // A control that never had a value from the plug-in ignores double-clicks.
-  IKnobStripControl fresh(&r.plug, 0, 0, kKnob, r.knob->Bitmap());
+  IKnobStripControl fresh(0, 0, kKnob, r.knob->Bitmap());
   fresh.SetValue(0.3);
   fresh.MouseDoubleClick(1, 1, left);
   EXPECT_EQ(fresh.Value(), 0.3);
@@ -138,11 +138,11 @@ TEST(Controls, EditsReachTheHostInBalancedPairs) {
   Rig r;
   const MouseMods left{true, false, false, false, false};
   using Log = std::vector<std::string>;
-  r.panel->OnMouseWheel(45, 50, {}, 1);
+  r.panel->OnMouseWheel(45, 50, {}, 120);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
   r.plug.log.clear();
   r.panel->OnMouseDown(45, 50, left);
-  r.panel->OnMouseWheel(45, 50, {}, 1);
+  r.panel->OnMouseWheel(45, 50, {}, 120);
   r.panel->OnMouseDown(105, 30, left);  // a second button on the switch
   r.panel->HandleMouseUp(105, 30, left);
   r.panel->HandleMouseUp(105, 30, left);  // the other button's release: nothing open
@@ -163,7 +163,7 @@ TEST(Controls, EditsReachTheHostInBalancedPairs) {
 TEST(Controls, AllZeroRectangleNeverDrawsHitsOrDirtiesTheUnion) {
   TestPlug plug;
   TestPanel panel(&plug);
-  auto* zero = new ITextControl(&plug, {}, TextStyle(), "x");
+  auto* zero = new ITextControl({}, TextStyle(), "x");
   panel.AttachControl(zero);
   panel.PrepareDraw();
   EXPECT_TRUE(zero->IsDirty());
@@ -199,7 +199,7 @@ TEST(Panel, PlugSideChangesRedrawOnTwoTicks) {
   Rig r;
   r.panel->PaintAll();
   EXPECT_TRUE(r.panel->TimerTick().IsEmpty());
-  r.panel->SetParameterFromPlug(kKnob, 0.0, false);  // plain 0 -> normalised 0
+  r.panel->SetParameterFromPlug(kKnob, 0.0);
   EXPECT_EQ(r.knob->Value(), 0.5);                     // nothing before the tick
   for (int tick = 0; tick < 2; ++tick) {
     EXPECT_EQ(r.panel->TimerTick(), r.knob->Rect()) << tick;
@@ -231,7 +231,7 @@ TEST(Panel, ReopeningReusesCachedImagesAndResizeRebuilds) {
   second.LoadBitmap(999, "gone.png", 2);
   EXPECT_EQ(second.decodes.load(), 2);
 
-  second.AttachControl(new IBitmapControl(&plug, 0, 0, -1, ref));
+  second.AttachControl(new IBitmapControl(0, 0, -1, ref));
   second.PrepareDraw();
   second.Resize(300, 150);
   EXPECT_EQ(second.NControls(), 0);
@@ -256,4 +256,126 @@ TEST(Panel, OffscreenPlatformAnswersNothingChosen) {
   // Images come from the module's resources through the raster library.
   EXPECT_NE(panel.LoadBitmapFromResource(105, "resources/img/BG.png"), nullptr);
   EXPECT_EQ(panel.LoadBitmapFromResource(105, "resources/img/BG.bmp"), nullptr);
+}
+
+// ---- Gestures stay whole --------------------------------------------------------
+
+namespace {
+const MouseMods kLeft{true, false, false, false, false};
+using Log = std::vector<std::string>;
+}  // namespace
+
+TEST(Gestures, CancelAndThePanelsEndCloseTheEditAPressOpened) {
+  Rig r;
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->CancelGestures();  // the window lost the mouse
+  EXPECT_EQ(r.panel->MouseHolder(), -1);
+  r.panel->CancelGestures();             // nothing open: nothing
+  r.panel->HandleMouseUp(45, 50, kLeft);  // the late release ends nothing
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
+  r.plug.log.clear();
+  r.panel->OnMouseDown(105, 30, kLeft);
+  r.plug.ReleaseGraphics();  // the editor goes in the middle of a press
+  EXPECT_EQ(r.plug.log, (Log{"begin 1", "perform 1", "end 1"}));
+}
+
+TEST(Gestures, HostValuesWaitWhileTheirControlIsHeldAndTheLatestShowsAtTheEnd) {
+  Rig r;
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDrag(45, 40, kLeft);  // 0.5625
+  r.panel->SetParameterFromPlug(kKnob, 0.5);   // the host's echo of an older value
+  r.panel->SetParameterFromPlug(kSwitch, 1.0);  // other parameters follow as always
+  r.panel->TimerTick();
+  EXPECT_EQ(r.knob->Value(), 0.5625);
+  EXPECT_EQ(r.sw->Value(), 1.0);
+  r.panel->PaintAll();
+  r.panel->PaintAll();
+  r.panel->SetParameterFromPlug(kKnob, 0.25);
+  EXPECT_TRUE(r.panel->TimerTick().IsEmpty());  // the held knob waits
+  EXPECT_EQ(r.knob->Value(), 0.5625);
+  r.panel->HandleMouseUp(45, 40, kLeft);
+  EXPECT_EQ(r.knob->Value(), 0.25);
+  EXPECT_EQ(r.FrameAt(r.knob), 16);  // (int)(60 * 0.25 + 0.5) + 1
+  // The host's last word equals the control's: the knob stays where it is.
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDrag(45, 30, kLeft);  // 0.25 + 0.125
+  r.panel->SetParameterFromPlug(kKnob, 0.375);
+  r.panel->PaintAll();
+  r.panel->PaintAll();
+  r.panel->HandleMouseUp(45, 30, kLeft);
+  EXPECT_EQ(r.knob->Value(), 0.375);
+  EXPECT_FALSE(r.knob->IsDirty());
+}
+
+TEST(Gestures, WheelUnitsAddUpToWholeNotchesPerControl) {
+  Rig r;
+  r.knob->SetValue(0.5);
+  r.panel->OnMouseWheel(45, 50, {}, 119);  // less than a notch: nothing
+  EXPECT_EQ(r.knob->Value(), 0.5);
+  EXPECT_TRUE(r.plug.log.empty());
+  r.panel->OnMouseWheel(45, 50, {}, 1);  // the notch completes: exactly one step
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.51);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
+  r.plug.log.clear();
+  r.panel->OnMouseWheel(45, 50, {}, 240);  // two notches in one edit
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.53);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
+  r.panel->OnMouseWheel(45, 50, {}, -180);  // towards the user; 60 wait
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.52);
+  r.panel->OnMouseWheel(45, 50, {}, -60);
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.51);
+  r.plug.log.clear();
+  // A rest is forgotten when the pointer leaves the control, at a press and
+  // when the wheel turns over another control.
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  r.panel->HandleMouseOver(5, 5, {});
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  r.panel->OnMouseDown(5, 5, kLeft);
+  r.panel->HandleMouseUp(5, 5, kLeft);
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  r.panel->OnMouseWheel(105, 30, {}, 60);
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  r.panel->OnMouseOut();
+  r.panel->OnMouseWheel(45, 50, {}, 60);
+  EXPECT_DOUBLE_EQ(r.knob->Value(), 0.51);
+  EXPECT_TRUE(r.plug.log.empty());
+  // At the top a notch changes nothing and sends nothing.
+  r.knob->SetValue(1.0);
+  r.panel->OnMouseWheel(45, 50, {}, 120);
+  EXPECT_TRUE(r.plug.log.empty());
+  // During a drag a notch is part of the drag's edit.
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseWheel(45, 50, {}, -120);
+  r.panel->HandleMouseUp(45, 50, kLeft);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
+}
+
+TEST(Gestures, OpeningShowsValuesThatArrivedWhileClosedAndASecondOpeningIsRefused) {
+  Rig r;
+  r.panel->PaintAll();
+  r.panel->SetParameterFromPlug(kKnob, 1.0);
+  void* window = r.panel->OpenEditorWindow(&r, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(r.FrameAt(r.knob), 61);  // no tick has run
+  // Another view's opening leaves the open window alone.
+  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr, nullptr), nullptr);
+  EXPECT_EQ(r.panel->GetWindow(), window);
+  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr, window), window);  // its own again
+}
+
+TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
+  Rig r;
+  r.knob->SetHidden(true);
+  r.panel->OnMouseDown(45, 50, kLeft);
+  EXPECT_EQ(r.panel->MouseHolder(), -1);
+  r.panel->HandleMouseUp(45, 50, kLeft);
+  r.knob->SetHidden(false);
+  r.knob->SetGrayed(true);
+  r.panel->OnMouseDown(45, 50, kLeft);
+  EXPECT_EQ(r.panel->MouseHolder(), -1);
+  r.panel->HandleMouseUp(45, 50, kLeft);
+  EXPECT_TRUE(r.plug.log.empty());
+  r.knob->SetGrayed(false);
+  r.panel->OnMouseDown(45, 50, kLeft);
+  EXPECT_EQ(r.panel->MouseHolder(), 1);
 }

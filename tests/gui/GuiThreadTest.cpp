@@ -11,10 +11,10 @@ using namespace guitest;
 
 namespace {
 
-void Build(TestPanel& panel, TestPlug& plug) {
-  panel.AttachBackground(new IBitmapControl(&plug, 0, 0, -1, panel.LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
-  panel.AttachControl(new IKnobStripControl(&plug, 40, 20, kKnob, panel.LoadBitmap(1061, "k.png", 61)));
-  panel.AttachControl(new IBitmapControl(&plug, 100, 20, -1, panel.LoadBitmap(1061, "k.png", 61)));
+void Build(TestPanel& panel) {
+  panel.AttachBackground(new IBitmapControl(0, 0, -1, panel.LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
+  panel.AttachControl(new IKnobStripControl(40, 20, kKnob, panel.LoadBitmap(1061, "k.png", 61)));
+  panel.AttachControl(new IBitmapControl(100, 20, -1, panel.LoadBitmap(1061, "k.png", 61)));
 }
 
 }  // namespace
@@ -23,7 +23,7 @@ TEST(GuiThreads, AudioHandOverWhileTheWindowTicksPaintsDragsAndResizes) {
   TestPlug plug;
   plug.logging = false;
   auto* panel = new TestPanel(&plug);
-  Build(*panel, plug);
+  Build(*panel);
   PlugValueFeed* meter = panel->OpenPlugValueFeed(2);
   plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
 
@@ -32,8 +32,8 @@ TEST(GuiThreads, AudioHandOverWhileTheWindowTicksPaintsDragsAndResizes) {
     for (int i = 0; !stop.load(); ++i) {
       PlugLock lock(plug.Mutex());  // as the adapter holds it around a block
       plug.GetParam(kKnob)->SetFromNormalised((i % 100) / 100.0);
-      plug.Graphics()->SetParameterFromPlug(kKnob, (i % 100) / 100.0, true);
-      plug.Graphics()->SetParameterFromPlug(kSwitch, i % 2, false);
+      plug.Graphics()->SetParameterFromPlug(kKnob, (i % 100) / 100.0);
+      plug.Graphics()->SetParameterFromPlug(kSwitch, i % 2);
       for (int s = 0; s < 64; ++s) meter->Post((s + i) % 61 / 60.0);
     }
   });
@@ -46,14 +46,14 @@ TEST(GuiThreads, AudioHandOverWhileTheWindowTicksPaintsDragsAndResizes) {
     panel->HandleMouseUp(45, 30, left);
     if (round % 50 == 49) {
       panel->Resize(200 + round % 3, 100);
-      Build(*panel, plug);
+      Build(*panel);
     }
   }
   stop = true;
   audio.join();
 
   // What the audio thread sent last is what the next tick shows.
-  plug.Graphics()->SetParameterFromPlug(kKnob, 0.25, true);
+  plug.Graphics()->SetParameterFromPlug(kKnob, 0.25);
   meter->Post(0.75);
   panel->TimerTick();
   EXPECT_EQ(panel->GetControl(1)->Value(), 0.25);

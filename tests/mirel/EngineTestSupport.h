@@ -61,7 +61,7 @@ using testsupport::Rng;
 class FakeEditor : public IEditorLink, public IMeterLink {
  public:
   explicit FakeEditor(int nControls) : nControls_(nControls) {}
-  void SetParameterFromPlug(int, double, bool) override {}
+  void SetParameterFromPlug(int, double) override {}
   void PrepareDraw() override {}
   int NControls() const override { return nControls_; }
   void ApplyPlugValue(int controlIndex, double value) override {

@@ -51,7 +51,7 @@ namespace {
 // A meter that stores into fixed memory, as a real control does.
 class FixedMeterEditor : public IEditorLink, public IMeterLink {
  public:
-  void SetParameterFromPlug(int, double, bool) override {}
+  void SetParameterFromPlug(int, double) override {}
   void PrepareDraw() override {}
   int NControls() const override { return 2; }
   void ApplyPlugValue(int, double value) override { last = value; }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,15 @@ class TestEffect : public IEffectBase {
     log.push_back("changed " + std::to_string(index));
   }
   void PerformEditNotify(int index, double normalised) override {
-    log.push_back("perform " + std::to_string(index) + " " + std::to_string(normalised));
+    // The host is told with no lock of the plug-in held: another thread
+    // takes the mutex at once.
+    const bool free = std::async(std::launch::async, [this] {
+                        if (!Mutex().TryEnter()) return false;
+                        Mutex().Leave();
+                        return true;
+                      }).get();
+    log.push_back(std::string(free ? "" : "locked ") + "perform " + std::to_string(index) + " " +
+                  std::to_string(normalised));
   }
   void NotifyPresetChanged() override { log.push_back("preset"); }
 
@@ -37,12 +46,9 @@ class RecordingEditor : public IEditorLink {
   struct Call {
     int index;
     double value;
-    bool normalized;
   };
   explicit RecordingEditor(std::vector<Call>* calls, bool* prepared) : calls_(calls), prepared_(prepared) {}
-  void SetParameterFromPlug(int paramIndex, double value, bool normalized) override {
-    calls_->push_back({paramIndex, value, normalized});
-  }
+  void SetParameterFromPlug(int paramIndex, double value) override { calls_->push_back({paramIndex, value}); }
   void PrepareDraw() override { *prepared_ = true; }
 
  private:
@@ -198,19 +204,19 @@ TEST(EffectBase, LatencyDelaysPassThroughWhenADelayLineExists) {
   EXPECT_EQ(o0, (std::vector<double>{2, 3, 1}));
 }
 
-TEST(EffectBase, SetParamFromEditorNotifiesTheHostBeforeParamChanged) {
+TEST(EffectBase, PerformEditTellsTheHostAfterParamChangedWithTheLockReleased) {
   TestEffect fx;
-  fx.SetParamFromEditor(1, 0.5);
+  fx.PerformEdit(1, 0.5);
   EXPECT_EQ(fx.GetParam(1)->Value(), 2.0);
   ASSERT_EQ(fx.log.size(), 2u);
-  EXPECT_EQ(fx.log[0].rfind("perform 1", 0), 0u);
-  EXPECT_EQ(fx.log[1], "changed 1");
+  EXPECT_EQ(fx.log[0], "changed 1");
+  EXPECT_EQ(fx.log[1].rfind("perform 1", 0), 0u);
   fx.log.clear();
-  fx.SetParamFromEditor(42, 0.5);  // unknown index: ignored
+  fx.PerformEdit(42, 0.5);  // unknown index: ignored
   EXPECT_TRUE(fx.log.empty());
 }
 
-TEST(EffectBase, AttachGraphicsHandsNormalisedValuesThenRedrawHandsPlainOnes) {
+TEST(EffectBase, AttachGraphicsAndRedrawHandNormalisedValues) {
   TestEffect fx;
   fx.AttachGraphics(nullptr);
   EXPECT_EQ(fx.Graphics(), nullptr);
@@ -223,14 +229,12 @@ TEST(EffectBase, AttachGraphicsHandsNormalisedValuesThenRedrawHandsPlainOnes) {
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[0].index, 0);
   EXPECT_EQ(calls[0].value, 0.5);
-  EXPECT_TRUE(calls[0].normalized);
   EXPECT_EQ(calls[2].value, std::sqrt(0.4));
 
   calls.clear();
   fx.RedrawParamControls();
   ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[1].value, 1.0);
-  EXPECT_FALSE(calls[1].normalized);
+  EXPECT_EQ(calls[1].value, 1.0 / 3.0);
 }
 
 TEST(HostIdentity, FirstKnownNameInTableOrder) {

@@ -15,7 +15,7 @@ class LockingEffect : public IEffectBase {
     GetParam(1)->DefineStepped("B", 0, 0, 3, 1, "", "", 1);
   }
   // Takes the lock again while the caller (UnserializeParams,
-  // SetParamFromEditor) already holds it.
+  // PerformEdit) already holds it.
   void ParamChanged(int /*index*/) override {
     PlugLock lock(Mutex());
     ++changes;
@@ -39,7 +39,7 @@ TEST(PlugMutex, ExcludesOtherThreadsUntilFullyReleased) {
   fx.Mutex().Enter();
   fx.Mutex().Enter();
   std::thread other([&] {
-    fx.SetParamFromEditor(0, 1.0);
+    fx.PerformEdit(0, 1.0);
     entered = true;
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -58,7 +58,7 @@ TEST(PlugMutex, EditsAndStateRestoresFromTwoThreadsStayConsistent) {
   StateChunk saved;
   ASSERT_TRUE(fx.SerializeParams(saved));
   std::thread editor([&] {
-    for (int i = 0; i < 2000; ++i) fx.SetParamFromEditor(i % 2, (i % 11) / 10.0);
+    for (int i = 0; i < 2000; ++i) fx.PerformEdit(i % 2, (i % 11) / 10.0);
   });
   std::thread host([&] {
     for (int i = 0; i < 500; ++i) {

@@ -9,6 +9,8 @@
 #include "HostApplication.h"
 #include "HostCall.h"
 #include "IEffectVST3.h"
+#include "IEffectVST3View.h"
+#include "gui/IPanelOffscreen.h"
 #include "ParameterChanges.h"
 #include "ProcessBuffers.h"
 #include "sdk/VstString.h"
@@ -55,7 +57,7 @@ TEST(Adapter, EditorGesturesReachTheHandlerInOrder) {
   ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
   fx->BeginEditNotify(1);
   const int before = fx->changes;
-  fx->SetParamFromEditor(1, 1.0);
+  fx->PerformEdit(1, 1.0);
   fx->EndEditNotify(1);
   const std::vector<mirel::host::HandlerCall> expected = {
       {K::kBegin, 1, 0, 0}, {K::kPerform, 1, 1.0, 0}, {K::kEnd, 1, 0, 0}};
@@ -70,6 +72,78 @@ TEST(Adapter, EditorGesturesReachTheHandlerInOrder) {
   EXPECT_EQ(handler->Calls()[0].flags, kLatencyChanged);
   EXPECT_EQ(fx->getLatencySamples(), 64u);
   fx->terminate();
+  fx->release();
+}
+
+// A host frame that records the plug-in's resize requests.
+class RecordingFrame : public mirel::host::HostObject<IPlugFrame> {
+ public:
+  tresult PLUGIN_API resizeView(IPlugView*, ViewRect* rect) override {
+    requests.push_back(*rect);
+    return kResultOk;
+  }
+  std::vector<ViewRect> requests;
+};
+
+// TestEffect with an off-screen editor: a knob of parameter 0 at (0, 0)-(20, 40).
+TestEffect* EffectWithEditor() {
+  auto* fx = new TestEffect;
+  auto panel = std::make_unique<IPanelOffscreen>(fx, 100, 50);
+  panel->AttachControl(std::make_unique<IKnobStripControl>(0, 0, 0, BitmapRef{nullptr, 20, 40, 1}));
+  fx->AttachGraphics(std::move(panel));
+  return fx;
+}
+
+TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
+  TestEffect* fx = EffectWithEditor();
+  auto* panel = static_cast<IPanel*>(fx->Graphics());
+  IPtr<IPlugView> a = owned(fx->createView("editor"));
+  IPtr<IPlugView> b = owned(fx->createView("editor"));
+  auto frame = mirel::host::MakeHostObject<RecordingFrame>();
+  ASSERT_EQ(a->setFrame(frame.get()), kResultOk);
+  int parentA = 0, parentB = 0;
+  ASSERT_EQ(a->attached(&parentA, kEditorPlatformType), kResultOk);
+  void* window = panel->GetWindow();
+  ASSERT_NE(window, nullptr);
+  // A second view cannot open while the first shows the editor; it fails
+  // alone, and its removal and release leave the first view as it was.
+  EXPECT_EQ(b->attached(&parentB, kEditorPlatformType), kResultFalse);
+  EXPECT_EQ(b->removed(), kResultOk);
+  b = nullptr;
+  EXPECT_EQ(panel->GetWindow(), window);
+  panel->Resize(120, 60);  // the first view still takes resize requests
+  ASSERT_EQ(frame->requests.size(), 1u);
+  EXPECT_EQ(frame->requests[0].right, 120);
+  EXPECT_EQ(a->removed(), kResultOk);
+  EXPECT_EQ(panel->GetWindow(), nullptr);
+  a = nullptr;
+  fx->release();
+}
+
+TEST(Adapter, AnEditOpenWhenThePlugInGoesEndsAtTheHost) {
+  TestEffect* fx = EffectWithEditor();
+  auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
+  ASSERT_EQ(fx->initialize(nullptr), kResultOk);
+  ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
+  static_cast<IPanel*>(fx->Graphics())->OnMouseDown(5, 5, MouseMods{true, false, false, false, false});
+  fx->terminate();
+  fx->release();
+  const std::vector<mirel::host::HandlerCall> expected = {{K::kBegin, 0, 0, 0}, {K::kEnd, 0, 0, 0}};
+  EXPECT_EQ(handler->Calls(), expected);
+}
+
+TEST(Adapter, HostValuesWaitWhileTheUserHoldsTheirKnob) {
+  TestEffect* fx = EffectWithEditor();
+  auto* panel = static_cast<IPanel*>(fx->Graphics());
+  IControl* knob = panel->GetControl(0);
+  const MouseMods left{true, false, false, false, false};
+  panel->OnMouseDown(5, 20, left);
+  panel->OnMouseDrag(5, 10, left);  // 0.5 + 10 / 40 / 4
+  ASSERT_EQ(fx->setParamNormalized(0, 0.2), kResultOk);
+  panel->TimerTick();
+  EXPECT_EQ(knob->Value(), 0.5625);
+  panel->HandleMouseUp(5, 10, left);
+  EXPECT_DOUBLE_EQ(knob->Value(), 0.2);  // the host's last word, now the gesture ended
   fx->release();
 }
 

@@ -80,6 +80,51 @@ TEST(PanelWin, AGestureEndsWhenAnotherWindowTakesTheMouse) {
   EXPECT_EQ(std::count(e.fx->edits.begin(), e.fx->edits.end(), Edit{'e', 0, 0}), 1);
 }
 
+TEST(PanelWin, TheMiddleButtonsReleaseEndsItsEditAndFreesTheMouse) {
+  Editor e;
+  e.Open();
+  HWND window = e.host.PluginWindow();
+  PostMessageA(window, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(40, 40));
+  e.host.Drain();
+  EXPECT_EQ(GetCapture(), window);
+  PostMessageA(window, WM_MBUTTONUP, 0, MAKELPARAM(40, 40));
+  e.host.Drain();
+  EXPECT_NE(GetCapture(), window);
+  EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'e', 0, 0}}));
+}
+
+TEST(PanelWin, WheelRestsWaitForAWholeNotch) {
+  Editor e;
+  e.Open();
+  e.host.Wheel(40, 40, 119);
+  EXPECT_TRUE(e.fx->edits.empty());
+  e.host.Wheel(40, 40, 1);
+  ASSERT_EQ(e.fx->edits.size(), 3u);
+  EXPECT_DOUBLE_EQ(e.fx->edits[1].value, 0.51);
+  e.host.Wheel(40, 40, -240);  // two notches towards the user, one edit
+  ASSERT_EQ(e.fx->edits.size(), 6u);
+  EXPECT_DOUBLE_EQ(e.fx->edits[4].value, 0.49);
+}
+
+TEST(PanelWin, AGestureEndsWhenTheHostDestroysTheWindowDuringIt) {
+  Editor e;
+  e.Open();
+  e.host.MouseDown(40, 40);
+  e.host.MouseMove(40, 30, true);
+  DestroyWindow(e.host.PluginWindow());  // no capture change arrives
+  ASSERT_GE(e.fx->edits.size(), 2u);
+  EXPECT_EQ(e.fx->edits.front(), (Edit{'b', 0, 0}));
+  EXPECT_EQ(e.fx->edits.back(), (Edit{'e', 0, 0}));
+}
+
+TEST(PanelWin, OpeningShowsAValueTheHostSetWhileClosedBeforeAnyTick) {
+  Editor e;
+  ASSERT_EQ(e.fx->setParamNormalized(0, 1.0), kResultOk);
+  std::string error;
+  ASSERT_TRUE(e.host.Open(e.view.get(), error)) << error;
+  EXPECT_EQ(e.fx->panel->GetControl(1)->Value(), 1.0);
+}
+
 TEST(PanelWin, ClassLivesWhileAnyWindowIsOpenAndReopeningKeepsThePlace) {
   HINSTANCE instance = nullptr;
   {
@@ -153,7 +198,7 @@ TEST(PanelWin, ResizeForgetsEveryControlTheTimerOrAMessageCouldName) {
   EXPECT_EQ(hostClient.bottom, 260);
 
   // Every path that names a control by index, against an empty list.
-  e.fx->SetParamFromEditor(0, 0.9);
+  e.fx->PerformEdit(0, 0.9);
   e.host.MouseMove(45, 30, true);
   e.host.MouseUp(45, 30);
   e.host.Wheel(40, 40, 120);

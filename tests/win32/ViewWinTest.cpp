@@ -70,11 +70,10 @@ TEST(EditorView, ResizeRequestsReachTheFirstViewsFrame) {
   GetClientRect(host.PluginWindow(), &client);
   EXPECT_EQ(client.bottom, 230);
 
-  // A second view dies: the list of open views is emptied, so the next
-  // request has no view to go to.
+  // A second view dies: the first one keeps taking the requests.
   MakeView(*fx);
   fx->panel->Resize(320, 210);
-  EXPECT_EQ(host.Frame()->Requests().size(), 1u);
+  EXPECT_EQ(host.Frame()->Requests().size(), 2u);
   host.Close();
   EXPECT_EQ(fx->closing, 1);
   view = nullptr;

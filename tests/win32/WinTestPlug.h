@@ -59,10 +59,10 @@ class TestEffect : public IEffectVST3 {
     if (!withEditor) return;
     auto p = std::make_unique<CountingPanel>(this, 300, 200, frameRate);
     panel = p.get();
-    p->AttachBackground(new IBitmapControl(this, 0, 0, -1, BitmapRef{bg.get(), 300, 200, 1}, ChannelBlend::kCopy));
-    p->AttachControl(new IKnobStripControl(this, 20, 20, 0, BitmapRef{knob.get(), 40, 120, 3}));
+    p->AttachBackground(new IBitmapControl(0, 0, -1, BitmapRef{bg.get(), 300, 200, 1}, ChannelBlend::kCopy));
+    p->AttachControl(new IKnobStripControl(20, 20, 0, BitmapRef{knob.get(), 40, 120, 3}));
     promptKnob = p->GetControl(
-        p->AttachControl(new IKnobStripControl(this, 160, 20, 0, BitmapRef{knob.get(), 40, 120, 3})));
+        p->AttachControl(new IKnobStripControl(160, 20, 0, BitmapRef{knob.get(), 40, 120, 3})));
     promptKnob->SetPromptDisabled(false);
     AttachGraphics(std::move(p));
   }

@@ -22,7 +22,7 @@ class KeyProbe : public IControl {
     int x, y, key;
     bool operator==(const Key&) const = default;
   };
-  KeyProbe(IEffectBase* plug, const PixelRect& rect, bool takesKeys) : IControl(plug, rect), takes(takesKeys) {}
+  KeyProbe(const PixelRect& rect, bool takesKeys) : IControl(rect), takes(takesKeys) {}
   bool Draw(IPanel&) override { return true; }
   bool KeyDown(int x, int y, int key) override {
     keys.push_back({x, y, key});
@@ -68,11 +68,11 @@ int Count(const std::vector<Edit>& edits, char kind) {
 TEST(WindowWin, KeysGoWhereThePointerIsAndOnlyKeysNoControlTookReachTheHost) {
   Editor e;
   e.Open();
-  auto keyboard = std::make_unique<KeyProbe>(e.fx, PixelRect{}, true);
+  auto keyboard = std::make_unique<KeyProbe>(PixelRect{}, true);
   KeyProbe* kb = keyboard.get();
   e.fx->panel->SetKeyboardControl(std::move(keyboard));
   auto* over = static_cast<KeyProbe*>(
-      e.fx->panel->GetControl(e.fx->panel->AttachControl(new KeyProbe(e.fx, PixelRect{200, 100, 260, 160}, true))));
+      e.fx->panel->GetControl(e.fx->panel->AttachControl(new KeyProbe(PixelRect{200, 100, 260, 160}, true))));
   RecordHostKeys(e.host.TopWindow());
 
   // Over the background: the keyboard control, at the pointer's pixel.
@@ -205,7 +205,7 @@ TEST(WindowWin, HiddenAndGrayedControlsAreNotHitAndDoNotShieldWhatLiesBelow) {
 
   // A hidden control above the knob lets the press through to it.
   IControl* cover = e.fx->panel->GetControl(
-      e.fx->panel->AttachControl(new KeyProbe(e.fx, PixelRect{0, 0, 100, 100}, true)));
+      e.fx->panel->AttachControl(new KeyProbe(PixelRect{0, 0, 100, 100}, true)));
   cover->SetHidden(true);
   e.fx->edits.clear();
   e.host.MouseDown(40, 40);

@@ -37,9 +37,9 @@ struct Editor {
   StripPanelX11* panel = nullptr;
   Editor() {
     auto p = std::make_unique<StripPanelX11>(&plug);
-    p->AttachBackground(new IBitmapControl(&plug, 0, 0, -1, p->LoadBitmap(1001, "bg.png", 1), 1));
-    p->AttachControl(new IKnobStripControl(&plug, 10, 10, kKnob, p->LoadBitmap(1061, "k.png", 61)));
-    p->AttachControl(new ISwitchControl(&plug, 100, 10, kSwitch, p->LoadBitmap(1002, "s.png", 2)));
+    p->AttachBackground(new IBitmapControl(0, 0, -1, p->LoadBitmap(1001, "bg.png", 1), 1));
+    p->AttachControl(new IKnobStripControl(10, 10, kKnob, p->LoadBitmap(1061, "k.png", 61)));
+    p->AttachControl(new ISwitchControl(100, 10, kSwitch, p->LoadBitmap(1002, "s.png", 2)));
     panel = p.get();
     plug.AttachGraphics(std::move(p));
   }
@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(Puts, X11PanelPutTest, ::testing::Values(false, true));
 // Takes every key it is given.
 class KeyTaker : public IControl {
  public:
-  KeyTaker() : IControl(nullptr, PixelRect{}) {}
+  KeyTaker() : IControl(PixelRect{}) {}
   bool Draw(IPanel&) override { return true; }
   bool KeyDown(int, int, int key) override {
     keys.push_back(key);
@@ -292,6 +292,19 @@ TEST_F(X11PanelTest, AGestureEndsWhenTheWindowLosesThePointerOrCloses) {
   e.panel->CloseWindow();
   EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
   ASSERT_TRUE(display_->Button(1, false));
+}
+
+TEST_F(X11PanelTest, ReopeningShowsWhatArrivedWhileClosedOnTheFirstPaint) {
+  Editor e;
+  const XWindowId parent = HostWindow(0, 0);
+  ASSERT_NE(Open(e, parent), nullptr);
+  ASSERT_TRUE(Settled(e));
+  e.panel->CloseWindow();
+  e.panel->SetParameterFromPlug(kKnob, 1.0);  // the host's automation, editor closed
+  ASSERT_NE(Open(e, parent), nullptr);
+  EXPECT_EQ(e.panel->GetControl(1)->Value(), 1.0);  // before any tick
+  e.panel->Paint(PixelRect{0, 0, 200, 100});       // what an expose paints first
+  EXPECT_EQ(guitest::Pixel(*e.panel, 10, 10) & 0xff, 61u);
 }
 
 // (A host without IRunLoop and one destroying its window first are tested
