@@ -13,10 +13,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "DetectorStages.h"
-#include "InterstageWide.h"
-#include "Mirel.h"
-#include "StepBound.h"
+#include "dsp/DetectorStages.h"
+#include "dsp/InterstageWide.h"
+#include "mirel/Mirel.h"
+#include "bench/StepBound.h"
 
 namespace {
 

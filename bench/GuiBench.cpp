@@ -12,7 +12,7 @@
 
 #include <ctime>
 
-#include "Mirel.h"
+#include "mirel/Mirel.h"
 #include "gui/IPanel.h"
 #include "raster/RAS_Blit.h"
 #include "raster/RAS_Png.h"

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "EffectInstance.h"
-#include "ParameterChanges.h"
-#include "ProcessBuffers.h"
-#include "StepBound.h"
+#include "host/EffectInstance.h"
+#include "host/ParameterChanges.h"
+#include "host/ProcessBuffers.h"
+#include "bench/StepBound.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;

@@ -1,6 +1,6 @@
-#include "BiquadSection.h"
+#include "dsp/BiquadSection.h"
 
-#include "DetMath.h"
+#include "dsp/DetMath.h"
 
 // Formulas are evaluated left to right as written in the design table, with
 // K² formed once as K * K (so V·K² is V * (K * K)).

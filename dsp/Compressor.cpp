@@ -1,6 +1,6 @@
 // The compressor's signal path: the per-block process and the reset.
 
-#include "Compressor.h"
+#include "dsp/Compressor.h"
 
 #include <immintrin.h>
 
@@ -8,14 +8,14 @@
 #include <atomic>
 #include <cstring>
 
-#include "Ballistics.h"
-#include "Curves.h"
-#include "DetMath.h"
-#include "DetectorStages.h"
-#include "InterstagePair.h"
-#include "InterstageWide.h"
-#include "Lanes.h"
-#include "LevelRules.h"
+#include "dsp/Ballistics.h"
+#include "dsp/Curves.h"
+#include "dsp/DetMath.h"
+#include "dsp/DetectorStages.h"
+#include "dsp/InterstagePair.h"
+#include "dsp/InterstageWide.h"
+#include "dsp/Lanes.h"
+#include "dsp/LevelRules.h"
 
 namespace {
 

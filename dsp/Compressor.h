@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "BiquadSection.h"
-#include "Oversampler.h"
+#include "dsp/BiquadSection.h"
+#include "dsp/Oversampler.h"
 
 // The processing values derived from the parameters. The defaults are not
 // usable for processing until every value has been set from its parameter.

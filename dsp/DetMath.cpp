@@ -6,7 +6,7 @@
 //   Permission to use, copy, modify, and distribute this software is freely
 //   granted, provided that this notice is preserved.
 
-#include "DetMath.h"
+#include "dsp/DetMath.h"
 
 #include <immintrin.h>
 
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "Lanes.h"
+#include "dsp/Lanes.h"
 
 namespace detmath {
 namespace {

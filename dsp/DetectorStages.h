@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "BiquadSection.h"
-#include "Curves.h"
-#include "DetMath.h"
-#include "Lanes.h"
-#include "LevelRules.h"
-#include "PairCurves.h"
+#include "dsp/BiquadSection.h"
+#include "dsp/Curves.h"
+#include "dsp/DetMath.h"
+#include "dsp/Lanes.h"
+#include "dsp/LevelRules.h"
+#include "dsp/PairCurves.h"
 
 namespace {
 

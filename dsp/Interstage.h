@@ -6,8 +6,8 @@
 // bits: every lane is AllPoleStep's and Saturate's IEEE arithmetic, in the
 // same order, without fused multiply-adds.
 
-#include "Ballistics.h"
-#include "Oversampler.h"
+#include "dsp/Ballistics.h"
+#include "dsp/Oversampler.h"
 
 namespace interstage {
 

@@ -2,12 +2,12 @@
 // like the rest of the library; it also decides whether the wide kernel may
 // run.
 
-#include "InterstagePair.h"
+#include "dsp/InterstagePair.h"
 
 #include <emmintrin.h>
 
-#include "Lanes.h"
-#include "PairCurves.h"
+#include "dsp/Lanes.h"
+#include "dsp/PairCurves.h"
 
 bool interstage::WideAvailable() {
   __builtin_cpu_init();

@@ -5,7 +5,7 @@
 // target). The fallback where the wide kernel (InterstageWide.h) cannot run;
 // both give the same bits.
 
-#include "Interstage.h"
+#include "dsp/Interstage.h"
 
 namespace interstage {
 

@@ -14,9 +14,9 @@
 
 #include <immintrin.h>
 
-#include "InterstageWide.h"
-#include "Lanes.h"
-#include "PairCurves.h"
+#include "dsp/InterstageWide.h"
+#include "dsp/Lanes.h"
+#include "dsp/PairCurves.h"
 
 namespace interstage {
 namespace {

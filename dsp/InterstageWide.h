@@ -6,7 +6,7 @@
 // processor has it; the pair kernel (InterstagePair.h) is the fallback and
 // gives the same bits.
 
-#include "Interstage.h"
+#include "dsp/Interstage.h"
 
 namespace interstage {
 

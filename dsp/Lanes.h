@@ -11,7 +11,7 @@
 
 #include <emmintrin.h>
 
-#include "Oversampler.h"
+#include "dsp/Oversampler.h"
 
 namespace lanes {
 namespace {

@@ -8,8 +8,8 @@
 
 #include <cmath>
 
-#include "Curves.h"
-#include "DetMath.h"
+#include "dsp/Curves.h"
+#include "dsp/DetMath.h"
 
 namespace {
 

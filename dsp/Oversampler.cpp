@@ -1,8 +1,8 @@
-#include "Oversampler.h"
+#include "dsp/Oversampler.h"
 
-#include "Curves.h"
-#include "DetMath.h"
-#include "PairCurves.h"
+#include "dsp/Curves.h"
+#include "dsp/DetMath.h"
+#include "dsp/PairCurves.h"
 
 namespace {
 

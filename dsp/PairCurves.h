@@ -8,8 +8,8 @@
 
 #include <immintrin.h>
 
-#include "Curves.h"
-#include "Lanes.h"
+#include "dsp/Curves.h"
+#include "dsp/Lanes.h"
 
 // Saturate, compiled once in an ordinary translation unit: the kernels call
 // this rather than the inline function, whose copy in a kernel built for a

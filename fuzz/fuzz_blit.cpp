@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "FuzzInput.h"
+#include "fuzz/FuzzInput.h"
 #include "raster/RAS_Blit.h"
 
 namespace {

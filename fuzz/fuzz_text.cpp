@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "FuzzInput.h"
+#include "fuzz/FuzzInput.h"
 #include "raster/RAS_FontCache.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "IParamDef.h"
+#include "plugbase/IParamDef.h"
 #include "gui/IPanel.h"
 
 IControl::IControl(const PixelRect& rect, int paramIndex, int blendMethod)

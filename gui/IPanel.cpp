@@ -6,7 +6,7 @@
 #include <limits>
 #include <mutex>
 
-#include "IParamDef.h"
+#include "plugbase/IParamDef.h"
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Blit.h"
 #include "raster/RAS_FontCache.h"

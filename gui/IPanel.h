@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "EditPort.h"
-#include "EditorLink.h"
+#include "plugbase/EditPort.h"
+#include "plugbase/EditorLink.h"
 #include "gui/GuiTypes.h"
 #include "gui/IControl.h"
 #include "gui/IPopupMenu.h"

@@ -1,4 +1,4 @@
-#include "ComponentHandler.h"
+#include "host/ComponentHandler.h"
 
 namespace mirel::host {
 

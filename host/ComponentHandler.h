@@ -4,7 +4,7 @@
 #include <mutex>
 #include <vector>
 
-#include "HostObject.h"
+#include "host/HostObject.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 namespace mirel::host {

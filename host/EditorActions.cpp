@@ -1,4 +1,4 @@
-#include "EditorActions.h"
+#include "host/EditorActions.h"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "EditorImage.h"
+#include "host/EditorImage.h"
 
 #include <png.h>
 

@@ -1,7 +1,7 @@
-#include "EffectInstance.h"
+#include "host/EffectInstance.h"
 
-#include "HostStrings.h"
-#include "MemoryStream.h"
+#include "host/HostStrings.h"
+#include "host/MemoryStream.h"
 
 namespace mirel::host {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "ComponentHandler.h"
-#include "HostApplication.h"
-#include "Module.h"
+#include "host/ComponentHandler.h"
+#include "host/HostApplication.h"
+#include "host/Module.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"

@@ -1,6 +1,6 @@
-#include "HostApplication.h"
+#include "host/HostApplication.h"
 
-#include "HostStrings.h"
+#include "host/HostStrings.h"
 
 namespace mirel::host {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "HostObject.h"
+#include "host/HostObject.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 
 namespace mirel::host {

@@ -1,4 +1,4 @@
-#include "HostStrings.h"
+#include "host/HostStrings.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "MemoryStream.h"
+#include "host/MemoryStream.h"
 
 #include <algorithm>
 #include <cstring>

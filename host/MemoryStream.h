@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "HostObject.h"
+#include "host/HostObject.h"
 #include "pluginterfaces/base/ibstream.h"
 
 namespace mirel::host {

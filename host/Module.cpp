@@ -1,10 +1,10 @@
-#include "Module.h"
+#include "host/Module.h"
 
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
-#include "HostStrings.h"
+#include "host/HostStrings.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "ParameterChanges.h"
+#include "host/ParameterChanges.h"
 
 #include <algorithm>
 #include <new>

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "HostObject.h"
+#include "host/HostObject.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 
 namespace mirel::host {

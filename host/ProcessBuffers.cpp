@@ -1,4 +1,4 @@
-#include "ProcessBuffers.h"
+#include "host/ProcessBuffers.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // Platforms without their own editor window yet draw off-screen.
-#include "EditorPanel.h"
+#include "mirel/EditorPanel.h"
 #include "gui/IPanelOffscreen.h"
 
 std::unique_ptr<IPanel> MakeEditorPanel(IEditPort* port, int width, int height, int frameRate) {

@@ -1,10 +1,10 @@
-#include "Mirel.h"
+#include "mirel/Mirel.h"
 
 #include <cmath>
 #include <initializer_list>
 
-#include "DetMath.h"
-#include "MeterLink.h"
+#include "dsp/DetMath.h"
+#include "plugbase/MeterLink.h"
 #include "gui/IPanel.h"
 
 namespace {

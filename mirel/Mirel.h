@@ -2,10 +2,10 @@
 
 // The Mirel stereo compressor: the one class that knows it is a compressor.
 
-#include "Compressor.h"
-#include "EditorLayout.h"
-#include "IEffectVST3.h"
-#include "MirelParams.h"
+#include "dsp/Compressor.h"
+#include "mirel/EditorLayout.h"
+#include "vst3/IEffectVST3.h"
+#include "mirel/MirelParams.h"
 
 class IMeterLink;
 class PlugValueFeed;

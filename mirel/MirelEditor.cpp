@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "EditorLayout.h"
-#include "EditorPanel.h"
-#include "Mirel.h"
+#include "mirel/EditorLayout.h"
+#include "mirel/EditorPanel.h"
+#include "mirel/Mirel.h"
 
 void Mirel::BuildEditor() {
   std::unique_ptr<IPanel> panel = MakeEditorPanel(this, kEditorWidth, kEditorHeight, kEditorFrameRate);

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <mutex>
 
-#include "Mirel.h"
-#include "ModuleHandle.h"
+#include "mirel/Mirel.h"
+#include "vst3/ModuleHandle.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
-#include "sdk/CPluginFactory.h"
-#include "sdk/VstString.h"
+#include "vst3/sdk/CPluginFactory.h"
+#include "vst3/sdk/VstString.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "FourCC.h"
+#include "plugbase/FourCC.h"
 
 enum MirelParam : int {
   kInput = 0,

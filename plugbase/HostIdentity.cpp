@@ -1,4 +1,4 @@
-#include "HostIdentity.h"
+#include "plugbase/HostIdentity.h"
 
 #include <array>
 #include <string>

@@ -1,4 +1,4 @@
-#include "IEffectBase.h"
+#include "plugbase/IEffectBase.h"
 
 #include <algorithm>
 #include <cmath>

@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "FourCC.h"
-#include "EditPort.h"
-#include "EditorLink.h"
-#include "IParamDef.h"
-#include "PlugMutex.h"
-#include "StateChunk.h"
+#include "plugbase/FourCC.h"
+#include "plugbase/EditPort.h"
+#include "plugbase/EditorLink.h"
+#include "plugbase/IParamDef.h"
+#include "plugbase/PlugMutex.h"
+#include "plugbase/StateChunk.h"
 
 struct ChannelIOConfig {
   std::int32_t inputs = 0;

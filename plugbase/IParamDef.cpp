@@ -1,4 +1,4 @@
-#include "IParamDef.h"
+#include "plugbase/IParamDef.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "PlugMutex.h"
+#include "plugbase/PlugMutex.h"
 
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN

@@ -1,4 +1,4 @@
-#include "StateChunk.h"
+#include "plugbase/StateChunk.h"
 
 #include <bit>
 #include <cstring>

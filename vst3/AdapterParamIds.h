@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "FourCC.h"
+#include "plugbase/FourCC.h"
 
 inline constexpr char kBypassParamCode[] = "bpas";
 inline constexpr char kPresetParamCode[] = "prst";

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
-#include "sdk/Bus.h"
-#include "sdk/VstString.h"
+#include "vst3/sdk/Bus.h"
+#include "vst3/sdk/VstString.h"
 
 namespace adapter {
 

@@ -1,8 +1,8 @@
-#include "IEffectParameter.h"
+#include "vst3/IEffectParameter.h"
 
 #include <cmath>
 
-#include "sdk/VstString.h"
+#include "vst3/sdk/VstString.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;

@@ -3,8 +3,8 @@
 // One base parameter as the host's edit controller sees it. Ranges, shape and
 // texts come from the plug-in's IParamDef; this keeps no copy of its value.
 
-#include "IParamDef.h"
-#include "sdk/Parameter.h"
+#include "plugbase/IParamDef.h"
+#include "vst3/sdk/Parameter.h"
 
 class IEffectParameter : public Steinberg::Vst::Parameter {
   MIREL_FOBJECT_CHAIN(IEffectParameter, Parameter)

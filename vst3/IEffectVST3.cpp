@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <string>
 
-#include "AdapterShared.h"
-#include "HostCall.h"
-#include "HostIdentity.h"
-#include "IEffectVST3.h"
+#include "vst3/AdapterShared.h"
+#include "vst3/HostCall.h"
+#include "plugbase/HostIdentity.h"
+#include "vst3/IEffectVST3.h"
 #include "pluginterfaces/vst/ivsthostapplication.h"
 
 using namespace Steinberg;

@@ -10,10 +10,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "AdapterParamIds.h"
-#include "IEffectBase.h"
+#include "vst3/AdapterParamIds.h"
+#include "plugbase/IEffectBase.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
-#include "sdk/SingleComponentEffect.h"
+#include "vst3/sdk/SingleComponentEffect.h"
 
 class IEffectVST3View;
 

@@ -6,12 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "HostCall.h"
-#include "IEffectParameter.h"
-#include "IEffectVST3.h"
-#include "IEffectVST3View.h"
+#include "vst3/HostCall.h"
+#include "vst3/IEffectParameter.h"
+#include "vst3/IEffectVST3.h"
+#include "vst3/IEffectVST3View.h"
 #include "pluginterfaces/vst/ivstcontextmenu.h"
-#include "sdk/VstString.h"
+#include "vst3/sdk/VstString.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "AdapterShared.h"
-#include "HostCall.h"
-#include "IEffectVST3.h"
+#include "vst3/AdapterShared.h"
+#include "vst3/HostCall.h"
+#include "vst3/IEffectVST3.h"
 #include "pluginterfaces/vst/ivstevents.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "HostCall.h"
-#include "IEffectVST3.h"
+#include "vst3/HostCall.h"
+#include "vst3/IEffectVST3.h"
 #include "pluginterfaces/base/ibstream.h"
 
 using namespace Steinberg;

@@ -1,10 +1,10 @@
-#include "IEffectVST3View.h"
+#include "vst3/IEffectVST3View.h"
 
 #include <cstring>
 
-#include "HostCall.h"
-#include "IEffectVST3.h"
-#include "HostRunLoop.h"
+#include "vst3/HostCall.h"
+#include "vst3/IEffectVST3.h"
+#include "vst3/HostRunLoop.h"
 
 using namespace Steinberg;
 

@@ -8,8 +8,8 @@
 
 #include <memory>
 
-#include "EditorLink.h"
-#include "sdk/CPluginView.h"
+#include "plugbase/EditorLink.h"
+#include "vst3/sdk/CPluginView.h"
 
 class IEffectVST3;
 

@@ -1,4 +1,4 @@
-#include "ModuleHandle.h"
+#include "vst3/ModuleHandle.h"
 
 #include <atomic>
 

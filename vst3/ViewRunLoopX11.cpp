@@ -1,9 +1,9 @@
-#include "ViewRunLoopX11.h"
+#include "vst3/ViewRunLoopX11.h"
 
 #include <utility>
 
-#include "HostRunLoop.h"
-#include "sdk/FObject.h"
+#include "vst3/HostRunLoop.h"
+#include "vst3/sdk/FObject.h"
 
 namespace Steinberg {
 

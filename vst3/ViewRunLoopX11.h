@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "EditorLink.h"
+#include "plugbase/EditorLink.h"
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "IParamDef.h"
+#include "plugbase/IParamDef.h"
 #include "gui/win32/Win32System.h"
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Png.h"

@@ -1,4 +1,4 @@
-#include "X11Window.h"
+#include "gui/x11/X11Window.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>

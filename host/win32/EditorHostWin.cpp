@@ -1,4 +1,4 @@
-#include "EditorHostWin.h"
+#include "host/win32/EditorHostWin.h"
 
 #include <algorithm>
 #include <cstring>

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "EditorActions.h"
-#include "EditorImage.h"
-#include "HostObject.h"
+#include "host/EditorActions.h"
+#include "host/EditorImage.h"
+#include "host/HostObject.h"
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
 

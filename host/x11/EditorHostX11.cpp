@@ -1,4 +1,4 @@
-#include "EditorHostX11.h"
+#include "host/x11/EditorHostX11.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

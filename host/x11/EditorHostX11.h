@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "EditorActions.h"
-#include "EditorImage.h"
-#include "PollRunLoop.h"
+#include "host/EditorActions.h"
+#include "host/EditorImage.h"
+#include "host/x11/PollRunLoop.h"
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
 

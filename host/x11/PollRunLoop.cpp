@@ -1,4 +1,4 @@
-#include "PollRunLoop.h"
+#include "host/x11/PollRunLoop.h"
 
 #include <poll.h>
 

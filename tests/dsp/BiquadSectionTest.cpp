@@ -3,7 +3,7 @@
 #include <cmath>
 #include <complex>
 
-#include "BiquadSection.h"
+#include "dsp/BiquadSection.h"
 
 namespace {
 

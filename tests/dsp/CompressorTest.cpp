@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "Compressor.h"
-#include "SeededRandom.h"
+#include "dsp/Compressor.h"
+#include "tests/support/SeededRandom.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "Curves.h"
+#include "dsp/Curves.h"
 
 namespace {
 constexpr double kSatScale = 142.14300537109375;  // 142.143 in single precision

@@ -8,8 +8,8 @@
 #include <limits>
 #include <vector>
 
-#include "DetMath.h"
-#include "SeededRandom.h"
+#include "dsp/DetMath.h"
+#include "tests/support/SeededRandom.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <limits>
 #include <vector>
 
-#include "CommonRates.h"
-#include "Compressor.h"
-#include "DetectorStages.h"
-#include "InterstageWide.h"
+#include "tests/dsp/CommonRates.h"
+#include "dsp/Compressor.h"
+#include "dsp/DetectorStages.h"
+#include "dsp/InterstageWide.h"
 
 TEST(DetectorStages, LevelsAndStatesAreThoseOfTheCheckOnEveryUpdate) {
   for (const double fs : kCommonRates) {

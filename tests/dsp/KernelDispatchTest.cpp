@@ -11,9 +11,9 @@
 #include <limits>
 #include <vector>
 
-#include "CommonRates.h"
-#include "Compressor.h"
-#include "InterstageWide.h"
+#include "tests/dsp/CommonRates.h"
+#include "dsp/Compressor.h"
+#include "dsp/InterstageWide.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <complex>
 #include <limits>
 
-#include "Oversampler.h"
-#include "SeededRandom.h"
+#include "dsp/Oversampler.h"
+#include "tests/support/SeededRandom.h"
 
 namespace {
 

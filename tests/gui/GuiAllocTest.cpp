@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "CountingNew.h"
-#include "GuiTestSupport.h"
+#include "tests/support/CountingNew.h"
+#include "tests/gui/GuiTestSupport.h"
 
 namespace {
 std::atomic<bool>& counting = testsupport::countingAllocations;

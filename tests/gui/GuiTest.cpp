@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "GuiTestSupport.h"
+#include "tests/gui/GuiTestSupport.h"
 
 using namespace guitest;
 

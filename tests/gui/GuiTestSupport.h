@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "IEffectBase.h"
+#include "plugbase/IEffectBase.h"
 #include "gui/IPanelOffscreen.h"
 #include "raster/RAS_Bitmap.h"
 

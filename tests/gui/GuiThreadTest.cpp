@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "GuiTestSupport.h"
+#include "tests/gui/GuiTestSupport.h"
 
 using namespace guitest;
 

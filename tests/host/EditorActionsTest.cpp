@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "EditorActions.h"
+#include "host/EditorActions.h"
 
 namespace mirel::host {
 namespace {

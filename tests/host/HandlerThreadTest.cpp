@@ -3,8 +3,8 @@
 #include <thread>
 #include <vector>
 
-#include "ComponentHandler.h"
-#include "MemoryStream.h"
+#include "host/ComponentHandler.h"
+#include "host/MemoryStream.h"
 
 using namespace mirel::host;
 

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include "ComponentHandler.h"
-#include "HostApplication.h"
-#include "HostStrings.h"
-#include "MemoryStream.h"
-#include "ParameterChanges.h"
+#include "host/ComponentHandler.h"
+#include "host/HostApplication.h"
+#include "host/HostStrings.h"
+#include "host/MemoryStream.h"
+#include "host/ParameterChanges.h"
 
 using namespace mirel::host;
 using Steinberg::IBStream;

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <string>
 
-#include "EffectInstance.h"
-#include "Module.h"
-#include "TempDir.h"
+#include "host/EffectInstance.h"
+#include "host/Module.h"
+#include "tests/support/TempDir.h"
 
 using mirel::host::Module;
 using mirel::host::ModuleClass;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ProcessBuffers.h"
+#include "host/ProcessBuffers.h"
 
 using mirel::host::ProcessBuffers;
 using Steinberg::Vst::kSample32;

@@ -27,8 +27,8 @@
 #include <sstream>
 #include <thread>
 
-#include "PlugFixture.h"
-#include "SeededRandom.h"
+#include "tests/integration/PlugFixture.h"
+#include "tests/support/SeededRandom.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "MirelParams.h"
-#include "PlugFixture.h"
+#include "mirel/MirelParams.h"
+#include "tests/integration/PlugFixture.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <thread>
 
-#include "EditorHostWin.h"
-#include "EditorPlaces.h"
-#include "PlugFixture.h"
+#include "host/win32/EditorHostWin.h"
+#include "tests/support/EditorPlaces.h"
+#include "tests/integration/PlugFixture.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {

@@ -9,7 +9,7 @@
 #include <dlfcn.h>
 #endif
 
-#include "PlugFixture.h"
+#include "tests/integration/PlugFixture.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 
 namespace mirel::test {

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "ComponentHandler.h"
-#include "HostApplication.h"
-#include "HostStrings.h"
-#include "MemoryStream.h"
-#include "Module.h"
-#include "ParameterChanges.h"
-#include "ProcessBuffers.h"
+#include "host/ComponentHandler.h"
+#include "host/HostApplication.h"
+#include "host/HostStrings.h"
+#include "host/MemoryStream.h"
+#include "host/Module.h"
+#include "host/ParameterChanges.h"
+#include "host/ProcessBuffers.h"
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"

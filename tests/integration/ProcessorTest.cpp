@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "PlugFixture.h"
+#include "tests/integration/PlugFixture.h"
 
 namespace mirel::test {
 namespace {

@@ -1,7 +1,7 @@
 // Host calls outside the happy path: missing or short buffers, oversize
 // blocks, parameter flushes, odd rates and block sizes, broken state streams.
 
-#include "PlugFixture.h"
+#include "tests/integration/PlugFixture.h"
 
 namespace mirel::test {
 namespace {

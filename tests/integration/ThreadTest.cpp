@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "PlugFixture.h"
+#include "tests/integration/PlugFixture.h"
 
 namespace mirel::test {
 namespace {

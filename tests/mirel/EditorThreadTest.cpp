@@ -7,10 +7,10 @@
 #include <atomic>
 #include <thread>
 
-#include "MemoryStream.h"
-#include "Mirel.h"
-#include "ParameterChanges.h"
-#include "ProcessBuffers.h"
+#include "host/MemoryStream.h"
+#include "mirel/Mirel.h"
+#include "host/ParameterChanges.h"
+#include "host/ProcessBuffers.h"
 #include "gui/IPanel.h"
 
 namespace vst = Steinberg::Vst;

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "EditorLink.h"
-#include "MeterLink.h"
-#include "Mirel.h"
-#include "SeededRandom.h"
+#include "plugbase/EditorLink.h"
+#include "plugbase/MeterLink.h"
+#include "mirel/Mirel.h"
+#include "tests/support/SeededRandom.h"
 
 namespace enginetest {
 

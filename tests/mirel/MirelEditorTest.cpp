@@ -6,9 +6,9 @@
 #include <iterator>
 #include <string>
 
-#include "EditorLayout.h"
-#include "EngineTestSupport.h"
-#include "MemoryStream.h"
+#include "mirel/EditorLayout.h"
+#include "tests/mirel/EngineTestSupport.h"
+#include "host/MemoryStream.h"
 #include "gui/IPanel.h"
 
 namespace {

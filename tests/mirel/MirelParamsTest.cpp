@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "Mirel.h"
+#include "mirel/Mirel.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "Curves.h"
-#include "DetMath.h"
-#include "EngineTestSupport.h"
-#include "Oversampler.h"
+#include "dsp/Curves.h"
+#include "dsp/DetMath.h"
+#include "tests/mirel/EngineTestSupport.h"
+#include "dsp/Oversampler.h"
 
 using enginetest::Buffers;
 using enginetest::ReadyMirel;

@@ -12,11 +12,11 @@
 #include <cstdlib>
 #include <new>
 
-#include "CountingNew.h"
-#include "EngineTestSupport.h"
+#include "tests/support/CountingNew.h"
+#include "tests/mirel/EngineTestSupport.h"
 #include "gui/IPanel.h"
-#include "ParameterChanges.h"
-#include "ProcessBuffers.h"
+#include "host/ParameterChanges.h"
+#include "host/ProcessBuffers.h"
 
 #if defined(__linux__)
 #include <dlfcn.h>

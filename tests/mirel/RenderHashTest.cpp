@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "EngineTestSupport.h"
+#include "tests/mirel/EngineTestSupport.h"
 
 using enginetest::Buffers;
 using enginetest::ReadyMirel;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "HostIdentity.h"
-#include "IEffectBase.h"
+#include "plugbase/HostIdentity.h"
+#include "plugbase/IEffectBase.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "IEffectBase.h"
+#include "plugbase/IEffectBase.h"
 
 namespace {
 

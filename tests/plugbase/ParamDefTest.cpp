@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "IParamDef.h"
+#include "plugbase/IParamDef.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "IEffectBase.h"
+#include "plugbase/IEffectBase.h"
 
 namespace {
 

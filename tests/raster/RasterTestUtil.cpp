@@ -1,4 +1,4 @@
-#include "RasterTestUtil.h"
+#include "tests/raster/RasterTestUtil.h"
 
 #include <png.h>
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-#include "RasterTestUtil.h"
+#include "tests/raster/RasterTestUtil.h"
 #include "raster/RAS_Blit.h"
 
 using namespace rastertest;

@@ -8,7 +8,7 @@
 #include <climits>
 #include <string>
 
-#include "RasterTestUtil.h"
+#include "tests/raster/RasterTestUtil.h"
 #include "raster/RAS_Blit.h"
 #include "raster/RAS_FontCache.h"
 #include "raster/RAS_Png.h"

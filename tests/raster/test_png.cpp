@@ -8,7 +8,7 @@
 
 #include <random>
 
-#include "RasterTestUtil.h"
+#include "tests/raster/RasterTestUtil.h"
 #include "raster/RAS_Png.h"
 #include "raster/RAS_Resources.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "EditorLayout.h"
+#include "mirel/EditorLayout.h"
 #include "raster/RAS_Png.h"
 
 namespace {

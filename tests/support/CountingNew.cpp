@@ -1,4 +1,4 @@
-#include "CountingNew.h"
+#include "tests/support/CountingNew.h"
 
 #include <cstdlib>
 #include <new>

@@ -4,7 +4,7 @@
 // table, for tests that click on the editor or look at its picture from
 // outside the module: they follow the table when a control moves.
 
-#include "EditorLayout.h"
+#include "mirel/EditorLayout.h"
 
 namespace testsupport {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "LevelAnalysis.h"
+#include "tools/render/LevelAnalysis.h"
 
 using namespace mirel::render;
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "EffectInstance.h"
-#include "ParameterChanges.h"
-#include "ProcessBuffers.h"
-#include "TempDir.h"
+#include "host/EffectInstance.h"
+#include "host/ParameterChanges.h"
+#include "host/ProcessBuffers.h"
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "EditorPlaces.h"
+#include "tests/support/EditorPlaces.h"
 #include "raster/RAS_Png.h"
 
 namespace fs = std::filesystem;

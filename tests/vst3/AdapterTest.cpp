@@ -5,15 +5,15 @@
 
 #include <stdexcept>
 
-#include "ComponentHandler.h"
-#include "HostApplication.h"
-#include "HostCall.h"
-#include "IEffectVST3.h"
-#include "IEffectVST3View.h"
+#include "host/ComponentHandler.h"
+#include "host/HostApplication.h"
+#include "vst3/HostCall.h"
+#include "vst3/IEffectVST3.h"
+#include "vst3/IEffectVST3View.h"
 #include "gui/IPanelOffscreen.h"
-#include "ParameterChanges.h"
-#include "ProcessBuffers.h"
-#include "sdk/VstString.h"
+#include "host/ParameterChanges.h"
+#include "host/ProcessBuffers.h"
+#include "vst3/sdk/VstString.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;

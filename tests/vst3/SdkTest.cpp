@@ -8,14 +8,14 @@
 #include <thread>
 #include <vector>
 
-#include "ComponentHandler.h"
-#include "HostStrings.h"
-#include "sdk/Bus.h"
-#include "sdk/CPluginFactory.h"
-#include "sdk/EditController.h"
-#include "sdk/FObject.h"
-#include "sdk/Parameter.h"
-#include "sdk/VstString.h"
+#include "host/ComponentHandler.h"
+#include "host/HostStrings.h"
+#include "vst3/sdk/Bus.h"
+#include "vst3/sdk/CPluginFactory.h"
+#include "vst3/sdk/EditController.h"
+#include "vst3/sdk/FObject.h"
+#include "vst3/sdk/Parameter.h"
+#include "vst3/sdk/VstString.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;

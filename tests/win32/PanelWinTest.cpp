@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "WinTestPlug.h"
+#include "tests/win32/WinTestPlug.h"
 
 namespace {
 

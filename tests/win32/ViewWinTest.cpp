@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "IEffectVST3View.h"
-#include "WinTestPlug.h"
+#include "vst3/IEffectVST3View.h"
+#include "tests/win32/WinTestPlug.h"
 
 namespace {
 

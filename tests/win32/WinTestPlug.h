@@ -10,8 +10,8 @@
 #include <ostream>
 #include <vector>
 
-#include "EditorHostWin.h"
-#include "IEffectVST3.h"
+#include "host/win32/EditorHostWin.h"
+#include "vst3/IEffectVST3.h"
 #include "gui/win32/IPanelWin.h"
 #include "raster/RAS_Bitmap.h"
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "WinTestPlug.h"
+#include "tests/win32/WinTestPlug.h"
 
 namespace {
 

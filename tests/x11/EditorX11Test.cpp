@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "EditorHostX11.h"
-#include "EditorPlaces.h"
-#include "EffectInstance.h"
-#include "PrivateXServer.h"
+#include "host/x11/EditorHostX11.h"
+#include "tests/support/EditorPlaces.h"
+#include "host/EffectInstance.h"
+#include "tests/x11/PrivateXServer.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 namespace {

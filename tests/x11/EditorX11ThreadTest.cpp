@@ -7,11 +7,11 @@
 #include <atomic>
 #include <thread>
 
-#include "EditorHostX11.h"
-#include "EditorPlaces.h"
-#include "EffectInstance.h"
-#include "PrivateXServer.h"
-#include "ProcessBuffers.h"
+#include "host/x11/EditorHostX11.h"
+#include "tests/support/EditorPlaces.h"
+#include "host/EffectInstance.h"
+#include "tests/x11/PrivateXServer.h"
+#include "host/ProcessBuffers.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "PrivateXServer.h"
+#include "tests/x11/PrivateXServer.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

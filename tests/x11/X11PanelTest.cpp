@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-#include "../gui/GuiTestSupport.h"
-#include "EditorHostX11.h"
-#include "PrivateXServer.h"
-#include "ViewRunLoopX11.h"
+#include "tests/gui/GuiTestSupport.h"
+#include "host/x11/EditorHostX11.h"
+#include "tests/x11/PrivateXServer.h"
+#include "vst3/ViewRunLoopX11.h"
 #include "gui/x11/IPanelX11.h"
 
 // Last: its macros clash with ordinary names.

@@ -1,10 +1,10 @@
-#include "ParamResolver.h"
+#include "tools/common/ParamResolver.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "CommandLineText.h"
-#include "HostStrings.h"
+#include "tools/common/CommandLineText.h"
+#include "host/HostStrings.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "EffectInstance.h"
+#include "host/EffectInstance.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 namespace mirel::tools {

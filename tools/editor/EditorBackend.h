@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "EditorActions.h"
-#include "EditorImage.h"
+#include "host/EditorActions.h"
+#include "host/EditorImage.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::tools {

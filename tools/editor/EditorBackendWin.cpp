@@ -1,7 +1,7 @@
 // mirel-editor's window on Windows: the Win32 editor host.
 
-#include "EditorBackend.h"
-#include "EditorHostWin.h"
+#include "tools/editor/EditorBackend.h"
+#include "host/win32/EditorHostWin.h"
 
 namespace mirel::tools {
 

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "EditorBackend.h"
-#include "EditorHostX11.h"
+#include "tools/editor/EditorBackend.h"
+#include "host/x11/EditorHostX11.h"
 
 namespace mirel::tools {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "EditorBackend.h"
-#include "EffectInstance.h"
+#include "tools/editor/EditorBackend.h"
+#include "host/EffectInstance.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 namespace {

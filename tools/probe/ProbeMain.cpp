@@ -14,9 +14,9 @@
 #include <cstdio>
 #include <string>
 
-#include "EffectInstance.h"
-#include "ParameterChanges.h"
-#include "ProcessBuffers.h"
+#include "host/EffectInstance.h"
+#include "host/ParameterChanges.h"
+#include "host/ProcessBuffers.h"
 #include "pluginterfaces/base/ipluginbase.h"
 
 using namespace Steinberg;

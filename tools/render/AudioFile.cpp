@@ -1,4 +1,4 @@
-#include "AudioFile.h"
+#include "tools/render/AudioFile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "LevelAnalysis.h"
+#include "tools/render/LevelAnalysis.h"
 
 #include <algorithm>
 #include <cmath>

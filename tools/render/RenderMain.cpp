@@ -24,15 +24,15 @@
 #include <string>
 #include <vector>
 
-#include "AudioFile.h"
-#include "EffectInstance.h"
-#include "HostStrings.h"
-#include "LevelAnalysis.h"
-#include "ParamResolver.h"
-#include "ParameterChanges.h"
-#include "ProcessBuffers.h"
-#include "RenderOptions.h"
-#include "SafeOutput.h"
+#include "tools/render/AudioFile.h"
+#include "host/EffectInstance.h"
+#include "host/HostStrings.h"
+#include "tools/render/LevelAnalysis.h"
+#include "tools/common/ParamResolver.h"
+#include "host/ParameterChanges.h"
+#include "host/ProcessBuffers.h"
+#include "tools/render/RenderOptions.h"
+#include "tools/render/SafeOutput.h"
 
 namespace fs = std::filesystem;
 using namespace Steinberg;

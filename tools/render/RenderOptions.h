@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "AudioFile.h"
-#include "CommandLineText.h"
+#include "tools/render/AudioFile.h"
+#include "tools/common/CommandLineText.h"
 
 namespace mirel::render {
 

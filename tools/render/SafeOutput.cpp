@@ -1,4 +1,4 @@
-#include "SafeOutput.h"
+#include "tools/render/SafeOutput.h"
 
 #include <unistd.h>
 
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <utility>
 
-#include "RenderOptions.h"
+#include "tools/render/RenderOptions.h"
 
 namespace fs = std::filesystem;
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "CommandLineText.h"
-#include "Mirel.h"
-#include "ParamResolver.h"
+#include "tools/common/CommandLineText.h"
+#include "mirel/Mirel.h"
+#include "tools/common/ParamResolver.h"
 #include "gui/IPanel.h"
 #include "raster/RAS_Bitmap.h"
 

@@ -1,4 +1,4 @@
-#include "Bus.h"
+#include "vst3/sdk/Bus.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "FObject.h"
+#include "vst3/sdk/FObject.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/vsttypes.h"
 

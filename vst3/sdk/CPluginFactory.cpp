@@ -1,10 +1,10 @@
-#include "CPluginFactory.h"
+#include "vst3/sdk/CPluginFactory.h"
 
 #include <cstring>
 #include <new>
 
-#include "FObject.h"
-#include "VstString.h"
+#include "vst3/sdk/FObject.h"
+#include "vst3/sdk/VstString.h"
 
 namespace Steinberg {
 

@@ -1,4 +1,4 @@
-#include "CPluginView.h"
+#include "vst3/sdk/CPluginView.h"
 
 namespace Steinberg {
 

@@ -3,7 +3,7 @@
 // Base of an editor view: the view rectangle, the host's parent window and
 // frame, and "no" to input and resize queries.
 
-#include "FObject.h"
+#include "vst3/sdk/FObject.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace Steinberg {

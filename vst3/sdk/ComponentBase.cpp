@@ -1,4 +1,4 @@
-#include "ComponentBase.h"
+#include "vst3/sdk/ComponentBase.h"
 
 namespace Steinberg::Vst {
 

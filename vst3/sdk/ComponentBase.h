@@ -3,7 +3,7 @@
 // The plug-in side of IPluginBase: keeps the host context with a reference
 // from initialize to terminate.
 
-#include "FObject.h"
+#include "vst3/sdk/FObject.h"
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/base/smartpointer.h"
 

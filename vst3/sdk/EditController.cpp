@@ -1,8 +1,8 @@
-#include "EditController.h"
+#include "vst3/sdk/EditController.h"
 
 #include <algorithm>
 
-#include "VstString.h"
+#include "vst3/sdk/VstString.h"
 
 namespace Steinberg::Vst {
 

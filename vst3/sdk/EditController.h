@@ -4,8 +4,8 @@
 // handler and the edit notifications forwarded to it. EditControllerEx1
 // adds IUnitInfo.
 
-#include "ComponentBase.h"
-#include "Parameter.h"
+#include "vst3/sdk/ComponentBase.h"
+#include "vst3/sdk/Parameter.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/ivstunits.h"
 

@@ -1,4 +1,4 @@
-#include "FObject.h"
+#include "vst3/sdk/FObject.h"
 
 namespace Steinberg {
 

@@ -1,11 +1,11 @@
-#include "Parameter.h"
+#include "vst3/sdk/Parameter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-#include "VstString.h"
+#include "vst3/sdk/VstString.h"
 
 namespace Steinberg::Vst {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "FObject.h"
+#include "vst3/sdk/FObject.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/vsttypes.h"
 

@@ -1,4 +1,4 @@
-#include "SingleComponentEffect.h"
+#include "vst3/sdk/SingleComponentEffect.h"
 
 namespace Steinberg::Vst {
 

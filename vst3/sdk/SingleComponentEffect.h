@@ -3,8 +3,8 @@
 // One object that is at once the audio component, the audio processor and the
 // edit controller. Keeps the four bus lists and the processing set-up.
 
-#include "Bus.h"
-#include "EditController.h"
+#include "vst3/sdk/Bus.h"
+#include "vst3/sdk/EditController.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 

@@ -1,4 +1,4 @@
-#include "VstString.h"
+#include "vst3/sdk/VstString.h"
 
 #include <cstring>
 
