@@ -292,14 +292,22 @@ void IPanel::PromptUserInput(IControl* control, int paramIndex, const PixelRect&
     }
     return;
   }
-  const double v = p->NegateDisplay() ? -current : current;
-  char text[64];
-  if (p->DisplayPrecision() > 0) {
-    std::snprintf(text, sizeof text, "%.*f", p->DisplayPrecision(), v);
-  } else {
-    std::snprintf(text, sizeof text, "%d", static_cast<int>(TruncToInt32(v)));
+  // The entry starts with the value's text, as the host shows it.
+  CreateTextEntry(control, control->Style(), rect, p->FormatDisplay(current).c_str(), p);
+}
+
+void IPanel::CommitTextEntry(IControl* control, const IParamDef* param, const char* text) {
+  if (!control || !text) return;
+  if (!param) {
+    control->TextFromUser(text);
+    return;
   }
-  CreateTextEntry(control, control->Style(), rect, text, p);
+  // Read as a host reads a typed value: a value text, or a number in the
+  // shown unit with the unit optional. A text that reads as nothing changes
+  // nothing.
+  double plain = 0.0;
+  if (!param->ParseDisplay(text, plain)) return;
+  ApplyUserValueAsEdit(control, NormalizedFromPlain(*param, plain));
 }
 
 bool IPanel::Paint(const PixelRect& rect) {

@@ -258,6 +258,42 @@ TEST(Panel, OffscreenPlatformAnswersNothingChosen) {
   EXPECT_EQ(panel.LoadBitmapFromResource(105, "resources/img/BG.bmp"), nullptr);
 }
 
+TEST(Panel, TextEntryShowsTheValueTextAndReadsTypedTextsAsAHostDoes) {
+  Rig r;
+  ValueFormat db;
+  db.digits = 2;
+  db.plusSign = true;
+  db.unit = "dB";
+  r.plug.GetParam(kKnob)->SetValueFormat(db);
+  r.knob->SetPromptDisabled(false);
+  const IParamDef& level = *r.plug.GetParam(kKnob);
+  const std::pair<const char*, double> typed[] = {{"0.25", 0.25}, {"0.8 dB", 0.8}, {"+0.4DB", 0.4}};
+  for (auto [text, value] : typed) {
+    const std::string shown = level.FormatDisplay(level.Value());
+    r.knob->PromptValueEntry();
+    ASSERT_NE(r.panel->EntryText(), nullptr);
+    EXPECT_EQ(*r.panel->EntryText(), shown);
+    r.plug.log.clear();
+    r.panel->CommitEntry(text);
+    EXPECT_EQ(r.panel->EntryText(), nullptr);
+    EXPECT_DOUBLE_EQ(level.Value(), value) << text;
+    EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "end 0"})) << text;
+  }
+  EXPECT_EQ(level.FormatDisplay(level.Value()), "+0.40 dB");
+  // A text that does not read, or a cancelled entry, changes nothing.
+  for (const char* text : {"loud", "0.5 ms", ""}) {
+    r.knob->PromptValueEntry();
+    r.plug.log.clear();
+    r.panel->CommitEntry(text);
+    EXPECT_DOUBLE_EQ(level.Value(), 0.4) << text;
+    EXPECT_TRUE(r.plug.log.empty()) << text;
+  }
+  r.knob->PromptValueEntry();
+  r.panel->CancelTextEntry();
+  r.panel->CommitEntry("0.1");
+  EXPECT_DOUBLE_EQ(level.Value(), 0.4);
+}
+
 // ---- Gestures stay whole --------------------------------------------------------
 
 namespace {
