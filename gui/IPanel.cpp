@@ -558,17 +558,21 @@ bool IPanel::OnKeyDown(int x, int y, int key) {
 
 // ---- The window, as the host adapter's view opens it --------------------------------
 
-void* IPanel::OpenEditorWindow(void* parent, IHostRunLoop* loop, void* own) {
-  if (GetWindow() && GetWindow() != own) return nullptr;
-  if (!TakeHostRunLoop(loop)) return nullptr;
+bool IPanel::OpenEditor(EditorHostContext& host) {
+  if (GetWindow() && GetWindow() != host.window) return false;
+  if (!TakeHostRunLoop(host.runLoop)) return false;
   // The first paint shows what the host and the state set while closed.
   ApplyHandedOver();
-  NativeWindow window = OpenWindow(parent);
-  if (!window) ForgetHostRunLoop(loop);
-  return window;
+  NativeWindow window = OpenWindow(host.parent);
+  if (!window) {
+    ForgetHostRunLoop(host.runLoop);
+    return false;
+  }
+  host.window = window;
+  return true;
 }
 
-void IPanel::CloseEditorWindow(void* window, IHostRunLoop* loop) {
-  if (window && GetWindow() == window) CloseWindow();
-  if (loop) ForgetHostRunLoop(loop);
+void IPanel::CloseEditor(EditorHostContext& host) {
+  if (host.window && GetWindow() == host.window) CloseWindow();
+  if (host.runLoop) ForgetHostRunLoop(host.runLoop);
 }

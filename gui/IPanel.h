@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "EditPort.h"
+#include "EditorHostContext.h"
 #include "EditorLink.h"
 #include "gui/GuiTypes.h"
 #include "gui/IControl.h"
@@ -134,12 +135,13 @@ class IPanel : public IEditorLink {
   // ---- The window, as the host adapter's view opens it (editor thread) ------------
   int EditorWidth() const override { return Width(); }
   int EditorHeight() const override { return Height(); }
-  // OpenWindow, after the panel took the host's run loop (a panel that needs
-  // one and gets none opens nothing), with the values handed over while it
-  // was closed already applied. While the editor shows a window other than
-  // `own` (another view's) nothing opens and that window is left alone.
-  void* OpenEditorWindow(void* parent, IHostRunLoop* loop, void* own) override;
-  void CloseEditorWindow(void* window, IHostRunLoop* loop) override;
+  // OpenWindow in host.parent, after the panel took host.runLoop (a panel
+  // that needs one and gets none opens nothing), with the values handed over
+  // while it was closed already applied. While the editor shows a window
+  // other than host.window (another view's) nothing opens and that window is
+  // left alone.
+  bool OpenEditor(EditorHostContext& host) override;
+  void CloseEditor(EditorHostContext& host) override;
 
   // ---- The timer tick ----------------------------------------------------------------
   // Window thread, every timer tick: applies the values handed over since the

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "EditorLink.h"
+#include "EditorHostContext.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 std::unique_ptr<IHostRunLoop> HostRunLoopFromFrame(Steinberg::IPlugFrame* frame);

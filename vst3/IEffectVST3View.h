@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "EditorHostContext.h"
 #include "EditorLink.h"
 #include "sdk/CPluginView.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "EditorLink.h"
+#include "EditorHostContext.h"
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
 

@@ -390,13 +390,26 @@ TEST(Gestures, OpeningShowsValuesThatArrivedWhileClosedAndASecondOpeningIsRefuse
   Rig r;
   r.panel->PaintAll();
   r.panel->SetParameterFromPlug(kKnob, 1.0);
-  void* window = r.panel->OpenEditorWindow(&r, nullptr, nullptr);
+  EditorHostContext first;
+  first.parent = &r;
+  ASSERT_TRUE(r.panel->OpenEditor(first));
+  void* window = first.window;
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(r.FrameAt(r.knob), 61);  // no tick has run
   // Another view's opening leaves the open window alone.
-  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr, nullptr), nullptr);
+  EditorHostContext other;
+  other.parent = &r.plug;
+  EXPECT_FALSE(r.panel->OpenEditor(other));
+  EXPECT_EQ(other.window, nullptr);
   EXPECT_EQ(r.panel->GetWindow(), window);
-  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr, window), window);  // its own again
+  first.parent = &r.plug;
+  EXPECT_TRUE(r.panel->OpenEditor(first));  // its own again
+  EXPECT_EQ(first.window, window);
+  // Closing through another view's context leaves it open; its own closes it.
+  r.panel->CloseEditor(other);
+  EXPECT_EQ(r.panel->GetWindow(), window);
+  r.panel->CloseEditor(first);
+  EXPECT_EQ(r.panel->GetWindow(), nullptr);
 }
 
 TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
