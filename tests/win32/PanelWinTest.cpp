@@ -69,7 +69,6 @@ TEST(PanelWin, TextEntryShowsTheValueTextAndTakesUnitsAndTexts) {
   Editor e;
   ValueFormat db;
   db.digits = 1;
-  db.plusSign = true;
   db.unit = "dB";
   e.fx->GetParam(0)->SetValueFormat(db);
   e.Open();
