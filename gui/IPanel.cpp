@@ -292,14 +292,22 @@ void IPanel::PromptUserInput(IControl* control, int paramIndex, const PixelRect&
     }
     return;
   }
-  const double v = p->NegateDisplay() ? -current : current;
-  char text[64];
-  if (p->DisplayPrecision() > 0) {
-    std::snprintf(text, sizeof text, "%.*f", p->DisplayPrecision(), v);
-  } else {
-    std::snprintf(text, sizeof text, "%d", static_cast<int>(TruncToInt32(v)));
+  // The entry starts with the value's text, as the host shows it.
+  CreateTextEntry(control, control->Style(), rect, p->FormatDisplay(current).c_str(), p);
+}
+
+void IPanel::CommitTextEntry(IControl* control, const IParamDef* param, const char* text) {
+  if (!control || !text) return;
+  if (!param) {
+    control->TextFromUser(text);
+    return;
   }
-  CreateTextEntry(control, control->Style(), rect, text, p);
+  // Read as a host reads a typed value: a value text, or a number in the
+  // shown unit with the unit optional. A text that reads as nothing changes
+  // nothing.
+  double plain = 0.0;
+  if (!param->ParseDisplay(text, plain)) return;
+  ApplyUserValueAsEdit(control, NormalizedFromPlain(*param, plain));
 }
 
 bool IPanel::Paint(const PixelRect& rect) {
@@ -550,17 +558,21 @@ bool IPanel::OnKeyDown(int x, int y, int key) {
 
 // ---- The window, as the host adapter's view opens it --------------------------------
 
-void* IPanel::OpenEditorWindow(void* parent, IHostRunLoop* loop, void* own) {
-  if (GetWindow() && GetWindow() != own) return nullptr;
-  if (!TakeHostRunLoop(loop)) return nullptr;
+bool IPanel::OpenEditor(EditorHostContext& host) {
+  if (GetWindow() && GetWindow() != host.window) return false;
+  if (!TakeHostRunLoop(host.runLoop)) return false;
   // The first paint shows what the host and the state set while closed.
   ApplyHandedOver();
-  NativeWindow window = OpenWindow(parent);
-  if (!window) ForgetHostRunLoop(loop);
-  return window;
+  NativeWindow window = OpenWindow(host.parent);
+  if (!window) {
+    ForgetHostRunLoop(host.runLoop);
+    return false;
+  }
+  host.window = window;
+  return true;
 }
 
-void IPanel::CloseEditorWindow(void* window, IHostRunLoop* loop) {
-  if (window && GetWindow() == window) CloseWindow();
-  if (loop) ForgetHostRunLoop(loop);
+void IPanel::CloseEditor(EditorHostContext& host) {
+  if (host.window && GetWindow() == host.window) CloseWindow();
+  if (host.runLoop) ForgetHostRunLoop(host.runLoop);
 }

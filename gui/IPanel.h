@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "plugbase/EditPort.h"
+#include "gui/host/EditorHostContext.h"
 #include "plugbase/EditorLink.h"
 #include "gui/GuiTypes.h"
 #include "gui/IControl.h"
@@ -74,8 +75,8 @@ class IPanel : public IEditorLink {
   virtual int ShowMessageBox(const char* text, const char* caption, int type) = 0;
   // The menu that holds the chosen item (its chosenIndex set), or null.
   virtual IPopupMenu* ShowPopupMenu(IPopupMenu* menu, const PixelRect& rect) = 0;
-  // Opens an in-place text entry; the platform commits (control's
-  // ApplyUserValue, or TextFromUser without a parameter) or cancels it later.
+  // Opens an in-place text entry showing text (a parameter's value text); the
+  // platform commits it (CommitTextEntry) or cancels it later.
   virtual void CreateTextEntry(IControl* control, const TextStyle& style, const PixelRect& rect,
                                const char* text, const IParamDef* param) = 0;
   // Folders end with the platform's separator; empty when unknown.
@@ -134,12 +135,13 @@ class IPanel : public IEditorLink {
   // ---- The window, as the host adapter's view opens it (editor thread) ------------
   int EditorWidth() const override { return Width(); }
   int EditorHeight() const override { return Height(); }
-  // OpenWindow, after the panel took the host's run loop (a panel that needs
-  // one and gets none opens nothing), with the values handed over while it
-  // was closed already applied. While the editor shows a window other than
-  // `own` (another view's) nothing opens and that window is left alone.
-  void* OpenEditorWindow(void* parent, IHostRunLoop* loop, void* own) override;
-  void CloseEditorWindow(void* window, IHostRunLoop* loop) override;
+  // OpenWindow in host.parent, after the panel took host.runLoop (a panel
+  // that needs one and gets none opens nothing), with the values handed over
+  // while it was closed already applied. While the editor shows a window
+  // other than host.window (another view's) nothing opens and that window is
+  // left alone.
+  bool OpenEditor(EditorHostContext& host) override;
+  void CloseEditor(EditorHostContext& host) override;
 
   // ---- The timer tick ----------------------------------------------------------------
   // Window thread, every timer tick: applies the values handed over since the
@@ -260,6 +262,11 @@ class IPanel : public IEditorLink {
   // A value the user gave another way than with the mouse (a text entry, a
   // menu), as an edit of its own for the host.
   void ApplyUserValueAsEdit(IControl* control, double normalized);
+  // A text entry's committed text: for a parameter, read as a host reads a
+  // typed value (IParamDef::ParseDisplay) and applied as an edit of its own,
+  // nothing when it does not read; without a parameter, the control's
+  // TextFromUser.
+  void CommitTextEntry(IControl* control, const IParamDef* param, const char* text);
 
  private:
   // Begins an edit of paramIndex for the host (none for -1), ending any

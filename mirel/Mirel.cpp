@@ -4,7 +4,7 @@
 #include <initializer_list>
 
 #include "dsp/DetMath.h"
-#include "plugbase/MeterLink.h"
+#include "mirel/MeterLink.h"
 #include "gui/IPanel.h"
 
 namespace {

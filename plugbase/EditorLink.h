@@ -4,21 +4,9 @@
 // nothing more. The GUI's panel implements it; the base owns the editor once
 // attached.
 
-#include <functional>
-
-// The host's event loop, where the host drives an embedded editor's events
-// (Linux hosts' run loop). Both callbacks come on the host's editor thread; an
-// editor there starts no thread of its own.
-class IHostRunLoop {
- public:
-  virtual ~IHostRunLoop() = default;
-  // Calls onReadable whenever fd is readable and onTick every periodMs until
-  // Stop. False, with nothing left registered, when the host refuses either.
-  virtual bool Start(int fd, std::function<void()> onReadable, int periodMs,
-                     std::function<void()> onTick) = 0;
-  // Unregisters both; safe when not started.
-  virtual void Stop() = 0;
-};
+// Where the host shows the editor: defined and owned by the layers that open
+// editors in hosts; the core only passes it on.
+class EditorHostContext;
 
 class IEditorLink {
  public:
@@ -35,17 +23,16 @@ class IEditorLink {
   // surfaces; called once, while attaching, on the attaching thread.
   virtual void PrepareDraw() = 0;
 
-  // ---- The editor's window, for the host adapter's view (editor thread) ------
+  // ---- The editor in the host, for the host adapter's view (editor thread) ----
   virtual int EditorWidth() const { return 0; }
   virtual int EditorHeight() const { return 0; }
-  // Opens the editor's window inside the host's window `parent`. `loop` is the
-  // host's run loop where the host drives editors (else null); it outlives the
-  // window. `own` is the window the caller opened before (null if none): the
-  // editor may replace it, but while it shows any other window nothing opens
-  // and that window is left alone. Answers the window, or null when nothing
-  // opened.
-  virtual void* OpenEditorWindow(void* /*parent*/, IHostRunLoop* /*loop*/, void* /*own*/) { return nullptr; }
-  // Closes `window` if the editor still shows it (another view may have
-  // opened the editor since), and forgets `loop` if the editor still uses it.
-  virtual void CloseEditorWindow(void* /*window*/, IHostRunLoop* /*loop*/) {}
+  // Opens the editor inside the host's window of `host`, with its run loop.
+  // The window it opened there before (host.window) may be replaced, but
+  // while the editor shows any other window nothing opens and that window is
+  // left alone. True, with host.window set, when the editor shows there.
+  virtual bool OpenEditor(EditorHostContext& /*host*/) { return false; }
+  // Closes the editor's window if it still shows host.window (another view
+  // may have opened the editor since), and forgets host's run loop if the
+  // editor still uses it.
+  virtual void CloseEditor(EditorHostContext& /*host*/) {}
 };

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "plugbase/EditorLink.h"
+#include "gui/host/EditorHostContext.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 std::unique_ptr<IHostRunLoop> HostRunLoopFromFrame(Steinberg::IPlugFrame* frame);

@@ -28,7 +28,12 @@ IEditorLink* IEffectVST3View::Editor() const { return plug_->Graphics(); }
 void IEffectVST3View::CloseOwnWindow() {
   // Another view of the same plug-in may have opened the editor since; the
   // editor then keeps that window and that view's loop.
-  if (IEditorLink* editor = Editor()) editor->CloseEditorWindow(ownWindow_, runLoop_.get());
+  if (IEditorLink* editor = Editor()) {
+    EditorHostContext host;
+    host.runLoop = runLoop_.get();
+    host.window = ownWindow_;
+    editor->CloseEditor(host);
+  }
   ownWindow_ = nullptr;
   runLoop_.reset();
 }
@@ -55,10 +60,13 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     // Attached again without removed, the editor may replace this view's own
     // window; another view's open window is never touched: the editor then
     // opens nothing and this view fails alone.
-    void* window = editor->OpenEditorWindow(parent, loop.get(), ownWindow_);
-    if (!window) return kResultFalse;
+    EditorHostContext host;
+    host.parent = parent;
+    host.runLoop = loop.get();
+    host.window = ownWindow_;
+    if (!editor->OpenEditor(host) || !host.window) return kResultFalse;
     runLoop_ = std::move(loop);
-    ownWindow_ = window;
+    ownWindow_ = host.window;
     systemWindow_ = parent;
     plug_->EditorOpened();
     return kResultOk;

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "gui/host/EditorHostContext.h"
 #include "plugbase/EditorLink.h"
 #include "vst3/sdk/CPluginView.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "plugbase/EditorLink.h"
+#include "gui/host/EditorHostContext.h"
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
 

@@ -1,7 +1,5 @@
 #include "gui/win32/IPanelWin.h"
 
-#include <cstdlib>
-
 #include "plugbase/IParamDef.h"
 #include "gui/win32/Win32System.h"
 #include "raster/RAS_Bitmap.h"
@@ -12,29 +10,18 @@
 
 namespace {
 
-// The characters a text entry for `param` takes.
+// The characters a text entry for `param` takes: anything where values read
+// in units or as texts, else the digits of a plain number.
 win32gui::EntryChars EntryCharsFor(const IParamDef* param) {
-  if (!param) return win32gui::EntryChars::kAny;
+  if (!param || param->HasValueFormat() || param->NDisplayTexts() > 0) return win32gui::EntryChars::kAny;
   const ParamKind kind = param->Kind();
   const bool whole = kind == ParamKind::Boolean || kind == ParamKind::Stepped || kind == ParamKind::Enumeration;
   return whole ? win32gui::EntryChars::kWhole : win32gui::EntryChars::kDecimal;
 }
 
-// The plain value a committed entry text stands for: the value of the
-// matching display text for switches and lists (0 when none matches), else
-// the text read as a number, its sign inverted when the parameter shows
-// values negated.
-double PlainValueFromEntry(const IParamDef& param, const char* text) {
-  const ParamKind kind = param.Kind();
-  if (kind == ParamKind::Boolean || kind == ParamKind::Enumeration) {
-    for (int i = 0; i < param.NDisplayTexts(); ++i) {
-      if (param.GetDisplayEntry(i).text == text) return param.GetDisplayEntry(i).value;
-    }
-    return 0.0;
-  }
-  const double value = std::strtod(text, nullptr);
-  return param.NegateDisplay() ? -value : value;
-}
+// Characters an entry takes at least where values read in units: the longest
+// value text with room to type a unit of its own ("-30.0 dB", "10.0 kHz").
+constexpr int kValueTextEntryLength = 12;
 
 }  // namespace
 
@@ -150,8 +137,11 @@ void IPanelWin::CreateTextEntry(IControl* control, const TextStyle& style, const
   spec.style = style;
   spec.rect = rect;
   spec.text = text ? text : "";
-  spec.maxLength = control->TextEntryLength();
   spec.chars = EntryCharsFor(param);
+  spec.maxLength = control->TextEntryLength();
+  if (spec.chars == win32gui::EntryChars::kAny && param && spec.maxLength < kValueTextEntryLength) {
+    spec.maxLength = kValueTextEntryLength;
+  }
   spec.keepClear = control->Rect();
   if (!window_.OpenEntry(spec)) return;
   editParam_ = param;
@@ -171,12 +161,7 @@ void IPanelWin::OnEntryEnded(const char* committedText) {
   const IParamDef* param = editParam_;
   editControl_ = nullptr;
   editParam_ = nullptr;
-  if (!committedText || !control) return;
-  if (param) {
-    ApplyUserValueAsEdit(control, NormalizedFromPlain(*param, PlainValueFromEntry(*param, committedText)));
-  } else {
-    control->TextFromUser(committedText);
-  }
+  CommitTextEntry(control, param, committedText);
 }
 
 // ---- Menus, boxes, dialogs -------------------------------------------------------------------

@@ -4,7 +4,7 @@
 // view supplies it from the host's Steinberg::Linux::IRunLoop; the editor
 // starts no thread of its own.
 
-#include "plugbase/EditorLink.h"
+#include "gui/host/EditorHostContext.h"
 
 using X11RunLoop = IHostRunLoop;
 

@@ -258,6 +258,42 @@ TEST(Panel, OffscreenPlatformAnswersNothingChosen) {
   EXPECT_EQ(panel.LoadBitmapFromResource(105, "resources/img/BG.bmp"), nullptr);
 }
 
+TEST(Panel, TextEntryShowsTheValueTextAndReadsTypedTextsAsAHostDoes) {
+  Rig r;
+  ValueFormat db;
+  db.digits = 2;
+  db.plusSign = true;
+  db.unit = "dB";
+  r.plug.GetParam(kKnob)->SetValueFormat(db);
+  r.knob->SetPromptDisabled(false);
+  const IParamDef& level = *r.plug.GetParam(kKnob);
+  const std::pair<const char*, double> typed[] = {{"0.25", 0.25}, {"0.8 dB", 0.8}, {"+0.4DB", 0.4}};
+  for (auto [text, value] : typed) {
+    const std::string shown = level.FormatDisplay(level.Value());
+    r.knob->PromptValueEntry();
+    ASSERT_NE(r.panel->EntryText(), nullptr);
+    EXPECT_EQ(*r.panel->EntryText(), shown);
+    r.plug.log.clear();
+    r.panel->CommitEntry(text);
+    EXPECT_EQ(r.panel->EntryText(), nullptr);
+    EXPECT_DOUBLE_EQ(level.Value(), value) << text;
+    EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "end 0"})) << text;
+  }
+  EXPECT_EQ(level.FormatDisplay(level.Value()), "+0.40 dB");
+  // A text that does not read, or a cancelled entry, changes nothing.
+  for (const char* text : {"loud", "0.5 ms", ""}) {
+    r.knob->PromptValueEntry();
+    r.plug.log.clear();
+    r.panel->CommitEntry(text);
+    EXPECT_DOUBLE_EQ(level.Value(), 0.4) << text;
+    EXPECT_TRUE(r.plug.log.empty()) << text;
+  }
+  r.knob->PromptValueEntry();
+  r.panel->CancelTextEntry();
+  r.panel->CommitEntry("0.1");
+  EXPECT_DOUBLE_EQ(level.Value(), 0.4);
+}
+
 // ---- Gestures stay whole --------------------------------------------------------
 
 namespace {
@@ -354,13 +390,26 @@ TEST(Gestures, OpeningShowsValuesThatArrivedWhileClosedAndASecondOpeningIsRefuse
   Rig r;
   r.panel->PaintAll();
   r.panel->SetParameterFromPlug(kKnob, 1.0);
-  void* window = r.panel->OpenEditorWindow(&r, nullptr, nullptr);
+  EditorHostContext first;
+  first.parent = &r;
+  ASSERT_TRUE(r.panel->OpenEditor(first));
+  void* window = first.window;
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(r.FrameAt(r.knob), 61);  // no tick has run
   // Another view's opening leaves the open window alone.
-  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr, nullptr), nullptr);
+  EditorHostContext other;
+  other.parent = &r.plug;
+  EXPECT_FALSE(r.panel->OpenEditor(other));
+  EXPECT_EQ(other.window, nullptr);
   EXPECT_EQ(r.panel->GetWindow(), window);
-  EXPECT_EQ(r.panel->OpenEditorWindow(&r.plug, nullptr, window), window);  // its own again
+  first.parent = &r.plug;
+  EXPECT_TRUE(r.panel->OpenEditor(first));  // its own again
+  EXPECT_EQ(first.window, window);
+  // Closing through another view's context leaves it open; its own closes it.
+  r.panel->CloseEditor(other);
+  EXPECT_EQ(r.panel->GetWindow(), window);
+  r.panel->CloseEditor(first);
+  EXPECT_EQ(r.panel->GetWindow(), nullptr);
 }
 
 TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {

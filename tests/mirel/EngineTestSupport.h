@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "plugbase/EditorLink.h"
-#include "plugbase/MeterLink.h"
+#include "mirel/MeterLink.h"
 #include "mirel/Mirel.h"
 #include "tests/support/SeededRandom.h"
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tests/win32/WinTestPlug.h"
@@ -62,6 +63,39 @@ TEST(PanelWin, TextEntryCancelsCommitsClampedAndRefusesLetters) {
   EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
   EXPECT_EQ(e.fx->GetParam(0)->Value(), 20.0);  // clamped to the range
   EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'p', 0, 1.0}, {'e', 0, 0}}));
+}
+
+TEST(PanelWin, TextEntryShowsTheValueTextAndTakesUnitsAndTexts) {
+  Editor e;
+  ValueFormat db;
+  db.digits = 1;
+  db.unit = "dB";
+  e.fx->GetParam(0)->SetValueFormat(db);
+  e.Open();
+  const IParamDef& gain = *e.fx->GetParam(0);
+  e.fx->promptKnob->PromptValueEntry();
+  HWND entry = e.fx->panel->TextEntryWindow();
+  ASSERT_NE(entry, nullptr);
+  char text[32] = {};
+  GetWindowTextA(entry, text, sizeof text);
+  EXPECT_EQ(std::string(text), gain.FormatDisplay(gain.Value()));
+  e.host.TypeText("-7.5 dB");
+  e.host.Key(VK_RETURN);
+  e.host.Pump(100);
+  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
+  EXPECT_EQ(gain.Value(), -7.5);
+  EXPECT_EQ(gain.FormatDisplay(gain.Value()), "-7.5 dB");
+
+  // A text that does not read changes nothing and tells the host nothing.
+  e.fx->edits.clear();
+  e.fx->promptKnob->PromptValueEntry();
+  ASSERT_NE(e.fx->panel->TextEntryWindow(), nullptr);
+  e.host.TypeText("loud");
+  e.host.Key(VK_RETURN);
+  e.host.Pump(100);
+  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
+  EXPECT_EQ(gain.Value(), -7.5);
+  EXPECT_TRUE(e.fx->edits.empty());
 }
 
 TEST(PanelWin, AGestureEndsWhenAnotherWindowTakesTheMouse) {

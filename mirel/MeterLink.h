@@ -1,8 +1,9 @@
 #pragma once
 
-// What a plug-in needs of its editor to drive a meter control from the audio
-// side. The editor's panel implements it beside IEditorLink; while no editor
-// (or an editor without it) is attached, the meter reading is simply not sent.
+// An attached editor that takes every reading of Mirel's meter itself, sample
+// by sample (an inspection editor, beside IEditorLink). The layout's own panel
+// does not: it gets the latest reading of each block through its value feed.
+// While no such editor is attached, the readings are simply not sent.
 
 class IMeterLink {
  public:
