@@ -332,6 +332,33 @@ TEST(Adapter, SidechainArrangementWithoutInputArrayIsRefused) {
   fx->release();
 }
 
+// Only the listed configurations are taken: mono or surround output where
+// none lists it is refused. A one-channel sidechain is a mono bus.
+TEST(Adapter, BusArrangementsFollowTheListedConfigurations) {
+  auto* fx = new TestEffect;
+  ASSERT_EQ(fx->initialize(nullptr), kResultOk);
+  const SpeakerArrangement stereo = SpeakerArr::kStereo, mono = SpeakerArr::kMono, surround = SpeakerArr::k51;
+  auto arrange = [&](SpeakerArrangement main, SpeakerArrangement side, SpeakerArrangement out) {
+    SpeakerArrangement ins[2] = {main, side}, outs[1] = {out};
+    return fx->setBusArrangements(ins, 2, outs, 1);
+  };
+  EXPECT_EQ(arrange(stereo, stereo, stereo), kResultOk);
+  EXPECT_EQ(arrange(stereo, stereo, mono), kResultFalse);
+  EXPECT_EQ(arrange(stereo, stereo, surround), kResultFalse);
+  EXPECT_EQ(arrange(mono, stereo, stereo), kResultFalse);
+  EXPECT_EQ(arrange(surround, stereo, surround), kResultFalse);
+  SpeakerArrangement arr = 0;
+  ASSERT_EQ(fx->getBusArrangement(kOutput, 0, arr), kResultOk);
+  EXPECT_EQ(arr, SpeakerArr::kStereo);
+  EXPECT_EQ(arrange(stereo, mono, stereo), kResultOk);
+  ASSERT_EQ(fx->getBusArrangement(kInput, 1, arr), kResultOk);
+  EXPECT_EQ(arr, SpeakerArr::kMono);
+  ASSERT_EQ(fx->getBusArrangement(kInput, 0, arr), kResultOk);
+  EXPECT_EQ(arr, SpeakerArr::kStereo);
+  fx->terminate();
+  fx->release();
+}
+
 TEST(Adapter, SidechainDeactivationClearsScratchOnce) {
   auto* fx = new TestEffect;
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
