@@ -6,6 +6,8 @@ using namespace guitest;
 
 namespace {
 
+const MouseMods kLeftButton{true, false, false, false, false};
+
 // A panel with a background, a 61-frame knob at (40, 20) bound to kKnob and
 // a 3-frame switch at (100, 20) bound to kSwitch, attached to the plug-in.
 struct Rig {
@@ -49,7 +51,10 @@ TEST(PixelRect, UnionMeetingAndClip) {
 TEST(Controls, FrameSelectionFollowsTheValueOnTheStripsOwnPixels) {
   Rig r;
   EXPECT_EQ(r.knob->Rect(), (PixelRect{40, 20, 60, 60}));
-  const std::pair<double, int> cases[] = {{0.0, 1}, {0.5, 31}, {1.0, 61}, {-3.0, 1}, {7.0, 61}, {0.49, 30}};
+  // Rounded to the nearest frame: 0.0125 is 0.75 of a frame, 0.995 is 59.7 frames up.
+  const std::pair<double, int> cases[] = {{0.0, 1},     {0.5, 31},    {1.0, 61},  {-3.0, 1},    {7.0, 61},
+                                          {0.49, 30},   {0.008, 1},   {0.0125, 2}, {1.0 / 60, 2}, {0.995, 61},
+                                          {0.99, 60}};
   for (auto [v, frame] : cases) {
     r.knob->SetValue(v);
     EXPECT_EQ(r.FrameAt(r.knob), frame) << v;
@@ -60,6 +65,14 @@ TEST(Controls, FrameSelectionFollowsTheValueOnTheStripsOwnPixels) {
   BitmapRef ref{strip.get(), 21, 5, 3, true};
   EXPECT_EQ(ref.FrameWidth(), 7);
   EXPECT_EQ(ref.FrameOffset(2), 14);
+  // A knob on that strip shows each frame from its own columns.
+  r.panel->AttachControl(new IKnobStripControl(150, 50, kChoice, ref));
+  IControl* side = r.panel->GetControl(r.panel->NControls() - 1);
+  for (auto [v, frame] : {std::pair{0.0, 1}, std::pair{0.5, 2}, std::pair{1.0, 3}}) {
+    side->SetValue(v);
+    EXPECT_EQ(r.FrameAt(side), frame) << v;
+    EXPECT_EQ(Pixel(*r.panel, 156, 54) & 0xff, static_cast<unsigned>(frame)) << v;
+  }
   // A 10-row strip of 3 frames: frame k starts at round(10 k / 3).
   BitmapRef odd{strip.get(), 7, 10, 3, false};
   EXPECT_EQ(odd.FrameOffset(1), 3);
@@ -89,6 +102,38 @@ TEST(Controls, KnobDragAndWheelArithmeticWithEditOrder) {
   EXPECT_EQ(r.knob->Value(), 1.0);
 }
 
+// Up and right turn a knob up; shift and control each gear a drag down ten
+// times; a horizontal knob reads only x, a vertical one only y.
+TEST(Controls, DragDirectionAndGearingWithEachModifier) {
+  Rig r;
+  auto* wide = new IKnobStripControl(150, 20, kChoice, r.knob->Bitmap(), IKnobControl::kHorizontal, 2.0);
+  r.panel->AttachControl(wide);
+  MouseMods shift{true, false, true, false, false}, control{true, false, false, true, false};
+  MouseMods alt{true, false, false, false, true};
+  const std::pair<IControl*, int> knobs[] = {{r.knob, 45}, {wide, 155}};
+  for (auto [knob, x] : knobs) {
+    const bool horizontal = knob == wide;
+    // One pixel of travel along the knob's axis: 1 / 40 / 4 or 1 / 20 / 2.
+    const double step = horizontal ? 1.0 / 20 / 2 : 1.0 / 40 / 4;
+    for (const MouseMods& mods : {kLeftButton, shift, control, alt}) {
+      const double gear = (mods.shift || mods.control) ? 10.0 : 1.0;
+      knob->SetValue(0.5);
+      r.panel->OnMouseDown(x, 30, mods);
+      r.panel->OnMouseDrag(x + 8, 22, mods);  // right and up
+      EXPECT_DOUBLE_EQ(knob->Value(), 0.5 + 8 * step / gear) << horizontal << mods.shift << mods.control;
+      r.panel->OnMouseDrag(x + 4, 26, mods);  // back by half
+      EXPECT_DOUBLE_EQ(knob->Value(), 0.5 + 4 * step / gear) << horizontal << mods.shift << mods.control;
+      r.panel->HandleMouseUp(x + 4, 26, mods);
+    }
+    // Travel across the axis moves nothing.
+    knob->SetValue(0.5);
+    r.panel->OnMouseDown(x, 30, kLeftButton);
+    r.panel->OnMouseDrag(horizontal ? x : x + 5, horizontal ? 35 : 30, kLeftButton);
+    EXPECT_EQ(knob->Value(), 0.5) << horizontal;
+    r.panel->HandleMouseUp(x, 30, kLeftButton);
+  }
+}
+
 TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   Rig r;
   const MouseMods left{true, false, false, false, false};
@@ -106,6 +151,12 @@ TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   r.panel->OnMouseDblClick(45, 30, left);
   EXPECT_EQ(r.knob->Value(), 0.5);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "end 0"}));
+  // A default at the bottom of the range is a default all the same.
+  IKnobStripControl low(0, 0, kKnob, r.knob->Bitmap());
+  low.ApplyPlugValue(0.0);
+  low.SetValue(0.8);
+  low.MouseDoubleClick(1, 1, left);
+  EXPECT_EQ(low.Value(), 0.0);
   // A control that never had a value from the plug-in ignores double-clicks.
   IKnobStripControl fresh(0, 0, kKnob, r.knob->Bitmap());
   fresh.SetValue(0.3);
@@ -193,6 +244,17 @@ TEST(Panel, StrictAndNonStrictPainting) {
   EXPECT_EQ(Pixel(*r.panel, 40, 20) & 0xff, 61u);
   EXPECT_FALSE(r.sw->IsDirty());
   EXPECT_EQ(r.panel->LastScreenRect(), (PixelRect{0, 0, 1, 1}));
+  // A control above the dirty one is drawn again over it where they overlap.
+  auto* cover = new IBitmapControl(50, 30, -1, r.panel->LoadBitmap(1003, "s.png", 3));
+  r.panel->AttachControl(cover);
+  cover->SetValue(1.0);
+  cover->MarkDirty(false);
+  r.panel->Paint({0, 0, 1, 1});
+  r.knob->SetValue(0.5);
+  r.knob->MarkDirty(false);
+  r.panel->Paint({0, 0, 1, 1});
+  EXPECT_EQ(Pixel(*r.panel, 45, 40) & 0xff, 31u);  // the knob alone
+  EXPECT_EQ(Pixel(*r.panel, 55, 40) & 0xff, 3u);   // the cover over it
 }
 
 TEST(Panel, PlugSideChangesRedrawOnTwoTicks) {
@@ -207,6 +269,12 @@ TEST(Panel, PlugSideChangesRedrawOnTwoTicks) {
   }
   EXPECT_TRUE(r.panel->TimerTick().IsEmpty());
   EXPECT_EQ(r.knob->Value(), 0.0);
+  // Several controls changed in one tick: the area covers them all.
+  r.panel->SetParameterFromPlug(kKnob, 0.75);
+  r.panel->SetParameterFromPlug(kSwitch, 1.0);
+  EXPECT_EQ(r.panel->TimerTick(), (PixelRect{40, 20, 120, 60}));
+  r.panel->PaintAll();
+  r.panel->PaintAll();
   // A plug-in value feed (a meter) reaches its control the same way.
   PlugValueFeed* feed = r.panel->OpenPlugValueFeed(1);
   EXPECT_TRUE(r.panel->TimerTick().IsEmpty());  // nothing posted yet
@@ -310,6 +378,15 @@ TEST(Gestures, CancelAndThePanelsEndCloseTheEditAPressOpened) {
   r.panel->HandleMouseUp(45, 50, kLeft);  // the late release ends nothing
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
   r.plug.log.clear();
+  // A second button pressed outside every control (the pointer left the
+  // captured window) ends the drag at once.
+  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDown(-5, -5, kLeft);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
+  EXPECT_EQ(r.panel->MouseHolder(), -1);
+  r.panel->HandleMouseUp(-5, -5, kLeft);
+  EXPECT_EQ(r.plug.log.size(), 2u);
+  r.plug.log.clear();
   r.panel->OnMouseDown(105, 30, kLeft);
   r.plug.ReleaseGraphics();  // the editor goes in the middle of a press
   EXPECT_EQ(r.plug.log, (Log{"begin 1", "perform 1", "end 1"}));
@@ -412,6 +489,38 @@ TEST(Gestures, OpeningShowsValuesThatArrivedWhileClosedAndASecondOpeningIsRefuse
   EXPECT_EQ(r.panel->GetWindow(), nullptr);
 }
 
+namespace {
+// Takes every key and remembers it.
+class KeyTaker : public IControl {
+ public:
+  explicit KeyTaker(std::vector<int>* keys, PixelRect rect = {}) : IControl(rect), keys_(keys) {}
+  bool Draw(IPanel&) override { return true; }
+  bool KeyDown(int, int, int key) override {
+    keys_->push_back(key);
+    return true;
+  }
+
+ private:
+  std::vector<int>* keys_;
+};
+}  // namespace
+
+// A key over the background or off every control goes to the keyboard
+// control; over a control (or with one held) to that control.
+TEST(Gestures, KeysGoToTheControlUnderThePointerOrTheKeyboardControl) {
+  Rig r;
+  std::vector<int> board, knob;
+  EXPECT_FALSE(r.panel->OnKeyDown(5, 5, kKeyUp));  // no keyboard control yet
+  r.panel->SetKeyboardControl(std::make_unique<KeyTaker>(&board));
+  EXPECT_TRUE(r.panel->OnKeyDown(5, 5, kKeyUp));      // the background
+  EXPECT_TRUE(r.panel->OnKeyDown(-5, 300, kKeyDown));  // nowhere
+  EXPECT_FALSE(r.panel->OnKeyDown(45, 50, kKeyLeft));  // the knob takes no keys
+  r.panel->AttachControl(new KeyTaker(&knob, {150, 20, 170, 60}));
+  EXPECT_TRUE(r.panel->OnKeyDown(155, 30, kKeyRight));
+  EXPECT_EQ(board, (std::vector<int>{kKeyUp, kKeyDown}));
+  EXPECT_EQ(knob, (std::vector<int>{kKeyRight}));
+}
+
 TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   Rig r;
   r.knob->SetHidden(true);
@@ -424,7 +533,21 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   EXPECT_EQ(r.panel->MouseHolder(), -1);
   r.panel->HandleMouseUp(45, 50, kLeft);
   EXPECT_TRUE(r.plug.log.empty());
+  // Grayed, the knob is drawn at a quarter of its weight over the background.
+  r.knob->SetValue(1.0);
+  const int grayed = r.FrameAt(r.knob);
+  EXPECT_GT(grayed, 1);
+  EXPECT_LT(grayed, 61);
   r.knob->SetGrayed(false);
+  EXPECT_EQ(r.FrameAt(r.knob), 61);
   r.panel->OnMouseDown(45, 50, kLeft);
   EXPECT_EQ(r.panel->MouseHolder(), 1);
+  r.panel->HandleMouseUp(45, 50, kLeft);
+  // The rectangle's left and top edges are inside, its right and bottom edges outside.
+  EXPECT_TRUE(r.knob->HitTest(40, 20));
+  EXPECT_TRUE(r.knob->HitTest(59, 59));
+  EXPECT_FALSE(r.knob->HitTest(60, 30));
+  EXPECT_FALSE(r.knob->HitTest(45, 60));
+  EXPECT_FALSE(r.knob->HitTest(39, 30));
+  EXPECT_FALSE(r.knob->HitTest(45, 19));
 }

@@ -72,6 +72,27 @@ TEST(MirelEditor, ControlsFollowTheLayoutTable) {
   EXPECT_NEAR(e.panel.GetControl(5)->DefaultValue(), std::sqrt(0.3), 1e-12);
 }
 
+// Every knob's double-click gives its parameter's default back, those whose
+// default is the bottom of the range too.
+TEST(MirelEditor, DoubleClickRestoresEachKnobsDefault) {
+  Editor e;
+  const MouseMods left{true, false, false, false, false};
+  int atBottom = 0;
+  for (int i = 0; i < e.panel.NControls(); ++i) {
+    IControl* c = e.panel.GetControl(i);
+    if (c->ParamIndex() < 0 || !dynamic_cast<IKnobStripControl*>(c)) continue;
+    const IParamDef* p = e.m->GetParam(c->ParamIndex());
+    const double normal = p->ToNormalised(p->DefaultValue());
+    atBottom += normal == 0.0;
+    c->SetValue(normal < 0.5 ? 0.9 : 0.1);
+    const PixelRect r = c->Rect();
+    e.panel.OnMouseDblClick((r.left + r.right) / 2, (r.top + r.bottom) / 2, left);
+    EXPECT_NEAR(c->Value(), normal, 1e-12) << p->Name();
+    EXPECT_NEAR(p->Value(), p->DefaultValue(), 1e-9) << p->Name();
+  }
+  EXPECT_GT(atBottom, 0);
+}
+
 TEST(MirelEditor, ClickOnTheSidechainSwitchMovesTheDetectorToTheSidechain) {
   Editor e;
   ASSERT_EQ(e.m->GetParam(kSidechain)->Value(), 1.0);

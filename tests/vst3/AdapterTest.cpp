@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 
 #include "host/ComponentHandler.h"
@@ -10,6 +11,7 @@
 #include "vst3/HostCall.h"
 #include "vst3/IEffectVST3.h"
 #include "vst3/IEffectVST3View.h"
+#include "host/MemoryStream.h"
 #include "gui/IPanelOffscreen.h"
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
@@ -41,11 +43,14 @@ class TestEffect : public IEffectVST3 {
     IEffectBase::ParamChanged(index);
     ++changes;
   }
+  void EditorOpened() override { ++opened; }
+  void EditorClosing() override { ++closing; }
 
   TransportInfo transport;
   bool offline = false;
   int lastFrames = 0;
   int changes = 0;
+  int opened = 0, closing = 0;
   double* seenInputs[4] = {};
 };
 
@@ -94,6 +99,31 @@ TestEffect* EffectWithEditor() {
   return fx;
 }
 
+// The view claims only its own platform's window type, refuses to open in a
+// window of another kind and gives the editor's size as width by height.
+TEST(Adapter, ViewTakesOnlyItsPlatformsWindowTypeAndGivesTheEditorsSize) {
+  TestEffect* fx = EffectWithEditor();
+  auto* panel = static_cast<IPanel*>(fx->Graphics());
+  IPtr<IPlugView> view = owned(fx->createView("editor"));
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->isPlatformTypeSupported(kEditorPlatformType), kResultOk);
+  int parent = 0;
+  for (FIDString other : {kPlatformTypeHWND, kPlatformTypeX11EmbedWindowID, kPlatformTypeNSView, "HWND2", ""}) {
+    if (std::strcmp(other, kEditorPlatformType) == 0) continue;
+    EXPECT_EQ(view->isPlatformTypeSupported(other), kResultFalse) << other;
+    EXPECT_NE(view->attached(&parent, other), kResultOk) << other;
+    EXPECT_EQ(panel->GetWindow(), nullptr) << other;
+  }
+  ViewRect size;
+  ASSERT_EQ(view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.left, 0);
+  EXPECT_EQ(size.top, 0);
+  EXPECT_EQ(size.right, 100);
+  EXPECT_EQ(size.bottom, 50);
+  view = nullptr;
+  fx->release();
+}
+
 TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   TestEffect* fx = EffectWithEditor();
   auto* panel = static_cast<IPanel*>(fx->Graphics());
@@ -111,12 +141,27 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   EXPECT_EQ(b->removed(), kResultOk);
   b = nullptr;
   EXPECT_EQ(panel->GetWindow(), window);
+  EXPECT_EQ(fx->opened, 1);
+  EXPECT_EQ(fx->closing, 0);  // the editor the host sees is still open
   panel->Resize(120, 60);  // the first view still takes resize requests
   ASSERT_EQ(frame->requests.size(), 1u);
   EXPECT_EQ(frame->requests[0].right, 120);
   EXPECT_EQ(a->removed(), kResultOk);
   EXPECT_EQ(panel->GetWindow(), nullptr);
+  EXPECT_EQ(fx->closing, 1);
   a = nullptr;
+  // A view the host made first and released unused leaves the bookkeeping:
+  // the one it then opens takes the resize requests.
+  IPtr<IPlugView> unused = owned(fx->createView("editor"));
+  IPtr<IPlugView> c = owned(fx->createView("editor"));
+  unused = nullptr;
+  ASSERT_EQ(c->setFrame(frame.get()), kResultOk);
+  ASSERT_EQ(c->attached(&parentA, kEditorPlatformType), kResultOk);
+  panel->Resize(90, 45);
+  ASSERT_EQ(frame->requests.size(), 2u);
+  EXPECT_EQ(frame->requests[1].right, 90);
+  EXPECT_EQ(c->removed(), kResultOk);
+  c = nullptr;
   fx->release();
 }
 
@@ -234,12 +279,82 @@ TEST(Adapter, HostThatCannotNameItselfIsNoKnownHost) {
   fx->release();
 }
 
+// A stream that says it read more than it was asked for.
+class OverReportingStream : public mirel::host::MemoryStream {
+ public:
+  using MemoryStream::MemoryStream;
+  tresult PLUGIN_API read(void* buffer, int32 numBytes, int32* numBytesRead) override {
+    const tresult r = MemoryStream::read(buffer, numBytes, numBytesRead);
+    if (numBytesRead && *numBytesRead > 0) *numBytesRead += 100;
+    return r;
+  }
+};
+
+// The state is the values as little-endian doubles, then the bypass flag. A
+// stream that ends inside a value leaves that value (and every later one) as
+// it was; a stream that over-reports what it read is not believed.
+TEST(Adapter, StateCutInsideAValueKeepsItAndAnOverReportingStreamIsNotBelieved) {
+  auto* saved = new TestEffect;
+  saved->setParamNormalized(0, 0.25);
+  saved->setParamNormalized(1, 1.0);
+  auto out = mirel::host::MakeHostObject<mirel::host::MemoryStream>();
+  ASSERT_EQ(saved->getState(out.get()), kResultOk);
+  const std::vector<std::uint8_t> bytes = out->Data();
+  ASSERT_EQ(bytes.size(), 2 * 8 + 4u);
+  EXPECT_EQ(bytes[7], 0xC0);  // -5.0 dB: the sign and exponent in the last byte
+  saved->release();
+
+  for (std::size_t cut : {0u, 4u, 8u, 12u, 15u, 16u, 18u}) {
+    auto* fx = new TestEffect;
+    fx->setParamNormalized(0, 0.75);
+    auto in = mirel::host::MakeHostObject<mirel::host::MemoryStream>(
+        std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)));
+    EXPECT_EQ(fx->setState(in.get()), kResultFalse) << cut;  // no bypass flag
+    EXPECT_EQ(fx->getParamNormalized(0), cut >= 8 ? 0.25 : 0.75) << cut;
+    EXPECT_EQ(fx->getParamNormalized(1), cut >= 16 ? 1.0 : 0.5) << cut;
+    fx->release();
+  }
+  auto* fx = new TestEffect;
+  auto liar = mirel::host::MakeHostObject<OverReportingStream>(bytes);
+  EXPECT_EQ(fx->setState(liar.get()), kResultOk);
+  EXPECT_EQ(fx->getParamNormalized(0), 0.25);
+  EXPECT_EQ(fx->getParamNormalized(1), 1.0);
+  fx->release();
+}
+
 TEST(Adapter, SidechainArrangementWithoutInputArrayIsRefused) {
   // "0-2" makes an empty main input legal, so the sidechain step is reached.
   auto* fx = new TestEffect("0-2 4-2");
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   SpeakerArrangement outs[1] = {0x3};
   EXPECT_EQ(fx->setBusArrangements(nullptr, 2, outs, 1), kResultFalse);
+  fx->terminate();
+  fx->release();
+}
+
+// Only the listed configurations are taken: mono or surround output where
+// none lists it is refused. A one-channel sidechain is a mono bus.
+TEST(Adapter, BusArrangementsFollowTheListedConfigurations) {
+  auto* fx = new TestEffect;
+  ASSERT_EQ(fx->initialize(nullptr), kResultOk);
+  const SpeakerArrangement stereo = SpeakerArr::kStereo, mono = SpeakerArr::kMono, surround = SpeakerArr::k51;
+  auto arrange = [&](SpeakerArrangement main, SpeakerArrangement side, SpeakerArrangement out) {
+    SpeakerArrangement ins[2] = {main, side}, outs[1] = {out};
+    return fx->setBusArrangements(ins, 2, outs, 1);
+  };
+  EXPECT_EQ(arrange(stereo, stereo, stereo), kResultOk);
+  EXPECT_EQ(arrange(stereo, stereo, mono), kResultFalse);
+  EXPECT_EQ(arrange(stereo, stereo, surround), kResultFalse);
+  EXPECT_EQ(arrange(mono, stereo, stereo), kResultFalse);
+  EXPECT_EQ(arrange(surround, stereo, surround), kResultFalse);
+  SpeakerArrangement arr = 0;
+  ASSERT_EQ(fx->getBusArrangement(kOutput, 0, arr), kResultOk);
+  EXPECT_EQ(arr, SpeakerArr::kStereo);
+  EXPECT_EQ(arrange(stereo, mono, stereo), kResultOk);
+  ASSERT_EQ(fx->getBusArrangement(kInput, 1, arr), kResultOk);
+  EXPECT_EQ(arr, SpeakerArr::kMono);
+  ASSERT_EQ(fx->getBusArrangement(kInput, 0, arr), kResultOk);
+  EXPECT_EQ(arr, SpeakerArr::kStereo);
   fx->terminate();
   fx->release();
 }

@@ -179,6 +179,17 @@ TEST(WindowWin, DragsAndWheelTurnsReachTheControlUnderThePointerByItsPixels) {
   e.fx->edits.clear();
   e.host.Wheel(250, 150, 120);  // over the background
   EXPECT_TRUE(e.fx->edits.empty());
+
+  // The right button drags too (a control without a parameter keeps it from
+  // the host's menu).
+  IControl* loose = e.fx->panel->GetControl(
+      e.fx->panel->AttachControl(new IKnobStripControl(200, 100, -1, BitmapRef{e.fx->knob.get(), 40, 120, 3})));
+  loose->SetValue(0.5);
+  Button(e, WM_RBUTTONDOWN, MK_RBUTTON, 220, 130);
+  Button(e, WM_MOUSEMOVE, MK_RBUTTON, 220, 120);
+  Button(e, WM_RBUTTONUP, 0, 220, 120);
+  EXPECT_DOUBLE_EQ(loose->Value(), 0.5625);
+  EXPECT_TRUE(e.fx->edits.empty());
 }
 
 TEST(WindowWin, HiddenAndGrayedControlsAreNotHitAndDoNotShieldWhatLiesBelow) {

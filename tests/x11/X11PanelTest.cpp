@@ -178,7 +178,8 @@ TEST_F(X11PanelTest, ExposedAreasRepaintAndMappedKeysReachTheEditor) {
   auto taker = std::make_unique<KeyTaker>();
   const KeyTaker* keys = taker.get();
   e.panel->SetKeyboardControl(std::move(taker));
-  ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
+  const XWindowId host = HostWindow(0, 0);
+  ASSERT_NE(Open(e, host), nullptr);
   ASSERT_TRUE(Settled(e));
   const XWindowId child = Child(e);
   ::Display* d = display_->Get();
@@ -195,11 +196,25 @@ TEST_F(X11PanelTest, ExposedAreasRepaintAndMappedKeysReachTheEditor) {
   // A click on the background takes the keyboard focus; the mapped keys
   // reach the keyboard control, others (F1) do not.
   ASSERT_TRUE(display_->MovePointer(child, 150, 80) && display_->Button(1, true) && display_->Button(1, false));
+  // The host's window, watched from a connection of its own: only keys the
+  // editor did not take are passed on to it (releases always).
+  ::Display* watcher = XOpenDisplay(nullptr);
+  ASSERT_NE(watcher, nullptr);
+  XSelectInput(watcher, host, KeyPressMask | KeyReleaseMask);
+  XSync(watcher, False);
   for (const unsigned long keysym : {0x61ul /* a */, 0x20ul /* space */, 0xff52ul /* Up */, 0x37ul /* 7 */,
                                      0xffbeul /* F1 */, 0x5aul /* Z */}) {
     ASSERT_TRUE(display_->Key(keysym, true) && display_->Key(keysym, false));
   }
   EXPECT_EQ(keys->keys, (std::vector<int>{15, 0, 1, 12, 40}));
+  XSync(watcher, False);
+  int presses = 0, releases = 0;
+  for (XEvent ev; XCheckWindowEvent(watcher, host, KeyPressMask | KeyReleaseMask, &ev);) {
+    (ev.type == KeyPress ? presses : releases) += 1;
+  }
+  XCloseDisplay(watcher);
+  EXPECT_EQ(presses, 1);  // F1
+  EXPECT_EQ(releases, 6);
 }
 
 // An XSETTINGS property (least significant byte first) of integer settings.
@@ -292,6 +307,17 @@ TEST_F(X11PanelTest, AGestureEndsWhenTheWindowLosesThePointerOrCloses) {
   e.panel->CloseWindow();
   EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
   ASSERT_TRUE(display_->Button(1, false));
+  // The host destroys its window (and so the editor's) in the middle of a drag.
+  ASSERT_NE(Open(e, parent), nullptr);
+  e.plug.log.clear();
+  ASSERT_TRUE(display_->MovePointer(Child(e), 20, 20) && display_->Button(1, true));
+  XDestroyWindow(d, parent);
+  XSync(d, False);
+  EXPECT_TRUE(display_->PumpUntil([&] { return e.plug.log.size() == 2; }, 1000));
+  EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
+  ASSERT_TRUE(display_->Button(1, false));
+  e.panel->CloseWindow();
+  EXPECT_EQ(e.plug.log.size(), 2u);
 }
 
 TEST_F(X11PanelTest, ReopeningShowsWhatArrivedWhileClosedOnTheFirstPaint) {
