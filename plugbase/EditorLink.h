@@ -48,4 +48,7 @@ class IEditorLink {
   // Closes `window` if the editor still shows it (another view may have
   // opened the editor since), and forgets `loop` if the editor still uses it.
   virtual void CloseEditorWindow(void* /*window*/, IHostRunLoop* /*loop*/) {}
+  // The display scale the host asks for (EditorWidth/Height follow it);
+  // false, with nothing changed, for a scale the editor cannot draw at.
+  virtual bool SetEditorScale(double /*scale*/) { return false; }
 };

@@ -1,5 +1,6 @@
 #include "IEffectVST3View.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "HostCall.h"
@@ -98,4 +99,26 @@ tresult PLUGIN_API IEffectVST3View::onSize(ViewRect* newSize) {
     }
     return kResultOk;
   });
+}
+
+tresult PLUGIN_API IEffectVST3View::setContentScaleFactor(ScaleFactor factor) {
+  return HostCall([&]() -> tresult {
+    IEditorLink* editor = Editor();
+    if (!editor || !std::isfinite(factor)) return kResultFalse;
+    const int oldWidth = editor->EditorWidth();
+    const int oldHeight = editor->EditorHeight();
+    if (!editor->SetEditorScale(static_cast<double>(factor))) return kResultFalse;
+    ViewRect size(0, 0, editor->EditorWidth(), editor->EditorHeight());
+    if (plugFrame_ && (size.getWidth() != oldWidth || size.getHeight() != oldHeight)) {
+      rect_ = size;
+      plugFrame_->resizeView(this, &size);
+    }
+    return kResultOk;
+  });
+}
+
+tresult PLUGIN_API IEffectVST3View::queryInterface(const TUID queryIid, void** obj) {
+  if (!obj) return kInvalidArgument;
+  if (QueryAs<IPlugViewContentScaleSupport>(this, queryIid, obj)) return kResultOk;
+  return CPluginView::queryInterface(queryIid, obj);
 }
