@@ -253,12 +253,23 @@ void IPanel::Resize(int width, int height) {
 
 bool IPanel::SetScale(double scale) {
   if (!ScaleAccepted(scale)) return false;
-  if (scale == scale_) return true;
+  hostScale_ = scale;
+  ApplyScale();
+  return true;
+}
+
+void IPanel::SetDesktopScale(double scale) {
+  desktopScale_ = ScaleAccepted(scale) ? scale : 1.0;
+  ApplyScale();
+}
+
+void IPanel::ApplyScale() {
+  const double scale = std::max(hostScale_, desktopScale_);
+  if (scale == scale_) return;
   scale_ = scale;
   if (backBuffer_) MakeDrawingSurfaces();
   SetAllControlsDirty();
   ScaleChanged();
-  return true;
 }
 
 int IPanel::ToDevice(int logical) const {

@@ -152,11 +152,16 @@ class IPanel : public IEditorLink {
   // An image's set drawn at twice the size has its resource id plus this.
   static constexpr int kDoubleSizeIdOffset = 100;
   static bool ScaleAccepted(double scale) { return scale >= kMinScale && scale <= kMaxScale; }
+  // The scale drawn at: the host's, or the desktop's where that is larger
+  // (a desktop whose hosts send no scale); never the two multiplied.
   double Scale() const { return scale_; }
-  // Draws from now on at scale (1 to 3): a new back buffer, every control
-  // dirty, and the window resized (ScaleChanged). False, with nothing
-  // changed, for any other value.
+  // The host's scale (1 to 3). Draws from now on at the new Scale(): a new
+  // back buffer, every control dirty, and the window resized
+  // (ScaleChanged). False, with nothing changed, for any other value.
   bool SetScale(double scale);
+  // The desktop's own scale, as the window reads it; values outside 1 to 3
+  // count as 1.
+  void SetDesktopScale(double scale);
   int DeviceWidth() const { return ToDevice(width_); }
   int DeviceHeight() const { return ToDevice(height_); }
   // Logical to device: rounded to the nearest pixel.
@@ -312,6 +317,8 @@ class IPanel : public IEditorLink {
     int frameH = 0;
   };
   ScaledImage ScaledBitmap(const BitmapRef& bitmap);
+  // Draws at the larger of the host's and the desktop's scale.
+  void ApplyScale();
   void ResetWheel() {
     wheelControl_ = -1;
     wheelUnits_ = 0;
@@ -329,6 +336,8 @@ class IPanel : public IEditorLink {
   int height_;
   int frameRate_;
   double scale_ = 1.0;
+  double hostScale_ = 1.0;
+  double desktopScale_ = 1.0;
   int mouseHolder_ = -1;
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;

@@ -53,6 +53,8 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     // window there could neither paint nor take input without it, and the
     // editor then opens nothing.
     std::unique_ptr<IHostRunLoop> loop = HostRunLoopFromFrame(plugFrame_);
+    const int width = editor->EditorWidth();
+    const int height = editor->EditorHeight();
     // Attached again without removed, the editor may replace this view's own
     // window; another view's open window is never touched: the editor then
     // opens nothing and this view fails alone.
@@ -62,6 +64,12 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     ownWindow_ = window;
     systemWindow_ = parent;
     plug_->EditorOpened();
+    // The window may have found a display scale of its own (the desktop's).
+    if (plugFrame_ && (editor->EditorWidth() != width || editor->EditorHeight() != height)) {
+      ViewRect size(0, 0, editor->EditorWidth(), editor->EditorHeight());
+      rect_ = size;
+      plugFrame_->resizeView(this, &size);
+    }
     return kResultOk;
   });
 }

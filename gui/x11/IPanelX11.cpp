@@ -40,6 +40,9 @@ NativeWindow IPanelX11::OpenWindow(NativeWindow parent) {
   std::string error;
   const auto parentId = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(parent));
   if (!window_.Open(parentId, DeviceWidth(), DeviceHeight(), error)) return nullptr;
+  // Linux hosts commonly send no scale or 1 whatever the desktop's; nothing
+  // else scales the window there, so the desktop's counts when it is larger.
+  SetDesktopScale(window_.DesktopDpi() / 96.0);
   loopStarted_ = runLoop_->Start(
       window_.FileDescriptor(), [this] { OnReadable(); }, TimerPeriodMs(), [this] { OnTick(); });
   if (!loopStarted_) {
