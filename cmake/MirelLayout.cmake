@@ -4,7 +4,8 @@
 #   EditorLayout.h   the C++ table the editor is built from (from
 #                    mirel/EditorLayout.h.in)
 #   images.rc        the Windows resource script: every image as type "PNG"
-#                    under its id, by absolute path
+#                    under its id, by absolute path, and its set drawn at
+#                    twice the size (the 2x/ folder beside it) under id + 100
 # and sets
 #   MIREL_LAYOUT_FILE     the layout file
 #   MIREL_IMAGES_RC       the generated resource script
@@ -14,6 +15,9 @@
 # malformed line stops it with the line quoted.
 
 set(MIREL_LAYOUT_FILE ${PROJECT_SOURCE_DIR}/mirel/editor-layout.txt)
+# The editor finds an image's set at twice the size under its id plus this
+# (IPanel::kDoubleSizeIdOffset).
+set(MIREL_DOUBLE_SIZE_ID_OFFSET 100)
 set(_layout_out ${CMAKE_BINARY_DIR}/generated)
 set(MIREL_IMAGES_RC ${_layout_out}/images.rc)
 set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
@@ -84,8 +88,16 @@ foreach(_raw IN LISTS _layout_lines)
     if(NOT _image MATCHES "^[A-Za-z0-9_./-]+\\.png$" OR NOT EXISTS ${PROJECT_SOURCE_DIR}/${_image})
       _mirel_layout_fail("${_raw}" "no image ${PROJECT_SOURCE_DIR}/${_image}")
     endif()
-    list(APPEND MIREL_LAYOUT_IMAGES ${PROJECT_SOURCE_DIR}/${_image})
-    list(APPEND _rc_entries "${_id} PNG \"${PROJECT_SOURCE_DIR}/${_image}\"")
+    get_filename_component(_folder ${_image} DIRECTORY)
+    get_filename_component(_name ${_image} NAME)
+    set(_double ${_folder}/2x/${_name})
+    if(NOT EXISTS ${PROJECT_SOURCE_DIR}/${_double})
+      _mirel_layout_fail("${_raw}" "no image at twice the size ${PROJECT_SOURCE_DIR}/${_double} (scripts/artwork)")
+    endif()
+    math(EXPR _double_id "${_id} + ${MIREL_DOUBLE_SIZE_ID_OFFSET}")
+    list(APPEND MIREL_LAYOUT_IMAGES ${PROJECT_SOURCE_DIR}/${_image} ${PROJECT_SOURCE_DIR}/${_double})
+    list(APPEND _rc_entries "${_id} PNG \"${PROJECT_SOURCE_DIR}/${_image}\""
+                            "${_double_id} PNG \"${PROJECT_SOURCE_DIR}/${_double}\"")
     string(SUBSTRING "${_kind}" 0 1 _k0)
     string(TOUPPER "${_k0}" _k0)
     string(SUBSTRING "${_kind}" 1 -1 _k1)

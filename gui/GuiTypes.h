@@ -9,7 +9,7 @@
 class RAS_IBitmap;
 class RAS_CachedFont;
 
-// A rectangle in editor pixels, right and bottom exclusive. Only the
+// A rectangle in editor pixels (logical ones in the panel's layout), right and bottom exclusive. Only the
 // all-zero rectangle counts as empty, whatever the extent of another.
 struct PixelRect {
   std::int32_t left = 0;
@@ -64,6 +64,7 @@ struct BitmapRef {
   std::int32_t h = 0;
   std::int32_t n = 1;  // frames, at least 1
   bool framesSideBySide = false;
+  std::int32_t id = -1;  // the resource the image came from (-1: none)
 
   std::int32_t Frames() const { return std::max(n, 1); }
   std::int32_t FrameWidth() const { return framesSideBySide ? w / Frames() : w; }
@@ -89,6 +90,7 @@ struct TextStyle {
   std::int32_t orientation = 0;  // degrees
   std::int32_t quality = 0;      // 0 default, 1 plain, 2 antialiased, 3 cleartype
   RAS_CachedFont* font = nullptr;  // filled on first draw from the process-wide font cache
+  double fontScale = 1.0;          // the display scale font was made for
 
   TextStyle() = default;
   TextStyle(const char* faceName, int sizePx, ColorArgb textColour, int alignment = 1, int fontStyle = 0)

@@ -10,6 +10,7 @@
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Blit.h"
 #include "raster/RAS_FontCache.h"
+#include "raster/RAS_Resample.h"
 
 namespace {
 
@@ -35,6 +36,35 @@ BitmapCache& ProcessBitmapCache() {
   static BitmapCache cache;
   return cache;
 }
+
+// Images at a display scale other than 1, made once per image and scale and
+// kept, like the decoded ones, while the module is loaded.
+struct ScaledCache {
+  struct Entry {
+    const RAS_IBitmap* source;  // the image at scale 1
+    double scale;
+    std::unique_ptr<RAS_IBitmap> owned;  // null when `image` is a decoded set
+    RAS_IBitmap* image;
+    int frameW;
+    int frameH;
+  };
+  std::mutex lock;
+  std::vector<Entry> entries;
+
+  const Entry* Find(const RAS_IBitmap* source, double scale) {
+    for (const Entry& e : entries) {
+      if (e.source == source && e.scale == scale) return &e;
+    }
+    return nullptr;
+  }
+};
+
+ScaledCache& ProcessScaledCache() {
+  static ScaledCache cache;
+  return cache;
+}
+
+int RoundToInt(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
 int BlitModeFor(int method) {
   switch (method) {
@@ -118,6 +148,7 @@ BitmapRef IPanel::LoadBitmap(int id, const char* name, int frames) {
   }
   BitmapRef ref;
   ref.n = std::max(frames, 1);
+  ref.id = id;
   if (raster) {
     ref.bitmap = raster;
     ref.w = raster->getWidth();
@@ -181,7 +212,7 @@ void IPanel::ApplyHandedOver() {
 }
 
 void IPanel::MakeDrawingSurfaces() {
-  backBuffer_ = std::make_unique<RAS_SysBitmap>(width_, height_);
+  backBuffer_ = std::make_unique<RAS_SysBitmap>(DeviceWidth(), DeviceHeight());
   scratch_ = std::make_unique<RAS_MemBitmap>(0, 0, 4);
 }
 
@@ -215,7 +246,82 @@ void IPanel::Resize(int width, int height) {
   mouseOverControl_ = -1;
   while (!controls_.empty()) controls_.pop_back();
   MakeDrawingSurfaces();
-  if (port_) port_->RequestEditorSize(width, height);
+  if (port_) port_->RequestEditorSize(DeviceWidth(), DeviceHeight());
+}
+
+// ---- Display scale ----------------------------------------------------------------------
+
+bool IPanel::SetScale(double scale) {
+  if (!ScaleAccepted(scale)) return false;
+  hostScale_ = scale;
+  ApplyScale();
+  return true;
+}
+
+void IPanel::SetDesktopScale(double scale) {
+  desktopScale_ = ScaleAccepted(scale) ? scale : 1.0;
+  ApplyScale();
+}
+
+void IPanel::ApplyScale() {
+  const double scale = std::max(hostScale_, desktopScale_);
+  if (scale == scale_) return;
+  scale_ = scale;
+  if (backBuffer_) MakeDrawingSurfaces();
+  SetAllControlsDirty();
+  ScaleChanged();
+}
+
+int IPanel::ToDevice(int logical) const {
+  return scale_ == 1.0 ? logical : RoundToInt(logical * scale_);
+}
+
+PixelRect IPanel::ToDevice(const PixelRect& r) const {
+  return {ToDevice(r.left), ToDevice(r.top), ToDevice(r.right), ToDevice(r.bottom)};
+}
+
+int IPanel::ToLogical(int device) const {
+  return scale_ == 1.0 ? device : static_cast<int>(std::floor(device / scale_));
+}
+
+PixelRect IPanel::ToLogical(const PixelRect& r) const {
+  if (scale_ == 1.0 || r.IsEmpty()) return r;
+  return {ToLogical(r.left), ToLogical(r.top), static_cast<int>(std::ceil(r.right / scale_)),
+          static_cast<int>(std::ceil(r.bottom / scale_))};
+}
+
+IPanel::ScaledImage IPanel::ScaledBitmap(const BitmapRef& bitmap) {
+  ScaledCache& cache = ProcessScaledCache();
+  {
+    std::lock_guard<std::mutex> hold(cache.lock);
+    if (const ScaledCache::Entry* e = cache.Find(bitmap.bitmap, scale_)) return {e->image, e->frameW, e->frameH};
+  }
+  const int frames = bitmap.Frames();
+  const int frameW = ToDevice(bitmap.FrameWidth());
+  const int frameH = ToDevice(bitmap.FrameHeight());
+  // The set drawn at twice the size, when the module carries one.
+  BitmapRef twice;
+  if (bitmap.id >= 0) {
+    twice = LoadBitmap(bitmap.id + kDoubleSizeIdOffset, ".png", frames);
+    if (twice.w != 2 * bitmap.w || twice.h != 2 * bitmap.h) twice = BitmapRef{};
+  }
+  ScaledCache::Entry made{bitmap.bitmap, scale_, nullptr, nullptr, frameW, frameH};
+  if (twice.bitmap && scale_ == 2.0) {
+    made.image = twice.bitmap;
+  } else {
+    // From the next larger set (the one at twice the size while the scale is
+    // below 2), else from the largest there is.
+    const BitmapRef& from = twice.bitmap ? twice : bitmap;
+    made.owned = RAS_ResampleFrames(*from.bitmap, frames, from.framesSideBySide, from.FrameWidth(),
+                                    from.FrameHeight(), frameW, frameH);
+    made.image = made.owned.get();
+  }
+  if (!made.image) return {};
+  std::lock_guard<std::mutex> hold(cache.lock);
+  if (const ScaledCache::Entry* e = cache.Find(bitmap.bitmap, scale_)) return {e->image, e->frameW, e->frameH};
+  cache.entries.push_back(std::move(made));
+  const ScaledCache::Entry& e = cache.entries.back();
+  return {e.image, e.frameW, e.frameH};
 }
 
 // ---- Drawing -------------------------------------------------------------------------
@@ -225,22 +331,43 @@ bool IPanel::DrawBitmap(const BitmapRef& bitmap, const PixelRect& rect, int srcX
   const PixelRect clipped = rect.Clip(drawRect_);
   if (clipped.IsEmpty() || !bitmap.bitmap || !backBuffer_) return true;
   const ChannelBlend use = blend ? *blend : ChannelBlend{};
-  const RAS_Rect src{srcX + clipped.left - rect.left, srcY + clipped.top - rect.top,
-                     srcX + clipped.right - rect.left, srcY + clipped.bottom - rect.top};
-  RAS_Blit(backBuffer_.get(), bitmap.bitmap, clipped.left, clipped.top, &src, use.weight, BlitModeFor(use.method));
+  if (scale_ == 1.0) {
+    const RAS_Rect src{srcX + clipped.left - rect.left, srcY + clipped.top - rect.top,
+                       srcX + clipped.right - rect.left, srcY + clipped.bottom - rect.top};
+    RAS_Blit(backBuffer_.get(), bitmap.bitmap, clipped.left, clipped.top, &src, use.weight,
+             BlitModeFor(use.method));
+    return true;
+  }
+  const ScaledImage image = ScaledBitmap(bitmap);
+  if (!image.bitmap) return true;
+  // The frame the source origin lies in, and the origin's place inside it.
+  const int fw = std::max(bitmap.FrameWidth(), 1);
+  const int fh = std::max(bitmap.FrameHeight(), 1);
+  const int frameX = bitmap.framesSideBySide ? srcX / fw : 0;
+  const int frameY = bitmap.framesSideBySide ? 0 : srcY / fh;
+  const int frameLeft = frameX * image.frameW;
+  const int frameTop = frameY * image.frameH;
+  const PixelRect to = ToDevice(clipped);
+  const int left = frameLeft + ToDevice(srcX - frameX * fw) + to.left - ToDevice(rect.left);
+  const int top = frameTop + ToDevice(srcY - frameY * fh) + to.top - ToDevice(rect.top);
+  const RAS_Rect src{left, top, std::min(left + to.W(), frameLeft + image.frameW),
+                     std::min(top + to.H(), frameTop + image.frameH)};
+  if (src.right <= src.left || src.bottom <= src.top) return true;
+  RAS_Blit(backBuffer_.get(), image.bitmap, to.left, to.top, &src, use.weight, BlitModeFor(use.method));
   return true;
 }
 
 bool IPanel::DrawIText(TextStyle& style, const char* text, PixelRect& rect, bool measure) {
   if (!text || !*text) return true;
-  if (!style.font) {
+  if (!style.font || style.fontScale != scale_) {
     RAS_FontRequest request;
     request.face = style.face;
-    request.size = style.size;
+    request.size = ToDevice(style.size);
     request.orientation = style.orientation;
     request.style = style.style;
     request.quality = style.quality;
     style.font = RAS_FontCache::Process().Get(request);
+    style.fontScale = scale_;
     if (!style.font) return false;
   }
   RAS_CachedFont* font = style.font;
@@ -250,14 +377,16 @@ bool IPanel::DrawIText(TextStyle& style, const char* text, PixelRect& rect, bool
   if (style.align == 2) flags |= kRasTextRight;
   if (style.colour.a != 255) flags |= kRasTextUseAlpha;
   if (!measure) {
-    RAS_Rect r{rect.left, rect.top, rect.right, rect.bottom};
+    const PixelRect d = ToDevice(rect);
+    RAS_Rect r{d.left, d.top, d.right, d.bottom};
     font->DrawText(backBuffer_.get(), text, -1, &r, flags);
     return true;
   }
-  RAS_Rect r{rect.left, rect.top, rect.left, rect.top};
+  RAS_Rect r{ToDevice(rect.left), ToDevice(rect.top), ToDevice(rect.left), ToDevice(rect.top)};
   font->DrawText(nullptr, text, -1, &r, flags | kRasTextCalcRect);
-  const int width = r.right - r.left;
-  const int height = r.bottom - r.top;
+  // The extent in logical pixels, rounded up.
+  const int width = static_cast<int>(std::ceil((r.right - r.left) / scale_));
+  const int height = static_cast<int>(std::ceil((r.bottom - r.top) / scale_));
   if (style.align == 1) {
     rect.left = static_cast<int>((rect.left + rect.right) * 0.5) - width / 2;
     rect.right = rect.left + width;

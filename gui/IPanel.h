@@ -133,8 +133,9 @@ class IPanel : public IEditorLink {
   void PrepareDraw() override;
 
   // ---- The window, as the host adapter's view opens it (editor thread) ------------
-  int EditorWidth() const override { return Width(); }
-  int EditorHeight() const override { return Height(); }
+  int EditorWidth() const override { return DeviceWidth(); }
+  int EditorHeight() const override { return DeviceHeight(); }
+  bool SetEditorScale(double scale) override { return SetScale(scale); }
   // OpenWindow in host.parent, after the panel took host.runLoop (a panel
   // that needs one and gets none opens nothing), with the values handed over
   // while it was closed already applied. While the editor shows a window
@@ -142,6 +143,36 @@ class IPanel : public IEditorLink {
   // left alone.
   bool OpenEditor(EditorHostContext& host) override;
   void CloseEditor(EditorHostContext& host) override;
+
+  // ---- Display scale ------------------------------------------------------------------
+  // The layout, the controls' rectangles, hit-tests, dirty rectangles and
+  // mouse events are in logical pixels (Width() x Height()); the back buffer
+  // and the window hold Scale() device pixels per logical pixel. A window
+  // maps device positions with ToLogical and copies ToDevice rectangles.
+  static constexpr double kMinScale = 1.0;
+  static constexpr double kMaxScale = 3.0;
+  // An image's set drawn at twice the size has its resource id plus this.
+  static constexpr int kDoubleSizeIdOffset = 100;
+  static bool ScaleAccepted(double scale) { return scale >= kMinScale && scale <= kMaxScale; }
+  // The scale drawn at: the host's, or the desktop's where that is larger
+  // (a desktop whose hosts send no scale); never the two multiplied.
+  double Scale() const { return scale_; }
+  // The host's scale (1 to 3). Draws from now on at the new Scale(): a new
+  // back buffer, every control dirty, and the window resized
+  // (ScaleChanged). False, with nothing changed, for any other value.
+  bool SetScale(double scale);
+  // The desktop's own scale, as the window reads it; values outside 1 to 3
+  // count as 1.
+  void SetDesktopScale(double scale);
+  int DeviceWidth() const { return ToDevice(width_); }
+  int DeviceHeight() const { return ToDevice(height_); }
+  // Logical to device: rounded to the nearest pixel.
+  int ToDevice(int logical) const;
+  PixelRect ToDevice(const PixelRect& r) const;
+  // Device to logical: the logical pixel the device pixel lies in.
+  int ToLogical(int device) const;
+  // The logical pixels a device rectangle touches.
+  PixelRect ToLogical(const PixelRect& r) const;
 
   // ---- The timer tick ----------------------------------------------------------------
   // Window thread, every timer tick: applies the values handed over since the
@@ -253,6 +284,9 @@ class IPanel : public IEditorLink {
   // forgets it after its window closed. Others need no loop.
   virtual bool TakeHostRunLoop(IHostRunLoop* /*loop*/) { return true; }
   virtual void ForgetHostRunLoop(IHostRunLoop* /*loop*/) {}
+  // The scale changed (the back buffer already has its new size): a window
+  // resizes itself to DeviceWidth() x DeviceHeight() and repaints.
+  virtual void ScaleChanged() {}
   // The control under (x, y): the last one attached that is not hidden, not
   // grayed and hit; -1 when none.
   int FindControl(int x, int y) const;
@@ -282,6 +316,16 @@ class IPanel : public IEditorLink {
   void ApplyHandedOver();
   // Applies paramIndex's waiting value, if one arrived.
   void ApplyHandedOver(int paramIndex);
+  // The image of bitmap at the current scale (not 1) and one frame's size
+  // there; made on first use and cached for the process.
+  struct ScaledImage {
+    RAS_IBitmap* bitmap = nullptr;
+    int frameW = 0;
+    int frameH = 0;
+  };
+  ScaledImage ScaledBitmap(const BitmapRef& bitmap);
+  // Draws at the larger of the host's and the desktop's scale.
+  void ApplyScale();
   void ResetWheel() {
     wheelControl_ = -1;
     wheelUnits_ = 0;
@@ -298,6 +342,9 @@ class IPanel : public IEditorLink {
   int width_;
   int height_;
   int frameRate_;
+  double scale_ = 1.0;
+  double hostScale_ = 1.0;
+  double desktopScale_ = 1.0;
   int mouseHolder_ = -1;
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;

@@ -35,4 +35,7 @@ class IEditorLink {
   // may have opened the editor since), and forgets host's run loop if the
   // editor still uses it.
   virtual void CloseEditor(EditorHostContext& /*host*/) {}
+  // The display scale the host asks for (EditorWidth/Height follow it);
+  // false, with nothing changed, for a scale the editor cannot draw at.
+  virtual bool SetEditorScale(double /*scale*/) { return false; }
 };

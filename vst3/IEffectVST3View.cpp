@@ -1,5 +1,6 @@
 #include "vst3/IEffectVST3View.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "vst3/HostCall.h"
@@ -57,6 +58,8 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     // window there could neither paint nor take input without it, and the
     // editor then opens nothing.
     std::unique_ptr<IHostRunLoop> loop = HostRunLoopFromFrame(plugFrame_);
+    const int width = editor->EditorWidth();
+    const int height = editor->EditorHeight();
     // Attached again without removed, the editor may replace this view's own
     // window; another view's open window is never touched: the editor then
     // opens nothing and this view fails alone.
@@ -69,6 +72,12 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     ownWindow_ = host.window;
     systemWindow_ = parent;
     plug_->EditorOpened();
+    // The window may have found a display scale of its own (the desktop's).
+    if (plugFrame_ && (editor->EditorWidth() != width || editor->EditorHeight() != height)) {
+      ViewRect size(0, 0, editor->EditorWidth(), editor->EditorHeight());
+      rect_ = size;
+      plugFrame_->resizeView(this, &size);
+    }
     return kResultOk;
   });
 }
@@ -106,4 +115,26 @@ tresult PLUGIN_API IEffectVST3View::onSize(ViewRect* newSize) {
     }
     return kResultOk;
   });
+}
+
+tresult PLUGIN_API IEffectVST3View::setContentScaleFactor(ScaleFactor factor) {
+  return HostCall([&]() -> tresult {
+    IEditorLink* editor = Editor();
+    if (!editor || !std::isfinite(factor)) return kResultFalse;
+    const int oldWidth = editor->EditorWidth();
+    const int oldHeight = editor->EditorHeight();
+    if (!editor->SetEditorScale(static_cast<double>(factor))) return kResultFalse;
+    ViewRect size(0, 0, editor->EditorWidth(), editor->EditorHeight());
+    if (plugFrame_ && (size.getWidth() != oldWidth || size.getHeight() != oldHeight)) {
+      rect_ = size;
+      plugFrame_->resizeView(this, &size);
+    }
+    return kResultOk;
+  });
+}
+
+tresult PLUGIN_API IEffectVST3View::queryInterface(const TUID queryIid, void** obj) {
+  if (!obj) return kInvalidArgument;
+  if (QueryAs<IPlugViewContentScaleSupport>(this, queryIid, obj)) return kResultOk;
+  return CPluginView::queryInterface(queryIid, obj);
 }

@@ -10,6 +10,7 @@
 
 #include "gui/host/EditorHostContext.h"
 #include "plugbase/EditorLink.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "vst3/sdk/CPluginView.h"
 
 class IEffectVST3;
@@ -22,7 +23,7 @@ inline constexpr const char* kEditorPlatformType = "X11EmbedWindowID";
 #endif
 
 // Answers the SDK's type test with its base's name, "CPluginView".
-class IEffectVST3View : public Steinberg::CPluginView {
+class IEffectVST3View : public Steinberg::CPluginView, public Steinberg::IPlugViewContentScaleSupport {
  public:
   // Holds a reference on plug for the view's life.
   explicit IEffectVST3View(IEffectVST3* plug);
@@ -35,6 +36,13 @@ class IEffectVST3View : public Steinberg::CPluginView {
   Steinberg::tresult PLUGIN_API removed() override;
   Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
   Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
+  // The host's display scale, 1 to 3: the editor draws at it and the view
+  // asks the frame for its new size. Anything else is refused, changing
+  // nothing.
+  Steinberg::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
+
+  Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID queryIid, void** obj) override;
+  MIREL_REFCOUNT_FROM(CPluginView)
 
   // The plug-in asked the host to resize this view; the next onSize tells it.
   void ExpectNewSize() { expectingNewSize_ = true; }

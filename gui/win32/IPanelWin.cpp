@@ -39,7 +39,7 @@ HINSTANCE IPanelWin::Instance() const { return instance_ ? instance_ : win32gui:
 // ---- Window life ---------------------------------------------------------------------
 
 NativeWindow IPanelWin::OpenWindow(NativeWindow parent) {
-  int x = 0, y = 0, w = Width(), h = Height();
+  int x = 0, y = 0, w = DeviceWidth(), h = DeviceHeight();
   if (window_.IsOpen()) {
     window_.GetPlace(static_cast<HWND>(parent), x, y, w, h);
     CloseWindow();
@@ -71,7 +71,7 @@ void IPanelWin::OnDestroyed() {
 
 bool IPanelWin::DrawScreen(const PixelRect& rect) {
   RAS_IBitmap* back = BackBuffer();
-  return window_.Put(back ? back->getDC() : nullptr, rect);
+  return window_.Put(back ? back->getDC() : nullptr, ToDevice(rect));
 }
 
 void IPanelWin::Resize(int width, int height) {
@@ -82,31 +82,45 @@ void IPanelWin::Resize(int width, int height) {
   CloseTextEntry();
   tooltipControl_ = -1;
   window_.HideTooltip();
-  const int dw = width - Width();
-  const int dh = height - Height();
+  const int oldW = DeviceWidth();
+  const int oldH = DeviceHeight();
   IPanel::Resize(width, height);
+  GrowWindow(oldW, oldH);
+}
+
+void IPanelWin::GrowWindow(int oldWidth, int oldHeight) {
   if (!window_.IsOpen()) return;
   // Hosts that size their own windows on request need no help.
   const bool hostSizes = Port() && Port()->HostSizesEditorWindow();
-  window_.Grow(dw, dh, !hostSizes, width, height);
+  window_.Grow(DeviceWidth() - oldWidth, DeviceHeight() - oldHeight, !hostSizes, DeviceWidth(), DeviceHeight());
+}
+
+void IPanelWin::ScaleChanged() {
+  // The host resizes the window around the view; the panel's own window
+  // follows the new scale.
+  if (!window_.IsOpen()) return;
+  RECT r;
+  GetClientRect(window_.Handle(), &r);
+  window_.Grow(DeviceWidth() - (r.right - r.left), DeviceHeight() - (r.bottom - r.top), false, DeviceWidth(),
+               DeviceHeight());
 }
 
 // ---- The window's gestures ------------------------------------------------------------------
 
-void IPanelWin::OnPaint(const PixelRect& area) { Paint(area); }
+void IPanelWin::OnPaint(const PixelRect& area) { Paint(ToLogical(area)); }
 
-PixelRect IPanelWin::OnTimer() { return TimerTick(); }
+PixelRect IPanelWin::OnTimer() { return ToDevice(TimerTick()); }
 
-void IPanelWin::OnButtonDown(int x, int y, const MouseMods& mods) { OnMouseDown(x, y, mods); }
+void IPanelWin::OnButtonDown(int x, int y, const MouseMods& mods) { OnMouseDown(ToLogical(x), ToLogical(y), mods); }
 
-bool IPanelWin::OnDoubleClick(int x, int y, const MouseMods& mods) { return OnMouseDblClick(x, y, mods); }
+bool IPanelWin::OnDoubleClick(int x, int y, const MouseMods& mods) { return OnMouseDblClick(ToLogical(x), ToLogical(y), mods); }
 
-void IPanelWin::OnButtonUp(int x, int y, const MouseMods& mods) { HandleMouseUp(x, y, mods); }
+void IPanelWin::OnButtonUp(int x, int y, const MouseMods& mods) { HandleMouseUp(ToLogical(x), ToLogical(y), mods); }
 
-void IPanelWin::OnDrag(int x, int y, const MouseMods& mods) { OnMouseDrag(x, y, mods); }
+void IPanelWin::OnDrag(int x, int y, const MouseMods& mods) { OnMouseDrag(ToLogical(x), ToLogical(y), mods); }
 
 win32gui::HoverWatch IPanelWin::OnHover(int x, int y, const MouseMods& mods) {
-  if (!HandleMouseOver(x, y, mods)) return win32gui::HoverWatch::kNone;
+  if (!HandleMouseOver(ToLogical(x), ToLogical(y), mods)) return win32gui::HoverWatch::kNone;
   const int over = MouseOverControl();
   if (ShowTooltips() && over != tooltipControl_) {
     tooltipControl_ = over;
@@ -115,13 +129,13 @@ win32gui::HoverWatch IPanelWin::OnHover(int x, int y, const MouseMods& mods) {
   return over >= 0 ? win32gui::HoverWatch::kLeaveAndRest : win32gui::HoverWatch::kLeave;
 }
 
-void IPanelWin::OnWheel(int x, int y, const MouseMods& mods, int units) { OnMouseWheel(x, y, mods, units); }
+void IPanelWin::OnWheel(int x, int y, const MouseMods& mods, int units) { OnMouseWheel(ToLogical(x), ToLogical(y), mods, units); }
 
 void IPanelWin::OnLeave() { OnMouseOut(); }
 
 void IPanelWin::OnCaptureLost(int, int) { CancelGestures(); }
 
-bool IPanelWin::OnKey(int x, int y, int keyCode) { return OnKeyDown(x, y, keyCode); }
+bool IPanelWin::OnKey(int x, int y, int keyCode) { return OnKeyDown(ToLogical(x), ToLogical(y), keyCode); }
 
 std::string IPanelWin::TooltipText() {
   const IControl* c = GetControl(tooltipControl_);
@@ -135,14 +149,15 @@ void IPanelWin::CreateTextEntry(IControl* control, const TextStyle& style, const
   if (!control || window_.Entry().IsOpen() || !window_.IsOpen()) return;
   win32gui::EntrySpec spec;
   spec.style = style;
-  spec.rect = rect;
+  spec.style.size = ToDevice(style.size);
+  spec.rect = ToDevice(rect);
   spec.text = text ? text : "";
   spec.chars = EntryCharsFor(param);
   spec.maxLength = control->TextEntryLength();
   if (spec.chars == win32gui::EntryChars::kAny && param && spec.maxLength < kValueTextEntryLength) {
     spec.maxLength = kValueTextEntryLength;
   }
-  spec.keepClear = control->Rect();
+  spec.keepClear = ToDevice(control->Rect());
   if (!window_.OpenEntry(spec)) return;
   editParam_ = param;
   editControl_ = control;

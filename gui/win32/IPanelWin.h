@@ -102,6 +102,9 @@ class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
   std::string TooltipText() override;
   void OnEntryEnded(const char* committedText) override;
   void OnDestroyed() override;
+  void ScaleChanged() override;
+  // Grows the open window from the old device size to the current one.
+  void GrowWindow(int oldWidth, int oldHeight);
 
   // The entry's control and parameter are forgotten with the entry.
   void CloseTextEntry();

@@ -39,7 +39,10 @@ NativeWindow IPanelX11::OpenWindow(NativeWindow parent) {
   if (runLoop_ == nullptr || parent == nullptr) return nullptr;
   std::string error;
   const auto parentId = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(parent));
-  if (!window_.Open(parentId, Width(), Height(), error)) return nullptr;
+  if (!window_.Open(parentId, DeviceWidth(), DeviceHeight(), error)) return nullptr;
+  // Linux hosts commonly send no scale or 1 whatever the desktop's; nothing
+  // else scales the window there, so the desktop's counts when it is larger.
+  SetDesktopScale(window_.DesktopDpi() / 96.0);
   loopStarted_ = runLoop_->Start(
       window_.FileDescriptor(), [this] { OnReadable(); }, TimerPeriodMs(), [this] { OnTick(); });
   if (!loopStarted_) {
@@ -90,7 +93,7 @@ bool IPanelX11::DrawScreen(const PixelRect& rect) {
   // (closed, or gone with the host's) the back buffer simply stays unseen.
   RAS_IBitmap* back = BackBuffer();
   if (back == nullptr || back->getBits() == nullptr) return true;
-  const PixelRect inside = rect.Clip(PixelRect{0, 0, back->getWidth(), back->getHeight()});
+  const PixelRect inside = ToDevice(rect).Clip(PixelRect{0, 0, back->getWidth(), back->getHeight()});
   if (!inside.IsEmpty()) {
     window_.Put(back->getBits(), back->getRowSpan(),
                 x11gui::Rect{inside.left, inside.top, inside.right, inside.bottom});
@@ -102,8 +105,14 @@ void IPanelX11::Resize(int width, int height) {
   if (width == Width() && height == Height()) return;
   IPanel::Resize(width, height);
   if (!window_.Usable()) return;
-  window_.Resize(width, height);
+  window_.Resize(DeviceWidth(), DeviceHeight());
   Paint(PixelRect{0, 0, width, height});
+}
+
+void IPanelX11::ScaleChanged() {
+  if (!window_.Usable()) return;
+  window_.Resize(DeviceWidth(), DeviceHeight());
+  Paint(PixelRect{0, 0, Width(), Height()});
 }
 
 IPopupMenu* IPanelX11::ShowPopupMenu(IPopupMenu* /*menu*/, const PixelRect& /*rect*/) {
@@ -149,35 +158,35 @@ std::unique_ptr<RAS_IBitmap> IPanelX11::LoadBitmapFromResource(int id, const cha
 // ---- gestures from the window ------------------------------------------------------
 
 void IPanelX11::OnExpose(const x11gui::Rect& area) {
-  Paint(PixelRect{area.left, area.top, area.right, area.bottom});
+  Paint(ToLogical(PixelRect{area.left, area.top, area.right, area.bottom}));
 }
 
 void IPanelX11::OnButtonDown(int x, int y, const x11gui::Mods& mods) {
-  OnMouseDown(x, y, ToMods(mods));
+  OnMouseDown(ToLogical(x), ToLogical(y), ToMods(mods));
 }
 
 void IPanelX11::OnDoubleClick(int x, int y, const x11gui::Mods& mods) {
   // Taken as a click, the control holds the pointer (the server's implicit
   // grab keeps it with this window) and the release ends its edit.
-  OnMouseDblClick(x, y, ToMods(mods));
+  OnMouseDblClick(ToLogical(x), ToLogical(y), ToMods(mods));
 }
 
 void IPanelX11::OnButtonUp(int x, int y, const x11gui::Mods& mods) {
-  HandleMouseUp(x, y, ToMods(mods));
+  HandleMouseUp(ToLogical(x), ToLogical(y), ToMods(mods));
 }
 
 void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) {
-  OnMouseDrag(x, y, ToMods(mods));
+  OnMouseDrag(ToLogical(x), ToLogical(y), ToMods(mods));
 }
 
 void IPanelX11::OnHover(int x, int y, const x11gui::Mods& mods) {
-  HandleMouseOver(x, y, ToMods(mods));
+  HandleMouseOver(ToLogical(x), ToLogical(y), ToMods(mods));
 }
 
 void IPanelX11::OnWheel(int x, int y, const x11gui::Mods& mods, int notches) {
-  OnMouseWheel(x, y, ToMods(mods), notches * kWheelUnitsPerNotch);
+  OnMouseWheel(ToLogical(x), ToLogical(y), ToMods(mods), notches * kWheelUnitsPerNotch);
 }
 
 void IPanelX11::OnLeave() { OnMouseOut(); }
 
-bool IPanelX11::OnKey(int x, int y, int keyCode) { return OnKeyDown(x, y, keyCode); }
+bool IPanelX11::OnKey(int x, int y, int keyCode) { return OnKeyDown(ToLogical(x), ToLogical(y), keyCode); }

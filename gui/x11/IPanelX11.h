@@ -35,6 +35,7 @@ class IPanelX11 : public IPanel, public X11RunLoopUser, private x11gui::X11Windo
   void ForgetHostRunLoop(IHostRunLoop* loop) override {
     if (runLoop_ == loop) SetRunLoop(nullptr);
   }
+  void ScaleChanged() override;
 
  public:
   bool DrawScreen(const PixelRect& rect) override;

@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -202,6 +203,14 @@ bool X11Window::Open(std::uint32_t parent, int width, int height, std::string& e
     if (it.data->root == geometry->root) break;
   }
   LoadDesktopSettings(screen);
+  desktopDpi_ = 0.0;
+  // The resource database toolkits read: a text on the root window.
+  Reply<xcb_get_property_reply_t> resources(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, geometry->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr));
+  if (resources && resources->format == 8) {
+    desktopDpi_ = XftDpiFromResources(static_cast<const char*>(xcb_get_property_value(resources.get())),
+                                      static_cast<std::size_t>(xcb_get_property_value_length(resources.get())));
+  }
   if (!Succeeded(c, xcb_map_window_checked(c, window_))) {
     error = "the window could not be shown";
     Close();
@@ -622,6 +631,27 @@ void X11Window::Encode(const std::uint32_t* src, int count, std::uint8_t* dst) c
       d[b] = static_cast<std::uint8_t>(value >> shift);
     }
   }
+}
+
+double XftDpiFromResources(const char* text, std::size_t length) {
+  if (text == nullptr) return 0.0;
+  const std::string all(text, length);
+  double dpi = 0.0;
+  std::size_t at = 0;
+  while (at < all.size()) {
+    std::size_t end = all.find('\n', at);
+    if (end == std::string::npos) end = all.size();
+    const std::string line = all.substr(at, end - at);
+    at = end + 1;
+    static const char kName[] = "Xft.dpi:";
+    if (line.compare(0, sizeof kName - 1, kName) != 0) continue;
+    const std::string value = line.substr(sizeof kName - 1);
+    char* stop = nullptr;
+    const double v = std::strtod(value.c_str(), &stop);
+    // The last entry wins, as in the resource database.
+    dpi = (stop != value.c_str() && std::isfinite(v) && v > 0.0) ? v : 0.0;
+  }
+  return dpi;
 }
 
 }  // namespace x11gui

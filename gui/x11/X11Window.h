@@ -53,6 +53,10 @@ inline constexpr int kDoubleClickDistance = 5;
 void ReadDoubleClickSettings(const std::uint8_t* data, std::size_t size, std::uint32_t& timeMs,
                              int& distance);
 
+// The dots per inch an X resource database text (RESOURCE_MANAGER) gives
+// as Xft.dpi; 0 when it gives none or no positive number.
+double XftDpiFromResources(const char* text, std::size_t length);
+
 class X11WindowClient {
  public:
   virtual ~X11WindowClient() = default;
@@ -99,6 +103,9 @@ class X11Window {
   // False once the server went away or the window was destroyed under us
   // (the host destroyed its parent first); drawing then does nothing.
   bool Usable() const;
+  // The desktop's dots per inch (the X resource Xft.dpi on the window's
+  // screen, read when the window opened); 0 when the desktop sets none.
+  double DesktopDpi() const { return desktopDpi_; }
   // True once the connection to the server is lost for good.
   bool ConnectionLost() const { return connection_ != nullptr && xcb_connection_has_error(connection_) != 0; }
   bool UsesSharedMemory() const { return shmSegment_ != 0; }
@@ -144,6 +151,7 @@ class X11Window {
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t parent_ = 0;
   std::uint32_t window_ = 0;
+  double desktopDpi_ = 0.0;
   std::uint32_t gc_ = 0;
   bool windowGone_ = false;
   bool shmAllowed_ = true;

@@ -56,6 +56,10 @@ AMBER = (0xf5, 0xa6, 0x23)
 RED = (0xff, 0x4d, 0x3a)
 INK = (0x1b, 0x1b, 0x1d)
 
+# Device pixels per layout pixel of the images being drawn: every image is
+# drawn at 1 (resources/img/) and at 2 (resources/img/2x/).
+SCALE = 1
+
 LABEL_SIZE = 12.5   # DejaVu Sans Bold: cap height 9.1 px
 VALUE_SIZE = 10.0
 MIN_CAP = 9.0
@@ -223,8 +227,15 @@ DEFAULTS = {"IN": 0.0, "OUT": 0.5, "ATK": ((0.0004 - 0.0001) / 0.001) ** 0.5,
 
 # ---------------------------------------------------------------- drawing aids
 
+def new_surface(fmt, w, h):
+    """An image of w x h layout pixels at the current SCALE."""
+    return cairo.ImageSurface(fmt, int(round(w * SCALE)), int(round(h * SCALE)))
+
+
 def context(surface):
     ctx = cairo.Context(surface)
+    if SCALE != 1:
+        ctx.scale(SCALE, SCALE)
     opts = cairo.FontOptions()
     opts.set_antialias(cairo.ANTIALIAS_GRAY)
     opts.set_hint_style(cairo.HINT_STYLE_SLIGHT)
@@ -257,6 +268,7 @@ def pixels_in(surface, box):
     """Colours (r, g, b) of the opaque surface inside box (x0, y0, x1, y1)."""
     surface.flush()
     data, stride = surface.get_data(), surface.get_stride()
+    box = [v * SCALE for v in box]
     x0, y0 = max(0, int(box[0])), max(0, int(box[1]))
     x1 = min(surface.get_width(), int(math.ceil(box[2])))
     y1 = min(surface.get_height(), int(math.ceil(box[3])))
@@ -290,7 +302,7 @@ def text(ctx, s, x, y, size, colour, bold=False, align="centre", checks=None,
     box = (left + ext.x_bearing, base + ext.y_bearing,
            left + ext.x_bearing + ext.width, base + ext.y_bearing + ext.height)
     target = ctx.get_target()
-    fx0, fy0, fx1, fy1 = frame or (0, 0, target.get_width(), target.get_height())
+    fx0, fy0, fx1, fy1 = frame or (0, 0, target.get_width() / SCALE, target.get_height() / SCALE)
     assert box[0] >= fx0 + 1 and box[1] >= fy0 + 1, (s, box)
     assert box[2] <= fx1 - 1 and box[3] <= fy1 - 1, (s, box)
     if under is None and target.get_format() == cairo.FORMAT_RGB24:
@@ -329,7 +341,7 @@ def overlaps(a, b):
 # ---------------------------------------------------------------- background
 
 def draw_background():
-    surf = cairo.ImageSurface(cairo.FORMAT_RGB24, W, H)
+    surf = new_surface(cairo.FORMAT_RGB24, W, H)
     ctx = context(surf)
     g = cairo.LinearGradient(0, 0, 0, H)
     g.add_color_stop_rgba(0, *rgb(PANEL_TOP))
@@ -498,7 +510,7 @@ def draw_knob(ctx, cx, cy, r, angle, big):
 
 
 def draw_knob_strip(k):
-    surf = cairo.ImageSurface(cairo.FORMAT_ARGB32, k.w, k.h * k.frames)
+    surf = new_surface(cairo.FORMAT_ARGB32, k.w, k.h * k.frames)
     ctx = context(surf)
     for f in range(k.frames):
         ctx.save()
@@ -550,7 +562,7 @@ def draw_led(ctx, cx, cy, colour, on):
 def draw_switch_strip(sw):
     name, kind, texts = sw
     w, h = CELLS[name].w, CELLS[name].h
-    surf = cairo.ImageSurface(cairo.FORMAT_ARGB32, w, h * 2)
+    surf = new_surface(cairo.FORMAT_ARGB32, w, h * 2)
     ctx = context(surf)
     for f in range(2):
         oy = f * h
@@ -594,7 +606,7 @@ def meter_fraction(db):
 def draw_meter_strip():
     m = CELLS[METER]
     w, h, frames = m.w, m.h, m.frames
-    surf = cairo.ImageSurface(cairo.FORMAT_ARGB32, w, h * frames)
+    surf = new_surface(cairo.FORMAT_ARGB32, w, h * frames)
     ctx = context(surf)
     px, py, r = w / 2, h + 26, 96.0     # pivot below the window
     span = 40.0
@@ -710,8 +722,18 @@ def check_layout():
             assert not overlaps(ra, rb), (a, b, ra, rb)
 
 
-def write(surface, name):
+def image_path(name, scale):
+    """Where an image is written: its layout path at 1, in the 2x/ folder
+    beside it at 2 (the build embeds both)."""
     path = os.path.join(ROOT, CELLS[name].image)
+    if scale == 1:
+        return path
+    folder, base = os.path.split(path)
+    return os.path.join(folder, "%dx" % scale, base)
+
+
+def write(surface, name):
+    path = image_path(name, SCALE)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     surface.write_to_png(path)
 
@@ -721,6 +743,16 @@ def main(argv):
         if not os.path.exists(f):
             sys.exit("artwork: missing font %s (Debian package fonts-dejavu-core)" % f)
     check_layout()
+    global SCALE
+    for scale in (2, 1):
+        SCALE = scale
+        bg, layers = draw_all()
+    if len(argv) > 2 and argv[1] == "--preview":
+        preview(argv[2], bg, layers)
+
+
+def draw_all():
+    """Draws and writes every image at SCALE; the background and the layers."""
     layers = {}
     bg = draw_background()
     write(bg, "BG")
@@ -731,8 +763,7 @@ def main(argv):
     layers[METER] = draw_meter_strip()
     for name, surf in layers.items():
         write(surf, name)
-    if len(argv) > 2 and argv[1] == "--preview":
-        preview(argv[2], bg, layers)
+    return bg, layers
 
 
 def preview(path, bg, layers):

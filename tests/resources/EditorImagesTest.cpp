@@ -55,6 +55,13 @@ double Luminance(std::uint32_t bgra) {
   return 0.2126 * lin((bgra >> 16) & 255) + 0.7152 * lin((bgra >> 8) & 255) + 0.0722 * lin(bgra & 255);
 }
 
+// An image's set at twice the size: in the 2x/ folder beside it, under its id + 100.
+std::string DoubleSizePath(const Control& c) {
+  const std::string image = c.image;
+  const auto slash = image.rfind('/');
+  return image.substr(0, slash + 1) + "2x/" + image.substr(slash + 1);
+}
+
 TEST(EditorImages, ResourceScriptListsEveryImageOfTheLayoutAsPngUnderIds104To119) {
   std::ifstream rc(MIREL_IMAGES_RC);
   ASSERT_TRUE(rc) << MIREL_IMAGES_RC;
@@ -68,6 +75,7 @@ TEST(EditorImages, ResourceScriptListsEveryImageOfTheLayoutAsPngUnderIds104To119
   std::set<int> ids;
   for (const Control& c : kControls) {
     expected.emplace(c.resourceId, std::string(MIREL_SOURCE_DIR) + "/" + c.image);
+    expected.emplace(c.resourceId + 100, std::string(MIREL_SOURCE_DIR) + "/" + DoubleSizePath(c));
     ids.insert(c.resourceId);
   }
   EXPECT_EQ(listed, expected);
@@ -85,6 +93,10 @@ TEST(EditorImages, ImagesHaveTheLayoutsSizesAndFitTheEditorWithoutOverlaps) {
     ASSERT_NE(b, nullptr) << c.image;
     EXPECT_EQ(b->getWidth(), c.width) << c.image;
     EXPECT_EQ(b->getHeight(), c.height * c.frames) << c.image;
+    auto twice = LoadBitmapFromResource(c.resourceId + 100, c.image);
+    ASSERT_NE(twice, nullptr) << DoubleSizePath(c);
+    EXPECT_EQ(twice->getWidth(), 2 * c.width) << DoubleSizePath(c);
+    EXPECT_EQ(twice->getHeight(), 2 * c.height * c.frames) << DoubleSizePath(c);
     if (c.kind == Kind::kBackground) {
       EXPECT_EQ((Rect{c.x, c.y, c.x + c.width, c.y + c.height}), (Rect{0, 0, kEditorWidth, kEditorHeight}));
       continue;

@@ -38,7 +38,7 @@ bool PrivateXServer::Start(std::string& error) {
     }
     unsetenv("LD_PRELOAD");  // a sanitizer's preload is not for the server
     const std::string fd = std::to_string(fds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1200x24", "-nolisten",
            "tcp", "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }

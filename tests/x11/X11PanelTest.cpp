@@ -387,3 +387,31 @@ TEST(X11PanelLostServer, TheEditorLeavesTheHostsLoopWhenTheServerGoes) {
 }
 
 }  // namespace
+
+TEST(X11Settings, XftDpiIsReadFromTheResourceDatabaseText) {
+  auto dpi = [](const std::string& text) { return x11gui::XftDpiFromResources(text.data(), text.size()); };
+  EXPECT_EQ(dpi("Xft.dpi:\t192\n"), 192.0);
+  EXPECT_EQ(dpi("Xcursor.size:\t24\nXft.dpi: 144\nXft.antialias:\t1\n"), 144.0);
+  EXPECT_EQ(dpi("Xft.dpi:\t96\nXft.dpi:\t120"), 120.0);  // the last one, unterminated
+  EXPECT_EQ(dpi("Xft.dpix:\t192\n*Xft.dpi:\t192\n"), 0.0);
+  EXPECT_EQ(dpi("Xft.dpi:\tlarge\n"), 0.0);
+  EXPECT_EQ(dpi("Xft.dpi:\t-96\n"), 0.0);
+  EXPECT_EQ(dpi(""), 0.0);
+  EXPECT_EQ(x11gui::XftDpiFromResources(nullptr, 5), 0.0);
+}
+
+TEST(X11Settings, DesktopScaleCountsOnlyWhenLargerThanTheHostsAndNeverMultiplies) {
+  guitest::TestPlug plug;
+  guitest::TestPanel panel(&plug, 200, 100);
+  panel.SetDesktopScale(192.0 / 96.0);
+  EXPECT_EQ(panel.Scale(), 2.0);
+  ASSERT_TRUE(panel.SetScale(1.0));  // a host that sends 1 whatever the desktop says
+  EXPECT_EQ(panel.Scale(), 2.0);
+  ASSERT_TRUE(panel.SetScale(2.5));
+  EXPECT_EQ(panel.Scale(), 2.5);
+  EXPECT_EQ(panel.EditorWidth(), 500);
+  panel.SetDesktopScale(0.0);  // none: the host's alone
+  EXPECT_EQ(panel.Scale(), 2.5);
+  ASSERT_TRUE(panel.SetScale(1.0));
+  EXPECT_EQ(panel.Scale(), 1.0);
+}

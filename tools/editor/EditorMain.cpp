@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/editor/EditorBackend.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "host/EffectInstance.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
@@ -30,6 +31,8 @@ constexpr const char* kUsage =
     "  --settle MS        run the window's event loop MS milliseconds before the\n"
     "                     actions and again before the picture (default 300)\n"
     "  --stay             keep the window open until it is closed\n"
+    "  --scale F          after opening, set the view's content scale to F as a host does\n"
+    "                     (IPlugViewContentScaleSupport); actions then use the window's pixels\n"
     "  -h, --help         this text\n"
     "Actions (editor pixels): click X Y; rclick X Y; dclick X Y; drag X Y DX DY;\n"
     "wheel X Y NOTCHES; move X Y; key NAME; type TEXT; wait MS.\n"
@@ -41,6 +44,7 @@ struct Options {
   std::string png;
   int settle = 300;
   bool stay = false;
+  float scale = 0.0f;  // 0: none set
 };
 
 int Fail(const std::string& message) {
@@ -88,6 +92,14 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
       o.settle = static_cast<int>(ms);
     } else if (arg == "--stay") {
       o.stay = true;
+    } else if (arg == "--scale") {
+      if (!value(v)) return false;
+      char* end = nullptr;
+      o.scale = std::strtof(v.c_str(), &end);
+      if (v.empty() || *end != '\0' || !(o.scale > 0.0f)) {
+        error = "--scale takes a positive number";
+        return false;
+      }
     } else if (!arg.empty() && arg[0] == '-') {
       error = "unknown option " + arg;
       return false;
@@ -135,6 +147,14 @@ int main(int argc, char** argv) {
 
   auto window = tools::MakeEditorBackend();
   if (!window->Open(view.get(), error)) return Fail(error);
+  if (options.scale > 0.0f) {
+    // As a host does right after attaching; the view resizes through the frame.
+    Steinberg::FUnknownPtr<Steinberg::IPlugViewContentScaleSupport> scaler(view);
+    if (!scaler) return Fail("the view takes no content scale");
+    if (scaler->setContentScaleFactor(options.scale) != Steinberg::kResultOk) {
+      return Fail("the view refused the content scale " + std::to_string(options.scale));
+    }
+  }
   window->Pump(options.settle);
   for (const auto& action : actions) {
     if (!window->Perform(action)) return Fail("this host cannot perform an action of the script");

@@ -40,6 +40,7 @@ const char* const kUsage =
     "  --set-normalized ID=N   set parameter ID (an index, bpas, prst or a name) to a\n"
     "                          normalised value 0..1 (repeatable)\n"
     "  --meter-db DB           show DB decibels of gain reduction on the meter (0 to 120)\n"
+    "  --scale F               draw at display scale F, 1 to 3 (default 1: 838 x 245)\n"
     "  --help                  this text\n";
 
 // A failure with its one-line message; exit code 2 for command-line mistakes.
@@ -57,6 +58,7 @@ struct Options {
   std::vector<Set> sets;  // in command-line order: the last one for a parameter wins
   bool meter = false;
   double meterDb = 0.0;
+  double scale = 1.0;
   std::string output;
 };
 
@@ -82,6 +84,11 @@ Options ParseArgs(int argc, char** argv) {
         throw Failure{"--meter-db takes a gain reduction from 0 to 120 dB, got '" + v + "'", 2};
       }
       o.meter = true;
+    } else if (a == "--scale") {
+      const std::string v = next();
+      if (!ParseNumber(v, o.scale) || !IPanel::ScaleAccepted(o.scale)) {
+        throw Failure{"--scale takes a display scale from 1 to 3, got '" + v + "'", 2};
+      }
     } else if (a.size() > 1 && a[0] == '-') {
       throw Failure{"unknown option '" + a + "' (see --help)", 2};
     } else if (o.output.empty()) {
@@ -140,6 +147,8 @@ int Run(int argc, char** argv) {
   if (m->initialize(nullptr) != Steinberg::kResultOk) throw Failure{"the plug-in failed to initialise"};
   auto* panel = dynamic_cast<IPanel*>(m->Graphics());
   if (!panel || !panel->BackBuffer()) throw Failure{"the plug-in built no editor"};
+  // As a host's content scale arrives: through the editor's own entry point.
+  if (!m->Graphics()->SetEditorScale(o.scale)) throw Failure{"the editor refused the scale", 2};
 
   const ParamResolver resolver(m);
   std::vector<ParamSetting> settings;

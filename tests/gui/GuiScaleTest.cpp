@@ -1,0 +1,100 @@
+// The panel at a display scale: what it accepts, the device sizes and the
+// mapping of positions, and frames drawn from resampled strips.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "tests/gui/GuiTestSupport.h"
+#include "raster/RAS_Resample.h"
+
+using namespace guitest;
+
+TEST(Scale, AcceptsOneToThreeAndRefusesEverythingElseUnchanged) {
+  TestPlug plug;
+  TestPanel panel(&plug, 200, 100);
+  panel.PrepareDraw();
+  const double refused[] = {0.0, -1.0, 0.99, 3.01, 1e300, std::numeric_limits<double>::quiet_NaN(),
+                            std::numeric_limits<double>::infinity()};
+  for (double s : refused) {
+    EXPECT_FALSE(panel.SetScale(s)) << s;
+    EXPECT_EQ(panel.Scale(), 1.0);
+    EXPECT_EQ(panel.EditorWidth(), 200);
+    EXPECT_EQ(panel.BackBuffer()->getHeight(), 100);
+  }
+  EXPECT_TRUE(panel.SetScale(1.5));
+  EXPECT_EQ(panel.EditorWidth(), 300);
+  EXPECT_EQ(panel.EditorHeight(), 150);
+  EXPECT_EQ(panel.BackBuffer()->getWidth(), 300);
+  EXPECT_EQ(panel.Width(), 200);  // the layout stays logical
+  EXPECT_FALSE(panel.SetScale(0.0));
+  EXPECT_EQ(panel.Scale(), 1.5);
+  EXPECT_TRUE(panel.SetScale(3.0));
+  EXPECT_EQ(panel.EditorHeight(), 300);
+}
+
+TEST(Scale, DevicePositionsMapToTheLogicalPixelTheyLieIn) {
+  TestPlug plug;
+  TestPanel panel(&plug, 838, 245);
+  ASSERT_TRUE(panel.SetScale(1.5));
+  // Halves round up, as the host's size does (245 * 1.5 = 367.5).
+  EXPECT_EQ(panel.EditorWidth(), 1257);
+  EXPECT_EQ(panel.EditorHeight(), 368);
+  EXPECT_EQ(panel.ToLogical(0), 0);
+  EXPECT_EQ(panel.ToLogical(1), 0);
+  EXPECT_EQ(panel.ToLogical(2), 1);
+  EXPECT_EQ(panel.ToLogical(3), 2);
+  EXPECT_EQ(panel.ToLogical(-1), -1);
+  for (int x = 0; x < 838; ++x) EXPECT_EQ(panel.ToLogical(panel.ToDevice(x)), x);
+  // A device rectangle covers every logical pixel it touches.
+  EXPECT_EQ(panel.ToLogical(PixelRect{1, 1, 4, 5}), (PixelRect{0, 0, 3, 4}));
+}
+
+TEST(Scale, StripFramesStayWholeAtEveryScale) {
+  TestPlug plug;
+  auto* panel = new TestPanel(&plug);
+  panel->AttachBackground(new IBitmapControl(0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
+  auto* knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
+  panel->AttachControl(knob);
+  plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+  for (double s : {1.25, 1.5, 2.0, 2.75}) {
+    ASSERT_TRUE(panel->SetScale(s));
+    for (auto [v, frame] : {std::pair{0.0, 1}, {0.5, 31}, {1.0, 61}}) {
+      knob->SetValue(v);
+      ASSERT_TRUE(panel->PaintAll());
+      // Every device pixel of the knob shows its own frame, none the next.
+      const PixelRect d = panel->ToDevice(knob->Rect());
+      for (int y = d.top; y < d.bottom; ++y) {
+        for (int x = d.left; x < d.right; ++x) ASSERT_EQ(Pixel(*panel, x, y) & 0xff, static_cast<unsigned>(frame)) << s;
+      }
+      // The background's 20 x 40 image fills its own device rectangle.
+      EXPECT_EQ(Pixel(*panel, panel->ToDevice(20) - 1, panel->ToDevice(40) - 1) & 0xff, 1u);
+    }
+  }
+  // Back at 1, the same pixels as a panel that was never scaled.
+  ASSERT_TRUE(panel->SetScale(1.0));
+  EXPECT_EQ(panel->BackBuffer()->getWidth(), 200);
+}
+
+TEST(Resample, AreaFilterAveragesCoveredPixelsAndKeepsTransparentColourOut) {
+  // A 2x2 frame: opaque white, opaque black, and two transparent red pixels.
+  RAS_MemBitmap src(2, 4);
+  const std::uint32_t frame0[4] = {0xffffffffu, 0xff000000u, 0x00ff0000u, 0x00ff0000u};
+  for (int i = 0; i < 4; ++i) src.getBits()[(i / 2) * src.getRowSpan() + i % 2] = frame0[i];
+  for (int i = 0; i < 4; ++i) src.getBits()[(2 + i / 2) * src.getRowSpan() + i % 2] = 0xff102030u;
+  auto out = RAS_ResampleFrames(src, 2, false, 2, 2, 1, 1);
+  ASSERT_TRUE(out);
+  ASSERT_EQ(out->getHeight(), 2);
+  // Half the area opaque grey (white and black), half transparent: no red.
+  EXPECT_EQ(out->getBits()[0], 0x80808080u);
+  EXPECT_EQ(out->getBits()[out->getRowSpan()], 0xff102030u);  // frame 1 alone
+  // Upward, a uniform frame stays uniform; bad sizes give nothing.
+  auto up = RAS_ResampleFrames(src, 2, false, 2, 2, 3, 3);
+  ASSERT_TRUE(up);
+  for (int y = 3; y < 6; ++y) {
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(up->getBits()[y * up->getRowSpan() + x], 0xff102030u);
+  }
+  EXPECT_FALSE(RAS_ResampleFrames(src, 3, false, 2, 2, 1, 1));
+  EXPECT_FALSE(RAS_ResampleFrames(src, 2, false, 2, 2, 0, 1));
+}
