@@ -147,18 +147,18 @@ std::string IPanelWin::TooltipText() {
 void IPanelWin::CreateTextEntry(IControl* control, const TextStyle& style, const PixelRect& rect, const char* text,
                                 const IParamDef* param) {
   if (!control || window_.Entry().IsOpen() || !window_.IsOpen()) return;
-  win32gui::EntrySpec spec;
-  spec.style = style;
-  spec.style.size = ToDevice(style.size);
-  spec.rect = ToDevice(rect);
-  spec.text = text ? text : "";
-  spec.chars = EntryCharsFor(param);
-  spec.maxLength = control->TextEntryLength();
-  if (spec.chars == win32gui::EntryChars::kAny && param && spec.maxLength < kValueTextEntryLength) {
-    spec.maxLength = kValueTextEntryLength;
+  win32gui::EntryRequest request;
+  request.style = style;
+  request.style.size = ToDevice(style.size);
+  request.rect = ToDevice(rect);
+  request.text = text ? text : "";
+  request.chars = EntryCharsFor(param);
+  request.maxLength = control->TextEntryLength();
+  if (request.chars == win32gui::EntryChars::kAny && param && request.maxLength < kValueTextEntryLength) {
+    request.maxLength = kValueTextEntryLength;
   }
-  spec.keepClear = ToDevice(control->Rect());
-  if (!window_.OpenEntry(spec)) return;
+  request.keepClear = ToDevice(control->Rect());
+  if (!window_.OpenEntry(request)) return;
   editParam_ = param;
   editControl_ = control;
 }

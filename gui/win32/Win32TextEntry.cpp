@@ -25,14 +25,14 @@ bool Takes(EntryChars chars, char c) {
 
 }  // namespace
 
-bool Win32TextEntry::Open(HWND parent, HINSTANCE instance, const EntrySpec& spec, std::intptr_t procedure) {
+bool Win32TextEntry::Open(HWND parent, HINSTANCE instance, const EntryRequest& request, std::intptr_t procedure) {
   if (window_) return false;
-  const TextStyle& style = spec.style;
+  const TextStyle& style = request.style;
   DWORD styles = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_MULTILINE;
   if (style.align == 1) styles |= ES_CENTER;
   if (style.align == 2) styles |= ES_RIGHT;
-  const PixelRect& r = spec.rect;
-  window_ = CreateWindowExA(0, "EDIT", spec.text.c_str(), styles, r.left, r.top, r.right - r.left + 1,
+  const PixelRect& r = request.rect;
+  window_ = CreateWindowExA(0, "EDIT", request.text.c_str(), styles, r.left, r.top, r.right - r.left + 1,
                             r.bottom - r.top + 1, parent, reinterpret_cast<HMENU>(kEntryChildId), instance, nullptr);
   if (!window_) return false;
   parent_ = parent;
@@ -40,10 +40,10 @@ bool Win32TextEntry::Open(HWND parent, HINSTANCE instance, const EntrySpec& spec
                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
                       style.face.c_str());
   if (font_) SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  SendMessageA(window_, EM_LIMITTEXT, static_cast<WPARAM>(std::max(spec.maxLength, 0)), 0);
+  SendMessageA(window_, EM_LIMITTEXT, static_cast<WPARAM>(std::max(request.maxLength, 0)), 0);
   SendMessageA(window_, EM_SETSEL, 0, -1);
-  chars_ = spec.chars;
-  keepClear_ = spec.keepClear;
+  chars_ = request.chars;
+  keepClear_ = request.keepClear;
   background_ = style.entryBackground;
   foreground_ = style.entryText;
   state_ = kIdle;

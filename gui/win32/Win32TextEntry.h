@@ -24,7 +24,7 @@ enum class EntryChars {
   kDecimal,  // and "."
 };
 
-struct EntrySpec {
+struct EntryRequest {
   TextStyle style;
   PixelRect rect;        // the entry's left, top, right and bottom pixels (inclusive)
   std::string text;      // shown at first, all selected
@@ -48,7 +48,7 @@ class Win32TextEntry {
   // Creates the entry in `parent` and gives it the focus; `procedure` becomes
   // its window procedure (it finds this entry and calls HandleMessage). False
   // when the window cannot be made.
-  bool Open(HWND__* parent, HINSTANCE__* instance, const EntrySpec& spec, std::intptr_t procedure);
+  bool Open(HWND__* parent, HINSTANCE__* instance, const EntryRequest& request, std::intptr_t procedure);
   // Restores the entry's procedure, destroys it (the focus goes back to the
   // parent when the entry had it) and frees the font. Safe when closed.
   void Close();

@@ -232,9 +232,9 @@ void Win32Window::HideTooltip() {
   tooltipShowing_ = false;
 }
 
-bool Win32Window::OpenEntry(const EntrySpec& spec) {
+bool Win32Window::OpenEntry(const EntryRequest& request) {
   if (!window_ || entry_.IsOpen()) return false;
-  return entry_.Open(window_, instance_, spec, reinterpret_cast<LONG_PTR>(&Win32Window::EntryProc));
+  return entry_.Open(window_, instance_, request, reinterpret_cast<LONG_PTR>(&Win32Window::EntryProc));
 }
 
 // ---- Window procedures ----------------------------------------------------------------------

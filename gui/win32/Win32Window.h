@@ -124,7 +124,7 @@ class Win32Window {
   void HideTooltip();
 
   // The in-place text entry, a child of the window.
-  bool OpenEntry(const EntrySpec& spec);
+  bool OpenEntry(const EntryRequest& request);
   void CloseEntry() { entry_.Close(); }
   // The entry ends without its value at the next tick.
   void CancelEntry() { entry_.SetState(Win32TextEntry::kCancel); }
