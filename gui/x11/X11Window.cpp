@@ -70,8 +70,7 @@ std::uint32_t Scale(std::uint32_t value8, std::uint32_t mask) {
 
 }  // namespace
 
-void ReadDoubleClickSettings(const std::uint8_t* data, std::size_t size, std::uint32_t& timeMs,
-                             int& distance) {
+void ReadXSettings(const std::uint8_t* data, std::size_t size, DesktopSettings& settings) {
   if (data == nullptr || size < 12) return;
   const bool msb = data[0] == 1;
   std::size_t at = 0;
@@ -105,9 +104,11 @@ void ReadDoubleClickSettings(const std::uint8_t* data, std::size_t size, std::ui
       if (!card(4, value)) return;
       const auto signedValue = static_cast<std::int32_t>(value);
       if (name == "Net/DoubleClickTime" && signedValue > 0 && signedValue <= 5000) {
-        timeMs = static_cast<std::uint32_t>(signedValue);
+        settings.doubleClickMs = static_cast<std::uint32_t>(signedValue);
       } else if (name == "Net/DoubleClickDistance" && signedValue >= 0 && signedValue <= 100) {
-        distance = signedValue;
+        settings.doubleClickDistance = signedValue;
+      } else if (name == "Xft/DPI" && signedValue > 0 && signedValue <= 10000 * 1024) {
+        settings.xftDpi = signedValue / 1024.0;
       }
     } else if (type == 1) {  // string
       std::uint32_t length = 0;
@@ -198,19 +199,7 @@ bool X11Window::Open(std::uint32_t parent, int width, int height, std::string& e
   }
   SetUpSharedMemory();
   LoadKeyboardMap();
-  int screen = 0;
-  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem > 0; xcb_screen_next(&it), ++screen) {
-    if (it.data->root == geometry->root) break;
-  }
-  LoadDesktopSettings(screen);
-  desktopDpi_ = 0.0;
-  // The resource database toolkits read: a text on the root window.
-  Reply<xcb_get_property_reply_t> resources(xcb_get_property_reply(
-      c, xcb_get_property(c, 0, geometry->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr));
-  if (resources && resources->format == 8) {
-    desktopDpi_ = XftDpiFromResources(static_cast<const char*>(xcb_get_property_value(resources.get())),
-                                      static_cast<std::size_t>(xcb_get_property_value_length(resources.get())));
-  }
+  LoadDesktopSettings(geometry->root);
   if (!Succeeded(c, xcb_map_window_checked(c, window_))) {
     error = "the window could not be shown";
     Close();
@@ -328,28 +317,44 @@ void X11Window::LoadKeyboardMap() {
   keysymsPerKeycode_ = map->keysyms_per_keycode;
 }
 
-void X11Window::LoadDesktopSettings(int screen) {
-  doubleClickMs_ = kDoubleClickMs;
-  doubleClickDistance_ = kDoubleClickDistance;
+void X11Window::LoadDesktopSettings(std::uint32_t root) {
   xcb_connection_t* c = connection_;
+  DesktopSettings settings;
+  int screen = 0;
+  for (auto it = xcb_setup_roots_iterator(xcb_get_setup(c)); it.rem > 0; xcb_screen_next(&it), ++screen) {
+    if (it.data->root == root) break;
+  }
   const std::string selection = "_XSETTINGS_S" + std::to_string(screen);
+  static const char kProperty[] = "_XSETTINGS_SETTINGS";
   Reply<xcb_intern_atom_reply_t> selectionAtom(xcb_intern_atom_reply(
       c, xcb_intern_atom(c, 1, static_cast<std::uint16_t>(selection.size()), selection.c_str()), nullptr));
-  if (!selectionAtom || selectionAtom->atom == XCB_ATOM_NONE) return;  // no settings manager
-  Reply<xcb_get_selection_owner_reply_t> owner(
-      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selectionAtom->atom), nullptr));
-  static const char kProperty[] = "_XSETTINGS_SETTINGS";
   Reply<xcb_intern_atom_reply_t> property(xcb_intern_atom_reply(
       c, xcb_intern_atom(c, 1, sizeof kProperty - 1, kProperty), nullptr));
-  if (!owner || owner->owner == XCB_WINDOW_NONE || !property || property->atom == XCB_ATOM_NONE) return;
-  // The manager may vanish meanwhile: the reply is then missing or empty.
-  Reply<xcb_get_property_reply_t> settings(xcb_get_property_reply(
-      c, xcb_get_property(c, 0, owner->owner, property->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 16384),
-      nullptr));
-  if (!settings || settings->format != 8) return;
-  ReadDoubleClickSettings(static_cast<const std::uint8_t*>(xcb_get_property_value(settings.get())),
-                          static_cast<std::size_t>(xcb_get_property_value_length(settings.get())),
-                          doubleClickMs_, doubleClickDistance_);
+  // Without a settings manager the atoms may not even exist.
+  if (selectionAtom && selectionAtom->atom != XCB_ATOM_NONE && property && property->atom != XCB_ATOM_NONE) {
+    Reply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selectionAtom->atom), nullptr));
+    if (owner && owner->owner != XCB_WINDOW_NONE) {
+      // The manager may vanish meanwhile: the reply is then missing or empty.
+      Reply<xcb_get_property_reply_t> bytes(xcb_get_property_reply(
+          c, xcb_get_property(c, 0, owner->owner, property->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 16384), nullptr));
+      if (bytes && bytes->format == 8) {
+        ReadXSettings(static_cast<const std::uint8_t*>(xcb_get_property_value(bytes.get())),
+                      static_cast<std::size_t>(xcb_get_property_value_length(bytes.get())), settings);
+      }
+    }
+  }
+  doubleClickMs_ = settings.doubleClickMs;
+  doubleClickDistance_ = settings.doubleClickDistance;
+  desktopDpi_ = settings.xftDpi;
+  if (desktopDpi_ > 0.0) return;
+  // The resource database: a text on the root window.
+  Reply<xcb_get_property_reply_t> resources(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 1 << 16), nullptr));
+  if (resources && resources->format == 8) {
+    desktopDpi_ = XftDpiFromResources(static_cast<const char*>(xcb_get_property_value(resources.get())),
+                                      static_cast<std::size_t>(xcb_get_property_value_length(resources.get())));
+  }
 }
 
 std::uint32_t X11Window::KeysymOf(std::uint8_t keycode) const {

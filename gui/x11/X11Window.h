@@ -47,11 +47,19 @@ int KeyCodeFromKeysym(std::uint32_t keysym);
 inline constexpr std::uint32_t kDoubleClickMs = 400;
 inline constexpr int kDoubleClickDistance = 5;
 
-// Reads the double-click time and distance from an XSETTINGS property's
-// bytes (either byte order). Values it does not find are left as they are;
+// What the window takes from the desktop's XSETTINGS manager.
+struct DesktopSettings {
+  std::uint32_t doubleClickMs = kDoubleClickMs;
+  int doubleClickDistance = kDoubleClickDistance;
+  // "Xft/DPI" (the property holds 1024ths of a dot per inch, -1 for the
+  // default); 0 when the manager gives none.
+  double xftDpi = 0.0;
+};
+
+// Reads an XSETTINGS property's bytes (either byte order) into settings.
+// Values it does not find, or finds out of range, are left as they are;
 // malformed data is never read past its end.
-void ReadDoubleClickSettings(const std::uint8_t* data, std::size_t size, std::uint32_t& timeMs,
-                             int& distance);
+void ReadXSettings(const std::uint8_t* data, std::size_t size, DesktopSettings& settings);
 
 // The dots per inch an X resource database text (RESOURCE_MANAGER) gives
 // as Xft.dpi; 0 when it gives none or no positive number.
@@ -103,8 +111,10 @@ class X11Window {
   // False once the server went away or the window was destroyed under us
   // (the host destroyed its parent first); drawing then does nothing.
   bool Usable() const;
-  // The desktop's dots per inch (the X resource Xft.dpi on the window's
-  // screen, read when the window opened); 0 when the desktop sets none.
+  // The desktop's dots per inch, read when the window opened: its settings
+  // manager's Xft/DPI, else the X resource Xft.dpi on the window's screen
+  // (GTK and Qt read one each; a desktop sets both alike); 0 when the
+  // desktop sets neither.
   double DesktopDpi() const { return desktopDpi_; }
   // True once the connection to the server is lost for good.
   bool ConnectionLost() const { return connection_ != nullptr && xcb_connection_has_error(connection_) != 0; }
@@ -139,7 +149,7 @@ class X11Window {
   void SetUpSharedMemory();
   void FreeSharedMemory();
   void LoadKeyboardMap();
-  void LoadDesktopSettings(int screen);
+  void LoadDesktopSettings(std::uint32_t root);
   std::uint32_t KeysymOf(std::uint8_t keycode) const;
   bool FinishPendingPut();
   bool Viewable();

@@ -18,6 +18,9 @@
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 namespace {
 
 using namespace Steinberg;
@@ -314,6 +317,75 @@ TEST_F(EditorX11ScaleTest, ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogica
   EXPECT_EQ(edits.back(), (HandlerCall{Kind::kEnd, kInput, 0, 0}));
   EXPECT_NEAR(fx_->Controller()->getParamNormalized(kInput), before + 10.0 / input.h / 4, 1e-12);
   host.Close();
+}
+
+// A desktop at 192 dpi (what toolkits read: the resource database's
+// Xft.dpi, or the settings manager's Xft/DPI) whose host sends no scale, or
+// sends 1 whatever the desktop says: the editor opens at twice the size, and
+// the host's frame is asked for it.
+class EditorX11DesktopScaleTest : public EditorX11ScaleTest {
+ protected:
+  void ExpectOpensAtTwiceTheSize(bool hostSendsOne) {
+    auto fx = Instance();
+    ASSERT_TRUE(fx);
+    auto view = View(*fx);
+    ASSERT_TRUE(view);
+    if (hostSendsOne) {
+      FUnknownPtr<IPlugViewContentScaleSupport> scaler(view);
+      ASSERT_TRUE(scaler);
+      ASSERT_EQ(scaler->setContentScaleFactor(1.0f), kResultOk);
+    }
+    EditorHostX11 host(*display_);
+    std::string error;
+    ASSERT_TRUE(host.Open(view, error)) << error;
+    ViewRect size;
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), 1676);
+    EXPECT_EQ(size.getHeight(), 490);
+    ASSERT_FALSE(host.ResizeRequests().empty());
+    EXPECT_EQ(host.ResizeRequests().back().getWidth(), 1676);
+    EXPECT_EQ(host.ResizeRequests().back().getHeight(), 490);
+    EditorImage shown;
+    EXPECT_TRUE(display_->PumpUntil([&] { return host.Capture(shown) && shown.width == 1676; }, 3000));
+    host.Close();
+  }
+};
+
+TEST_F(EditorX11DesktopScaleTest, XftDpiFromTheResourceDatabase) {
+  ::Display* d = display_->Get();
+  const char resources[] = "Xcursor.size:\t24\nXft.dpi:\t192\n";
+  XChangeProperty(d, DefaultRootWindow(d), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(resources), sizeof resources - 1);
+  XSync(d, False);
+  // This instance's window shows what mirel-snapshot draws at 2.
+  EditorHostX11 host(*display_);
+  std::string error;
+  ASSERT_TRUE(host.Open(view_, error)) << error;
+  EXPECT_EQ(Size().getWidth(), 1676);
+  EXPECT_TRUE(Shows(host, Snapshot("2"))) << "the window differs from mirel-snapshot --scale 2";
+  host.Close();
+  ExpectOpensAtTwiceTheSize(false);
+  ExpectOpensAtTwiceTheSize(true);
+}
+
+TEST_F(EditorX11DesktopScaleTest, XftDpiFromTheSettingsManager) {
+  ::Display* d = display_->Get();
+  // An XSETTINGS property, least significant byte first: one integer
+  // setting, "Xft/DPI" = 192 x 1024.
+  const unsigned char settings[] = {0,   0,   0,   0,   1,   0,   0,   0,   1,   0,   0,   0,   0, 0, 7, 0,
+                                    'X', 'f', 't', '/', 'D', 'P', 'I', 0,   0,   0,   0,   0,   0, 0, 3, 0};
+  const Window manager = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+  const Atom property = XInternAtom(d, "_XSETTINGS_SETTINGS", False);
+  XChangeProperty(d, manager, property, property, 8, PropModeReplace, settings, sizeof settings);
+  XSetSelectionOwner(d, XInternAtom(d, "_XSETTINGS_S0", False), manager, CurrentTime);
+  // The running settings manager speaks for the desktop over a resource
+  // database left at an older value.
+  const char resources[] = "Xft.dpi:\t96\n";
+  XChangeProperty(d, DefaultRootWindow(d), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(resources), sizeof resources - 1);
+  XSync(d, False);
+  ExpectOpensAtTwiceTheSize(false);
+  ExpectOpensAtTwiceTheSize(true);
 }
 
 }  // namespace

@@ -280,11 +280,31 @@ TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
   EXPECT_EQ(std::count(e.plug.log.begin(), e.plug.log.end(), "end 0"), 1);
 
   // Garbage never reads past its end; found values are taken, the rest kept.
-  std::uint32_t time = 1;
-  int distance = 2;
-  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) x11gui::ReadDoubleClickSettings(bytes.data(), cut, time, distance);
-  EXPECT_EQ(time, 200u);
-  EXPECT_EQ(distance, 3);
+  x11gui::DesktopSettings settings;
+  settings.doubleClickMs = 1;
+  settings.doubleClickDistance = 2;
+  settings.xftDpi = 3;
+  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) x11gui::ReadXSettings(bytes.data(), cut, settings);
+  EXPECT_EQ(settings.doubleClickMs, 200u);
+  EXPECT_EQ(settings.doubleClickDistance, 3);
+  EXPECT_EQ(settings.xftDpi, 3.0);
+}
+
+// Xft/DPI holds 1024ths of a dot per inch; -1 (the default) and values no
+// display has leave the desktop's scale unset.
+TEST(X11Settings, XftDpiIsReadFromTheSettingsManagersProperty) {
+  auto dpi = [](std::int32_t value) {
+    const auto bytes = XSettings({{"Net/DoubleClickTime", 250}, {"Xft/DPI", value}});
+    x11gui::DesktopSettings settings;
+    x11gui::ReadXSettings(bytes.data(), bytes.size(), settings);
+    EXPECT_EQ(settings.doubleClickMs, 250u);
+    return settings.xftDpi;
+  };
+  EXPECT_EQ(dpi(192 * 1024), 192.0);
+  EXPECT_EQ(dpi(147456), 144.0);
+  EXPECT_EQ(dpi(-1), 0.0);
+  EXPECT_EQ(dpi(0), 0.0);
+  EXPECT_EQ(dpi(0x7fffffff), 0.0);
 }
 
 // No gesture stays open for the host to wait on.
