@@ -26,6 +26,12 @@ MouseMods ModsFrom(WPARAM wParam) {
   return m;
 }
 
+// The DPI messages, named here for headers that predate them: a top-level
+// window moved to a monitor of another DPI, and a child told after its
+// parent was.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+constexpr UINT kDpiChangedAfterParentMessage = 0x02E3;
+
 int XFrom(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int YFrom(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
@@ -328,6 +334,13 @@ LRESULT Win32Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_MOUSELEAVE:
       OnLeaveMessage();
+      return 0;
+    case kDpiChangedMessage:
+      // A child keeps its place: the host sizes the window around it.
+      client_->OnDpiChanged(LOWORD(wParam));
+      return 0;
+    case kDpiChangedAfterParentMessage:
+      client_->OnDpiChanged(0);
       return 0;
     default:
       return Default(msg, wParam, lParam);
