@@ -85,9 +85,7 @@ void IPanelWin::Resize(int width, int height) {
   // A gesture, the entry and the tooltip name controls that the resize
   // deletes.
   window_.EndGesture();
-  CloseTextEntry();
-  tooltipControl_ = -1;
-  window_.HideTooltip();
+  ForgetScaledPlaces();
   const int oldW = DeviceWidth();
   const int oldH = DeviceHeight();
   IPanel::Resize(width, height);
@@ -105,10 +103,17 @@ void IPanelWin::ScaleChanged() {
   // The host resizes the window around the view; the panel's own window
   // follows the new scale.
   if (!window_.IsOpen()) return;
+  ForgetScaledPlaces();
   RECT r;
   GetClientRect(window_.Handle(), &r);
   window_.Grow(DeviceWidth() - (r.right - r.left), DeviceHeight() - (r.bottom - r.top), false, DeviceWidth(),
                DeviceHeight());
+}
+
+void IPanelWin::ForgetScaledPlaces() {
+  CloseTextEntry();
+  tooltipControl_ = -1;
+  window_.HideTooltip();
 }
 
 void IPanelWin::TakeWindowScale(double scale) {

@@ -113,6 +113,9 @@ class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
   void OnDestroyed() override;
   void ScaleChanged() override;
   void OnDpiChanged(int dpi) override;
+  // Closes the text entry and the tooltip, which stand where the old size
+  // or scale put them (the entry's text is dropped).
+  void ForgetScaledPlaces();
   // The scale the window found for itself.
   void TakeWindowScale(double scale);
   // Grows the open window from the old device size to the current one.

@@ -278,6 +278,12 @@ LRESULT Win32Window::Default(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Win32Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  // A move to a monitor of another DPI counts whatever the entry does. A
+  // child keeps its place: the host sizes the window around it.
+  if (msg == kDpiChangedMessage || msg == kDpiChangedAfterParentMessage) {
+    client_->OnDpiChanged(msg == kDpiChangedMessage ? LOWORD(wParam) : 0);
+    return 0;
+  }
   // While the entry has the focus the editor only listens for button presses
   // (which cancel the entry); it neither repaints nor scans for dirty controls.
   if (entry_.IsOpen() && entry_.GetState() == Win32TextEntry::kFocused) {
@@ -334,13 +340,6 @@ LRESULT Win32Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_MOUSELEAVE:
       OnLeaveMessage();
-      return 0;
-    case kDpiChangedMessage:
-      // A child keeps its place: the host sizes the window around it.
-      client_->OnDpiChanged(LOWORD(wParam));
-      return 0;
-    case kDpiChangedAfterParentMessage:
-      client_->OnDpiChanged(0);
       return 0;
     default:
       return Default(msg, wParam, lParam);

@@ -164,6 +164,20 @@ TEST(WindowDpi, AMoveToAMonitorOfAnotherDpiRescalesAndAsksTheFrame) {
   EXPECT_EQ(e.fx->panel->Scale(), 1.0);
   EXPECT_EQ(e.Client().right, 300);
   EXPECT_EQ(e.Size().getWidth(), 300);
+
+  // A move while the value entry has the focus: the editor follows, and the
+  // entry, which stood at the old scale, closes without sending its text.
+  e.fx->promptKnob->PromptValueEntry();
+  ASSERT_NE(e.fx->panel->TextEntryWindow(), nullptr);
+  e.host.Pump(100);
+  ASSERT_EQ(e.fx->panel->TextEntryState(), IPanelWin::kEntryFocused);
+  e.host.TypeText("7");
+  MoveToMonitorOf(e.host.PluginWindow(), 192);
+  EXPECT_EQ(e.fx->panel->Scale(), 2.0);
+  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
+  e.host.Pump(100);
+  EXPECT_TRUE(e.fx->edits.empty());
+  EXPECT_EQ(e.Client().right, 600);
 }
 
 }  // namespace
