@@ -18,9 +18,11 @@ using wintest::Editor;
 class ThreadAwareness {
  public:
   using SetContextFn = void*(WINAPI*)(void*);
-  // DPI_AWARENESS_CONTEXT_UNAWARE and _PER_MONITOR_AWARE (which every
-  // system with thread awareness knows; not all know its second version).
+  // DPI_AWARENESS_CONTEXT_UNAWARE, _SYSTEM_AWARE and _PER_MONITOR_AWARE
+  // (which every system with thread awareness knows; not all know its
+  // second version).
   static inline void* const kUnaware = reinterpret_cast<void*>(-1);
+  static inline void* const kSystemAware = reinterpret_cast<void*>(-2);
   static inline void* const kPerMonitor = reinterpret_cast<void*>(-3);
 
   explicit ThreadAwareness(void* context) {
@@ -114,8 +116,13 @@ TEST(WindowDpi, AHostScaleSetBeforeOpeningWinsAndTheRealDpiIsReadOnlyWhenAware) 
     EXPECT_GE(win32gui::WindowDpi(e.host.PluginWindow()), 72);
     EXPECT_EQ(win32gui::WindowDpi(nullptr), 0);
   }
-  // An unaware thread's windows are stretched by the system: 1x, whatever
-  // the DPI, at opening and on a move.
+  // A system-aware or unaware thread's windows are stretched by the system
+  // on other monitors: 1x, whatever the DPI, at opening and on a move.
+  {
+    ThreadAwareness system(ThreadAwareness::kSystemAware);
+    ASSERT_TRUE(system.Taken());
+    EXPECT_FALSE(win32gui::ThreadIsPerMonitorAware());
+  }
   ThreadAwareness unaware(ThreadAwareness::kUnaware);
   ASSERT_TRUE(unaware.Taken());
   EXPECT_FALSE(win32gui::ThreadIsPerMonitorAware());
