@@ -139,13 +139,4 @@ TEST(Scale, EachPolicyChoosesOneScaleAndNeverMultipliesThem) {
   EXPECT_EQ(fresh.BackBuffer()->getWidth(), 300);
   fresh.SetDesktopScale(7.0);  // unreadable: counts as 1
   EXPECT_EQ(fresh.Scale(), 1.0);
-
-  for (Policy p : {Policy::kLargerOfHostAndDesktop, Policy::kHostOnceSet}) {
-    for (double host : {1.0, 1.25, 2.0, 3.0}) {
-      for (double desktop : {1.0, 1.5, 2.0, 3.0}) {
-        const double chosen = IPanel::ChosenScale(p, true, host, desktop);
-        EXPECT_TRUE(chosen == host || chosen == desktop) << host << " " << desktop;
-      }
-    }
-  }
 }
