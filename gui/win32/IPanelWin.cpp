@@ -29,7 +29,8 @@ constexpr int kValueTextEntryLength = 12;
 
 IPanelWin::IPanelWin(IEditPort* port, int width, int height, int frameRate)
     : IPanel(port, width, height, frameRate) {
-  // Windows tells a host that sets a content scale the display's already.
+  // A Windows host that sets a content scale has counted the display's DPI
+  // in it already.
   SetScalePolicy(ScalePolicy::kHostOnceSet);
 }
 
