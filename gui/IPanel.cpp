@@ -254,6 +254,7 @@ void IPanel::Resize(int width, int height) {
 bool IPanel::SetScale(double scale) {
   if (!ScaleAccepted(scale)) return false;
   hostScale_ = scale;
+  hostScaleSet_ = true;
   ApplyScale();
   return true;
 }
@@ -263,8 +264,18 @@ void IPanel::SetDesktopScale(double scale) {
   ApplyScale();
 }
 
+void IPanel::SetScalePolicy(ScalePolicy policy) {
+  scalePolicy_ = policy;
+  ApplyScale();
+}
+
+double IPanel::ChosenScale(ScalePolicy policy, bool hostSet, double host, double desktop) {
+  if (policy == ScalePolicy::kHostOnceSet) return hostSet ? host : desktop;
+  return std::max(host, desktop);
+}
+
 void IPanel::ApplyScale() {
-  const double scale = std::max(hostScale_, desktopScale_);
+  const double scale = ChosenScale(scalePolicy_, hostScaleSet_, hostScale_, desktopScale_);
   if (scale == scale_) return;
   scale_ = scale;
   if (backBuffer_) MakeDrawingSurfaces();

@@ -154,8 +154,8 @@ class IPanel : public IEditorLink {
   // An image's set drawn at twice the size has its resource id plus this.
   static constexpr int kDoubleSizeIdOffset = 100;
   static bool ScaleAccepted(double scale) { return scale >= kMinScale && scale <= kMaxScale; }
-  // The scale drawn at: the host's, or the desktop's where that is larger
-  // (a desktop whose hosts send no scale); never the two multiplied.
+  // The scale drawn at: the host's or the desktop's, as the window's policy
+  // (below) chooses; never the two multiplied.
   double Scale() const { return scale_; }
   // The host's scale (1 to 3). Draws from now on at the new Scale(): a new
   // back buffer, every control dirty, and the window resized
@@ -164,6 +164,23 @@ class IPanel : public IEditorLink {
   // The desktop's own scale, as the window reads it; values outside 1 to 3
   // count as 1.
   void SetDesktopScale(double scale);
+  // Whose scale Scale() is, as the platform's window chooses.
+  enum class ScalePolicy {
+    // The larger of the host's and the desktop's: hosts there commonly send
+    // 1 whatever the desktop says, and nothing else scales the window.
+    kLargerOfHostAndDesktop,
+    // The host's once it set one (1 included), else the desktop's: a host
+    // that sets a scale already counted the desktop's in it.
+    kHostOnceSet,
+  };
+  // Draws from now on at the scale the policy chooses (as SetScale does).
+  void SetScalePolicy(ScalePolicy policy);
+  ScalePolicy GetScalePolicy() const { return scalePolicy_; }
+  // True once the host set a scale.
+  bool HostScaleSet() const { return hostScaleSet_; }
+  // The scale drawn at under policy, given the host's (set or not) and the
+  // desktop's; never the two multiplied.
+  static double ChosenScale(ScalePolicy policy, bool hostSet, double host, double desktop);
   int DeviceWidth() const { return ToDevice(width_); }
   int DeviceHeight() const { return ToDevice(height_); }
   // Logical to device: rounded to the nearest pixel.
@@ -324,7 +341,7 @@ class IPanel : public IEditorLink {
     int frameH = 0;
   };
   ScaledImage ScaledBitmap(const BitmapRef& bitmap);
-  // Draws at the larger of the host's and the desktop's scale.
+  // Draws at the scale the policy chooses.
   void ApplyScale();
   void ResetWheel() {
     wheelControl_ = -1;
@@ -345,6 +362,8 @@ class IPanel : public IEditorLink {
   double scale_ = 1.0;
   double hostScale_ = 1.0;
   double desktopScale_ = 1.0;
+  bool hostScaleSet_ = false;
+  ScalePolicy scalePolicy_ = ScalePolicy::kLargerOfHostAndDesktop;
   int mouseHolder_ = -1;
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;

@@ -1,5 +1,7 @@
 #include "gui/win32/IPanelWin.h"
 
+#include <algorithm>
+
 #include "plugbase/IParamDef.h"
 #include "gui/win32/Win32System.h"
 #include "raster/RAS_Bitmap.h"
@@ -26,7 +28,11 @@ constexpr int kValueTextEntryLength = 12;
 }  // namespace
 
 IPanelWin::IPanelWin(IEditPort* port, int width, int height, int frameRate)
-    : IPanel(port, width, height, frameRate) {}
+    : IPanel(port, width, height, frameRate) {
+  // A Windows host that sets a content scale has counted the display's DPI
+  // in it already.
+  SetScalePolicy(ScalePolicy::kHostOnceSet);
+}
 
 IPanelWin::~IPanelWin() {
   CloseWindow();
@@ -48,6 +54,7 @@ NativeWindow IPanelWin::OpenWindow(NativeWindow parent) {
   // A child window needs a parent; without one nothing opens.
   if (!parent_ || !IsWindow(parent_)) return nullptr;
   if (!window_.Open(Instance(), parent_, x, y, w, h, TimerPeriodMs(), *this)) return nullptr;
+  TakeWindowScale(win32gui::WindowScale(window_.Handle(), dpiReader_));
   SetAllControlsDirty();
   if (ShowTooltips() && !window_.SetUpTooltips()) SetShowTooltips(false);
   return window_.Handle();
@@ -79,9 +86,7 @@ void IPanelWin::Resize(int width, int height) {
   // A gesture, the entry and the tooltip name controls that the resize
   // deletes.
   window_.EndGesture();
-  CloseTextEntry();
-  tooltipControl_ = -1;
-  window_.HideTooltip();
+  ForgetScaledPlaces();
   const int oldW = DeviceWidth();
   const int oldH = DeviceHeight();
   IPanel::Resize(width, height);
@@ -99,10 +104,33 @@ void IPanelWin::ScaleChanged() {
   // The host resizes the window around the view; the panel's own window
   // follows the new scale.
   if (!window_.IsOpen()) return;
+  ForgetScaledPlaces();
   RECT r;
   GetClientRect(window_.Handle(), &r);
   window_.Grow(DeviceWidth() - (r.right - r.left), DeviceHeight() - (r.bottom - r.top), false, DeviceWidth(),
                DeviceHeight());
+}
+
+void IPanelWin::ForgetScaledPlaces() {
+  CloseTextEntry();
+  tooltipControl_ = -1;
+  window_.HideTooltip();
+}
+
+void IPanelWin::TakeWindowScale(double scale) {
+  // A monitor beyond the largest scale still gets the largest.
+  SetDesktopScale(std::min(scale, kMaxScale));
+}
+
+void IPanelWin::OnDpiChanged(int dpi) {
+  // The system stretches the windows of a thread that is not per-monitor aware.
+  if (!win32gui::ThreadIsPerMonitorAware()) return;
+  const int oldW = DeviceWidth();
+  const int oldH = DeviceHeight();
+  TakeWindowScale(win32gui::ScaleFromDpi(dpi > 0 ? dpi : dpiReader_(window_.Handle())));
+  if ((DeviceWidth() != oldW || DeviceHeight() != oldH) && Port()) {
+    Port()->RequestEditorSize(DeviceWidth(), DeviceHeight());
+  }
 }
 
 // ---- The window's gestures ------------------------------------------------------------------

@@ -14,6 +14,7 @@
 
 #include "gui/IPanel.h"
 #include "gui/win32/Win32Dialogs.h"
+#include "gui/win32/Win32Dpi.h"
 #include "gui/win32/Win32Window.h"
 
 struct HWND__;
@@ -75,6 +76,14 @@ class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
   void ShowMouseCursor() override;
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override;
 
+  // ---- Display scale ---------------------------------------------------------------
+  // The host's content scale wins once set (1 included); until then the
+  // window's own DPI counts where its thread is per-monitor DPI aware, read
+  // when the window opens and again when it moves to a monitor of another
+  // DPI (the host's frame is then asked for the new size). The reader is
+  // how the DPI is read (tests stand in for the system's).
+  void SetDpiReader(win32gui::DpiReader reader) { dpiReader_ = reader ? reader : &win32gui::WindowDpi; }
+
   // ---- State, for the adapter and tests ---------------------------------------------
   HWND__* TextEntryWindow() const { return window_.Entry().Window(); }
   std::int32_t TextEntryState() const { return window_.Entry().GetState(); }
@@ -103,6 +112,12 @@ class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
   void OnEntryEnded(const char* committedText) override;
   void OnDestroyed() override;
   void ScaleChanged() override;
+  void OnDpiChanged(int dpi) override;
+  // Closes the text entry and the tooltip, which stand where the old size
+  // or scale put them (the entry's text is dropped).
+  void ForgetScaledPlaces();
+  // The scale the window found for itself.
+  void TakeWindowScale(double scale);
   // Grows the open window from the old device size to the current one.
   void GrowWindow(int oldWidth, int oldHeight);
 
@@ -117,4 +132,5 @@ class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
   win32gui::ColourChooser colours_;
   win32gui::MessageBoxOwner boxOwner_;
   HWND__* parent_ = nullptr;
+  win32gui::DpiReader dpiReader_ = &win32gui::WindowDpi;
 };

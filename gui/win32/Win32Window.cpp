@@ -26,6 +26,12 @@ MouseMods ModsFrom(WPARAM wParam) {
   return m;
 }
 
+// The DPI messages, named here for headers that predate them: a top-level
+// window moved to a monitor of another DPI, and a child told after its
+// parent was.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+constexpr UINT kDpiChangedAfterParentMessage = 0x02E3;
+
 int XFrom(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int YFrom(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
@@ -272,6 +278,12 @@ LRESULT Win32Window::Default(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Win32Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  // A move to a monitor of another DPI counts whatever the entry does. A
+  // child keeps its place: the host sizes the window around it.
+  if (msg == kDpiChangedMessage || msg == kDpiChangedAfterParentMessage) {
+    client_->OnDpiChanged(msg == kDpiChangedMessage ? LOWORD(wParam) : 0);
+    return 0;
+  }
   // While the entry has the focus the editor only listens for button presses
   // (which cancel the entry); it neither repaints nor scans for dirty controls.
   if (entry_.IsOpen() && entry_.GetState() == Win32TextEntry::kFocused) {

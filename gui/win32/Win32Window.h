@@ -68,6 +68,9 @@ class Win32WindowClient {
   virtual void OnEntryEnded(const char* committedText) = 0;
   // The window is gone (closed, or destroyed with the host's window).
   virtual void OnDestroyed() = 0;
+  // The window moved to a monitor of another DPI: `dpi` when the message
+  // said it, 0 when the window is to be asked (a child told after its parent).
+  virtual void OnDpiChanged(int dpi) = 0;
 };
 
 class Win32Window {

@@ -98,3 +98,45 @@ TEST(Resample, AreaFilterAveragesCoveredPixelsAndKeepsTransparentColourOut) {
   EXPECT_FALSE(RAS_ResampleFrames(src, 3, false, 2, 2, 1, 1));
   EXPECT_FALSE(RAS_ResampleFrames(src, 2, false, 2, 2, 0, 1));
 }
+
+TEST(Scale, EachPolicyChoosesOneScaleAndNeverMultipliesThem) {
+  using Policy = IPanel::ScalePolicy;
+  TestPlug plug;
+  TestPanel panel(&plug, 200, 100);
+  panel.PrepareDraw();
+  ASSERT_EQ(panel.GetScalePolicy(), Policy::kLargerOfHostAndDesktop);
+
+  // The larger of the two: a desktop at 2 wins over a host that sends 1.
+  panel.SetDesktopScale(2.0);
+  EXPECT_EQ(panel.Scale(), 2.0);
+  ASSERT_TRUE(panel.SetScale(1.0));
+  EXPECT_TRUE(panel.HostScaleSet());
+  EXPECT_EQ(panel.Scale(), 2.0);
+  ASSERT_TRUE(panel.SetScale(1.5));
+  EXPECT_EQ(panel.Scale(), 2.0);
+  ASSERT_TRUE(panel.SetScale(2.5));
+  EXPECT_EQ(panel.Scale(), 2.5);
+
+  // The host's once set, 1 included: switching policy draws at it now.
+  panel.SetScalePolicy(Policy::kHostOnceSet);
+  EXPECT_EQ(panel.Scale(), 2.5);
+  ASSERT_TRUE(panel.SetScale(1.0));
+  EXPECT_EQ(panel.Scale(), 1.0);
+  EXPECT_EQ(panel.EditorWidth(), 200);
+  EXPECT_EQ(panel.BackBuffer()->getWidth(), 200);
+  panel.SetDesktopScale(3.0);  // a desktop change under a host's scale
+  EXPECT_EQ(panel.Scale(), 1.0);
+
+  // Before the host says anything the desktop's scale counts, and a refused
+  // host value does not count as said.
+  TestPanel fresh(&plug, 200, 100);
+  fresh.PrepareDraw();
+  fresh.SetScalePolicy(Policy::kHostOnceSet);
+  EXPECT_FALSE(fresh.SetScale(0.0));
+  EXPECT_FALSE(fresh.HostScaleSet());
+  fresh.SetDesktopScale(1.5);
+  EXPECT_EQ(fresh.Scale(), 1.5);
+  EXPECT_EQ(fresh.BackBuffer()->getWidth(), 300);
+  fresh.SetDesktopScale(7.0);  // unreadable: counts as 1
+  EXPECT_EQ(fresh.Scale(), 1.0);
+}

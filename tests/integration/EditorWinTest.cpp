@@ -4,12 +4,14 @@
 // changes.
 
 #include <atomic>
+#include <limits>
 #include <thread>
 
 #include "host/win32/EditorHostWin.h"
 #include "tests/support/EditorPlaces.h"
 #include "tests/integration/PlugFixture.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 namespace mirel::test {
 namespace {
@@ -100,9 +102,10 @@ std::string WindowsPath(std::string path) {
   return path;
 }
 
-// Runs mirel-snapshot at the default settings into out; false on failure.
-bool RunSnapshot(const std::string& out) {
-  std::string command = "\"" + WindowsPath(MIREL_SNAPSHOT_EXE) + "\" \"" + WindowsPath(out) + "\"";
+// Runs mirel-snapshot at the default settings (and `options`) into out;
+// false on failure.
+bool RunSnapshot(const std::string& out, const std::string& options = "") {
+  std::string command = "\"" + WindowsPath(MIREL_SNAPSHOT_EXE) + "\" " + options + " \"" + WindowsPath(out) + "\"";
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -289,6 +292,120 @@ TEST(EditorWindow, OpenCloseReopenAndTwoEditorsWhileAudioRuns) {
   EXPECT_FALSE(IsWindow(window));
   EXPECT_FALSE(ClassRegistered(module));
   DestroyWindow(parent);
+}
+
+// The built editor at a host's content scale, in the Windows host window.
+class EditorWindowScale : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    scaler_ = FUnknownPtr<IPlugViewContentScaleSupport>(e_.view);
+    ASSERT_TRUE(scaler_);
+  }
+  // mirel-snapshot's picture at `scale`, drawn by this platform's tool.
+  static host::EditorImage Snapshot(const char* scale) {
+    const std::string file = MIREL_BINARY_DIR "/editor-snapshot-scaled.png";
+    host::EditorImage image;
+    EXPECT_TRUE(RunSnapshot(file, std::string("--scale ") + scale)) << scale;
+    std::string error;
+    EXPECT_TRUE(host::ReadPng(file, image, error)) << error;
+    return image;
+  }
+  // True when the window shows exactly `expected` (the screen has no alpha);
+  // the window's picture is left in `name` when it does not.
+  bool Shows(const host::EditorImage& expected, const char* name) {
+    host::EditorImage shown;
+    bool same = false;
+    for (int tries = 0; tries < 20 && !same; ++tries) {
+      e_.host.Pump(50);
+      same = e_.host.Capture(shown) && shown.width == expected.width && shown.height == expected.height;
+      for (std::size_t i = 0; same && i < shown.pixels.size(); ++i) {
+        same = (shown.pixels[i] & 0xFFFFFFu) == (expected.pixels[i] & 0xFFFFFFu);
+      }
+    }
+    std::string error;
+    if (!same) host::WritePng(shown, std::string(MIREL_BINARY_DIR "/") + name, error);
+    return same;
+  }
+  ViewRect Size() {
+    ViewRect r;
+    EXPECT_EQ(e_.view->getSize(&r), kResultOk);
+    return r;
+  }
+  ViewRect LastRequest() {
+    const auto& requests = e_.host.Frame()->Requests();
+    return requests.empty() ? ViewRect() : requests.back();
+  }
+
+  EditorPlug e_;
+  FUnknownPtr<IPlugViewContentScaleSupport> scaler_;
+};
+
+TEST_F(EditorWindowScale, ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot) {
+  // Before the window opens the size follows the scale already.
+  ASSERT_EQ(scaler_->setContentScaleFactor(1.5f), kResultOk);
+  EXPECT_EQ(Size().getWidth(), 1257);
+  EXPECT_EQ(Size().getHeight(), 368);
+  e_.Open();
+  EXPECT_EQ(e_.host.OpenedSize().getWidth(), 1257);
+  EXPECT_EQ(e_.host.OpenedSize().getHeight(), 368);
+  EXPECT_TRUE(Shows(Snapshot("1.5"), "editor-window-1.5.png")) << "the window differs from mirel-snapshot --scale 1.5";
+
+  ASSERT_EQ(scaler_->setContentScaleFactor(2.0f), kResultOk);
+  EXPECT_EQ(Size().getWidth(), 1676);
+  EXPECT_EQ(Size().getHeight(), 490);
+  EXPECT_EQ(LastRequest().getWidth(), 1676);
+  EXPECT_EQ(LastRequest().getHeight(), 490);
+  RECT client;
+  GetClientRect(e_.host.TopWindow(), &client);
+  EXPECT_EQ(client.right, 1676);
+  EXPECT_EQ(client.bottom, 490);
+  const host::EditorImage twice = Snapshot("2");
+  EXPECT_TRUE(Shows(twice, "editor-window-2.png")) << "the window differs from mirel-snapshot --scale 2";
+
+  // Refused values change nothing: no size, no request, no pixel.
+  const std::size_t asked = e_.host.Frame()->Requests().size();
+  for (float bad : {0.0f, -1.0f, -2.0f, 3.5f, 1e9f, std::numeric_limits<float>::quiet_NaN(),
+                    std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
+    EXPECT_EQ(scaler_->setContentScaleFactor(bad), kResultFalse) << bad;
+  }
+  EXPECT_EQ(Size().getWidth(), 1676);
+  EXPECT_EQ(Size().getHeight(), 490);
+  EXPECT_EQ(e_.host.Frame()->Requests().size(), asked);
+  EXPECT_TRUE(Shows(twice, "editor-window-refused.png")) << "a refused scale changed the picture";
+
+  // Back to 1: today's picture, bit for bit.
+  ASSERT_EQ(scaler_->setContentScaleFactor(1.0f), kResultOk);
+  EXPECT_EQ(Size().getWidth(), mirel::layout::kEditorWidth);
+  EXPECT_EQ(Size().getHeight(), mirel::layout::kEditorHeight);
+  EXPECT_EQ(LastRequest().getWidth(), mirel::layout::kEditorWidth);
+  EXPECT_TRUE(Shows(Snapshot("1"), "editor-window-1.png")) << "the window at 1 again differs from the snapshot";
+}
+
+TEST_F(EditorWindowScale, ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance) {
+  e_.Open();
+  ASSERT_EQ(scaler_->setContentScaleFactor(2.0f), kResultOk);
+  e_.host.Pump(60);
+
+  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(::kBypass);
+  e_.Calls(kIdBypass);
+  e_.Do(("click " + std::to_string(2 * bypass.CentreX()) + " " + std::to_string(2 * bypass.CentreY())).c_str());
+  const std::vector<HandlerCall> expected = {{HandlerCall::Kind::kBegin, kIdBypass, 0, 0},
+                                             {HandlerCall::Kind::kPerform, kIdBypass, 1.0, 0},
+                                             {HandlerCall::Kind::kEnd, kIdBypass, 0, 0}};
+  EXPECT_EQ(e_.Calls(kIdBypass), expected);
+
+  // Twenty device pixels up are ten logical ones: Input rises by
+  // 10 / frame height / 4, as ten pixels do at 1x.
+  const testsupport::EditorPlace input = testsupport::EditorPlaceOf(::kInput);
+  const double before = e_.Value(kIdInput);
+  e_.Do(("drag " + std::to_string(2 * input.CentreX()) + " " + std::to_string(2 * input.CentreY()) + " 0 -20").c_str());
+  const double dragged = before + 10.0 / input.h / 4.0;
+  EXPECT_NEAR(e_.Value(kIdInput), dragged, 1e-12);
+  const std::vector<HandlerCall> calls = e_.Calls(kIdInput);
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.front().kind, HandlerCall::Kind::kBegin);
+  EXPECT_EQ(calls.back().kind, HandlerCall::Kind::kEnd);
+  EXPECT_NEAR(calls[calls.size() - 2].value, dragged, 1e-12);
 }
 
 }  // namespace
