@@ -136,6 +136,13 @@ class IPanel : public IEditorLink {
   int EditorWidth() const override { return DeviceWidth(); }
   int EditorHeight() const override { return DeviceHeight(); }
   bool SetEditorScale(double scale) override { return SetScale(scale); }
+  double EditorZoom() const override { return Zoom(); }
+  bool SetEditorZoom(double zoom) override { return SetZoom(zoom); }
+  bool ConstrainEditorSize(int& width, int& height) const override {
+    ConstrainSize(width, height);
+    return true;
+  }
+  bool FitEditorToSize(int width, int height) override { return FitToSize(width, height); }
   // OpenWindow in host.parent, after the panel took host.runLoop (a panel
   // that needs one and gets none opens nothing), with the values handed over
   // while it was closed already applied. While the editor shows a window
@@ -154,8 +161,9 @@ class IPanel : public IEditorLink {
   // An image's set drawn at twice the size has its resource id plus this.
   static constexpr int kDoubleSizeIdOffset = 100;
   static bool ScaleAccepted(double scale) { return scale >= kMinScale && scale <= kMaxScale; }
-  // The scale drawn at: the host's, or the desktop's where that is larger
-  // (a desktop whose hosts send no scale); never the two multiplied.
+  // The scale drawn at: the display scale (the host's, or the desktop's
+  // where that is larger: a desktop whose hosts send no scale; never the two
+  // multiplied) times the user's zoom (ZoomedScale).
   double Scale() const { return scale_; }
   // The host's scale (1 to 3). Draws from now on at the new Scale(): a new
   // back buffer, every control dirty, and the window resized
@@ -164,6 +172,38 @@ class IPanel : public IEditorLink {
   // The desktop's own scale, as the window reads it; values outside 1 to 3
   // count as 1.
   void SetDesktopScale(double scale);
+
+  // ---- The user's size: a zoom on the display scale ---------------------------------
+  // A host's resize handle sets the zoom (FitToSize); it is kept when the
+  // display scale changes, so the drawing scale is the display scale times
+  // the zoom, held within kMinDrawScale to kMaxDrawScale.
+  static constexpr double kMinDrawScale = 0.75;
+  static constexpr double kMaxDrawScale = 3.0;
+  static_assert(kMinDrawScale / kMaxScale == kEditorZoomMin && kMaxDrawScale / kMinScale == kEditorZoomMax,
+                "every zoom that can reach a drawing scale is one an editor accepts");
+  double Zoom() const { return zoom_; }
+  // A zoom from kEditorZoomMin to kEditorZoomMax (the user's size kept with
+  // the plug-in): draws from now on at the new Scale(), as SetScale does.
+  // False, with nothing changed, for any other value.
+  bool SetZoom(double zoom);
+  // The drawing scale for a display scale: display x zoom within the draw
+  // limits, tidied to six decimals so that a zoom made from a scale gives that
+  // scale back; exactly the display scale while the zoom is 1.
+  double ZoomedScale(double displayScale);
+  // The size nearest to width x height (device pixels) that the editor can
+  // take: its own aspect, the largest that fits inside the rectangle, within
+  // kMinDrawScale to kMaxDrawScale of its logical size (a rectangle smaller
+  // than the smallest gives the smallest). Sizes are what ToDevice gives at
+  // ScaleForWidth's scale.
+  void ConstrainSize(int& width, int& height) const;
+  // The scale a device width is drawn at: the one with the fewest decimals
+  // (up to six) whose device width is that width, so that 1257 pixels are
+  // drawn at exactly 1.5 and 1048 at 1.25.
+  double ScaleForWidth(int deviceWidth) const;
+  // Scales the editor to fill a window of width x height (ConstrainSize
+  // first): the zoom becomes that scale over the display scale. True when
+  // the editor now has that size.
+  bool FitToSize(int width, int height);
   int DeviceWidth() const { return ToDevice(width_); }
   int DeviceHeight() const { return ToDevice(height_); }
   // Logical to device: rounded to the nearest pixel.
@@ -345,6 +385,9 @@ class IPanel : public IEditorLink {
   double scale_ = 1.0;
   double hostScale_ = 1.0;
   double desktopScale_ = 1.0;
+  double zoom_ = 1.0;
+  // The display scale ApplyScale last drew for (ZoomedScale's argument).
+  double displayScale_ = 1.0;
   int mouseHolder_ = -1;
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;
