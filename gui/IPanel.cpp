@@ -234,6 +234,7 @@ PixelRect IPanel::DirtyUnion() const {
 
 PixelRect IPanel::TimerTick() {
   ApplyHandedOver();
+  FollowKeptZoom();
   return DirtyUnion();
 }
 
@@ -280,8 +281,19 @@ void IPanel::ApplyScale() {
 bool IPanel::SetZoom(double zoom) {
   if (!EditorZoomInRange(zoom)) return false;
   zoom_ = zoom;
+  if (port_) port_->SetEditorZoom(zoom);
   ApplyScale();
   return true;
+}
+
+void IPanel::FollowKeptZoom() {
+  // A state loaded while the editor shows brings the size it was saved with;
+  // the host hears of it as of any size the editor asks for.
+  if (!port_ || port_->EditorZoom() == zoom_) return;
+  const int width = DeviceWidth();
+  const int height = DeviceHeight();
+  if (!SetZoom(port_->EditorZoom())) return;
+  if (DeviceWidth() != width || DeviceHeight() != height) port_->RequestEditorSize(DeviceWidth(), DeviceHeight());
 }
 
 double IPanel::ZoomedScale(double displayScale) {
@@ -324,6 +336,7 @@ bool IPanel::FitToSize(int width, int height) {
   // Back at the display's own size: no zoom (nothing for the state to keep).
   if (std::fabs(zoom - 1.0) < 1e-9) zoom = 1.0;
   zoom_ = std::clamp(zoom, kEditorZoomMin, kEditorZoomMax);
+  if (port_) port_->SetEditorZoom(zoom_);
   ApplyScale();
   return DeviceWidth() == width && DeviceHeight() == height;
 }

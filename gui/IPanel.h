@@ -186,6 +186,10 @@ class IPanel : public IEditorLink {
   // the plug-in): draws from now on at the new Scale(), as SetScale does.
   // False, with nothing changed, for any other value.
   bool SetZoom(double zoom);
+  // The plug-in keeps the zoom (its edit port): SetZoom and FitToSize tell
+  // it, and each TimerTick takes a zoom it changed (a state loaded while the
+  // editor shows), asking the host for the new size.
+  void FollowKeptZoom();
   // The drawing scale for a display scale: display x zoom within the draw
   // limits, tidied to six decimals so that a zoom made from a scale gives that
   // scale back; exactly the display scale while the zoom is 1.
@@ -217,7 +221,8 @@ class IPanel : public IEditorLink {
   // ---- The timer tick ----------------------------------------------------------------
   // Window thread, every timer tick: applies the values handed over since the
   // last tick, then returns the union of the rectangles of all dirty
-  // controls (empty when nothing needs painting). Allocates nothing.
+  // controls (empty when nothing needs painting). Allocates nothing, unless
+  // a state loaded since brought another editor size (FollowKeptZoom).
   PixelRect TimerTick();
   // The union of the dirty controls' rectangles, without applying anything.
   PixelRect DirtyUnion() const;

@@ -146,8 +146,8 @@ class IEffectBase : public IEditPort {
   // relative to the display scale), kept with the instance and its state;
   // 1 until the editor is resized. Any thread. A zoom outside
   // kEditorZoomMin to kEditorZoomMax is refused (false, nothing changed).
-  double EditorZoom() const { return editorZoom_.load(std::memory_order_relaxed); }
-  bool SetEditorZoom(double zoom);
+  double EditorZoom() const override { return editorZoom_.load(std::memory_order_relaxed); }
+  bool SetEditorZoom(double zoom) override;
   // Destroys the attached editor now (an adapter does it while it can still
   // hear the edits the editor ends on its way out).
   void ReleaseGraphics() { graphics_.reset(); }

@@ -258,6 +258,21 @@ TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScale
   ASSERT_EQ(view->onSize(&asked), kResultOk);
   EXPECT_EQ(SizeOf(*view).getWidth(), 1048);
 
+  // A zoom a state brings while the editor shows: the next tick takes it and
+  // asks the host for the size; the host's answer changes nothing more.
+  ASSERT_TRUE(fx->SetEditorZoom(2.0));
+  panel->TimerTick();
+  EXPECT_EQ(panel->EditorWidth(), 1676);
+  ASSERT_FALSE(frame->requests.empty());
+  EXPECT_EQ(frame->requests.back().getWidth(), 1676);
+  EXPECT_EQ(frame->requests.back().getHeight(), 490);
+  ViewRect answer = frame->requests.back();
+  ASSERT_EQ(view->onSize(&answer), kResultOk);
+  EXPECT_EQ(fx->EditorZoom(), 2.0);
+  ASSERT_TRUE(fx->SetEditorZoom(1.25));
+  panel->TimerTick();
+  EXPECT_EQ(SizeOf(*view).getWidth(), 1048);
+
   // Closed and released, a new view of the same instance opens at the zoom.
   EXPECT_EQ(view->removed(), kResultOk);
   view = nullptr;
