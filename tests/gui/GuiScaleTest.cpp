@@ -87,12 +87,9 @@ TEST(Zoom, ConstrainedSizesKeepTheAspectFitInsideAndStayWithinTheLimits) {
     panel.ConstrainSize(w, h);
     return std::pair{w, h};
   };
-  // The limits: 0.75 and 3 times the logical size, rounded as ToDevice rounds.
-  EXPECT_EQ(constrained(1, 1), (std::pair{629, 184}));
-  EXPECT_EQ(constrained(0, 0), (std::pair{629, 184}));
+  // The limits: 0.75 and 3 times the logical size, rounded as ToDevice rounds
+  // (extreme rectangles: through the view, in the adapter's tests).
   EXPECT_EQ(constrained(-5000, -3), (std::pair{629, 184}));
-  EXPECT_EQ(constrained(std::numeric_limits<int>::min(), std::numeric_limits<int>::max()), (std::pair{629, 184}));
-  EXPECT_EQ(constrained(100000, 100000), (std::pair{2514, 735}));
   EXPECT_EQ(constrained(std::numeric_limits<int>::max(), std::numeric_limits<int>::max()), (std::pair{2514, 735}));
   // The sizes a content scale gives are taken as they are, at that scale.
   EXPECT_EQ(constrained(1257, 368), (std::pair{1257, 368}));

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "host/EditorActions.h"
 #include "host/win32/EditorHostWin.h"
 #include "tests/support/EditorPlaces.h"
 #include "tests/integration/PlugFixture.h"
@@ -100,9 +101,10 @@ std::string WindowsPath(std::string path) {
   return path;
 }
 
-// Runs mirel-snapshot at the default settings into out; false on failure.
-bool RunSnapshot(const std::string& out) {
-  std::string command = "\"" + WindowsPath(MIREL_SNAPSHOT_EXE) + "\" \"" + WindowsPath(out) + "\"";
+// Runs mirel-snapshot at the default settings (and options) into out; false
+// on failure.
+bool RunSnapshot(const std::string& out, const std::string& options = "") {
+  std::string command = "\"" + WindowsPath(MIREL_SNAPSHOT_EXE) + "\" " + options + " \"" + WindowsPath(out) + "\"";
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -113,6 +115,29 @@ bool RunSnapshot(const std::string& out) {
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return code == 0;
+}
+
+// The pixels of the window that differ from the snapshot, outside the version
+// label at scale (text may be drawn differently by each platform's font
+// path); `first` names the first. The white ink inside the label is counted.
+int CountDifferences(const host::EditorImage& shown, const host::EditorImage& snapshot, double scale,
+                     std::string& first, int& labelInk) {
+  const auto& label = mirel::layout::kVersionLabel;
+  const auto device = [scale](int v) { return static_cast<int>(v * scale + 0.5); };
+  int differ = 0;
+  labelInk = 0;
+  for (int y = 0; y < shown.height; ++y) {
+    for (int x = 0; x < shown.width; ++x) {
+      const std::uint32_t a = shown.At(x, y) & 0xFFFFFF, b = snapshot.At(x, y) & 0xFFFFFF;
+      if (x >= device(label.left) && x < device(label.right) && y >= device(label.top) &&
+          y < device(label.bottom)) {
+        labelInk += ((a >> 16) & 255) > 200 && ((a >> 8) & 255) > 200 && (a & 255) > 200;
+        continue;
+      }
+      if (a != b && differ++ == 0) first = std::to_string(x) + "," + std::to_string(y);
+    }
+  }
+  return differ;
 }
 
 HINSTANCE ModuleOf(HWND window) { return reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)); }
@@ -166,19 +191,9 @@ TEST(EditorWindow, ShowsTheOffscreenPictureOfTheSameSettings) {
 
   // Text may be drawn differently by each platform's font path; everything
   // else is the same pixels.
-  const auto& label = mirel::layout::kVersionLabel;
-  int differ = 0, labelInk = 0;
+  int labelInk = 0;
   std::string first;
-  for (int y = 0; y < shown.height; ++y) {
-    for (int x = 0; x < shown.width; ++x) {
-      const std::uint32_t a = shown.At(x, y) & 0xFFFFFF, b = snapshot.At(x, y) & 0xFFFFFF;
-      if (x >= label.left && x < label.right && y >= label.top && y < label.bottom) {
-        labelInk += ((a >> 16) & 255) > 200 && ((a >> 8) & 255) > 200 && (a & 255) > 200;
-        continue;
-      }
-      if (a != b && differ++ == 0) first = std::to_string(x) + "," + std::to_string(y);
-    }
-  }
+  const int differ = CountDifferences(shown, snapshot, 1.0, first, labelInk);
   if (differ > 0) host::WritePng(shown, MIREL_BINARY_DIR "/editor-window.png", error);
   EXPECT_EQ(differ, 0) << "first at " << first << "; the window is in editor-window.png";
   EXPECT_GT(labelInk, 20) << "the white version label";
@@ -289,6 +304,42 @@ TEST(EditorWindow, OpenCloseReopenAndTwoEditorsWhileAudioRuns) {
   EXPECT_FALSE(IsWindow(window));
   EXPECT_FALSE(ClassRegistered(module));
   DestroyWindow(parent);
+}
+
+// The host window's resize handle: the view takes the nearest size, the
+// window follows, getSize tells it, and the window shows what mirel-snapshot
+// draws at that scale.
+TEST(EditorWindow, AHostResizeScalesTheEditorToTheSnapshotAtThatScale) {
+  EditorPlug e;
+  e.Open();
+  ViewRect taken;
+  ASSERT_TRUE(host::ResizeViewByHandle(e.view.get(), e.host.Frame(), 1048, 400, taken));
+  EXPECT_EQ(taken.getWidth(), 1048);
+  EXPECT_EQ(taken.getHeight(), 306);
+  ViewRect size;
+  ASSERT_EQ(e.view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 1048);
+  EXPECT_EQ(size.getHeight(), 306);
+  RECT client;
+  GetClientRect(e.host.PluginWindow(), &client);
+  EXPECT_EQ(client.right, 1048);
+  EXPECT_EQ(client.bottom, 306);
+  e.host.Pump(150);
+
+  host::EditorImage shown, snapshot;
+  ASSERT_TRUE(e.host.Capture(shown));
+  const std::string snapshotFile = MIREL_BINARY_DIR "/editor-snapshot-1.25.png";
+  ASSERT_TRUE(RunSnapshot(snapshotFile, "--scale 1.25"));
+  std::string error;
+  ASSERT_TRUE(host::ReadPng(snapshotFile, snapshot, error)) << error;
+  ASSERT_EQ(shown.width, snapshot.width);
+  ASSERT_EQ(shown.height, snapshot.height);
+  int labelInk = 0;
+  std::string first;
+  const int differ = CountDifferences(shown, snapshot, 1.25, first, labelInk);
+  if (differ > 0) host::WritePng(shown, MIREL_BINARY_DIR "/editor-window-1.25.png", error);
+  EXPECT_EQ(differ, 0) << "first at " << first << "; the window is in editor-window-1.25.png";
+  EXPECT_GT(labelInk, 20) << "the white version label";
 }
 
 }  // namespace
