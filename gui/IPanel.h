@@ -186,14 +186,6 @@ class IPanel : public IEditorLink {
   // the plug-in): draws from now on at the new Scale(), as SetScale does.
   // False, with nothing changed, for any other value.
   bool SetZoom(double zoom);
-  // The plug-in keeps the zoom (its edit port): SetZoom and FitToSize tell
-  // it, and each TimerTick takes a zoom it changed (a state loaded while the
-  // editor shows), asking the host for the new size.
-  void FollowKeptZoom();
-  // The drawing scale for a display scale: display x zoom within the draw
-  // limits, tidied to six decimals so that a zoom made from a scale gives that
-  // scale back; exactly the display scale while the zoom is 1.
-  double ZoomedScale(double displayScale);
   // The size nearest to width x height (device pixels) that the editor can
   // take: its own aspect, the largest that fits inside the rectangle, within
   // kMinDrawScale to kMaxDrawScale of its logical size (a rectangle smaller
@@ -371,6 +363,16 @@ class IPanel : public IEditorLink {
   ScaledImage ScaledBitmap(const BitmapRef& bitmap);
   // Draws at the larger of the host's and the desktop's scale.
   void ApplyScale();
+  // The drawing scale for a display scale: display x zoom within the draw
+  // limits, tidied to six decimals so that a zoom made from a scale gives that
+  // scale back; exactly the display scale while the zoom is 1.
+  // Records the display scale for FitToSize.
+  double ZoomedScale(double displayScale);
+  // The plug-in keeps the zoom (its edit port): SetZoom and FitToSize tell
+  // it, and each TimerTick takes a zoom it changed (a state loaded while the
+  // editor shows), asking the host for the new size.
+  void FollowKeptZoom();
+
   void ResetWheel() {
     wheelControl_ = -1;
     wheelUnits_ = 0;
