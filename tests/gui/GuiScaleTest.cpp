@@ -127,6 +127,12 @@ TEST(Zoom, HostResizeIsAZoomThatSurvivesDisplayScaleChangesAndDrawsBelowOne) {
   panel->AttachControl(knob);
   plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
   ASSERT_TRUE(panel->SetScale(1.5));
+  // Whatever the display scale, a width the handle gives is drawn at exactly
+  // its own scale (as mirel-snapshot draws that scale).
+  for (int w = 629; w <= 2514; w += 11) {
+    ASSERT_TRUE(panel->FitToSize(w, 100000));
+    ASSERT_EQ(panel->Scale(), panel->ScaleForWidth(w)) << w;
+  }
   // A handle at 1048 x 306 on a display at 1.5: drawn at 1.25, zoom 1.25 / 1.5.
   EXPECT_TRUE(panel->FitToSize(1048, 306));
   EXPECT_EQ(panel->Scale(), 1.25);
