@@ -66,6 +66,9 @@ ScaledCache& ProcessScaledCache() {
 
 int RoundToInt(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
+// A logical length in device pixels at scale, rounded as ToDevice rounds.
+int DeviceLength(int logical, double scale) { return scale == 1.0 ? logical : RoundToInt(logical * scale); }
+
 int BlitModeFor(int method) {
   switch (method) {
     case ChannelBlend::kCopy: return kRasBlitCopy;
@@ -231,6 +234,7 @@ PixelRect IPanel::DirtyUnion() const {
 
 PixelRect IPanel::TimerTick() {
   ApplyHandedOver();
+  FollowKeptZoom();
   return DirtyUnion();
 }
 
@@ -275,7 +279,7 @@ double IPanel::ChosenScale(ScalePolicy policy, bool hostSet, double host, double
 }
 
 void IPanel::ApplyScale() {
-  const double scale = ChosenScale(scalePolicy_, hostScaleSet_, hostScale_, desktopScale_);
+  const double scale = ZoomedScale(ChosenScale(scalePolicy_, hostScaleSet_, hostScale_, desktopScale_));
   if (scale == scale_) return;
   scale_ = scale;
   if (backBuffer_) MakeDrawingSurfaces();
@@ -283,8 +287,73 @@ void IPanel::ApplyScale() {
   ScaleChanged();
 }
 
+// ---- The user's size ------------------------------------------------------------------
+
+bool IPanel::SetZoom(double zoom) {
+  if (!EditorZoomInRange(zoom)) return false;
+  zoom_ = zoom;
+  if (port_) port_->SetEditorZoom(zoom);
+  ApplyScale();
+  return true;
+}
+
+void IPanel::FollowKeptZoom() {
+  // A state loaded while the editor shows brings the size it was saved with;
+  // the host hears of it as of any size the editor asks for.
+  if (!port_ || port_->EditorZoom() == zoom_) return;
+  const int width = DeviceWidth();
+  const int height = DeviceHeight();
+  if (!SetZoom(port_->EditorZoom())) return;
+  if (DeviceWidth() != width || DeviceHeight() != height) port_->RequestEditorSize(DeviceWidth(), DeviceHeight());
+}
+
+double IPanel::ZoomedScale(double displayScale) {
+  displayScale_ = displayScale;
+  if (zoom_ == 1.0) return displayScale;
+  const double zoomed = std::round(displayScale * zoom_ * 1e6) / 1e6;
+  return std::clamp(zoomed, kMinDrawScale, kMaxDrawScale);
+}
+
+double IPanel::ScaleForWidth(int deviceWidth) const {
+  if (width_ <= 0) return 1.0;
+  const double exact = static_cast<double>(deviceWidth) / width_;
+  for (const double step : {1e2, 1e3, 1e4, 1e5, 1e6}) {
+    const double scale = std::round(exact * step) / step;
+    if (DeviceLength(width_, scale) == deviceWidth) return std::clamp(scale, kMinDrawScale, kMaxDrawScale);
+  }
+  return std::clamp(exact, kMinDrawScale, kMaxDrawScale);
+}
+
+void IPanel::ConstrainSize(int& width, int& height) const {
+  if (width_ <= 0 || height_ <= 0) return;
+  const int smallest = DeviceLength(width_, kMinDrawScale);
+  const int largest = DeviceLength(width_, kMaxDrawScale);
+  // Heights grow with widths: the largest width whose height fits, from the
+  // widest the offered height allows down.
+  const double widestForHeight = (static_cast<double>(height) + 1.0) * width_ / height_ + 1.0;
+  int w = std::min({width, largest, static_cast<int>(std::clamp(widestForHeight, -1.0, 1e9))});
+  w = std::max(w, smallest);
+  for (; w > smallest; --w) {
+    if (DeviceLength(height_, ScaleForWidth(w)) <= height) break;
+  }
+  width = w;
+  height = DeviceLength(height_, ScaleForWidth(w));
+}
+
+bool IPanel::FitToSize(int width, int height) {
+  ConstrainSize(width, height);
+  const double scale = ScaleForWidth(width);
+  double zoom = scale / displayScale_;
+  // Back at the display's own size: no zoom (nothing for the state to keep).
+  if (std::fabs(zoom - 1.0) < 1e-9) zoom = 1.0;
+  zoom_ = std::clamp(zoom, kEditorZoomMin, kEditorZoomMax);
+  if (port_) port_->SetEditorZoom(zoom_);
+  ApplyScale();
+  return DeviceWidth() == width && DeviceHeight() == height;
+}
+
 int IPanel::ToDevice(int logical) const {
-  return scale_ == 1.0 ? logical : RoundToInt(logical * scale_);
+  return DeviceLength(logical, scale_);
 }
 
 PixelRect IPanel::ToDevice(const PixelRect& r) const {

@@ -136,6 +136,13 @@ class IPanel : public IEditorLink {
   int EditorWidth() const override { return DeviceWidth(); }
   int EditorHeight() const override { return DeviceHeight(); }
   bool SetEditorScale(double scale) override { return SetScale(scale); }
+  double EditorZoom() const override { return Zoom(); }
+  bool SetEditorZoom(double zoom) override { return SetZoom(zoom); }
+  bool ConstrainEditorSize(int& width, int& height) const override {
+    ConstrainSize(width, height);
+    return true;
+  }
+  bool FitEditorToSize(int width, int height) override { return FitToSize(width, height); }
   // OpenWindow in host.parent, after the panel took host.runLoop (a panel
   // that needs one and gets none opens nothing), with the values handed over
   // while it was closed already applied. While the editor shows a window
@@ -154,8 +161,9 @@ class IPanel : public IEditorLink {
   // An image's set drawn at twice the size has its resource id plus this.
   static constexpr int kDoubleSizeIdOffset = 100;
   static bool ScaleAccepted(double scale) { return scale >= kMinScale && scale <= kMaxScale; }
-  // The scale drawn at: the host's or the desktop's, as the window's policy
-  // (below) chooses; never the two multiplied.
+  // The scale drawn at: the display scale (the host's or the desktop's, as
+  // the window's policy (below) chooses; never the two multiplied) times the
+  // user's zoom (ZoomedScale).
   double Scale() const { return scale_; }
   // The host's scale (1 to 3). Draws from now on at the new Scale(): a new
   // back buffer, every control dirty, and the window resized
@@ -164,23 +172,9 @@ class IPanel : public IEditorLink {
   // The desktop's own scale, as the window reads it; values outside 1 to 3
   // count as 1.
   void SetDesktopScale(double scale);
-  // Whose scale Scale() is, as the platform's window chooses.
-  enum class ScalePolicy {
-    // The larger of the host's and the desktop's: hosts there commonly send
-    // 1 whatever the desktop says, and nothing else scales the window.
-    kLargerOfHostAndDesktop,
-    // The host's once it set one (1 included), else the desktop's: a host
-    // that sets a scale already counted the desktop's in it.
-    kHostOnceSet,
-  };
-  // Draws from now on at the scale the policy chooses (as SetScale does).
-  void SetScalePolicy(ScalePolicy policy);
-  ScalePolicy GetScalePolicy() const { return scalePolicy_; }
-  // True once the host set a scale.
-  bool HostScaleSet() const { return hostScaleSet_; }
-  // The scale drawn at under policy, given the host's (set or not) and the
-  // desktop's; never the two multiplied.
-  static double ChosenScale(ScalePolicy policy, bool hostSet, double host, double desktop);
+  // The scale drawn at: the display scale (the host's or the desktop's, as
+  // the window's policy (below) chooses; never the two multiplied) times the
+  // user's zoom (ZoomedScale).
   int DeviceWidth() const { return ToDevice(width_); }
   int DeviceHeight() const { return ToDevice(height_); }
   // Logical to device: rounded to the nearest pixel.
@@ -194,7 +188,8 @@ class IPanel : public IEditorLink {
   // ---- The timer tick ----------------------------------------------------------------
   // Window thread, every timer tick: applies the values handed over since the
   // last tick, then returns the union of the rectangles of all dirty
-  // controls (empty when nothing needs painting). Allocates nothing.
+  // controls (empty when nothing needs painting). Allocates nothing, unless
+  // a state loaded since brought another editor size (FollowKeptZoom).
   PixelRect TimerTick();
   // The union of the dirty controls' rectangles, without applying anything.
   PixelRect DirtyUnion() const;
@@ -341,8 +336,18 @@ class IPanel : public IEditorLink {
     int frameH = 0;
   };
   ScaledImage ScaledBitmap(const BitmapRef& bitmap);
-  // Draws at the scale the policy chooses.
+  // Draws at the scale the policy chooses, times the zoom.
   void ApplyScale();
+  // The drawing scale for a display scale: display x zoom within the draw
+  // limits, tidied to six decimals so that a zoom made from a scale gives that
+  // scale back; exactly the display scale while the zoom is 1.
+  // Records the display scale for FitToSize.
+  double ZoomedScale(double displayScale);
+  // The plug-in keeps the zoom (its edit port): SetZoom and FitToSize tell
+  // it, and each TimerTick takes a zoom it changed (a state loaded while the
+  // editor shows), asking the host for the new size.
+  void FollowKeptZoom();
+
   void ResetWheel() {
     wheelControl_ = -1;
     wheelUnits_ = 0;
@@ -364,6 +369,9 @@ class IPanel : public IEditorLink {
   double desktopScale_ = 1.0;
   bool hostScaleSet_ = false;
   ScalePolicy scalePolicy_ = ScalePolicy::kLargerOfHostAndDesktop;
+  double zoom_ = 1.0;
+  // The display scale ApplyScale last drew for (ZoomedScale's argument).
+  double displayScale_ = 1.0;
   int mouseHolder_ = -1;
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;

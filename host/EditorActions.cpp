@@ -96,4 +96,15 @@ bool ParseEditorActions(const std::string& script, std::vector<EditorAction>& ou
   return true;
 }
 
+bool ResizeViewByHandle(Steinberg::IPlugView* view, Steinberg::IPlugFrame* frame, int width, int height,
+                        Steinberg::ViewRect& taken) {
+  using Steinberg::kResultTrue;
+  if (view == nullptr || frame == nullptr || view->canResize() != kResultTrue) return false;
+  taken = Steinberg::ViewRect(0, 0, width, height);
+  if (view->checkSizeConstraint(&taken) != kResultTrue || taken.getWidth() <= 0 || taken.getHeight() <= 0) {
+    return false;
+  }
+  return frame->resizeView(view, &taken) == Steinberg::kResultOk;
+}
+
 }  // namespace mirel::host

@@ -8,6 +8,13 @@
 // editors in hosts; the core only passes it on.
 class EditorHostContext;
 
+// The user's zoom of an editor, relative to the display scale it draws at:
+// the range an editor accepts and a stored state may carry (1: the editor's
+// own size).
+inline constexpr double kEditorZoomMin = 0.25;
+inline constexpr double kEditorZoomMax = 3.0;
+inline bool EditorZoomInRange(double zoom) { return zoom >= kEditorZoomMin && zoom <= kEditorZoomMax; }
+
 class IEditorLink {
  public:
   virtual ~IEditorLink() = default;
@@ -38,4 +45,14 @@ class IEditorLink {
   // The display scale the host asks for (EditorWidth/Height follow it);
   // false, with nothing changed, for a scale the editor cannot draw at.
   virtual bool SetEditorScale(double /*scale*/) { return false; }
+  // The user's zoom on that scale (EditorZoomInRange); false, with nothing
+  // changed, for a zoom the editor cannot take.
+  virtual double EditorZoom() const { return 1.0; }
+  virtual bool SetEditorZoom(double /*zoom*/) { return false; }
+  // Rewrites width x height (device pixels) to the nearest size the editor
+  // can take; false for an editor that keeps one size.
+  virtual bool ConstrainEditorSize(int& /*width*/, int& /*height*/) const { return false; }
+  // Scales the editor to fill a window of that size; EditorZoom then tells
+  // the zoom it took. False for an editor that keeps one size.
+  virtual bool FitEditorToSize(int /*width*/, int /*height*/) { return false; }
 };

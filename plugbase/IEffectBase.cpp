@@ -227,6 +227,12 @@ std::string IEffectBase::ParamDisplayText(int index) {
   return p ? p->FormatDisplay(ParamPlain(index)) : std::string();
 }
 
+bool IEffectBase::SetEditorZoom(double zoom) {
+  if (!EditorZoomInRange(zoom)) return false;
+  editorZoom_.store(zoom, std::memory_order_relaxed);
+  return true;
+}
+
 void IEffectBase::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
   if (!graphics) return;
   PlugLock lock(mutex_);

@@ -6,6 +6,7 @@
 // supplies the host-facing operations; the concrete plug-in overrides
 // Reset, ParamChanged and ProcessBlock.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -141,6 +142,12 @@ class IEffectBase : public IEditPort {
   virtual void AttachGraphics(std::unique_ptr<IEditorLink> graphics);
   // Brings every control up to its parameter's current value.
   virtual void RedrawParamControls();
+  // The user's zoom of the editor (the size a host's resize handle gave it,
+  // relative to the display scale), kept with the instance and its state;
+  // 1 until the editor is resized. Any thread. A zoom outside
+  // kEditorZoomMin to kEditorZoomMax is refused (false, nothing changed).
+  double EditorZoom() const override { return editorZoom_.load(std::memory_order_relaxed); }
+  bool SetEditorZoom(double zoom) override;
   // Destroys the attached editor now (an adapter does it while it can still
   // hear the edits the editor ends on its way out).
   void ReleaseGraphics() { graphics_.reset(); }
@@ -238,6 +245,7 @@ class IEffectBase : public IEditPort {
   std::int32_t apiCode_ = kApiVst3;
   std::int32_t currentPreset_ = 0;
   std::unique_ptr<IEditorLink> graphics_;
+  std::atomic<double> editorZoom_{1.0};
   std::vector<IParamDef> params_;
   std::vector<PresetSlot> presets_;
   // The pointer arrays never change size after construction: the channel

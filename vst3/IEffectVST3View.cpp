@@ -1,6 +1,9 @@
 #include "vst3/IEffectVST3View.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "vst3/HostCall.h"
@@ -39,6 +42,22 @@ void IEffectVST3View::CloseOwnWindow() {
   runLoop_.reset();
 }
 
+void IEffectVST3View::ApplyKeptZoom(IEditorLink& editor) {
+  const double zoom = plug_->EditorZoom();
+  if (editor.EditorZoom() != zoom) editor.SetEditorZoom(zoom);
+}
+
+namespace {
+
+// A host rectangle's extent without overflow, held within what an editor
+// size can be.
+int Extent(int32 from, int32 to) {
+  const std::int64_t extent = static_cast<std::int64_t>(to) - from;
+  return static_cast<int>(std::clamp<std::int64_t>(extent, -1, 1 << 20));
+}
+
+}  // namespace
+
 tresult PLUGIN_API IEffectVST3View::isPlatformTypeSupported(FIDString type) {
   return HostCall([&]() -> tresult {
     if (!Editor() || !type) return kResultFalse;
@@ -60,6 +79,7 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     std::unique_ptr<IHostRunLoop> loop = HostRunLoopFromFrame(plugFrame_);
     const int width = editor->EditorWidth();
     const int height = editor->EditorHeight();
+    ApplyKeptZoom(*editor);
     // Attached again without removed, the editor may replace this view's own
     // window; another view's open window is never touched: the editor then
     // opens nothing and this view fails alone.
@@ -72,7 +92,8 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     ownWindow_ = host.window;
     systemWindow_ = parent;
     plug_->EditorOpened();
-    // The window may have found a display scale of its own (the desktop's).
+    // The window may have found a display scale of its own (the desktop's),
+    // or the kept zoom changed since the host asked for the size.
     if (plugFrame_ && (editor->EditorWidth() != width || editor->EditorHeight() != height)) {
       ViewRect size(0, 0, editor->EditorWidth(), editor->EditorHeight());
       rect_ = size;
@@ -100,6 +121,7 @@ tresult PLUGIN_API IEffectVST3View::getSize(ViewRect* size) {
     IEditorLink* editor = Editor();
     if (!editor) return kResultFalse;
     if (!size) return kInvalidArgument;
+    ApplyKeptZoom(*editor);
     *size = ViewRect(0, 0, editor->EditorWidth(), editor->EditorHeight());
     return kResultOk;
   });
@@ -112,8 +134,44 @@ tresult PLUGIN_API IEffectVST3View::onSize(ViewRect* newSize) {
     if (expectingNewSize_) {
       expectingNewSize_ = false;
       plug_->EditorResized();
+      return kResultOk;
+    }
+    // The host chose this size. The answers to the view's own requests
+    // (a content scale, the desktop's scale) arrive here too, unflagged, at
+    // the editor's size: they change nothing. The view does not ask the
+    // frame again from inside onSize; getSize tells the size taken.
+    IEditorLink* editor = Editor();
+    const int width = Extent(newSize->left, newSize->right);
+    const int height = Extent(newSize->top, newSize->bottom);
+    if (editor && (width != editor->EditorWidth() || height != editor->EditorHeight()) &&
+        editor->FitEditorToSize(width, height)) {
+      plug_->SetEditorZoom(editor->EditorZoom());
     }
     return kResultOk;
+  });
+}
+
+tresult PLUGIN_API IEffectVST3View::canResize() {
+  return HostCall([&]() -> tresult {
+    int width = 0, height = 0;
+    IEditorLink* editor = Editor();
+    return editor && editor->ConstrainEditorSize(width, height) ? kResultTrue : kResultFalse;
+  });
+}
+
+tresult PLUGIN_API IEffectVST3View::checkSizeConstraint(ViewRect* rect) {
+  return HostCall([&]() -> tresult {
+    if (!rect) return kInvalidArgument;
+    IEditorLink* editor = Editor();
+    int width = Extent(rect->left, rect->right);
+    int height = Extent(rect->top, rect->bottom);
+    if (!editor || !editor->ConstrainEditorSize(width, height)) return kResultFalse;
+    // The origin stays where the host put it unless the size would run past
+    // the coordinate range.
+    const int32 left = static_cast<int32>(std::min<std::int64_t>(rect->left, INT32_MAX - width));
+    const int32 top = static_cast<int32>(std::min<std::int64_t>(rect->top, INT32_MAX - height));
+    *rect = ViewRect(left, top, left + width, top + height);
+    return kResultTrue;
   });
 }
 
@@ -124,6 +182,7 @@ tresult PLUGIN_API IEffectVST3View::setContentScaleFactor(ScaleFactor factor) {
     const int oldWidth = editor->EditorWidth();
     const int oldHeight = editor->EditorHeight();
     if (!editor->SetEditorScale(static_cast<double>(factor))) return kResultFalse;
+    ApplyKeptZoom(*editor);
     ViewRect size(0, 0, editor->EditorWidth(), editor->EditorHeight());
     if (plugFrame_ && (size.getWidth() != oldWidth || size.getHeight() != oldHeight)) {
       rect_ = size;

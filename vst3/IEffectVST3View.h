@@ -35,7 +35,16 @@ class IEffectVST3View : public Steinberg::CPluginView, public Steinberg::IPlugVi
   Steinberg::tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override;
   Steinberg::tresult PLUGIN_API removed() override;
   Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
+  // A size the host chose (its resize handle, not the answer to a resize the
+  // plug-in asked for) scales the editor to fill it; the zoom that gives is
+  // kept with the plug-in.
   Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
+  // True while the plug-in has an editor (it scales to any size it is given).
+  Steinberg::tresult PLUGIN_API canResize() override;
+  // Rewrites rect to the nearest size of the editor's aspect that fits
+  // inside it, between 0.75 and 3 times the editor's own size; the origin is
+  // kept. kResultTrue; null is kInvalidArgument.
+  Steinberg::tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) override;
   // The host's display scale, 1 to 3: the editor draws at it and the view
   // asks the frame for its new size. Anything else is refused, changing
   // nothing.
@@ -52,6 +61,9 @@ class IEffectVST3View : public Steinberg::CPluginView, public Steinberg::IPlugVi
   IEditorLink* Editor() const;
   // Closes the window this view opened, if the editor still shows it.
   void CloseOwnWindow();
+  // Brings the editor to the zoom the plug-in keeps (a state may have set
+  // another one since the editor last showed).
+  void ApplyKeptZoom(IEditorLink& editor);
 
   IEffectVST3* plug_;
   bool expectingNewSize_ = false;

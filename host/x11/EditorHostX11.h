@@ -174,6 +174,10 @@ class EditorHostX11 {
   // A key by the action scripts' name, pressed and released.
   bool Key(const std::string& name);
 
+  // Resizes the editor as the window's resize handle would
+  // (ResizeViewByHandle); `taken` receives the size given.
+  bool ResizeByHandle(int width, int height, Steinberg::ViewRect& taken);
+
   // Replays one action; false for an action this host cannot perform.
   bool Perform(const EditorAction& action);
 

@@ -1,5 +1,6 @@
 // The panel at a display scale: what it accepts, the device sizes and the
-// mapping of positions, and frames drawn from resampled strips.
+// mapping of positions, frames drawn from resampled strips, and the user's
+// zoom on the display scale (a host's resize handle).
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,105 @@ TEST(Scale, StripFramesStayWholeAtEveryScale) {
   // Back at 1, the same pixels as a panel that was never scaled.
   ASSERT_TRUE(panel->SetScale(1.0));
   EXPECT_EQ(panel->BackBuffer()->getWidth(), 200);
+}
+
+// ---- The user's size: a zoom on the display scale ---------------------------
+
+TEST(Zoom, ConstrainedSizesKeepTheAspectFitInsideAndStayWithinTheLimits) {
+  TestPlug plug;
+  TestPanel panel(&plug, 838, 245);
+  auto constrained = [&](int w, int h) {
+    panel.ConstrainSize(w, h);
+    return std::pair{w, h};
+  };
+  // The limits: 0.75 and 3 times the logical size, rounded as ToDevice rounds
+  // (extreme rectangles: through the view, in the adapter's tests).
+  EXPECT_EQ(constrained(-5000, -3), (std::pair{629, 184}));
+  EXPECT_EQ(constrained(std::numeric_limits<int>::max(), std::numeric_limits<int>::max()), (std::pair{2514, 735}));
+  // The sizes a content scale gives are taken as they are, at that scale.
+  EXPECT_EQ(constrained(1257, 368), (std::pair{1257, 368}));
+  EXPECT_EQ(panel.ScaleForWidth(1257), 1.5);
+  EXPECT_EQ(panel.ScaleForWidth(1048), 1.25);
+  EXPECT_EQ(panel.ScaleForWidth(1676), 2.0);
+  // Whichever side is short decides: the result fits inside the offer.
+  EXPECT_EQ(constrained(1000, 1000), (std::pair{1000, 292}));
+  EXPECT_EQ(constrained(5000, 300), (std::pair{1027, 300}));
+  for (int w = 500; w <= 2600; w += 7) {
+    for (int h : {150, 200, 300, 450, 700, 800}) {
+      const auto [cw, ch] = constrained(w, h);
+      ASSERT_GE(cw, 629);
+      ASSERT_LE(cw, 2514);
+      if (cw > 629) {
+        ASSERT_TRUE(cw <= w && ch <= h) << w << "x" << h;
+      }
+      // The editor's aspect, and exactly the size the scale draws.
+      const double scale = panel.ScaleForWidth(cw);
+      ASSERT_EQ(static_cast<int>(std::floor(838 * scale + 0.5)), cw);
+      ASSERT_EQ(static_cast<int>(std::floor(245 * scale + 0.5)), ch) << cw;
+      // One more pixel of width would not fit (the largest that does).
+      if (cw > 629 && cw < std::min(w, 2514)) {
+        auto [nw, nh] = constrained(cw + 1, 100000);
+        ASSERT_GT(nh, h) << w << "x" << h;
+      }
+    }
+  }
+}
+
+TEST(Zoom, HostResizeIsAZoomThatSurvivesDisplayScaleChangesAndDrawsBelowOne) {
+  TestPlug plug;
+  auto* panel = new TestPanel(&plug, 838, 245);
+  auto* knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(1061, "k.png", 61));
+  panel->AttachControl(knob);
+  plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+  ASSERT_TRUE(panel->SetScale(1.5));
+  // Whatever the display scale, a width the handle gives is drawn at exactly
+  // its own scale (as mirel-snapshot draws that scale).
+  for (int w = 629; w <= 2514; w += 11) {
+    ASSERT_TRUE(panel->FitToSize(w, 100000));
+    ASSERT_EQ(panel->Scale(), panel->ScaleForWidth(w)) << w;
+  }
+  // A handle at 1048 x 306 on a display at 1.5: drawn at 1.25, zoom 1.25 / 1.5.
+  EXPECT_TRUE(panel->FitToSize(1048, 306));
+  EXPECT_EQ(panel->Scale(), 1.25);
+  EXPECT_DOUBLE_EQ(panel->Zoom(), 1.25 / 1.5);
+  EXPECT_EQ(panel->BackBuffer()->getWidth(), 1048);
+  // The display moves to 2: the zoom stays, the drawing scale follows.
+  ASSERT_TRUE(panel->SetScale(2.0));
+  EXPECT_DOUBLE_EQ(panel->Zoom(), 1.25 / 1.5);
+  EXPECT_NEAR(panel->Scale(), 2.0 * 1.25 / 1.5, 1e-6);
+  EXPECT_EQ(panel->EditorWidth(), 1397);
+  // Back to 1.5: exactly the scale the handle gave.
+  ASSERT_TRUE(panel->SetScale(1.5));
+  EXPECT_EQ(panel->Scale(), 1.25);
+  // At 3 a zoom above 1 stops at the largest drawing scale and is kept.
+  ASSERT_TRUE(panel->SetZoom(2.0));
+  ASSERT_TRUE(panel->SetScale(3.0));
+  EXPECT_EQ(panel->Scale(), 3.0);
+  EXPECT_EQ(panel->Zoom(), 2.0);
+  // Resized back to the display's own size: no zoom left.
+  EXPECT_TRUE(panel->FitToSize(2514, 735));
+  EXPECT_EQ(panel->Zoom(), 1.0);
+
+  // Refused zooms change nothing.
+  for (double z : {0.0, 0.24, 3.01, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_FALSE(panel->SetZoom(z)) << z;
+    EXPECT_EQ(panel->Zoom(), 1.0);
+  }
+  // Below 1: the smallest size, every knob pixel still its own frame.
+  ASSERT_TRUE(panel->SetScale(1.0));
+  EXPECT_TRUE(panel->FitToSize(10, 10));
+  EXPECT_EQ(panel->Scale(), 0.75);
+  EXPECT_EQ(panel->EditorWidth(), 629);
+  EXPECT_EQ(panel->BackBuffer()->getHeight(), 184);
+  knob->SetValue(1.0);
+  ASSERT_TRUE(panel->PaintAll());
+  const PixelRect d = panel->ToDevice(knob->Rect());
+  EXPECT_EQ(d.W(), 15);
+  for (int y = d.top; y < d.bottom; ++y) {
+    for (int x = d.left; x < d.right; ++x) ASSERT_EQ(Pixel(*panel, x, y) & 0xff, 61u);
+  }
+  // A device position maps back to the logical pixel it lies in.
+  EXPECT_EQ(panel->ToLogical(30), 40);
 }
 
 TEST(Resample, AreaFilterAveragesCoveredPixelsAndKeepsTransparentColourOut) {

@@ -1,7 +1,9 @@
 // The edit-controller side of the built module: parameter list, value texts,
 // conversions, units and the program list.
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "mirel/MirelParams.h"
 #include "tests/integration/PlugFixture.h"
@@ -178,6 +180,44 @@ TEST(Controller, UnitsProgramListAndSmallAnswers) {
   EXPECT_EQ(handler->RefCount(), 1u);
 
   p.Stop();
+}
+
+// The size a host's resize handle gave the editor travels with the state, after
+// today's bytes: a new instance's view has it before it opens, and a state
+// without it gives the editor its own size again.
+TEST(Controller, TheSizeFromAHostsResizeHandleTravelsWithTheState) {
+  Plug a;
+  a.Start();
+  const std::vector<std::uint8_t> before = a.State();
+  IPtr<IPlugView> view = owned(a.controller->createView("editor"));
+  ASSERT_TRUE(view);
+  ViewRect r{0, 0, 1257, 368};
+  ASSERT_EQ(view->onSize(&r), kResultOk);
+  auto sizeOf = [](IPlugView& v) {
+    ViewRect size;
+    EXPECT_EQ(v.getSize(&size), kResultOk);
+    return std::pair{size.getWidth(), size.getHeight()};
+  };
+  EXPECT_EQ(sizeOf(*view), (std::pair{1257, 368}));
+  view = nullptr;
+  const std::vector<std::uint8_t> saved = a.State();
+  ASSERT_EQ(saved.size(), before.size() + 12);
+  EXPECT_TRUE(std::equal(before.begin(), before.end(), saved.begin()));
+  a.Stop();
+
+  Plug b;
+  b.Start();
+  auto in = host::MakeHostObject<host::MemoryStream>(saved);
+  ASSERT_EQ(b.component->setState(in.get()), kResultOk);
+  view = owned(b.controller->createView("editor"));
+  EXPECT_EQ(sizeOf(*view), (std::pair{1257, 368}));
+  EXPECT_EQ(b.State(), saved);
+  auto old = host::MakeHostObject<host::MemoryStream>(before);
+  ASSERT_EQ(b.component->setState(old.get()), kResultOk);
+  EXPECT_EQ(sizeOf(*view), (std::pair{838, 245}));
+  EXPECT_EQ(b.State(), before);
+  view = nullptr;
+  b.Stop();
 }
 
 std::string Text(IEditController* c, ParamID id, double v) {

@@ -7,6 +7,7 @@
 #include <limits>
 #include <thread>
 
+#include "host/EditorActions.h"
 #include "host/win32/EditorHostWin.h"
 #include "tests/support/EditorPlaces.h"
 #include "tests/integration/PlugFixture.h"
@@ -118,6 +119,40 @@ bool RunSnapshot(const std::string& out, const std::string& options = "") {
   return code == 0;
 }
 
+// The window shows what mirel-snapshot draws at scale ("1": no option), but
+// for the version label, which each platform's font path may draw
+// differently (its white ink must still be there). A window that differs is
+// saved beside the tests.
+void ExpectShowsSnapshot(host::EditorHostWin& host, const std::string& scale) {
+  host::EditorImage shown, snapshot;
+  ASSERT_TRUE(host.Capture(shown));
+  const std::string tag = scale == "1" ? "" : "-" + scale;
+  const std::string snapshotFile = MIREL_BINARY_DIR "/editor-snapshot" + tag + ".png";
+  ASSERT_TRUE(RunSnapshot(snapshotFile, scale == "1" ? "" : "--scale " + scale));
+  std::string error;
+  ASSERT_TRUE(host::ReadPng(snapshotFile, snapshot, error)) << error;
+  ASSERT_EQ(shown.width, snapshot.width);
+  ASSERT_EQ(shown.height, snapshot.height);
+  const auto& label = mirel::layout::kVersionLabel;
+  const auto device = [s = std::stod(scale)](int v) { return static_cast<int>(v * s + 0.5); };
+  int differ = 0, labelInk = 0;
+  std::string first;
+  for (int y = 0; y < shown.height; ++y) {
+    for (int x = 0; x < shown.width; ++x) {
+      const std::uint32_t a = shown.At(x, y) & 0xFFFFFF, b = snapshot.At(x, y) & 0xFFFFFF;
+      if (x >= device(label.left) && x < device(label.right) && y >= device(label.top) &&
+          y < device(label.bottom)) {
+        labelInk += ((a >> 16) & 255) > 200 && ((a >> 8) & 255) > 200 && (a & 255) > 200;
+        continue;
+      }
+      if (a != b && differ++ == 0) first = std::to_string(x) + "," + std::to_string(y);
+    }
+  }
+  if (differ > 0) host::WritePng(shown, MIREL_BINARY_DIR "/editor-window" + tag + ".png", error);
+  EXPECT_EQ(differ, 0) << "first at " << first << "; the window is in editor-window" << tag << ".png";
+  EXPECT_GT(labelInk, 20) << "the white version label";
+}
+
 HINSTANCE ModuleOf(HWND window) { return reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)); }
 
 bool ClassRegistered(HINSTANCE module) {
@@ -158,33 +193,7 @@ TEST(EditorWindow, ShowsTheOffscreenPictureOfTheSameSettings) {
   EditorPlug e;
   e.Open();
   e.host.Pump(100);
-  host::EditorImage shown, snapshot;
-  ASSERT_TRUE(e.host.Capture(shown));
-  const std::string snapshotFile = MIREL_BINARY_DIR "/editor-snapshot.png";
-  ASSERT_TRUE(RunSnapshot(snapshotFile));
-  std::string error;
-  ASSERT_TRUE(host::ReadPng(snapshotFile, snapshot, error)) << error;
-  ASSERT_EQ(shown.width, snapshot.width);
-  ASSERT_EQ(shown.height, snapshot.height);
-
-  // Text may be drawn differently by each platform's font path; everything
-  // else is the same pixels.
-  const auto& label = mirel::layout::kVersionLabel;
-  int differ = 0, labelInk = 0;
-  std::string first;
-  for (int y = 0; y < shown.height; ++y) {
-    for (int x = 0; x < shown.width; ++x) {
-      const std::uint32_t a = shown.At(x, y) & 0xFFFFFF, b = snapshot.At(x, y) & 0xFFFFFF;
-      if (x >= label.left && x < label.right && y >= label.top && y < label.bottom) {
-        labelInk += ((a >> 16) & 255) > 200 && ((a >> 8) & 255) > 200 && (a & 255) > 200;
-        continue;
-      }
-      if (a != b && differ++ == 0) first = std::to_string(x) + "," + std::to_string(y);
-    }
-  }
-  if (differ > 0) host::WritePng(shown, MIREL_BINARY_DIR "/editor-window.png", error);
-  EXPECT_EQ(differ, 0) << "first at " << first << "; the window is in editor-window.png";
-  EXPECT_GT(labelInk, 20) << "the white version label";
+  ExpectShowsSnapshot(e.host, "1");
 }
 
 TEST(EditorWindow, GesturesEditParametersWhileAudioRuns) {
@@ -406,6 +415,28 @@ TEST_F(EditorWindowScale, ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogical
   EXPECT_EQ(calls.front().kind, HandlerCall::Kind::kBegin);
   EXPECT_EQ(calls.back().kind, HandlerCall::Kind::kEnd);
   EXPECT_NEAR(calls[calls.size() - 2].value, dragged, 1e-12);
+}
+
+// The host window's resize handle: the view takes the nearest size, the
+// window follows, getSize tells it, and the window shows what mirel-snapshot
+// draws at that scale (1000 pixels wide: 1.193).
+TEST(EditorWindow, AHostResizeScalesTheEditorToTheSnapshotAtThatScale) {
+  EditorPlug e;
+  e.Open();
+  ViewRect taken;
+  ASSERT_TRUE(host::ResizeViewByHandle(e.view.get(), e.host.Frame(), 1000, 400, taken));
+  EXPECT_EQ(taken.getWidth(), 1000);
+  EXPECT_EQ(taken.getHeight(), 292);
+  ViewRect size;
+  ASSERT_EQ(e.view->getSize(&size), kResultOk);
+  EXPECT_EQ(size.getWidth(), 1000);
+  EXPECT_EQ(size.getHeight(), 292);
+  RECT client;
+  GetClientRect(e.host.PluginWindow(), &client);
+  EXPECT_EQ(client.right, 1000);
+  EXPECT_EQ(client.bottom, 292);
+  e.host.Pump(150);
+  ExpectShowsSnapshot(e.host, "1.193");
 }
 
 }  // namespace

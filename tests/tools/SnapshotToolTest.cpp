@@ -61,7 +61,22 @@ TEST(SnapshotTool, KnobsSwitchesAndMeterFollowTheValuesAndFailuresKeepTheOldFile
   EXPECT_EQ(Snapshot("--set Input=99 " + (dir / "set.png").string()), 2);
   EXPECT_EQ(Snapshot("--set Sidechain=1 " + (dir / "set.png").string()), 2);
   EXPECT_EQ(Snapshot("--meter-db -3 " + (dir / "set.png").string()), 2);
+  for (const char* scale : {"0.7", "3.01", "nan", "0"}) {
+    EXPECT_EQ(Snapshot(std::string("--scale ") + scale + " " + (dir / "set.png").string()), 2) << scale;
+  }
   EXPECT_EQ(fs::last_write_time(dir / "set.png"), before);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
   fs::remove_all(dir);
+}
+
+// The smallest size a host's resize handle gives draws too: 0.75 times the
+// editor, rounded as the editor rounds.
+TEST(SnapshotTool, DrawsBelowOneDownToThreeQuarters) {
+  const fs::path out = fs::temp_directory_path() / ("mirel-snapshot-small-" + std::to_string(::getpid()) + ".png");
+  ASSERT_EQ(Snapshot("--scale 0.75 " + out.string()), 0);
+  auto small = Read(out);
+  fs::remove(out);
+  ASSERT_TRUE(small);
+  EXPECT_EQ(small->getWidth(), static_cast<int>(mirel::layout::kEditorWidth * 0.75 + 0.5));
+  EXPECT_EQ(small->getHeight(), static_cast<int>(mirel::layout::kEditorHeight * 0.75 + 0.5));
 }

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -11,6 +14,7 @@
 #include "vst3/HostCall.h"
 #include "vst3/IEffectVST3.h"
 #include "vst3/IEffectVST3View.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "host/MemoryStream.h"
 #include "gui/IPanelOffscreen.h"
 #include "host/ParameterChanges.h"
@@ -91,9 +95,9 @@ class RecordingFrame : public mirel::host::HostObject<IPlugFrame> {
 };
 
 // TestEffect with an off-screen editor: a knob of parameter 0 at (0, 0)-(20, 40).
-TestEffect* EffectWithEditor() {
+TestEffect* EffectWithEditor(int width = 100, int height = 50) {
   auto* fx = new TestEffect;
-  auto panel = std::make_unique<IPanelOffscreen>(fx, 100, 50);
+  auto panel = std::make_unique<IPanelOffscreen>(fx, width, height);
   panel->AttachControl(std::make_unique<IKnobStripControl>(0, 0, 0, BitmapRef{nullptr, 20, 40, 1}));
   fx->AttachGraphics(std::move(panel));
   return fx;
@@ -163,6 +167,175 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   EXPECT_EQ(c->removed(), kResultOk);
   c = nullptr;
   fx->release();
+}
+
+// ---- The host's resize handle ---------------------------------------------------
+
+ViewRect SizeOf(IPlugView& view) {
+  ViewRect r;
+  EXPECT_EQ(view.getSize(&r), kResultOk);
+  return r;
+}
+
+TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
+  TestEffect* fx = EffectWithEditor(838, 245);
+  IPtr<IPlugView> view = owned(fx->createView("editor"));
+  EXPECT_EQ(view->canResize(), kResultTrue);
+  EXPECT_EQ(view->checkSizeConstraint(nullptr), kInvalidArgument);
+  const struct {
+    ViewRect offered, answer;
+  } cases[] = {
+      {{0, 0, 1048, 306}, {0, 0, 1048, 306}},
+      {{10, 20, 1010, 1020}, {10, 20, 1010, 312}},  // the origin stays
+      {{0, 0, 1, 1}, {0, 0, 629, 184}},
+      {{0, 0, -400, -100}, {0, 0, 629, 184}},
+      {{500, 500, 0, 0}, {500, 500, 1129, 684}},
+      {{0, 0, 99999, 99999}, {0, 0, 2514, 735}},
+      // Extremes that would overflow a width or a coordinate.
+      {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, {INT32_MIN, INT32_MIN, INT32_MIN + 2514, INT32_MIN + 735}},
+      {{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}, {INT32_MAX - 629, INT32_MAX - 184, INT32_MAX, INT32_MAX}},
+  };
+  for (const auto& c : cases) {
+    ViewRect r = c.offered;
+    EXPECT_EQ(view->checkSizeConstraint(&r), kResultTrue);
+    EXPECT_EQ((std::vector<int32>{r.left, r.top, r.right, r.bottom}),
+              (std::vector<int32>{c.answer.left, c.answer.top, c.answer.right, c.answer.bottom}))
+        << c.offered.right << "x" << c.offered.bottom;
+  }
+  EXPECT_EQ(SizeOf(*view).getWidth(), 838);  // asking changes nothing
+  view = nullptr;
+  fx->release();
+
+  // A plug-in without an editor neither resizes nor constrains.
+  auto* bare = new TestEffect;
+  IPtr<IPlugView> none = owned(bare->createView("editor"));
+  ViewRect r{0, 0, 100, 100};
+  EXPECT_EQ(none->canResize(), kResultFalse);
+  EXPECT_EQ(none->checkSizeConstraint(&r), kResultFalse);
+  EXPECT_EQ(none->onSize(&r), kResultOk);
+  none = nullptr;
+  bare->release();
+}
+
+TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScales) {
+  TestEffect* fx = EffectWithEditor(838, 245);
+  auto* panel = static_cast<IPanel*>(fx->Graphics());
+  auto frame = mirel::host::MakeHostObject<RecordingFrame>();
+  IPtr<IPlugView> view = owned(fx->createView("editor"));
+  ASSERT_EQ(view->setFrame(frame.get()), kResultOk);
+  int parent = 0;
+  ASSERT_EQ(view->attached(&parent, kEditorPlatformType), kResultOk);
+
+  // The host's handle: the constrained size, then onSize.
+  ViewRect r{0, 0, 1048, 400};
+  ASSERT_EQ(view->checkSizeConstraint(&r), kResultTrue);
+  ASSERT_EQ(view->onSize(&r), kResultOk);
+  EXPECT_EQ(panel->Scale(), 1.25);
+  EXPECT_EQ(SizeOf(*view).getWidth(), 1048);
+  EXPECT_EQ(SizeOf(*view).getHeight(), 306);
+  EXPECT_EQ(fx->EditorZoom(), 1.25);
+  EXPECT_TRUE(frame->requests.empty());  // the host sized its window itself
+  // An onSize the host did not constrain gets the nearest size.
+  ViewRect loose{0, 0, 3000, 3000};
+  ASSERT_EQ(view->onSize(&loose), kResultOk);
+  EXPECT_EQ(SizeOf(*view).getWidth(), 2514);
+  ASSERT_EQ(view->onSize(&r), kResultOk);
+
+  // A content scale keeps the zoom: 2 x 1.25 = 2.5.
+  FUnknownPtr<IPlugViewContentScaleSupport> scaler(view);
+  ASSERT_TRUE(scaler);
+  ASSERT_EQ(scaler->setContentScaleFactor(2.0f), kResultOk);
+  EXPECT_EQ(SizeOf(*view).getWidth(), 2095);
+  ASSERT_FALSE(frame->requests.empty());
+  EXPECT_EQ(frame->requests.back().getWidth(), 2095);
+  EXPECT_EQ(fx->EditorZoom(), 1.25);
+  ASSERT_EQ(scaler->setContentScaleFactor(1.0f), kResultOk);
+  EXPECT_EQ(SizeOf(*view).getWidth(), 1048);
+
+  // The answer to the plug-in's own request does not rescale the editor.
+  static_cast<IEffectVST3View*>(view.get())->ExpectNewSize();
+  ViewRect asked{0, 0, 700, 200};
+  ASSERT_EQ(view->onSize(&asked), kResultOk);
+  EXPECT_EQ(SizeOf(*view).getWidth(), 1048);
+
+  // A zoom a state brings while the editor shows: the next tick takes it and
+  // asks the host for the size; the host's answer changes nothing more.
+  ASSERT_TRUE(fx->SetEditorZoom(2.0));
+  panel->TimerTick();
+  EXPECT_EQ(panel->EditorWidth(), 1676);
+  ASSERT_FALSE(frame->requests.empty());
+  EXPECT_EQ(frame->requests.back().getWidth(), 1676);
+  EXPECT_EQ(frame->requests.back().getHeight(), 490);
+  ViewRect answer = frame->requests.back();
+  ASSERT_EQ(view->onSize(&answer), kResultOk);
+  EXPECT_EQ(fx->EditorZoom(), 2.0);
+  ASSERT_TRUE(fx->SetEditorZoom(1.25));
+  panel->TimerTick();
+  EXPECT_EQ(SizeOf(*view).getWidth(), 1048);
+
+  // Closed and released, a new view of the same instance opens at the zoom.
+  EXPECT_EQ(view->removed(), kResultOk);
+  view = nullptr;
+  IPtr<IPlugView> again = owned(fx->createView("editor"));
+  ASSERT_EQ(again->setFrame(frame.get()), kResultOk);
+  EXPECT_EQ(SizeOf(*again).getWidth(), 1048);
+  ASSERT_EQ(again->attached(&parent, kEditorPlatformType), kResultOk);
+  EXPECT_EQ(panel->EditorWidth(), 1048);
+  EXPECT_EQ(again->removed(), kResultOk);
+  again = nullptr;
+  fx->release();
+}
+
+// After the bypass flag a resized editor's state carries the tag "zoom" and
+// the zoom as a little-endian double; anything else there loads as zoom 1.
+TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
+  TestEffect* fx = EffectWithEditor(838, 245);
+  auto out = mirel::host::MakeHostObject<mirel::host::MemoryStream>();
+  ASSERT_EQ(fx->getState(out.get()), kResultOk);
+  const std::vector<std::uint8_t> plain = out->Data();
+  ASSERT_EQ(plain.size(), 2 * 8 + 4u);  // never resized: no trailer
+
+  ASSERT_TRUE(fx->SetEditorZoom(1.25));
+  out = mirel::host::MakeHostObject<mirel::host::MemoryStream>();
+  ASSERT_EQ(fx->getState(out.get()), kResultOk);
+  const std::vector<std::uint8_t> zoomed = out->Data();
+  ASSERT_EQ(zoomed.size(), plain.size() + 12);
+  EXPECT_TRUE(std::equal(plain.begin(), plain.end(), zoomed.begin()));
+  const std::uint8_t trailer[12] = {'z', 'o', 'o', 'm', 0, 0, 0, 0, 0, 0, 0xF4, 0x3F};  // 1.25
+  EXPECT_TRUE(std::equal(trailer, trailer + 12, zoomed.begin() + 20));
+  fx->release();
+
+  auto load = [](const std::vector<std::uint8_t>& bytes, double zoomBefore) {
+    TestEffect* to = EffectWithEditor(838, 245);
+    to->SetEditorZoom(zoomBefore);
+    auto in = mirel::host::MakeHostObject<mirel::host::MemoryStream>(bytes);
+    EXPECT_EQ(to->setState(in.get()), kResultOk);
+    const double zoom = to->EditorZoom();
+    // The editor takes it when the host next asks its size.
+    IPtr<IPlugView> view = owned(to->createView("editor"));
+    const int width = SizeOf(*view).getWidth();
+    EXPECT_EQ(width, static_cast<int>(std::floor(838 * zoom + 0.5)));
+    view = nullptr;
+    to->release();
+    return zoom;
+  };
+  EXPECT_EQ(load(zoomed, 1.0), 1.25);
+  EXPECT_EQ(load(plain, 2.0), 1.0);  // a state from before: the editor's own size
+  auto with = [&](std::size_t at, std::uint8_t byte) {
+    std::vector<std::uint8_t> b = zoomed;
+    b[at] = byte;
+    return b;
+  };
+  EXPECT_EQ(load(std::vector<std::uint8_t>(zoomed.begin(), zoomed.end() - 1), 2.0), 1.0);  // cut short
+  EXPECT_EQ(load(std::vector<std::uint8_t>(zoomed.begin(), zoomed.end() - 9), 2.0), 1.0);
+  EXPECT_EQ(load(with(20, 'Z'), 2.0), 1.0);   // another tag
+  EXPECT_EQ(load(with(31, 0x40), 2.0), 1.0);  // 1.25 x 2^16: out of range
+  EXPECT_EQ(load(with(31, 0x7F), 2.0), 1.0);  // huge
+  EXPECT_EQ(load(with(31, 0xBF), 2.0), 1.0);  // negative
+  std::vector<std::uint8_t> nan = zoomed;
+  nan[30] = 0xF8;
+  nan[31] = 0x7F;
+  EXPECT_EQ(load(nan, 2.0), 1.0);
 }
 
 TEST(Adapter, AnEditOpenWhenThePlugInGoesEndsAtTheHost) {

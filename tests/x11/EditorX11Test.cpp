@@ -386,6 +386,37 @@ TEST_F(EditorX11DesktopScaleTest, XftDpiFromTheSettingsManager) {
   XSync(d, False);
   ExpectOpensAtTwiceTheSize(false);
   ExpectOpensAtTwiceTheSize(true);
+
+// The window's resize handle: the view takes the host's size, draws exactly
+// what mirel-snapshot draws at that scale, takes clicks at it, and the
+// instance opens its next editor at the same size.
+TEST_F(EditorX11ScaleTest, HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt) {
+  EditorHostX11 host(*display_);
+  std::string error;
+  ASSERT_TRUE(host.Open(view_, error)) << error;
+  ViewRect taken;
+  ASSERT_TRUE(host.ResizeByHandle(1048, 306, taken));
+  EXPECT_EQ(taken.getWidth(), 1048);
+  EXPECT_EQ(taken.getHeight(), 306);
+  EXPECT_EQ(Size().getWidth(), 1048);
+  EXPECT_EQ(Size().getHeight(), 306);
+  EXPECT_TRUE(Shows(host, Snapshot("1.25"))) << "the window differs from mirel-snapshot --scale 1.25";
+
+  host.Close();
+  view_ = View(*fx_);
+  ASSERT_TRUE(host.Open(view_, error)) << error;
+  EXPECT_EQ(host.OpenedSize().getWidth(), 1048);
+  EXPECT_EQ(host.OpenedSize().getHeight(), 306);
+  EXPECT_TRUE(Shows(host, Snapshot("1.25"))) << "the reopened window differs from the snapshot at 1.25";
+
+  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(kBypass);
+  const int x = static_cast<int>(bypass.CentreX() * 1.25), y = static_cast<int>(bypass.CentreY() * 1.25);
+  Edits(*fx_);
+  ASSERT_TRUE(host.MouseDown(x, y) && host.MouseUp(x, y));
+  EXPECT_EQ(Edits(*fx_), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
+                                               {Kind::kPerform, kBypass, 1.0, 0},
+                                               {Kind::kEnd, kBypass, 0, 0}}));
+  host.Close();
 }
 
 }  // namespace

@@ -20,6 +20,9 @@ class EditorBackend {
   // Runs the window system's event loop for a while.
   virtual void Pump(int milliseconds) = 0;
   virtual bool Perform(const host::EditorAction& action) = 0;
+  // Resizes the editor as the window's resize handle would; `taken`
+  // receives the size it took.
+  virtual bool ResizeByHandle(int width, int height, Steinberg::ViewRect& taken) = 0;
   // The plug-in's own window as shown.
   virtual bool Capture(host::EditorImage& out) = 0;
   // The user closed the host window.

@@ -26,6 +26,9 @@ class EditorBackendWin final : public EditorBackend {
   void Close() override { host_.Close(); }
   void Pump(int milliseconds) override { host_.Pump(milliseconds); }
   bool Perform(const host::EditorAction& action) override { return host_.Perform(action); }
+  bool ResizeByHandle(int width, int height, Steinberg::ViewRect& taken) override {
+    return host::ResizeViewByHandle(host_.View(), host_.Frame(), width, height, taken);
+  }
   bool Capture(host::EditorImage& out) override { return host_.Capture(out); }
   bool CloseRequested() const override { return host_.CloseRequested(); }
 

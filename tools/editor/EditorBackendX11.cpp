@@ -25,6 +25,9 @@ class EditorBackendX11 final : public EditorBackend {
     if (display_) display_->Pump(milliseconds);
   }
   bool Perform(const host::EditorAction& action) override { return host_ && host_->Perform(action); }
+  bool ResizeByHandle(int width, int height, Steinberg::ViewRect& taken) override {
+    return host_ && host_->ResizeByHandle(width, height, taken);
+  }
   bool Capture(host::EditorImage& out) override { return host_ && host_->Capture(out); }
   bool CloseRequested() const override { return !host_ || host_->CloseRequested(); }
 

@@ -35,6 +35,9 @@ constexpr const char* kUsage =
     "                     (IPlugViewContentScaleSupport); actions then use the window's pixels.\n"
     "                     Without it, on Windows, the editor follows the monitor's DPI (the\n"
     "                     window is per-monitor DPI aware, as current DAWs are)\n"
+    "  --size WxH         then resize the editor as a host's resize handle does: the view's\n"
+    "                     nearest size to W x H (checkSizeConstraint), then onSize; prints\n"
+    "                     'size W H' with the size taken\n"
     "  -h, --help         this text\n"
     "Actions (editor pixels): click X Y; rclick X Y; dclick X Y; drag X Y DX DY;\n"
     "wheel X Y NOTCHES; move X Y; key NAME; type TEXT; wait MS.\n"
@@ -47,6 +50,8 @@ struct Options {
   int settle = 300;
   bool stay = false;
   float scale = 0.0f;  // 0: none set
+  int width = 0;       // --size; 0: none
+  int height = 0;
 };
 
 int Fail(const std::string& message) {
@@ -102,6 +107,19 @@ bool ParseArgs(int argc, char** argv, Options& o, std::string& error) {
         error = "--scale takes a positive number";
         return false;
       }
+    } else if (arg == "--size") {
+      if (!value(v)) return false;
+      char* end = nullptr;
+      const long w = std::strtol(v.c_str(), &end, 10);
+      const char* rest = end;
+      const long h = *rest == 'x' ? std::strtol(rest + 1, &end, 10) : 0;
+      if (v.empty() || *rest != 'x' || end == rest + 1 || *end != '\0' || w < 1 || h < 1 || w > 100000 ||
+          h > 100000) {
+        error = "--size takes WIDTHxHEIGHT in pixels, e.g. 1048x306";
+        return false;
+      }
+      o.width = static_cast<int>(w);
+      o.height = static_cast<int>(h);
     } else if (!arg.empty() && arg[0] == '-') {
       error = "unknown option " + arg;
       return false;
@@ -156,6 +174,15 @@ int main(int argc, char** argv) {
     if (scaler->setContentScaleFactor(options.scale) != Steinberg::kResultOk) {
       return Fail("the view refused the content scale " + std::to_string(options.scale));
     }
+  }
+  if (options.width > 0) {
+    window->Pump(options.settle);
+    Steinberg::ViewRect taken;
+    if (!window->ResizeByHandle(options.width, options.height, taken)) {
+      return Fail("the view cannot be resized to " + std::to_string(options.width) + "x" +
+                  std::to_string(options.height));
+    }
+    std::printf("size %d %d\n", taken.getWidth(), taken.getHeight());
   }
   window->Pump(options.settle);
   for (const auto& action : actions) {

@@ -40,7 +40,8 @@ const char* const kUsage =
     "  --set-normalized ID=N   set parameter ID (an index, bpas, prst or a name) to a\n"
     "                          normalised value 0..1 (repeatable)\n"
     "  --meter-db DB           show DB decibels of gain reduction on the meter (0 to 120)\n"
-    "  --scale F               draw at display scale F, 1 to 3 (default 1: 838 x 245)\n"
+    "  --scale F               draw at scale F, 0.75 to 3 (default 1: 838 x 245); below 1\n"
+    "                          as an editor made smaller with a host's resize handle\n"
     "  --help                  this text\n";
 
 // A failure with its one-line message; exit code 2 for command-line mistakes.
@@ -86,8 +87,8 @@ Options ParseArgs(int argc, char** argv) {
       o.meter = true;
     } else if (a == "--scale") {
       const std::string v = next();
-      if (!ParseNumber(v, o.scale) || !IPanel::ScaleAccepted(o.scale)) {
-        throw Failure{"--scale takes a display scale from 1 to 3, got '" + v + "'", 2};
+      if (!ParseNumber(v, o.scale) || !(o.scale >= IPanel::kMinDrawScale && o.scale <= IPanel::kMaxDrawScale)) {
+        throw Failure{"--scale takes a scale from 0.75 to 3, got '" + v + "'", 2};
       }
     } else if (a.size() > 1 && a[0] == '-') {
       throw Failure{"unknown option '" + a + "' (see --help)", 2};
@@ -148,7 +149,12 @@ int Run(int argc, char** argv) {
   auto* panel = dynamic_cast<IPanel*>(m->Graphics());
   if (!panel || !panel->BackBuffer()) throw Failure{"the plug-in built no editor"};
   // As a host's content scale arrives: through the editor's own entry point.
-  if (!m->Graphics()->SetEditorScale(o.scale)) throw Failure{"the editor refused the scale", 2};
+  // Below the smallest display scale, as the user's zoom on a display at 1.
+  const bool zoomed = o.scale < IPanel::kMinScale;
+  if (!m->Graphics()->SetEditorScale(zoomed ? IPanel::kMinScale : o.scale) ||
+      (zoomed && !m->Graphics()->SetEditorZoom(o.scale))) {
+    throw Failure{"the editor refused the scale", 2};
+  }
 
   const ParamResolver resolver(m);
   std::vector<ParamSetting> settings;
