@@ -172,9 +172,51 @@ class IPanel : public IEditorLink {
   // The desktop's own scale, as the window reads it; values outside 1 to 3
   // count as 1.
   void SetDesktopScale(double scale);
-  // The scale drawn at: the display scale (the host's or the desktop's, as
-  // the window's policy (below) chooses; never the two multiplied) times the
-  // user's zoom (ZoomedScale).
+  // Whose scale Scale() is, as the platform's window chooses.
+  enum class ScalePolicy {
+    // The larger of the host's and the desktop's: hosts there commonly send
+    // 1 whatever the desktop says, and nothing else scales the window.
+    kLargerOfHostAndDesktop,
+    // The host's once it set one (1 included), else the desktop's: a host
+    // that sets a scale already counted the desktop's in it.
+    kHostOnceSet,
+  };
+  // Draws from now on at the scale the policy chooses (as SetScale does).
+  void SetScalePolicy(ScalePolicy policy);
+  ScalePolicy GetScalePolicy() const { return scalePolicy_; }
+  // True once the host set a scale.
+  bool HostScaleSet() const { return hostScaleSet_; }
+  // The scale drawn at under policy, given the host's (set or not) and the
+  // desktop's; never the two multiplied.
+  static double ChosenScale(ScalePolicy policy, bool hostSet, double host, double desktop);
+
+  // ---- The user's size: a zoom on the display scale ---------------------------------
+  // A host's resize handle sets the zoom (FitToSize); it is kept when the
+  // display scale changes, so the drawing scale is the display scale times
+  // the zoom, held within kMinDrawScale to kMaxDrawScale.
+  static constexpr double kMinDrawScale = 0.75;
+  static constexpr double kMaxDrawScale = 3.0;
+  static_assert(kMinDrawScale / kMaxScale == kEditorZoomMin && kMaxDrawScale / kMinScale == kEditorZoomMax,
+                "every zoom that can reach a drawing scale is one an editor accepts");
+  double Zoom() const { return zoom_; }
+  // A zoom from kEditorZoomMin to kEditorZoomMax (the user's size kept with
+  // the plug-in): draws from now on at the new Scale(), as SetScale does.
+  // False, with nothing changed, for any other value.
+  bool SetZoom(double zoom);
+  // The size nearest to width x height (device pixels) that the editor can
+  // take: its own aspect, the largest that fits inside the rectangle, within
+  // kMinDrawScale to kMaxDrawScale of its logical size (a rectangle smaller
+  // than the smallest gives the smallest). Sizes are what ToDevice gives at
+  // ScaleForWidth's scale.
+  void ConstrainSize(int& width, int& height) const;
+  // The scale a device width is drawn at: the one with the fewest decimals
+  // (up to six) whose device width is that width, so that 1257 pixels are
+  // drawn at exactly 1.5 and 1048 at 1.25.
+  double ScaleForWidth(int deviceWidth) const;
+  // Scales the editor to fill a window of width x height (ConstrainSize
+  // first): the zoom becomes that scale over the display scale. True when
+  // the editor now has that size.
+  bool FitToSize(int width, int height);
   int DeviceWidth() const { return ToDevice(width_); }
   int DeviceHeight() const { return ToDevice(height_); }
   // Logical to device: rounded to the nearest pixel.

@@ -386,6 +386,7 @@ TEST_F(EditorX11DesktopScaleTest, XftDpiFromTheSettingsManager) {
   XSync(d, False);
   ExpectOpensAtTwiceTheSize(false);
   ExpectOpensAtTwiceTheSize(true);
+}
 
 // The window's resize handle: the view takes the host's size, draws exactly
 // what mirel-snapshot draws at that scale, takes clicks at it, and the
