@@ -28,6 +28,7 @@
 #include "gui/IPopupMenu.h"
 
 class IParamDef;
+class RAS_FrameSet;
 class RAS_IBitmap;
 class RAS_MemBitmap;
 class RAS_SysBitmap;
@@ -100,6 +101,10 @@ class IPanel : public IEditorLink {
   virtual void ShowMouseCursor() {}
   // Decodes image id (name gives only the extension). Null on failure.
   virtual std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) = 0;
+  // The frames of image id stored one by one (a frame set: the image's set
+  // at twice the size is one, under its id + kDoubleSizeIdOffset); null when
+  // the module has none. Window thread of any panel.
+  virtual std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id);
 
   // ---- Building (the layout) ---------------------------------------------------
   // Appends the control (ownership passes) and returns its index.
@@ -277,6 +282,10 @@ class IPanel : public IEditorLink {
   static double NormalizedFromPlain(const IParamDef& param, double plain);
   // Entries in the process-wide bitmap cache (for tests).
   static std::size_t BitmapCacheSize();
+  // The pictures made for scales other than 1 (for tests and measurements):
+  // whether a scale holds any, and the bytes of pixels held at all scales.
+  static bool HoldsScale(double scale);
+  static std::size_t ScaledPixelBytes();
 
  protected:
   // A panel whose window the host's run loop drives takes the loop here
@@ -316,14 +325,14 @@ class IPanel : public IEditorLink {
   void ApplyHandedOver();
   // Applies paramIndex's waiting value, if one arrived.
   void ApplyHandedOver(int paramIndex);
-  // The image of bitmap at the current scale (not 1) and one frame's size
-  // there; made on first use and cached for the process.
-  struct ScaledImage {
-    RAS_IBitmap* bitmap = nullptr;
-    int frameW = 0;
-    int frameH = 0;
-  };
-  ScaledImage ScaledBitmap(const BitmapRef& bitmap);
+  // Frame k (0-based) of bitmap at the current scale (not 1), made the
+  // first time it is drawn; null when it cannot be made. It lives while the
+  // panel holds its scale (HoldScale), at scale 2 for the process.
+  RAS_IBitmap* ScaledFrame(const BitmapRef& bitmap, int k);
+  // Draws at scale from now on: takes a use of scale's pictures and gives
+  // back the one of the scale drawn at before, whose pictures go when no
+  // panel uses them any more (those at 2 stay). 1 or 0: none held.
+  void HoldScale(double scale);
   // Draws at the larger of the host's and the desktop's scale.
   void ApplyScale();
   void ResetWheel() {
@@ -345,6 +354,8 @@ class IPanel : public IEditorLink {
   double scale_ = 1.0;
   double hostScale_ = 1.0;
   double desktopScale_ = 1.0;
+  // The scale whose pictures this panel uses (HoldScale); 0 for none.
+  double heldScale_ = 0.0;
   int mouseHolder_ = -1;
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;
