@@ -1,6 +1,7 @@
 #include "gui/IPanel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -11,13 +12,56 @@
 #include "raster/RAS_Blit.h"
 #include "raster/RAS_FontCache.h"
 #include "raster/RAS_FrameSet.h"
+#include "raster/RAS_Png.h"
 #include "raster/RAS_Resample.h"
 #include "raster/RAS_Resources.h"
 
 namespace {
 
-// Decoded images shared by every panel of the module, by resource id; never
-// emptied while the module is loaded.
+// An image of the module whose size its header gave and whose pixels are
+// decoded the first time a panel draws it at scale 1 (or makes other frames
+// from it), through that panel's LoadBitmapFromResource. Until then it has
+// its size but no pixels. The pixels, once set, never change.
+class DeferredImage final : public RAS_IBitmap {
+ public:
+  DeferredImage(int width, int height, const char* name) : width_(width), height_(height), name_(name) {}
+  std::uint32_t* getBits() override {
+    RAS_IBitmap* p = Pixels();
+    return p ? p->getBits() : nullptr;
+  }
+  int getWidth() const override { return width_; }
+  int getHeight() const override { return height_; }
+  int getRowSpan() const override {
+    RAS_IBitmap* p = Pixels();
+    return p ? p->getRowSpan() : 0;
+  }
+  bool isFlipped() const override { return false; }
+  bool resize(int, int) override { return false; }
+  RAS_DC getDC() const override { return nullptr; }
+
+  const char* Name() const { return name_.c_str(); }
+  RAS_IBitmap* Pixels() const { return pixels_.load(std::memory_order_acquire); }
+  // Under the cache's lock: keeps decoded unless pixels came first.
+  RAS_IBitmap* Keep(std::unique_ptr<RAS_IBitmap> decoded) {
+    if (!owned_) {
+      owned_ = std::move(decoded);
+      pixels_.store(owned_.get(), std::memory_order_release);
+    }
+    return owned_.get();
+  }
+
+ private:
+  const int width_;
+  const int height_;
+  const std::string name_;
+  std::unique_ptr<RAS_IBitmap> owned_;
+  std::atomic<RAS_IBitmap*> pixels_{nullptr};
+};
+
+// Images shared by every panel of the module, by resource id; never emptied
+// while the module is loaded. An image the module's resources hold is
+// entered with its header's size and decoded on first draw (DeferredImage);
+// others (a panel's own images) are decoded when loaded.
 struct BitmapCache {
   struct Entry {
     int id;
@@ -178,8 +222,16 @@ BitmapRef IPanel::LoadBitmap(int id, const char* name, int frames) {
     raster = cache.Find(id);
   }
   if (!raster) {
-    // Decoded outside the lock; a racing load of the same id keeps the first.
-    std::unique_ptr<RAS_IBitmap> decoded = LoadBitmapFromResource(id, name);
+    // Decoded (or its size read) outside the lock; a racing load of the same
+    // id keeps the first.
+    int w = 0;
+    int h = 0;
+    std::unique_ptr<RAS_IBitmap> decoded;
+    if (PngSizeFromResource(id, name, w, h)) {
+      decoded = std::make_unique<DeferredImage>(w, h, name);
+    } else {
+      decoded = LoadBitmapFromResource(id, name);
+    }
     if (decoded) {
       std::lock_guard<std::mutex> hold(cache.lock);
       raster = cache.Find(id);
@@ -198,6 +250,20 @@ BitmapRef IPanel::LoadBitmap(int id, const char* name, int frames) {
     ref.h = raster->getHeight();
   }
   return ref;
+}
+
+RAS_IBitmap* IPanel::Pixels(const BitmapRef& bitmap) {
+  auto* deferred = dynamic_cast<DeferredImage*>(bitmap.bitmap);
+  if (!deferred) return bitmap.bitmap;
+  if (RAS_IBitmap* pixels = deferred->Pixels()) return pixels;
+  // Decoded outside the lock; a failure draws nothing and is tried again.
+  std::unique_ptr<RAS_IBitmap> decoded = LoadBitmapFromResource(bitmap.id, deferred->Name());
+  if (!decoded || decoded->getWidth() != deferred->getWidth() || decoded->getHeight() != deferred->getHeight() ||
+      !decoded->getBits())
+    return nullptr;
+  BitmapCache& cache = ProcessBitmapCache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  return deferred->Keep(std::move(decoded));
 }
 
 PlugValueFeed* IPanel::OpenPlugValueFeed(int controlIndex) {
@@ -446,10 +512,10 @@ RAS_IBitmap* IPanel::ScaledFrame(const BitmapRef& bitmap, int k) {
   std::unique_ptr<RAS_IBitmap> made;
   if (twice) {
     made = RAS_ResampleFrame(*twice, 0, 0, 2 * fw, 2 * fh, frameW, frameH);
-  } else {
+  } else if (RAS_IBitmap* pixels = Pixels(bitmap)) {
     const int srcX = bitmap.framesSideBySide ? k * fw : 0;
     const int srcY = bitmap.framesSideBySide ? 0 : k * fh;
-    made = RAS_ResampleFrame(*bitmap.bitmap, srcX, srcY, fw, fh, frameW, frameH);
+    made = RAS_ResampleFrame(*pixels, srcX, srcY, fw, fh, frameW, frameH);
   }
   if (!made) return nullptr;
   std::lock_guard<std::mutex> hold(cache.lock);
@@ -465,10 +531,11 @@ bool IPanel::DrawBitmap(const BitmapRef& bitmap, const PixelRect& rect, int srcX
   const ChannelBlend use = blend ? *blend : ChannelBlend{};
   if (scale_ == 1.0) {
     HoldScale(1.0);  // gives back the pictures of the scale drawn at before
+    RAS_IBitmap* pixels = Pixels(bitmap);
+    if (!pixels) return true;
     const RAS_Rect src{srcX + clipped.left - rect.left, srcY + clipped.top - rect.top,
                        srcX + clipped.right - rect.left, srcY + clipped.bottom - rect.top};
-    RAS_Blit(backBuffer_.get(), bitmap.bitmap, clipped.left, clipped.top, &src, use.weight,
-             BlitModeFor(use.method));
+    RAS_Blit(backBuffer_.get(), pixels, clipped.left, clipped.top, &src, use.weight, BlitModeFor(use.method));
     return true;
   }
   // The frame the source origin lies in, and the origin's place inside it.

@@ -113,9 +113,12 @@ class IPanel : public IEditorLink {
   // Inserts the control at index 0, moving the others up by one.
   void AttachBackground(IControl* control);
   void AttachBackground(std::unique_ptr<IControl> control) { AttachBackground(control.release()); }
-  // The image id from the process-wide cache, decoded on its first use. A
-  // failed decode gives a handle without pixels (w = h = 0), which draws
-  // nothing and is tried again on the next load.
+  // The image id from the process-wide cache. An image of the module's
+  // resources comes with its size and is decoded the first time a panel
+  // draws it at scale 1 (a failure there draws nothing and is tried again);
+  // any other is decoded on its first load. A failed load gives a handle
+  // without pixels (w = h = 0), which draws nothing and is tried again on the
+  // next load.
   BitmapRef LoadBitmap(int id, const char* name, int frames = 1);
   // A hand-over slot for values the plug-in side sends to control index.
   // Window thread, while building; the slot lives as long as the panel.
@@ -329,6 +332,8 @@ class IPanel : public IEditorLink {
   // first time it is drawn; null when it cannot be made. It lives while the
   // panel holds its scale (HoldScale), at scale 2 for the process.
   RAS_IBitmap* ScaledFrame(const BitmapRef& bitmap, int k);
+  // The image's pixels at scale 1, decoded on first use; null on failure.
+  RAS_IBitmap* Pixels(const BitmapRef& bitmap);
   // Draws at scale from now on: takes a use of scale's pictures and gives
   // back the one of the scale drawn at before, whose pictures go when no
   // panel uses them any more (those at 2 stay). 1 or 0: none held.
