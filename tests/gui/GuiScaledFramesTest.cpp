@@ -10,6 +10,7 @@
 #include "tests/gui/GuiTestSupport.h"
 #include "raster/RAS_FrameSet.h"
 #include "raster/RAS_Resample.h"
+#include "raster/RAS_Resources.h"
 
 using namespace guitest;
 
@@ -198,4 +199,60 @@ TEST(Resample, OneFrameAloneGetsTheSamePixelsAsInTheWholeStrip) {
     }
   }
   EXPECT_FALSE(RAS_ResampleFrame(*strip, 1, 10, 7, 5, 3, 3));  // not inside the strip
+}
+
+namespace {
+
+// The module's own images (the build embeds them), decodes at scale 1 counted.
+class ModuleImagesPanel : public IPanelOffscreen {
+ public:
+  explicit ModuleImagesPanel(IEffectBase* plug) : IPanelOffscreen(plug, 838, 245, 25) {}
+  std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override {
+    ++decodes;
+    return IPanelOffscreen::LoadBitmapFromResource(id, name);
+  }
+  int decodes = 0;
+};
+
+}  // namespace
+
+TEST(ScaledFrames, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) {
+  TestPlug plug;
+  auto* panel = new ModuleImagesPanel(&plug);
+  // The Input knob's strip (61 frames of 76 x 70) over the background.
+  const BitmapRef background = panel->LoadBitmap(105, "resources/img/BG.png", 1);
+  const BitmapRef strip = panel->LoadBitmap(114, "resources/img/IN.png", 61);
+  EXPECT_EQ(panel->decodes, 0);  // sizes only, from the images' headers
+  EXPECT_EQ(strip.FrameWidth(), 76);
+  EXPECT_EQ(strip.FrameHeight(), 70);
+  panel->AttachBackground(new IBitmapControl(0, 0, -1, background, ChannelBlend::kCopy));
+  auto* knob = new IKnobStripControl(147, 34, kKnob, strip);
+  panel->AttachControl(knob);
+  plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+  ASSERT_TRUE(panel->SetScale(2.0));
+  knob->SetValue(0.5);  // frame 30
+  ASSERT_TRUE(panel->PaintAll());
+  EXPECT_EQ(panel->decodes, 0);
+  // The background's pixels where the knob's frame is transparent, and the
+  // frame's own where it is opaque: compare one opaque pixel of the frame.
+  auto set = RAS_FrameSet::Open(RAS_FindPngResource(114 + IPanel::kDoubleSizeIdOffset));
+  ASSERT_NE(set, nullptr);
+  auto base = set->DecodeBase();
+  auto frame = set->DecodeFrame(30, base.get());
+  ASSERT_NE(frame, nullptr);
+  int compared = 0;
+  for (int y = 0; y < frame->getHeight(); ++y) {
+    for (int x = 0; x < frame->getWidth(); ++x) {
+      const std::uint32_t want = frame->getBits()[y * frame->getRowSpan() + x];
+      if (want >> 24 != 255) continue;
+      ASSERT_EQ(Pixel(*panel, 2 * 147 + x, 2 * 34 + y), want) << x << "," << y;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 1000);
+  // At 1 each image is decoded once, on its first draw.
+  ASSERT_TRUE(panel->SetScale(1.0));
+  ASSERT_TRUE(panel->PaintAll());
+  ASSERT_TRUE(panel->PaintAll());
+  EXPECT_EQ(panel->decodes, 2);
 }
