@@ -56,36 +56,43 @@ class CountingFrameSet : public RAS_FrameSet {
   DecodeLog& log_;
 };
 
-// Image kKnobId is a strip of kFrames frames with a frame set at twice the
-// size; the other ids are TestPanel's.
-constexpr int kKnobId = 7008;
+// Images kFirstKnobId and on are strips of kFrames frames, each with a frame
+// set at twice the size whose decodes go to its own log; the other ids are
+// TestPanel's. The images and their frames live in the process-wide caches,
+// so each test takes an image of its own.
+constexpr int kFirstKnobId = 7001;
+constexpr int kKnobImages = 3;
+
+DecodeLog& LogOf(int id) {
+  static std::array<DecodeLog, kKnobImages> logs;
+  return logs[static_cast<std::size_t>(id - kFirstKnobId)];
+}
+
+bool IsKnobImage(int id) { return id >= kFirstKnobId && id < kFirstKnobId + kKnobImages; }
 
 class FramesPanel : public TestPanel {
  public:
-  FramesPanel(IEffectBase* plug, DecodeLog& log) : TestPanel(plug), log_(log) {}
+  using TestPanel::TestPanel;
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override {
-    if (id == kKnobId) return MakeStrip(20, 40, kFrames);
+    if (IsKnobImage(id)) return MakeStrip(20, 40, kFrames);
     return TestPanel::LoadBitmapFromResource(id, name);
   }
   std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id) override {
-    if (id != kKnobId + kDoubleSizeIdOffset) return nullptr;
+    if (!IsKnobImage(id - kDoubleSizeIdOffset)) return nullptr;
     ++setsOpened;
-    return std::make_unique<CountingFrameSet>(log_);
+    return std::make_unique<CountingFrameSet>(LogOf(id - kDoubleSizeIdOffset));
   }
   int setsOpened = 0;
-
- private:
-  DecodeLog& log_;
 };
 
-// A plug-in whose editor is a background and one knob on kKnobId.
+// A plug-in whose editor is a background and one knob on image id.
 struct Editor {
   TestPlug plug;
   FramesPanel* panel;
   IKnobStripControl* knob;
-  Editor(DecodeLog& log, double scale) : panel(new FramesPanel(&plug, log)) {
+  Editor(int id, double scale) : panel(new FramesPanel(&plug)) {
     panel->AttachBackground(new IBitmapControl(0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
-    knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(kKnobId, "k.png", kFrames));
+    knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(id, "k.png", kFrames));
     panel->AttachControl(knob);
     plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
     EXPECT_TRUE(panel->SetScale(scale));
@@ -105,9 +112,10 @@ struct Editor {
 }  // namespace
 
 TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
-  DecodeLog log;
+  const int id = kFirstKnobId;
+  DecodeLog& log = LogOf(id);
   {
-    Editor first(log, 2.0);
+    Editor first(id, 2.0);
     first.Show(3);
     EXPECT_EQ(first.KnobBlue(), 103u);
     EXPECT_EQ(log.bases, 1);
@@ -122,7 +130,7 @@ TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
   }
   // A later editor at 2 finds both frames made; a frame at 1.5 is resampled
   // from the frame at 2 and decodes nothing more.
-  Editor later(log, 2.0);
+  Editor later(id, 2.0);
   later.Show(5);
   EXPECT_EQ(later.KnobBlue(), 105u);
   EXPECT_EQ(later.panel->setsOpened, 0);
@@ -133,8 +141,9 @@ TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
 }
 
 TEST(ScaledFrames, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
-  DecodeLog log;
-  Editor editor(log, 2.0);
+  const int id = kFirstKnobId + 1;
+  DecodeLog& log = LogOf(id);
+  Editor editor(id, 2.0);
   editor.Show(kFailingFrame);
   EXPECT_EQ(editor.KnobBlue(), 0u);  // nothing drawn there (the background is smaller)
   editor.Show(kFailingFrame);        // tried again, still nothing
@@ -148,9 +157,9 @@ TEST(ScaledFrames, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
 }
 
 TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
-  DecodeLog log;
-  auto a = std::make_unique<Editor>(log, 1.5);
-  auto b = std::make_unique<Editor>(log, 1.5);
+  const int id = kFirstKnobId + 2;
+  auto a = std::make_unique<Editor>(id, 1.5);
+  auto b = std::make_unique<Editor>(id, 1.5);
   a->Show(2);
   b->Show(4);
   EXPECT_TRUE(IPanel::HoldsScale(1.5));
