@@ -4,8 +4,9 @@
 #   EditorLayout.h   the C++ table the editor is built from (from
 #                    mirel/EditorLayout.h.in)
 #   images.rc        the Windows resource script: every image as type "PNG"
-#                    under its id, by absolute path, and its set drawn at
-#                    twice the size (the 2x/ folder beside it) under id + 100
+#                    under its id, by absolute path, and its frames drawn at
+#                    twice the size (a frame set of PNGs, raster/RAS_FrameSet.h:
+#                    NAME.frames in the 2x/ folder beside it) under id + 100
 # and sets
 #   MIREL_LAYOUT_FILE     the layout file
 #   MIREL_IMAGES_RC       the generated resource script
@@ -89,8 +90,8 @@ foreach(_raw IN LISTS _layout_lines)
       _mirel_layout_fail("${_raw}" "no image ${PROJECT_SOURCE_DIR}/${_image}")
     endif()
     get_filename_component(_folder ${_image} DIRECTORY)
-    get_filename_component(_name ${_image} NAME)
-    set(_double ${_folder}/2x/${_name})
+    get_filename_component(_name ${_image} NAME_WE)
+    set(_double ${_folder}/2x/${_name}.frames)
     if(NOT EXISTS ${PROJECT_SOURCE_DIR}/${_double})
       _mirel_layout_fail("${_raw}" "no image at twice the size ${PROJECT_SOURCE_DIR}/${_double} (scripts/artwork)")
     endif()

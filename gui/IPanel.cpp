@@ -1,6 +1,7 @@
 #include "gui/IPanel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -10,12 +11,57 @@
 #include "raster/RAS_Bitmap.h"
 #include "raster/RAS_Blit.h"
 #include "raster/RAS_FontCache.h"
+#include "raster/RAS_FrameSet.h"
+#include "raster/RAS_Png.h"
 #include "raster/RAS_Resample.h"
+#include "raster/RAS_Resources.h"
 
 namespace {
 
-// Decoded images shared by every panel of the module, by resource id; never
-// emptied while the module is loaded.
+// An image of the module whose size its header gave and whose pixels are
+// decoded the first time a panel draws it at scale 1 (or makes other frames
+// from it), through that panel's LoadBitmapFromResource. Until then it has
+// its size but no pixels. The pixels, once set, never change.
+class DeferredImage final : public RAS_IBitmap {
+ public:
+  DeferredImage(int width, int height, const char* name) : width_(width), height_(height), name_(name) {}
+  std::uint32_t* getBits() override {
+    RAS_IBitmap* p = Pixels();
+    return p ? p->getBits() : nullptr;
+  }
+  int getWidth() const override { return width_; }
+  int getHeight() const override { return height_; }
+  int getRowSpan() const override {
+    RAS_IBitmap* p = Pixels();
+    return p ? p->getRowSpan() : 0;
+  }
+  bool isFlipped() const override { return false; }
+  bool resize(int, int) override { return false; }
+  RAS_DC getDC() const override { return nullptr; }
+
+  const char* Name() const { return name_.c_str(); }
+  RAS_IBitmap* Pixels() const { return pixels_.load(std::memory_order_acquire); }
+  // Under the cache's lock: keeps decoded unless pixels came first.
+  RAS_IBitmap* Keep(std::unique_ptr<RAS_IBitmap> decoded) {
+    if (!owned_) {
+      owned_ = std::move(decoded);
+      pixels_.store(owned_.get(), std::memory_order_release);
+    }
+    return owned_.get();
+  }
+
+ private:
+  const int width_;
+  const int height_;
+  const std::string name_;
+  std::unique_ptr<RAS_IBitmap> owned_;
+  std::atomic<RAS_IBitmap*> pixels_{nullptr};
+};
+
+// Images shared by every panel of the module, by resource id; never emptied
+// while the module is loaded. An image the module's resources hold is
+// entered with its header's size and decoded on first draw (DeferredImage);
+// others (a panel's own images) are decoded when loaded.
 struct BitmapCache {
   struct Entry {
     int id;
@@ -37,31 +83,71 @@ BitmapCache& ProcessBitmapCache() {
   return cache;
 }
 
-// Images at a display scale other than 1, made once per image and scale and
-// kept, like the decoded ones, while the module is loaded.
-struct ScaledCache {
-  struct Entry {
-    const RAS_IBitmap* source;  // the image at scale 1
-    double scale;
-    std::unique_ptr<RAS_IBitmap> owned;  // null when `image` is a decoded set
-    RAS_IBitmap* image;
-    int frameW;
-    int frameH;
-  };
-  std::mutex lock;
-  std::vector<Entry> entries;
+// Pictures at display scales other than 1, made frame by frame the first
+// time a frame is drawn. Each scale counts the panels drawing at it; a scale
+// whose count falls to 0 is freed, except 2, whose frames (decoded from the
+// module's set at twice the size) stay for the process and serve the other
+// scales as their source. Entries are only added while their scale lives, so
+// a pointer taken under the lock stays valid while the taker holds a use.
+struct ScaledFrames {
+  const RAS_IBitmap* source = nullptr;  // the image at scale 1: the key
+  int frameW = 0;                       // one frame's size at this scale
+  int frameH = 0;
+  std::vector<std::unique_ptr<RAS_IBitmap>> frames;  // by frame, made on first draw
+  // At 2 only: the image's frame set (opened once) and its base picture.
+  bool setOpened = false;
+  std::unique_ptr<RAS_FrameSet> set;
+  std::unique_ptr<RAS_IBitmap> base;
+};
 
-  const Entry* Find(const RAS_IBitmap* source, double scale) {
-    for (const Entry& e : entries) {
-      if (e.source == source && e.scale == scale) return &e;
+struct ScaleSet {
+  double scale = 0.0;
+  int users = 0;
+  std::vector<std::unique_ptr<ScaledFrames>> images;
+};
+
+constexpr double kStoredScale = 2.0;  // the scale the module carries frames for
+
+struct ScaledCache {
+  std::mutex lock;
+  std::vector<std::unique_ptr<ScaleSet>> scales;
+
+  ScaleSet* Find(double scale) {
+    for (const auto& s : scales) {
+      if (s->scale == scale) return s.get();
     }
     return nullptr;
+  }
+  ScaleSet& Get(double scale) {
+    if (ScaleSet* s = Find(scale)) return *s;
+    scales.push_back(std::make_unique<ScaleSet>());
+    scales.back()->scale = scale;
+    return *scales.back();
+  }
+  // The image's entry at set's scale, made with frames empty slots.
+  static ScaledFrames& Image(ScaleSet& set, const BitmapRef& bitmap, int frameW, int frameH) {
+    for (const auto& i : set.images) {
+      if (i->source == bitmap.bitmap) return *i;
+    }
+    auto made = std::make_unique<ScaledFrames>();
+    made->source = bitmap.bitmap;
+    made->frameW = frameW;
+    made->frameH = frameH;
+    made->frames.resize(static_cast<std::size_t>(bitmap.Frames()));
+    set.images.push_back(std::move(made));
+    return *set.images.back();
   }
 };
 
 ScaledCache& ProcessScaledCache() {
   static ScaledCache cache;
   return cache;
+}
+
+// Stores made in slot unless another thread was first; returns what the slot holds.
+RAS_IBitmap* Keep(std::unique_ptr<RAS_IBitmap>& slot, std::unique_ptr<RAS_IBitmap> made) {
+  if (!slot) slot = std::move(made);
+  return slot.get();
 }
 
 int RoundToInt(double v) { return static_cast<int>(std::floor(v + 0.5)); }
@@ -89,6 +175,7 @@ IPanel::IPanel(IEditPort* port, int width, int height, int frameRate)
 IPanel::~IPanel() {
   // The host never keeps an edit open for an editor that is gone.
   EndOpenEdit();
+  HoldScale(0.0);
   keyboardControl_.reset();
   while (!controls_.empty()) controls_.pop_back();  // last to first
 }
@@ -138,8 +225,16 @@ BitmapRef IPanel::LoadBitmap(int id, const char* name, int frames) {
     raster = cache.Find(id);
   }
   if (!raster) {
-    // Decoded outside the lock; a racing load of the same id keeps the first.
-    std::unique_ptr<RAS_IBitmap> decoded = LoadBitmapFromResource(id, name);
+    // Decoded (or its size read) outside the lock; a racing load of the same
+    // id keeps the first.
+    int w = 0;
+    int h = 0;
+    std::unique_ptr<RAS_IBitmap> decoded;
+    if (PngSizeFromResource(id, name, w, h)) {
+      decoded = std::make_unique<DeferredImage>(w, h, name);
+    } else {
+      decoded = LoadBitmapFromResource(id, name);
+    }
     if (decoded) {
       std::lock_guard<std::mutex> hold(cache.lock);
       raster = cache.Find(id);
@@ -158,6 +253,20 @@ BitmapRef IPanel::LoadBitmap(int id, const char* name, int frames) {
     ref.h = raster->getHeight();
   }
   return ref;
+}
+
+RAS_IBitmap* IPanel::Pixels(const BitmapRef& bitmap) {
+  auto* deferred = dynamic_cast<DeferredImage*>(bitmap.bitmap);
+  if (!deferred) return bitmap.bitmap;
+  if (RAS_IBitmap* pixels = deferred->Pixels()) return pixels;
+  // Decoded outside the lock; a failure draws nothing and is tried again.
+  std::unique_ptr<RAS_IBitmap> decoded = LoadBitmapFromResource(bitmap.id, deferred->Name());
+  if (!decoded || decoded->getWidth() != deferred->getWidth() || decoded->getHeight() != deferred->getHeight() ||
+      !decoded->getBits())
+    return nullptr;
+  BitmapCache& cache = ProcessBitmapCache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  return deferred->Keep(std::move(decoded));
 }
 
 PlugValueFeed* IPanel::OpenPlugValueFeed(int controlIndex) {
@@ -370,38 +479,127 @@ PixelRect IPanel::ToLogical(const PixelRect& r) const {
           static_cast<int>(std::ceil(r.bottom / scale_))};
 }
 
-IPanel::ScaledImage IPanel::ScaledBitmap(const BitmapRef& bitmap) {
+std::unique_ptr<RAS_FrameSet> IPanel::OpenFrameSet(int id) { return RAS_FrameSet::Open(RAS_FindPngResource(id)); }
+
+bool IPanel::HoldsScale(double scale) {
   ScaledCache& cache = ProcessScaledCache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  return cache.Find(scale) != nullptr;
+}
+
+std::size_t IPanel::ScaledPixelBytes() {
+  ScaledCache& cache = ProcessScaledCache();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  std::size_t bytes = 0;
+  auto add = [&](const std::unique_ptr<RAS_IBitmap>& b) {
+    if (b) bytes += static_cast<std::size_t>(b->getRowSpan()) * static_cast<std::size_t>(b->getHeight()) * 4;
+  };
+  for (const auto& s : cache.scales) {
+    for (const auto& i : s->images) {
+      add(i->base);
+      for (const auto& f : i->frames) add(f);
+    }
+  }
+  return bytes;
+}
+
+void IPanel::HoldScale(double scale) {
+  const double next = scale == 1.0 ? 0.0 : scale;
+  if (next == heldScale_) return;
+  ScaledCache& cache = ProcessScaledCache();
+  std::unique_ptr<ScaleSet> freed;  // deleted after the lock is released
   {
     std::lock_guard<std::mutex> hold(cache.lock);
-    if (const ScaledCache::Entry* e = cache.Find(bitmap.bitmap, scale_)) return {e->image, e->frameW, e->frameH};
+    if (ScaleSet* old = heldScale_ != 0.0 ? cache.Find(heldScale_) : nullptr) {
+      if (--old->users == 0 && old->scale != kStoredScale) {
+        for (auto& s : cache.scales) {
+          if (s.get() == old) {
+            freed = std::move(s);
+            s = std::move(cache.scales.back());
+            cache.scales.pop_back();
+            break;
+          }
+        }
+      }
+    }
+    if (next != 0.0) ++cache.Get(next).users;
   }
+  heldScale_ = next;
+}
+
+RAS_IBitmap* IPanel::ScaledFrame(const BitmapRef& bitmap, int k) {
   const int frames = bitmap.Frames();
-  const int frameW = ToDevice(bitmap.FrameWidth());
-  const int frameH = ToDevice(bitmap.FrameHeight());
-  // The set drawn at twice the size, when the module carries one.
-  BitmapRef twice;
-  if (bitmap.id >= 0) {
-    twice = LoadBitmap(bitmap.id + kDoubleSizeIdOffset, ".png", frames);
-    if (twice.w != 2 * bitmap.w || twice.h != 2 * bitmap.h) twice = BitmapRef{};
+  if (k < 0 || k >= frames || !bitmap.bitmap) return nullptr;
+  HoldScale(scale_);
+  ScaledCache& cache = ProcessScaledCache();
+  const int fw = bitmap.FrameWidth();
+  const int fh = bitmap.FrameHeight();
+  const int frameW = ToDevice(fw);
+  const int frameH = ToDevice(fh);
+  ScaledFrames* here = nullptr;
+  ScaledFrames* stored = nullptr;  // the image at 2
+  {
+    std::lock_guard<std::mutex> hold(cache.lock);
+    here = &ScaledCache::Image(cache.Get(scale_), bitmap, frameW, frameH);
+    if (RAS_IBitmap* made = here->frames[static_cast<std::size_t>(k)].get()) return made;
+    stored = &ScaledCache::Image(cache.Get(kStoredScale), bitmap, 2 * fw, 2 * fh);
   }
-  ScaledCache::Entry made{bitmap.bitmap, scale_, nullptr, nullptr, frameW, frameH};
-  if (twice.bitmap && scale_ == 2.0) {
-    made.image = twice.bitmap;
-  } else {
-    // From the next larger set (the one at twice the size while the scale is
-    // below 2), else from the largest there is.
-    const BitmapRef& from = twice.bitmap ? twice : bitmap;
-    made.owned = RAS_ResampleFrames(*from.bitmap, frames, from.framesSideBySide, from.FrameWidth(),
-                                    from.FrameHeight(), frameW, frameH);
-    made.image = made.owned.get();
+  // Frame k at 2 from the module's frame set, when it has one of this
+  // image's size; decoded outside the lock (a racing thread's copy is dropped).
+  bool hasSet = false;
+  RAS_IBitmap* twice = nullptr;
+  {
+    std::unique_lock<std::mutex> hold(cache.lock);
+    if (!stored->setOpened && bitmap.id >= 0) {
+      hold.unlock();
+      std::unique_ptr<RAS_FrameSet> set = OpenFrameSet(bitmap.id + kDoubleSizeIdOffset);
+      if (set && (set->Frames() != frames || set->FrameWidth() != 2 * fw || set->FrameHeight() != 2 * fh)) {
+        set.reset();
+      }
+      hold.lock();
+      if (!stored->setOpened) {
+        stored->set = std::move(set);
+        stored->setOpened = true;
+      }
+    }
+    hasSet = stored->set != nullptr;
+    twice = stored->frames[static_cast<std::size_t>(k)].get();
   }
-  if (!made.image) return {};
+  if (hasSet && !twice) {
+    const RAS_FrameSet& set = *stored->set;  // fixed once opened
+    RAS_IBitmap* base = nullptr;
+    if (set.HasBase()) {
+      {
+        std::lock_guard<std::mutex> hold(cache.lock);
+        base = stored->base.get();
+      }
+      if (!base) {
+        std::unique_ptr<RAS_IBitmap> decoded = set.DecodeBase();
+        if (!decoded) return nullptr;  // nothing drawn; tried again next time
+        std::lock_guard<std::mutex> hold(cache.lock);
+        base = Keep(stored->base, std::move(decoded));
+      }
+    }
+    std::unique_ptr<RAS_IBitmap> decoded = set.DecodeFrame(k, base);
+    if (!decoded) return nullptr;
+    std::lock_guard<std::mutex> hold(cache.lock);
+    twice = Keep(stored->frames[static_cast<std::size_t>(k)], std::move(decoded));
+  }
+  if (scale_ == kStoredScale && twice) return twice;
+  if (hasSet && !twice) return nullptr;
+  // Any other scale, resampled per frame from the next larger set (the one at
+  // 2 while the scale is below it), else from the largest there is.
+  std::unique_ptr<RAS_IBitmap> made;
+  if (twice) {
+    made = RAS_ResampleFrame(*twice, 0, 0, 2 * fw, 2 * fh, frameW, frameH);
+  } else if (RAS_IBitmap* pixels = Pixels(bitmap)) {
+    const int srcX = bitmap.framesSideBySide ? k * fw : 0;
+    const int srcY = bitmap.framesSideBySide ? 0 : k * fh;
+    made = RAS_ResampleFrame(*pixels, srcX, srcY, fw, fh, frameW, frameH);
+  }
+  if (!made) return nullptr;
   std::lock_guard<std::mutex> hold(cache.lock);
-  if (const ScaledCache::Entry* e = cache.Find(bitmap.bitmap, scale_)) return {e->image, e->frameW, e->frameH};
-  cache.entries.push_back(std::move(made));
-  const ScaledCache::Entry& e = cache.entries.back();
-  return {e.image, e.frameW, e.frameH};
+  return Keep(here->frames[static_cast<std::size_t>(k)], std::move(made));
 }
 
 // ---- Drawing -------------------------------------------------------------------------
@@ -412,28 +610,27 @@ bool IPanel::DrawBitmap(const BitmapRef& bitmap, const PixelRect& rect, int srcX
   if (clipped.IsEmpty() || !bitmap.bitmap || !backBuffer_) return true;
   const ChannelBlend use = blend ? *blend : ChannelBlend{};
   if (scale_ == 1.0) {
+    HoldScale(1.0);  // gives back the pictures of the scale drawn at before
+    RAS_IBitmap* pixels = Pixels(bitmap);
+    if (!pixels) return true;
     const RAS_Rect src{srcX + clipped.left - rect.left, srcY + clipped.top - rect.top,
                        srcX + clipped.right - rect.left, srcY + clipped.bottom - rect.top};
-    RAS_Blit(backBuffer_.get(), bitmap.bitmap, clipped.left, clipped.top, &src, use.weight,
-             BlitModeFor(use.method));
+    RAS_Blit(backBuffer_.get(), pixels, clipped.left, clipped.top, &src, use.weight, BlitModeFor(use.method));
     return true;
   }
-  const ScaledImage image = ScaledBitmap(bitmap);
-  if (!image.bitmap) return true;
   // The frame the source origin lies in, and the origin's place inside it.
   const int fw = std::max(bitmap.FrameWidth(), 1);
   const int fh = std::max(bitmap.FrameHeight(), 1);
   const int frameX = bitmap.framesSideBySide ? srcX / fw : 0;
   const int frameY = bitmap.framesSideBySide ? 0 : srcY / fh;
-  const int frameLeft = frameX * image.frameW;
-  const int frameTop = frameY * image.frameH;
+  RAS_IBitmap* frame = ScaledFrame(bitmap, bitmap.framesSideBySide ? frameX : frameY);
+  if (!frame) return true;
   const PixelRect to = ToDevice(clipped);
-  const int left = frameLeft + ToDevice(srcX - frameX * fw) + to.left - ToDevice(rect.left);
-  const int top = frameTop + ToDevice(srcY - frameY * fh) + to.top - ToDevice(rect.top);
-  const RAS_Rect src{left, top, std::min(left + to.W(), frameLeft + image.frameW),
-                     std::min(top + to.H(), frameTop + image.frameH)};
+  const int left = ToDevice(srcX - frameX * fw) + to.left - ToDevice(rect.left);
+  const int top = ToDevice(srcY - frameY * fh) + to.top - ToDevice(rect.top);
+  const RAS_Rect src{left, top, std::min(left + to.W(), frame->getWidth()), std::min(top + to.H(), frame->getHeight())};
   if (src.right <= src.left || src.bottom <= src.top) return true;
-  RAS_Blit(backBuffer_.get(), image.bitmap, to.left, to.top, &src, use.weight, BlitModeFor(use.method));
+  RAS_Blit(backBuffer_.get(), frame, to.left, to.top, &src, use.weight, BlitModeFor(use.method));
   return true;
 }
 

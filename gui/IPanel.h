@@ -28,6 +28,7 @@
 #include "gui/IPopupMenu.h"
 
 class IParamDef;
+class RAS_FrameSet;
 class RAS_IBitmap;
 class RAS_MemBitmap;
 class RAS_SysBitmap;
@@ -100,6 +101,10 @@ class IPanel : public IEditorLink {
   virtual void ShowMouseCursor() {}
   // Decodes image id (name gives only the extension). Null on failure.
   virtual std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) = 0;
+  // The frames of image id stored one by one (a frame set: the image's set
+  // at twice the size is one, under its id + kDoubleSizeIdOffset); null when
+  // the module has none. Window thread of any panel.
+  virtual std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id);
 
   // ---- Building (the layout) ---------------------------------------------------
   // Appends the control (ownership passes) and returns its index.
@@ -108,9 +113,12 @@ class IPanel : public IEditorLink {
   // Inserts the control at index 0, moving the others up by one.
   void AttachBackground(IControl* control);
   void AttachBackground(std::unique_ptr<IControl> control) { AttachBackground(control.release()); }
-  // The image id from the process-wide cache, decoded on its first use. A
-  // failed decode gives a handle without pixels (w = h = 0), which draws
-  // nothing and is tried again on the next load.
+  // The image id from the process-wide cache. An image of the module's
+  // resources comes with its size and is decoded the first time a panel
+  // draws it at scale 1 (a failure there draws nothing and is tried again);
+  // any other is decoded on its first load. A failed load gives a handle
+  // without pixels (w = h = 0), which draws nothing and is tried again on the
+  // next load.
   BitmapRef LoadBitmap(int id, const char* name, int frames = 1);
   // A hand-over slot for values the plug-in side sends to control index.
   // Window thread, while building; the slot lives as long as the panel.
@@ -331,6 +339,10 @@ class IPanel : public IEditorLink {
   static double NormalizedFromPlain(const IParamDef& param, double plain);
   // Entries in the process-wide bitmap cache (for tests).
   static std::size_t BitmapCacheSize();
+  // The pictures made for scales other than 1 (for tests and measurements):
+  // whether a scale holds any, and the bytes of pixels held at all scales.
+  static bool HoldsScale(double scale);
+  static std::size_t ScaledPixelBytes();
 
  protected:
   // A panel whose window the host's run loop drives takes the loop here
@@ -370,14 +382,16 @@ class IPanel : public IEditorLink {
   void ApplyHandedOver();
   // Applies paramIndex's waiting value, if one arrived.
   void ApplyHandedOver(int paramIndex);
-  // The image of bitmap at the current scale (not 1) and one frame's size
-  // there; made on first use and cached for the process.
-  struct ScaledImage {
-    RAS_IBitmap* bitmap = nullptr;
-    int frameW = 0;
-    int frameH = 0;
-  };
-  ScaledImage ScaledBitmap(const BitmapRef& bitmap);
+  // Frame k (0-based) of bitmap at the current scale (not 1), made the
+  // first time it is drawn; null when it cannot be made. It lives while the
+  // panel holds its scale (HoldScale), at scale 2 for the process.
+  RAS_IBitmap* ScaledFrame(const BitmapRef& bitmap, int k);
+  // The image's pixels at scale 1, decoded on first use; null on failure.
+  RAS_IBitmap* Pixels(const BitmapRef& bitmap);
+  // Draws at scale from now on: takes a use of scale's pictures and gives
+  // back the one of the scale drawn at before, whose pictures go when no
+  // panel uses them any more (those at 2 stay). 1 or 0: none held.
+  void HoldScale(double scale);
   // Draws at the scale the policy chooses, times the zoom.
   void ApplyScale();
   // The drawing scale for a display scale: display x zoom within the draw
@@ -414,6 +428,8 @@ class IPanel : public IEditorLink {
   double zoom_ = 1.0;
   // The display scale ApplyScale last drew for (ZoomedScale's argument).
   double displayScale_ = 1.0;
+  // The scale whose pictures this panel uses (HoldScale); 0 for none.
+  double heldScale_ = 0.0;
   int mouseHolder_ = -1;
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;

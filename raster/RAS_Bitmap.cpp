@@ -123,6 +123,10 @@ void RAS_SysBitmap::FreeSection() {
 
 #endif
 
+#ifndef _WIN32
+void RAS_SysBitmap::FreeMemory::operator()(std::uint32_t* p) const { std::free(p); }
+#endif
+
 bool RAS_SysBitmap::resize(int width, int height) {
 #ifdef _WIN32
   if (!dc_) {
@@ -173,7 +177,7 @@ bool RAS_SysBitmap::resize(int width, int height) {
     section_ = nullptr;
   }
 #else
-  memory_.reset(new (std::nothrow) std::uint32_t[static_cast<std::size_t>(bytes / 4)]());
+  memory_.reset(static_cast<std::uint32_t*>(std::calloc(static_cast<std::size_t>(bytes / 4), 4)));
   pixels_ = memory_.get();
 #endif
   if (!pixels_) {

@@ -108,6 +108,11 @@ class RAS_SysBitmap final : public RAS_IBitmap {
   HBITMAP__* section_ = nullptr;
   void* previous_ = nullptr;  // the object the DC held before the section
 #else
-  std::unique_ptr<std::uint32_t[]> memory_;
+  // Zeroed by calloc: a large buffer comes as fresh zero pages, without a
+  // pass that clears it.
+  struct FreeMemory {
+    void operator()(std::uint32_t* p) const;
+  };
+  std::unique_ptr<std::uint32_t[], FreeMemory> memory_;
 #endif
 };

@@ -130,13 +130,46 @@ std::unique_ptr<RAS_MemBitmap> DecodePngFromMemory(const void* bytes, std::size_
   return bitmap;
 }
 
-std::unique_ptr<RAS_MemBitmap> LoadBitmapFromResource(int id, const char* name) {
-  if (!name) return nullptr;
+namespace {
+
+// True when name's extension is "png" in any case.
+bool NamesPng(const char* name) {
+  if (!name) return false;
   const char* dot = std::strrchr(name, '.');
-  if (!dot) return nullptr;
+  if (!dot) return false;
   const char* ext = dot + 1;
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  if (std::strlen(ext) != 3 || lower(ext[0]) != 'p' || lower(ext[1]) != 'n' || lower(ext[2]) != 'g') return nullptr;
+  return std::strlen(ext) == 3 && lower(ext[0]) == 'p' && lower(ext[1]) == 'n' && lower(ext[2]) == 'g';
+}
+
+std::uint32_t BigEndian(const unsigned char* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
+}
+
+}  // namespace
+
+bool PngSizeFromMemory(const void* bytes, std::size_t size, int& width, int& height) {
+  static constexpr unsigned char kHead[16] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A,
+                                              0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  const auto* p = static_cast<const unsigned char*>(bytes);
+  if (!p || size < 24 || std::memcmp(p, kHead, sizeof kHead) != 0) return false;
+  const std::uint32_t w = BigEndian(p + 16);
+  const std::uint32_t h = BigEndian(p + 20);
+  if (w < 1 || h < 1 || w > kRasMaxPngDimension || h > kRasMaxPngDimension) return false;
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
+}
+
+bool PngSizeFromResource(int id, const char* name, int& width, int& height) {
+  if (!NamesPng(name)) return false;
+  const auto bytes = RAS_FindPngResource(id);
+  return PngSizeFromMemory(bytes.data(), bytes.size(), width, height);
+}
+
+std::unique_ptr<RAS_MemBitmap> LoadBitmapFromResource(int id, const char* name) {
+  if (!NamesPng(name)) return nullptr;
 
   const auto bytes = RAS_FindPngResource(id);
   if (bytes.size() < 8) return nullptr;

@@ -14,3 +14,9 @@
 // stacked the same way. Null when a size is not positive or src is too small.
 std::unique_ptr<RAS_MemBitmap> RAS_ResampleFrames(RAS_IBitmap& src, int frames, bool sideBySide, int frameW,
                                                   int frameH, int dstFrameW, int dstFrameH);
+
+// One frame: the frameW x frameH pixels of src at (srcX, srcY), resized to
+// dstW x dstH with the same arithmetic (the same pixels as that frame of a
+// whole strip). Null when a size is not positive or the frame is not inside src.
+std::unique_ptr<RAS_MemBitmap> RAS_ResampleFrame(RAS_IBitmap& src, int srcX, int srcY, int frameW, int frameH,
+                                                 int dstW, int dstH);

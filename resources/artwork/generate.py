@@ -24,10 +24,13 @@ Knob scales, switch texts and the meter's face are drawn here.
   generate.py --preview FILE  also write a picture of the editor at default
                               settings (not committed)
 """
+import io
 import math
 import os
 import re
+import struct
 import sys
+import zlib
 
 import cairo
 
@@ -461,6 +464,7 @@ def draw_scale(ctx, k, labels):
 # ---------------------------------------------------------------- knobs
 
 def draw_knob(ctx, cx, cy, r, angle, big):
+    """A knob with its pointer at angle (None: without a pointer)."""
     # Drop shadow down and to the right of the light.
     sh = cairo.RadialGradient(cx + 1.5, cy + 2.5, r - 2, cx + 1.5, cy + 2.5, r + 3.5)
     sh.add_color_stop_rgba(0, 0, 0, 0, 0.55)
@@ -492,6 +496,8 @@ def draw_knob(ctx, cx, cy, r, angle, big):
     ctx.set_source_rgba(0, 0, 0, 0.5)
     ctx.arc(cx, cy, rc, 0, 2 * math.pi)
     ctx.stroke()
+    if angle is None:
+        return
     # Pointer, from near the centre to the skirt's edge.
     ctx.set_line_cap(cairo.LINE_CAP_ROUND)
     ctx.set_line_width(3.2 if big else 2.6)
@@ -509,14 +515,17 @@ def draw_knob(ctx, cx, cy, r, angle, big):
     ctx.set_line_cap(cairo.LINE_CAP_BUTT)
 
 
-def draw_knob_strip(k):
-    surf = new_surface(cairo.FORMAT_ARGB32, k.w, k.h * k.frames)
+def draw_knob_strip(k, base=False):
+    """The knob's strip, or with base one frame of the knob without its
+    pointer (what every frame shares)."""
+    frames = 1 if base else k.frames
+    surf = new_surface(cairo.FORMAT_ARGB32, k.w, k.h * frames)
     ctx = context(surf)
-    for f in range(k.frames):
+    for f in range(frames):
         ctx.save()
         ctx.rectangle(0, f * k.h, k.w, k.h)
         ctx.clip()
-        draw_knob(ctx, k.cx - k.x, k.cy - k.y + f * k.h, k.r, k.angle_of_frame(f), k.r > 24)
+        draw_knob(ctx, k.cx - k.x, k.cy - k.y + f * k.h, k.r, None if base else k.angle_of_frame(f), k.r > 24)
         ctx.restore()
     return surf
 
@@ -603,10 +612,11 @@ def meter_fraction(db):
     return 1.0 - 10.0 ** (-db / 20.0)
 
 
-def draw_meter_strip():
+def draw_meter_strip(base=False):
+    """The meter's strip, or with base one frame without the needle."""
     m = CELLS[METER]
     w, h, frames = m.w, m.h, m.frames
-    surf = new_surface(cairo.FORMAT_ARGB32, w, h * frames)
+    surf = new_surface(cairo.FORMAT_ARGB32, w, h * (1 if base else frames))
     ctx = context(surf)
     px, py, r = w / 2, h + 26, 96.0     # pivot below the window
     span = 40.0
@@ -614,7 +624,7 @@ def draw_meter_strip():
     def ang(m):
         return -span + 2 * span * m
 
-    for f in range(frames):
+    for f in range(1 if base else frames):
         oy = f * h
         ctx.save()
         ctx.rectangle(0, oy, w, h)
@@ -665,8 +675,8 @@ def draw_meter_strip():
         m = f / (frames - 1)
         a = ang(m)
         ctx.set_line_cap(cairo.LINE_CAP_ROUND)
-        for dx, dy, colour, lw in ((1.5, 2.0, (0, 0, 0, 0.25), 2.2),
-                                   (0, 0, rgb((0xb0, 0x1c, 0x12)), 1.6)):
+        for dx, dy, colour, lw in () if base else ((1.5, 2.0, (0, 0, 0, 0.25), 2.2),
+                                                   (0, 0, rgb((0xb0, 0x1c, 0x12)), 1.6)):
             ctx.set_source_rgba(*colour)
             ctx.set_line_width(lw)
             ctx.move_to(*polar(px + dx, cy + dy, 30, a))
@@ -723,19 +733,142 @@ def check_layout():
 
 
 def image_path(name, scale):
-    """Where an image is written: its layout path at 1, in the 2x/ folder
-    beside it at 2 (the build embeds both)."""
+    """Where an image is written: its layout path at 1; at 2 a frame set
+    (see write_frame_set) in the 2x/ folder beside it, NAME.frames. The build
+    embeds both."""
     path = os.path.join(ROOT, CELLS[name].image)
     if scale == 1:
         return path
     folder, base = os.path.split(path)
-    return os.path.join(folder, "%dx" % scale, base)
+    return os.path.join(folder, "%dx" % scale, os.path.splitext(base)[0] + ".frames")
 
 
 def write(surface, name):
     path = image_path(name, SCALE)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     surface.write_to_png(path)
+
+
+# ---------------------------------------------------------------- frame sets
+
+# A frame set holds an image's frames one by one, so that the editor decodes
+# only the frames it shows: a base picture every frame shares (optional) and,
+# per frame, the rectangle in which the frame differs from the base, as a PNG
+# of its own. Laid out as little-endian 32-bit words, then the PNGs:
+#   "FRS1"  frame width  frame height  frame count N
+#   base offset  base size                     (0 0: no base)
+#   N times: x  y  offset  size                (the frame's rectangle at
+#                                               x, y; size 0: the base alone)
+# Offsets count from the first byte. Without a base every frame's rectangle is
+# the whole frame. Frames are stored as exact copies of the drawn pixels.
+FRAME_SET_MAGIC = b"FRS1"
+
+
+def png_bytes(surface):
+    """The surface as a PNG: cairo's own encoding of the pixels (so they are
+    the same bits as a PNG of the whole strip), its image data recompressed
+    at zlib's best level and no chunks but IHDR, IDAT and IEND."""
+    out = io.BytesIO()
+    surface.write_to_png(out)
+    data = out.getvalue()
+    chunks, pos = [], 8
+    while pos < len(data):
+        n, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        chunks.append((kind, data[pos + 8:pos + 8 + n]))
+        pos += 12 + n
+    raw = zlib.decompress(b"".join(d for k, d in chunks if k == b"IDAT"))
+    best = None
+    for strategy in (zlib.Z_DEFAULT_STRATEGY, zlib.Z_FILTERED):
+        z = zlib.compressobj(9, zlib.DEFLATED, 15, 9, strategy)
+        packed = z.compress(raw) + z.flush()
+        if best is None or len(packed) < len(best):
+            best = packed
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    header = [d for k, d in chunks if k == b"IHDR"][0]
+    return data[:8] + chunk(b"IHDR", header) + chunk(b"IDAT", best) + chunk(b"IEND", b"")
+
+
+def crop(surface, x, y, w, h):
+    """A copy of the w x h pixels of surface at x, y (exact bytes)."""
+    surface.flush()
+    fmt = surface.get_format()
+    out = cairo.ImageSurface(fmt, w, h)
+    src, stride = surface.get_data(), surface.get_stride()
+    dst, dstride = out.get_data(), out.get_stride()
+    for row in range(h):
+        at = (y + row) * stride + 4 * x
+        dst[row * dstride:row * dstride + 4 * w] = src[at:at + 4 * w]
+    out.mark_dirty()
+    return out
+
+
+def differing_box(a, b, ay, by, w, h):
+    """The smallest rectangle (x, y, w, h) outside which the h rows of surface
+    a from row ay and of b from row by are equal; None when all are equal."""
+    da, sa = a.get_data(), a.get_stride()
+    db, sb = b.get_data(), b.get_stride()
+    x0, x1, y0, y1 = w, 0, h, 0
+    for row in range(h):
+        ra = bytes(da[(ay + row) * sa:(ay + row) * sa + 4 * w])
+        rb = bytes(db[(by + row) * sb:(by + row) * sb + 4 * w])
+        if ra == rb:
+            continue
+        d = int.from_bytes(ra, "little") ^ int.from_bytes(rb, "little")
+        first = ((d & -d).bit_length() - 1) // 32
+        last = (d.bit_length() - 1) // 32
+        x0, x1 = min(x0, first), max(x1, last + 1)
+        y0, y1 = min(y0, row), max(y1, row + 1)
+    if x1 <= x0:
+        return None
+    return x0, y0, x1 - x0, y1 - y0
+
+
+def write_frame_set(strip, frames, base, name):
+    """Writes the strip of frames (stacked top to bottom) as a frame set,
+    over base (one frame, or None)."""
+    strip.flush()
+    fw = strip.get_width()
+    fh = strip.get_height() // frames
+    if base is not None:
+        base.flush()
+        assert (base.get_width(), base.get_height()) == (fw, fh), name
+    blobs, rects = [], []
+    for f in range(frames):
+        if base is None:
+            box = (0, 0, fw, fh)
+        else:
+            box = differing_box(strip, base, f * fh, 0, fw, fh)
+        if box is None:
+            rects.append((0, 0, None))
+            continue
+        x, y, w, h = box
+        rects.append((x, y, len(blobs)))
+        blobs.append(png_bytes(crop(strip, x, f * fh + y, w, h)))
+    base_blob = png_bytes(base) if base is not None else b""
+    header_size = 4 + 4 * 5 + 16 * frames
+    offset = header_size
+    base_at = offset if base_blob else 0
+    offset += len(base_blob)
+    out = [FRAME_SET_MAGIC, struct.pack("<5I", fw, fh, frames, base_at, len(base_blob))]
+    at = []
+    for blob in blobs:
+        at.append(offset)
+        offset += len(blob)
+    for x, y, i in rects:
+        if i is None:
+            out.append(struct.pack("<4I", 0, 0, 0, 0))
+        else:
+            out.append(struct.pack("<4I", x, y, at[i], len(blobs[i])))
+    out.append(base_blob)
+    out.extend(blobs)
+    path = image_path(name, SCALE)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    data = b"".join(out)
+    with open(path + ".tmp", "wb") as f:
+        f.write(data)
+    os.replace(path + ".tmp", path)
 
 
 def main(argv):
@@ -752,17 +885,23 @@ def main(argv):
 
 
 def draw_all():
-    """Draws and writes every image at SCALE; the background and the layers."""
-    layers = {}
+    """Draws and writes every image at SCALE: at 1 as PNG strips, at 2 as frame
+    sets (knobs and the meter over a base without their pointer or needle).
+    Returns the background and the layers."""
+    layers, bases = {}, {}
     bg = draw_background()
-    write(bg, "BG")
     for k in KNOBS:
         layers[k.name] = draw_knob_strip(k)
+        bases[k.name] = draw_knob_strip(k, base=True)
     for sw in SWITCHES:
         layers[sw[0]] = draw_switch_strip(sw)
     layers[METER] = draw_meter_strip()
-    for name, surf in layers.items():
-        write(surf, name)
+    bases[METER] = draw_meter_strip(base=True)
+    for name, surf in [("BG", bg)] + list(layers.items()):
+        if SCALE == 1:
+            write(surf, name)
+        else:
+            write_frame_set(surf, CELLS[name].frames, bases.get(name), name)
     return bg, layers
 
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
+#include <vector>
 
 #include "tests/gui/GuiTestSupport.h"
 
@@ -58,4 +60,37 @@ TEST(GuiThreads, AudioHandOverWhileTheWindowTicksPaintsDragsAndResizes) {
   panel->TimerTick();
   EXPECT_EQ(panel->GetControl(1)->Value(), 0.25);
   EXPECT_EQ(panel->GetControl(2)->Value(), 0.75);
+}
+
+// Editors of several instances on threads of their own draw the module's
+// images at changing scales at once: each frame is made once, scales are
+// taken and given back concurrently, and every picture comes out whole.
+TEST(GuiThreads, PanelsOnSeveralThreadsShareTheImagesAtEveryScale) {
+  constexpr int kThreads = 4;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([t, &failures] {
+      TestPlug plug;
+      plug.logging = false;
+      auto* panel = new IPanelOffscreen(&plug, 838, 245, 25);
+      panel->AttachBackground(
+          new IBitmapControl(0, 0, -1, panel->LoadBitmap(105, "BG.png", 1), ChannelBlend::kCopy));
+      auto* knob = new IKnobStripControl(147, 34, kKnob, panel->LoadBitmap(114, "IN.png", 61));
+      panel->AttachControl(knob);
+      plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+      const double scales[] = {2.0, 1.5, 1.25, 1.0, 2.5};
+      for (int i = 0; i < 10; ++i) {
+        if (!panel->SetScale(scales[(t + i) % 5])) ++failures;
+        knob->SetValue(((t * 7 + i * 13) % 61) / 60.0);
+        if (!panel->PaintAll()) ++failures;
+        // The background's top-left corner is opaque panel at every scale.
+        if (Pixel(*panel, 2, 2) >> 24 != 255) ++failures;
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_FALSE(IPanel::HoldsScale(1.5));
+  EXPECT_FALSE(IPanel::HoldsScale(2.5));
 }

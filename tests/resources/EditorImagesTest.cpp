@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "mirel/EditorLayout.h"
+#include "raster/RAS_FrameSet.h"
 #include "raster/RAS_Png.h"
+#include "raster/RAS_Resources.h"
 
 namespace {
 
@@ -55,11 +57,22 @@ double Luminance(std::uint32_t bgra) {
   return 0.2126 * lin((bgra >> 16) & 255) + 0.7152 * lin((bgra >> 8) & 255) + 0.0722 * lin(bgra & 255);
 }
 
-// An image's set at twice the size: in the 2x/ folder beside it, under its id + 100.
+// An image's frames at twice the size: a frame set in the 2x/ folder beside
+// it (NAME.frames), under its id + 100.
 std::string DoubleSizePath(const Control& c) {
   const std::string image = c.image;
   const auto slash = image.rfind('/');
-  return image.substr(0, slash + 1) + "2x/" + image.substr(slash + 1);
+  const auto dot = image.rfind('.');
+  return image.substr(0, slash + 1) + "2x/" + image.substr(slash + 1, dot - slash - 1) + ".frames";
+}
+
+std::uint64_t Fnv(std::uint64_t h, const std::uint32_t* pixels, int n) {
+  const auto* b = reinterpret_cast<const unsigned char*>(pixels);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n) * 4; ++i) {
+    h ^= b[i];
+    h *= 1099511628211ull;
+  }
+  return h;
 }
 
 TEST(EditorImages, ResourceScriptListsEveryImageOfTheLayoutAsPngUnderIds104To119) {
@@ -93,10 +106,11 @@ TEST(EditorImages, ImagesHaveTheLayoutsSizesAndFitTheEditorWithoutOverlaps) {
     ASSERT_NE(b, nullptr) << c.image;
     EXPECT_EQ(b->getWidth(), c.width) << c.image;
     EXPECT_EQ(b->getHeight(), c.height * c.frames) << c.image;
-    auto twice = LoadBitmapFromResource(c.resourceId + 100, c.image);
+    auto twice = RAS_FrameSet::Open(RAS_FindPngResource(c.resourceId + 100));
     ASSERT_NE(twice, nullptr) << DoubleSizePath(c);
-    EXPECT_EQ(twice->getWidth(), 2 * c.width) << DoubleSizePath(c);
-    EXPECT_EQ(twice->getHeight(), 2 * c.height * c.frames) << DoubleSizePath(c);
+    EXPECT_EQ(twice->FrameWidth(), 2 * c.width) << DoubleSizePath(c);
+    EXPECT_EQ(twice->FrameHeight(), 2 * c.height) << DoubleSizePath(c);
+    EXPECT_EQ(twice->Frames(), c.frames) << DoubleSizePath(c);
     if (c.kind == Kind::kBackground) {
       EXPECT_EQ((Rect{c.x, c.y, c.x + c.width, c.y + c.height}), (Rect{0, 0, kEditorWidth, kEditorHeight}));
       continue;
@@ -108,6 +122,38 @@ TEST(EditorImages, ImagesHaveTheLayoutsSizesAndFitTheEditorWithoutOverlaps) {
     for (const auto& [name, other] : rects) EXPECT_FALSE(Overlap(r, other)) << c.image << " overlaps " << name;
     rects.emplace_back(c.image, r);
   }
+}
+
+// The pixels at twice the size, frame after frame, are those the whole 2x
+// strips had before they were stored frame by frame (hashes of those strips'
+// decoded rows): the editor at 2 and at every scale resampled from 2 looks
+// exactly as it did.
+TEST(EditorImages, FrameSetsHoldThePixelsOfTheWholeStripsAtTwiceTheSize) {
+  const std::pair<int, std::uint64_t> expected[] = {
+      {104, 0x595f28ac5e7e9b09ull}, {105, 0x14477bc190a3b8bcull}, {106, 0x062608dbe89aff69ull},
+      {107, 0xaf0c3f0d62028b5aull}, {108, 0x8af9665aa7f68e3cull}, {109, 0x9cd95c4113732a8dull},
+      {110, 0x969a0e84e4b72b2aull}, {111, 0x086ddd7bfa639249ull}, {112, 0xb8d641bf621d3489ull},
+      {113, 0x4e2b301f3023efdeull}, {114, 0x7f0018e997869abcull}, {115, 0x81ca62404b963b49ull},
+      {116, 0xe04fd048c3c14b89ull}, {117, 0x6f835d311ebb2169ull}, {118, 0x6b7ba61b3a698606ull},
+      {119, 0xd75f4fb4c61d4df8ull}};
+  std::size_t stored = 0;
+  for (const auto& [id, hash] : expected) {
+    const auto bytes = RAS_FindPngResource(id + 100);
+    stored += bytes.size();
+    auto set = RAS_FrameSet::Open(bytes);
+    ASSERT_NE(set, nullptr) << id;
+    auto base = set->DecodeBase();
+    EXPECT_EQ(base != nullptr, set->HasBase()) << id;
+    std::uint64_t h = 14695981039346656037ull;
+    for (int k = 0; k < set->Frames(); ++k) {
+      auto frame = set->DecodeFrame(k, base.get());
+      ASSERT_NE(frame, nullptr) << id << " frame " << k;
+      for (int y = 0; y < frame->getHeight(); ++y) h = Fnv(h, frame->getBits() + y * frame->getRowSpan(), frame->getWidth());
+    }
+    EXPECT_EQ(h, hash) << id;
+  }
+  // What the set at twice the size adds to the module: about 4 MB at most.
+  EXPECT_LT(stored, 4000000u);
 }
 
 TEST(EditorImages, EveryFrameOfAStripDiffersFromTheOthers) {

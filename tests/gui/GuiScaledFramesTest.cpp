@@ -1,0 +1,267 @@
+// Frames at display scales other than 1: made one at a time the first time
+// they are drawn (at 2 decoded from the image's frame set alone), kept at 2,
+// and given back when no panel draws at their scale any more.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+
+#include "tests/gui/GuiTestSupport.h"
+#include "raster/RAS_FrameSet.h"
+#include "raster/RAS_Resample.h"
+#include "raster/RAS_Resources.h"
+
+using namespace guitest;
+
+namespace {
+
+constexpr int kFrames = 8;
+constexpr int kFailingFrame = 6;
+
+// Decodes counted per frame, shared by every set a test opens.
+struct DecodeLog {
+  std::atomic<int> bases{0};
+  std::array<std::atomic<int>, kFrames> frames{};
+  int FramesDecoded() const {
+    int n = 0;
+    for (const auto& f : frames) n += f.load();
+    return n;
+  }
+};
+
+// A set at twice the size of a 20 x 40 strip of kFrames frames: frame k is
+// filled with blue 100 + k over a base of blue 99; frame kFailingFrame fails.
+class CountingFrameSet : public RAS_FrameSet {
+ public:
+  explicit CountingFrameSet(DecodeLog& log) : RAS_FrameSet(kFrames, 40, 80, true), log_(log) {}
+  std::unique_ptr<RAS_MemBitmap> DecodeBase() const override {
+    ++log_.bases;
+    return Filled(99);
+  }
+  std::unique_ptr<RAS_MemBitmap> DecodeFrame(int k, RAS_IBitmap* base) const override {
+    if (k < 0 || k >= kFrames || !base) return nullptr;
+    ++log_.frames[static_cast<std::size_t>(k)];
+    if (k == kFailingFrame) return nullptr;
+    return Filled(100 + static_cast<std::uint32_t>(k));
+  }
+
+ private:
+  static std::unique_ptr<RAS_MemBitmap> Filled(std::uint32_t blue) {
+    auto b = std::make_unique<RAS_MemBitmap>(40, 80);
+    for (int y = 0; y < 80; ++y)
+      for (int x = 0; x < 40; ++x) b->getBits()[y * b->getRowSpan() + x] = 0xff000000u | blue;
+    return b;
+  }
+  DecodeLog& log_;
+};
+
+// Images kFirstKnobId and on are strips of kFrames frames, each with a frame
+// set at twice the size whose decodes go to its own log; the other ids are
+// TestPanel's. The images and their frames live in the process-wide caches,
+// so each test takes an image of its own.
+constexpr int kFirstKnobId = 7001;
+constexpr int kKnobImages = 3;
+
+DecodeLog& LogOf(int id) {
+  static std::array<DecodeLog, kKnobImages> logs;
+  return logs[static_cast<std::size_t>(id - kFirstKnobId)];
+}
+
+bool IsKnobImage(int id) { return id >= kFirstKnobId && id < kFirstKnobId + kKnobImages; }
+
+class FramesPanel : public TestPanel {
+ public:
+  using TestPanel::TestPanel;
+  std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override {
+    if (IsKnobImage(id)) return MakeStrip(20, 40, kFrames);
+    return TestPanel::LoadBitmapFromResource(id, name);
+  }
+  std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id) override {
+    if (!IsKnobImage(id - kDoubleSizeIdOffset)) return nullptr;
+    ++setsOpened;
+    return std::make_unique<CountingFrameSet>(LogOf(id - kDoubleSizeIdOffset));
+  }
+  int setsOpened = 0;
+};
+
+// A plug-in whose editor is a background and one knob on image id.
+struct Editor {
+  TestPlug plug;
+  FramesPanel* panel;
+  IKnobStripControl* knob;
+  Editor(int id, double scale) : panel(new FramesPanel(&plug)) {
+    panel->AttachBackground(new IBitmapControl(0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
+    knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(id, "k.png", kFrames));
+    panel->AttachControl(knob);
+    plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+    EXPECT_TRUE(panel->SetScale(scale));
+  }
+  // Shows frame k (0-based) and paints everything.
+  void Show(int k) {
+    knob->SetValue(static_cast<double>(k) / (kFrames - 1));
+    ASSERT_TRUE(panel->PaintAll());
+  }
+  // The blue of the knob's device pixel in the middle of its rectangle.
+  std::uint32_t KnobBlue() const {
+    const PixelRect d = panel->ToDevice(knob->Rect());
+    return Pixel(*panel, (d.left + d.right) / 2, (d.top + d.bottom) / 2) & 0xff;
+  }
+};
+
+}  // namespace
+
+TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
+  const int id = kFirstKnobId;
+  DecodeLog& log = LogOf(id);
+  {
+    Editor first(id, 2.0);
+    first.Show(3);
+    EXPECT_EQ(first.KnobBlue(), 103u);
+    EXPECT_EQ(log.bases, 1);
+    EXPECT_EQ(log.frames[3], 1);
+    EXPECT_EQ(log.FramesDecoded(), 1);  // not the strip's other frames
+    first.Show(5);
+    first.Show(3);
+    EXPECT_EQ(log.frames[5], 1);
+    EXPECT_EQ(log.FramesDecoded(), 2);
+    EXPECT_EQ(log.bases, 1);
+    EXPECT_EQ(first.KnobBlue(), 103u);
+  }
+  // A later editor at 2 finds both frames made; a frame at 1.5 is resampled
+  // from the frame at 2 and decodes nothing more.
+  Editor later(id, 2.0);
+  later.Show(5);
+  EXPECT_EQ(later.KnobBlue(), 105u);
+  EXPECT_EQ(later.panel->setsOpened, 0);
+  ASSERT_TRUE(later.panel->SetScale(1.5));
+  later.Show(3);
+  EXPECT_EQ(later.KnobBlue(), 103u);
+  EXPECT_EQ(log.FramesDecoded(), 2);
+}
+
+TEST(ScaledFrames, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
+  const int id = kFirstKnobId + 1;
+  DecodeLog& log = LogOf(id);
+  Editor editor(id, 2.0);
+  editor.Show(kFailingFrame);
+  EXPECT_EQ(editor.KnobBlue(), 0u);  // nothing drawn there (the background is smaller)
+  editor.Show(kFailingFrame);        // tried again, still nothing
+  EXPECT_EQ(log.frames[kFailingFrame], 2);
+  EXPECT_EQ(editor.KnobBlue(), 0u);
+  ASSERT_TRUE(editor.panel->SetScale(1.5));  // resampled from nothing: nothing
+  editor.Show(kFailingFrame);
+  EXPECT_EQ(editor.KnobBlue(), 0u);
+  editor.Show(1);
+  EXPECT_EQ(editor.KnobBlue(), 101u);
+}
+
+TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
+  const int id = kFirstKnobId + 2;
+  auto a = std::make_unique<Editor>(id, 1.5);
+  auto b = std::make_unique<Editor>(id, 1.5);
+  a->Show(2);
+  b->Show(4);
+  EXPECT_TRUE(IPanel::HoldsScale(1.5));
+  ASSERT_TRUE(a->panel->SetScale(1.75));
+  a->Show(2);
+  EXPECT_TRUE(IPanel::HoldsScale(1.5));  // b still draws at it
+  EXPECT_TRUE(IPanel::HoldsScale(1.75));
+  b.reset();
+  EXPECT_FALSE(IPanel::HoldsScale(1.5));
+  // A resize drag through many scales keeps only the one drawn at (and 2).
+  for (int step = 0; step <= 40; ++step) {
+    ASSERT_TRUE(a->panel->SetScale(1.0 + step * 0.05));
+    a->Show(step % kFrames == kFailingFrame ? 0 : step % kFrames);
+  }
+  for (int step = 1; step < 40; ++step) {
+    if (step != 20) {
+      EXPECT_FALSE(IPanel::HoldsScale(1.0 + step * 0.05)) << step;
+    }
+  }
+  EXPECT_TRUE(IPanel::HoldsScale(3.0));
+  EXPECT_TRUE(IPanel::HoldsScale(2.0));
+  ASSERT_TRUE(a->panel->SetScale(1.0));
+  a->Show(1);
+  EXPECT_FALSE(IPanel::HoldsScale(3.0));
+  EXPECT_EQ(a->KnobBlue(), 2u);  // the strip at 1 itself
+  EXPECT_TRUE(IPanel::HoldsScale(2.0));
+}
+
+TEST(Resample, OneFrameAloneGetsTheSamePixelsAsInTheWholeStrip) {
+  auto strip = MakeStrip(7, 5, 3);
+  // Give each pixel its own colour and alpha, so that the weights matter.
+  for (int y = 0; y < strip->getHeight(); ++y)
+    for (int x = 0; x < strip->getWidth(); ++x)
+      strip->getBits()[y * strip->getRowSpan() + x] =
+          static_cast<std::uint32_t>((x * 37 + y * 91) % 256) << 24 | static_cast<std::uint32_t>(x * 997 + y * 7919);
+  for (auto [w, h] : {std::pair{11, 8}, {5, 4}, {14, 10}}) {
+    auto whole = RAS_ResampleFrames(*strip, 3, false, 7, 5, w, h);
+    ASSERT_TRUE(whole);
+    for (int k = 0; k < 3; ++k) {
+      auto one = RAS_ResampleFrame(*strip, 0, k * 5, 7, 5, w, h);
+      ASSERT_TRUE(one);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          ASSERT_EQ(one->getBits()[y * one->getRowSpan() + x], whole->getBits()[(k * h + y) * whole->getRowSpan() + x])
+              << w << "x" << h << " frame " << k;
+    }
+  }
+  EXPECT_FALSE(RAS_ResampleFrame(*strip, 1, 10, 7, 5, 3, 3));  // not inside the strip
+}
+
+namespace {
+
+// The module's own images (the build embeds them), decodes at scale 1 counted.
+class ModuleImagesPanel : public IPanelOffscreen {
+ public:
+  explicit ModuleImagesPanel(IEffectBase* plug) : IPanelOffscreen(plug, 838, 245, 25) {}
+  std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override {
+    ++decodes;
+    return IPanelOffscreen::LoadBitmapFromResource(id, name);
+  }
+  int decodes = 0;
+};
+
+}  // namespace
+
+TEST(ScaledFrames, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) {
+  TestPlug plug;
+  auto* panel = new ModuleImagesPanel(&plug);
+  // The Input knob's strip (61 frames of 76 x 70) over the background.
+  const BitmapRef background = panel->LoadBitmap(105, "resources/img/BG.png", 1);
+  const BitmapRef strip = panel->LoadBitmap(114, "resources/img/IN.png", 61);
+  EXPECT_EQ(panel->decodes, 0);  // sizes only, from the images' headers
+  EXPECT_EQ(strip.FrameWidth(), 76);
+  EXPECT_EQ(strip.FrameHeight(), 70);
+  panel->AttachBackground(new IBitmapControl(0, 0, -1, background, ChannelBlend::kCopy));
+  auto* knob = new IKnobStripControl(147, 34, kKnob, strip);
+  panel->AttachControl(knob);
+  plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+  ASSERT_TRUE(panel->SetScale(2.0));
+  knob->SetValue(0.5);  // frame 30
+  ASSERT_TRUE(panel->PaintAll());
+  EXPECT_EQ(panel->decodes, 0);
+  // The background's pixels where the knob's frame is transparent, and the
+  // frame's own where it is opaque: compare one opaque pixel of the frame.
+  auto set = RAS_FrameSet::Open(RAS_FindPngResource(114 + IPanel::kDoubleSizeIdOffset));
+  ASSERT_NE(set, nullptr);
+  auto base = set->DecodeBase();
+  auto frame = set->DecodeFrame(30, base.get());
+  ASSERT_NE(frame, nullptr);
+  int compared = 0;
+  for (int y = 0; y < frame->getHeight(); ++y) {
+    for (int x = 0; x < frame->getWidth(); ++x) {
+      const std::uint32_t want = frame->getBits()[y * frame->getRowSpan() + x];
+      if (want >> 24 != 255) continue;
+      ASSERT_EQ(Pixel(*panel, 2 * 147 + x, 2 * 34 + y), want) << x << "," << y;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 1000);
+  // At 1 each image is decoded once, on its first draw.
+  ASSERT_TRUE(panel->SetScale(1.0));
+  ASSERT_TRUE(panel->PaintAll());
+  ASSERT_TRUE(panel->PaintAll());
+  EXPECT_EQ(panel->decodes, 2);
+}
