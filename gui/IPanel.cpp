@@ -545,10 +545,11 @@ RAS_IBitmap* IPanel::ScaledFrame(const BitmapRef& bitmap, int k) {
     stored = &ScaledCache::Image(cache.Get(kStoredScale), bitmap, 2 * fw, 2 * fh);
   }
   // Frame k at 2 from the module's frame set, when it has one of this
-  // image's size; decoded outside the lock (a racing thread's copy is dropped).
+  // image's size and the scale is above 1 (below it the set at 1 is the next
+  // larger); decoded outside the lock (a racing thread's copy is dropped).
   bool hasSet = false;
   RAS_IBitmap* twice = nullptr;
-  {
+  if (scale_ > 1.0) {
     std::unique_lock<std::mutex> hold(cache.lock);
     if (!stored->setOpened && bitmap.id >= 0) {
       hold.unlock();
@@ -588,7 +589,7 @@ RAS_IBitmap* IPanel::ScaledFrame(const BitmapRef& bitmap, int k) {
   if (scale_ == kStoredScale && twice) return twice;
   if (hasSet && !twice) return nullptr;
   // Any other scale, resampled per frame from the next larger set (the one at
-  // 2 while the scale is below it), else from the largest there is.
+  // 2 between 1 and 2, the one at 1 below 1), else from the largest there is.
   std::unique_ptr<RAS_IBitmap> made;
   if (twice) {
     made = RAS_ResampleFrame(*twice, 0, 0, 2 * fw, 2 * fh, frameW, frameH);

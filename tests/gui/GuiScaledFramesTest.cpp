@@ -61,7 +61,7 @@ class CountingFrameSet : public RAS_FrameSet {
 // TestPanel's. The images and their frames live in the process-wide caches,
 // so each test takes an image of its own.
 constexpr int kFirstKnobId = 7001;
-constexpr int kKnobImages = 3;
+constexpr int kKnobImages = 4;
 
 DecodeLog& LogOf(int id) {
   static std::array<DecodeLog, kKnobImages> logs;
@@ -154,6 +154,19 @@ TEST(ScaledFrames, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
   EXPECT_EQ(editor.KnobBlue(), 0u);
   editor.Show(1);
   EXPECT_EQ(editor.KnobBlue(), 101u);
+}
+
+// A resized editor below 1: the next larger set is the one at 1, and
+// nothing of the set at 2 is opened or decoded.
+TEST(ScaledFrames, BelowOneFramesComeFromTheSetAtOne) {
+  const int id = kFirstKnobId + 3;
+  Editor editor(id, 1.0);
+  ASSERT_TRUE(editor.panel->SetZoom(0.75));
+  ASSERT_EQ(editor.panel->Scale(), 0.75);
+  editor.Show(3);
+  EXPECT_EQ(editor.KnobBlue(), 4u);  // frame 3 of the strip at 1
+  EXPECT_EQ(editor.panel->setsOpened, 0);
+  EXPECT_EQ(LogOf(id).FramesDecoded(), 0);
 }
 
 TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
