@@ -1,6 +1,8 @@
 #include "raster/RAS_Bitmap.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -28,20 +30,11 @@ RAS_MemBitmap::RAS_MemBitmap(int width, int height, int rowAlignment) {
   resize(width, height);
 }
 
-RAS_MemBitmap::~RAS_MemBitmap() { Free(); }
+RAS_MemBitmap::~RAS_MemBitmap() = default;
 
-void RAS_MemBitmap::Free() {
-  std::free(raw_);
-  raw_ = nullptr;
-  allocated_ = 0;
-}
+void RAS_MemBitmap::Free() { block_.Release(); }
 
-std::uint32_t* RAS_MemBitmap::getBits() {
-  if (!raw_) return nullptr;
-  auto address = reinterpret_cast<std::uintptr_t>(raw_);
-  address = (address + 63) & ~std::uintptr_t{63};
-  return reinterpret_cast<std::uint32_t*>(address);
-}
+std::uint32_t* RAS_MemBitmap::getBits() { return block_.Pixels(); }
 
 bool RAS_MemBitmap::resize(int width, int height) {
   if (width == width_ && height == height_) return false;
@@ -54,27 +47,22 @@ bool RAS_MemBitmap::resize(int width, int height) {
 
   if (needed > 0 && rowSpan <= 0x7fffffff) {
     const auto bytes = static_cast<std::size_t>(needed);
-    if (!raw_) {
-      raw_ = std::malloc(bytes + 63);
-      allocated_ = raw_ ? bytes : 0;
-    } else if (allocated_ < bytes) {
-      // Grow by a quarter more than needed so that small growth steps reuse it.
-      const std::size_t grown = (bytes / 4) * 5;
-      void* larger = std::realloc(raw_, grown + 63);
-      if (larger) {
-        raw_ = larger;
-        allocated_ = grown;
-      } else {
-        Free();
-        raw_ = std::malloc(bytes + 63);
-        allocated_ = raw_ ? bytes : 0;
+    if (!block_.Pixels()) {
+      block_.Allocate(bytes, false);
+    } else if (block_.Size() < bytes) {
+      // Grow by a quarter more than needed so that small growth steps reuse
+      // it; the pixels held so far are kept, as a reallocation keeps them.
+      RAS_PixelBlock larger;
+      if (larger.Allocate((bytes / 4) * 5, false) || larger.Allocate(bytes, false)) {
+        std::memcpy(larger.Pixels(), block_.Pixels(), block_.Size());
       }
+      block_ = std::move(larger);
     }
   } else {
     // Zero, negative or unrepresentable sizes hold no pixels.
     Free();
   }
-  if (!raw_) {
+  if (!block_.Pixels()) {
     width_ = 0;
     height_ = 0;
   }
@@ -117,15 +105,12 @@ RAS_SysBitmap::~RAS_SysBitmap() = default;
 RAS_DC RAS_SysBitmap::getDC() const { return nullptr; }
 
 void RAS_SysBitmap::FreeSection() {
-  memory_.reset();
+  memory_.Release();
   pixels_ = nullptr;
 }
 
 #endif
 
-#ifndef _WIN32
-void RAS_SysBitmap::FreeMemory::operator()(std::uint32_t* p) const { std::free(p); }
-#endif
 
 bool RAS_SysBitmap::resize(int width, int height) {
 #ifdef _WIN32
@@ -177,8 +162,8 @@ bool RAS_SysBitmap::resize(int width, int height) {
     section_ = nullptr;
   }
 #else
-  memory_.reset(static_cast<std::uint32_t*>(std::calloc(static_cast<std::size_t>(bytes / 4), 4)));
-  pixels_ = memory_.get();
+  memory_.Allocate(static_cast<std::size_t>(bytes), true);
+  pixels_ = memory_.Pixels();
 #endif
   if (!pixels_) {
     width_ = 0;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "raster/RAS_PixelMemory.h"
+
 #ifdef _WIN32
 struct HDC__;
 struct HBITMAP__;
@@ -62,15 +64,14 @@ class RAS_MemBitmap final : public RAS_IBitmap {
   RAS_DC getDC() const override { return nullptr; }
 
   // Bytes the pixel buffer can hold without growing (0 when none).
-  std::size_t capacity() const { return allocated_; }
+  std::size_t capacity() const { return block_.Size(); }
 
  private:
   void Free();
 
-  void* raw_ = nullptr;  // malloc'ed; pixels start at the next 64-byte boundary
+  RAS_PixelBlock block_;  // pixels start on a 64-byte boundary
   int width_ = 0;
   int height_ = 0;
-  std::size_t allocated_ = 0;
   int alignMask_ = 3;
 };
 
@@ -108,11 +109,8 @@ class RAS_SysBitmap final : public RAS_IBitmap {
   HBITMAP__* section_ = nullptr;
   void* previous_ = nullptr;  // the object the DC held before the section
 #else
-  // Zeroed by calloc: a large buffer comes as fresh zero pages, without a
+  // Zeroed when made: a large buffer comes as fresh zero pages, without a
   // pass that clears it.
-  struct FreeMemory {
-    void operator()(std::uint32_t* p) const;
-  };
-  std::unique_ptr<std::uint32_t[], FreeMemory> memory_;
+  RAS_PixelBlock memory_;
 #endif
 };

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <random>
 
@@ -74,6 +75,59 @@ TEST(MemBitmap, ResizeSameSizeKeepsPixelsGrowsByAQuarterAndReusesWhenShrinking) 
   EXPECT_TRUE(b.resize(-4, 5));
   EXPECT_EQ(b.getWidth(), 0);
   EXPECT_EQ(b.getBits(), nullptr);
+}
+
+// Growing past the size at which pixels come straight from the system keeps
+// what the bitmap held, like a reallocation; a large system bitmap comes
+// zeroed and aligned, and all of it is writable.
+TEST(MemBitmap, GrowingIntoALargeBlockKeepsThePixels) {
+  RAS_MemBitmap b(64, 64);
+  ASSERT_FALSE(b.capacity() >= kRasLargePixelBlock);
+  SetPixel(b, 63, 63, 0x11223344u);
+  SetPixel(b, 0, 0, 0x55667788u);
+  ASSERT_TRUE(b.resize(64, 9000));  // 2.3 MB
+  ASSERT_NE(b.getBits(), nullptr);
+  EXPECT_GE(b.capacity(), std::size_t{64} * 9000 * 4);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.getBits()) % 64, 0u);
+  EXPECT_EQ(Pixel(b, 63, 63), 0x11223344u);
+  EXPECT_EQ(Pixel(b, 0, 0), 0x55667788u);
+  SetPixel(b, 63, 8999, 0xffffffffu);
+  ASSERT_TRUE(b.resize(64, 12000));  // a larger system block
+  EXPECT_EQ(Pixel(b, 63, 8999), 0xffffffffu);
+  EXPECT_EQ(Pixel(b, 63, 63), 0x11223344u);
+
+  RAS_SysBitmap large(1676, 490);
+  ASSERT_NE(large.getBits(), nullptr);
+  std::uint32_t any = 0;
+  for (int y = 0; y < 490; ++y) {
+    for (int x = 0; x < 1676; ++x) any |= Pixel(large, x, y);
+  }
+  EXPECT_EQ(any, 0u);
+  SetPixel(large, 1675, 489, 0xffffffffu);
+}
+
+TEST(PixelBlock, ZeroedWhenAskedMovedAndReleased) {
+  for (std::size_t bytes : {std::size_t{100}, kRasLargePixelBlock, kRasLargePixelBlock + 4}) {
+    RAS_PixelBlock block;
+    ASSERT_TRUE(block.Allocate(bytes, true)) << bytes;
+    EXPECT_EQ(block.Size(), bytes);
+    const auto* p = reinterpret_cast<const unsigned char*>(block.Pixels());
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % 64, 0u);
+    std::size_t nonZero = 0;
+    for (std::size_t i = 0; i < bytes; ++i) nonZero += p[i] != 0;
+    EXPECT_EQ(nonZero, 0u) << bytes;
+    block.Pixels()[bytes / 4 - 1] = 7;
+    RAS_PixelBlock moved(std::move(block));
+    EXPECT_EQ(block.Pixels(), nullptr);
+    EXPECT_EQ(moved.Pixels()[bytes / 4 - 1], 7u);
+    moved.Release();
+    EXPECT_EQ(moved.Pixels(), nullptr);
+    EXPECT_EQ(moved.Size(), 0u);
+  }
+  RAS_PixelBlock none;
+  EXPECT_FALSE(none.Allocate(0, true));
+  EXPECT_FALSE(none.Allocate(SIZE_MAX - 8, false));
+  EXPECT_EQ(none.Pixels(), nullptr);
 }
 
 TEST(MemBitmap, UnrepresentableSizesFailWithoutOverflow) {
