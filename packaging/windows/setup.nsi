@@ -1,12 +1,14 @@
 ; The Windows setup program: puts the plug-in bundle where every VST3 host
 ; looks (the 64-bit Common Files folder, VST3\Mirel.vst3), the README, the
-; licence and the uninstaller in the program's own folder, and registers the
-; uninstaller under the 64-bit Uninstall key. Built by scripts/package:
+; licence, the notices of the libraries the module contains and the
+; uninstaller in the program's own folder, and registers the uninstaller
+; under the 64-bit Uninstall key. Built by scripts/package:
 ;
 ;   makensis -DVERSION=4.1.0 -DSTAGE=<folder> -DOUTFILE=<setup.exe> setup.nsi
 ;
-; STAGE holds Mirel.vst3\ (the bundle), README.txt and LICENSE. The setup
-; program itself is a 64-bit program, so it starts only on 64-bit Windows.
+; STAGE holds Mirel.vst3\ (the bundle), README.txt, LICENSE and
+; THIRD-PARTY-NOTICES.txt. The setup program itself is a 64-bit program, so
+; it starts only on 64-bit Windows.
 ; No file times are stored, so the same inputs give the same bytes.
 
 Unicode true
@@ -47,7 +49,7 @@ VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${MAKER}, GPLv3"
 
 !define MUI_ABORTWARNING
-!define MUI_DIRECTORYPAGE_TEXT_TOP "The plug-in always goes to the VST3 folder every host scans ($COMMONFILES64\VST3\${PRODUCT}.vst3). Choose where its README, licence and uninstaller go."
+!define MUI_DIRECTORYPAGE_TEXT_TOP "The plug-in always goes to the VST3 folder every host scans ($COMMONFILES64\VST3\${PRODUCT}.vst3). Choose where its README, licences and uninstaller go."
 ; The GPL asks no acceptance for using the program: the page informs.
 !define MUI_LICENSEPAGE_TEXT_BOTTOM "${PRODUCT} is free software under the GNU General Public License, version 3. You need not accept it to use ${PRODUCT}; it sets the terms for copying and changing it."
 !define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
@@ -96,6 +98,7 @@ Section "${PRODUCT}" main
   ${AndIf} $previousDir != $INSTDIR
     Delete "$previousDir\README.txt"
     Delete "$previousDir\LICENSE.txt"
+    Delete "$previousDir\THIRD-PARTY-NOTICES.txt"
     Delete "$previousDir\uninstall.exe"
     RMDir "$previousDir"
     RMDir "$PROGRAMFILES64\${MAKER}"
@@ -104,6 +107,7 @@ Section "${PRODUCT}" main
   SetOutPath "$INSTDIR"
   File "${STAGE}\README.txt"
   File "/oname=LICENSE.txt" "${STAGE}\LICENSE"
+  File "${STAGE}\THIRD-PARTY-NOTICES.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   SectionGetSize ${main} $0
@@ -132,6 +136,7 @@ Section "Uninstall"
 
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   RMDir "$PROGRAMFILES64\${MAKER}"
