@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <string>
+
+#include <unistd.h>
 
 #include "host/x11/EditorHostX11.h"
 #include "tests/support/EditorPlaces.h"
@@ -60,7 +63,7 @@ class EditorX11Test : public ::testing::Test {
 };
 
 TEST_F(EditorX11Test, OpensInTheHostWindowThroughItsRunLoopAndShowsTheSnapshot) {
-  const std::string snapshot = ::testing::TempDir() + "mirel-x11-snapshot.png";
+  const std::string snapshot = ::testing::TempDir() + "mirel-x11-snapshot-" + std::to_string(getpid()) + ".png";
   ASSERT_EQ(std::system(("'" MIREL_SNAPSHOT "' '" + snapshot + "' >/dev/null").c_str()), 0);
   EditorImage expected;
   std::string error;
@@ -220,7 +223,8 @@ class EditorX11ScaleTest : public EditorX11Test {
   }
 
   static EditorImage Snapshot(const char* scale) {
-    const std::string path = ::testing::TempDir() + "mirel-x11-scale.png";
+    // ctest runs the tests of this file side by side: each its own file.
+    const std::string path = ::testing::TempDir() + "mirel-x11-scale-" + std::to_string(getpid()) + ".png";
     EditorImage image;
     const std::string command = std::string("'" MIREL_SNAPSHOT "' --scale ") + scale + " '" + path + "' >/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0);
