@@ -7,21 +7,6 @@
 #include <sys/mman.h>
 #endif
 
-// Under AddressSanitizer every block comes from the heap, where the
-// sanitizer sees reads and writes past its end.
-#if defined(__SANITIZE_ADDRESS__)
-#define RAS_PIXELS_FROM_SYSTEM 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RAS_PIXELS_FROM_SYSTEM 0
-#endif
-#endif
-#if !defined(RAS_PIXELS_FROM_SYSTEM) && defined(__linux__)
-#define RAS_PIXELS_FROM_SYSTEM 1
-#elif !defined(RAS_PIXELS_FROM_SYSTEM)
-#define RAS_PIXELS_FROM_SYSTEM 0
-#endif
-
 namespace {
 
 std::uint32_t* Aligned64(void* p) {
@@ -70,7 +55,7 @@ void RAS_PixelBlock::Release() {
 bool RAS_PixelBlock::Allocate(std::size_t bytes, bool zeroed) {
   Release();
   if (bytes == 0) return false;
-#if RAS_PIXELS_FROM_SYSTEM
+#if defined(__linux__)
   if (bytes >= kRasLargePixelBlock) {
     // Whole huge pages, on a huge-page boundary: map one page more and give
     // back what lies outside the aligned range.
@@ -94,19 +79,6 @@ bool RAS_PixelBlock::Allocate(std::size_t bytes, bool zeroed) {
       }
     }
     // No mapping: the heap may still have room.
-  } else if (bytes >= kRasPopulatedPixelBlock) {
-    // Mapped with its pages made at once: one call instead of a page fault
-    // for every 4 KB the decoder or a blit first touches.
-    const std::size_t page = 4096;
-    const std::size_t length = (bytes + page - 1) / page * page;
-    void* raw = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (raw != MAP_FAILED) {
-      base_ = raw;
-      mapped_ = length;
-      size_ = bytes;
-      pixels_ = static_cast<std::uint32_t*>(base_);
-      return true;
-    }
   }
 #endif
   if (bytes > SIZE_MAX - 63) return false;

@@ -5,15 +5,12 @@
 // pages (Linux) is asked to be backed by them: a fresh 1676 x 490 buffer is
 // then first touched with a couple of page faults instead of some eight
 // hundred, which is much of what the first paint of an editor at twice the
-// size costs. A block of kRasPopulatedPixelBlock bytes or more comes from the
-// system too, its pages made in one call (Linux) rather than one fault at a
-// time as the decoder first writes them. Smaller blocks come from the heap.
+// size costs. Smaller blocks come from the heap.
 
 #include <cstddef>
 #include <cstdint>
 
 inline constexpr std::size_t kRasLargePixelBlock = std::size_t{2} << 20;
-inline constexpr std::size_t kRasPopulatedPixelBlock = std::size_t{256} << 10;
 
 class RAS_PixelBlock {
  public:
