@@ -7,6 +7,21 @@
 #include <sys/mman.h>
 #endif
 
+// Under AddressSanitizer every block comes from the heap, where the
+// sanitizer sees reads and writes past its end.
+#if defined(__SANITIZE_ADDRESS__)
+#define RAS_PIXELS_FROM_SYSTEM 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define RAS_PIXELS_FROM_SYSTEM 0
+#endif
+#endif
+#if !defined(RAS_PIXELS_FROM_SYSTEM) && defined(__linux__)
+#define RAS_PIXELS_FROM_SYSTEM 1
+#elif !defined(RAS_PIXELS_FROM_SYSTEM)
+#define RAS_PIXELS_FROM_SYSTEM 0
+#endif
+
 namespace {
 
 std::uint32_t* Aligned64(void* p) {
@@ -55,7 +70,7 @@ void RAS_PixelBlock::Release() {
 bool RAS_PixelBlock::Allocate(std::size_t bytes, bool zeroed) {
   Release();
   if (bytes == 0) return false;
-#if defined(__linux__)
+#if RAS_PIXELS_FROM_SYSTEM
   if (bytes >= kRasLargePixelBlock) {
     // Whole huge pages, on a huge-page boundary: map one page more and give
     // back what lies outside the aligned range.
