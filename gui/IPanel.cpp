@@ -537,12 +537,12 @@ RAS_IBitmap* IPanel::ScaledFrame(const BitmapRef& bitmap, int k) {
   const int frameW = ToDevice(fw);
   const int frameH = ToDevice(fh);
   ScaledFrames* here = nullptr;
-  ScaledFrames* stored = nullptr;  // the image at 2
+  ScaledFrames* stored = nullptr;  // the image at 2, for scales above 1
   {
     std::lock_guard<std::mutex> hold(cache.lock);
     here = &ScaledCache::Image(cache.Get(scale_), bitmap, frameW, frameH);
     if (RAS_IBitmap* made = here->frames[static_cast<std::size_t>(k)].get()) return made;
-    stored = &ScaledCache::Image(cache.Get(kStoredScale), bitmap, 2 * fw, 2 * fh);
+    if (scale_ > 1.0) stored = &ScaledCache::Image(cache.Get(kStoredScale), bitmap, 2 * fw, 2 * fh);
   }
   // Frame k at 2 from the module's frame set, when it has one of this
   // image's size and the scale is above 1 (below it the set at 1 is the next
