@@ -110,14 +110,14 @@ double IParamDef::FromNormalisedUnrounded(double normalised) const {
   return minValue_ + (maxValue_ - minValue_) * ShapePow(normalised, shape_);
 }
 
-void IParamDef::SetFromNormalised(double normalised) {
+double IParamDef::PlainFromNormalised(double normalised) const {
   // Hosts and controls may overshoot; n^shape outside 0..1 would fold a
   // negative value back into the range, so the input is bounded first.
   if (!(normalised >= 0.0)) normalised = 0.0;
   if (normalised > 1.0) normalised = 1.0;
   double plain = FromNormalisedUnrounded(normalised);
   if (kind_ != ParamKind::Continuous) plain = std::floor(plain / step_ + 0.5) * step_;
-  value_ = std::min(plain, maxValue_);
+  return std::min(plain, maxValue_);
 }
 
 double IParamDef::ToNormalised(double plain) const {

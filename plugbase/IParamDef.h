@@ -72,9 +72,14 @@ class IParamDef {
   // Shows values in real units instead of the bare number.
   void SetValueFormat(ValueFormat format);
 
-  // value = min + (max - min) * n^shape, rounded half up to a multiple of the
-  // step for every kind but Continuous, then bounded above by max.
-  void SetFromNormalised(double normalised);
+  // The value a normalised value acts as: min + (max - min) * n^shape (n
+  // bounded to 0..1), rounded half up to a multiple of the step for every
+  // kind but Continuous, then bounded above by max. What a host is shown for
+  // n (its text, its plain value) is this value, so a stepped value between
+  // steps names the step that acts.
+  double PlainFromNormalised(double normalised) const;
+  // Stores PlainFromNormalised(normalised).
+  void SetFromNormalised(double normalised) { value_ = PlainFromNormalised(normalised); }
   // ((clamp(v) - min) / (max - min))^(1 / shape).
   double ToNormalised(double plain) const;
   // min + (max - min) * n^shape without step rounding or bounding.

@@ -8,7 +8,7 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 
 std::string ParamValueText(const IParamDef& def, double normalized) {
-  return def.FormatDisplay(def.FromNormalisedUnrounded(normalized));
+  return def.FormatDisplay(def.PlainFromNormalised(normalized));
 }
 
 bool IsList(const IParamDef& def) {

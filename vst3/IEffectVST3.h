@@ -119,7 +119,11 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   int32 UnitForGroup(const std::string& group);
   // The name of the program the "prst" value selects.
   std::string PresetNameAt(ParamValue valueNormalized);
-  void ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
+  // Applies the last value of each queue; true when a preset was loaded.
+  bool ApplyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
+  // Tells the host every parameter's value through the block's output
+  // changes: a preset loaded inside process changed them all behind its back.
+  void ReportValuesToHost(Steinberg::Vst::IParameterChanges* out);
   void ApplyMidi(Steinberg::Vst::IEventList* events);
   void ConnectInputs(const Steinberg::Vst::ProcessData& data);
   void ConnectOutputs(const Steinberg::Vst::ProcessData& data);

@@ -54,8 +54,9 @@ tresult PLUGIN_API IEffectVST3::setupProcessing(ProcessSetup& setup) {
   });
 }
 
-void IEffectVST3::ApplyParameterChanges(IParameterChanges* changes) {
-  if (!changes) return;
+bool IEffectVST3::ApplyParameterChanges(IParameterChanges* changes) {
+  if (!changes) return false;
+  bool presetLoaded = false;
   const int32 count = changes->getParameterCount();
   for (int32 q = 0; q < count; ++q) {
     IParamValueQueue* queue = changes->getParameterData(q);
@@ -72,7 +73,7 @@ void IEffectVST3::ApplyParameterChanges(IParameterChanges* changes) {
     if (id == kBypassParamId) {
       hostBypass_ = v > 0.5;
     } else if (id == kPresetParamId) {
-      LoadPreset(PresetIndexFor(v));
+      presetLoaded = LoadPreset(PresetIndexFor(v)) || presetLoaded;
     } else if (id < static_cast<ParamID>(NParams())) {
       const int index = static_cast<int>(id);
       GetParam(index)->SetFromNormalised(v);
@@ -80,6 +81,19 @@ void IEffectVST3::ApplyParameterChanges(IParameterChanges* changes) {
       if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(index, v);
       ParamChanged(index);
     }
+  }
+  return presetLoaded;
+}
+
+void IEffectVST3::ReportValuesToHost(IParameterChanges* out) {
+  if (!out) return;
+  for (int i = 0; i < NParams(); ++i) {
+    int32 index = 0;
+    IParamValueQueue* queue = out->addParameterData(static_cast<ParamID>(i), index);
+    if (!queue) continue;
+    const IParamDef* p = GetParam(i);
+    int32 point = 0;
+    queue->addPoint(0, p->ToNormalised(p->Value()), point);
   }
 }
 
@@ -264,7 +278,7 @@ tresult PLUGIN_API IEffectVST3::process(ProcessData& data) {
   HostCall([&] {
     PlugLock lock(Mutex());
     if (data.processContext) processContext_ = *data.processContext;
-    ApplyParameterChanges(data.inputParameterChanges);
+    if (ApplyParameterChanges(data.inputParameterChanges)) ReportValuesToHost(data.outputParameterChanges);
     ApplyMidi(data.inputEvents);
     // A flush (no samples) only delivers parameter changes.
     if (data.numSamples <= 0) return kResultOk;

@@ -88,7 +88,7 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
   EXPECT_EQ(text(kIdMidFreq, 0.5), "5.25 kHz");
   EXPECT_EQ(text(kIdMidFreq, 1.0), "10.0 kHz");
   EXPECT_EQ(text(kIdHf, 0.75), "-4.0 dB");
-  EXPECT_EQ(text(kIdRatio, 0.5), "4:1");  // 1.5 truncated, no step rounding
+  EXPECT_EQ(text(kIdRatio, 0.5), "8:1");  // 1.5 acts as the step 2
   EXPECT_EQ(text(kIdRatio, 1.0), "12:1");
   EXPECT_EQ(text(kIdBypass, 1.0), "on");
   EXPECT_EQ(text(kIdInterstage, 0.0), "off");
@@ -256,10 +256,17 @@ TEST(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
       EXPECT_EQ(Text(c, info.id, back), t);
       const bool exact = v == 0.0 || v == 1.0 || v == info.defaultNormalizedValue || info.stepCount > 0;
       if (exact && info.stepCount > 0) {
-        EXPECT_EQ(std::floor(back * info.stepCount + 0.5), std::floor(v * info.stepCount));
+        EXPECT_EQ(std::floor(back * info.stepCount + 0.5), std::floor(v * info.stepCount + 0.5));
       } else if (exact) {
         EXPECT_NEAR(back, v, 1e-9);
       }
+    }
+    // A stepped value between steps (an automation ramp's 0.9997, a host's
+    // 1.6 of 3) is shown as the step it acts as.
+    for (int32 j = 0; info.stepCount > 0 && j <= 16 * info.stepCount; ++j) {
+      const double v = j == 16 * info.stepCount ? 0.9997 : static_cast<double>(j) / (16 * info.stepCount);
+      ASSERT_EQ(c->setParamNormalized(info.id, v), kResultOk);
+      EXPECT_EQ(Text(c, info.id, v), Text(c, info.id, c->getParamNormalized(info.id))) << v;
     }
     // Unknown texts are refused and leave the value alone.
     for (const char* bad : {"", "loud", "12 parsecs", "nan", "inf dB"}) {
@@ -328,10 +335,23 @@ TEST(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
     ASSERT_EQ(Read(c, kPrst, preset.name, back), kResultOk);
     EXPECT_DOUBLE_EQ(back, v);
 
-    p.SendParam(kIdMix, 0.123);  // a value no preset holds
-    p.SendParam(kPrst, v);
+    auto reported = host::MakeHostObject<host::ParameterChanges>();
+    p.SendParam(kIdMix, 0.123, reported.get());  // a value no preset holds
+    EXPECT_EQ(reported->getParameterCount(), 0) << "the host's own change is not echoed";
+    p.SendParam(kPrst, v, reported.get());
+    // The host hears every value the preset set, so its controls follow.
+    ASSERT_EQ(reported->getParameterCount(), kIdCount);
     for (ParamID id = 0; id < kIdCount; ++id) {
       EXPECT_DOUBLE_EQ(c->getParamNormalized(id), c->plainParamToNormalized(id, preset.values[id])) << id;
+      IParamValueQueue* q = reported->getParameterData(static_cast<int32>(id));
+      ASSERT_TRUE(q);
+      int32 offset = -1;
+      ParamValue told = -1.0;
+      ASSERT_EQ(q->getPointCount(), 1);
+      ASSERT_EQ(q->getPoint(0, offset, told), kResultOk);
+      EXPECT_EQ(q->getParameterId(), id);
+      EXPECT_EQ(offset, 0);
+      EXPECT_DOUBLE_EQ(told, c->getParamNormalized(id)) << id;
     }
   }
   // "Default" holds the defaults the host is told.

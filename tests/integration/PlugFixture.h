@@ -113,13 +113,15 @@ struct Plug {
     component->terminate();
   }
 
-  // Sends one queue point through a zero-sample process call.
-  void SendParam(ParamID id, double v) {
+  // Sends one queue point through a zero-sample process call; out, when
+  // given, takes the changes the plug-in reports back.
+  void SendParam(ParamID id, double v, host::ParameterChanges* out = nullptr) {
     auto changes = host::MakeHostObject<host::ParameterChanges>();
     changes->Add(id, v);
     ProcessData d;
     d.symbolicSampleSize = kSample32;
     d.inputParameterChanges = changes.get();
+    d.outputParameterChanges = out;
     processor->process(d);
   }
 
