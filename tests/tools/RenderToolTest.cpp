@@ -521,7 +521,10 @@ TEST_F(RenderMirel, RenderAndSnapshotReadParameterTextsAlike) {
       {"--set", "Attack=inf"},         {"--set", "Sidechain=1"},      {"--set", "Loudness=1"},
       {"--set", "42=1"},               {"--set-normalized", "0=1.5"}, {"--set-normalized", "xyz=0.5"},
       {"--set-normalized", "bpas=nan"}, {"--set", "Ratio=8:1"},       {"--set", "Input=-30dB"},
-      {"--set-normalized", "prst=1"},  {"--set-normalized", "mix=0.5"}};
+      {"--set-normalized", "prst=1"},  {"--set-normalized", "mix=0.5"},
+      // The README's preset form K/6, and fractions that name no value.
+      {"--set-normalized", "prst=2/6"}, {"--set-normalized", "prst=7/6"}, {"--set-normalized", "prst=1/0"},
+      {"--set-normalized", "prst=/6"}};
   for (const auto& args : cases) {
     SCOPED_TRACE(args[0] + " " + args[1]);
     std::vector<std::string> renderArgs = args;
@@ -535,6 +538,11 @@ TEST_F(RenderMirel, RenderAndSnapshotReadParameterTextsAlike) {
     const std::string rm = r.err.substr(r.err.find(':') + 1);
     const std::string sm = s.err.substr(s.err.find(':') + 1);
     EXPECT_EQ(rm, sm);
+    if (args[1] == "prst=2/6") {
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+    } else if (args[1] == "prst=7/6") {
+      EXPECT_EQ(r.exitCode, 2) << r.err;
+    }
   }
 }
 

@@ -34,6 +34,21 @@ inline bool ParseNumber(const std::string& text, double& out) {
   return end == t.c_str() + t.size() && std::isfinite(out);
 }
 
+// A normalised value as people write one: a number, or a fraction K/N of two
+// numbers (prst=2/6 is the third of seven presets).
+inline bool ParseNormalisedText(const std::string& text, double& out) {
+  if (ParseNumber(text, out)) return true;
+  const std::string t = Trim(text);
+  const auto slash = t.find('/');
+  double over = 0.0;
+  double under = 0.0;
+  if (slash == std::string::npos || !ParseNumber(t.substr(0, slash), over) ||
+      !ParseNumber(t.substr(slash + 1), under) || !(under > 0.0))
+    return false;
+  out = over / under;
+  return std::isfinite(out);
+}
+
 // Parses the whole (trimmed) text as a decimal integer.
 inline bool ParseInt(const std::string& text, long long& out) {
   const std::string t = Trim(text);

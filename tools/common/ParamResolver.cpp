@@ -160,8 +160,9 @@ ParamSetting ParamResolver::SetNormalized(const std::string& key, const std::str
     throw ParamTextError{"unknown parameter id '" + key + "'; valid ids: " + valid + " (or a name)"};
   }
   double v = 0;
-  if (!ParseNumber(valueText, v) || v < 0.0 || v > 1.0) {
-    throw ParamTextError{"normalised value for '" + found->title + "' must be a number from 0 to 1, got '" +
+  if (!ParseNormalisedText(valueText, v) || v < 0.0 || v > 1.0) {
+    throw ParamTextError{"normalised value for '" + found->title +
+                         "' must be a number or a fraction (such as 2/6) from 0 to 1, got '" +
                          valueText + "'"};
   }
   return ParamSetting{found->id, found->title, v};

@@ -25,7 +25,7 @@ const char* const kUsage =
     "                          or its index; VALUE is a bare number in the parameter's plain\n"
     "                          unit, or a value as a host reads it (-30dB, 8:1, 16x) (repeatable)\n"
     "  --set-normalized ID=N   set parameter ID (a host id, bpas, prst or a name) to a\n"
-    "                          normalised value 0..1 (repeatable)\n"
+    "                          normalised value 0..1, a number or a fraction (3/6) (repeatable)\n"
     "  --block N               block size, 1 to 65536 (default 512)\n"
     "  --precision 32|64       sample size of the process calls (default 32)\n"
     "  --format float|double|pcm16|pcm24   output samples (default float, double with\n"

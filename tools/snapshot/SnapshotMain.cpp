@@ -38,7 +38,7 @@ const char* const kUsage =
     "                          or its index; VALUE is a bare number in the parameter's plain\n"
     "                          unit, or a value as a host reads it (-30dB, 8:1, 16x) (repeatable)\n"
     "  --set-normalized ID=N   set parameter ID (an index, bpas, prst or a name) to a\n"
-    "                          normalised value 0..1 (repeatable)\n"
+    "                          normalised value 0..1, a number or a fraction (3/6) (repeatable)\n"
     "  --meter-db DB           show DB decibels of gain reduction on the meter (0 to 120)\n"
     "  --scale F               draw at scale F, 0.75 to 3 (default 1: 838 x 245); below 1\n"
     "                          as an editor made smaller with a host's resize handle\n"
