@@ -550,4 +550,32 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   EXPECT_FALSE(r.knob->HitTest(45, 60));
   EXPECT_FALSE(r.knob->HitTest(39, 30));
   EXPECT_FALSE(r.knob->HitTest(45, 19));
+
+  // Hidden or grayed, no gesture of any kind reaches it: press, drag,
+  // release, wheel turn, double-click.
+  const auto touch = [&] {
+    r.plug.log.clear();
+    r.panel->OnMouseDown(45, 50, kLeftButton);
+    r.panel->OnMouseDrag(45, 40, kLeftButton);
+    r.panel->HandleMouseUp(45, 40, kLeftButton);
+    r.panel->OnMouseWheel(45, 50, MouseMods{}, IPanel::kWheelUnitsPerNotch);
+    r.panel->OnMouseDblClick(45, 50, kLeftButton);
+    r.panel->HandleMouseUp(45, 50, kLeftButton);
+    return r.plug.log;
+  };
+  r.knob->SetHidden(true);
+  EXPECT_TRUE(touch().empty());
+  r.knob->SetHidden(false);
+  r.knob->SetGrayed(true);
+  EXPECT_TRUE(touch().empty());
+  r.knob->SetGrayed(false);
+  EXPECT_FALSE(touch().empty());
+  // A hidden control above the knob does not shield it.
+  std::vector<int> keys;
+  IControl* cover = r.panel->GetControl(r.panel->AttachControl(new KeyTaker(&keys, PixelRect{0, 0, 200, 100})));
+  cover->SetHidden(true);
+  r.plug.log.clear();
+  r.panel->OnMouseDown(45, 50, kLeftButton);
+  r.panel->HandleMouseUp(45, 50, kLeftButton);
+  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
 }
