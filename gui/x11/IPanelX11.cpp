@@ -11,8 +11,6 @@
 
 namespace {
 
-MouseMods ToMods(const x11gui::Mods& m) { return MouseMods{m.left, m.right, m.shift, m.control, m.alt}; }
-
 // The folder of a path, with its trailing '/'; empty without one.
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -95,8 +93,7 @@ bool IPanelX11::DrawScreen(const PixelRect& rect) {
   if (back == nullptr || back->getBits() == nullptr) return true;
   const PixelRect inside = ToDevice(rect).Clip(PixelRect{0, 0, back->getWidth(), back->getHeight()});
   if (!inside.IsEmpty()) {
-    window_.Put(back->getBits(), back->getRowSpan(),
-                x11gui::Rect{inside.left, inside.top, inside.right, inside.bottom});
+    window_.Put(back->getBits(), back->getRowSpan(), inside);
   }
   return true;
 }
@@ -157,34 +154,34 @@ std::unique_ptr<RAS_IBitmap> IPanelX11::LoadBitmapFromResource(int id, const cha
 
 // ---- gestures from the window ------------------------------------------------------
 
-void IPanelX11::OnExpose(const x11gui::Rect& area) {
-  Paint(ToLogical(PixelRect{area.left, area.top, area.right, area.bottom}));
+void IPanelX11::OnExpose(const PixelRect& area) {
+  Paint(ToLogical(area));
 }
 
-void IPanelX11::OnButtonDown(int x, int y, const x11gui::Mods& mods) {
-  OnMouseDown(ToLogical(x), ToLogical(y), ToMods(mods));
+void IPanelX11::OnButtonDown(int x, int y, const MouseMods& mods) {
+  OnMouseDown(ToLogical(x), ToLogical(y), mods);
 }
 
-void IPanelX11::OnDoubleClick(int x, int y, const x11gui::Mods& mods) {
+void IPanelX11::OnDoubleClick(int x, int y, const MouseMods& mods) {
   // Taken as a click, the control holds the pointer (the server's implicit
   // grab keeps it with this window) and the release ends its edit.
-  OnMouseDblClick(ToLogical(x), ToLogical(y), ToMods(mods));
+  OnMouseDblClick(ToLogical(x), ToLogical(y), mods);
 }
 
-void IPanelX11::OnButtonUp(int x, int y, const x11gui::Mods& mods) {
-  HandleMouseUp(ToLogical(x), ToLogical(y), ToMods(mods));
+void IPanelX11::OnButtonUp(int x, int y, const MouseMods& mods) {
+  HandleMouseUp(ToLogical(x), ToLogical(y), mods);
 }
 
-void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) {
-  OnMouseDrag(ToLogical(x), ToLogical(y), ToMods(mods));
+void IPanelX11::OnDrag(int x, int y, const MouseMods& mods) {
+  OnMouseDrag(ToLogical(x), ToLogical(y), mods);
 }
 
-void IPanelX11::OnHover(int x, int y, const x11gui::Mods& mods) {
-  HandleMouseOver(ToLogical(x), ToLogical(y), ToMods(mods));
+void IPanelX11::OnHover(int x, int y, const MouseMods& mods) {
+  HandleMouseOver(ToLogical(x), ToLogical(y), mods);
 }
 
-void IPanelX11::OnWheel(int x, int y, const x11gui::Mods& mods, int notches) {
-  OnMouseWheel(ToLogical(x), ToLogical(y), ToMods(mods), notches * kWheelUnitsPerNotch);
+void IPanelX11::OnWheel(int x, int y, const MouseMods& mods, int notches) {
+  OnMouseWheel(ToLogical(x), ToLogical(y), mods, notches * kWheelUnitsPerNotch);
 }
 
 void IPanelX11::OnLeave() { OnMouseOut(); }

@@ -72,13 +72,13 @@ class IPanelX11 : public IPanel, public X11RunLoopUser, private x11gui::X11Windo
   x11gui::X11Window& Window() { return window_; }
 
  private:
-  void OnExpose(const x11gui::Rect& area) override;
-  void OnButtonDown(int x, int y, const x11gui::Mods& mods) override;
-  void OnDoubleClick(int x, int y, const x11gui::Mods& mods) override;
-  void OnButtonUp(int x, int y, const x11gui::Mods& mods) override;
-  void OnDrag(int x, int y, const x11gui::Mods& mods) override;
-  void OnHover(int x, int y, const x11gui::Mods& mods) override;
-  void OnWheel(int x, int y, const x11gui::Mods& mods, int notches) override;
+  void OnExpose(const PixelRect& area) override;
+  void OnButtonDown(int x, int y, const MouseMods& mods) override;
+  void OnDoubleClick(int x, int y, const MouseMods& mods) override;
+  void OnButtonUp(int x, int y, const MouseMods& mods) override;
+  void OnDrag(int x, int y, const MouseMods& mods) override;
+  void OnHover(int x, int y, const MouseMods& mods) override;
+  void OnWheel(int x, int y, const MouseMods& mods, int notches) override;
   void OnLeave() override;
   // Ends a gesture that no button release will end.
   void OnPointerLost() override;

@@ -34,8 +34,8 @@ constexpr std::uint32_t kEventMask =
     XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_BUTTON_MOTION | XCB_EVENT_MASK_LEAVE_WINDOW |
     XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
 
-Mods ModsOf(std::uint16_t state) {
-  Mods m;
+MouseMods ModsOf(std::uint16_t state) {
+  MouseMods m;
   m.left = (state & XCB_BUTTON_MASK_1) != 0;
   m.right = (state & XCB_BUTTON_MASK_3) != 0;
   m.shift = (state & XCB_MOD_MASK_SHIFT) != 0;
@@ -44,12 +44,8 @@ Mods ModsOf(std::uint16_t state) {
   return m;
 }
 
-Rect Union(const Rect& a, const Rect& b) {
-  if (a.Empty()) return b;
-  if (b.Empty()) return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-          std::max(a.bottom, b.bottom)};
-}
+// An area worth painting or copying (the server sends none without one).
+bool HasArea(const PixelRect& r) { return r.W() > 0 && r.H() > 0; }
 
 int ShiftOf(std::uint32_t mask) {
   int shift = 0;
@@ -69,57 +65,6 @@ std::uint32_t Scale(std::uint32_t value8, std::uint32_t mask) {
 }
 
 }  // namespace
-
-void ReadXSettings(const std::uint8_t* data, std::size_t size, DesktopSettings& settings) {
-  if (data == nullptr || size < 12) return;
-  const bool msb = data[0] == 1;
-  std::size_t at = 0;
-  auto card = [&](std::size_t bytes, std::uint32_t& out) {
-    if (size - at < bytes) return false;
-    out = 0;
-    for (std::size_t i = 0; i < bytes; ++i) {
-      const std::uint32_t b = data[at + (msb ? i : bytes - 1 - i)];
-      out = out << 8 | b;
-    }
-    at += bytes;
-    return true;
-  };
-  auto skip = [&](std::size_t bytes) {
-    if (size - at < bytes) return false;
-    at += bytes;
-    return true;
-  };
-  std::uint32_t count = 0, serial = 0;
-  if (!skip(4) || !card(4, serial) || !card(4, count)) return;
-  for (std::uint32_t n = 0; n < count; ++n) {
-    std::uint32_t type = 0, nameLength = 0, lastChange = 0;
-    if (!card(1, type) || !skip(1) || !card(2, nameLength)) return;
-    const std::size_t padded = (nameLength + 3) & ~std::size_t{3};
-    if (size - at < padded) return;
-    const std::string name(reinterpret_cast<const char*>(data + at), nameLength);
-    at += padded;
-    if (!card(4, lastChange)) return;
-    if (type == 0) {  // integer
-      std::uint32_t value = 0;
-      if (!card(4, value)) return;
-      const auto signedValue = static_cast<std::int32_t>(value);
-      if (name == "Net/DoubleClickTime" && signedValue > 0 && signedValue <= 5000) {
-        settings.doubleClickMs = static_cast<std::uint32_t>(signedValue);
-      } else if (name == "Net/DoubleClickDistance" && signedValue >= 0 && signedValue <= 100) {
-        settings.doubleClickDistance = signedValue;
-      } else if (name == "Xft/DPI" && signedValue > 0 && signedValue <= 10000 * 1024) {
-        settings.xftDpi = signedValue / 1024.0;
-      }
-    } else if (type == 1) {  // string
-      std::uint32_t length = 0;
-      if (!card(4, length) || !skip((static_cast<std::size_t>(length) + 3) & ~std::size_t{3})) return;
-    } else if (type == 2) {  // colour
-      if (!skip(8)) return;
-    } else {
-      return;
-    }
-  }
-}
 
 int KeyCodeFromKeysym(std::uint32_t keysym) {
   switch (keysym) {
@@ -380,7 +325,7 @@ void X11Window::Close() {
   parent_ = 0;
   windowGone_ = false;
   lastPressValid_ = false;
-  exposed_ = Rect{};
+  exposed_ = PixelRect{};
   keysyms_.clear();
 }
 
@@ -426,130 +371,42 @@ void X11Window::DispatchEvents(X11WindowClient& client) {
         (events[i + 1]->response_type & 0x7f) == XCB_MOTION_NOTIFY) {
       continue;
     }
-    Handle(events[i].get(), client);
+    HandleEvent(events[i].get(), client);
     if (connection_ == nullptr) return;  // the client closed the window
   }
 }
 
-void X11Window::Handle(const xcb_generic_event_t* event, X11WindowClient& client) {
+void X11Window::HandleEvent(const xcb_generic_event_t* event, X11WindowClient& client) {
   const auto type = static_cast<std::uint8_t>(event->response_type & 0x7f);
   switch (type) {
-    case 0: {  // an error of an unchecked request
-      const auto* error = reinterpret_cast<const xcb_generic_error_t*>(event);
-      if ((error->error_code == XCB_WINDOW || error->error_code == XCB_DRAWABLE) &&
-          error->resource_id == window_) {
-        windowGone_ = true;
-      }
+    case 0:  // an error of an unchecked request
+      OnErrorEvent(*reinterpret_cast<const xcb_generic_error_t*>(event));
       return;
-    }
-    case XCB_EXPOSE: {
-      const auto* e = reinterpret_cast<const xcb_expose_event_t*>(event);
-      if (e->window != window_) return;
-      exposed_ = Union(exposed_, Rect{e->x, e->y, e->x + e->width, e->y + e->height});
-      if (e->count == 0 && !exposed_.Empty()) {
-        const Rect area = exposed_;
-        exposed_ = Rect{};
-        if (Usable()) client.OnExpose(area);
-      }
+    case XCB_EXPOSE:
+      OnExposeEvent(*reinterpret_cast<const xcb_expose_event_t*>(event), client);
       return;
-    }
-    case XCB_DESTROY_NOTIFY: {
-      const auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
-      if (e->window != window_) return;
-      windowGone_ = true;
-      client.OnPointerLost();  // a gesture under way ends with the window
+    case XCB_DESTROY_NOTIFY:
+      OnDestroyEvent(*reinterpret_cast<const xcb_destroy_notify_event_t*>(event), client);
       return;
-    }
-    case XCB_BUTTON_PRESS: {
-      const auto* e = reinterpret_cast<const xcb_button_press_event_t*>(event);
-      if (e->event != window_) return;
-      Mods mods = ModsOf(e->state);
-      if (e->detail == 4 || e->detail == 5) {
-        client.OnWheel(e->event_x, e->event_y, mods, e->detail == 4 ? 1 : -1);
-        return;
-      }
-      if (e->detail < 1 || e->detail > 3) return;
-      if (e->detail == 1) mods.left = true;
-      if (e->detail == 3) mods.right = true;
-      // The editor takes the keyboard focus on a click, as on other desktops.
-      xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_PARENT, window_, e->time);
-      xcb_flush(connection_);
-      // The press itself starts the server's implicit grab: the pointer
-      // belongs to this window until the last button is released.
-      if (e->detail == 1) {
-        const bool near = std::abs(e->event_x - lastPressX_) <= doubleClickDistance_ &&
-                          std::abs(e->event_y - lastPressY_) <= doubleClickDistance_;
-        const std::uint32_t elapsed = e->time - lastPressTime_;  // wraps like the server clock
-        if (lastPressValid_ && near && elapsed <= doubleClickMs_) {
-          lastPressValid_ = false;  // a third press starts afresh
-          client.OnDoubleClick(e->event_x, e->event_y, mods);
-          return;
-        }
-        lastPressValid_ = true;
-        lastPressTime_ = e->time;
-        lastPressX_ = e->event_x;
-        lastPressY_ = e->event_y;
-      } else {
-        lastPressValid_ = false;
-      }
-      client.OnButtonDown(e->event_x, e->event_y, mods);
+    case XCB_BUTTON_PRESS:
+      OnButtonPressEvent(*reinterpret_cast<const xcb_button_press_event_t*>(event), client);
       return;
-    }
-    case XCB_BUTTON_RELEASE: {
-      const auto* e = reinterpret_cast<const xcb_button_release_event_t*>(event);
-      // The middle button ends its gesture too: its press began one.
-      if (e->event != window_ || e->detail < 1 || e->detail > 3) return;
-      Mods mods = ModsOf(e->state);  // the state before the release
-      if (e->detail == 1) mods.left = false;
-      if (e->detail == 3) mods.right = false;
-      client.OnButtonUp(e->event_x, e->event_y, mods);
+    case XCB_BUTTON_RELEASE:
+      OnButtonReleaseEvent(*reinterpret_cast<const xcb_button_release_event_t*>(event), client);
       return;
-    }
-    case XCB_MOTION_NOTIFY: {
-      const auto* e = reinterpret_cast<const xcb_motion_notify_event_t*>(event);
-      if (e->event != window_) return;
-      const Mods mods = ModsOf(e->state);
-      if (mods.left || mods.right) {
-        client.OnDrag(e->event_x, e->event_y, mods);
-      } else {
-        client.OnHover(e->event_x, e->event_y, mods);
-      }
+    case XCB_MOTION_NOTIFY:
+      OnMotionEvent(*reinterpret_cast<const xcb_motion_notify_event_t*>(event), client);
       return;
-    }
-    case XCB_LEAVE_NOTIFY: {
-      const auto* e = reinterpret_cast<const xcb_leave_notify_event_t*>(event);
-      if (e->event != window_) return;
-      const bool held = (e->state & (XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3)) != 0;
-      // With a button held the pointer stays ours wherever it goes, unless
-      // the window stopped being viewable (the host hid it) or another grab
-      // took over; then no release will come.
-      if (held && (e->mode != XCB_NOTIFY_MODE_NORMAL || !Viewable())) {
-        client.OnPointerLost();
-        return;
-      }
-      // Leaving into a child of ours, or a grab's crossing, is no leave.
-      if (e->mode == XCB_NOTIFY_MODE_NORMAL && e->detail != XCB_NOTIFY_DETAIL_INFERIOR) client.OnLeave();
+    case XCB_LEAVE_NOTIFY:
+      OnLeaveEvent(*reinterpret_cast<const xcb_leave_notify_event_t*>(event), client);
       return;
-    }
-    case XCB_KEY_PRESS: {
-      const auto* e = reinterpret_cast<const xcb_key_press_event_t*>(event);
-      if (e->event != window_) return;
-      const int code = KeyCodeFromKeysym(KeysymOf(e->detail));
-      if (code >= 0 && client.OnKey(e->event_x, e->event_y, code)) return;
-      [[fallthrough]];
-    }
-    case XCB_KEY_RELEASE: {
-      // Keys the editor does not take go on to the host's window.
-      auto forwarded = *reinterpret_cast<const xcb_key_press_event_t*>(event);
-      if (forwarded.event != window_ || parent_ == 0 || !Usable()) return;
-      forwarded.event = parent_;
-      forwarded.child = window_;
-      xcb_send_event(connection_, 0, parent_,
-                     type == XCB_KEY_PRESS ? XCB_EVENT_MASK_KEY_PRESS : XCB_EVENT_MASK_KEY_RELEASE,
-                     reinterpret_cast<const char*>(&forwarded));
-      xcb_flush(connection_);
+    case XCB_KEY_PRESS:
+      OnKeyPressEvent(*reinterpret_cast<const xcb_key_press_event_t*>(event), client);
       return;
-    }
+    case XCB_KEY_RELEASE:
+      // Releases always go on: the editor takes presses only.
+      PassKeyOn(*reinterpret_cast<const xcb_key_release_event_t*>(event), XCB_EVENT_MASK_KEY_RELEASE);
+      return;
     case XCB_MAPPING_NOTIFY:
       LoadKeyboardMap();
       return;
@@ -558,17 +415,128 @@ void X11Window::Handle(const xcb_generic_event_t* event, X11WindowClient& client
   }
 }
 
-bool X11Window::Put(const std::uint32_t* pixels, int rowSpan, const Rect& area) {
+void X11Window::OnErrorEvent(const xcb_generic_error_t& error) {
+  if ((error.error_code == XCB_WINDOW || error.error_code == XCB_DRAWABLE) && error.resource_id == window_) {
+    windowGone_ = true;
+  }
+}
+
+void X11Window::OnExposeEvent(const xcb_expose_event_t& e, X11WindowClient& client) {
+  if (e.window != window_) return;
+  const PixelRect area{e.x, e.y, e.x + e.width, e.y + e.height};
+  if (HasArea(area)) exposed_ = exposed_.Union(area);
+  if (e.count == 0 && HasArea(exposed_)) {
+    const PixelRect all = exposed_;
+    exposed_ = PixelRect{};
+    if (Usable()) client.OnExpose(all);
+  }
+}
+
+void X11Window::OnDestroyEvent(const xcb_destroy_notify_event_t& e, X11WindowClient& client) {
+  if (e.window != window_) return;
+  windowGone_ = true;
+  client.OnPointerLost();  // a gesture under way ends with the window
+}
+
+bool X11Window::IsDoubleClick(int x, int y, std::uint32_t time) {
+  const bool near = std::abs(x - lastPressX_) <= doubleClickDistance_ && std::abs(y - lastPressY_) <= doubleClickDistance_;
+  const std::uint32_t elapsed = time - lastPressTime_;  // wraps like the server clock
+  if (lastPressValid_ && near && elapsed <= doubleClickMs_) {
+    lastPressValid_ = false;  // a third press starts afresh
+    return true;
+  }
+  lastPressValid_ = true;
+  lastPressTime_ = time;
+  lastPressX_ = x;
+  lastPressY_ = y;
+  return false;
+}
+
+void X11Window::OnButtonPressEvent(const xcb_button_press_event_t& e, X11WindowClient& client) {
+  if (e.event != window_) return;
+  MouseMods mods = ModsOf(e.state);
+  if (e.detail == 4 || e.detail == 5) {
+    client.OnWheel(e.event_x, e.event_y, mods, e.detail == 4 ? 1 : -1);
+    return;
+  }
+  if (e.detail < 1 || e.detail > 3) return;
+  if (e.detail == 1) mods.left = true;
+  if (e.detail == 3) mods.right = true;
+  // The editor takes the keyboard focus on a click, as on other desktops.
+  xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_PARENT, window_, e.time);
+  xcb_flush(connection_);
+  // The press itself starts the server's implicit grab: the pointer
+  // belongs to this window until the last button is released.
+  if (e.detail != 1) {
+    lastPressValid_ = false;
+  } else if (IsDoubleClick(e.event_x, e.event_y, e.time)) {
+    client.OnDoubleClick(e.event_x, e.event_y, mods);
+    return;
+  }
+  client.OnButtonDown(e.event_x, e.event_y, mods);
+}
+
+void X11Window::OnButtonReleaseEvent(const xcb_button_release_event_t& e, X11WindowClient& client) {
+  // The middle button ends its gesture too: its press began one.
+  if (e.event != window_ || e.detail < 1 || e.detail > 3) return;
+  MouseMods mods = ModsOf(e.state);  // the state before the release
+  if (e.detail == 1) mods.left = false;
+  if (e.detail == 3) mods.right = false;
+  client.OnButtonUp(e.event_x, e.event_y, mods);
+}
+
+void X11Window::OnMotionEvent(const xcb_motion_notify_event_t& e, X11WindowClient& client) {
+  if (e.event != window_) return;
+  const MouseMods mods = ModsOf(e.state);
+  if (mods.left || mods.right) {
+    client.OnDrag(e.event_x, e.event_y, mods);
+  } else {
+    client.OnHover(e.event_x, e.event_y, mods);
+  }
+}
+
+void X11Window::OnLeaveEvent(const xcb_leave_notify_event_t& e, X11WindowClient& client) {
+  if (e.event != window_) return;
+  const bool held = (e.state & (XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3)) != 0;
+  // With a button held the pointer stays ours wherever it goes, unless
+  // the window stopped being viewable (the host hid it) or another grab
+  // took over; then no release will come.
+  if (held && (e.mode != XCB_NOTIFY_MODE_NORMAL || !Viewable())) {
+    client.OnPointerLost();
+    return;
+  }
+  // Leaving into a child of ours, or a grab's crossing, is no leave.
+  if (e.mode == XCB_NOTIFY_MODE_NORMAL && e.detail != XCB_NOTIFY_DETAIL_INFERIOR) client.OnLeave();
+}
+
+void X11Window::OnKeyPressEvent(const xcb_key_press_event_t& e, X11WindowClient& client) {
+  if (e.event != window_) return;
+  const int code = KeyCodeFromKeysym(KeysymOf(e.detail));
+  if (code >= 0 && client.OnKey(e.event_x, e.event_y, code)) return;
+  // Keys the editor does not take go on to the host's window.
+  PassKeyOn(e, XCB_EVENT_MASK_KEY_PRESS);
+}
+
+void X11Window::PassKeyOn(const xcb_key_press_event_t& e, std::uint32_t eventMask) {
+  if (e.event != window_ || parent_ == 0 || !Usable()) return;
+  xcb_key_press_event_t forwarded = e;
+  forwarded.event = parent_;
+  forwarded.child = window_;
+  xcb_send_event(connection_, 0, parent_, eventMask, reinterpret_cast<const char*>(&forwarded));
+  xcb_flush(connection_);
+}
+
+bool X11Window::Put(const std::uint32_t* pixels, int rowSpan, const PixelRect& area) {
   if (!Usable() || pixels == nullptr) return false;
-  Rect r{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width_),
-         std::min(area.bottom, height_)};
-  if (r.Empty()) return true;
+  const PixelRect r{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width_),
+                    std::min(area.bottom, height_)};
+  if (!HasArea(r)) return true;
   const bool ok = shmSegment_ != 0 ? PutShared(pixels, rowSpan, r) : PutPlain(pixels, rowSpan, r);
   xcb_flush(connection_);
   return ok;
 }
 
-bool X11Window::PutShared(const std::uint32_t* pixels, int rowSpan, const Rect& r) {
+bool X11Window::PutShared(const std::uint32_t* pixels, int rowSpan, const PixelRect& r) {
   // The server may still be reading the previous picture from the segment.
   if (!FinishPendingPut()) return false;
   const int w = r.right - r.left;
@@ -588,7 +556,7 @@ bool X11Window::PutShared(const std::uint32_t* pixels, int rowSpan, const Rect& 
   return true;
 }
 
-bool X11Window::PutPlain(const std::uint32_t* pixels, int rowSpan, const Rect& r) {
+bool X11Window::PutPlain(const std::uint32_t* pixels, int rowSpan, const PixelRect& r) {
   const int w = r.right - r.left;
   const int bytesPerPixel = format_.bitsPerPixel / 8;
   const int pad = std::max(format_.scanlinePad / 8, 1);

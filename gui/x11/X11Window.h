@@ -18,48 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "gui/GuiTypes.h"
+#include "gui/x11/XSettings.h"
+
 namespace x11gui {
-
-struct Rect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  bool Empty() const { return right <= left || bottom <= top; }
-};
-
-struct Mods {
-  bool left = false;
-  bool right = false;
-  bool shift = false;
-  bool control = false;
-  bool alt = false;
-};
 
 // Key codes of the editor: space 0, up 1, down 2, left 3, right 4, digits
 // "0".."9" 5..14, letters "A".."Z" 15..40; -1 for any other key.
 int KeyCodeFromKeysym(std::uint32_t keysym);
-
-// Double-click rule: a second left press within this time and distance of
-// the first. The desktop's own values (its XSETTINGS manager's
-// "Net/DoubleClickTime" and "Net/DoubleClickDistance") win; these are the
-// toolkits' defaults for a desktop without a settings manager.
-inline constexpr std::uint32_t kDoubleClickMs = 400;
-inline constexpr int kDoubleClickDistance = 5;
-
-// What the window takes from the desktop's XSETTINGS manager.
-struct DesktopSettings {
-  std::uint32_t doubleClickMs = kDoubleClickMs;
-  int doubleClickDistance = kDoubleClickDistance;
-  // "Xft/DPI" (the property holds 1024ths of a dot per inch, -1 for the
-  // default); 0 when the manager gives none.
-  double xftDpi = 0.0;
-};
-
-// Reads an XSETTINGS property's bytes (either byte order) into settings.
-// Values it does not find, or finds out of range, are left as they are;
-// malformed data is never read past its end.
-void ReadXSettings(const std::uint8_t* data, std::size_t size, DesktopSettings& settings);
 
 // The dots per inch an X resource database text (RESOURCE_MANAGER) gives
 // as Xft.dpi; 0 when it gives none or no positive number.
@@ -68,19 +34,19 @@ double XftDpiFromResources(const char* text, std::size_t length);
 class X11WindowClient {
  public:
   virtual ~X11WindowClient() = default;
-  virtual void OnExpose(const Rect& area) = 0;
+  virtual void OnExpose(const PixelRect& area) = 0;
   // Left, middle or right button pressed.
-  virtual void OnButtonDown(int x, int y, const Mods& mods) = 0;
+  virtual void OnButtonDown(int x, int y, const MouseMods& mods) = 0;
   // The second left press of a double-click, instead of OnButtonDown.
-  virtual void OnDoubleClick(int x, int y, const Mods& mods) = 0;
+  virtual void OnDoubleClick(int x, int y, const MouseMods& mods) = 0;
   // Left, middle or right button released.
-  virtual void OnButtonUp(int x, int y, const Mods& mods) = 0;
+  virtual void OnButtonUp(int x, int y, const MouseMods& mods) = 0;
   // Motion while the left or right button is held (the pointer is grabbed).
-  virtual void OnDrag(int x, int y, const Mods& mods) = 0;
+  virtual void OnDrag(int x, int y, const MouseMods& mods) = 0;
   // Motion with no button held.
-  virtual void OnHover(int x, int y, const Mods& mods) = 0;
+  virtual void OnHover(int x, int y, const MouseMods& mods) = 0;
   // Wheel notches: positive away from the user.
-  virtual void OnWheel(int x, int y, const Mods& mods, int notches) = 0;
+  virtual void OnWheel(int x, int y, const MouseMods& mods, int notches) = 0;
   virtual void OnLeave() = 0;
   // The window lost the pointer (a grab changed hands while a button was
   // held, or the window was destroyed): no release will follow.
@@ -130,7 +96,7 @@ class X11Window {
 
   // Copies `area` of a 32-bit image (bytes blue, green, red, alpha; `rowSpan`
   // pixels per row; at least the window's size) to the same place in the window.
-  bool Put(const std::uint32_t* pixels, int rowSpan, const Rect& area);
+  bool Put(const std::uint32_t* pixels, int rowSpan, const PixelRect& area);
 
   // Resizes the window (the editor's size changed).
   void Resize(int width, int height);
@@ -153,9 +119,23 @@ class X11Window {
   std::uint32_t KeysymOf(std::uint8_t keycode) const;
   bool FinishPendingPut();
   bool Viewable();
-  void Handle(const xcb_generic_event_t* event, X11WindowClient& client);
-  bool PutShared(const std::uint32_t* pixels, int rowSpan, const Rect& area);
-  bool PutPlain(const std::uint32_t* pixels, int rowSpan, const Rect& area);
+  // One handler per kind of event, as the server sends them.
+  void HandleEvent(const xcb_generic_event_t* event, X11WindowClient& client);
+  void OnErrorEvent(const xcb_generic_error_t& error);
+  void OnExposeEvent(const xcb_expose_event_t& e, X11WindowClient& client);
+  void OnDestroyEvent(const xcb_destroy_notify_event_t& e, X11WindowClient& client);
+  void OnButtonPressEvent(const xcb_button_press_event_t& e, X11WindowClient& client);
+  void OnButtonReleaseEvent(const xcb_button_release_event_t& e, X11WindowClient& client);
+  void OnMotionEvent(const xcb_motion_notify_event_t& e, X11WindowClient& client);
+  void OnLeaveEvent(const xcb_leave_notify_event_t& e, X11WindowClient& client);
+  void OnKeyPressEvent(const xcb_key_press_event_t& e, X11WindowClient& client);
+  // The key passes to the host: sent on to the parent window.
+  void PassKeyOn(const xcb_key_press_event_t& e, std::uint32_t eventMask);
+  // The press of a double-click: true when this left press at (x, y) at
+  // `time` is the second of one (the next press then starts afresh).
+  bool IsDoubleClick(int x, int y, std::uint32_t time);
+  bool PutShared(const std::uint32_t* pixels, int rowSpan, const PixelRect& area);
+  bool PutPlain(const std::uint32_t* pixels, int rowSpan, const PixelRect& area);
   void Encode(const std::uint32_t* src, int count, std::uint8_t* dst) const;
 
   xcb_connection_t* connection_ = nullptr;
@@ -191,7 +171,7 @@ class X11Window {
   bool lastPressValid_ = false;
 
   // Expose regions collected until the last of a series.
-  Rect exposed_;
+  PixelRect exposed_;
   std::vector<std::uint8_t> scratch_;
 };
 

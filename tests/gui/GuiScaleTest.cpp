@@ -239,4 +239,16 @@ TEST(Scale, EachPolicyChoosesOneScaleAndNeverMultipliesThem) {
   EXPECT_EQ(fresh.BackBuffer()->getWidth(), 300);
   fresh.SetDesktopScale(7.0);  // unreadable: counts as 1
   EXPECT_EQ(fresh.Scale(), 1.0);
+
+  // A desktop that stops saying anything (0) leaves the host's scale alone,
+  // and the host may then go back to 1.
+  TestPanel quiet(&plug, 200, 100);
+  quiet.SetDesktopScale(2.0);
+  ASSERT_TRUE(quiet.SetScale(2.5));
+  EXPECT_EQ(quiet.Scale(), 2.5);
+  EXPECT_EQ(quiet.EditorWidth(), 500);
+  quiet.SetDesktopScale(0.0);
+  EXPECT_EQ(quiet.Scale(), 2.5);
+  ASSERT_TRUE(quiet.SetScale(1.0));
+  EXPECT_EQ(quiet.Scale(), 1.0);
 }

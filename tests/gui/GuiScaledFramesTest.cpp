@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/PictureCompare.h"
 #include "raster/RAS_FrameSet.h"
 #include "raster/RAS_Resample.h"
 #include "raster/RAS_Resources.h"
@@ -214,10 +215,11 @@ TEST(Resample, OneFrameAloneGetsTheSamePixelsAsInTheWholeStrip) {
     for (int k = 0; k < 3; ++k) {
       auto one = RAS_ResampleFrame(*strip, 0, k * 5, 7, 5, w, h);
       ASSERT_TRUE(one);
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-          ASSERT_EQ(one->getBits()[y * one->getRowSpan() + x], whole->getBits()[(k * h + y) * whole->getRowSpan() + x])
-              << w << "x" << h << " frame " << k;
+      // Frame k of the whole: its rows from k * h on.
+      const std::ptrdiff_t span = whole->getRowSpan();
+      const testsupport::PictureView inWhole{w, h, whole->getBits() + k * h * span, span};
+      const std::string name = "resampled-" + std::to_string(w) + "x" + std::to_string(h) + "-frame-" + std::to_string(k);
+      ASSERT_TRUE(testsupport::SamePicture(testsupport::PictureView::Of(*one), inWhole, name));
     }
   }
   EXPECT_FALSE(RAS_ResampleFrame(*strip, 1, 10, 7, 5, 3, 3));  // not inside the strip

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/MouseButtons.h"
 
 using namespace guitest;
 
 namespace {
 
-const MouseMods kLeftButton{true, false, false, false, false};
+using testsupport::kLeftButton;
 
 // A panel with a background, a 61-frame knob at (40, 20) bound to kKnob and
 // a 3-frame switch at (100, 20) bound to kSwitch, attached to the plug-in.
@@ -365,37 +366,36 @@ TEST(Panel, TextEntryShowsTheValueTextAndReadsTypedTextsAsAHostDoes) {
 // ---- Gestures stay whole --------------------------------------------------------
 
 namespace {
-const MouseMods kLeft{true, false, false, false, false};
 using Log = std::vector<std::string>;
 }  // namespace
 
 TEST(Gestures, CancelAndThePanelsEndCloseTheEditAPressOpened) {
   Rig r;
-  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDown(45, 50, kLeftButton);
   r.panel->CancelGestures();  // the window lost the mouse
   EXPECT_EQ(r.panel->MouseHolder(), -1);
   r.panel->CancelGestures();             // nothing open: nothing
-  r.panel->HandleMouseUp(45, 50, kLeft);  // the late release ends nothing
+  r.panel->HandleMouseUp(45, 50, kLeftButton);  // the late release ends nothing
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
   r.plug.log.clear();
   // A second button pressed outside every control (the pointer left the
   // captured window) ends the drag at once.
-  r.panel->OnMouseDown(45, 50, kLeft);
-  r.panel->OnMouseDown(-5, -5, kLeft);
+  r.panel->OnMouseDown(45, 50, kLeftButton);
+  r.panel->OnMouseDown(-5, -5, kLeftButton);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
   EXPECT_EQ(r.panel->MouseHolder(), -1);
-  r.panel->HandleMouseUp(-5, -5, kLeft);
+  r.panel->HandleMouseUp(-5, -5, kLeftButton);
   EXPECT_EQ(r.plug.log.size(), 2u);
   r.plug.log.clear();
-  r.panel->OnMouseDown(105, 30, kLeft);
+  r.panel->OnMouseDown(105, 30, kLeftButton);
   r.plug.ReleaseGraphics();  // the editor goes in the middle of a press
   EXPECT_EQ(r.plug.log, (Log{"begin 1", "perform 1", "end 1"}));
 }
 
 TEST(Gestures, HostValuesWaitWhileTheirControlIsHeldAndTheLatestShowsAtTheEnd) {
   Rig r;
-  r.panel->OnMouseDown(45, 50, kLeft);
-  r.panel->OnMouseDrag(45, 40, kLeft);  // 0.5625
+  r.panel->OnMouseDown(45, 50, kLeftButton);
+  r.panel->OnMouseDrag(45, 40, kLeftButton);  // 0.5625
   r.panel->SetParameterFromPlug(kKnob, 0.5);   // the host's echo of an older value
   r.panel->SetParameterFromPlug(kSwitch, 1.0);  // other parameters follow as always
   r.panel->TimerTick();
@@ -406,16 +406,16 @@ TEST(Gestures, HostValuesWaitWhileTheirControlIsHeldAndTheLatestShowsAtTheEnd) {
   r.panel->SetParameterFromPlug(kKnob, 0.25);
   EXPECT_TRUE(r.panel->TimerTick().IsEmpty());  // the held knob waits
   EXPECT_EQ(r.knob->Value(), 0.5625);
-  r.panel->HandleMouseUp(45, 40, kLeft);
+  r.panel->HandleMouseUp(45, 40, kLeftButton);
   EXPECT_EQ(r.knob->Value(), 0.25);
   EXPECT_EQ(r.FrameAt(r.knob), 16);  // (int)(60 * 0.25 + 0.5) + 1
   // The host's last word equals the control's: the knob stays where it is.
-  r.panel->OnMouseDown(45, 50, kLeft);
-  r.panel->OnMouseDrag(45, 30, kLeft);  // 0.25 + 0.125
+  r.panel->OnMouseDown(45, 50, kLeftButton);
+  r.panel->OnMouseDrag(45, 30, kLeftButton);  // 0.25 + 0.125
   r.panel->SetParameterFromPlug(kKnob, 0.375);
   r.panel->PaintAll();
   r.panel->PaintAll();
-  r.panel->HandleMouseUp(45, 30, kLeft);
+  r.panel->HandleMouseUp(45, 30, kLeftButton);
   EXPECT_EQ(r.knob->Value(), 0.375);
   EXPECT_FALSE(r.knob->IsDirty());
 }
@@ -443,8 +443,8 @@ TEST(Gestures, WheelUnitsAddUpToWholeNotchesPerControl) {
   r.panel->OnMouseWheel(45, 50, {}, 60);
   r.panel->HandleMouseOver(5, 5, {});
   r.panel->OnMouseWheel(45, 50, {}, 60);
-  r.panel->OnMouseDown(5, 5, kLeft);
-  r.panel->HandleMouseUp(5, 5, kLeft);
+  r.panel->OnMouseDown(5, 5, kLeftButton);
+  r.panel->HandleMouseUp(5, 5, kLeftButton);
   r.panel->OnMouseWheel(45, 50, {}, 60);
   r.panel->OnMouseWheel(105, 30, {}, 60);
   r.panel->OnMouseWheel(45, 50, {}, 60);
@@ -457,9 +457,9 @@ TEST(Gestures, WheelUnitsAddUpToWholeNotchesPerControl) {
   r.panel->OnMouseWheel(45, 50, {}, 120);
   EXPECT_TRUE(r.plug.log.empty());
   // During a drag a notch is part of the drag's edit.
-  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDown(45, 50, kLeftButton);
   r.panel->OnMouseWheel(45, 50, {}, -120);
-  r.panel->HandleMouseUp(45, 50, kLeft);
+  r.panel->HandleMouseUp(45, 50, kLeftButton);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
 }
 
@@ -524,14 +524,14 @@ TEST(Gestures, KeysGoToTheControlUnderThePointerOrTheKeyboardControl) {
 TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   Rig r;
   r.knob->SetHidden(true);
-  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDown(45, 50, kLeftButton);
   EXPECT_EQ(r.panel->MouseHolder(), -1);
-  r.panel->HandleMouseUp(45, 50, kLeft);
+  r.panel->HandleMouseUp(45, 50, kLeftButton);
   r.knob->SetHidden(false);
   r.knob->SetGrayed(true);
-  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDown(45, 50, kLeftButton);
   EXPECT_EQ(r.panel->MouseHolder(), -1);
-  r.panel->HandleMouseUp(45, 50, kLeft);
+  r.panel->HandleMouseUp(45, 50, kLeftButton);
   EXPECT_TRUE(r.plug.log.empty());
   // Grayed, the knob is drawn at a quarter of its weight over the background.
   r.knob->SetValue(1.0);
@@ -540,9 +540,9 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   EXPECT_LT(grayed, 61);
   r.knob->SetGrayed(false);
   EXPECT_EQ(r.FrameAt(r.knob), 61);
-  r.panel->OnMouseDown(45, 50, kLeft);
+  r.panel->OnMouseDown(45, 50, kLeftButton);
   EXPECT_EQ(r.panel->MouseHolder(), 1);
-  r.panel->HandleMouseUp(45, 50, kLeft);
+  r.panel->HandleMouseUp(45, 50, kLeftButton);
   // The rectangle's left and top edges are inside, its right and bottom edges outside.
   EXPECT_TRUE(r.knob->HitTest(40, 20));
   EXPECT_TRUE(r.knob->HitTest(59, 59));
@@ -550,4 +550,32 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   EXPECT_FALSE(r.knob->HitTest(45, 60));
   EXPECT_FALSE(r.knob->HitTest(39, 30));
   EXPECT_FALSE(r.knob->HitTest(45, 19));
+
+  // Hidden or grayed, no gesture of any kind reaches it: press, drag,
+  // release, wheel turn, double-click.
+  const auto touch = [&] {
+    r.plug.log.clear();
+    r.panel->OnMouseDown(45, 50, kLeftButton);
+    r.panel->OnMouseDrag(45, 40, kLeftButton);
+    r.panel->HandleMouseUp(45, 40, kLeftButton);
+    r.panel->OnMouseWheel(45, 50, MouseMods{}, IPanel::kWheelUnitsPerNotch);
+    r.panel->OnMouseDblClick(45, 50, kLeftButton);
+    r.panel->HandleMouseUp(45, 50, kLeftButton);
+    return r.plug.log;
+  };
+  r.knob->SetHidden(true);
+  EXPECT_TRUE(touch().empty());
+  r.knob->SetHidden(false);
+  r.knob->SetGrayed(true);
+  EXPECT_TRUE(touch().empty());
+  r.knob->SetGrayed(false);
+  EXPECT_FALSE(touch().empty());
+  // A hidden control above the knob does not shield it.
+  std::vector<int> keys;
+  IControl* cover = r.panel->GetControl(r.panel->AttachControl(new KeyTaker(&keys, PixelRect{0, 0, 200, 100})));
+  cover->SetHidden(true);
+  r.plug.log.clear();
+  r.panel->OnMouseDown(45, 50, kLeftButton);
+  r.panel->HandleMouseUp(45, 50, kLeftButton);
+  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
 }

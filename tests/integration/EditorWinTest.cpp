@@ -4,15 +4,14 @@
 // changes.
 
 #include <atomic>
-#include <limits>
 #include <thread>
 
 #include "host/EditorActions.h"
 #include "host/win32/EditorHostWin.h"
 #include "tests/support/EditorPlaces.h"
+#include "tests/support/EditorScaleScenario.h"
 #include "tests/integration/PlugFixture.h"
 #include "pluginterfaces/gui/iplugview.h"
-#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 namespace mirel::test {
 namespace {
@@ -119,39 +118,60 @@ bool RunSnapshot(const std::string& out, const std::string& options = "") {
   return code == 0;
 }
 
-// The window shows what mirel-snapshot draws at scale ("1": no option), but
-// for the version label, which each platform's font path may draw
-// differently (its white ink must still be there). A window that differs is
-// saved beside the tests.
-void ExpectShowsSnapshot(host::EditorHostWin& host, const std::string& scale) {
-  host::EditorImage shown, snapshot;
-  ASSERT_TRUE(host.Capture(shown));
-  const std::string tag = scale == "1" ? "" : "-" + scale;
-  const std::string snapshotFile = MIREL_BINARY_DIR "/editor-snapshot" + tag + ".png";
-  ASSERT_TRUE(RunSnapshot(snapshotFile, scale == "1" ? "" : "--scale " + scale));
-  std::string error;
-  ASSERT_TRUE(host::ReadPng(snapshotFile, snapshot, error)) << error;
-  ASSERT_EQ(shown.width, snapshot.width);
-  ASSERT_EQ(shown.height, snapshot.height);
-  const auto& label = mirel::layout::kVersionLabel;
-  const auto device = [s = std::stod(scale)](int v) { return static_cast<int>(v * s + 0.5); };
-  int differ = 0, labelInk = 0;
-  std::string first;
-  for (int y = 0; y < shown.height; ++y) {
-    for (int x = 0; x < shown.width; ++x) {
-      const std::uint32_t a = shown.At(x, y) & 0xFFFFFF, b = snapshot.At(x, y) & 0xFFFFFF;
-      if (x >= device(label.left) && x < device(label.right) && y >= device(label.top) &&
-          y < device(label.bottom)) {
-        labelInk += ((a >> 16) & 255) > 200 && ((a >> 8) & 255) > 200 && (a & 255) > 200;
-        continue;
-      }
-      if (a != b && differ++ == 0) first = std::to_string(x) + "," + std::to_string(y);
-    }
+// The Windows host as the editor scenarios drive it: one instance, its view
+// and a host window for it.
+class WinHostDriver : public testsupport::EditorHostDriver {
+ public:
+  IPlugView* View() override { return e_.view.get(); }
+  void NewView() override { e_.view = owned(e_.p.controller->createView("editor")); }
+  IEditController* Controller() override { return e_.p.controller.get(); }
+  bool Open(std::string& error) override {
+    if (!e_.host.Open(e_.view.get(), error)) return false;
+    e_.host.Pump(120);
+    return true;
   }
-  if (differ > 0) host::WritePng(shown, MIREL_BINARY_DIR "/editor-window" + tag + ".png", error);
-  EXPECT_EQ(differ, 0) << "first at " << first << "; the window is in editor-window" << tag << ".png";
-  EXPECT_GT(labelInk, 20) << "the white version label";
-}
+  void Close() override { e_.host.Close(); }
+  ViewRect OpenedSize() override { return e_.host.OpenedSize(); }
+  std::vector<ViewRect> ResizeRequests() override { return e_.host.Frame()->Requests(); }
+  bool ResizeByHandle(int width, int height, ViewRect& taken) override {
+    return host::ResizeViewByHandle(e_.view.get(), e_.host.Frame(), width, height, taken);
+  }
+  bool HostWindowSize(int& width, int& height) override { return ClientSize(e_.host.TopWindow(), width, height); }
+  bool PluginWindowSize(int& width, int& height) override { return ClientSize(e_.host.PluginWindow(), width, height); }
+  void Pump(int milliseconds) override { e_.host.Pump(milliseconds); }
+  bool Capture(host::EditorImage& out) override { return e_.host.Capture(out); }
+  bool Do(const std::string& script) override {
+    std::vector<host::EditorAction> actions;
+    std::string error;
+    if (!host::ParseEditorActions(script, actions, error)) return false;
+    for (const auto& a : actions) {
+      if (!e_.host.Perform(a)) return false;
+    }
+    return true;
+  }
+  std::vector<HandlerCall> TakeCalls() override {
+    auto calls = e_.handler->Calls();
+    e_.handler->Clear();
+    return calls;
+  }
+  bool Snapshot(const std::string& scale, host::EditorImage& out) override {
+    const std::string file = MIREL_BINARY_DIR "/editor-snapshot-" + scale + ".png";
+    std::string error;
+    return RunSnapshot(file, scale == "1" ? "" : "--scale " + scale) && host::ReadPng(file, out, error);
+  }
+  std::string Name() const override { return "win32"; }
+
+ private:
+  static bool ClientSize(HWND window, int& width, int& height) {
+    RECT client;
+    if (window == nullptr || !GetClientRect(window, &client)) return false;
+    width = client.right - client.left;
+    height = client.bottom - client.top;
+    return true;
+  }
+
+  EditorPlug e_;
+};
 
 HINSTANCE ModuleOf(HWND window) { return reinterpret_cast<HINSTANCE>(GetClassLongPtrA(window, GCLP_HMODULE)); }
 
@@ -189,11 +209,15 @@ TEST(EditorWindow, ViewAnswersAndOpensAChildWindowOfTheEditorClass) {
   EXPECT_EQ(client.bottom, mirel::layout::kEditorHeight);
 }
 
+// What mirel-snapshot draws at the same settings, but for the version label,
+// which each platform's font path may draw differently (its white ink must
+// still be there).
 TEST(EditorWindow, ShowsTheOffscreenPictureOfTheSameSettings) {
-  EditorPlug e;
-  e.Open();
-  e.host.Pump(100);
-  ExpectShowsSnapshot(e.host, "1");
+  WinHostDriver host;
+  std::string error;
+  ASSERT_TRUE(host.Open(error)) << error;
+  host.Pump(100);
+  EXPECT_TRUE(testsupport::ShowsSnapshot(host, "1", "snapshot", true));
 }
 
 TEST(EditorWindow, GesturesEditParametersWhileAudioRuns) {
@@ -303,140 +327,21 @@ TEST(EditorWindow, OpenCloseReopenAndTwoEditorsWhileAudioRuns) {
   DestroyWindow(parent);
 }
 
-// The built editor at a host's content scale, in the Windows host window.
-class EditorWindowScale : public ::testing::Test {
- protected:
-  void SetUp() override {
-    scaler_ = FUnknownPtr<IPlugViewContentScaleSupport>(e_.view);
-    ASSERT_TRUE(scaler_);
-  }
-  // mirel-snapshot's picture at `scale`, drawn by this platform's tool.
-  static host::EditorImage Snapshot(const char* scale) {
-    const std::string file = MIREL_BINARY_DIR "/editor-snapshot-scaled.png";
-    host::EditorImage image;
-    EXPECT_TRUE(RunSnapshot(file, std::string("--scale ") + scale)) << scale;
-    std::string error;
-    EXPECT_TRUE(host::ReadPng(file, image, error)) << error;
-    return image;
-  }
-  // True when the window shows exactly `expected` (the screen has no alpha);
-  // the window's picture is left in `name` when it does not.
-  bool Shows(const host::EditorImage& expected, const char* name) {
-    host::EditorImage shown;
-    bool same = false;
-    for (int tries = 0; tries < 20 && !same; ++tries) {
-      e_.host.Pump(50);
-      same = e_.host.Capture(shown) && shown.width == expected.width && shown.height == expected.height;
-      for (std::size_t i = 0; same && i < shown.pixels.size(); ++i) {
-        same = (shown.pixels[i] & 0xFFFFFFu) == (expected.pixels[i] & 0xFFFFFFu);
-      }
-    }
-    std::string error;
-    if (!same) host::WritePng(shown, std::string(MIREL_BINARY_DIR "/") + name, error);
-    return same;
-  }
-  ViewRect Size() {
-    ViewRect r;
-    EXPECT_EQ(e_.view->getSize(&r), kResultOk);
-    return r;
-  }
-  ViewRect LastRequest() {
-    const auto& requests = e_.host.Frame()->Requests();
-    return requests.empty() ? ViewRect() : requests.back();
-  }
-
-  EditorPlug e_;
-  FUnknownPtr<IPlugViewContentScaleSupport> scaler_;
-};
-
-TEST_F(EditorWindowScale, ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot) {
-  // Before the window opens the size follows the scale already.
-  ASSERT_EQ(scaler_->setContentScaleFactor(1.5f), kResultOk);
-  EXPECT_EQ(Size().getWidth(), 1257);
-  EXPECT_EQ(Size().getHeight(), 368);
-  e_.Open();
-  EXPECT_EQ(e_.host.OpenedSize().getWidth(), 1257);
-  EXPECT_EQ(e_.host.OpenedSize().getHeight(), 368);
-  EXPECT_TRUE(Shows(Snapshot("1.5"), "editor-window-1.5.png")) << "the window differs from mirel-snapshot --scale 1.5";
-
-  ASSERT_EQ(scaler_->setContentScaleFactor(2.0f), kResultOk);
-  EXPECT_EQ(Size().getWidth(), 1676);
-  EXPECT_EQ(Size().getHeight(), 490);
-  EXPECT_EQ(LastRequest().getWidth(), 1676);
-  EXPECT_EQ(LastRequest().getHeight(), 490);
-  RECT client;
-  GetClientRect(e_.host.TopWindow(), &client);
-  EXPECT_EQ(client.right, 1676);
-  EXPECT_EQ(client.bottom, 490);
-  const host::EditorImage twice = Snapshot("2");
-  EXPECT_TRUE(Shows(twice, "editor-window-2.png")) << "the window differs from mirel-snapshot --scale 2";
-
-  // Refused values change nothing: no size, no request, no pixel.
-  const std::size_t asked = e_.host.Frame()->Requests().size();
-  for (float bad : {0.0f, -1.0f, -2.0f, 3.5f, 1e9f, std::numeric_limits<float>::quiet_NaN(),
-                    std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
-    EXPECT_EQ(scaler_->setContentScaleFactor(bad), kResultFalse) << bad;
-  }
-  EXPECT_EQ(Size().getWidth(), 1676);
-  EXPECT_EQ(Size().getHeight(), 490);
-  EXPECT_EQ(e_.host.Frame()->Requests().size(), asked);
-  EXPECT_TRUE(Shows(twice, "editor-window-refused.png")) << "a refused scale changed the picture";
-
-  // Back to 1: today's picture, bit for bit.
-  ASSERT_EQ(scaler_->setContentScaleFactor(1.0f), kResultOk);
-  EXPECT_EQ(Size().getWidth(), mirel::layout::kEditorWidth);
-  EXPECT_EQ(Size().getHeight(), mirel::layout::kEditorHeight);
-  EXPECT_EQ(LastRequest().getWidth(), mirel::layout::kEditorWidth);
-  EXPECT_TRUE(Shows(Snapshot("1"), "editor-window-1.png")) << "the window at 1 again differs from the snapshot";
+// The built editor at a host's content scale and under the host window's
+// resize handle, in the Windows host window.
+TEST(EditorWindowScale, ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot) {
+  WinHostDriver host;
+  testsupport::ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(host);
 }
 
-TEST_F(EditorWindowScale, ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance) {
-  e_.Open();
-  ASSERT_EQ(scaler_->setContentScaleFactor(2.0f), kResultOk);
-  e_.host.Pump(60);
-
-  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(::kBypass);
-  e_.Calls(kIdBypass);
-  e_.Do(("click " + std::to_string(2 * bypass.CentreX()) + " " + std::to_string(2 * bypass.CentreY())).c_str());
-  const std::vector<HandlerCall> expected = {{HandlerCall::Kind::kBegin, kIdBypass, 0, 0},
-                                             {HandlerCall::Kind::kPerform, kIdBypass, 1.0, 0},
-                                             {HandlerCall::Kind::kEnd, kIdBypass, 0, 0}};
-  EXPECT_EQ(e_.Calls(kIdBypass), expected);
-
-  // Twenty device pixels up are ten logical ones: Input rises by
-  // 10 / frame height / 4, as ten pixels do at 1x.
-  const testsupport::EditorPlace input = testsupport::EditorPlaceOf(::kInput);
-  const double before = e_.Value(kIdInput);
-  e_.Do(("drag " + std::to_string(2 * input.CentreX()) + " " + std::to_string(2 * input.CentreY()) + " 0 -20").c_str());
-  const double dragged = before + 10.0 / input.h / 4.0;
-  EXPECT_NEAR(e_.Value(kIdInput), dragged, 1e-12);
-  const std::vector<HandlerCall> calls = e_.Calls(kIdInput);
-  ASSERT_GE(calls.size(), 3u);
-  EXPECT_EQ(calls.front().kind, HandlerCall::Kind::kBegin);
-  EXPECT_EQ(calls.back().kind, HandlerCall::Kind::kEnd);
-  EXPECT_NEAR(calls[calls.size() - 2].value, dragged, 1e-12);
+TEST(EditorWindowScale, ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance) {
+  WinHostDriver host;
+  testsupport::ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance(host);
 }
 
-// The host window's resize handle: the view takes the nearest size, the
-// window follows, getSize tells it, and the window shows what mirel-snapshot
-// draws at that scale (1000 pixels wide: 1.193).
-TEST(EditorWindow, AHostResizeScalesTheEditorToTheSnapshotAtThatScale) {
-  EditorPlug e;
-  e.Open();
-  ViewRect taken;
-  ASSERT_TRUE(host::ResizeViewByHandle(e.view.get(), e.host.Frame(), 1000, 400, taken));
-  EXPECT_EQ(taken.getWidth(), 1000);
-  EXPECT_EQ(taken.getHeight(), 292);
-  ViewRect size;
-  ASSERT_EQ(e.view->getSize(&size), kResultOk);
-  EXPECT_EQ(size.getWidth(), 1000);
-  EXPECT_EQ(size.getHeight(), 292);
-  RECT client;
-  GetClientRect(e.host.PluginWindow(), &client);
-  EXPECT_EQ(client.right, 1000);
-  EXPECT_EQ(client.bottom, 292);
-  e.host.Pump(150);
-  ExpectShowsSnapshot(e.host, "1.193");
+TEST(EditorWindowScale, HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt) {
+  WinHostDriver host;
+  testsupport::HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(host);
 }
 
 }  // namespace

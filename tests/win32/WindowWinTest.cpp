@@ -192,38 +192,6 @@ TEST(WindowWin, DragsAndWheelTurnsReachTheControlUnderThePointerByItsPixels) {
   EXPECT_TRUE(e.fx->edits.empty());
 }
 
-TEST(WindowWin, HiddenAndGrayedControlsAreNotHitAndDoNotShieldWhatLiesBelow) {
-  Editor e;
-  e.Open();
-  IControl* knob = e.fx->panel->GetControl(1);
-  ASSERT_EQ(knob->Rect(), (PixelRect{20, 20, 60, 60}));
-  auto touch = [&] {
-    e.fx->edits.clear();
-    e.host.MouseDown(40, 40);
-    e.host.MouseMove(40, 30, true);
-    e.host.MouseUp(40, 30);
-    e.host.Wheel(40, 40, 120);
-    e.host.DoubleClick(40, 40);
-  };
-  knob->SetHidden(true);
-  touch();
-  EXPECT_TRUE(e.fx->edits.empty());
-  knob->SetHidden(false);
-  knob->SetGrayed(true);
-  touch();
-  EXPECT_TRUE(e.fx->edits.empty());
-  knob->SetGrayed(false);
-
-  // A hidden control above the knob lets the press through to it.
-  IControl* cover = e.fx->panel->GetControl(
-      e.fx->panel->AttachControl(new KeyProbe(PixelRect{0, 0, 100, 100}, true)));
-  cover->SetHidden(true);
-  e.fx->edits.clear();
-  e.host.MouseDown(40, 40);
-  e.host.MouseUp(40, 40);
-  EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'e', 0, 0}}));
-}
-
 TEST(WindowWin, TextEntryCommitsOnLosingTheFocusAndAPressWhileFocusedCancelsIt) {
   Editor e;
   e.Open();

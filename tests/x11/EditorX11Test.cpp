@@ -14,8 +14,12 @@
 
 #include <unistd.h>
 
+#include "host/EditorActions.h"
 #include "host/x11/EditorHostX11.h"
 #include "tests/support/EditorPlaces.h"
+#include "tests/support/EditorScaleScenario.h"
+#include "tests/support/PictureCompare.h"
+#include "tests/support/XSettingsBlock.h"
 #include "host/EffectInstance.h"
 #include "tests/x11/PrivateXServer.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
@@ -88,14 +92,11 @@ TEST_F(EditorX11Test, OpensInTheHostWindowThroughItsRunLoopAndShowsTheSnapshot) 
   EXPECT_EQ(display_->Loop().TimerPeriods(), std::vector<std::uint64_t>{40});
 
   EditorImage shown;
-  auto same = [&] {
-    if (!host.Capture(shown) || shown.width != expected.width || shown.height != expected.height) return false;
-    for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
-      if ((shown.pixels[i] & 0xffffffu) != (expected.pixels[i] & 0xffffffu)) return false;
-    }
-    return true;
-  };
-  EXPECT_TRUE(display_->PumpUntil(same, 3000)) << "the window differs from the off-screen snapshot";
+  const auto rules = testsupport::PictureRules::Screen();
+  const auto view1 = testsupport::PictureView::Of(expected);
+  display_->PumpUntil([&] { return host.Capture(shown) && !testsupport::FirstDifference(testsupport::PictureView::Of(shown), view1, rules); }, 3000);
+  EXPECT_TRUE(testsupport::SamePicture(testsupport::PictureView::Of(shown), view1, "x11-snapshot", rules))
+      << "the window differs from the off-screen snapshot";
   const auto ticks = display_->Loop().TimerCallbacks();
   display_->Pump(200);
   EXPECT_GE(display_->Loop().TimerCallbacks() - ticks, 3u);  // 40 ms ticks run from the host's loop
@@ -208,9 +209,10 @@ TEST_F(EditorX11Test, RefusesHostsWithoutRunLoopAndSurvivesAHostDestroyingItsWin
 }
 
 // The editor at a host's content scale: one instance, its view and the
-// view's scale interface.
-class EditorX11ScaleTest : public EditorX11Test {
+// view's scale interface; the scale scenarios run on it through this host.
+class EditorX11ScaleTest : public EditorX11Test, public testsupport::EditorHostDriver {
  protected:
+  using EditorX11Test::View;
   void SetUp() override {
     EditorX11Test::SetUp();
     ASSERT_FALSE(HasFatalFailure());
@@ -220,107 +222,82 @@ class EditorX11ScaleTest : public EditorX11Test {
     ASSERT_TRUE(view_);
     scaler_ = FUnknownPtr<IPlugViewContentScaleSupport>(view_);
     ASSERT_TRUE(scaler_);
+    host_ = std::make_unique<EditorHostX11>(*display_);
   }
+  void TearDown() override { host_.reset(); }
 
-  static EditorImage Snapshot(const char* scale) {
-    // ctest runs the tests of this file side by side: each its own file.
-    const std::string path = ::testing::TempDir() + "mirel-x11-scale-" + std::to_string(getpid()) + ".png";
-    EditorImage image;
-    const std::string command = std::string("'" MIREL_SNAPSHOT "' --scale ") + scale + " '" + path + "' >/dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-    std::string error;
-    EXPECT_TRUE(mirel::host::ReadPng(path, image, error)) << error;
-    std::filesystem::remove(path);
-    return image;
-  }
-  bool Shows(EditorHostX11& host, const EditorImage& expected) {
-    EditorImage shown;
-    return display_->PumpUntil(
-        [&] {
-          if (!host.Capture(shown) || shown.width != expected.width || shown.height != expected.height) return false;
-          for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
-            if ((shown.pixels[i] & 0xffffffu) != (expected.pixels[i] & 0xffffffu)) return false;
-          }
-          return true;
-        },
-        3000);
-  }
+  ::testing::AssertionResult Shows(const char* scale) { return testsupport::ShowsSnapshot(*this, scale, "desktop"); }
   ViewRect Size() {
     ViewRect r;
     EXPECT_EQ(view_->getSize(&r), kResultOk);
     return r;
   }
 
+  // EditorHostDriver
+  IPlugView* View() override { return view_; }
+  void NewView() override { view_ = EditorX11Test::View(*fx_); }
+  Vst::IEditController* Controller() override { return fx_->Controller(); }
+  bool Open(std::string& error) override { return host_->Open(view_, error); }
+  void Close() override { host_->Close(); }
+  ViewRect OpenedSize() override { return host_->OpenedSize(); }
+  std::vector<ViewRect> ResizeRequests() override { return host_->ResizeRequests(); }
+  bool ResizeByHandle(int width, int height, ViewRect& taken) override {
+    return host_->ResizeByHandle(width, height, taken);
+  }
+  bool HostWindowSize(int& width, int& height) override { return WindowSize(host_->TopWindow(), width, height); }
+  bool PluginWindowSize(int& width, int& height) override { return WindowSize(host_->PluginWindow(), width, height); }
+  void Pump(int milliseconds) override { display_->Pump(milliseconds); }
+  bool Capture(EditorImage& out) override { return host_->Capture(out); }
+  bool Do(const std::string& script) override {
+    std::vector<mirel::host::EditorAction> actions;
+    std::string error;
+    if (!mirel::host::ParseEditorActions(script, actions, error)) return false;
+    for (const auto& a : actions) {
+      if (!host_->Perform(a)) return false;
+    }
+    return true;
+  }
+  std::vector<HandlerCall> TakeCalls() override { return Edits(*fx_); }
+  bool Snapshot(const std::string& scale, EditorImage& out) override {
+    // ctest runs the tests of this file side by side: each its own file.
+    const std::string path = ::testing::TempDir() + "mirel-x11-scale-" + std::to_string(getpid()) + ".png";
+    const std::string command = "'" MIREL_SNAPSHOT "' --scale " + scale + " '" + path + "' >/dev/null";
+    std::string error;
+    const bool made = std::system(command.c_str()) == 0 && mirel::host::ReadPng(path, out, error);
+    std::filesystem::remove(path);
+    return made;
+  }
+  std::string Name() const override { return "x11"; }
+
+  bool WindowSize(mirel::host::XWindowId window, int& width, int& height) {
+    ::Window root = 0;
+    int x = 0, y = 0;
+    unsigned w = 0, h = 0, border = 0, depth = 0;
+    if (window == 0 || !XGetGeometry(display_->Get(), window, &root, &x, &y, &w, &h, &border, &depth)) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+  }
+
   std::unique_ptr<mirel::host::EffectInstance> fx_;
   IPtr<IPlugView> view_;
   FUnknownPtr<IPlugViewContentScaleSupport> scaler_;
+  std::unique_ptr<EditorHostX11> host_;
 };
 
 TEST_F(EditorX11ScaleTest, ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot) {
-  // Before the window opens the size follows the scale already.
-  ASSERT_EQ(scaler_->setContentScaleFactor(1.5f), kResultOk);
-  EXPECT_EQ(Size().getWidth(), 1257);
-  EXPECT_EQ(Size().getHeight(), 368);
-
-  EditorHostX11 host(*display_);
-  std::string error;
-  ASSERT_TRUE(host.Open(view_, error)) << error;
-  EXPECT_EQ(host.OpenedSize().getWidth(), 1257);
-  EXPECT_TRUE(Shows(host, Snapshot("1.5"))) << "the window differs from mirel-snapshot --scale 1.5";
-
-  ASSERT_EQ(scaler_->setContentScaleFactor(2.0f), kResultOk);
-  EXPECT_EQ(Size().getWidth(), 1676);
-  EXPECT_EQ(Size().getHeight(), 490);
-  ASSERT_FALSE(host.ResizeRequests().empty());
-  EXPECT_EQ(host.ResizeRequests().back().getWidth(), 1676);
-  EXPECT_EQ(host.ResizeRequests().back().getHeight(), 490);
-  EXPECT_TRUE(Shows(host, Snapshot("2"))) << "the window differs from mirel-snapshot --scale 2";
-
-  // Refused values change nothing.
-  for (float bad : {0.0f, -1.0f, 0.5f, 3.5f, 1e30f, std::numeric_limits<float>::quiet_NaN(),
-                    std::numeric_limits<float>::infinity()}) {
-    EXPECT_EQ(scaler_->setContentScaleFactor(bad), kResultFalse) << bad;
-  }
-  EXPECT_EQ(Size().getWidth(), 1676);
-
-  // Back to 1: today's picture, bit for bit.
-  ASSERT_EQ(scaler_->setContentScaleFactor(1.0f), kResultOk);
-  EXPECT_EQ(Size().getWidth(), mirel::layout::kEditorWidth);
-  EXPECT_TRUE(Shows(host, Snapshot("1"))) << "the window at 1 again differs from the snapshot";
-  host.Close();
+  testsupport::ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(*this);
 }
 
 TEST_F(EditorX11ScaleTest, ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance) {
-  EditorHostX11 host(*display_);
-  std::string error;
-  ASSERT_TRUE(host.Open(view_, error)) << error;
-  ASSERT_EQ(scaler_->setContentScaleFactor(2.0f), kResultOk);
-  display_->Pump(100);
+  testsupport::ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance(*this);
+}
 
-  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(kBypass);
-  Edits(*fx_);
-  ASSERT_TRUE(host.MouseDown(2 * bypass.CentreX(), 2 * bypass.CentreY()) &&
-              host.MouseUp(2 * bypass.CentreX(), 2 * bypass.CentreY()));
-  EXPECT_EQ(Edits(*fx_), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
-                                               {Kind::kPerform, kBypass, 1.0, 0},
-                                               {Kind::kEnd, kBypass, 0, 0}}));
-
-  // Twenty device pixels up are ten logical ones: Input rises by
-  // 10 / frame height / 4, as ten pixels do at 1x.
-  const testsupport::EditorPlace input = testsupport::EditorPlaceOf(kInput);
-  const int x = 2 * input.CentreX(), y = 2 * input.CentreY();
-  const double before = fx_->Controller()->getParamNormalized(kInput);
-  display_->Pump(500);  // no double-click with the earlier press
-  ASSERT_TRUE(host.MouseDown(x, y));
-  for (int dy = 3; dy <= 20; dy += 3) ASSERT_TRUE(host.MouseMove(x, y - dy));
-  ASSERT_TRUE(host.MouseMove(x, y - 20));
-  ASSERT_TRUE(host.MouseUp(x, y - 20));
-  const auto edits = Edits(*fx_);
-  ASSERT_GE(edits.size(), 3u);
-  EXPECT_EQ(edits.front(), (HandlerCall{Kind::kBegin, kInput, 0, 0}));
-  EXPECT_EQ(edits.back(), (HandlerCall{Kind::kEnd, kInput, 0, 0}));
-  EXPECT_NEAR(fx_->Controller()->getParamNormalized(kInput), before + 10.0 / input.h / 4, 1e-12);
-  host.Close();
+// The window's resize handle: the view takes the host's size, draws exactly
+// what mirel-snapshot draws at that scale, takes clicks at it, and the
+// instance opens its next editor at the same size.
+TEST_F(EditorX11ScaleTest, HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt) {
+  testsupport::HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(*this);
 }
 
 // A desktop at 192 dpi (what toolkits read: the resource database's
@@ -362,25 +339,22 @@ TEST_F(EditorX11DesktopScaleTest, XftDpiFromTheResourceDatabase) {
                   reinterpret_cast<const unsigned char*>(resources), sizeof resources - 1);
   XSync(d, False);
   // This instance's window shows what mirel-snapshot draws at 2.
-  EditorHostX11 host(*display_);
   std::string error;
-  ASSERT_TRUE(host.Open(view_, error)) << error;
+  ASSERT_TRUE(Open(error)) << error;
   EXPECT_EQ(Size().getWidth(), 1676);
-  EXPECT_TRUE(Shows(host, Snapshot("2"))) << "the window differs from mirel-snapshot --scale 2";
-  host.Close();
+  EXPECT_TRUE(Shows("2")) << "the window differs from mirel-snapshot --scale 2";
+  Close();
   ExpectOpensAtTwiceTheSize(false);
   ExpectOpensAtTwiceTheSize(true);
 }
 
 TEST_F(EditorX11DesktopScaleTest, XftDpiFromTheSettingsManager) {
   ::Display* d = display_->Get();
-  // An XSETTINGS property, least significant byte first: one integer
-  // setting, "Xft/DPI" = 192 x 1024.
-  const unsigned char settings[] = {0,   0,   0,   0,   1,   0,   0,   0,   1,   0,   0,   0,   0, 0, 7, 0,
-                                    'X', 'f', 't', '/', 'D', 'P', 'I', 0,   0,   0,   0,   0,   0, 0, 3, 0};
+  const auto settings = testsupport::XSettingsBlock().Integer("Xft/DPI", 192 * 1024).Bytes();
   const Window manager = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
   const Atom property = XInternAtom(d, "_XSETTINGS_SETTINGS", False);
-  XChangeProperty(d, manager, property, property, 8, PropModeReplace, settings, sizeof settings);
+  XChangeProperty(d, manager, property, property, 8, PropModeReplace, settings.data(),
+                  static_cast<int>(settings.size()));
   XSetSelectionOwner(d, XInternAtom(d, "_XSETTINGS_S0", False), manager, CurrentTime);
   // The running settings manager speaks for the desktop over a resource
   // database left at an older value.
@@ -390,38 +364,6 @@ TEST_F(EditorX11DesktopScaleTest, XftDpiFromTheSettingsManager) {
   XSync(d, False);
   ExpectOpensAtTwiceTheSize(false);
   ExpectOpensAtTwiceTheSize(true);
-}
-
-// The window's resize handle: the view takes the host's size, draws exactly
-// what mirel-snapshot draws at that scale, takes clicks at it, and the
-// instance opens its next editor at the same size.
-TEST_F(EditorX11ScaleTest, HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt) {
-  EditorHostX11 host(*display_);
-  std::string error;
-  ASSERT_TRUE(host.Open(view_, error)) << error;
-  ViewRect taken;
-  ASSERT_TRUE(host.ResizeByHandle(1048, 306, taken));
-  EXPECT_EQ(taken.getWidth(), 1048);
-  EXPECT_EQ(taken.getHeight(), 306);
-  EXPECT_EQ(Size().getWidth(), 1048);
-  EXPECT_EQ(Size().getHeight(), 306);
-  EXPECT_TRUE(Shows(host, Snapshot("1.25"))) << "the window differs from mirel-snapshot --scale 1.25";
-
-  host.Close();
-  view_ = View(*fx_);
-  ASSERT_TRUE(host.Open(view_, error)) << error;
-  EXPECT_EQ(host.OpenedSize().getWidth(), 1048);
-  EXPECT_EQ(host.OpenedSize().getHeight(), 306);
-  EXPECT_TRUE(Shows(host, Snapshot("1.25"))) << "the reopened window differs from the snapshot at 1.25";
-
-  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(kBypass);
-  const int x = static_cast<int>(bypass.CentreX() * 1.25), y = static_cast<int>(bypass.CentreY() * 1.25);
-  Edits(*fx_);
-  ASSERT_TRUE(host.MouseDown(x, y) && host.MouseUp(x, y));
-  EXPECT_EQ(Edits(*fx_), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
-                                               {Kind::kPerform, kBypass, 1.0, 0},
-                                               {Kind::kEnd, kBypass, 0, 0}}));
-  host.Close();
 }
 
 }  // namespace

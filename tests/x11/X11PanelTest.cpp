@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/PictureCompare.h"
+#include "tests/support/XSettingsBlock.h"
 #include "host/x11/EditorHostX11.h"
 #include "tests/x11/PrivateXServer.h"
 #include "vst3/ViewRunLoopX11.h"
@@ -76,16 +78,22 @@ class X11PanelTest : public ::testing::Test {
   bool Settled(Editor& e) {
     return display_->PumpUntil([&] { return e.panel->DirtyUnion().IsEmpty(); }, 2000);
   }
-  // The window shows exactly the back buffer's colours.
-  bool ShowsBackBuffer(Editor& e) {
+  // The window shows exactly the back buffer's colours: Matches for waiting
+  // (quietly), ShowsBackBuffer for the verdict (with the pictures on failure).
+  bool Matches(Editor& e) {
     mirel::host::EditorImage shown;
-    if (!mirel::host::CaptureWindow(display_->Get(), Child(e), shown) || shown.width != 200) return false;
-    for (int y = 0; y < 100; ++y) {
-      for (int x = 0; x < 200; ++x) {
-        if ((shown.At(x, y) & 0xffffffu) != (guitest::Pixel(*e.panel, x, y) & 0xffffffu)) return false;
-      }
-    }
-    return true;
+    return mirel::host::CaptureWindow(display_->Get(), Child(e), shown) &&
+           !testsupport::FirstDifference(testsupport::PictureView::Of(shown),
+                                         testsupport::PictureView::Of(*e.panel->BackBuffer()),
+                                         testsupport::PictureRules::Screen());
+  }
+  ::testing::AssertionResult ShowsBackBuffer(Editor& e) {
+    mirel::host::EditorImage shown;
+    if (!mirel::host::CaptureWindow(display_->Get(), Child(e), shown)) return ::testing::AssertionFailure() << "no capture";
+    return testsupport::SamePicture(testsupport::PictureView::Of(shown),
+                                    testsupport::PictureView::Of(*e.panel->BackBuffer()),
+                                    std::string("x11-panel-") + ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+                                    testsupport::PictureRules::Screen());
   }
   XWindowId Child(Editor& e) { return static_cast<XWindowId>(reinterpret_cast<std::uintptr_t>(e.panel->GetWindow())); }
   mirel::host::PollRunLoop& Loop() { return display_->Loop(); }
@@ -189,9 +197,10 @@ TEST_F(X11PanelTest, ExposedAreasRepaintAndMappedKeysReachTheEditor) {
   XFillRectangle(d, child, gc, 0, 0, 200, 100);
   XFreeGC(d, gc);
   XSync(d, False);
-  ASSERT_FALSE(ShowsBackBuffer(e));
+  ASSERT_FALSE(Matches(e));
   XClearArea(d, child, 0, 0, 0, 0, True);
-  EXPECT_TRUE(display_->PumpUntil([&] { return ShowsBackBuffer(e); }, 2000));
+  display_->PumpUntil([&] { return Matches(e); }, 2000);
+  EXPECT_TRUE(ShowsBackBuffer(e));
 
   // A click on the background takes the keyboard focus; the mapped keys
   // reach the keyboard control, others (F1) do not.
@@ -217,22 +226,6 @@ TEST_F(X11PanelTest, ExposedAreasRepaintAndMappedKeysReachTheEditor) {
   EXPECT_EQ(releases, 6);
 }
 
-// An XSETTINGS property (least significant byte first) of integer settings.
-std::vector<unsigned char> XSettings(const std::vector<std::pair<std::string, std::int32_t>>& ints) {
-  std::vector<unsigned char> b = {0, 0, 0, 0, 1, 0, 0, 0, static_cast<unsigned char>(ints.size()), 0, 0, 0};
-  auto put32 = [&](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
-  };
-  for (const auto& [name, value] : ints) {
-    b.insert(b.end(), {0, 0, static_cast<unsigned char>(name.size()), 0});
-    b.insert(b.end(), name.begin(), name.end());
-    while (b.size() % 4 != 0) b.push_back(0);
-    put32(0);
-    put32(static_cast<std::uint32_t>(value));
-  }
-  return b;
-}
-
 // The desktop's settings manager says 200 ms and 3 pixels, not the toolkits'
 // 400 ms and 5 pixels.
 TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
@@ -240,7 +233,11 @@ TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
   const XWindowId manager = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
   const Atom property = XInternAtom(d, "_XSETTINGS_SETTINGS", False);
   XSetSelectionOwner(d, XInternAtom(d, "_XSETTINGS_S0", False), manager, CurrentTime);
-  const auto bytes = XSettings({{"Gtk/Other", 7}, {"Net/DoubleClickTime", 200}, {"Net/DoubleClickDistance", 3}});
+  const auto bytes = testsupport::XSettingsBlock()
+                         .Integer("Gtk/Other", 7)
+                         .Integer("Net/DoubleClickTime", 200)
+                         .Integer("Net/DoubleClickDistance", 3)
+                         .Bytes();
   XChangeProperty(d, manager, property, property, 8, PropModeReplace, bytes.data(), static_cast<int>(bytes.size()));
   XSync(d, False);
 
@@ -278,33 +275,6 @@ TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
   EXPECT_EQ(e.plug.log.front(), "begin 0");
   EXPECT_EQ(e.plug.log.back(), "end 0");
   EXPECT_EQ(std::count(e.plug.log.begin(), e.plug.log.end(), "end 0"), 1);
-
-  // Garbage never reads past its end; found values are taken, the rest kept.
-  x11gui::DesktopSettings settings;
-  settings.doubleClickMs = 1;
-  settings.doubleClickDistance = 2;
-  settings.xftDpi = 3;
-  for (std::size_t cut = 0; cut <= bytes.size(); ++cut) x11gui::ReadXSettings(bytes.data(), cut, settings);
-  EXPECT_EQ(settings.doubleClickMs, 200u);
-  EXPECT_EQ(settings.doubleClickDistance, 3);
-  EXPECT_EQ(settings.xftDpi, 3.0);
-}
-
-// Xft/DPI holds 1024ths of a dot per inch; -1 (the default) and values no
-// display has leave the desktop's scale unset.
-TEST(X11Settings, XftDpiIsReadFromTheSettingsManagersProperty) {
-  auto dpi = [](std::int32_t value) {
-    const auto bytes = XSettings({{"Net/DoubleClickTime", 250}, {"Xft/DPI", value}});
-    x11gui::DesktopSettings settings;
-    x11gui::ReadXSettings(bytes.data(), bytes.size(), settings);
-    EXPECT_EQ(settings.doubleClickMs, 250u);
-    return settings.xftDpi;
-  };
-  EXPECT_EQ(dpi(192 * 1024), 192.0);
-  EXPECT_EQ(dpi(147456), 144.0);
-  EXPECT_EQ(dpi(-1), 0.0);
-  EXPECT_EQ(dpi(0), 0.0);
-  EXPECT_EQ(dpi(0x7fffffff), 0.0);
 }
 
 // No gesture stays open for the host to wait on.
@@ -418,20 +388,4 @@ TEST(X11Settings, XftDpiIsReadFromTheResourceDatabaseText) {
   EXPECT_EQ(dpi("Xft.dpi:\t-96\n"), 0.0);
   EXPECT_EQ(dpi(""), 0.0);
   EXPECT_EQ(x11gui::XftDpiFromResources(nullptr, 5), 0.0);
-}
-
-TEST(X11Settings, DesktopScaleCountsOnlyWhenLargerThanTheHostsAndNeverMultiplies) {
-  guitest::TestPlug plug;
-  guitest::TestPanel panel(&plug, 200, 100);
-  panel.SetDesktopScale(192.0 / 96.0);
-  EXPECT_EQ(panel.Scale(), 2.0);
-  ASSERT_TRUE(panel.SetScale(1.0));  // a host that sends 1 whatever the desktop says
-  EXPECT_EQ(panel.Scale(), 2.0);
-  ASSERT_TRUE(panel.SetScale(2.5));
-  EXPECT_EQ(panel.Scale(), 2.5);
-  EXPECT_EQ(panel.EditorWidth(), 500);
-  panel.SetDesktopScale(0.0);  // none: the host's alone
-  EXPECT_EQ(panel.Scale(), 2.5);
-  ASSERT_TRUE(panel.SetScale(1.0));
-  EXPECT_EQ(panel.Scale(), 1.0);
 }

@@ -1,0 +1,192 @@
+#include "tests/support/EditorScaleScenario.h"
+
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "pluginterfaces/base/funknown.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+#include "tests/support/EditorPlaces.h"
+#include "tests/support/PictureCompare.h"
+
+namespace testsupport {
+
+namespace {
+
+using mirel::host::EditorImage;
+using mirel::host::HandlerCall;
+using Kind = HandlerCall::Kind;
+using Steinberg::ViewRect;
+
+constexpr int kPaintWaitMs = 3000;
+constexpr int kPollMs = 50;
+
+Steinberg::IPlugViewContentScaleSupport* ScalerOf(EditorHostDriver& host) {
+  Steinberg::IPlugViewContentScaleSupport* scaler = nullptr;
+  if (host.View()->queryInterface(Steinberg::IPlugViewContentScaleSupport::iid, reinterpret_cast<void**>(&scaler)) !=
+      Steinberg::kResultOk) {
+    return nullptr;
+  }
+  scaler->release();  // the view holds it
+  return scaler;
+}
+
+ViewRect Size(EditorHostDriver& host) {
+  ViewRect r;
+  EXPECT_EQ(host.View()->getSize(&r), Steinberg::kResultOk);
+  return r;
+}
+
+std::string Place(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
+
+// A click on the Bypass switch at `scale`: one balanced edit that sets it.
+void ExpectBypassClickAt(EditorHostDriver& host, double scale) {
+  const EditorPlace bypass = EditorPlaceOf(kBypass);
+  host.TakeCalls();
+  ASSERT_TRUE(host.Do("click " + Place(static_cast<int>(bypass.CentreX() * scale), static_cast<int>(bypass.CentreY() * scale))));
+  EXPECT_EQ(host.TakeCalls(), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
+                                                       {Kind::kPerform, kBypass, 1.0, 0},
+                                                       {Kind::kEnd, kBypass, 0, 0}}))
+      << "a click at scale " << scale;
+}
+
+}  // namespace
+
+::testing::AssertionResult ShowsSnapshot(EditorHostDriver& host, const std::string& scale, const std::string& name,
+                                         bool exceptLabel) {
+  EditorImage expected, shown;
+  if (!host.Snapshot(scale, expected)) return ::testing::AssertionFailure() << "no snapshot at " << scale;
+  PictureRules rules = PictureRules::Screen();
+  const double s = std::stod(scale);
+  const auto device = [s](int v) { return static_cast<int>(v * s + 0.5); };
+  const auto& label = mirel::layout::kVersionLabel;
+  const PictureArea labelArea{device(label.left), device(label.top), device(label.right), device(label.bottom)};
+  if (exceptLabel) rules.skip.push_back(labelArea);
+  const std::string file = host.Name() + "-" + name;
+  for (int waited = 0; waited < kPaintWaitMs; waited += kPollMs) {
+    if (host.Capture(shown) && !FirstDifference(PictureView::Of(shown), PictureView::Of(expected), rules)) break;
+    host.Pump(kPollMs);
+  }
+  ::testing::AssertionResult same = SamePicture(PictureView::Of(shown), PictureView::Of(expected), file, rules);
+  if (!same || !exceptLabel) return same;
+  int ink = 0;
+  for (int y = labelArea.top; y < std::min(labelArea.bottom, shown.height); ++y) {
+    for (int x = labelArea.left; x < std::min(labelArea.right, shown.width); ++x) {
+      const std::uint32_t p = shown.At(x, y);
+      ink += ((p >> 16) & 255) > 200 && ((p >> 8) & 255) > 200 && (p & 255) > 200;
+    }
+  }
+  if (ink > 20) return same;
+  return ::testing::AssertionFailure() << file << ": the white version label has " << ink << " white pixels";
+}
+
+void ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(EditorHostDriver& host) {
+  Steinberg::IPlugViewContentScaleSupport* scaler = ScalerOf(host);
+  ASSERT_NE(scaler, nullptr);
+  // Before the window opens the size follows the scale already.
+  ASSERT_EQ(scaler->setContentScaleFactor(1.5f), Steinberg::kResultOk);
+  EXPECT_EQ(Size(host).getWidth(), 1257);
+  EXPECT_EQ(Size(host).getHeight(), 368);
+  std::string error;
+  ASSERT_TRUE(host.Open(error)) << error;
+  EXPECT_EQ(host.OpenedSize().getWidth(), 1257);
+  EXPECT_EQ(host.OpenedSize().getHeight(), 368);
+  EXPECT_TRUE(ShowsSnapshot(host, "1.5", "scale-1.5")) << "the window differs from mirel-snapshot --scale 1.5";
+
+  ASSERT_EQ(scaler->setContentScaleFactor(2.0f), Steinberg::kResultOk);
+  EXPECT_EQ(Size(host).getWidth(), 1676);
+  EXPECT_EQ(Size(host).getHeight(), 490);
+  ASSERT_FALSE(host.ResizeRequests().empty());
+  EXPECT_EQ(host.ResizeRequests().back().getWidth(), 1676);
+  EXPECT_EQ(host.ResizeRequests().back().getHeight(), 490);
+  int w = 0, h = 0;
+  ASSERT_TRUE(host.HostWindowSize(w, h));
+  EXPECT_EQ(w, 1676);
+  EXPECT_EQ(h, 490);
+  EXPECT_TRUE(ShowsSnapshot(host, "2", "scale-2")) << "the window differs from mirel-snapshot --scale 2";
+
+  // Refused values change nothing: no size, no request, no pixel.
+  const std::size_t asked = host.ResizeRequests().size();
+  for (float bad : {0.0f, -1.0f, -2.0f, 0.5f, 3.5f, 1e9f, 1e30f, std::numeric_limits<float>::quiet_NaN(),
+                    std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
+    EXPECT_EQ(scaler->setContentScaleFactor(bad), Steinberg::kResultFalse) << bad;
+  }
+  EXPECT_EQ(Size(host).getWidth(), 1676);
+  EXPECT_EQ(Size(host).getHeight(), 490);
+  EXPECT_EQ(host.ResizeRequests().size(), asked);
+  EXPECT_TRUE(ShowsSnapshot(host, "2", "scale-refused")) << "a refused scale changed the picture";
+
+  // Back to 1: today's picture, bit for bit.
+  ASSERT_EQ(scaler->setContentScaleFactor(1.0f), Steinberg::kResultOk);
+  EXPECT_EQ(Size(host).getWidth(), mirel::layout::kEditorWidth);
+  EXPECT_EQ(Size(host).getHeight(), mirel::layout::kEditorHeight);
+  ASSERT_FALSE(host.ResizeRequests().empty());
+  EXPECT_EQ(host.ResizeRequests().back().getWidth(), mirel::layout::kEditorWidth);
+  EXPECT_TRUE(ShowsSnapshot(host, "1", "scale-1-again")) << "the window at 1 again differs from the snapshot";
+  host.Close();
+}
+
+void ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance(EditorHostDriver& host) {
+  Steinberg::IPlugViewContentScaleSupport* scaler = ScalerOf(host);
+  ASSERT_NE(scaler, nullptr);
+  std::string error;
+  ASSERT_TRUE(host.Open(error)) << error;
+  ASSERT_EQ(scaler->setContentScaleFactor(2.0f), Steinberg::kResultOk);
+  host.Pump(100);
+  ExpectBypassClickAt(host, 2.0);
+
+  // Twenty device pixels up are ten logical ones: Input rises by
+  // 10 / frame height / 4, as ten pixels do at 1x.
+  const EditorPlace input = EditorPlaceOf(kInput);
+  const double before = host.Controller()->getParamNormalized(kInput);
+  host.Pump(500);  // no double-click with the earlier press
+  ASSERT_TRUE(host.Do("drag " + Place(2 * input.CentreX(), 2 * input.CentreY()) + " 0 -20"));
+  const double dragged = before + 10.0 / input.h / 4.0;
+  EXPECT_NEAR(host.Controller()->getParamNormalized(kInput), dragged, 1e-12);
+  const std::vector<HandlerCall> calls = host.TakeCalls();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls.front(), (HandlerCall{Kind::kBegin, kInput, 0, 0}));
+  EXPECT_EQ(calls.back(), (HandlerCall{Kind::kEnd, kInput, 0, 0}));
+  for (std::size_t i = 1; i + 1 < calls.size(); ++i) {
+    EXPECT_EQ(calls[i].kind, Kind::kPerform) << i;
+    EXPECT_EQ(calls[i].id, static_cast<Steinberg::Vst::ParamID>(kInput)) << i;
+  }
+  EXPECT_NEAR(calls[calls.size() - 2].value, dragged, 1e-12);
+  host.Close();
+}
+
+void HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(EditorHostDriver& host) {
+  std::string error;
+  ASSERT_TRUE(host.Open(error)) << error;
+  // 1000 pixels wide is a scale of 1.193; the height follows the editor's aspect.
+  ViewRect taken;
+  ASSERT_TRUE(host.ResizeByHandle(1000, 400, taken));
+  EXPECT_EQ(taken.getWidth(), 1000);
+  EXPECT_EQ(taken.getHeight(), 292);
+  EXPECT_EQ(Size(host).getWidth(), 1000);
+  EXPECT_EQ(Size(host).getHeight(), 292);
+  int w = 0, h = 0;
+  ASSERT_TRUE(host.PluginWindowSize(w, h));
+  EXPECT_EQ(w, 1000);
+  EXPECT_EQ(h, 292);
+  EXPECT_TRUE(ShowsSnapshot(host, "1.193", "resize-1.193", true)) << "the window differs from mirel-snapshot --scale 1.193";
+
+  ASSERT_TRUE(host.ResizeByHandle(1048, 306, taken));
+  EXPECT_EQ(taken.getWidth(), 1048);
+  EXPECT_EQ(taken.getHeight(), 306);
+  EXPECT_EQ(Size(host).getWidth(), 1048);
+  EXPECT_EQ(Size(host).getHeight(), 306);
+  EXPECT_TRUE(ShowsSnapshot(host, "1.25", "resize-1.25")) << "the window differs from mirel-snapshot --scale 1.25";
+
+  // The instance opens its next editor at the size the host gave.
+  host.Close();
+  host.NewView();
+  ASSERT_TRUE(host.Open(error)) << error;
+  EXPECT_EQ(host.OpenedSize().getWidth(), 1048);
+  EXPECT_EQ(host.OpenedSize().getHeight(), 306);
+  EXPECT_TRUE(ShowsSnapshot(host, "1.25", "reopened-1.25")) << "the reopened window differs from the snapshot at 1.25";
+  ExpectBypassClickAt(host, 1.25);
+  host.Close();
+}
+
+}  // namespace testsupport
