@@ -4,7 +4,6 @@
 #include <initializer_list>
 
 #include "dsp/DetMath.h"
-#include "mirel/MeterLink.h"
 #include "gui/IPanel.h"
 
 namespace {
@@ -14,17 +13,6 @@ namespace {
 // that a huge "Ratio" counts as an unknown setting (keeping the ratio) and a
 // huge switch value as on, as their truncated values would.
 int TruncatedValue(const IParamDef* p) { return p ? TruncToInt32(p->Value()) : 0; }
-
-// Hands the compressor's meter reading to one control of the editor.
-class ControlMeter final : public MeterSink {
- public:
-  ControlMeter(IMeterLink& link, int control) : link_(link), control_(control) {}
-  void Meter(double value) override { link_.ApplyPlugValue(control_, value); }
-
- private:
-  IMeterLink& link_;
-  int control_;
-};
 
 }  // namespace
 
@@ -53,8 +41,6 @@ void Mirel::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
     meterFeed_ = nullptr;
     editorWithFeed_ = nullptr;
   }
-  // Found once here, not per block: an editor that takes every reading itself.
-  meterLink_ = dynamic_cast<IMeterLink*>(graphics.get());
   IEffectVST3::AttachGraphics(std::move(graphics));
 }
 
@@ -175,15 +161,8 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   settings_.interstage = TruncatedValue(GetParam(kInterstage)) != 0;
   settings_.bypass = TruncatedValue(GetParam(kBypass)) != 0;
 
-  const bool hasEditor = Graphics() != nullptr;
-  IMeterLink* link = hasEditor ? meterLink_ : nullptr;
-  if (link && !(meterControl_ >= 0 && meterControl_ < link->NControls())) link = nullptr;
-  if (link) {
-    ControlMeter meter(*link, meterControl_);
-    compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, true, &meter);
-  } else {
-    compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, hasEditor, nullptr);
-    // The editor's timer shows the latest reading: one atomic store per block.
-    if (PlugValueFeed* feed = MeterFeed()) feed->Post(compressor_.MeterValue());
-  }
+  // The meter's ballistics run while an editor is attached.
+  compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, Graphics() != nullptr);
+  // The editor's timer shows the latest reading: one atomic store per block.
+  if (PlugValueFeed* feed = MeterFeed()) feed->Post(compressor_.MeterValue());
 }
