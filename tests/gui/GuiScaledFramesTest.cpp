@@ -9,7 +9,6 @@
 
 #include "tests/gui/GuiTestSupport.h"
 #include "raster/RAS_FrameSet.h"
-#include "raster/RAS_Resample.h"
 #include "raster/RAS_Resources.h"
 
 using namespace guitest;
@@ -199,28 +198,6 @@ TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
   EXPECT_FALSE(IPanel::HoldsScale(3.0));
   EXPECT_EQ(a->KnobBlue(), 2u);  // the strip at 1 itself
   EXPECT_TRUE(IPanel::HoldsScale(2.0));
-}
-
-TEST(Resample, OneFrameAloneGetsTheSamePixelsAsInTheWholeStrip) {
-  auto strip = MakeStrip(7, 5, 3);
-  // Give each pixel its own colour and alpha, so that the weights matter.
-  for (int y = 0; y < strip->getHeight(); ++y)
-    for (int x = 0; x < strip->getWidth(); ++x)
-      strip->getBits()[y * strip->getRowSpan() + x] =
-          static_cast<std::uint32_t>((x * 37 + y * 91) % 256) << 24 | static_cast<std::uint32_t>(x * 997 + y * 7919);
-  for (auto [w, h] : {std::pair{11, 8}, {5, 4}, {14, 10}}) {
-    auto whole = RAS_ResampleFrames(*strip, 3, false, 7, 5, w, h);
-    ASSERT_TRUE(whole);
-    for (int k = 0; k < 3; ++k) {
-      auto one = RAS_ResampleFrame(*strip, 0, k * 5, 7, 5, w, h);
-      ASSERT_TRUE(one);
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-          ASSERT_EQ(one->getBits()[y * one->getRowSpan() + x], whole->getBits()[(k * h + y) * whole->getRowSpan() + x])
-              << w << "x" << h << " frame " << k;
-    }
-  }
-  EXPECT_FALSE(RAS_ResampleFrame(*strip, 1, 10, 7, 5, 3, 3));  // not inside the strip
 }
 
 namespace {
