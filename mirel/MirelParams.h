@@ -1,28 +1,12 @@
 #pragma once
 
-// Mirel's identity and parameter indices.
+// Mirel's identity, its parameters (the index constants and the table, made
+// by the build from mirel/parameters.txt) and its factory presets.
 
 #include <cstdint>
 
+#include "mirel/ParamTable.h"
 #include "plugbase/FourCC.h"
-
-enum MirelParam : int {
-  kInput = 0,
-  kOutput = 1,
-  kAttack = 2,
-  kRelease = 3,
-  kRatio = 4,
-  kHpf = 5,
-  kMix = 6,
-  kMidFreq = 7,
-  kMidGain = 8,
-  kHf = 9,
-  kBypass = 10,
-  kInterstage = 11,
-  kOversample = 12,
-  kSidechain = 13,
-  kNumParams = 14,
-};
 
 namespace mirel {
 
