@@ -34,9 +34,10 @@ class Mirel : public IEffectVST3 {
   // recorded by the editor layout; -1 while there is none.
   int MeterControl() const { return meterControl_; }
   // The feed the meter readings go through while the layout's editor is
-  // attached (null otherwise): the latest reading of each block, which the
-  // editor's timer tick applies to the meter control.
-  PlugValueFeed* MeterFeed() const { return meterFeed_; }
+  // attached (null otherwise, also once the base has released that editor):
+  // the latest reading of each block, which the editor's timer tick applies
+  // to the meter control.
+  PlugValueFeed* MeterFeed() const { return Graphics() == editorWithFeed_ ? meterFeed_ : nullptr; }
   // Another editor replacing the layout's one also ends its meter feed.
   void AttachGraphics(std::unique_ptr<IEditorLink> graphics) override;
 

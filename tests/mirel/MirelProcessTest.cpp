@@ -127,6 +127,19 @@ TEST(MirelProcess, SilenceGivesSilenceAndTheMeterDecays) {
   EXPECT_EQ(m.MeterFeed()->Latest(), m.MeterValue());
 }
 
+TEST(MirelProcess, ReleasingTheEditorEndsItsMeterFeed) {
+  ReadyMirel m(48000.0, enginetest::Editor::kLayout);
+  ASSERT_NE(m.MeterFeed(), nullptr);
+  m.ReleaseGraphics();  // the feed went with the editor
+  EXPECT_EQ(m.MeterFeed(), nullptr);
+  Buffers b(64);
+  Noise(b, 0, 0.9, 3);
+  m.Set(kInput, 40);
+  enginetest::RunAll(m, b);  // nothing is posted to the editor that is gone
+  EXPECT_LT(m.GainState(), 1.0);
+  EXPECT_EQ(m.MeterValue(), 1.0);  // and without an editor the meter holds
+}
+
 TEST(MirelProcess, WithoutAnEditorTheMeterHolds) {
   ReadyMirel m;
   Buffers b(2000);
