@@ -136,11 +136,9 @@ struct Compressor::Block {
   double drive = 0.0;
   int factor = 4;
   bool wide = false;  // the wide kernels run
-  MeterSink* meter = nullptr;  // set only while metering with a sink
   bool exactSteps = false;  // the oversampler's flush mode, carried from run to run
 
-  Block(const Compressor& c, const CompressorSettings& set, double** inputs, double** outputs, bool metering,
-        MeterSink* sink)
+  Block(const Compressor& c, const CompressorSettings& set, double** inputs, double** outputs, bool metering)
       : detector(c.hpfL_, c.hpfR_, c.peakL_, c.peakR_, c.shelfL_, c.shelfR_) {
     const Prepared& pre = c.prepared_;
     srcL = set.detectFromMain ? inputs[0] : inputs[2];
@@ -161,7 +159,6 @@ struct Compressor::Block {
     drive = c.interstageDrive_;
     factor = set.oversampleFactor;
     wide = c.wideScratch_ != nullptr;
-    meter = metering ? sink : nullptr;
   }
 };
 
@@ -183,13 +180,13 @@ void Compressor::Reset() {
 }
 
 void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, double** inputs, double** outputs,
-                              int nFrames, bool metering, MeterSink* meter) {
+                              int nFrames, bool metering) {
   PrepareOversampler(set.oversampleFactor);
   if (nFrames < 1) return;
   if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
   PrepareRateValues(set, sampleRate);
   PrepareSections(set, sampleRate);
-  Block b(*this, set, inputs, outputs, metering, meter);
+  Block b(*this, set, inputs, outputs, metering);
   for (int base = 0; base < nFrames; base += interstage::kMaxRun) {
     ProcessRun(b, base, std::min(interstage::kMaxRun, nFrames - base));
   }
@@ -260,16 +257,14 @@ void Compressor::DesignDetectorSections(const CompressorSettings& set, double fs
 
 // A run of up to kMaxRun samples, in passes: the target gains of all its
 // samples, then the oversampler with the ballistics stepping beside its
-// filter steps (or, with a meter to call on every sample, after it), then
-// the outputs. Every value is formed by the same operations as sample by
-// sample; only the order of independent work differs.
+// filter steps, then the outputs. Every value is formed by the same
+// operations as sample by sample; only the order of independent work differs.
 void Compressor::ProcessRun(Block& b, int base, int count) {
   double gains[interstage::kMaxRun];  // the targets, then the gains in their place
   TargetGains(b, base, count, gains);
   double pairOutputs[2 * interstage::kMaxRun];
   int stride = 0;
   const double* inter = Interstage(b, base, count, gains, pairOutputs, stride);
-  if (b.meter) MeteredBallistics(b, gains, count);
   b.out.Run(base, count, gains, inter, stride, b.wide);
 }
 
@@ -287,10 +282,9 @@ void Compressor::TargetGains(Block& b, int base, int count, double* targets) {
   }
 }
 
-// The oversampler's run, by the block's kernel; without a meter to call, the
-// ballistics turn the targets into gains beside its filter steps. Returns
-// where the interstage outputs are, sample j's left at [j * stride] and its
-// right after it.
+// The oversampler's run, by the block's kernel; the ballistics turn the
+// targets into gains beside its filter steps. Returns where the interstage
+// outputs are, sample j's left at [j * stride] and its right after it.
 const double* Compressor::Interstage(Block& b, int base, int count, double* gains, double* pairOutputs,
                                      int& stride) {
   GainRun beside = GainsFrom(b.law, gains, gainState_, meterValue_);
@@ -301,7 +295,7 @@ const double* Compressor::Interstage(Block& b, int base, int count, double* gain
   run.dryL = b.out.in0 + base;
   run.dryR = b.out.in1 + base;
   run.count = count;
-  if (!b.meter) run.gains = &beside;
+  run.gains = &beside;
   const double* inter = pairOutputs;
   if (b.wide) {
     interstage::RunWide(b.factor, up_, down_, wideScratch_.get(), run, b.exactSteps);
@@ -311,21 +305,7 @@ const double* Compressor::Interstage(Block& b, int base, int count, double* gain
     interstage::RunPair(b.factor, up_, down_, run, pairOutputs, b.exactSteps);
     stride = 2;
   }
-  if (!b.meter) {
-    gainState_ = beside.g;
-    meterValue_ = beside.meterValue;
-  }
+  gainState_ = beside.g;
+  meterValue_ = beside.meterValue;
   return inter;
-}
-
-// The ballistics one sample at a time, the meter reading handed on after
-// each; the compressor's state is the sample's when the meter gets it.
-void Compressor::MeteredBallistics(Block& b, double* gains, int count) {
-  GainRun run = GainsFrom(b.law, gains, gainState_, meterValue_);
-  for (int j = 0; j < count; ++j) {
-    StepGains(run, j);
-    gainState_ = run.g;
-    meterValue_ = run.meterValue;
-    b.meter->Meter(run.meterValue);
-  }
 }

@@ -29,13 +29,6 @@ struct CompressorSettings {
   bool detectFromMain = true;  // false: the detector listens to inputs 2/3
 };
 
-// Receives the gain-reduction meter reading once per sample.
-class MeterSink {
- public:
-  virtual ~MeterSink() = default;
-  virtual void Meter(double value) = 0;
-};
-
 class Compressor {
  public:
   // The detector sections never see a normalised frequency above this, so the
@@ -58,10 +51,10 @@ class Compressor {
 
   // One block: inputs 0/1 main left/right, 2/3 sidechain left/right (either
   // may be null: silence); outputs 0/1. Outputs may share the inputs' memory.
-  // With metering on, the meter ballistics run and every reading goes to
-  // meter (if not null). Allocates nothing, makes no system call.
+  // With metering on, the meter ballistics run (MeterValue holds the latest
+  // reading). Allocates nothing, makes no system call.
   void ProcessBlock(const CompressorSettings& settings, double sampleRate, double** inputs, double** outputs,
-                    int nFrames, bool metering, MeterSink* meter);
+                    int nFrames, bool metering);
 
   // Read-only views of the processing state, for inspection and tests.
   double GainState() const { return gainState_; }
@@ -84,7 +77,6 @@ class Compressor {
   void ProcessRun(Block& b, int base, int count);
   void TargetGains(Block& b, int base, int count, double* targets);
   const double* Interstage(Block& b, int base, int count, double* gains, double* pairOutputs, int& stride);
-  void MeteredBallistics(Block& b, double* gains, int count);
 
   double gainState_ = 1.0;  // linear gain shared by both channels
   double meterValue_ = 1.0;  // VU ballistics state; runs only while metering

@@ -2,9 +2,9 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 #include "dsp/DetMath.h"
-#include "mirel/MeterLink.h"
 #include "gui/IPanel.h"
 
 namespace {
@@ -14,17 +14,6 @@ namespace {
 // that a huge "Ratio" counts as an unknown setting (keeping the ratio) and a
 // huge switch value as on, as their truncated values would.
 int TruncatedValue(const IParamDef* p) { return p ? TruncToInt32(p->Value()) : 0; }
-
-// Hands the compressor's meter reading to one control of the editor.
-class ControlMeter final : public MeterSink {
- public:
-  ControlMeter(IMeterLink& link, int control) : link_(link), control_(control) {}
-  void Meter(double value) override { link_.ApplyPlugValue(control_, value); }
-
- private:
-  IMeterLink& link_;
-  int control_;
-};
 
 }  // namespace
 
@@ -53,86 +42,66 @@ void Mirel::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
     meterFeed_ = nullptr;
     editorWithFeed_ = nullptr;
   }
-  // Found once here, not per block: an editor that takes every reading itself.
-  meterLink_ = dynamic_cast<IMeterLink*>(graphics.get());
   IEffectVST3::AttachGraphics(std::move(graphics));
 }
 
 Mirel::~Mirel() = default;
 
 void Mirel::DefineParameters() {
-  auto stepped = [this](int index, const char* name, double def, double min, double max) {
+  // The definition order is historical; every parameter ends as its row of
+  // the table says. The unit lives in each value's text (SetValueTexts
+  // below), so the label that hosts append is empty.
+  static constexpr int kDefinitionOrder[kNumParams] = {kBypass, kInterstage, kOversample, kSidechain, kOutput,
+                                                       kInput,  kHpf,        kMix,        kAttack,    kRelease,
+                                                       kRatio,  kHf,         kMidFreq,    kMidGain};
+  for (int index : kDefinitionOrder) {
+    const mirel::ParamRow& row = mirel::kParamTable[index];
     IParamDef* p = GetParam(index);
-    p->SetKind(ParamKind::Stepped);
-    p->DefineStepped(name, def, min, max, 1.0, "", "", 1.0);
-  };
-  // The unit lives in each value's text (SetValueTexts below), so the label
-  // that hosts append is empty.
-  auto continuous = [this](int index, const char* name, double def, double min, double max,
-                           double step) {
-    GetParam(index)->DefineContinuous(name, def, min, max, step, "", "", 1.0);
-  };
-
-  // The definition order is historical; every parameter ends as listed by index.
-  stepped(kBypass, "Bypass", 0, 0, 1);
-  stepped(kInterstage, "Interstage", 0, 0, 1);
-  stepped(kOversample, "Oversample", 0, 0, 1);
-  stepped(kSidechain, "Sidechain", 1, 0, 1);
-  continuous(kOutput, "Output", 0, -30, 30, 0.01);
-  continuous(kInput, "Input", 0, 0, 80, 0.01);
-  continuous(kHpf, "Sidechain", 20, 20, 500, 0.01);
-  continuous(kMix, "Mix", 100, 0, 100, 0.01);
-  continuous(kAttack, "Attack", 0.0004, 0.0001, 0.0011, 0.001);
-  GetParam(kAttack)->SetExponent(2.0);
-  continuous(kRelease, "Release", 0.4, 0.02, 0.85, 0.01);
-  GetParam(kRelease)->SetExponent(2.0);
-  stepped(kRatio, "Ratio", 0, 0, 3);
-  continuous(kHf, "HF", 0, -16, 0, 0.01);
-  continuous(kMidFreq, "Mid Freq", 500, 500, 10000, 0.01);
-  continuous(kMidGain, "Mid Gain", 0, -6, 6, 0.01);
+    if (row.kind == ParamKind::Stepped) {
+      p->SetKind(ParamKind::Stepped);
+      p->DefineStepped(row.name, row.defaultValue, row.minValue, row.maxValue, row.step, "", "", 1.0);
+    } else {
+      p->DefineContinuous(row.name, row.defaultValue, row.minValue, row.maxValue, row.step, "", "", 1.0);
+    }
+    p->SetExponent(row.shape);
+  }
   SetValueTexts();
 }
 
 void Mirel::SetValueTexts() {
+  // How each number reads is set here; its unit comes from the table.
+  auto format = [this](int index, ValueFormat f) {
+    f.unit = mirel::kParamTable[index].unit;
+    GetParam(index)->SetValueFormat(std::move(f));
+  };
   // Decibels with one decimal; "Input" is the threshold, minus its value.
   ValueFormat decibels;
   decibels.digits = 1;
-  decibels.unit = "dB";
   ValueFormat threshold = decibels;
   threshold.scale = -1.0;
   threshold.zeroText = "off";
-  GetParam(kInput)->SetValueFormat(threshold);
+  format(kInput, threshold);
   decibels.plusSign = true;
-  for (int index : {kOutput, kMidGain, kHf}) GetParam(index)->SetValueFormat(decibels);
+  for (int index : {kOutput, kMidGain, kHf}) format(index, decibels);
   // Attack and Release are stored in seconds and shown in milliseconds.
   ValueFormat ms;
   ms.scale = 1000.0;
-  ms.unit = "ms";
   ms.aliases = {{"s", 1000.0}};
   ms.digits = 2;
-  GetParam(kAttack)->SetValueFormat(ms);
+  format(kAttack, ms);
   ms.digits = 0;
-  GetParam(kRelease)->SetValueFormat(ms);
+  format(kRelease, ms);
   // Frequencies with three significant digits: "120 Hz", "2.00 kHz".
   ValueFormat hz;
   hz.digits = 3;
   hz.significant = true;
-  hz.unit = "Hz";
-  for (int index : {kHpf, kMidFreq}) GetParam(index)->SetValueFormat(hz);
-  ValueFormat percent;
-  percent.unit = "%";
-  GetParam(kMix)->SetValueFormat(percent);
+  for (int index : {kHpf, kMidFreq}) format(index, hz);
+  format(kMix, ValueFormat{});
 
-  auto list = [this](int index, std::initializer_list<const char*> texts) {
-    std::int32_t value = 0;
-    for (const char* text : texts) GetParam(index)->AddDisplayText(value++, text);
-  };
-  list(kRatio, {"2:1", "4:1", "8:1", "12:1"});
-  list(kBypass, {"off", "on"});
-  list(kInterstage, {"off", "on"});
-  list(kOversample, {"4x", "16x"});
-  // The detector listens to the sidechain input at 0 and to the main input at 1.
-  list(kSidechain, {"EXT", "INT"});
+  // The stepped parameters' texts, one per step.
+  for (const mirel::ParamRow& row : mirel::kParamTable) {
+    for (int k = 0; k < row.nTexts; ++k) GetParam(row.index)->AddDisplayText(k, row.texts[k]);
+  }
 }
 
 void Mirel::ParamChanged(int index) {
@@ -175,15 +144,8 @@ void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   settings_.interstage = TruncatedValue(GetParam(kInterstage)) != 0;
   settings_.bypass = TruncatedValue(GetParam(kBypass)) != 0;
 
-  const bool hasEditor = Graphics() != nullptr;
-  IMeterLink* link = hasEditor ? meterLink_ : nullptr;
-  if (link && !(meterControl_ >= 0 && meterControl_ < link->NControls())) link = nullptr;
-  if (link) {
-    ControlMeter meter(*link, meterControl_);
-    compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, true, &meter);
-  } else {
-    compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, hasEditor, nullptr);
-    // The editor's timer shows the latest reading: one atomic store per block.
-    if (PlugValueFeed* feed = MeterFeed()) feed->Post(compressor_.MeterValue());
-  }
+  // The meter's ballistics run while an editor is attached.
+  compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, Graphics() != nullptr);
+  // The editor's timer shows the latest reading: one atomic store per block.
+  if (PlugValueFeed* feed = MeterFeed()) feed->Post(compressor_.MeterValue());
 }

@@ -7,7 +7,6 @@
 #include "vst3/IEffectVST3.h"
 #include "mirel/MirelParams.h"
 
-class IMeterLink;
 class PlugValueFeed;
 
 class Mirel : public IEffectVST3 {
@@ -32,15 +31,13 @@ class Mirel : public IEffectVST3 {
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
 
   // Index of the meter in the editor's control list (15 with the layout),
-  // recorded by the editor layout; -1 while there is none. An attached editor
-  // that takes every reading itself (IMeterLink, for inspection) gets them
-  // for this index; the layout's own panel gets the latest reading of each
-  // block through a lock-free feed that its timer tick applies.
-  void SetMeterControl(int index) { meterControl_ = index; }
+  // recorded by the editor layout; -1 while there is none.
   int MeterControl() const { return meterControl_; }
   // The feed the meter readings go through while the layout's editor is
-  // attached (null otherwise).
-  PlugValueFeed* MeterFeed() const { return meterFeed_; }
+  // attached (null otherwise, also once the base has released that editor):
+  // the latest reading of each block, which the editor's timer tick applies
+  // to the meter control.
+  PlugValueFeed* MeterFeed() const { return Graphics() == editorWithFeed_ ? meterFeed_ : nullptr; }
   // Another editor replacing the layout's one also ends its meter feed.
   void AttachGraphics(std::unique_ptr<IEditorLink> graphics) override;
 
@@ -77,8 +74,5 @@ class Mirel : public IEffectVST3 {
   // The meter's feed, owned by the attached editor editorWithFeed_.
   PlugValueFeed* meterFeed_ = nullptr;
   const IEditorLink* editorWithFeed_ = nullptr;
-  // The attached editor's meter link when it takes every reading (resolved
-  // when it was attached), else null.
-  IMeterLink* meterLink_ = nullptr;
   Compressor compressor_;
 };

@@ -1,28 +1,12 @@
 #pragma once
 
-// Mirel's identity and parameter indices.
+// Mirel's identity, its parameters (the index constants and the table, made
+// by the build from mirel/parameters.txt) and its factory presets.
 
 #include <cstdint>
 
+#include "mirel/ParamTable.h"
 #include "plugbase/FourCC.h"
-
-enum MirelParam : int {
-  kInput = 0,
-  kOutput = 1,
-  kAttack = 2,
-  kRelease = 3,
-  kRatio = 4,
-  kHpf = 5,
-  kMix = 6,
-  kMidFreq = 7,
-  kMidGain = 8,
-  kHf = 9,
-  kBypass = 10,
-  kInterstage = 11,
-  kOversample = 12,
-  kSidechain = 13,
-  kNumParams = 14,
-};
 
 namespace mirel {
 
@@ -56,6 +40,14 @@ inline constexpr FactoryPreset kFactoryPresets[] = {
      {10, 2.5, 0.0011, 0.6, 0, 40, 100, 500, 0, 0, 0, 0, 1, 1}},
 };
 inline constexpr int kNumPresets = static_cast<int>(sizeof kFactoryPresets / sizeof kFactoryPresets[0]);
+
+constexpr bool DefaultPresetHoldsTheDefaults() {
+  for (int i = 0; i < kNumParams; ++i) {
+    if (kFactoryPresets[0].values[i] != kParamTable[i].defaultValue) return false;
+  }
+  return true;
+}
+static_assert(DefaultPresetHoldsTheDefaults(), "the \"Default\" preset holds the table's defaults");
 // Each identity value is written here once; the factory, the class info and
 // the build's project version (read from kVersionText) take it from here.
 inline constexpr const char* kEffectName = "Mirel";

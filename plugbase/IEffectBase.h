@@ -80,9 +80,8 @@ struct MidiMessage {
 class IEffectBase : public IEditPort {
  public:
   static constexpr std::size_t kNameMax = 127;
-  // Codes of the plug-in interface in use (GetApiCode).
+  // Code of the plug-in interface in use (GetApiCode): this base serves VST3 hosts.
   static constexpr std::int32_t kApiVst3 = 1;
-  static constexpr std::int32_t kApiHostSized = 3;  // another interface whose hosts size editors
 
   IEffectBase(int nParams, const char* channelIOText, int nPresets, const char* effectName,
               const char* productName, const char* makerName, std::int32_t version,
@@ -134,9 +133,9 @@ class IEffectBase : public IEditPort {
   double ParamPlain(int index) override;
   std::string ParamDisplayText(int index) override;
   // A VST3 host offers a menu per parameter and sizes the editor's window.
-  bool HostOffersParamMenu() const override { return apiCode_ == kApiVst3; }
+  bool HostOffersParamMenu() const override { return true; }
   void PopupParamMenu(int index, int x, int y) override { PopupHostParamMenu(index, x, y); }
-  bool HostSizesEditorWindow() const override { return apiCode_ == kApiVst3 || apiCode_ == kApiHostSized; }
+  bool HostSizesEditorWindow() const override { return true; }
   void RequestEditorSize(int width, int height) override { ResizeEditor(width, height); }
   // Hands the editor to the base, which owns it from then on. Null is ignored.
   virtual void AttachGraphics(std::unique_ptr<IEditorLink> graphics);
@@ -168,7 +167,7 @@ class IEffectBase : public IEditPort {
   virtual void ResizeEditor(int /*width*/, int /*height*/) {}
   virtual bool SendMidiToHost(const MidiMessage& /*msg*/) { return false; }
   virtual std::int32_t GetHostId() { return hostId_; }
-  virtual std::int32_t GetApiCode() { return apiCode_; }
+  virtual std::int32_t GetApiCode() { return kApiVst3; }
   // Stores the latency and resets the delay line; the adapter also tells the host.
   virtual void SetLatency(int samples);
   // Resizes and zeroes every scratch buffer when the size changes. Set-up thread.
@@ -242,7 +241,6 @@ class IEffectBase : public IEditPort {
   std::int32_t uniqueId_;
   std::int32_t makerId_;
   std::int32_t version_;
-  std::int32_t apiCode_ = kApiVst3;
   std::int32_t currentPreset_ = 0;
   std::unique_ptr<IEditorLink> graphics_;
   std::atomic<double> editorZoom_{1.0};

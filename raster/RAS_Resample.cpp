@@ -31,9 +31,9 @@ std::vector<Span> AreaSpans(int srcSize, int dstSize) {
   return spans;
 }
 
-// Resizes the frame at (sx0, sy0) of src into out at (dx0, dy0).
+// Resizes the frame at (sx0, sy0) of src into the whole of out.
 void ResampleInto(RAS_IBitmap& src, int sx0, int sy0, const std::vector<Span>& xs, const std::vector<Span>& ys,
-                  RAS_MemBitmap& out, int dx0, int dy0) {
+                  RAS_MemBitmap& out) {
   const std::uint32_t* in = src.getBits();
   const int inSpan = src.getRowSpan();
   std::uint32_t* dst = out.getBits();
@@ -62,31 +62,12 @@ void ResampleInto(RAS_IBitmap& src, int sx0, int sy0, const std::vector<Span>& x
         const auto channel = [](float v) { return static_cast<std::uint32_t>(std::clamp(v + 0.5f, 0.0f, 255.0f)); };
         px = channel(a) << 24 | channel(r / a) << 16 | channel(g / a) << 8 | channel(b / a);
       }
-      dst[static_cast<std::ptrdiff_t>(dy0 + y) * outSpan + dx0 + x] = px;
+      dst[static_cast<std::ptrdiff_t>(y) * outSpan + x] = px;
     }
   }
 }
 
 }  // namespace
-
-std::unique_ptr<RAS_MemBitmap> RAS_ResampleFrames(RAS_IBitmap& src, int frames, bool sideBySide, int frameW,
-                                                  int frameH, int dstFrameW, int dstFrameH) {
-  if (frames < 1 || frameW < 1 || frameH < 1 || dstFrameW < 1 || dstFrameH < 1 || !src.getBits()) return nullptr;
-  const int needW = sideBySide ? frameW * frames : frameW;
-  const int needH = sideBySide ? frameH : frameH * frames;
-  if (src.getWidth() < needW || src.getHeight() < needH) return nullptr;
-  const int outW = sideBySide ? dstFrameW * frames : dstFrameW;
-  const int outH = sideBySide ? dstFrameH : dstFrameH * frames;
-  auto out = std::make_unique<RAS_MemBitmap>(outW, outH);
-  if (!out->getBits()) return nullptr;
-  const std::vector<Span> xs = AreaSpans(frameW, dstFrameW);
-  const std::vector<Span> ys = AreaSpans(frameH, dstFrameH);
-  for (int f = 0; f < frames; ++f) {
-    ResampleInto(src, sideBySide ? f * frameW : 0, sideBySide ? 0 : f * frameH, xs, ys, *out,
-                 sideBySide ? f * dstFrameW : 0, sideBySide ? 0 : f * dstFrameH);
-  }
-  return out;
-}
 
 std::unique_ptr<RAS_MemBitmap> RAS_ResampleFrame(RAS_IBitmap& src, int srcX, int srcY, int frameW, int frameH,
                                                  int dstW, int dstH) {
@@ -94,6 +75,6 @@ std::unique_ptr<RAS_MemBitmap> RAS_ResampleFrame(RAS_IBitmap& src, int srcX, int
   if (src.getWidth() - srcX < frameW || src.getHeight() - srcY < frameH) return nullptr;
   auto out = std::make_unique<RAS_MemBitmap>(dstW, dstH);
   if (!out->getBits()) return nullptr;
-  ResampleInto(src, srcX, srcY, AreaSpans(frameW, dstW), AreaSpans(frameH, dstH), *out, 0, 0);
+  ResampleInto(src, srcX, srcY, AreaSpans(frameW, dstW), AreaSpans(frameH, dstH), *out);
   return out;
 }

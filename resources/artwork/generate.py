@@ -18,7 +18,11 @@ Conventions the images follow:
 Where each image goes, its size and frame count come from the editor's layout
 table, mirel/editor-layout.txt, which the build also reads: moving a control
 there moves its image and the scale and label drawn for it on the background.
-Knob scales, switch texts and the meter's face are drawn here.
+What a control shows comes from the parameter table, mirel/parameters.txt,
+which the build also reads: each knob's range, shape exponent and unit, its
+name, the texts of the stepped parameters and the defaults of the preview.
+Where the scale marks sit, the knob and switch looks and the meter's face are
+drawn here.
 
   generate.py                 write the images
   generate.py --preview FILE  also write a picture of the editor at default
@@ -28,6 +32,7 @@ import io
 import math
 import os
 import re
+import shlex
 import struct
 import sys
 import zlib
@@ -37,6 +42,7 @@ import cairo
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 LAYOUT_FILE = os.path.join(ROOT, "mirel", "editor-layout.txt")
+PARAMS_FILE = os.path.join(ROOT, "mirel", "parameters.txt")
 IDENTITY_FILE = os.path.join(ROOT, "mirel", "MirelParams.h")
 
 FONT_FILES = ("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
@@ -80,11 +86,12 @@ def mix(a, b, t):
 # ---------------------------------------------------------------- layout
 
 class Cell:
-    """One control of the layout table: kind, resource id, image path, frames,
-    top-left corner and one frame's size."""
+    """One control of the layout table: kind, parameter constant (None for
+    none), resource id, image path, frames, top-left corner and one frame's
+    size."""
 
-    def __init__(self, kind, rid, image, frames, x, y, w, h):
-        self.kind, self.rid, self.image, self.frames = kind, rid, image, frames
+    def __init__(self, kind, param, rid, image, frames, x, y, w, h):
+        self.kind, self.param, self.rid, self.image, self.frames = kind, param, rid, image, frames
         self.x, self.y, self.w, self.h = x, y, w, h
         self.name = os.path.splitext(os.path.basename(image))[0]
 
@@ -103,9 +110,10 @@ def read_layout(path):
             if kind in ("background", "switch", "knob", "meter"):
                 if len(args) != 8:
                     sys.exit("artwork: %s: a control has 9 fields" % where)
+                param = None if args[0] == "-" else args[0]
                 image = args[2]
                 nums = [int(v) for v in args[1:2] + args[3:]]
-                cell = Cell(kind, nums[0], image, *nums[1:])
+                cell = Cell(kind, param, nums[0], image, *nums[1:])
                 cells[cell.name] = cell
             elif kind == "editor" and len(args) == 3:
                 size = tuple(int(v) for v in args[:2])
@@ -127,23 +135,67 @@ def read_version(path):
     return m.group(1)
 
 
+class Param:
+    """One row of the parameter table."""
+
+    def __init__(self, index, constant, name, kind, default, lo, hi, step, shape, unit, texts):
+        self.index, self.constant, self.name, self.kind = index, constant, name, kind
+        self.default, self.lo, self.hi, self.step, self.shape = default, lo, hi, step, shape
+        self.unit, self.texts = unit, texts
+
+    def normalised(self, plain):
+        """The normalised value of a plain one, as the plug-in computes it."""
+        return ((plain - self.lo) / (self.hi - self.lo)) ** (1.0 / self.shape)
+
+
+def read_params(path):
+    """The parameters by index constant, from the parameter table."""
+    params = {}
+    with open(path) as f:
+        for number, raw in enumerate(f, 1):
+            fields = shlex.split(raw, comments=True)
+            if not fields:
+                continue
+            where = "%s:%d" % (path, number)
+            if len(fields) != 10 or fields[2] not in ("continuous", "stepped"):
+                sys.exit("artwork: %s: cannot read this row" % where)
+            constant, name, kind = fields[:3]
+            default, lo, hi, step, shape = (float(v) for v in fields[3:8])
+            unit = "" if fields[8] == "-" else fields[8]
+            texts = [] if fields[9] == "-" else fields[9].split(",")
+            params[constant] = Param(len(params), constant, name, kind, default, lo, hi, step, shape, unit,
+                                     texts)
+    if not params:
+        sys.exit("artwork: %s holds no parameters" % path)
+    return params
+
+
 (W, H), CELLS, VERSION_RECT = read_layout(LAYOUT_FILE)
+PARAMS = read_params(PARAMS_FILE)
+
+
+def param_of(name):
+    """The parameter the layout binds to the control drawn as `name`."""
+    return PARAMS[CELLS[name].param]
 
 
 # ---------------------------------------------------------------- parameters
 
 class Knob:
     """A knob of the layout: its cell (place, size, frames) from the layout
-    table, its radius and its scale."""
+    table, its parameter's range, shape and unit from the parameter table, its
+    radius and its scale. The name printed under it is its parameter's, in
+    capitals, unless label says otherwise."""
 
-    def __init__(self, name, r, label, lo, hi, shape, marks, unit, minor=(), caption=""):
+    def __init__(self, name, r, marks, minor=(), caption="", label=None):
         cell = CELLS[name]
         assert cell.kind == "knob", name
         self.name, self.x, self.y = name, cell.x, cell.y
         self.w, self.h, self.frames = cell.w, cell.h, cell.frames
         self.r = r
-        self.label, self.lo, self.hi, self.shape = label, lo, hi, shape
-        self.marks, self.unit, self.minor = marks, unit, minor
+        self.param = param_of(name)
+        self.label = label if label is not None else self.param.name.upper()
+        self.marks, self.unit, self.minor = marks, self.param.unit, minor
         self.caption = caption
         # The knob sits in the lower right of its cell; the rest is clear.
         self.cx = self.x + self.w - r - 4
@@ -152,11 +204,16 @@ class Knob:
 
     def frame_of(self, plain):
         """Frame (0-based) the editor shows when the parameter is `plain`."""
-        n = ((plain - self.lo) / (self.hi - self.lo)) ** (1.0 / self.shape)
-        return int((self.frames - 1) * n + 0.5)
+        return int((self.frames - 1) * self.param.normalised(plain) + 0.5)
 
     def angle_of_frame(self, k):
         return ARC_START + (ARC_END - ARC_START) * k / (self.frames - 1)
+
+
+def step_marks(name):
+    """A stepped parameter's texts at its steps."""
+    p = param_of(name)
+    return [(p.lo + i * p.step, t) for i, t in enumerate(p.texts)]
 
 
 def fmt_k(v):
@@ -165,46 +222,40 @@ def fmt_k(v):
 
 KNOBS = [
     # "Input" is the threshold, 0 to -80 dB; at exactly 0 compression is off.
-    Knob("IN", 27, "INPUT", 0, 80, 1,
-         [(0, "OFF")] + [(v, "-%d" % v) for v in range(10, 81, 10)], "dB",
+    Knob("IN", 27, [(0, "OFF")] + [(v, "-%d" % v) for v in range(10, 81, 10)],
          minor=[v + 5 for v in range(0, 80, 10)], caption="THRESHOLD"),
-    Knob("OUT", 27, "OUTPUT", -30, 30, 1,
-         [(v, "%+d" % v if v else "0") for v in range(-30, 31, 10)], "dB",
+    Knob("OUT", 27, [(v, "%+d" % v if v else "0") for v in range(-30, 31, 10)],
          minor=[v + 5 for v in range(-30, 30, 10)]),
     # Attack 0.1 to 1.1 ms and Release 20 to 850 ms on their square law.
-    Knob("ATK", 19, "ATTACK", 0.0001, 0.0011, 2,
+    Knob("ATK", 19,
          [(0.0001, "0.1"), (0.0002, ".2"), (0.0003, ".3"), (0.0005, ".5"),
-          (0.0008, ".8"), (0.0011, "1.1")], "ms",
+          (0.0008, ".8"), (0.0011, "1.1")],
          minor=[0.0004, 0.0006, 0.0007, 0.0009, 0.0010]),
-    Knob("REL", 19, "RELEASE", 0.02, 0.85, 2,
+    Knob("REL", 19,
          [(0.02, "20"), (0.05, "50"), (0.1, "100"), (0.2, "200"), (0.4, "400"),
-          (0.85, "850")], "ms", minor=[0.3, 0.5, 0.6, 0.7]),
-    Knob("RAT", 19, "RATIO", 0, 3, 1,
-         [(0, "2:1"), (1, "4:1"), (2, "8:1"), (3, "12:1")], ""),
-    Knob("HPF", 19, "HIGH-PASS", 20, 500, 1,
-         [(v, "%d" % v) for v in (20, 100, 200, 300, 400, 500)], "Hz",
-         minor=[50, 150, 250, 350, 450]),
-    Knob("MIDF", 19, "MID FREQ", 500, 10000, 1,
-         [(v, fmt_k(v)) for v in (500, 2000, 4000, 6000, 8000, 10000)], "Hz",
+          (0.85, "850")], minor=[0.3, 0.5, 0.6, 0.7]),
+    Knob("RAT", 19, step_marks("RAT")),
+    # The detector's high-pass ("Sidechain" to hosts).
+    Knob("HPF", 19, [(v, "%d" % v) for v in (20, 100, 200, 300, 400, 500)],
+         minor=[50, 150, 250, 350, 450], label="HIGH-PASS"),
+    Knob("MIDF", 19, [(v, fmt_k(v)) for v in (500, 2000, 4000, 6000, 8000, 10000)],
          minor=[1000, 3000, 5000, 7000, 9000]),
-    Knob("MIDG", 19, "MID GAIN", -6, 6, 1,
-         [(v, "%+d" % v if v else "0") for v in (-6, -3, 0, 3, 6)], "dB",
+    Knob("MIDG", 19, [(v, "%+d" % v if v else "0") for v in (-6, -3, 0, 3, 6)],
          minor=[-5, -4, -2, -1, 1, 2, 4, 5]),
-    Knob("HF", 19, "HF 10 kHz", -16, 0, 1,
-         [(v, "%d" % v) for v in (-16, -12, -8, -4, 0)], "dB",
-         minor=[-14, -10, -6, -2]),
-    Knob("MIX", 19, "MIX", 0, 100, 1,
-         [(v, "%d" % v) for v in (0, 25, 50, 75, 100)], "%",
+    Knob("HF", 19, [(v, "%d" % v) for v in (-16, -12, -8, -4, 0)],
+         minor=[-14, -10, -6, -2], label="HF 10 kHz"),
+    Knob("MIX", 19, [(v, "%d" % v) for v in (0, 25, 50, 75, 100)],
          minor=[12.5, 37.5, 62.5, 87.5]),
 ]
 
-# Switches: name, look, texts for value 0 and 1; place and size from the layout.
+# Switches: name, look, texts for value 0 and 1 (their parameter's, but for
+# Bypass, whose LED says on or off); place and size from the layout.
 SWITCHES = [
     ("BY", "led", ("BYPASS", "BYPASS")),
-    ("INTER", "led", ("OFF", "ON")),
-    ("OVER", "pair", ("4x", "16x")),
+    ("INTER", "led", tuple(t.upper() for t in param_of("INTER").texts)),
+    ("OVER", "pair", tuple(param_of("OVER").texts)),
     # 1, the default, feeds the detector from the main input.
-    ("SC", "pair", ("EXT", "INT")),
+    ("SC", "pair", tuple(param_of("SC").texts)),
 ]
 
 # Labels printed on the background beside a switch: text, offset of its anchor
@@ -221,11 +272,9 @@ METER = "VU"
 METER_MARKS = (0, 1, 2, 3, 6, 10, 20)
 METER_MINOR = (4, 5, 8, 15)
 
-# Default normalised values, for the preview picture.
-DEFAULTS = {"IN": 0.0, "OUT": 0.5, "ATK": ((0.0004 - 0.0001) / 0.001) ** 0.5,
-            "REL": ((0.4 - 0.02) / 0.83) ** 0.5, "RAT": 0.0, "HPF": 0.0, "MIX": 1.0,
-            "MIDF": 0.0, "MIDG": 0.5, "HF": 1.0, "BY": 0.0, "INTER": 0.0,
-            "OVER": 0.0, "SC": 1.0, "VU": 0.0}
+# Default normalised values, for the preview picture (the meter at rest).
+DEFAULTS = dict({name: param_of(name).normalised(param_of(name).default)
+                 for name, cell in CELLS.items() if cell.param is not None}, **{METER: 0.0})
 
 
 # ---------------------------------------------------------------- drawing aids
@@ -725,6 +774,16 @@ def check_layout():
     assert (bg.x, bg.y, bg.w, bg.h, bg.frames) == (0, 0, W, H, 1), "background"
     for sw in SWITCHES:
         assert CELLS[sw[0]].frames == 2, sw[0]
+        assert len(sw[2]) == 2, sw[0]
+    # A stepped parameter's strip has a frame per step, and its texts name them.
+    for name, c in CELLS.items():
+        if c.param is None:
+            continue
+        p = PARAMS[c.param]
+        steps = int(round((p.hi - p.lo) / p.step)) + 1
+        if p.kind == "stepped":
+            assert c.frames == steps, (name, c.frames, steps)
+            assert len(p.texts) in (0, steps), name
     rects = cells()
     for i, (a, ra) in enumerate(rects):
         assert 0 <= ra[0] and 0 <= ra[1] and ra[2] <= W and ra[3] <= H, a

@@ -73,7 +73,7 @@ TEST(DetectorStages, DesignsFollowSettingsAndRateFromBlockToBlock) {
   for (int block = 0; block < kBlocks; ++block) {
     const double fs = kCommonRates[block / 2];
     set.hpfHz = (block + 1) / 2 % 2 == 0 ? 40.0 : 200.0;
-    comp.ProcessBlock(set, fs, ins, outs, 64, false, nullptr);
+    comp.ProcessBlock(set, fs, ins, outs, 64, false);
     BiquadSection fresh;
     fresh.type = HighPass, fresh.q = 1.0, fresh.gainDb = 1.0, fresh.freq = set.hpfHz / fs;
     fresh.Design();

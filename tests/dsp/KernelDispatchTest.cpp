@@ -71,7 +71,7 @@ Render RenderWith(bool preferPair, double fs, bool interstage, bool sidechain) {
     double* outs[2] = {r.out[0].data() + pos, r.out[1].data() + pos};
     // The meter ballistics run (as with an editor open) on every other
     // stretch of blocks.
-    comp.ProcessBlock(set, fs, ins, outs, n, (block / 5) % 2 == 1, nullptr);
+    comp.ProcessBlock(set, fs, ins, outs, n, (block / 5) % 2 == 1);
     r.meter.push_back(comp.MeterValue());
     pos += n;
   }

@@ -8,7 +8,6 @@
 #include <limits>
 
 #include "tests/gui/GuiTestSupport.h"
-#include "raster/RAS_Resample.h"
 
 using namespace guitest;
 
@@ -175,28 +174,6 @@ TEST(Zoom, HostResizeIsAZoomThatSurvivesDisplayScaleChangesAndDrawsBelowOne) {
   }
   // A device position maps back to the logical pixel it lies in.
   EXPECT_EQ(panel->ToLogical(30), 40);
-}
-
-TEST(Resample, AreaFilterAveragesCoveredPixelsAndKeepsTransparentColourOut) {
-  // A 2x2 frame: opaque white, opaque black, and two transparent red pixels.
-  RAS_MemBitmap src(2, 4);
-  const std::uint32_t frame0[4] = {0xffffffffu, 0xff000000u, 0x00ff0000u, 0x00ff0000u};
-  for (int i = 0; i < 4; ++i) src.getBits()[(i / 2) * src.getRowSpan() + i % 2] = frame0[i];
-  for (int i = 0; i < 4; ++i) src.getBits()[(2 + i / 2) * src.getRowSpan() + i % 2] = 0xff102030u;
-  auto out = RAS_ResampleFrames(src, 2, false, 2, 2, 1, 1);
-  ASSERT_TRUE(out);
-  ASSERT_EQ(out->getHeight(), 2);
-  // Half the area opaque grey (white and black), half transparent: no red.
-  EXPECT_EQ(out->getBits()[0], 0x80808080u);
-  EXPECT_EQ(out->getBits()[out->getRowSpan()], 0xff102030u);  // frame 1 alone
-  // Upward, a uniform frame stays uniform; bad sizes give nothing.
-  auto up = RAS_ResampleFrames(src, 2, false, 2, 2, 3, 3);
-  ASSERT_TRUE(up);
-  for (int y = 3; y < 6; ++y) {
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(up->getBits()[y * up->getRowSpan() + x], 0xff102030u);
-  }
-  EXPECT_FALSE(RAS_ResampleFrames(src, 3, false, 2, 2, 1, 1));
-  EXPECT_FALSE(RAS_ResampleFrames(src, 2, false, 2, 2, 0, 1));
 }
 
 TEST(Scale, EachPolicyChoosesOneScaleAndNeverMultipliesThem) {

@@ -8,9 +8,7 @@
 #include <atomic>
 
 #include "tests/gui/GuiTestSupport.h"
-#include "tests/support/PictureCompare.h"
 #include "raster/RAS_FrameSet.h"
-#include "raster/RAS_Resample.h"
 #include "raster/RAS_Resources.h"
 
 using namespace guitest;
@@ -200,29 +198,6 @@ TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
   EXPECT_FALSE(IPanel::HoldsScale(3.0));
   EXPECT_EQ(a->KnobBlue(), 2u);  // the strip at 1 itself
   EXPECT_TRUE(IPanel::HoldsScale(2.0));
-}
-
-TEST(Resample, OneFrameAloneGetsTheSamePixelsAsInTheWholeStrip) {
-  auto strip = MakeStrip(7, 5, 3);
-  // Give each pixel its own colour and alpha, so that the weights matter.
-  for (int y = 0; y < strip->getHeight(); ++y)
-    for (int x = 0; x < strip->getWidth(); ++x)
-      strip->getBits()[y * strip->getRowSpan() + x] =
-          static_cast<std::uint32_t>((x * 37 + y * 91) % 256) << 24 | static_cast<std::uint32_t>(x * 997 + y * 7919);
-  for (auto [w, h] : {std::pair{11, 8}, {5, 4}, {14, 10}}) {
-    auto whole = RAS_ResampleFrames(*strip, 3, false, 7, 5, w, h);
-    ASSERT_TRUE(whole);
-    for (int k = 0; k < 3; ++k) {
-      auto one = RAS_ResampleFrame(*strip, 0, k * 5, 7, 5, w, h);
-      ASSERT_TRUE(one);
-      // Frame k of the whole: its rows from k * h on.
-      const std::ptrdiff_t span = whole->getRowSpan();
-      const testsupport::PictureView inWhole{w, h, whole->getBits() + k * h * span, span};
-      const std::string name = "resampled-" + std::to_string(w) + "x" + std::to_string(h) + "-frame-" + std::to_string(k);
-      ASSERT_TRUE(testsupport::SamePicture(testsupport::PictureView::Of(*one), inWhole, name));
-    }
-  }
-  EXPECT_FALSE(RAS_ResampleFrame(*strip, 1, 10, 7, 5, 3, 3));  // not inside the strip
 }
 
 namespace {

@@ -14,39 +14,49 @@ namespace {
 
 constexpr int kNumPresets = mirel::kNumPresets;
 
+// How the host sees one parameter. The titles are written here (what a host
+// shows and stores automation under); step counts, flags and defaults
+// follow from the product's table by the host's rules.
 struct Expected {
   ParamID id;
   const char* title;
-  const char* units;
   int32 stepCount;
   int32 flags;
   double defaultNormalized;
 };
 
+// A parameter of the table as the host sees it: a stepped one is a list of
+// its steps, every one can be automated; the default normalised with
+// ((default - min) / (max - min))^(1 / shape).
+Expected FromTable(ParamID id, const char* title) {
+  const mirel::ParamRow& r = mirel::kParamTable[id];
+  const bool stepped = r.kind == ParamKind::Stepped;
+  return {id, title, stepped ? static_cast<int32>((r.maxValue - r.minValue) / r.step) : 0, stepped ? 9 : 1,
+          std::pow((r.defaultValue - r.minValue) / (r.maxValue - r.minValue), 1.0 / r.shape)};
+}
+
 TEST(Controller, ParameterListAsTheHostSeesIt) {
   Plug p;
   ASSERT_EQ(p.Initialize(), kResultOk);
   ASSERT_EQ(p.controller->getParameterCount(), 16);
-  // Defaults normalised with ((default - min) / (max - min))^(1 / shape).
-  // Units live in the value texts, so no units field is set; the stepped
-  // parameters are lists.
+  // Units live in the value texts, so no units field is set.
   const Expected expected[] = {
-      {kPrst, "Preset", "", kNumPresets - 1, 0x8008, 0.0},
-      {kBpas, "Bypass", "", 1, 0x10009, 0.0},
-      {kIdInput, "Input", "", 0, 1, 0.0},
-      {kIdOutput, "Output", "", 0, 1, (0.0 + 30.0) / 60.0},
-      {kIdAttack, "Attack", "", 0, 1, std::sqrt((0.0004 - 0.0001) / (0.0011 - 0.0001))},
-      {kIdRelease, "Release", "", 0, 1, std::sqrt((0.4 - 0.02) / (0.85 - 0.02))},
-      {kIdRatio, "Ratio", "", 3, 9, 0.0},
-      {kIdHpf, "Sidechain", "", 0, 1, 0.0},
-      {kIdMix, "Mix", "", 0, 1, 1.0},
-      {kIdMidFreq, "Mid Freq", "", 0, 1, 0.0},
-      {kIdMidGain, "Mid Gain", "", 0, 1, 0.5},
-      {kIdHf, "HF", "", 0, 1, 1.0},
-      {kIdBypass, "Bypass", "", 1, 9, 0.0},
-      {kIdInterstage, "Interstage", "", 1, 9, 0.0},
-      {kIdOversample, "Oversample", "", 1, 9, 0.0},
-      {kIdSidechain, "Sidechain", "", 1, 9, 1.0},
+      {kPrst, "Preset", kNumPresets - 1, 0x8008, 0.0},
+      {kBpas, "Bypass", 1, 0x10009, 0.0},
+      FromTable(kIdInput, "Input"),
+      FromTable(kIdOutput, "Output"),
+      FromTable(kIdAttack, "Attack"),
+      FromTable(kIdRelease, "Release"),
+      FromTable(kIdRatio, "Ratio"),
+      FromTable(kIdHpf, "Sidechain"),
+      FromTable(kIdMix, "Mix"),
+      FromTable(kIdMidFreq, "Mid Freq"),
+      FromTable(kIdMidGain, "Mid Gain"),
+      FromTable(kIdHf, "HF"),
+      FromTable(kIdBypass, "Bypass"),
+      FromTable(kIdInterstage, "Interstage"),
+      FromTable(kIdOversample, "Oversample"),
+      FromTable(kIdSidechain, "Sidechain"),
   };
   for (int32 i = 0; i < 16; ++i) {
     ParameterInfo info{};
@@ -56,12 +66,15 @@ TEST(Controller, ParameterListAsTheHostSeesIt) {
     EXPECT_EQ(info.id, e.id);
     EXPECT_EQ(host::ToUtf8(info.title), e.title);
     EXPECT_EQ(host::ToUtf8(info.shortTitle), "");
-    EXPECT_EQ(host::ToUtf8(info.units), e.units);
+    EXPECT_EQ(host::ToUtf8(info.units), "");
     EXPECT_EQ(info.stepCount, e.stepCount);
     EXPECT_EQ(info.flags, e.flags);
     EXPECT_NEAR(info.defaultNormalizedValue, e.defaultNormalized, 1e-15);
     EXPECT_EQ(info.unitId, 0);
   }
+  // The stepped parameters as lists: "Ratio" has four settings, the switches two.
+  EXPECT_EQ(expected[2 + kIdRatio].stepCount, 3);
+  for (ParamID id : {kIdBypass, kIdInterstage, kIdOversample, kIdSidechain}) EXPECT_EQ(expected[2 + id].stepCount, 1);
   ParameterInfo info{};
   EXPECT_EQ(p.controller->getParameterInfo(16, info), kResultFalse);
   EXPECT_EQ(p.controller->getParameterInfo(-1, info), kResultFalse);

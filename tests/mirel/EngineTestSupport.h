@@ -1,26 +1,31 @@
 #pragma once
 
-// Shared helpers of the engine tests: a ready-to-run compressor, seeded
-// signals, a stand-in editor that records meter values, and a bit hash.
+// Shared helpers of the engine tests: a ready-to-run compressor (with or
+// without the layout's editor), seeded signals, the meter readings the
+// editor's feed receives, and a bit hash.
 
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <utility>
 #include <vector>
 
-#include "plugbase/EditorLink.h"
-#include "mirel/MeterLink.h"
+#include "gui/IPanel.h"
 #include "mirel/Mirel.h"
 #include "tests/support/SeededRandom.h"
 
 namespace enginetest {
 
+enum class Editor { kNone, kLayout };
+
 // A compressor as a host leaves it after set-up: every parameter delivered
-// once (as a state restore does), histories reset.
+// once (as a state restore does), histories reset; with Editor::kLayout the
+// layout's editor is attached, so the meter runs and feeds its control.
 class ReadyMirel : public Mirel {
  public:
-  explicit ReadyMirel(double sampleRate = 48000.0) : Mirel(false) {
+  explicit ReadyMirel(double sampleRate = 48000.0, Editor editor = Editor::kNone)
+      : Mirel(editor == Editor::kLayout) {
     sampleRate_ = sampleRate;
     for (int i = 0; i < kNumParams; ++i) ParamChanged(i);
     Reset();
@@ -56,23 +61,19 @@ inline void RunAll(Mirel& m, Buffers& b) { Run(m, b, 0, b.Frames()); }
 using testsupport::Fnv1a;
 using testsupport::Rng;
 
-// An editor with a control list of the given size that records the values
-// the audio side sends to its controls.
-class FakeEditor : public IEditorLink, public IMeterLink {
- public:
-  explicit FakeEditor(int nControls) : nControls_(nControls) {}
-  void SetParameterFromPlug(int, double) override {}
-  void PrepareDraw() override {}
-  int NControls() const override { return nControls_; }
-  void ApplyPlugValue(int controlIndex, double value) override {
-    lastControl = controlIndex;
-    values.push_back(value);
+// Runs frames [start, start + n) one sample per block and returns what the
+// editor's meter feed holds after each: every reading the audio side hands
+// to the meter control (the result does not depend on the block size). NaN
+// where nothing was posted.
+inline std::vector<double> RunReadingMeter(Mirel& m, Buffers& b, int start, int n) {
+  std::vector<double> readings;
+  readings.reserve(static_cast<std::size_t>(n));
+  const PlugValueFeed* feed = m.MeterFeed();
+  for (int i = 0; i < n; ++i) {
+    Run(m, b, start + i, 1);
+    readings.push_back(feed ? feed->Latest() : std::numeric_limits<double>::quiet_NaN());
   }
-  int lastControl = -1;
-  std::vector<double> values;
-
- private:
-  int nControls_;
-};
+  return readings;
+}
 
 }  // namespace enginetest

@@ -8,34 +8,13 @@
 
 namespace {
 
-struct Row {
-  int index;
-  const char* name;
-  ParamKind kind;
-  double def, min, max, step;
-  const char* label;
-  double shape;
-  int precision;
-};
+// What a fresh instance stores, by index: the defaults as stored projects and
+// hosts know them (written here, not read from the product's table, so that
+// a changed default shows).
+constexpr double kStoredDefaults[kNumParams] = {0, 0, 0.0004, 0.4, 0, 20, 100, 500, 0, 0, 0, 0, 0, 1};
 
-// The parameter table as users and stored projects know it. Units are part
-// of each value's text, so no parameter has a label.
-const Row kRows[] = {
-    {kInput, "Input", ParamKind::Continuous, 0, 0, 80, 0.01, "", 1, 2},
-    {kOutput, "Output", ParamKind::Continuous, 0, -30, 30, 0.01, "", 1, 2},
-    {kAttack, "Attack", ParamKind::Continuous, 0.0004, 0.0001, 0.0011, 0.001, "", 2, 3},
-    {kRelease, "Release", ParamKind::Continuous, 0.4, 0.02, 0.85, 0.01, "", 2, 2},
-    {kRatio, "Ratio", ParamKind::Stepped, 0, 0, 3, 1, "", 1, 0},
-    {kHpf, "Sidechain", ParamKind::Continuous, 20, 20, 500, 0.01, "", 1, 2},
-    {kMix, "Mix", ParamKind::Continuous, 100, 0, 100, 0.01, "", 1, 2},
-    {kMidFreq, "Mid Freq", ParamKind::Continuous, 500, 500, 10000, 0.01, "", 1, 2},
-    {kMidGain, "Mid Gain", ParamKind::Continuous, 0, -6, 6, 0.01, "", 1, 2},
-    {kHf, "HF", ParamKind::Continuous, 0, -16, 0, 0.01, "", 1, 2},
-    {kBypass, "Bypass", ParamKind::Stepped, 0, 0, 1, 1, "", 1, 0},
-    {kInterstage, "Interstage", ParamKind::Stepped, 0, 0, 1, 1, "", 1, 0},
-    {kOversample, "Oversample", ParamKind::Stepped, 0, 0, 1, 1, "", 1, 0},
-    {kSidechain, "Sidechain", ParamKind::Stepped, 1, 0, 1, 1, "", 1, 0},
-};
+// Decimals shown by index, from each step (0.01: 2, 0.001: 3, 1: 0).
+constexpr int kPrecision[kNumParams] = {2, 2, 3, 2, 0, 2, 2, 2, 2, 2, 0, 0, 0, 0};
 
 }  // namespace
 
@@ -56,28 +35,47 @@ TEST(MirelParams, IdentityAndChannels) {
   EXPECT_FALSE(m.LegalIO(1, 1));
 }
 
-TEST(MirelParams, EveryParameterMatchesTheTable) {
+// Every parameter is defined as its row of the product's table says (the
+// values themselves are checked by meaning below and by the host's view).
+TEST(MirelParams, EveryParameterIsDefinedAsItsTableRowSays) {
   Mirel m;
-  for (const Row& r : kRows) {
-    SCOPED_TRACE(r.index);
-    const IParamDef* p = m.GetParam(r.index);
+  for (int i = 0; i < kNumParams; ++i) {
+    const mirel::ParamRow& r = mirel::kParamTable[i];
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(r.index, i);
+    const IParamDef* p = m.GetParam(i);
     ASSERT_NE(p, nullptr);
     EXPECT_STREQ(p->Name(), r.name);
     EXPECT_EQ(p->Kind(), r.kind);
-    EXPECT_EQ(p->DefaultValue(), r.def);
-    EXPECT_EQ(p->Value(), r.def);
-    EXPECT_EQ(p->MinValue(), r.min);
-    EXPECT_EQ(p->MaxValue(), r.max);
+    EXPECT_EQ(p->DefaultValue(), r.defaultValue);
+    EXPECT_EQ(p->Value(), r.defaultValue);
+    EXPECT_EQ(p->MinValue(), r.minValue);
+    EXPECT_EQ(p->MaxValue(), r.maxValue);
     EXPECT_EQ(p->Step(), r.step);
-    EXPECT_STREQ(p->Label(), r.label);
     EXPECT_EQ(p->Shape(), r.shape);
-    EXPECT_EQ(p->DisplayPrecision(), r.precision);
+    EXPECT_EQ(p->DisplayPrecision(), kPrecision[i]);
+    // Units are part of each value's text, so no parameter has a label.
+    EXPECT_STREQ(p->Label(), "");
     EXPECT_STREQ(p->Group(), "");
     EXPECT_TRUE(p->CanAutomate());
     EXPECT_FALSE(p->NegateDisplay());
-    // Stepped parameters name every step.
-    EXPECT_EQ(p->NDisplayTexts(), r.kind == ParamKind::Stepped ? static_cast<int>(r.max - r.min) + 1 : 0);
+    EXPECT_EQ(p->GetValueFormat().unit, r.unit);
+    EXPECT_EQ(p->HasValueFormat(), r.unit[0] != '\0');
+    // Stepped parameters name every step, in order.
+    const int steps = r.kind == ParamKind::Stepped ? static_cast<int>(r.maxValue - r.minValue) + 1 : 0;
+    ASSERT_EQ(p->NDisplayTexts(), steps);
+    ASSERT_EQ(r.nTexts, steps);
+    for (int k = 0; k < steps; ++k) {
+      EXPECT_EQ(p->GetDisplayEntry(k).value, k);
+      EXPECT_EQ(p->GetDisplayEntry(k).text, r.texts[k]);
+    }
   }
+  // The two "Sidechain" parameters: the detector's high-pass and its source switch.
+  EXPECT_STREQ(m.GetParam(kHpf)->Name(), "Sidechain");
+  EXPECT_STREQ(m.GetParam(kSidechain)->Name(), "Sidechain");
+  EXPECT_EQ(m.GetParam(kRatio)->Kind(), ParamKind::Stepped);
+  EXPECT_EQ(m.GetParam(kAttack)->Shape(), 2.0);
+  EXPECT_EQ(m.GetParam(kRelease)->Shape(), 2.0);
 }
 
 TEST(MirelParams, DefaultNormalisedValues) {
@@ -114,10 +112,10 @@ TEST(MirelParams, StateChunkIs112BytesOfDefaultsAndTheDefaultPresetRestores) {
   StateChunk c;
   ASSERT_TRUE(m.SerializeParams(c));
   ASSERT_EQ(c.Size(), 112);
-  for (const Row& r : kRows) {
+  for (int i = 0; i < kNumParams; ++i) {
     double v = 0;
-    std::memcpy(&v, c.Data() + 8 * r.index, 8);
-    EXPECT_EQ(v, r.def) << r.index;
+    std::memcpy(&v, c.Data() + 8 * i, 8);
+    EXPECT_EQ(v, kStoredDefaults[i]) << i;
   }
 
   const PresetSlot* slot = m.GetPreset(0);

@@ -98,16 +98,14 @@ TEST(MirelParamChanged, ConvertsEachParameter) {
 
 TEST(MirelProcess, SilenceGivesSilenceAndTheMeterDecays) {
   const double fs = 48000;
-  ReadyMirel m(fs);
-  auto editor = std::make_unique<enginetest::FakeEditor>(3);
-  enginetest::FakeEditor* ed = editor.get();
-  m.AttachGraphics(std::move(editor));
-  m.SetMeterControl(2);
+  ReadyMirel m(fs, enginetest::Editor::kLayout);
+  ASSERT_NE(m.MeterFeed(), nullptr);
+  EXPECT_EQ(m.MeterFeed()->ControlIndex(), m.MeterControl());
   m.Set({{kInput, 30}, {kOversample, 1}, {kInterstage, 1}});
   const int n = static_cast<int>(0.3 * fs);
   Buffers b(n);
   for (auto& ch : b.out) std::fill(ch.begin(), ch.end(), 7.0);
-  enginetest::RunAll(m, b);
+  const std::vector<double> meter = enginetest::RunReadingMeter(m, b, 0, n);
   for (const auto& ch : b.out)
     for (double v : ch) ASSERT_EQ(v, 0.0);
   for (int c = 0; c < 2; ++c)
@@ -117,19 +115,31 @@ TEST(MirelProcess, SilenceGivesSilenceAndTheMeterDecays) {
     }
   EXPECT_EQ(m.GainState(), 1.0);
   // No reduction: the meter falls from 1 by k per sample, 99 % in 0.3 s.
-  ASSERT_EQ(ed->values.size(), static_cast<std::size_t>(n));
-  EXPECT_EQ(ed->lastControl, 2);
+  ASSERT_EQ(meter.size(), static_cast<std::size_t>(n));
   const double k = std::exp(-4.60517018599 / (fs * 0.3));
-  EXPECT_NEAR(ed->values[0], k, 1e-15);
-  EXPECT_NEAR(ed->values[99], std::pow(k, 100), 1e-12);
+  EXPECT_NEAR(meter[0], k, 1e-15);
+  EXPECT_NEAR(meter[99], std::pow(k, 100), 1e-12);
   EXPECT_NEAR(m.MeterValue(), 0.01, 1e-6);
+  EXPECT_EQ(meter.back(), m.MeterValue());
 
-  // A meter index outside the control list sends nothing; the ballistics run.
-  m.SetMeterControl(3);
+  // A longer block hands over its last reading.
   Buffers more(10);
   enginetest::RunAll(m, more);
-  EXPECT_EQ(ed->values.size(), static_cast<std::size_t>(n));
   EXPECT_NEAR(m.MeterValue(), 0.01 * std::pow(k, 10), 1e-6);
+  EXPECT_EQ(m.MeterFeed()->Latest(), m.MeterValue());
+}
+
+TEST(MirelProcess, ReleasingTheEditorEndsItsMeterFeed) {
+  ReadyMirel m(48000.0, enginetest::Editor::kLayout);
+  ASSERT_NE(m.MeterFeed(), nullptr);
+  m.ReleaseGraphics();  // the feed went with the editor
+  EXPECT_EQ(m.MeterFeed(), nullptr);
+  Buffers b(64);
+  Noise(b, 0, 0.9, 3);
+  m.Set(kInput, 40);
+  enginetest::RunAll(m, b);  // nothing is posted to the editor that is gone
+  EXPECT_LT(m.GainState(), 1.0);
+  EXPECT_EQ(m.MeterValue(), 1.0);  // and without an editor the meter holds
 }
 
 TEST(MirelProcess, WithoutAnEditorTheMeterHolds) {
@@ -498,17 +508,13 @@ TEST(MirelProcess, MatchesTheStatedArithmeticBitForBit) {
     SCOPED_TRACE(trial);
     LiteralCompressor ref;
     ref.fs = rates[rng.Next() % 5];
-    ReadyMirel m(ref.fs);
+    ReadyMirel m(ref.fs, enginetest::Editor::kLayout);
     m.Set({{kInput, trial % 6 == 0 ? 0.0 : trial % 3 == 1 ? uniform(55, 80) : uniform(0, 80)}, {kOutput, uniform(-30, 30)}, {kAttack, uniform(0.0001, 0.0011)},
            {kRelease, uniform(0.02, 0.85)}, {kRatio, static_cast<double>(rng.Next() % 4)}, {kHpf, uniform(20, 500)},
            {kMix, uniform(0, 100)}, {kMidFreq, uniform(500, 10000)}, {kMidGain, uniform(-6, 6)}, {kHf, uniform(-16, 0)},
            {kBypass, static_cast<double>(trial % 5 == 4)}, {kInterstage, static_cast<double>(rng.Next() % 2)},
            {kOversample, static_cast<double>(rng.Next() % 2)}, {kSidechain, static_cast<double>(rng.Next() % 2)}});
     ref.TakeSettings(m);
-    auto editor = std::make_unique<enginetest::FakeEditor>(2);
-    enginetest::FakeEditor* ed = editor.get();
-    m.AttachGraphics(std::move(editor));
-    m.SetMeterControl(1);
 
     Buffers b(2400);
     const double amp = uniform(0.01, 6.0);
@@ -519,15 +525,28 @@ TEST(MirelProcess, MatchesTheStatedArithmeticBitForBit) {
       for (auto& ch : b.in) ch[static_cast<std::size_t>(i)] = level * rng.Uniform();
     }
     std::vector<double> out[2] = {std::vector<double>(2400), std::vector<double>(2400)};
-    for (int pos = 0; pos < b.Frames();) {
+    // The editor's feed holds each block's last reading: every other block
+    // runs sample by sample, so that its every reading is seen.
+    std::vector<double> seen, expected;
+    for (int pos = 0, block = 0; pos < b.Frames(); ++block) {
       const int len = std::min(1 + static_cast<int>(rng.Next() % 700), b.Frames() - pos);
-      enginetest::Run(m, b, pos, len);
-      ref.Block(b, out, pos, len);
+      const auto first = static_cast<std::ptrdiff_t>(pos);
+      if (block % 2 == 1) {
+        const std::vector<double> readings = enginetest::RunReadingMeter(m, b, pos, len);
+        seen.insert(seen.end(), readings.begin(), readings.end());
+        ref.Block(b, out, pos, len);
+        expected.insert(expected.end(), ref.meter.begin() + first, ref.meter.begin() + first + len);
+      } else {
+        enginetest::Run(m, b, pos, len);
+        seen.push_back(m.MeterFeed()->Latest());
+        ref.Block(b, out, pos, len);
+        expected.push_back(ref.meter[static_cast<std::size_t>(pos + len - 1)]);
+      }
       pos += len;
     }
     EXPECT_TRUE(SameBits(b.out[0], out[0]));
     EXPECT_TRUE(SameBits(b.out[1], out[1]));
-    EXPECT_TRUE(SameBits(ed->values, ref.meter));
+    EXPECT_TRUE(SameBits(seen, expected));
     EXPECT_EQ(m.GainState(), ref.gain);
   }
 }

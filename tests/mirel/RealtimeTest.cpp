@@ -48,22 +48,11 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* m) {
 
 namespace {
 
-// A meter that stores into fixed memory, as a real control does.
-class FixedMeterEditor : public IEditorLink, public IMeterLink {
- public:
-  void SetParameterFromPlug(int, double) override {}
-  void PrepareDraw() override {}
-  int NControls() const override { return 2; }
-  void ApplyPlugValue(int, double value) override { last = value; }
-  double last = 0;
-};
-
+// The layout's editor is attached: the meter runs and feeds its control.
 struct Rig {
-  enginetest::ReadyMirel m;
+  enginetest::ReadyMirel m{48000.0, enginetest::Editor::kLayout};
   enginetest::Buffers b{512};
   Rig() {
-    m.AttachGraphics(std::make_unique<FixedMeterEditor>());
-    m.SetMeterControl(1);
     for (int ch = 0; ch < 4; ++ch) {
       enginetest::Rng r(static_cast<std::uint64_t>(100 + ch));
       for (double& v : b.in[static_cast<std::size_t>(ch)]) v = r.Uniform();

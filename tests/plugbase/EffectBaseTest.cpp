@@ -87,7 +87,9 @@ TEST(EffectBase, IdentityAndChannelRecords) {
   EXPECT_EQ(fx.UniqueId(), 0x54737431);
   EXPECT_EQ(fx.Version(), 0x00010203);
   EXPECT_EQ(fx.GetHostId(), -1);
-  EXPECT_EQ(fx.GetApiCode(), 1);
+  EXPECT_EQ(fx.GetApiCode(), 1);  // VST3
+  EXPECT_TRUE(fx.HostOffersParamMenu());
+  EXPECT_TRUE(fx.HostSizesEditorWindow());
   EXPECT_EQ(fx.SampleRate(), 44100.0);
   EXPECT_EQ(fx.BlockSize(), 0);
   EXPECT_EQ(fx.NIOConfigs(), 2);
