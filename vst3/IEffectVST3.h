@@ -7,6 +7,7 @@
 // IEffectVST3Process.cpp, IEffectVST3State.cpp, IEffectVST3Controller.cpp.
 // Every host entry point runs its body through HostCall (HostCall.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -102,6 +103,8 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   void ForgetOpenView(const IEffectVST3View* view) { std::erase(openViews_, view); }
   // The open view showing the editor (attached and not removed); null when none does.
   IEffectVST3View* AttachedView() const;
+  // How many views are open (created and not yet released).
+  std::size_t OpenViewCount() const { return openViews_.size(); }
 
   // Host bypass as last set by process, setParamNormalized or setState.
   bool HostBypass() const { return hostBypass_; }

@@ -147,6 +147,7 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   EXPECT_EQ(b->attached(&parentB, kEditorPlatformType), kResultFalse);
   EXPECT_EQ(b->removed(), kResultOk);
   b = nullptr;
+  EXPECT_EQ(fx->OpenViewCount(), 1u);
   EXPECT_EQ(panel->GetWindow(), window);
   EXPECT_EQ(fx->opened, 1);
   EXPECT_EQ(fx->closing, 0);  // the editor the host sees is still open
@@ -162,6 +163,7 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   IPtr<IPlugView> unused = owned(fx->createView("editor"));
   IPtr<IPlugView> c = owned(fx->createView("editor"));
   unused = nullptr;
+  EXPECT_EQ(fx->OpenViewCount(), 1u);
   ASSERT_EQ(c->setFrame(frame.get()), kResultOk);
   ASSERT_EQ(c->attached(&parentA, kEditorPlatformType), kResultOk);
   panel->Resize(90, 45);
