@@ -18,6 +18,7 @@
 #include "plugbase/IParamDef.h"
 #include "plugbase/PlugMutex.h"
 #include "plugbase/StateChunk.h"
+#include "plugbase/StateSections.h"
 
 struct ChannelIOConfig {
   std::int32_t inputs = 0;
@@ -117,6 +118,23 @@ class IEffectBase : public IEditPort {
   virtual int UnserializeParams(const StateChunk& chunk, int start);
   // True when every value matches values[start + i] to 0.00001 in single precision.
   virtual bool ParamsEqual(const double* values, int start) const;
+  // The whole state a host stores (layout in IEffectBaseState.cpp): the
+  // values, the host-bypass word and the later fields. Any thread; takes the mutex.
+  bool SerializeState(StateChunk& chunk);
+  // The most bytes of a stored state UnserializeState looks at (0 when the
+  // values cannot be written); an adapter reads the host's stream up to it.
+  int MaxStateSize();
+  // Restores a stored state from the bytes that arrived of it, then redraws
+  // the editor's controls. A value the bytes end inside keeps its current
+  // value; false (the values that arrived restored, nothing else) when they
+  // end before the host-bypass word. Any thread; takes the mutex.
+  bool UnserializeState(const StateChunk& chunk);
+  // Fields a plug-in adds to its state: each is a section of its own, written
+  // only when it differs from its default. Reading gets every section the
+  // state carried (none for a state from before them, or a damaged block), and
+  // a field without its section takes its default. Under the mutex.
+  virtual void WriteStateSections(StateSections& /*sections*/) {}
+  virtual void ReadStateSections(const StateSections& /*sections*/) {}
 
   // ---- Editor -----------------------------------------------------------------
   // ---- The editor's edit port (window thread) ---------------------------------

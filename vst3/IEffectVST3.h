@@ -7,6 +7,7 @@
 // IEffectVST3Process.cpp, IEffectVST3State.cpp, IEffectVST3Controller.cpp.
 // Every host entry point runs its body through HostCall (HostCall.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -95,11 +96,15 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   void BeginEditNotify(int index) override;
   void PerformEditNotify(int index, double normalised) override;
   void EndEditNotify(int index) override;
-  // The editor asks the host, through the first open view's frame, to give
+  // The editor asks the host, through the attached view's frame, to give
   // the view this size. Window thread.
   void ResizeEditor(int width, int height) override;
   // Takes a dying view off the list of open views; the others stay. Window thread.
   void ForgetOpenView(const IEffectVST3View* view) { std::erase(openViews_, view); }
+  // The open view showing the editor (attached and not removed); null when none does.
+  IEffectVST3View* AttachedView() const;
+  // How many views are open (created and not yet released).
+  std::size_t OpenViewCount() const { return openViews_.size(); }
 
   // Host bypass as last set by process, setParamNormalized or setState.
   bool HostBypass() const { return hostBypass_; }
@@ -134,8 +139,8 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   // True once setupProcessing has sized the buffers and reset the signal state.
   bool processingReady_ = false;
   Steinberg::Vst::ProcessContext processContext_{};
-  // Every view created, in creation order; the first takes resize requests
-  // and host context menus. Not referenced: a dying view empties the list.
+  // Every view created, in creation order; the attached one takes resize
+  // requests and host context menus. Not referenced: a dying view leaves it.
   std::vector<IEffectVST3View*> openViews_;
   // This block's host buffers per channel (float* or double*, by the road);
   // null for a channel without one. Sized once at construction.

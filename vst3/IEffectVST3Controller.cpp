@@ -200,13 +200,24 @@ tresult PLUGIN_API IEffectVST3::getProgramName(ProgramListID listId, int32 progr
 
 // ---- Editor gestures (window thread) ----------------------------------------------------
 
+// A host may keep views open that show nothing (made first and never
+// attached, or removed); menus and resizes belong to the one that shows the
+// editor.
+IEffectVST3View* IEffectVST3::AttachedView() const {
+  for (IEffectVST3View* view : openViews_) {
+    if (view->getSystemWindow()) return view;
+  }
+  return nullptr;
+}
+
 void IEffectVST3::PopupHostParamMenu(int index, int x, int y) {
   IComponentHandler* handler = getComponentHandler();
-  if (!handler || openViews_.empty()) return;
+  IEffectVST3View* view = AttachedView();
+  if (!handler || !view) return;
   IComponentHandler3* h3 = nullptr;
   if (handler->queryInterface(IComponentHandler3::iid, reinterpret_cast<void**>(&h3)) != kResultOk || !h3) return;
   const ParamID id = static_cast<ParamID>(index);
-  if (IContextMenu* menu = h3->createContextMenu(openViews_.front(), &id)) {
+  if (IContextMenu* menu = h3->createContextMenu(view, &id)) {
     menu->popup(x, y);
     menu->release();
   }
@@ -214,8 +225,8 @@ void IEffectVST3::PopupHostParamMenu(int index, int x, int y) {
 }
 
 void IEffectVST3::ResizeEditor(int width, int height) {
-  if (!Graphics() || openViews_.empty()) return;
-  IEffectVST3View* view = openViews_.front();
+  IEffectVST3View* view = AttachedView();
+  if (!Graphics() || !view) return;
   view->ExpectNewSize();
   if (IPlugFrame* frame = view->getFrame()) {
     ViewRect size(0, 0, width, height);

@@ -1,9 +1,14 @@
 // The processor side of the built module: life cycle, buses, processing on
 // both sample sizes, host parameter changes, host bypass and state.
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "pluginterfaces/gui/iplugview.h"
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/StateBytes.h"
 
 namespace mirel::test {
 namespace {
@@ -292,32 +297,71 @@ TEST(Processor, UnlistedBusArrangementsAreRefused) {
   p.Stop();
 }
 
-// A state saved by Mirel 4.1.0, before value texts and factory presets,
-// restores the same values and is written back byte for byte.
-TEST(Processor, StateSavedBeforeValueTextsRestoresTheSameValues) {
-  std::FILE* f = std::fopen(MIREL_TEST_DATA "/state-4.1.0.bin", "rb");
-  ASSERT_NE(f, nullptr);
-  std::vector<std::uint8_t> saved(200);
-  saved.resize(std::fread(saved.data(), 1, saved.size(), f));
+std::vector<std::uint8_t> Fixture(const char* name) {
+  std::vector<std::uint8_t> bytes(300);
+  std::FILE* f = std::fopen((std::string(MIREL_TEST_DATA "/") + name).c_str(), "rb");
+  EXPECT_NE(f, nullptr) << name;
+  if (!f) return {};
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
   std::fclose(f);
-  ASSERT_EQ(saved.size(), 14u * 8u + 4u);
-  Plug p;
-  p.Start();
-  auto stream = host::MakeHostObject<host::MemoryStream>(saved);
-  ASSERT_EQ(p.component->setState(stream.get()), kResultOk);
+  return bytes;
+}
+
+using testsupport::operator+;
+
+// A later release's section block: tag "sect", version 2, 16 bytes holding
+// one section this release does not know ("new!", 8 bytes: 42.0).
+std::vector<std::uint8_t> LaterSection() {
+  return {'s', 'e', 'c', 't', 2, 0, 0, 0, 16, 0, 0, 0, 'n', 'e', 'w', '!', 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x45, 0x40};
+}
+
+// States saved by Mirel 4.1.0 (before value texts and factory presets) and
+// by the release that added the zoom restore the same values and zoom, and
+// are written back byte for byte; a later section is skipped.
+TEST(Processor, StatesOfEarlierReleasesRestoreTheSameValuesAndWriteBackTheSameBytes) {
+  const std::vector<std::uint8_t> plain = Fixture("state-4.1.0.bin");
+  const std::vector<std::uint8_t> zoomed = Fixture("state-zoom-1.5.bin");
+  ASSERT_EQ(plain.size(), 14u * 8u + 4u);
+  ASSERT_EQ(zoomed.size(), plain.size() + 12u);
+  ASSERT_TRUE(std::equal(plain.begin(), plain.end(), zoomed.begin()));
+  const struct {
+    const char* reason;
+    std::vector<std::uint8_t> saved, writtenBack;
+    int width, height;
+  } cases[] = {
+      {"4.1.0", plain, plain, 838, 245},
+      {"with the zoom trailer", zoomed, zoomed, 1257, 368},
+      {"with the zoom trailer and a later section", zoomed + LaterSection(), zoomed, 1257, 368},
+      {"4.1.0 and a later section", plain + LaterSection(), plain, 838, 245},
+  };
   // The values it was saved with (some went through a normalised value).
   const double intended[kIdCount] = {24.5, -3.25, 0.0007, 0.25, 3, 120, 75.5, 2500, 2.5, -4, 0, 1, 1, 0};
-  for (ParamID id = 0; id < kIdCount; ++id) {
-    const double plain = LittleEndianDouble(saved, 8 * id);
-    EXPECT_NEAR(plain, intended[id], 1e-12) << id;
-    EXPECT_EQ(p.controller->getParamNormalized(id), p.controller->plainParamToNormalized(id, plain)) << id;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    Plug p;
+    p.Start();
+    auto stream = host::MakeHostObject<host::MemoryStream>(c.saved);
+    ASSERT_EQ(p.component->setState(stream.get()), kResultOk);
+    for (ParamID id = 0; id < kIdCount; ++id) {
+      const double plainValue = LittleEndianDouble(c.saved, 8 * id);
+      EXPECT_NEAR(plainValue, intended[id], 1e-12) << id;
+      EXPECT_EQ(p.controller->getParamNormalized(id), p.controller->plainParamToNormalized(id, plainValue)) << id;
+    }
+    String128 text{};
+    ASSERT_EQ(p.controller->getParamStringByValue(kIdRatio, p.controller->getParamNormalized(kIdRatio), text),
+              kResultOk);
+    EXPECT_EQ(host::ToUtf8(text), "12:1");
+    EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
+    IPtr<IPlugView> view = owned(p.controller->createView("editor"));
+    ASSERT_TRUE(view);
+    ViewRect size;
+    ASSERT_EQ(view->getSize(&size), kResultOk);
+    EXPECT_EQ(size.getWidth(), c.width);
+    EXPECT_EQ(size.getHeight(), c.height);
+    view = nullptr;
+    EXPECT_EQ(p.State(), c.writtenBack);
+    p.Stop();
   }
-  String128 text{};
-  ASSERT_EQ(p.controller->getParamStringByValue(kIdRatio, p.controller->getParamNormalized(kIdRatio), text), kResultOk);
-  EXPECT_EQ(host::ToUtf8(text), "12:1");
-  EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
-  EXPECT_EQ(p.State(), saved);
-  p.Stop();
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ StateChunk ChunkOf(const std::vector<double>& values) {
 
 }  // namespace
 
-TEST(StateChunk, DoublesAreLittleEndianAndReadsStopShort) {
+TEST(StateChunk, WordsAreLittleEndianTagsReadAsTheirLettersAndReadsStopShort) {
   StateChunk c;
   EXPECT_EQ(c.AppendDouble(1.0), 8);
   EXPECT_EQ(c.AppendDouble(-2.5), 16);
@@ -47,6 +47,27 @@ TEST(StateChunk, DoublesAreLittleEndianAndReadsStopShort) {
   EXPECT_EQ(c.ReadDouble(-1, x), -1);
   EXPECT_EQ(c.ReadDouble(16, x), -1);
   EXPECT_EQ(x, 42.0);  // untouched on failure
+
+  // 32-bit integers likewise; a four-character code reads as its letters.
+  StateChunk words;
+  EXPECT_EQ(words.AppendInt32(1), 4);
+  EXPECT_EQ(words.AppendInt32(-2), 8);
+  EXPECT_EQ(words.AppendTag(FourCC("zoom")), 12);
+  const unsigned char expected[12] = {1, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 'z', 'o', 'o', 'm'};
+  EXPECT_EQ(std::memcmp(words.Data(), expected, 12), 0);
+  std::int32_t n = 42;
+  EXPECT_EQ(words.ReadInt32(4, n), 8);
+  EXPECT_EQ(n, -2);
+  std::uint32_t tag = 0;
+  EXPECT_EQ(words.ReadTag(8, tag), 12);
+  EXPECT_EQ(tag, FourCC("zoom"));
+  n = 42;
+  tag = 7;
+  EXPECT_EQ(words.ReadInt32(9, n), -1);
+  EXPECT_EQ(words.ReadTag(-1, tag), -1);
+  EXPECT_EQ(words.ReadTag(12, tag), -1);
+  EXPECT_EQ(n, 42);
+  EXPECT_EQ(tag, 7u);
 }
 
 TEST(State, SerializeWritesEveryValueInIndexOrder) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "host/ComponentHandler.h"
 #include "host/HostApplication.h"
@@ -15,15 +16,19 @@
 #include "vst3/IEffectVST3.h"
 #include "vst3/IEffectVST3View.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+#include "pluginterfaces/vst/ivstcontextmenu.h"
 #include "host/MemoryStream.h"
 #include "gui/IPanelOffscreen.h"
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
 #include "vst3/sdk/VstString.h"
+#include "tests/support/VstOwner.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 using K = mirel::host::HandlerCall::Kind;
+using testsupport::MakeVstOwner;
+using testsupport::VstOwner;
 
 namespace {
 
@@ -59,7 +64,7 @@ class TestEffect : public IEffectVST3 {
 };
 
 TEST(Adapter, EditorGesturesReachTheHandlerInOrder) {
-  auto* fx = new TestEffect;
+  auto fx = MakeVstOwner<TestEffect>();
   auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
   fx->BeginEditNotify(0);  // no handler: dropped
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
@@ -81,7 +86,6 @@ TEST(Adapter, EditorGesturesReachTheHandlerInOrder) {
   EXPECT_EQ(handler->Calls()[0].flags, kLatencyChanged);
   EXPECT_EQ(fx->getLatencySamples(), 64u);
   fx->terminate();
-  fx->release();
 }
 
 // A host frame that records the plug-in's resize requests.
@@ -95,9 +99,9 @@ class RecordingFrame : public mirel::host::HostObject<IPlugFrame> {
 };
 
 // TestEffect with an off-screen editor: a knob of parameter 0 at (0, 0)-(20, 40).
-TestEffect* EffectWithEditor(int width = 100, int height = 50) {
-  auto* fx = new TestEffect;
-  auto panel = std::make_unique<IPanelOffscreen>(fx, width, height);
+VstOwner<TestEffect> EffectWithEditor(int width = 100, int height = 50) {
+  auto fx = MakeVstOwner<TestEffect>();
+  auto panel = std::make_unique<IPanelOffscreen>(fx.get(), width, height);
   panel->AttachControl(std::make_unique<IKnobStripControl>(0, 0, 0, BitmapRef{nullptr, 20, 40, 1}));
   fx->AttachGraphics(std::move(panel));
   return fx;
@@ -106,7 +110,7 @@ TestEffect* EffectWithEditor(int width = 100, int height = 50) {
 // The view claims only its own platform's window type, refuses to open in a
 // window of another kind and gives the editor's size as width by height.
 TEST(Adapter, ViewTakesOnlyItsPlatformsWindowTypeAndGivesTheEditorsSize) {
-  TestEffect* fx = EffectWithEditor();
+  auto fx = EffectWithEditor();
   auto* panel = static_cast<IPanel*>(fx->Graphics());
   IPtr<IPlugView> view = owned(fx->createView("editor"));
   ASSERT_TRUE(view);
@@ -125,11 +129,10 @@ TEST(Adapter, ViewTakesOnlyItsPlatformsWindowTypeAndGivesTheEditorsSize) {
   EXPECT_EQ(size.right, 100);
   EXPECT_EQ(size.bottom, 50);
   view = nullptr;
-  fx->release();
 }
 
 TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
-  TestEffect* fx = EffectWithEditor();
+  auto fx = EffectWithEditor();
   auto* panel = static_cast<IPanel*>(fx->Graphics());
   IPtr<IPlugView> a = owned(fx->createView("editor"));
   IPtr<IPlugView> b = owned(fx->createView("editor"));
@@ -144,10 +147,11 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   EXPECT_EQ(b->attached(&parentB, kEditorPlatformType), kResultFalse);
   EXPECT_EQ(b->removed(), kResultOk);
   b = nullptr;
+  EXPECT_EQ(fx->OpenViewCount(), 1u);
   EXPECT_EQ(panel->GetWindow(), window);
   EXPECT_EQ(fx->opened, 1);
   EXPECT_EQ(fx->closing, 0);  // the editor the host sees is still open
-  panel->Resize(120, 60);  // the first view still takes resize requests
+  panel->Resize(120, 60);  // the attached view still takes resize requests
   ASSERT_EQ(frame->requests.size(), 1u);
   EXPECT_EQ(frame->requests[0].right, 120);
   EXPECT_EQ(a->removed(), kResultOk);
@@ -159,6 +163,7 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   IPtr<IPlugView> unused = owned(fx->createView("editor"));
   IPtr<IPlugView> c = owned(fx->createView("editor"));
   unused = nullptr;
+  EXPECT_EQ(fx->OpenViewCount(), 1u);
   ASSERT_EQ(c->setFrame(frame.get()), kResultOk);
   ASSERT_EQ(c->attached(&parentA, kEditorPlatformType), kResultOk);
   panel->Resize(90, 45);
@@ -166,7 +171,71 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   EXPECT_EQ(frame->requests[1].right, 90);
   EXPECT_EQ(c->removed(), kResultOk);
   c = nullptr;
-  fx->release();
+}
+
+// A host handler that offers parameter menus and records the view each was
+// asked for (it hands out no menu).
+class MenuMaker : public mirel::host::HostObject<IComponentHandler3> {
+ public:
+  IContextMenu* PLUGIN_API createContextMenu(IPlugView* plugView, const ParamID*) override {
+    views.push_back(plugView);
+    return nullptr;
+  }
+  std::vector<IPlugView*> views;
+};
+
+class MenuHandler : public mirel::host::RecordingComponentHandler {
+ public:
+  tresult PLUGIN_API queryInterface(const TUID queried, void** obj) override {
+    if (obj && FUnknownPrivate::iidEqual(queried, IComponentHandler3::iid)) {
+      menus->addRef();
+      *obj = static_cast<IComponentHandler3*>(menus.get());
+      return kResultOk;
+    }
+    return RecordingComponentHandler::queryInterface(queried, obj);
+  }
+  IPtr<MenuMaker> menus = mirel::host::MakeHostObject<MenuMaker>();
+};
+
+// A host may keep an earlier view open that shows nothing: made and never
+// attached, or attached and removed. Resize requests and parameter menus go
+// to the view that shows the editor, and nowhere while none does.
+TEST(Adapter, ResizesAndMenusGoToTheAttachedViewNotAnEarlierOne) {
+  for (const bool earlierShowedFirst : {false, true}) {
+    SCOPED_TRACE(earlierShowedFirst ? "earlier view attached and removed" : "earlier view never attached");
+    auto fx = EffectWithEditor();
+    auto* panel = static_cast<IPanel*>(fx->Graphics());
+    auto handler = mirel::host::MakeHostObject<MenuHandler>();
+    ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
+    IPtr<IPlugView> earlier = owned(fx->createView("editor"));
+    auto earlierFrame = mirel::host::MakeHostObject<RecordingFrame>();
+    ASSERT_EQ(earlier->setFrame(earlierFrame.get()), kResultOk);
+    int parent = 0;
+    if (earlierShowedFirst) {
+      ASSERT_EQ(earlier->attached(&parent, kEditorPlatformType), kResultOk);
+      ASSERT_EQ(earlier->removed(), kResultOk);
+    }
+    IPtr<IPlugView> shown = owned(fx->createView("editor"));
+    auto shownFrame = mirel::host::MakeHostObject<RecordingFrame>();
+    ASSERT_EQ(shown->setFrame(shownFrame.get()), kResultOk);
+    ASSERT_EQ(shown->attached(&parent, kEditorPlatformType), kResultOk);
+
+    panel->Resize(120, 60);
+    fx->PopupHostParamMenu(1, 5, 5);
+    EXPECT_TRUE(earlierFrame->requests.empty());
+    ASSERT_EQ(shownFrame->requests.size(), 1u);
+    EXPECT_EQ(shownFrame->requests[0].right, 120);
+    EXPECT_EQ(handler->menus->views, std::vector<IPlugView*>{shown.get()});
+
+    ASSERT_EQ(shown->removed(), kResultOk);
+    panel->Resize(90, 45);
+    fx->PopupHostParamMenu(1, 5, 5);
+    EXPECT_TRUE(earlierFrame->requests.empty());
+    EXPECT_EQ(shownFrame->requests.size(), 1u);
+    EXPECT_EQ(handler->menus->views.size(), 1u);
+    shown = nullptr;
+    earlier = nullptr;
+  }
 }
 
 // ---- The host's resize handle ---------------------------------------------------
@@ -178,7 +247,7 @@ ViewRect SizeOf(IPlugView& view) {
 }
 
 TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
-  TestEffect* fx = EffectWithEditor(838, 245);
+  auto fx = EffectWithEditor(838, 245);
   IPtr<IPlugView> view = owned(fx->createView("editor"));
   EXPECT_EQ(view->canResize(), kResultTrue);
   EXPECT_EQ(view->checkSizeConstraint(nullptr), kInvalidArgument);
@@ -204,21 +273,20 @@ TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
   }
   EXPECT_EQ(SizeOf(*view).getWidth(), 838);  // asking changes nothing
   view = nullptr;
-  fx->release();
+  fx.reset();
 
   // A plug-in without an editor neither resizes nor constrains.
-  auto* bare = new TestEffect;
+  auto bare = MakeVstOwner<TestEffect>();
   IPtr<IPlugView> none = owned(bare->createView("editor"));
   ViewRect r{0, 0, 100, 100};
   EXPECT_EQ(none->canResize(), kResultFalse);
   EXPECT_EQ(none->checkSizeConstraint(&r), kResultFalse);
   EXPECT_EQ(none->onSize(&r), kResultOk);
   none = nullptr;
-  bare->release();
 }
 
 TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScales) {
-  TestEffect* fx = EffectWithEditor(838, 245);
+  auto fx = EffectWithEditor(838, 245);
   auto* panel = static_cast<IPanel*>(fx->Graphics());
   auto frame = mirel::host::MakeHostObject<RecordingFrame>();
   IPtr<IPlugView> view = owned(fx->createView("editor"));
@@ -283,13 +351,12 @@ TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScale
   EXPECT_EQ(panel->EditorWidth(), 1048);
   EXPECT_EQ(again->removed(), kResultOk);
   again = nullptr;
-  fx->release();
 }
 
 // After the bypass flag a resized editor's state carries the tag "zoom" and
 // the zoom as a little-endian double; anything else there loads as zoom 1.
 TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
-  TestEffect* fx = EffectWithEditor(838, 245);
+  auto fx = EffectWithEditor(838, 245);
   auto out = mirel::host::MakeHostObject<mirel::host::MemoryStream>();
   ASSERT_EQ(fx->getState(out.get()), kResultOk);
   const std::vector<std::uint8_t> plain = out->Data();
@@ -303,10 +370,10 @@ TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
   EXPECT_TRUE(std::equal(plain.begin(), plain.end(), zoomed.begin()));
   const std::uint8_t trailer[12] = {'z', 'o', 'o', 'm', 0, 0, 0, 0, 0, 0, 0xF4, 0x3F};  // 1.25
   EXPECT_TRUE(std::equal(trailer, trailer + 12, zoomed.begin() + 20));
-  fx->release();
+  fx.reset();
 
   auto load = [](const std::vector<std::uint8_t>& bytes, double zoomBefore) {
-    TestEffect* to = EffectWithEditor(838, 245);
+    auto to = EffectWithEditor(838, 245);
     to->SetEditorZoom(zoomBefore);
     auto in = mirel::host::MakeHostObject<mirel::host::MemoryStream>(bytes);
     EXPECT_EQ(to->setState(in.get()), kResultOk);
@@ -316,7 +383,6 @@ TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
     const int width = SizeOf(*view).getWidth();
     EXPECT_EQ(width, static_cast<int>(std::floor(838 * zoom + 0.5)));
     view = nullptr;
-    to->release();
     return zoom;
   };
   EXPECT_EQ(load(zoomed, 1.0), 1.25);
@@ -339,19 +405,19 @@ TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
 }
 
 TEST(Adapter, AnEditOpenWhenThePlugInGoesEndsAtTheHost) {
-  TestEffect* fx = EffectWithEditor();
+  auto fx = EffectWithEditor();
   auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
   static_cast<IPanel*>(fx->Graphics())->OnMouseDown(5, 5, MouseMods{true, false, false, false, false});
   fx->terminate();
-  fx->release();
+  fx.reset();
   const std::vector<mirel::host::HandlerCall> expected = {{K::kBegin, 0, 0, 0}, {K::kEnd, 0, 0, 0}};
   EXPECT_EQ(handler->Calls(), expected);
 }
 
 TEST(Adapter, HostValuesWaitWhileTheUserHoldsTheirKnob) {
-  TestEffect* fx = EffectWithEditor();
+  auto fx = EffectWithEditor();
   auto* panel = static_cast<IPanel*>(fx->Graphics());
   IControl* knob = panel->GetControl(0);
   const MouseMods left{true, false, false, false, false};
@@ -362,11 +428,10 @@ TEST(Adapter, HostValuesWaitWhileTheUserHoldsTheirKnob) {
   EXPECT_EQ(knob->Value(), 0.5625);
   panel->HandleMouseUp(5, 10, left);
   EXPECT_DOUBLE_EQ(knob->Value(), 0.2);  // the host's last word, now the gesture ended
-  fx->release();
 }
 
 TEST(Adapter, TransportOfflineModeAndUnconnectedChannels) {
-  auto* fx = new TestEffect;
+  auto fx = MakeVstOwner<TestEffect>();
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   ProcessSetup setup{kOffline, kSample32, 64, 44100.0};
   ASSERT_EQ(fx->setupProcessing(setup), kResultOk);
@@ -405,11 +470,10 @@ TEST(Adapter, TransportOfflineModeAndUnconnectedChannels) {
   ASSERT_EQ(fx->process(big.Data()), kResultOk);
   EXPECT_EQ(fx->lastFrames, 200 - 3 * 64);
   fx->terminate();
-  fx->release();
 }
 
 TEST(Adapter, HostIdentificationAndTypeChain) {
-  auto* fx = new TestEffect;
+  auto fx = MakeVstOwner<TestEffect>();
   EXPECT_EQ(fx->GetHostId(), -1);
   auto app = mirel::host::MakeHostObject<mirel::host::HostApplication>("Bitwig with Reaper inside");
   ASSERT_EQ(fx->initialize(app.get()), kResultOk);
@@ -422,7 +486,6 @@ TEST(Adapter, HostIdentificationAndTypeChain) {
   EXPECT_STREQ(fx->isA(), "IEffectVST3");
   fx->terminate();
   EXPECT_EQ(app->RefCount(), 1u);
-  fx->release();
 }
 
 // A host context that answers IHostApplication but cannot give its name.
@@ -439,7 +502,7 @@ class NamelessHost : public mirel::host::HostObject<IHostApplication> {
 };
 
 TEST(Adapter, HostThatCannotNameItselfIsNoKnownHost) {
-  auto* fx = new TestEffect;
+  auto fx = MakeVstOwner<TestEffect>();
   auto named = mirel::host::MakeHostObject<mirel::host::HostApplication>("REAPER");
   ASSERT_EQ(fx->initialize(named.get()), kResultOk);
   ASSERT_EQ(fx->GetHostId(), 1);
@@ -449,7 +512,6 @@ TEST(Adapter, HostThatCannotNameItselfIsNoKnownHost) {
   ASSERT_EQ(fx->initialize(nameless.get()), kResultOk);
   EXPECT_EQ(fx->GetHostId(), 0);
   fx->terminate();
-  fx->release();
 }
 
 // A stream that says it read more than it was asked for.
@@ -467,7 +529,7 @@ class OverReportingStream : public mirel::host::MemoryStream {
 // stream that ends inside a value leaves that value (and every later one) as
 // it was; a stream that over-reports what it read is not believed.
 TEST(Adapter, StateCutInsideAValueKeepsItAndAnOverReportingStreamIsNotBelieved) {
-  auto* saved = new TestEffect;
+  auto saved = MakeVstOwner<TestEffect>();
   saved->setParamNormalized(0, 0.25);
   saved->setParamNormalized(1, 1.0);
   auto out = mirel::host::MakeHostObject<mirel::host::MemoryStream>();
@@ -475,40 +537,37 @@ TEST(Adapter, StateCutInsideAValueKeepsItAndAnOverReportingStreamIsNotBelieved) 
   const std::vector<std::uint8_t> bytes = out->Data();
   ASSERT_EQ(bytes.size(), 2 * 8 + 4u);
   EXPECT_EQ(bytes[7], 0xC0);  // -5.0 dB: the sign and exponent in the last byte
-  saved->release();
+  saved.reset();
 
   for (std::size_t cut : {0u, 4u, 8u, 12u, 15u, 16u, 18u}) {
-    auto* fx = new TestEffect;
+    auto fx = MakeVstOwner<TestEffect>();
     fx->setParamNormalized(0, 0.75);
     auto in = mirel::host::MakeHostObject<mirel::host::MemoryStream>(
         std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)));
     EXPECT_EQ(fx->setState(in.get()), kResultFalse) << cut;  // no bypass flag
     EXPECT_EQ(fx->getParamNormalized(0), cut >= 8 ? 0.25 : 0.75) << cut;
     EXPECT_EQ(fx->getParamNormalized(1), cut >= 16 ? 1.0 : 0.5) << cut;
-    fx->release();
   }
-  auto* fx = new TestEffect;
+  auto fx = MakeVstOwner<TestEffect>();
   auto liar = mirel::host::MakeHostObject<OverReportingStream>(bytes);
   EXPECT_EQ(fx->setState(liar.get()), kResultOk);
   EXPECT_EQ(fx->getParamNormalized(0), 0.25);
   EXPECT_EQ(fx->getParamNormalized(1), 1.0);
-  fx->release();
 }
 
 TEST(Adapter, SidechainArrangementWithoutInputArrayIsRefused) {
   // "0-2" makes an empty main input legal, so the sidechain step is reached.
-  auto* fx = new TestEffect("0-2 4-2");
+  auto fx = MakeVstOwner<TestEffect>("0-2 4-2");
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   SpeakerArrangement outs[1] = {0x3};
   EXPECT_EQ(fx->setBusArrangements(nullptr, 2, outs, 1), kResultFalse);
   fx->terminate();
-  fx->release();
 }
 
 // Only the listed configurations are taken: mono or surround output where
 // none lists it is refused. A one-channel sidechain is a mono bus.
 TEST(Adapter, BusArrangementsFollowTheListedConfigurations) {
-  auto* fx = new TestEffect;
+  auto fx = MakeVstOwner<TestEffect>();
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   const SpeakerArrangement stereo = SpeakerArr::kStereo, mono = SpeakerArr::kMono, surround = SpeakerArr::k51;
   auto arrange = [&](SpeakerArrangement main, SpeakerArrangement side, SpeakerArrangement out) {
@@ -529,11 +588,10 @@ TEST(Adapter, BusArrangementsFollowTheListedConfigurations) {
   ASSERT_EQ(fx->getBusArrangement(kInput, 0, arr), kResultOk);
   EXPECT_EQ(arr, SpeakerArr::kStereo);
   fx->terminate();
-  fx->release();
 }
 
 TEST(Adapter, SidechainDeactivationClearsScratchOnce) {
-  auto* fx = new TestEffect;
+  auto fx = MakeVstOwner<TestEffect>();
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   ProcessSetup setup{kRealtime, kSample32, 32, 48000.0};
   ASSERT_EQ(fx->setupProcessing(setup), kResultOk);
@@ -549,7 +607,6 @@ TEST(Adapter, SidechainDeactivationClearsScratchOnce) {
   for (int i = 0; i < 32; ++i) ASSERT_EQ(fx->seenInputs[2][i], 0.0);
   EXPECT_FALSE(fx->GetInChannel(2).connected);
   fx->terminate();
-  fx->release();
 }
 
 TEST(Adapter, HostCallKeepsExceptionsInsideAndRefusesNullOutPointers) {
