@@ -172,7 +172,7 @@ void IPanelX11::OnDoubleClick(int x, int y, const x11gui::Mods& mods) {
 }
 
 void IPanelX11::OnButtonUp(int x, int y, const x11gui::Mods& mods) {
-  HandleMouseUp(ToLogical(x), ToLogical(y), ToMods(mods));
+  OnMouseUp(ToLogical(x), ToLogical(y), ToMods(mods));
 }
 
 void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) {
@@ -180,7 +180,7 @@ void IPanelX11::OnDrag(int x, int y, const x11gui::Mods& mods) {
 }
 
 void IPanelX11::OnHover(int x, int y, const x11gui::Mods& mods) {
-  HandleMouseOver(ToLogical(x), ToLogical(y), ToMods(mods));
+  OnMouseOver(ToLogical(x), ToLogical(y), ToMods(mods));
 }
 
 void IPanelX11::OnWheel(int x, int y, const x11gui::Mods& mods, int notches) {

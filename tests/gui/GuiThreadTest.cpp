@@ -45,7 +45,7 @@ TEST(GuiThreads, AudioHandOverWhileTheWindowTicksPaintsDragsAndResizes) {
     panel->Paint(panel->TimerTick());
     panel->OnMouseDown(45, 40, left);
     panel->OnMouseDrag(45, 30 - round % 7, left);
-    panel->HandleMouseUp(45, 30, left);
+    panel->OnMouseUp(45, 30, left);
     if (round % 50 == 49) {
       panel->Resize(200 + round % 3, 100);
       Build(*panel);
@@ -91,6 +91,6 @@ TEST(GuiThreads, PanelsOnSeveralThreadsShareTheImagesAtEveryScale) {
   }
   for (auto& th : threads) th.join();
   EXPECT_EQ(failures.load(), 0);
-  EXPECT_FALSE(IPanel::HoldsScale(1.5));
-  EXPECT_FALSE(IPanel::HoldsScale(2.5));
+  EXPECT_FALSE(ImageStore::Process().HoldsScale(1.5));
+  EXPECT_FALSE(ImageStore::Process().HoldsScale(2.5));
 }

@@ -1,6 +1,8 @@
-// Frames at display scales other than 1: made one at a time the first time
-// they are drawn (at 2 decoded from the image's frame set alone), kept at 2,
-// and given back when no panel draws at their scale any more.
+// The image store: images decoded once by id (the module's sized from their
+// headers and decoded on first draw), frames at scales other than 1 made one
+// at a time the first time they are drawn (at 2 decoded from the image's
+// frame set alone), kept at 2, and given back when no panel holds their
+// scale any more. Each test draws from a store of its own.
 
 #include <gtest/gtest.h>
 
@@ -56,41 +58,36 @@ class CountingFrameSet : public RAS_FrameSet {
   DecodeLog& log_;
 };
 
-// Images kFirstKnobId and on are strips of kFrames frames, each with a frame
-// set at twice the size whose decodes go to its own log; the other ids are
-// TestPanel's. The images and their frames live in the process-wide caches,
-// so each test takes an image of its own.
-constexpr int kFirstKnobId = 7001;
-constexpr int kKnobImages = 4;
-
-DecodeLog& LogOf(int id) {
-  static std::array<DecodeLog, kKnobImages> logs;
-  return logs[static_cast<std::size_t>(id - kFirstKnobId)];
-}
-
-bool IsKnobImage(int id) { return id >= kFirstKnobId && id < kFirstKnobId + kKnobImages; }
+// Image kKnobImage is a strip of kFrames frames with a frame set at twice
+// the size whose decodes go to log; the other ids are TestPanel's.
+constexpr int kKnobImage = 7001;
 
 class FramesPanel : public TestPanel {
  public:
-  using TestPanel::TestPanel;
+  FramesPanel(IEffectBase* plug, DecodeLog& log) : TestPanel(plug), log_(log) {}
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override {
-    if (IsKnobImage(id)) return MakeStrip(20, 40, kFrames);
+    if (id == kKnobImage) return MakeStrip(20, 40, kFrames);
     return TestPanel::LoadBitmapFromResource(id, name);
   }
   std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id) override {
-    if (!IsKnobImage(id - kDoubleSizeIdOffset)) return nullptr;
+    if (id - kDoubleSizeIdOffset != kKnobImage) return nullptr;
     ++setsOpened;
-    return std::make_unique<CountingFrameSet>(LogOf(id - kDoubleSizeIdOffset));
+    return std::make_unique<CountingFrameSet>(log_);
   }
   int setsOpened = 0;
+
+ private:
+  DecodeLog& log_;
 };
 
-// A plug-in whose editor is a background and one knob on image id.
+// A plug-in whose editor, drawing from store, is a background and one knob
+// on image id.
 struct Editor {
   TestPlug plug;
   FramesPanel* panel;
   IKnobStripControl* knob;
-  Editor(int id, double scale) : panel(new FramesPanel(&plug)) {
+  Editor(ImageStore& store, DecodeLog& log, double scale, int id = kKnobImage) : panel(new FramesPanel(&plug, log)) {
+    panel->SetImageStore(store);
     panel->AttachBackground(new IBitmapControl(0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
     knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(id, "k.png", kFrames));
     panel->AttachControl(knob);
@@ -109,13 +106,18 @@ struct Editor {
   }
 };
 
+// Each test's images and frames in a store of its own.
+class ImageStoreTest : public ::testing::Test {
+ protected:
+  ImageStore store;
+  DecodeLog log;
+};
+
 }  // namespace
 
-TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
-  const int id = kFirstKnobId;
-  DecodeLog& log = LogOf(id);
+TEST_F(ImageStoreTest, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheStore) {
   {
-    Editor first(id, 2.0);
+    Editor first(store, log, 2.0);
     first.Show(3);
     EXPECT_EQ(first.KnobBlue(), 103u);
     EXPECT_EQ(log.bases, 1);
@@ -130,7 +132,7 @@ TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
   }
   // A later editor at 2 finds both frames made; a frame at 1.5 is resampled
   // from the frame at 2 and decodes nothing more.
-  Editor later(id, 2.0);
+  Editor later(store, log, 2.0);
   later.Show(5);
   EXPECT_EQ(later.KnobBlue(), 105u);
   EXPECT_EQ(later.panel->setsOpened, 0);
@@ -140,10 +142,8 @@ TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
   EXPECT_EQ(log.FramesDecoded(), 2);
 }
 
-TEST(ScaledFrames, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
-  const int id = kFirstKnobId + 1;
-  DecodeLog& log = LogOf(id);
-  Editor editor(id, 2.0);
+TEST_F(ImageStoreTest, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
+  Editor editor(store, log, 2.0);
   editor.Show(kFailingFrame);
   EXPECT_EQ(editor.KnobBlue(), 0u);  // nothing drawn there (the background is smaller)
   editor.Show(kFailingFrame);        // tried again, still nothing
@@ -158,30 +158,28 @@ TEST(ScaledFrames, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
 
 // A resized editor below 1: the next larger set is the one at 1, and
 // nothing of the set at 2 is opened or decoded.
-TEST(ScaledFrames, BelowOneFramesComeFromTheSetAtOne) {
-  const int id = kFirstKnobId + 3;
-  Editor editor(id, 1.0);
+TEST_F(ImageStoreTest, BelowOneFramesComeFromTheSetAtOne) {
+  Editor editor(store, log, 1.0);
   ASSERT_TRUE(editor.panel->SetZoom(0.75));
   ASSERT_EQ(editor.panel->Scale(), 0.75);
   editor.Show(3);
   EXPECT_EQ(editor.KnobBlue(), 4u);  // frame 3 of the strip at 1
   EXPECT_EQ(editor.panel->setsOpened, 0);
-  EXPECT_EQ(LogOf(id).FramesDecoded(), 0);
+  EXPECT_EQ(log.FramesDecoded(), 0);
 }
 
-TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
-  const int id = kFirstKnobId + 2;
-  auto a = std::make_unique<Editor>(id, 1.5);
-  auto b = std::make_unique<Editor>(id, 1.5);
+TEST_F(ImageStoreTest, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
+  auto a = std::make_unique<Editor>(store, log, 1.5);
+  auto b = std::make_unique<Editor>(store, log, 1.5);
   a->Show(2);
   b->Show(4);
-  EXPECT_TRUE(IPanel::HoldsScale(1.5));
+  EXPECT_TRUE(store.HoldsScale(1.5));
   ASSERT_TRUE(a->panel->SetScale(1.75));
   a->Show(2);
-  EXPECT_TRUE(IPanel::HoldsScale(1.5));  // b still draws at it
-  EXPECT_TRUE(IPanel::HoldsScale(1.75));
+  EXPECT_TRUE(store.HoldsScale(1.5));  // b still draws at it
+  EXPECT_TRUE(store.HoldsScale(1.75));
   b.reset();
-  EXPECT_FALSE(IPanel::HoldsScale(1.5));
+  EXPECT_FALSE(store.HoldsScale(1.5));
   // A resize drag through many scales keeps only the one drawn at (and 2).
   for (int step = 0; step <= 40; ++step) {
     ASSERT_TRUE(a->panel->SetScale(1.0 + step * 0.05));
@@ -189,16 +187,16 @@ TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
   }
   for (int step = 1; step < 40; ++step) {
     if (step != 20) {
-      EXPECT_FALSE(IPanel::HoldsScale(1.0 + step * 0.05)) << step;
+      EXPECT_FALSE(store.HoldsScale(1.0 + step * 0.05)) << step;
     }
   }
-  EXPECT_TRUE(IPanel::HoldsScale(3.0));
-  EXPECT_TRUE(IPanel::HoldsScale(2.0));
+  EXPECT_TRUE(store.HoldsScale(3.0));
+  EXPECT_TRUE(store.HoldsScale(2.0));
   ASSERT_TRUE(a->panel->SetScale(1.0));
   a->Show(1);
-  EXPECT_FALSE(IPanel::HoldsScale(3.0));
+  EXPECT_FALSE(store.HoldsScale(3.0));
   EXPECT_EQ(a->KnobBlue(), 2u);  // the strip at 1 itself
-  EXPECT_TRUE(IPanel::HoldsScale(2.0));
+  EXPECT_TRUE(store.HoldsScale(2.0));
 }
 
 TEST(Resample, OneFrameAloneGetsTheSamePixelsAsInTheWholeStrip) {
@@ -238,7 +236,7 @@ class ModuleImagesPanel : public IPanelOffscreen {
 
 }  // namespace
 
-TEST(ScaledFrames, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) {
+TEST(ImageStore, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) {
   TestPlug plug;
   auto* panel = new ModuleImagesPanel(&plug);
   // The Input knob's strip (61 frames of 76 x 70) over the background.
