@@ -276,3 +276,77 @@ TEST(ImageStore, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) 
   ASSERT_TRUE(panel->PaintAll());
   EXPECT_EQ(panel->decodes, 2);
 }
+
+namespace {
+
+// Strips of 20 x 40 frames by id (1000 + frames), decodes counted; no sets.
+struct StripLoader : ImageLoader {
+  std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char*) override {
+    ++decodes;
+    return MakeStrip(20, 40, id - 1000);
+  }
+  std::unique_ptr<RAS_FrameSet> OpenFrameSet(int) override { return nullptr; }
+  int decodes = 0;
+};
+
+BitmapRef RefOf(RAS_IBitmap* bitmap, int id, int frames) {
+  BitmapRef ref;
+  ref.bitmap = bitmap;
+  ref.w = bitmap->getWidth();
+  ref.h = bitmap->getHeight();
+  ref.n = frames;
+  ref.id = id;
+  return ref;
+}
+
+}  // namespace
+
+// Panels given stores of their own share nothing with each other or with
+// the module's store: the same id is decoded once per store.
+TEST_F(ImageStoreTest, APanelGivenItsOwnStoreDrawsFromItAlone) {
+  const std::size_t moduleImages = ImageStore::Process().Images();
+  ImageStore other;
+  TestPlug plug;
+  TestPanel a(&plug);
+  TestPanel b(&plug);
+  a.SetImageStore(store);
+  b.SetImageStore(other);
+  const BitmapRef first = a.LoadBitmap(1003, "k.png", 3);
+  EXPECT_EQ(a.LoadBitmap(1003, "k.png", 3).bitmap, first.bitmap);
+  const BitmapRef second = b.LoadBitmap(1003, "k.png", 3);
+  EXPECT_NE(second.bitmap, first.bitmap);
+  EXPECT_EQ(a.decodes + b.decodes, 2);
+  EXPECT_EQ(store.Images(), 1u);
+  EXPECT_EQ(other.Images(), 1u);
+  EXPECT_EQ(ImageStore::Process().Images(), moduleImages);
+}
+
+// A frame is only made for a scale someone holds (else nothing would ever
+// free it), and goes with the last hold; a moved hold is still one hold.
+TEST_F(ImageStoreTest, FramesAreMadeOnlyForAHeldScaleAndGoWithTheLastHold) {
+  StripLoader loader;
+  RAS_IBitmap* image = store.Load(1004, "k.png", loader);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(store.Load(1004, "k.png", loader), image);
+  EXPECT_EQ(loader.decodes, 1);
+  const BitmapRef ref = RefOf(image, 1004, 4);
+  EXPECT_EQ(store.Frame(ref, 1, 1.5, loader), nullptr);
+  EXPECT_FALSE(store.HoldsScale(1.5));
+  EXPECT_EQ(store.Frame(ref, 1, 1.0, loader), nullptr);  // scale 1 draws the image itself
+  {
+    ImageStore::ScaleHold hold = store.Hold(1.5);
+    RAS_IBitmap* frame = store.Frame(ref, 1, 1.5, loader);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->getWidth(), 30);
+    EXPECT_EQ(frame->getHeight(), 60);
+    EXPECT_EQ(frame->getBits()[0] & 0xff, 2u);  // frame 1's own pixels
+    EXPECT_EQ(store.Frame(ref, 1, 1.5, loader), frame);
+    EXPECT_EQ(store.Frame(ref, 4, 1.5, loader), nullptr);  // past the last frame
+    ImageStore::ScaleHold moved = std::move(hold);
+    EXPECT_EQ(moved.Scale(), 1.5);
+    EXPECT_GT(store.ScaledPixelBytes(), 0u);
+  }
+  EXPECT_FALSE(store.HoldsScale(1.5));
+  EXPECT_EQ(store.ScaledPixelBytes(), 0u);
+  EXPECT_EQ(store.Hold(1.0).Scale(), 0.0);  // nothing to hold at 1
+}
