@@ -576,9 +576,9 @@ bool IPanel::OpenEditor(EditorHostContext& host) {
   if (!TakeHostRunLoop(host.runLoop)) return false;
   // The first paint shows what the host and the state set while closed, at
   // the size the host was told (EditorWidth/Height).
-  ApplyHandedOver();
   zoomChanged_.store(false, std::memory_order_relaxed);
   ApplyScale();
+  ApplyHandedOver();
   NativeWindow window = OpenWindow(host.parent);
   if (!window) {
     ForgetHostRunLoop(host.runLoop);
