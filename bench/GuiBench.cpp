@@ -200,7 +200,7 @@ void BM_ResizeDragStep(benchmark::State& state) {
     rig.panel->SetScale(1.0 + (step < 99 ? step : step + 1) / 100.0);
     rig.panel->Paint({0, 0, Mirel::kEditorWidth, Mirel::kEditorHeight});
   });
-  state.counters["MB_held"] = static_cast<double>(IPanel::ScaledPixelBytes()) / 1e6;
+  state.counters["MB_held"] = static_cast<double>(ImageStore::Process().ScaledPixelBytes()) / 1e6;
 }
 BENCHMARK(BM_ResizeDragStep)->MinTime(0.3)->Unit(benchmark::kMillisecond);
 

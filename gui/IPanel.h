@@ -1,8 +1,9 @@
 #pragma once
 // IPanel: the editor's drawing surface and event hub, free of any operating
 // system. It owns the controls and a back buffer they draw into, links
-// controls and parameters, keeps the process-wide bitmap cache, dispatches
-// mouse and key events and paints what is dirty. A platform window derives
+// controls and parameters, dispatches mouse and key events and paints what
+// is dirty, with its images from an image store (ImageStore) and its scale
+// from a display scale (DisplayScale) and the zoom the plug-in keeps. A platform window derives
 // from it, overrides the platform operations below, turns native messages
 // into the dispatch calls and copies the back buffer to the screen.
 //
@@ -26,6 +27,8 @@
 #include "gui/GuiTypes.h"
 #include "gui/IControl.h"
 #include "gui/IPopupMenu.h"
+#include "gui/DisplayScale.h"
+#include "gui/ImageStore.h"
 
 class IParamDef;
 class RAS_FrameSet;
@@ -52,7 +55,7 @@ class PlugValueFeed {
   std::atomic<double> value_;
 };
 
-class IPanel : public IEditorLink {
+class IPanel : public IEditorLink, public ImageLoader {
  public:
   // Window thread. port is how the editor reaches the plug-in; it outlives
   // the panel. It may be null (a panel without a plug-in, in tests).
@@ -100,11 +103,12 @@ class IPanel : public IEditorLink {
   virtual void HideMouseCursor() {}
   virtual void ShowMouseCursor() {}
   // Decodes image id (name gives only the extension). Null on failure.
-  virtual std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) = 0;
+  std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override = 0;
   // The frames of image id stored one by one (a frame set: the image's set
   // at twice the size is one, under its id + kDoubleSizeIdOffset); null when
-  // the module has none. Window thread of any panel.
-  virtual std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id);
+  // the module has none. Window thread of any panel. By default the
+  // module's own resources.
+  std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id) override;
 
   // ---- Building (the layout) ---------------------------------------------------
   // Appends the control (ownership passes) and returns its index.
@@ -113,7 +117,7 @@ class IPanel : public IEditorLink {
   // Inserts the control at index 0, moving the others up by one.
   void AttachBackground(IControl* control);
   void AttachBackground(std::unique_ptr<IControl> control) { AttachBackground(control.release()); }
-  // The image id from the process-wide cache. An image of the module's
+  // The image id from the panel's image store. An image of the module's
   // resources comes with its size and is decoded the first time a panel
   // draws it at scale 1 (a failure there draws nothing and is tried again);
   // any other is decoded on its first load. A failed load gives a handle
@@ -141,11 +145,14 @@ class IPanel : public IEditorLink {
   void PrepareDraw() override;
 
   // ---- The window, as the host adapter's view opens it (editor thread) ------------
-  int EditorWidth() const override { return DeviceWidth(); }
-  int EditorHeight() const override { return DeviceHeight(); }
+  // The size at the zoom the plug-in keeps now: a zoom that a state brought
+  // shows from the next tick on, and the host already hears its size.
+  int EditorWidth() const override;
+  int EditorHeight() const override;
   bool SetEditorScale(double scale) override { return SetScale(scale); }
-  double EditorZoom() const override { return Zoom(); }
-  bool SetEditorZoom(double zoom) override { return SetZoom(zoom); }
+  // Any thread, lock-free: the next TimerTick (or the window's opening)
+  // draws at the zoom the plug-in keeps and asks the host for that size.
+  void EditorZoomChanged() override { zoomChanged_.store(true, std::memory_order_release); }
   bool ConstrainEditorSize(int& width, int& height) const override {
     ConstrainSize(width, height);
     return true;
@@ -164,14 +171,15 @@ class IPanel : public IEditorLink {
   // mouse events are in logical pixels (Width() x Height()); the back buffer
   // and the window hold Scale() device pixels per logical pixel. A window
   // maps device positions with ToLogical and copies ToDevice rectangles.
-  static constexpr double kMinScale = 1.0;
-  static constexpr double kMaxScale = 3.0;
-  // An image's set drawn at twice the size has its resource id plus this.
-  static constexpr int kDoubleSizeIdOffset = 100;
-  static bool ScaleAccepted(double scale) { return scale >= kMinScale && scale <= kMaxScale; }
+  static constexpr double kMinScale = DisplayScale::kMinScale;
+  static constexpr double kMaxScale = DisplayScale::kMaxScale;
+  static constexpr double kMinDrawScale = DisplayScale::kMinDrawScale;
+  static constexpr double kMaxDrawScale = DisplayScale::kMaxDrawScale;
+  static constexpr int kDoubleSizeIdOffset = ImageStore::kDoubleSizeIdOffset;
+  using ScalePolicy = DisplayScale::Policy;
+  static bool ScaleAccepted(double scale) { return DisplayScale::Accepted(scale); }
   // The scale drawn at: the display scale (the host's or the desktop's, as
-  // the window's policy (below) chooses; never the two multiplied) times the
-  // user's zoom (ZoomedScale).
+  // the window's policy chooses) times the user's zoom.
   double Scale() const { return scale_; }
   // The host's scale (1 to 3). Draws from now on at the new Scale(): a new
   // back buffer, every control dirty, and the window resized
@@ -180,66 +188,48 @@ class IPanel : public IEditorLink {
   // The desktop's own scale, as the window reads it; values outside 1 to 3
   // count as 1.
   void SetDesktopScale(double scale);
-  // Whose scale Scale() is, as the platform's window chooses.
-  enum class ScalePolicy {
-    // The larger of the host's and the desktop's: hosts there commonly send
-    // 1 whatever the desktop says, and nothing else scales the window.
-    kLargerOfHostAndDesktop,
-    // The host's once it set one (1 included), else the desktop's: a host
-    // that sets a scale already counted the desktop's in it.
-    kHostOnceSet,
-  };
   // Draws from now on at the scale the policy chooses (as SetScale does).
   void SetScalePolicy(ScalePolicy policy);
-  ScalePolicy GetScalePolicy() const { return scalePolicy_; }
+  ScalePolicy GetScalePolicy() const { return display_.GetPolicy(); }
   // True once the host set a scale.
-  bool HostScaleSet() const { return hostScaleSet_; }
-  // The scale drawn at under policy, given the host's (set or not) and the
-  // desktop's; never the two multiplied.
-  static double ChosenScale(ScalePolicy policy, bool hostSet, double host, double desktop);
+  bool HostScaleSet() const { return display_.HostSet(); }
 
   // ---- The user's size: a zoom on the display scale ---------------------------------
-  // A host's resize handle sets the zoom (FitToSize); it is kept when the
-  // display scale changes, so the drawing scale is the display scale times
-  // the zoom, held within kMinDrawScale to kMaxDrawScale.
-  static constexpr double kMinDrawScale = 0.75;
-  static constexpr double kMaxDrawScale = 3.0;
-  static_assert(kMinDrawScale / kMaxScale == kEditorZoomMin && kMaxDrawScale / kMinScale == kEditorZoomMax,
-                "every zoom that can reach a drawing scale is one an editor accepts");
-  double Zoom() const { return zoom_; }
-  // A zoom from kEditorZoomMin to kEditorZoomMax (the user's size kept with
-  // the plug-in): draws from now on at the new Scale(), as SetScale does.
-  // False, with nothing changed, for any other value.
+  // The plug-in keeps the zoom (the edit port's EditorZoom); a host's resize
+  // handle changes it (FitToSize). It is kept when the display scale
+  // changes: the drawing scale is the display scale times the zoom.
+  double Zoom() const { return port_ ? port_->EditorZoom() : 1.0; }
+  // Asks the plug-in to keep zoom and draws at it from now on, as SetScale
+  // does. False, with nothing changed, for a zoom the plug-in refuses (or
+  // without a plug-in).
   bool SetZoom(double zoom);
   // The size nearest to width x height (device pixels) that the editor can
-  // take: its own aspect, the largest that fits inside the rectangle, within
-  // kMinDrawScale to kMaxDrawScale of its logical size (a rectangle smaller
-  // than the smallest gives the smallest). Sizes are what ToDevice gives at
-  // ScaleForWidth's scale.
-  void ConstrainSize(int& width, int& height) const;
-  // The scale a device width is drawn at: the one with the fewest decimals
-  // (up to six) whose device width is that width, so that 1257 pixels are
-  // drawn at exactly 1.5 and 1048 at 1.25.
-  double ScaleForWidth(int deviceWidth) const;
+  // take (DisplayScale::ConstrainSize of the layout).
+  void ConstrainSize(int& width, int& height) const { DisplayScale::ConstrainSize(width_, height_, width, height); }
+  // The scale a device width of the layout is drawn at.
+  double ScaleForWidth(int deviceWidth) const { return DisplayScale::ScaleForWidth(width_, deviceWidth); }
   // Scales the editor to fill a window of width x height (ConstrainSize
-  // first): the zoom becomes that scale over the display scale. True when
-  // the editor now has that size.
+  // first): the plug-in keeps that scale over the display scale as the zoom.
+  // True when the editor now has that size.
   bool FitToSize(int width, int height);
   int DeviceWidth() const { return ToDevice(width_); }
   int DeviceHeight() const { return ToDevice(height_); }
-  // Logical to device: rounded to the nearest pixel.
-  int ToDevice(int logical) const;
-  PixelRect ToDevice(const PixelRect& r) const;
-  // Device to logical: the logical pixel the device pixel lies in.
-  int ToLogical(int device) const;
-  // The logical pixels a device rectangle touches.
-  PixelRect ToLogical(const PixelRect& r) const;
+  int ToDevice(int logical) const { return DisplayScale::ToDevice(logical, scale_); }
+  PixelRect ToDevice(const PixelRect& r) const { return DisplayScale::ToDevice(r, scale_); }
+  int ToLogical(int device) const { return DisplayScale::ToLogical(device, scale_); }
+  PixelRect ToLogical(const PixelRect& r) const { return DisplayScale::ToLogical(r, scale_); }
+
+  // ---- Images ----------------------------------------------------------------------------
+  // Where the panel's images come from: the module's store unless given
+  // another, which must outlive the panel. Before the first LoadBitmap.
+  void SetImageStore(ImageStore& store);
+  ImageStore& Images() const { return *images_; }
 
   // ---- The timer tick ----------------------------------------------------------------
   // Window thread, every timer tick: applies the values handed over since the
   // last tick, then returns the union of the rectangles of all dirty
   // controls (empty when nothing needs painting). Allocates nothing, unless
-  // a state loaded since brought another editor size (FollowKeptZoom).
+  // the plug-in's zoom changed since (FollowKeptZoom).
   PixelRect TimerTick();
   // The union of the dirty controls' rectangles, without applying anything.
   PixelRect DirtyUnion() const;
@@ -267,7 +257,7 @@ class IPanel : public IEditorLink {
   // ends nothing.
   void OnMouseDown(int x, int y, const MouseMods& mods);
   void OnMouseDrag(int x, int y, const MouseMods& mods);
-  void HandleMouseUp(int x, int y, const MouseMods& mods);
+  void OnMouseUp(int x, int y, const MouseMods& mods);
   // True when the double-click went to MouseDown and the platform should
   // capture the mouse.
   bool OnMouseDblClick(int x, int y, const MouseMods& mods);
@@ -278,7 +268,7 @@ class IPanel : public IEditorLink {
   // the host nothing.
   static constexpr int kWheelUnitsPerNotch = 120;
   void OnMouseWheel(int x, int y, const MouseMods& mods, int wheelUnits);
-  bool HandleMouseOver(int x, int y, const MouseMods& mods);
+  bool OnMouseOver(int x, int y, const MouseMods& mods);
   // The mouse left the window: MouseOut on every control.
   void OnMouseOut();
   // True when a control consumed the key (an IKeyCode).
@@ -337,12 +327,6 @@ class IPanel : public IEditorLink {
 
   // Normalised form of a plain value: ((clamp(v) - min) / (max - min))^(1 / shape).
   static double NormalizedFromPlain(const IParamDef& param, double plain);
-  // Entries in the process-wide bitmap cache (for tests).
-  static std::size_t BitmapCacheSize();
-  // The pictures made for scales other than 1 (for tests and measurements):
-  // whether a scale holds any, and the bytes of pixels held at all scales.
-  static bool HoldsScale(double scale);
-  static std::size_t ScaledPixelBytes();
 
  protected:
   // A panel whose window the host's run loop drives takes the loop here
@@ -382,26 +366,15 @@ class IPanel : public IEditorLink {
   void ApplyHandedOver();
   // Applies paramIndex's waiting value, if one arrived.
   void ApplyHandedOver(int paramIndex);
-  // Frame k (0-based) of bitmap at the current scale (not 1), made the
-  // first time it is drawn; null when it cannot be made. It lives while the
-  // panel holds its scale (HoldScale), at scale 2 for the process.
-  RAS_IBitmap* ScaledFrame(const BitmapRef& bitmap, int k);
-  // The image's pixels at scale 1, decoded on first use; null on failure.
-  RAS_IBitmap* Pixels(const BitmapRef& bitmap);
-  // Draws at scale from now on: takes a use of scale's pictures and gives
-  // back the one of the scale drawn at before, whose pictures go when no
-  // panel uses them any more (those at 2 stay). 1 or 0: none held.
-  void HoldScale(double scale);
-  // Draws at the scale the policy chooses, times the zoom.
+  // The display scale with the zoom the plug-in keeps now.
+  DisplayScale KeptScale() const;
+  // Draws at KeptScale's drawing scale from now on: a new back buffer, every
+  // control dirty, that scale's images held (the previous scale's given
+  // back) and the window told (ScaleChanged). Nothing when it is the scale
+  // drawn at already.
   void ApplyScale();
-  // The drawing scale for a display scale: display x zoom within the draw
-  // limits, tidied to six decimals so that a zoom made from a scale gives that
-  // scale back; exactly the display scale while the zoom is 1.
-  // Records the display scale for FitToSize.
-  double ZoomedScale(double displayScale);
-  // The plug-in keeps the zoom (its edit port): SetZoom and FitToSize tell
-  // it, and each TimerTick takes a zoom it changed (a state loaded while the
-  // editor shows), asking the host for the new size.
+  // Takes a zoom the plug-in changed behind the editor's back (a state
+  // loaded), asking the host for the new size.
   void FollowKeptZoom();
 
   void ResetWheel() {
@@ -420,16 +393,15 @@ class IPanel : public IEditorLink {
   int width_;
   int height_;
   int frameRate_;
+  // The host's and the desktop's scales and the policy; its zoom stays 1
+  // (the plug-in keeps the zoom: KeptScale).
+  DisplayScale display_;
+  // The scale the back buffer is drawn at, and the images held for it.
   double scale_ = 1.0;
-  double hostScale_ = 1.0;
-  double desktopScale_ = 1.0;
-  bool hostScaleSet_ = false;
-  ScalePolicy scalePolicy_ = ScalePolicy::kLargerOfHostAndDesktop;
-  double zoom_ = 1.0;
-  // The display scale ApplyScale last drew for (ZoomedScale's argument).
-  double displayScale_ = 1.0;
-  // The scale whose pictures this panel uses (HoldScale); 0 for none.
-  double heldScale_ = 0.0;
+  ImageStore* images_ = &ImageStore::Process();
+  ImageStore::ScaleHold heldScale_;
+  // Set from any thread when the plug-in's zoom changed; the tick takes it.
+  std::atomic<bool> zoomChanged_{false};
   int mouseHolder_ = -1;
   // The parameter whose edit a press began and no release has ended yet.
   int openEdit_ = -1;

@@ -46,9 +46,10 @@ class IEditPort {
   virtual bool HostSizesEditorWindow() const = 0;
   // Asks the host to give the editor this size.
   virtual void RequestEditorSize(int width, int height) = 0;
-  // The user's zoom of the editor that the plug-in keeps with its state (a
-  // state load may change it from another thread; the editor follows), and
-  // keeping a new one (false, nothing kept, outside EditorZoomInRange).
+  // The user's zoom of the editor, which the plug-in keeps with its state,
+  // and keeping a new one (false, nothing kept, outside EditorZoomInRange).
+  // A change from elsewhere (a state load, on any thread) reaches the
+  // attached editor as IEditorLink::EditorZoomChanged.
   virtual double EditorZoom() const { return 1.0; }
   virtual bool SetEditorZoom(double /*zoom*/) { return false; }
 };

@@ -45,14 +45,14 @@ class IEditorLink {
   // The display scale the host asks for (EditorWidth/Height follow it);
   // false, with nothing changed, for a scale the editor cannot draw at.
   virtual bool SetEditorScale(double /*scale*/) { return false; }
-  // The user's zoom on that scale (EditorZoomInRange); false, with nothing
-  // changed, for a zoom the editor cannot take.
-  virtual double EditorZoom() const { return 1.0; }
-  virtual bool SetEditorZoom(double /*zoom*/) { return false; }
+  // The plug-in keeps the user's zoom on that scale (IEditPort::EditorZoom)
+  // and changed it: the editor takes it on its own thread, and asks the host
+  // for the size it gives when its window shows. Any thread, lock-free.
+  virtual void EditorZoomChanged() {}
   // Rewrites width x height (device pixels) to the nearest size the editor
   // can take; false for an editor that keeps one size.
   virtual bool ConstrainEditorSize(int& /*width*/, int& /*height*/) const { return false; }
-  // Scales the editor to fill a window of that size; EditorZoom then tells
-  // the zoom it took. False for an editor that keeps one size.
+  // Scales the editor to fill a window of that size, the zoom that gives
+  // kept by the plug-in. False for an editor that keeps one size.
   virtual bool FitEditorToSize(int /*width*/, int /*height*/) { return false; }
 };

@@ -229,7 +229,7 @@ std::string IEffectBase::ParamDisplayText(int index) {
 
 bool IEffectBase::SetEditorZoom(double zoom) {
   if (!EditorZoomInRange(zoom)) return false;
-  editorZoom_.store(zoom, std::memory_order_relaxed);
+  if (editorZoom_.exchange(zoom, std::memory_order_relaxed) != zoom && graphics_) graphics_->EditorZoomChanged();
   return true;
 }
 

@@ -162,7 +162,8 @@ class IEffectBase : public IEditPort {
   // The user's zoom of the editor (the size a host's resize handle gave it,
   // relative to the display scale), kept with the instance and its state;
   // 1 until the editor is resized. Any thread. A zoom outside
-  // kEditorZoomMin to kEditorZoomMax is refused (false, nothing changed).
+  // kEditorZoomMin to kEditorZoomMax is refused (false, nothing changed); a
+  // new one is told to the attached editor (EditorZoomChanged).
   double EditorZoom() const override { return editorZoom_.load(std::memory_order_relaxed); }
   bool SetEditorZoom(double zoom) override;
   // Destroys the attached editor now (an adapter does it while it can still

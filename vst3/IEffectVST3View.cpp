@@ -42,11 +42,6 @@ void IEffectVST3View::CloseOwnWindow() {
   runLoop_.reset();
 }
 
-void IEffectVST3View::ApplyKeptZoom(IEditorLink& editor) {
-  const double zoom = plug_->EditorZoom();
-  if (editor.EditorZoom() != zoom) editor.SetEditorZoom(zoom);
-}
-
 namespace {
 
 // A host rectangle's extent without overflow, held within what an editor
@@ -79,7 +74,6 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     std::unique_ptr<IHostRunLoop> loop = HostRunLoopFromFrame(plugFrame_);
     const int width = editor->EditorWidth();
     const int height = editor->EditorHeight();
-    ApplyKeptZoom(*editor);
     // Attached again without removed, the editor may replace this view's own
     // window; another view's open window is never touched: the editor then
     // opens nothing and this view fails alone.
@@ -92,8 +86,7 @@ tresult PLUGIN_API IEffectVST3View::attached(void* parent, FIDString type) {
     ownWindow_ = host.window;
     systemWindow_ = parent;
     plug_->EditorOpened();
-    // The window may have found a display scale of its own (the desktop's),
-    // or the kept zoom changed since the host asked for the size.
+    // The window may have found a display scale of its own (the desktop's).
     if (plugFrame_ && (editor->EditorWidth() != width || editor->EditorHeight() != height)) {
       ViewRect size(0, 0, editor->EditorWidth(), editor->EditorHeight());
       rect_ = size;
@@ -121,7 +114,6 @@ tresult PLUGIN_API IEffectVST3View::getSize(ViewRect* size) {
     IEditorLink* editor = Editor();
     if (!editor) return kResultFalse;
     if (!size) return kInvalidArgument;
-    ApplyKeptZoom(*editor);
     *size = ViewRect(0, 0, editor->EditorWidth(), editor->EditorHeight());
     return kResultOk;
   });
@@ -143,9 +135,8 @@ tresult PLUGIN_API IEffectVST3View::onSize(ViewRect* newSize) {
     IEditorLink* editor = Editor();
     const int width = Extent(newSize->left, newSize->right);
     const int height = Extent(newSize->top, newSize->bottom);
-    if (editor && (width != editor->EditorWidth() || height != editor->EditorHeight()) &&
-        editor->FitEditorToSize(width, height)) {
-      plug_->SetEditorZoom(editor->EditorZoom());
+    if (editor && (width != editor->EditorWidth() || height != editor->EditorHeight())) {
+      editor->FitEditorToSize(width, height);
     }
     return kResultOk;
   });
@@ -182,7 +173,6 @@ tresult PLUGIN_API IEffectVST3View::setContentScaleFactor(ScaleFactor factor) {
     const int oldWidth = editor->EditorWidth();
     const int oldHeight = editor->EditorHeight();
     if (!editor->SetEditorScale(static_cast<double>(factor))) return kResultFalse;
-    ApplyKeptZoom(*editor);
     ViewRect size(0, 0, editor->EditorWidth(), editor->EditorHeight());
     if (plugFrame_ && (size.getWidth() != oldWidth || size.getHeight() != oldHeight)) {
       rect_ = size;

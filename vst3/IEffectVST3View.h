@@ -36,8 +36,8 @@ class IEffectVST3View : public Steinberg::CPluginView, public Steinberg::IPlugVi
   Steinberg::tresult PLUGIN_API removed() override;
   Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
   // A size the host chose (its resize handle, not the answer to a resize the
-  // plug-in asked for) scales the editor to fill it; the zoom that gives is
-  // kept with the plug-in.
+  // plug-in asked for) scales the editor to fill it; the plug-in keeps the
+  // zoom that gives.
   Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
   // True while the plug-in has an editor (it scales to any size it is given).
   Steinberg::tresult PLUGIN_API canResize() override;
@@ -61,9 +61,6 @@ class IEffectVST3View : public Steinberg::CPluginView, public Steinberg::IPlugVi
   IEditorLink* Editor() const;
   // Closes the window this view opened, if the editor still shows it.
   void CloseOwnWindow();
-  // Brings the editor to the zoom the plug-in keeps (a state may have set
-  // another one since the editor last showed).
-  void ApplyKeptZoom(IEditorLink& editor);
 
   IEffectVST3* plug_;
   bool expectingNewSize_ = false;

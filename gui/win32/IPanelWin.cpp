@@ -143,12 +143,12 @@ void IPanelWin::OnButtonDown(int x, int y, const MouseMods& mods) { OnMouseDown(
 
 bool IPanelWin::OnDoubleClick(int x, int y, const MouseMods& mods) { return OnMouseDblClick(ToLogical(x), ToLogical(y), mods); }
 
-void IPanelWin::OnButtonUp(int x, int y, const MouseMods& mods) { HandleMouseUp(ToLogical(x), ToLogical(y), mods); }
+void IPanelWin::OnButtonUp(int x, int y, const MouseMods& mods) { OnMouseUp(ToLogical(x), ToLogical(y), mods); }
 
 void IPanelWin::OnDrag(int x, int y, const MouseMods& mods) { OnMouseDrag(ToLogical(x), ToLogical(y), mods); }
 
 win32gui::HoverWatch IPanelWin::OnHover(int x, int y, const MouseMods& mods) {
-  if (!HandleMouseOver(ToLogical(x), ToLogical(y), mods)) return win32gui::HoverWatch::kNone;
+  if (!OnMouseOver(ToLogical(x), ToLogical(y), mods)) return win32gui::HoverWatch::kNone;
   const int over = MouseOverControl();
   if (ShowTooltips() && over != tooltipControl_) {
     tooltipControl_ = over;

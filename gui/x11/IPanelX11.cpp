@@ -169,7 +169,7 @@ void IPanelX11::OnDoubleClick(int x, int y, const MouseMods& mods) {
 }
 
 void IPanelX11::OnButtonUp(int x, int y, const MouseMods& mods) {
-  HandleMouseUp(ToLogical(x), ToLogical(y), mods);
+  OnMouseUp(ToLogical(x), ToLogical(y), mods);
 }
 
 void IPanelX11::OnDrag(int x, int y, const MouseMods& mods) {
@@ -177,7 +177,7 @@ void IPanelX11::OnDrag(int x, int y, const MouseMods& mods) {
 }
 
 void IPanelX11::OnHover(int x, int y, const MouseMods& mods) {
-  HandleMouseOver(ToLogical(x), ToLogical(y), mods);
+  OnMouseOver(ToLogical(x), ToLogical(y), mods);
 }
 
 void IPanelX11::OnWheel(int x, int y, const MouseMods& mods, int notches) {

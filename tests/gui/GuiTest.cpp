@@ -92,7 +92,7 @@ TEST(Controls, KnobDragAndWheelArithmeticWithEditOrder) {
   r.panel->OnMouseDrag(45, 40, left);  // no movement: nothing
   r.panel->OnMouseDrag(45, 50, shift); // 10 px down with shift: - 0.00625
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.55625);
-  r.panel->HandleMouseUp(45, 50, left);
+  r.panel->OnMouseUp(45, 50, left);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "perform 0", "end 0"}));
   EXPECT_DOUBLE_EQ(r.plug.GetParam(kKnob)->Value(), 0.55625);
   r.panel->OnMouseWheel(45, 50, {}, 3 * 120);
@@ -124,14 +124,14 @@ TEST(Controls, DragDirectionAndGearingWithEachModifier) {
       EXPECT_DOUBLE_EQ(knob->Value(), 0.5 + 8 * step / gear) << horizontal << mods.shift << mods.control;
       r.panel->OnMouseDrag(x + 4, 26, mods);  // back by half
       EXPECT_DOUBLE_EQ(knob->Value(), 0.5 + 4 * step / gear) << horizontal << mods.shift << mods.control;
-      r.panel->HandleMouseUp(x + 4, 26, mods);
+      r.panel->OnMouseUp(x + 4, 26, mods);
     }
     // Travel across the axis moves nothing.
     knob->SetValue(0.5);
     r.panel->OnMouseDown(x, 30, kLeftButton);
     r.panel->OnMouseDrag(horizontal ? x : x + 5, horizontal ? 35 : 30, kLeftButton);
     EXPECT_EQ(knob->Value(), 0.5) << horizontal;
-    r.panel->HandleMouseUp(x, 30, kLeftButton);
+    r.panel->OnMouseUp(x, 30, kLeftButton);
   }
 }
 
@@ -141,7 +141,7 @@ TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   std::vector<double> seen;
   for (int i = 0; i < 4; ++i) {
     r.panel->OnMouseDown(105, 30, left);
-    r.panel->HandleMouseUp(105, 30, left);
+    r.panel->OnMouseUp(105, 30, left);
     seen.push_back(r.sw->Value());
   }
   EXPECT_EQ(seen, (std::vector<double>{0.5, 1.0, 0.0, 0.5}));
@@ -174,7 +174,7 @@ TEST(Controls, RightClickGoesToTheHostMenuAndAReleaseNoPressBeganEndsNothing) {
   EXPECT_EQ(r.panel->MouseHolder(), -1);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"menu 1"}));
   r.plug.log.clear();
-  r.panel->HandleMouseUp(45, 30, {});  // no holder: the knob under the mouse hears it
+  r.panel->OnMouseUp(45, 30, {});  // no holder: the knob under the mouse hears it
   EXPECT_TRUE(r.plug.log.empty());
   // Prompting stays off by default: a right-click that reaches a knob does nothing.
   r.knob->MouseDown(45, 30, right);
@@ -196,19 +196,19 @@ TEST(Controls, EditsReachTheHostInBalancedPairs) {
   r.panel->OnMouseDown(45, 50, left);
   r.panel->OnMouseWheel(45, 50, {}, 120);
   r.panel->OnMouseDown(105, 30, left);  // a second button on the switch
-  r.panel->HandleMouseUp(105, 30, left);
-  r.panel->HandleMouseUp(105, 30, left);  // the other button's release: nothing open
+  r.panel->OnMouseUp(105, 30, left);
+  r.panel->OnMouseUp(105, 30, left);  // the other button's release: nothing open
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0", "begin 1", "perform 1", "end 1"}));
   r.plug.log.clear();
   r.knob->SetDoubleClickAsClick(true);
   EXPECT_TRUE(r.panel->OnMouseDblClick(45, 50, left));
   r.panel->OnMouseDrag(45, 40, left);
-  r.panel->HandleMouseUp(45, 40, left);
+  r.panel->OnMouseUp(45, 40, left);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
   r.plug.log.clear();
   r.panel->OnMouseDown(45, 50, left);
   r.panel->Resize(200, 100);  // the controls go; the edit ends with them
-  r.panel->HandleMouseUp(45, 50, left);
+  r.panel->OnMouseUp(45, 50, left);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0", "resize 200x100"}));
 }
 
@@ -375,7 +375,7 @@ TEST(Gestures, CancelAndThePanelsEndCloseTheEditAPressOpened) {
   r.panel->CancelGestures();  // the window lost the mouse
   EXPECT_EQ(r.panel->MouseHolder(), -1);
   r.panel->CancelGestures();             // nothing open: nothing
-  r.panel->HandleMouseUp(45, 50, kLeftButton);  // the late release ends nothing
+  r.panel->OnMouseUp(45, 50, kLeftButton);  // the late release ends nothing
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
   r.plug.log.clear();
   // A second button pressed outside every control (the pointer left the
@@ -384,7 +384,7 @@ TEST(Gestures, CancelAndThePanelsEndCloseTheEditAPressOpened) {
   r.panel->OnMouseDown(-5, -5, kLeftButton);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
   EXPECT_EQ(r.panel->MouseHolder(), -1);
-  r.panel->HandleMouseUp(-5, -5, kLeftButton);
+  r.panel->OnMouseUp(-5, -5, kLeftButton);
   EXPECT_EQ(r.plug.log.size(), 2u);
   r.plug.log.clear();
   r.panel->OnMouseDown(105, 30, kLeftButton);
@@ -406,7 +406,7 @@ TEST(Gestures, HostValuesWaitWhileTheirControlIsHeldAndTheLatestShowsAtTheEnd) {
   r.panel->SetParameterFromPlug(kKnob, 0.25);
   EXPECT_TRUE(r.panel->TimerTick().IsEmpty());  // the held knob waits
   EXPECT_EQ(r.knob->Value(), 0.5625);
-  r.panel->HandleMouseUp(45, 40, kLeftButton);
+  r.panel->OnMouseUp(45, 40, kLeftButton);
   EXPECT_EQ(r.knob->Value(), 0.25);
   EXPECT_EQ(r.FrameAt(r.knob), 16);  // (int)(60 * 0.25 + 0.5) + 1
   // The host's last word equals the control's: the knob stays where it is.
@@ -415,7 +415,7 @@ TEST(Gestures, HostValuesWaitWhileTheirControlIsHeldAndTheLatestShowsAtTheEnd) {
   r.panel->SetParameterFromPlug(kKnob, 0.375);
   r.panel->PaintAll();
   r.panel->PaintAll();
-  r.panel->HandleMouseUp(45, 30, kLeftButton);
+  r.panel->OnMouseUp(45, 30, kLeftButton);
   EXPECT_EQ(r.knob->Value(), 0.375);
   EXPECT_FALSE(r.knob->IsDirty());
 }
@@ -441,10 +441,10 @@ TEST(Gestures, WheelUnitsAddUpToWholeNotchesPerControl) {
   // A rest is forgotten when the pointer leaves the control, at a press and
   // when the wheel turns over another control.
   r.panel->OnMouseWheel(45, 50, {}, 60);
-  r.panel->HandleMouseOver(5, 5, {});
+  r.panel->OnMouseOver(5, 5, {});
   r.panel->OnMouseWheel(45, 50, {}, 60);
   r.panel->OnMouseDown(5, 5, kLeftButton);
-  r.panel->HandleMouseUp(5, 5, kLeftButton);
+  r.panel->OnMouseUp(5, 5, kLeftButton);
   r.panel->OnMouseWheel(45, 50, {}, 60);
   r.panel->OnMouseWheel(105, 30, {}, 60);
   r.panel->OnMouseWheel(45, 50, {}, 60);
@@ -459,7 +459,7 @@ TEST(Gestures, WheelUnitsAddUpToWholeNotchesPerControl) {
   // During a drag a notch is part of the drag's edit.
   r.panel->OnMouseDown(45, 50, kLeftButton);
   r.panel->OnMouseWheel(45, 50, {}, -120);
-  r.panel->HandleMouseUp(45, 50, kLeftButton);
+  r.panel->OnMouseUp(45, 50, kLeftButton);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
 }
 
@@ -526,12 +526,12 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   r.knob->SetHidden(true);
   r.panel->OnMouseDown(45, 50, kLeftButton);
   EXPECT_EQ(r.panel->MouseHolder(), -1);
-  r.panel->HandleMouseUp(45, 50, kLeftButton);
+  r.panel->OnMouseUp(45, 50, kLeftButton);
   r.knob->SetHidden(false);
   r.knob->SetGrayed(true);
   r.panel->OnMouseDown(45, 50, kLeftButton);
   EXPECT_EQ(r.panel->MouseHolder(), -1);
-  r.panel->HandleMouseUp(45, 50, kLeftButton);
+  r.panel->OnMouseUp(45, 50, kLeftButton);
   EXPECT_TRUE(r.plug.log.empty());
   // Grayed, the knob is drawn at a quarter of its weight over the background.
   r.knob->SetValue(1.0);
@@ -542,7 +542,7 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   EXPECT_EQ(r.FrameAt(r.knob), 61);
   r.panel->OnMouseDown(45, 50, kLeftButton);
   EXPECT_EQ(r.panel->MouseHolder(), 1);
-  r.panel->HandleMouseUp(45, 50, kLeftButton);
+  r.panel->OnMouseUp(45, 50, kLeftButton);
   // The rectangle's left and top edges are inside, its right and bottom edges outside.
   EXPECT_TRUE(r.knob->HitTest(40, 20));
   EXPECT_TRUE(r.knob->HitTest(59, 59));
@@ -557,10 +557,10 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
     r.plug.log.clear();
     r.panel->OnMouseDown(45, 50, kLeftButton);
     r.panel->OnMouseDrag(45, 40, kLeftButton);
-    r.panel->HandleMouseUp(45, 40, kLeftButton);
+    r.panel->OnMouseUp(45, 40, kLeftButton);
     r.panel->OnMouseWheel(45, 50, MouseMods{}, IPanel::kWheelUnitsPerNotch);
     r.panel->OnMouseDblClick(45, 50, kLeftButton);
-    r.panel->HandleMouseUp(45, 50, kLeftButton);
+    r.panel->OnMouseUp(45, 50, kLeftButton);
     return r.plug.log;
   };
   r.knob->SetHidden(true);
@@ -576,6 +576,6 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   cover->SetHidden(true);
   r.plug.log.clear();
   r.panel->OnMouseDown(45, 50, kLeftButton);
-  r.panel->HandleMouseUp(45, 50, kLeftButton);
+  r.panel->OnMouseUp(45, 50, kLeftButton);
   EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
 }

@@ -45,7 +45,7 @@ TEST(GuiThreads, AudioHandOverWhileTheWindowTicksPaintsDragsAndResizes) {
     panel->Paint(panel->TimerTick());
     panel->OnMouseDown(45, 40, left);
     panel->OnMouseDrag(45, 30 - round % 7, left);
-    panel->HandleMouseUp(45, 30, left);
+    panel->OnMouseUp(45, 30, left);
     if (round % 50 == 49) {
       panel->Resize(200 + round % 3, 100);
       Build(*panel);
@@ -91,6 +91,43 @@ TEST(GuiThreads, PanelsOnSeveralThreadsShareTheImagesAtEveryScale) {
   }
   for (auto& th : threads) th.join();
   EXPECT_EQ(failures.load(), 0);
-  EXPECT_FALSE(IPanel::HoldsScale(1.5));
-  EXPECT_FALSE(IPanel::HoldsScale(2.5));
+  EXPECT_FALSE(ImageStore::Process().HoldsScale(1.5));
+  EXPECT_FALSE(ImageStore::Process().HoldsScale(2.5));
+}
+
+// States loading on another thread change the zoom the plug-in keeps while
+// the window ticks and paints: every change reaches the editor without a
+// lock, and the tick after the last one draws at the zoom kept last and asks
+// the host for that size.
+TEST(GuiThreads, AZoomAStateBringsOnAnotherThreadReachesTheTickingEditor) {
+  TestPlug plug;
+  plug.logging = false;
+  auto* panel = new TestPanel(&plug, 838, 245);
+  Build(*panel);
+  plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+  const double zooms[] = {1.25, 0.75, 2.0, 1.5};
+  std::atomic<bool> stop{false};
+  std::thread host([&] {
+    for (int i = 0; !stop.load(); ++i) {
+      PlugLock lock(plug.Mutex());  // as a state load holds it
+      plug.SetEditorZoom(zooms[i % 4]);
+    }
+  });
+  for (int round = 0; round < 200; ++round) panel->Paint(panel->TimerTick());
+  stop = true;
+  host.join();
+
+  ASSERT_TRUE(plug.SetEditorZoom(1.25));
+  plug.logging = true;
+  panel->TimerTick();
+  EXPECT_EQ(panel->Scale(), 1.25);
+  EXPECT_EQ(panel->EditorWidth(), 1048);
+  // One request at most for the size it took; a tick with nothing new asks nothing.
+  ASSERT_LE(plug.log.size(), 1u);
+  if (!plug.log.empty()) {
+    EXPECT_EQ(plug.log.back(), "resize 1048x306");
+  }
+  plug.log.clear();
+  panel->TimerTick();
+  EXPECT_TRUE(plug.log.empty());
 }

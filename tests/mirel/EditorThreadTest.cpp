@@ -48,7 +48,7 @@ TEST(EditorThreads, ProcessRunsWhileTheEditorTicksPaintsDragsAndResizes) {
       const PixelRect knob = panel->GetControl(5)->Rect();
       panel->OnMouseDown(knob.left + 2, knob.top + 2, left);
       panel->OnMouseDrag(knob.left + 2, knob.top - round % 9, left);
-      panel->HandleMouseUp(knob.left + 2, knob.top, left);
+      panel->OnMouseUp(knob.left + 2, knob.top, left);
     }
     m->setParamNormalized(kMix, (round % 5) / 4.0);
     if (round % 40 == 20) {

@@ -99,7 +99,7 @@ TEST(MirelEditor, ClickOnTheSidechainSwitchMovesTheDetectorToTheSidechain) {
   const PixelRect r = e.panel.GetControl(14)->Rect();
   const MouseMods left{true, false, false, false, false};
   e.panel.OnMouseDown(r.left + 1, r.top + 1, left);
-  e.panel.HandleMouseUp(r.left + 1, r.top + 1, left);
+  e.panel.OnMouseUp(r.left + 1, r.top + 1, left);
   EXPECT_EQ(e.m->GetParam(kSidechain)->Value(), 0.0);
   EXPECT_EQ(e.panel.GetControl(8)->Value(), 0.0);  // the high-pass knob is another parameter
 }

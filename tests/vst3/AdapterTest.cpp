@@ -426,7 +426,7 @@ TEST(Adapter, HostValuesWaitWhileTheUserHoldsTheirKnob) {
   ASSERT_EQ(fx->setParamNormalized(0, 0.2), kResultOk);
   panel->TimerTick();
   EXPECT_EQ(knob->Value(), 0.5625);
-  panel->HandleMouseUp(5, 10, left);
+  panel->OnMouseUp(5, 10, left);
   EXPECT_DOUBLE_EQ(knob->Value(), 0.2);  // the host's last word, now the gesture ended
 }
 

@@ -152,7 +152,7 @@ int Run(int argc, char** argv) {
   // Below the smallest display scale, as the user's zoom on a display at 1.
   const bool zoomed = o.scale < IPanel::kMinScale;
   if (!m->Graphics()->SetEditorScale(zoomed ? IPanel::kMinScale : o.scale) ||
-      (zoomed && !m->Graphics()->SetEditorZoom(o.scale))) {
+      (zoomed && !panel->SetZoom(o.scale))) {
     throw Failure{"the editor refused the scale", 2};
   }
 

@@ -1,6 +1,8 @@
-// Frames at display scales other than 1: made one at a time the first time
-// they are drawn (at 2 decoded from the image's frame set alone), kept at 2,
-// and given back when no panel draws at their scale any more.
+// The image store: images decoded once by id (the module's sized from their
+// headers and decoded on first draw), frames at scales other than 1 made one
+// at a time the first time they are drawn (at 2 decoded from the image's
+// frame set alone), kept at 2, and given back when no panel holds their
+// scale any more. Each test draws from a store of its own.
 
 #include <gtest/gtest.h>
 
@@ -55,41 +57,36 @@ class CountingFrameSet : public RAS_FrameSet {
   DecodeLog& log_;
 };
 
-// Images kFirstKnobId and on are strips of kFrames frames, each with a frame
-// set at twice the size whose decodes go to its own log; the other ids are
-// TestPanel's. The images and their frames live in the process-wide caches,
-// so each test takes an image of its own.
-constexpr int kFirstKnobId = 7001;
-constexpr int kKnobImages = 4;
-
-DecodeLog& LogOf(int id) {
-  static std::array<DecodeLog, kKnobImages> logs;
-  return logs[static_cast<std::size_t>(id - kFirstKnobId)];
-}
-
-bool IsKnobImage(int id) { return id >= kFirstKnobId && id < kFirstKnobId + kKnobImages; }
+// Image kKnobImage is a strip of kFrames frames with a frame set at twice
+// the size whose decodes go to log; the other ids are TestPanel's.
+constexpr int kKnobImage = 7001;
 
 class FramesPanel : public TestPanel {
  public:
-  using TestPanel::TestPanel;
+  FramesPanel(IEffectBase* plug, DecodeLog& log) : TestPanel(plug), log_(log) {}
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override {
-    if (IsKnobImage(id)) return MakeStrip(20, 40, kFrames);
+    if (id == kKnobImage) return MakeStrip(20, 40, kFrames);
     return TestPanel::LoadBitmapFromResource(id, name);
   }
   std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id) override {
-    if (!IsKnobImage(id - kDoubleSizeIdOffset)) return nullptr;
+    if (id - kDoubleSizeIdOffset != kKnobImage) return nullptr;
     ++setsOpened;
-    return std::make_unique<CountingFrameSet>(LogOf(id - kDoubleSizeIdOffset));
+    return std::make_unique<CountingFrameSet>(log_);
   }
   int setsOpened = 0;
+
+ private:
+  DecodeLog& log_;
 };
 
-// A plug-in whose editor is a background and one knob on image id.
+// A plug-in whose editor, drawing from store, is a background and one knob
+// on image id.
 struct Editor {
   TestPlug plug;
   FramesPanel* panel;
   IKnobStripControl* knob;
-  Editor(int id, double scale) : panel(new FramesPanel(&plug)) {
+  Editor(ImageStore& store, DecodeLog& log, double scale, int id = kKnobImage) : panel(new FramesPanel(&plug, log)) {
+    panel->SetImageStore(store);
     panel->AttachBackground(new IBitmapControl(0, 0, -1, panel->LoadBitmap(1001, "bg.png", 1), ChannelBlend::kCopy));
     knob = new IKnobStripControl(40, 20, kKnob, panel->LoadBitmap(id, "k.png", kFrames));
     panel->AttachControl(knob);
@@ -108,13 +105,18 @@ struct Editor {
   }
 };
 
+// Each test's images and frames in a store of its own.
+class ImageStoreTest : public ::testing::Test {
+ protected:
+  ImageStore store;
+  DecodeLog log;
+};
+
 }  // namespace
 
-TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
-  const int id = kFirstKnobId;
-  DecodeLog& log = LogOf(id);
+TEST_F(ImageStoreTest, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheStore) {
   {
-    Editor first(id, 2.0);
+    Editor first(store, log, 2.0);
     first.Show(3);
     EXPECT_EQ(first.KnobBlue(), 103u);
     EXPECT_EQ(log.bases, 1);
@@ -129,7 +131,7 @@ TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
   }
   // A later editor at 2 finds both frames made; a frame at 1.5 is resampled
   // from the frame at 2 and decodes nothing more.
-  Editor later(id, 2.0);
+  Editor later(store, log, 2.0);
   later.Show(5);
   EXPECT_EQ(later.KnobBlue(), 105u);
   EXPECT_EQ(later.panel->setsOpened, 0);
@@ -139,10 +141,8 @@ TEST(ScaledFrames, AFrameDrawnAtTwoDecodesOnlyItselfOnceForTheProcess) {
   EXPECT_EQ(log.FramesDecoded(), 2);
 }
 
-TEST(ScaledFrames, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
-  const int id = kFirstKnobId + 1;
-  DecodeLog& log = LogOf(id);
-  Editor editor(id, 2.0);
+TEST_F(ImageStoreTest, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
+  Editor editor(store, log, 2.0);
   editor.Show(kFailingFrame);
   EXPECT_EQ(editor.KnobBlue(), 0u);  // nothing drawn there (the background is smaller)
   editor.Show(kFailingFrame);        // tried again, still nothing
@@ -157,30 +157,28 @@ TEST(ScaledFrames, AFrameThatFailsToDecodeDrawsNothingAndTheOthersStillDraw) {
 
 // A resized editor below 1: the next larger set is the one at 1, and
 // nothing of the set at 2 is opened or decoded.
-TEST(ScaledFrames, BelowOneFramesComeFromTheSetAtOne) {
-  const int id = kFirstKnobId + 3;
-  Editor editor(id, 1.0);
+TEST_F(ImageStoreTest, BelowOneFramesComeFromTheSetAtOne) {
+  Editor editor(store, log, 1.0);
   ASSERT_TRUE(editor.panel->SetZoom(0.75));
   ASSERT_EQ(editor.panel->Scale(), 0.75);
   editor.Show(3);
   EXPECT_EQ(editor.KnobBlue(), 4u);  // frame 3 of the strip at 1
   EXPECT_EQ(editor.panel->setsOpened, 0);
-  EXPECT_EQ(LogOf(id).FramesDecoded(), 0);
+  EXPECT_EQ(log.FramesDecoded(), 0);
 }
 
-TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
-  const int id = kFirstKnobId + 2;
-  auto a = std::make_unique<Editor>(id, 1.5);
-  auto b = std::make_unique<Editor>(id, 1.5);
+TEST_F(ImageStoreTest, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
+  auto a = std::make_unique<Editor>(store, log, 1.5);
+  auto b = std::make_unique<Editor>(store, log, 1.5);
   a->Show(2);
   b->Show(4);
-  EXPECT_TRUE(IPanel::HoldsScale(1.5));
+  EXPECT_TRUE(store.HoldsScale(1.5));
   ASSERT_TRUE(a->panel->SetScale(1.75));
   a->Show(2);
-  EXPECT_TRUE(IPanel::HoldsScale(1.5));  // b still draws at it
-  EXPECT_TRUE(IPanel::HoldsScale(1.75));
+  EXPECT_TRUE(store.HoldsScale(1.5));  // b still draws at it
+  EXPECT_TRUE(store.HoldsScale(1.75));
   b.reset();
-  EXPECT_FALSE(IPanel::HoldsScale(1.5));
+  EXPECT_FALSE(store.HoldsScale(1.5));
   // A resize drag through many scales keeps only the one drawn at (and 2).
   for (int step = 0; step <= 40; ++step) {
     ASSERT_TRUE(a->panel->SetScale(1.0 + step * 0.05));
@@ -188,16 +186,16 @@ TEST(ScaledFrames, AScaleNoPanelDrawsAtAnyMoreIsFreedAndTwoStays) {
   }
   for (int step = 1; step < 40; ++step) {
     if (step != 20) {
-      EXPECT_FALSE(IPanel::HoldsScale(1.0 + step * 0.05)) << step;
+      EXPECT_FALSE(store.HoldsScale(1.0 + step * 0.05)) << step;
     }
   }
-  EXPECT_TRUE(IPanel::HoldsScale(3.0));
-  EXPECT_TRUE(IPanel::HoldsScale(2.0));
+  EXPECT_TRUE(store.HoldsScale(3.0));
+  EXPECT_TRUE(store.HoldsScale(2.0));
   ASSERT_TRUE(a->panel->SetScale(1.0));
   a->Show(1);
-  EXPECT_FALSE(IPanel::HoldsScale(3.0));
+  EXPECT_FALSE(store.HoldsScale(3.0));
   EXPECT_EQ(a->KnobBlue(), 2u);  // the strip at 1 itself
-  EXPECT_TRUE(IPanel::HoldsScale(2.0));
+  EXPECT_TRUE(store.HoldsScale(2.0));
 }
 
 namespace {
@@ -215,7 +213,7 @@ class ModuleImagesPanel : public IPanelOffscreen {
 
 }  // namespace
 
-TEST(ScaledFrames, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) {
+TEST(ImageStore, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) {
   TestPlug plug;
   auto* panel = new ModuleImagesPanel(&plug);
   // The Input knob's strip (61 frames of 76 x 70) over the background.
@@ -254,4 +252,78 @@ TEST(ScaledFrames, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame
   ASSERT_TRUE(panel->PaintAll());
   ASSERT_TRUE(panel->PaintAll());
   EXPECT_EQ(panel->decodes, 2);
+}
+
+namespace {
+
+// Strips of 20 x 40 frames by id (1000 + frames), decodes counted; no sets.
+struct StripLoader : ImageLoader {
+  std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char*) override {
+    ++decodes;
+    return MakeStrip(20, 40, id - 1000);
+  }
+  std::unique_ptr<RAS_FrameSet> OpenFrameSet(int) override { return nullptr; }
+  int decodes = 0;
+};
+
+BitmapRef RefOf(RAS_IBitmap* bitmap, int id, int frames) {
+  BitmapRef ref;
+  ref.bitmap = bitmap;
+  ref.w = bitmap->getWidth();
+  ref.h = bitmap->getHeight();
+  ref.n = frames;
+  ref.id = id;
+  return ref;
+}
+
+}  // namespace
+
+// Panels given stores of their own share nothing with each other or with
+// the module's store: the same id is decoded once per store.
+TEST_F(ImageStoreTest, APanelGivenItsOwnStoreDrawsFromItAlone) {
+  const std::size_t moduleImages = ImageStore::Process().Images();
+  ImageStore other;
+  TestPlug plug;
+  TestPanel a(&plug);
+  TestPanel b(&plug);
+  a.SetImageStore(store);
+  b.SetImageStore(other);
+  const BitmapRef first = a.LoadBitmap(1003, "k.png", 3);
+  EXPECT_EQ(a.LoadBitmap(1003, "k.png", 3).bitmap, first.bitmap);
+  const BitmapRef second = b.LoadBitmap(1003, "k.png", 3);
+  EXPECT_NE(second.bitmap, first.bitmap);
+  EXPECT_EQ(a.decodes + b.decodes, 2);
+  EXPECT_EQ(store.Images(), 1u);
+  EXPECT_EQ(other.Images(), 1u);
+  EXPECT_EQ(ImageStore::Process().Images(), moduleImages);
+}
+
+// A frame is only made for a scale someone holds (else nothing would ever
+// free it), and goes with the last hold; a moved hold is still one hold.
+TEST_F(ImageStoreTest, FramesAreMadeOnlyForAHeldScaleAndGoWithTheLastHold) {
+  StripLoader loader;
+  RAS_IBitmap* image = store.Load(1004, "k.png", loader);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(store.Load(1004, "k.png", loader), image);
+  EXPECT_EQ(loader.decodes, 1);
+  const BitmapRef ref = RefOf(image, 1004, 4);
+  EXPECT_EQ(store.Frame(ref, 1, 1.5, loader), nullptr);
+  EXPECT_FALSE(store.HoldsScale(1.5));
+  EXPECT_EQ(store.Frame(ref, 1, 1.0, loader), nullptr);  // scale 1 draws the image itself
+  {
+    ImageStore::ScaleHold hold = store.Hold(1.5);
+    RAS_IBitmap* frame = store.Frame(ref, 1, 1.5, loader);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->getWidth(), 30);
+    EXPECT_EQ(frame->getHeight(), 60);
+    EXPECT_EQ(frame->getBits()[0] & 0xff, 2u);  // frame 1's own pixels
+    EXPECT_EQ(store.Frame(ref, 1, 1.5, loader), frame);
+    EXPECT_EQ(store.Frame(ref, 4, 1.5, loader), nullptr);  // past the last frame
+    ImageStore::ScaleHold moved = std::move(hold);
+    EXPECT_EQ(moved.Scale(), 1.5);
+    EXPECT_GT(store.ScaledPixelBytes(), 0u);
+  }
+  EXPECT_FALSE(store.HoldsScale(1.5));
+  EXPECT_EQ(store.ScaledPixelBytes(), 0u);
+  EXPECT_EQ(store.Hold(1.0).Scale(), 0.0);  // nothing to hold at 1
 }
