@@ -72,6 +72,47 @@ TEST(MirelEditor, ControlsFollowTheLayoutTable) {
   EXPECT_NEAR(e.panel.GetControl(5)->DefaultValue(), std::sqrt(0.3), 1e-12);
 }
 
+// The layout table checked for meaning rather than read back: each
+// parameter has exactly one control, of the kind its values need, showing the
+// artwork drawn for it. What each parameter's artwork is called is said here
+// once more, apart from the table, so that a row bound to the wrong
+// parameter fails.
+TEST(MirelEditor, EveryParameterHasOneControlOfItsKindShowingItsArtwork) {
+  const struct {
+    int param;
+    const char* image;
+  } kArtwork[] = {
+      {kInput, "IN"},   {kOutput, "OUT"},   {kAttack, "ATK"},        {kRelease, "REL"},     {kRatio, "RAT"},
+      {kHpf, "HPF"},    {kMix, "MIX"},      {kMidFreq, "MIDF"},      {kMidGain, "MIDG"},    {kHf, "HF"},
+      {kBypass, "BY"},  {kInterstage, "INTER"}, {kOversample, "OVER"}, {kSidechain, "SC"},
+  };
+  ASSERT_EQ(static_cast<int>(std::size(kArtwork)), kNumParams);
+  Mirel* m = new Mirel(false);  // reference-counted
+  namespace layout = mirel::layout;
+  for (const auto& [param, image] : kArtwork) {
+    SCOPED_TRACE(image);
+    int found = 0;
+    for (const layout::Control& row : layout::kControls) {
+      if (row.param != param) continue;
+      ++found;
+      EXPECT_EQ(std::string(row.image), std::string("resources/img/") + image + ".png");
+      const IParamDef* p = m->GetParam(param);
+      if (p->Kind() == ParamKind::Continuous) {
+        // A knob turning smoothly through many frames.
+        EXPECT_EQ(row.kind, layout::Kind::kKnob);
+        EXPECT_GT(row.frames, 20);
+      } else {
+        // One frame per value: a switch for two, a stepped knob for more.
+        const int values = static_cast<int>((p->MaxValue() - p->MinValue()) / p->Step()) + 1;
+        EXPECT_EQ(row.frames, values);
+        EXPECT_EQ(row.kind, values == 2 ? layout::Kind::kSwitch : layout::Kind::kKnob);
+      }
+    }
+    EXPECT_EQ(found, 1);
+  }
+  m->release();
+}
+
 // Every knob's double-click gives its parameter's default back, those whose
 // default is the bottom of the range too.
 TEST(MirelEditor, DoubleClickRestoresEachKnobsDefault) {
