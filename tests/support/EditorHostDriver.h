@@ -53,6 +53,8 @@ class EditorHostDriver {
   virtual bool Snapshot(const std::string& scale, mirel::host::EditorImage& out) = 0;
   // A short name for the files of a failing picture ("x11", "win32").
   virtual std::string Name() const = 0;
+  // The window type this platform's view takes ("X11EmbedWindowID", "HWND").
+  virtual std::string PlatformType() const = 0;
 };
 
 }  // namespace testsupport

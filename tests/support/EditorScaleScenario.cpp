@@ -39,12 +39,24 @@ ViewRect Size(EditorHostDriver& host) {
 
 std::string Place(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
 
+// The edits since the last look (a host's restart requests aside), oldest
+// first, each of which must be of parameter `id`.
+std::vector<HandlerCall> CallsFor(EditorHostDriver& host, int id) {
+  std::vector<HandlerCall> out;
+  for (const HandlerCall& c : host.TakeCalls()) {
+    if (c.kind == Kind::kRestart) continue;
+    EXPECT_EQ(c.id, static_cast<Steinberg::Vst::ParamID>(id)) << "an edit of another parameter";
+    out.push_back(c);
+  }
+  return out;
+}
+
 // A click on the Bypass switch at `scale`: one balanced edit that sets it.
 void ExpectBypassClickAt(EditorHostDriver& host, double scale) {
   const EditorPlace bypass = EditorPlaceOf(kBypass);
   host.TakeCalls();
   ASSERT_TRUE(host.Do("click " + Place(static_cast<int>(bypass.CentreX() * scale), static_cast<int>(bypass.CentreY() * scale))));
-  EXPECT_EQ(host.TakeCalls(), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
+  EXPECT_EQ(CallsFor(host, kBypass), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
                                                        {Kind::kPerform, kBypass, 1.0, 0},
                                                        {Kind::kEnd, kBypass, 0, 0}}))
       << "a click at scale " << scale;
@@ -126,32 +138,78 @@ void ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(EditorHostDrive
   host.Close();
 }
 
-void ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance(EditorHostDriver& host) {
-  Steinberg::IPlugViewContentScaleSupport* scaler = ScalerOf(host);
-  ASSERT_NE(scaler, nullptr);
+void OpensAtTheEditorsSizeAndShowsTheSnapshot(EditorHostDriver& host, bool exceptLabel) {
+  Steinberg::IPlugView* view = host.View();
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(host.Controller()->createView("Editor"), nullptr);
+  EXPECT_EQ(host.Controller()->createView(nullptr), nullptr);
+  for (const char* type : {"HWND", "X11EmbedWindowID", "NSView", "HIView", ""}) {
+    const bool own = std::string(type) == host.PlatformType();
+    EXPECT_EQ(view->isPlatformTypeSupported(type), own ? Steinberg::kResultOk : Steinberg::kResultFalse) << type;
+  }
+  const ViewRect size = Size(host);
+  EXPECT_EQ((std::vector<int>{size.left, size.top, size.right, size.bottom}),
+            (std::vector<int>{0, 0, mirel::layout::kEditorWidth, mirel::layout::kEditorHeight}));
   std::string error;
   ASSERT_TRUE(host.Open(error)) << error;
-  ASSERT_EQ(scaler->setContentScaleFactor(2.0f), Steinberg::kResultOk);
-  host.Pump(100);
-  ExpectBypassClickAt(host, 2.0);
+  int w = 0, h = 0;
+  ASSERT_TRUE(host.PluginWindowSize(w, h));
+  EXPECT_EQ(w, mirel::layout::kEditorWidth);
+  EXPECT_EQ(h, mirel::layout::kEditorHeight);
+  EXPECT_TRUE(ShowsSnapshot(host, "1", "snapshot", exceptLabel)) << "the window differs from the off-screen snapshot";
+  host.Close();
+}
 
-  // Twenty device pixels up are ten logical ones: Input rises by
-  // 10 / frame height / 4, as ten pixels do at 1x.
+void GesturesEditWithBalancedCallsAt(EditorHostDriver& host, float scale) {
+  std::string error;
+  ASSERT_TRUE(host.Open(error)) << error;
+  if (scale != 1.0f) {
+    Steinberg::IPlugViewContentScaleSupport* scaler = ScalerOf(host);
+    ASSERT_NE(scaler, nullptr);
+    ASSERT_EQ(scaler->setContentScaleFactor(scale), Steinberg::kResultOk);
+  }
+  host.Pump(100);
+  ExpectBypassClickAt(host, scale);
+  EXPECT_EQ(host.Controller()->getParamNormalized(kBypass), 1.0);
+
+  // Ten logical pixels up (twenty device ones at 2) raise Input by
+  // 10 / frame height / 4 whatever the scale.
   const EditorPlace input = EditorPlaceOf(kInput);
-  const double before = host.Controller()->getParamNormalized(kInput);
+  const double s = scale;
+  const std::string at = Place(static_cast<int>(input.CentreX() * s), static_cast<int>(input.CentreY() * s));
+  const double built = host.Controller()->getParamNormalized(kInput);
   host.Pump(500);  // no double-click with the earlier press
-  ASSERT_TRUE(host.Do("drag " + Place(2 * input.CentreX(), 2 * input.CentreY()) + " 0 -20"));
-  const double dragged = before + 10.0 / input.h / 4.0;
+  ASSERT_TRUE(host.Do("drag " + at + " 0 " + std::to_string(static_cast<int>(-10 * s))));
+  const double dragged = built + 10.0 / input.h / 4.0;
   EXPECT_NEAR(host.Controller()->getParamNormalized(kInput), dragged, 1e-12);
-  const std::vector<HandlerCall> calls = host.TakeCalls();
+  std::vector<HandlerCall> calls = CallsFor(host, kInput);
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(calls.front(), (HandlerCall{Kind::kBegin, kInput, 0, 0}));
   EXPECT_EQ(calls.back(), (HandlerCall{Kind::kEnd, kInput, 0, 0}));
   for (std::size_t i = 1; i + 1 < calls.size(); ++i) {
     EXPECT_EQ(calls[i].kind, Kind::kPerform) << i;
-    EXPECT_EQ(calls[i].id, static_cast<Steinberg::Vst::ParamID>(kInput)) << i;
   }
   EXPECT_NEAR(calls[calls.size() - 2].value, dragged, 1e-12);
+
+  // A wheel notch is one edit of its own; a double-click restores the value
+  // the editor was built with, in balanced edits; a right-click goes to the
+  // host's menu, never to the knob.
+  ASSERT_TRUE(host.Do("wheel " + at + " 1"));
+  EXPECT_NEAR(host.Controller()->getParamNormalized(kInput), dragged + 0.01, 1e-12);
+  EXPECT_EQ(CallsFor(host, kInput).size(), 3u);
+  host.Pump(500);
+  ASSERT_TRUE(host.Do("dclick " + at));
+  EXPECT_EQ(host.Controller()->getParamNormalized(kInput), built);
+  int open = 0;
+  for (const auto& c : CallsFor(host, kInput)) {
+    open += c.kind == Kind::kBegin ? 1 : c.kind == Kind::kEnd ? -1 : 0;
+    EXPECT_GE(open, 0);
+  }
+  EXPECT_EQ(open, 0);
+  host.Pump(500);
+  ASSERT_TRUE(host.Do("rclick " + at));
+  EXPECT_TRUE(CallsFor(host, kInput).empty());
+  EXPECT_EQ(host.Controller()->getParamNormalized(kInput), built);
   host.Close();
 }
 

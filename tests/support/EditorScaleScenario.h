@@ -1,8 +1,8 @@
 #pragma once
-// The built editor at a host's content scale and under the host's resize
-// handle, written once and run against each platform's window host: sizes,
-// resize requests, the picture against mirel-snapshot at that scale, and
-// gestures whose logical distance does not depend on the scale.
+// The built editor in a host's window, written once and run against each
+// platform's window host: its size and window type, its picture against
+// mirel-snapshot at 1, at a host's content scale and under the host's resize
+// handle, and gestures whose logical distance does not depend on the scale.
 
 #include <gtest/gtest.h>
 
@@ -20,8 +20,13 @@ namespace testsupport {
                                          bool exceptLabel = false);
 
 // Each runs with the driver's editor closed and leaves it closed.
+// The view answers for its own window type only and opens at the layout's
+// size, showing mirel-snapshot's picture.
+void OpensAtTheEditorsSizeAndShowsTheSnapshot(EditorHostDriver& host, bool exceptLabel);
+// Click, drag, wheel, double-click and right-click at a content scale edit
+// as at 1 for the same logical distance, in balanced edits for the host.
+void GesturesEditWithBalancedCallsAt(EditorHostDriver& host, float scale);
 void ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(EditorHostDriver& host);
-void ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance(EditorHostDriver& host);
 void HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(EditorHostDriver& host);
 
 }  // namespace testsupport

@@ -34,7 +34,6 @@ using namespace Steinberg;
 using mirel::host::EditorHostX11;
 using mirel::host::EditorImage;
 using mirel::host::HandlerCall;
-using Kind = mirel::host::HandlerCall::Kind;
 
 class EditorX11Test : public ::testing::Test {
  protected:
@@ -66,84 +65,6 @@ class EditorX11Test : public ::testing::Test {
   std::unique_ptr<mirel::host::X11Display> display_;
 };
 
-TEST_F(EditorX11Test, OpensInTheHostWindowThroughItsRunLoopAndShowsTheSnapshot) {
-  const std::string snapshot = ::testing::TempDir() + "mirel-x11-snapshot-" + std::to_string(getpid()) + ".png";
-  ASSERT_EQ(std::system(("'" MIREL_SNAPSHOT "' '" + snapshot + "' >/dev/null").c_str()), 0);
-  EditorImage expected;
-  std::string error;
-  ASSERT_TRUE(mirel::host::ReadPng(snapshot, expected, error)) << error;
-  std::filesystem::remove(snapshot);
-
-  auto fx = Instance();
-  ASSERT_TRUE(fx);
-  auto view = View(*fx);
-  ASSERT_TRUE(view);
-  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeX11EmbedWindowID), kResultOk);
-  EXPECT_EQ(view->isPlatformTypeSupported(kPlatformTypeHWND), kResultFalse);
-  ViewRect size;
-  ASSERT_EQ(view->getSize(&size), kResultOk);
-  EXPECT_EQ(size.getWidth(), mirel::layout::kEditorWidth);
-  EXPECT_EQ(size.getHeight(), mirel::layout::kEditorHeight);
-
-  EditorHostX11 host(*display_);
-  ASSERT_TRUE(host.Open(view, error)) << error;
-  EXPECT_NE(host.PluginWindow(), 0u);
-  EXPECT_EQ(display_->Loop().EventHandlerCount(), 1u);
-  EXPECT_EQ(display_->Loop().TimerPeriods(), std::vector<std::uint64_t>{40});
-
-  EditorImage shown;
-  const auto rules = testsupport::PictureRules::Screen();
-  const auto view1 = testsupport::PictureView::Of(expected);
-  display_->PumpUntil([&] { return host.Capture(shown) && !testsupport::FirstDifference(testsupport::PictureView::Of(shown), view1, rules); }, 3000);
-  EXPECT_TRUE(testsupport::SamePicture(testsupport::PictureView::Of(shown), view1, "x11-snapshot", rules))
-      << "the window differs from the off-screen snapshot";
-  const auto ticks = display_->Loop().TimerCallbacks();
-  display_->Pump(200);
-  EXPECT_GE(display_->Loop().TimerCallbacks() - ticks, 3u);  // 40 ms ticks run from the host's loop
-
-  host.Close();
-  EXPECT_EQ(display_->Loop().EventHandlerCount(), 0u);
-  EXPECT_EQ(display_->Loop().TimerCount(), 0u);
-}
-
-TEST_F(EditorX11Test, ClickAndDragEditParametersWithBalancedGestures) {
-  auto fx = Instance();
-  ASSERT_TRUE(fx);
-  auto view = View(*fx);
-  EditorHostX11 host(*display_);
-  std::string error;
-  ASSERT_TRUE(host.Open(view, error)) << error;
-  display_->Pump(100);
-
-  // "Bypass", off to on.
-  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(kBypass);
-  Edits(*fx);
-  ASSERT_TRUE(host.MouseDown(bypass.CentreX(), bypass.CentreY()) && host.MouseUp(bypass.CentreX(), bypass.CentreY()));
-  EXPECT_EQ(Edits(*fx), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
-                                                  {Kind::kPerform, kBypass, 1.0, 0},
-                                                  {Kind::kEnd, kBypass, 0, 0}}));
-
-  // "Input": ten pixels up raise it by 10 / frame height / 4.
-  const testsupport::EditorPlace input = testsupport::EditorPlaceOf(kInput);
-  const double frameHeight = input.h;
-  const int x = input.CentreX(), y = input.CentreY();
-  const double before = fx->Controller()->getParamNormalized(kInput);
-  display_->Pump(500);  // no double-click with the earlier press
-  ASSERT_TRUE(host.MouseDown(x, y));
-  for (int dy = 2; dy <= 10; dy += 2) ASSERT_TRUE(host.MouseMove(x, y - dy));
-  ASSERT_TRUE(host.MouseUp(x, y - 10));
-  const auto edits = Edits(*fx);
-  ASSERT_GE(edits.size(), 3u);
-  EXPECT_EQ(edits.front(), (HandlerCall{Kind::kBegin, kInput, 0, 0}));
-  EXPECT_EQ(edits.back(), (HandlerCall{Kind::kEnd, kInput, 0, 0}));
-  for (std::size_t i = 1; i + 1 < edits.size(); ++i) {
-    EXPECT_EQ(edits[i].kind, Kind::kPerform);
-    EXPECT_EQ(edits[i].id, static_cast<Vst::ParamID>(kInput));
-  }
-  EXPECT_NEAR(edits[edits.size() - 2].value, before + 10 / frameHeight / 4, 1e-12);
-  EXPECT_NEAR(fx->Controller()->getParamNormalized(kInput), before + 10 / frameHeight / 4, 1e-12);
-}
-
 TEST_F(EditorX11Test, ClosesReopensAndRunsTwoInstancesAtOnce) {
   auto a = Instance();
   auto b = Instance();
@@ -156,9 +77,14 @@ TEST_F(EditorX11Test, ClosesReopensAndRunsTwoInstancesAtOnce) {
     EditorHostX11 hostB(*display_);
     hostB.SetPosition(0, 400);
     ASSERT_TRUE(hostA.Open(viewA, error)) << error;
+    EXPECT_NE(hostA.PluginWindow(), 0u);
+    EXPECT_EQ(display_->Loop().EventHandlerCount(), 1u);
+    EXPECT_EQ(display_->Loop().TimerPeriods(), std::vector<std::uint64_t>{40});
     ASSERT_TRUE(hostB.Open(viewB, error)) << error;
     EXPECT_EQ(display_->Loop().TimerCount(), 2u);
-    display_->Pump(100);
+    const auto ticks = display_->Loop().TimerCallbacks();
+    display_->Pump(200);
+    EXPECT_GE(display_->Loop().TimerCallbacks() - ticks, 3u);  // 40 ms ticks, from the host's loop
     (aClosesFirst ? hostA : hostB).Close();
     EXPECT_EQ(display_->Loop().TimerCount(), 1u);
     // The other one still paints and takes clicks.
@@ -268,6 +194,7 @@ class EditorX11ScaleTest : public EditorX11Test, public testsupport::EditorHostD
     return made;
   }
   std::string Name() const override { return "x11"; }
+  std::string PlatformType() const override { return kPlatformTypeX11EmbedWindowID; }
 
   bool WindowSize(mirel::host::XWindowId window, int& width, int& height) {
     ::Window root = 0;
@@ -285,12 +212,18 @@ class EditorX11ScaleTest : public EditorX11Test, public testsupport::EditorHostD
   std::unique_ptr<EditorHostX11> host_;
 };
 
-TEST_F(EditorX11ScaleTest, ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot) {
-  testsupport::ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(*this);
+TEST_F(EditorX11ScaleTest, OpensAtTheEditorsSizeAndShowsTheSnapshot) {
+  testsupport::OpensAtTheEditorsSizeAndShowsTheSnapshot(*this, false);
 }
 
-TEST_F(EditorX11ScaleTest, ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance) {
-  testsupport::ClickAndDragAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance(*this);
+TEST_F(EditorX11ScaleTest, GesturesEditWithBalancedCalls) { testsupport::GesturesEditWithBalancedCallsAt(*this, 1.0f); }
+
+TEST_F(EditorX11ScaleTest, GesturesAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistance) {
+  testsupport::GesturesEditWithBalancedCallsAt(*this, 2.0f);
+}
+
+TEST_F(EditorX11ScaleTest, ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot) {
+  testsupport::ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(*this);
 }
 
 // The window's resize handle: the view takes the host's size, draws exactly
