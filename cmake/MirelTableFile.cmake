@@ -13,3 +13,13 @@ endfunction()
 function(mirel_table_fail file line why)
   message(FATAL_ERROR "${file}: ${why}:\n  ${line}")
 endfunction()
+
+# Stops the configuration unless every value matches regex; `what` names the
+# kind of value ("a number").
+function(mirel_table_require_all file line values regex what)
+  foreach(_v IN LISTS values)
+    if(NOT _v MATCHES "${regex}")
+      mirel_table_fail(${file} "${line}" "'${_v}' is not ${what}")
+    endif()
+  endforeach()
+endfunction()
