@@ -10,10 +10,11 @@
 #include <cmath>
 #include <limits>
 #include <cstdlib>
+#include <functional>
 #include <new>
 
 #include "tests/support/CountingNew.h"
-#include "tests/mirel/EngineTestSupport.h"
+#include "tests/mirel/HostedMirel.h"
 #include "gui/IPanel.h"
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
@@ -110,21 +111,31 @@ TEST(Realtime, ProcessBlockNeitherAllocatesNorLocks) {
 }
 
 #if defined(__linux__)
-TEST(Realtime, ProcessBlockMakesNoSystemCall) {
-  Rig rig;
-  rig.RunAllPaths();  // warm-up: pages touched, symbols bound
+namespace {
+
+// Runs `calls` in a child process under strict seccomp, where any system call
+// other than read, write and exit kills it.
+void ExpectNoSystemCall(const std::function<void()>& calls, const char* what) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
-    rig.RunAllPaths();
+    calls();
     syscall(SYS_exit, 0);  // exit, not exit_group: the one exit strict mode allows
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0)
-                                 << ": ProcessBlock made a system call";
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << ": "
+                                 << what << " made a system call";
   EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
+
+TEST(Realtime, ProcessBlockMakesNoSystemCall) {
+  Rig rig;
+  rig.RunAllPaths();  // warm-up: pages touched, symbols bound
+  ExpectNoSystemCall([&rig] { rig.RunAllPaths(); }, "ProcessBlock");
 }
 #endif
 
@@ -138,18 +149,13 @@ using Steinberg::int32;
 // blocks beyond the announced maximum (rendered in slices) and parameter
 // flushes with no samples.
 struct HostRig {
-  Mirel* m = new Mirel;  // reference-counted: created with one reference
+  enginetest::HostedMirel plug{vst::kSample64, 512, 48000.0, enginetest::Editor::kLayout};
+  Mirel* const m = plug.m;
   mirel::host::ParameterChanges changes;
   mirel::host::ProcessBuffers b32{vst::kSample32, 1500, 2, 2, 2};
   mirel::host::ProcessBuffers b64{vst::kSample64, 1500, 2, 2, 2};
 
   HostRig() {
-    m->initialize(nullptr);
-    vst::SpeakerArrangement ins[2] = {0x3, 0x3};
-    vst::SpeakerArrangement outs[1] = {0x3};
-    m->setBusArrangements(ins, 2, outs, 1);
-    m->activateBus(vst::kAudio, vst::kInput, 1, true);
-    m->setActive(true);
     changes.Add(kInput, 0.5);
     changes.Add(kRatio, 0.2, 0);
     changes.Add(kRatio, 1.0, 100);
@@ -166,15 +172,7 @@ struct HostRig {
       b->SetParameterChanges(&changes);
     }
   }
-  ~HostRig() {
-    m->setActive(false);
-    m->terminate();
-    m->release();
-  }
-  void SetUp(int32 sampleSize) {
-    vst::ProcessSetup setup{vst::kRealtime, sampleSize, 512, 48000.0};
-    m->setupProcessing(setup);
-  }
+  void SetUp(int32 sampleSize) { plug.SetUp(sampleSize, 512, 48000.0); }
   // The calls run with counting on; set-up stays outside.
   void RunCalls() {
     for (auto* b : {&b32, &b64}) {
@@ -224,20 +222,13 @@ TEST(Realtime, HostProcessCallMakesNoSystemCall) {
   HostRig rig;
   rig.RunCalls();  // warm-up, and every set-up allocation done
   rig.SetUp(vst::kSample32);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
-    for (int n : {512, 1500, 0, 17}) {
-      rig.b32.SetNumSamples(n);
-      rig.m->process(rig.b32.Data());
-    }
-    syscall(SYS_exit, 0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0)
-                                 << ": the process call made a system call";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ExpectNoSystemCall(
+      [&rig] {
+        for (int n : {512, 1500, 0, 17}) {
+          rig.b32.SetNumSamples(n);
+          rig.m->process(rig.b32.Data());
+        }
+      },
+      "the process call");
 }
 #endif
