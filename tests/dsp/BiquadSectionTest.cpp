@@ -4,6 +4,7 @@
 #include <complex>
 
 #include "dsp/BiquadSection.h"
+#include "tests/support/BiquadFormulas.h"
 
 namespace {
 
@@ -24,43 +25,6 @@ BiquadSection Designed(int type, double freq, double q, double gainDb) {
 Cx Response(const BiquadSection& s, double f) {
   const Cx zi = std::polar(1.0, -2.0 * kPi * f);
   return (s.ff0 + s.ff1 * zi + s.ff2 * zi * zi) / (1.0 + s.fb1 * zi + s.fb2 * zi * zi);
-}
-
-struct Coeffs {
-  double ff0, ff1, ff2, fb1, fb2;
-};
-
-// The design table, written out again independently of the code under test.
-Coeffs Expected(int type, double freq, double q, double gainDb) {
-  const double V = std::pow(10.0, std::fabs(gainDb) / 20.0);
-  const double K = std::tan(kPi * freq);
-  const double r2 = std::sqrt(2.0), r2V = std::sqrt(2.0 * V);
-  const bool boost = gainDb >= 0;
-  double n = 1.0 / (1.0 + K / q + K * K);
-  switch (type) {
-    case LowPass: return {K * K * n, 2 * K * K * n, K * K * n, 2 * (K * K - 1) * n, (1 - K / q + K * K) * n};
-    case HighPass: return {n, -2 * n, n, 2 * (K * K - 1) * n, (1 - K / q + K * K) * n};
-    case BandPass: return {K / q * n, 0, -K / q * n, 2 * (K * K - 1) * n, (1 - K / q + K * K) * n};
-    case Notch: return {(1 + K * K) * n, 2 * (K * K - 1) * n, (1 + K * K) * n, 2 * (K * K - 1) * n, (1 - K / q + K * K) * n};
-    case Peak:
-      if (boost) return {(1 + V * K / q + K * K) * n, 2 * (K * K - 1) * n, (1 - V * K / q + K * K) * n, 2 * (K * K - 1) * n, (1 - K / q + K * K) * n};
-      n = 1.0 / (1.0 + V * K / q + K * K);
-      return {(1 + K / q + K * K) * n, 2 * (K * K - 1) * n, (1 - K / q + K * K) * n, 2 * (K * K - 1) * n, (1 - V * K / q + K * K) * n};
-    case LowShelf:
-      if (boost) {
-        n = 1.0 / (1 + r2 * K + K * K);
-        return {(1 + r2V * K + V * K * K) * n, 2 * (V * K * K - 1) * n, (1 - r2V * K + V * K * K) * n, 2 * (K * K - 1) * n, (1 - r2 * K + K * K) * n};
-      }
-      n = 1.0 / (1 + r2V * K + V * K * K);
-      return {(1 + r2 * K + K * K) * n, 2 * (K * K - 1) * n, (1 - r2 * K + K * K) * n, 2 * (V * K * K - 1) * n, (1 - r2V * K + V * K * K) * n};
-    default:  // HighShelf
-      if (boost) {
-        n = 1.0 / (1 + r2 * K + K * K);
-        return {(V + r2V * K + K * K) * n, 2 * (K * K - V) * n, (V - r2V * K + K * K) * n, 2 * (K * K - 1) * n, (1 - r2 * K + K * K) * n};
-      }
-      n = 1.0 / (V + r2V * K + K * K);
-      return {(1 + r2 * K + K * K) * n, 2 * (K * K - 1) * n, (1 - r2 * K + K * K) * n, 2 * (K * K - V) * n, (V - r2V * K + K * K) * n};
-  }
 }
 
 }  // namespace
@@ -85,7 +49,7 @@ TEST(BiquadSection, EveryTypeMatchesTheDesignTable) {
         for (double g : gains) {
           SCOPED_TRACE(::testing::Message() << "type " << type << " f " << f << " q " << q << " g " << g);
           const BiquadSection s = Designed(type, f, q, g);
-          const Coeffs e = Expected(type, f, q, g);
+          const testsupport::BiquadCoeffs e = testsupport::BiquadFormula(type, f, q, g);
           const double tol = 1e-12;
           EXPECT_NEAR(s.ff0, e.ff0, tol * (1 + std::fabs(e.ff0)));
           EXPECT_NEAR(s.ff1, e.ff1, tol * (1 + std::fabs(e.ff1)));

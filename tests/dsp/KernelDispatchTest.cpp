@@ -51,17 +51,9 @@ Render RenderWith(bool preferPair, double fs, bool interstage, bool sidechain) {
   Render r;
   r.out[0].resize(kFrames);
   r.out[1].resize(kFrames);
-  CompressorSettings set;
-  set.inputDb = 30.0;
-  set.outputGain = 1.0;
-  set.attackSec = 0.0004;
-  set.releaseSec = 0.2;
-  set.ratio = 4.0;
-  set.hpfHz = 40.0;
-  set.mixPercent = 80.0;
-  set.midFreqHz = 900.0;
-  set.interstage = interstage;
-  set.detectFromMain = !sidechain;
+  CompressorSettings set{.inputDb = 30.0, .outputGain = 1.0, .attackSec = 0.0004, .releaseSec = 0.2, .ratio = 4.0,
+                         .hpfHz = 40.0, .mixPercent = 80.0, .midFreqHz = 900.0, .interstage = interstage,
+                         .detectFromMain = !sidechain};
   const int lengths[] = {1, 63, 64, 65, 200, 7, 128, 300};
   int block = 0;
   for (int pos = 0; pos < kFrames; ++block) {

@@ -13,6 +13,7 @@
 
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
+#include "tests/mirel/HostedMirel.h"
 #include "tests/mirel/LiteralCompressor.h"
 
 namespace {
@@ -53,32 +54,10 @@ const Schedule kSchedules[] = {
     {kHostBypass, {1.0, 0.0, 1.0, 0.0}, "the host's bypass: pass-through, the state frozen"},
 };
 
-// A plug-in instance driven through its host-facing process call.
-struct HostedMirel {
-  Mirel* m = new Mirel(false);  // reference-counted: created with one reference
-  explicit HostedMirel(int32 sampleSize, double rate) {
-    m->initialize(nullptr);
-    vst::SpeakerArrangement ins[2] = {0x3, 0x3};
-    vst::SpeakerArrangement outs[1] = {0x3};
-    m->setBusArrangements(ins, 2, outs, 1);
-    m->activateBus(vst::kAudio, vst::kInput, 1, true);
-    vst::ProcessSetup setup{vst::kRealtime, sampleSize, 1024, rate};
-    m->setupProcessing(setup);
-    m->setActive(true);
-  }
-  ~HostedMirel() {
-    m->setActive(false);
-    m->terminate();
-    m->release();
-  }
-  HostedMirel(const HostedMirel&) = delete;
-  HostedMirel& operator=(const HostedMirel&) = delete;
-};
-
 // Runs one schedule in one sample size; true when every output sample has
 // the literal arithmetic's bits.
 void RunSchedule(const Schedule& row, int32 sampleSize, double rate, std::uint64_t seed) {
-  HostedMirel plug(sampleSize, rate);
+  enginetest::HostedMirel plug(sampleSize, 1024, rate, enginetest::Editor::kNone);
   mirel::host::ProcessBuffers buffers(sampleSize, 1024, 2, 2, 2);
   Buffers in(kFrames);
   Rng rng(seed);

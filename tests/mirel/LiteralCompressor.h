@@ -12,17 +12,16 @@
 #include "dsp/Oversampler.h"
 #include "mirel/Mirel.h"
 #include "tests/mirel/EngineTestSupport.h"
+#include "tests/support/BiquadFormulas.h"
 
 namespace enginetest {
-
-inline constexpr double kLiteralPi = 3.141592653589793;
 
 // The whole signal path written out once more, sample by sample in the stated
 // order, without the per-block hoisting, the paired lanes or the in-place
 // filter windows of the plug-in. Only the elementary functions (the portable
 // ones every build uses) and the curve tables are shared with the code under
-// test; the biquad designs, the curve lookup and the filter steps are
-// restated here from their formulas.
+// test; the biquad designs (tests/support/BiquadFormulas.h), the curve lookup
+// and the filter steps are restated from their formulas.
 struct LiteralCompressor {
   struct Section {
     double ff0 = 1, ff1 = 0, ff2 = 0, fb1 = 0, fb2 = 0, s1 = 0, s2 = 0;
@@ -34,35 +33,10 @@ struct LiteralCompressor {
       return static_cast<float>(y);
     }
   };
-  static void HighPass(Section& s, double freq) {
-    const double K = detmath::Tan(kLiteralPi * freq), q = 1.0;
-    const double n = 1 / (1 + K / q + K * K);
-    s.ff0 = n, s.ff1 = -2 * n, s.ff2 = n, s.fb1 = 2 * (K * K - 1) * n, s.fb2 = (1 - K / q + K * K) * n;
-  }
-  static void PeakDesign(Section& s, double freq, double gainDb) {
-    const double V = detmath::Pow10(std::fabs(gainDb) / 20), K = detmath::Tan(kLiteralPi * freq), q = 0.7;
-    if (gainDb >= 0) {
-      const double n = 1 / (1 + K / q + K * K);
-      s.ff0 = (1 + V * K / q + K * K) * n, s.ff1 = 2 * (K * K - 1) * n, s.ff2 = (1 - V * K / q + K * K) * n;
-      s.fb1 = s.ff1, s.fb2 = (1 - K / q + K * K) * n;
-    } else {
-      const double n = 1 / (1 + V * K / q + K * K);
-      s.ff0 = (1 + K / q + K * K) * n, s.ff1 = 2 * (K * K - 1) * n, s.ff2 = (1 - K / q + K * K) * n;
-      s.fb1 = s.ff1, s.fb2 = (1 - V * K / q + K * K) * n;
-    }
-  }
-  static void HighShelf(Section& s, double freq, double gainDb) {
-    const double V = detmath::Pow10(std::fabs(gainDb) / 20), K = detmath::Tan(kLiteralPi * freq);
-    const double r2 = std::sqrt(2.0), r2V = std::sqrt(2 * V);
-    if (gainDb >= 0) {
-      const double n = 1 / (1 + r2 * K + K * K);
-      s.ff0 = (V + r2V * K + K * K) * n, s.ff1 = 2 * (K * K - V) * n, s.ff2 = (V - r2V * K + K * K) * n;
-      s.fb1 = 2 * (K * K - 1) * n, s.fb2 = (1 - r2 * K + K * K) * n;
-    } else {
-      const double n = 1 / (V + r2V * K + K * K);
-      s.ff0 = (1 + r2 * K + K * K) * n, s.ff1 = 2 * (K * K - 1) * n, s.ff2 = (1 - r2 * K + K * K) * n;
-      s.fb1 = 2 * (K * K - V) * n, s.fb2 = (V - r2V * K + K * K) * n;
-    }
+  // The sections' designs from the formulas of the design table.
+  static void Design(Section& s, int type, double freq, double q, double gainDb) {
+    const testsupport::BiquadCoeffs c = testsupport::BiquadFormula(type, freq, q, gainDb);
+    s.ff0 = c.ff0, s.ff1 = c.ff1, s.ff2 = c.ff2, s.fb1 = c.fb1, s.fb2 = c.fb2;
   }
   // Inside the table only (the signals here never leave it but at the flat end).
   static double Lookup(const CurveTable& t, double w) {
@@ -119,9 +93,9 @@ struct LiteralCompressor {
       const double r = releaseSec != 0 ? detmath::Exp(-1 / (releaseSec * fs)) : 0;
       double det[2];
       for (int ch = 0; ch < 2; ++ch) {
-        HighPass(hpf[ch], hpfHz / fs);
-        HighShelf(shelf[ch], 10000 / fs, -hfDb);
-        PeakDesign(peak[ch], midFreqHz / fs, midGainDb);
+        Design(hpf[ch], HighPass, hpfHz / fs, 1.0, 0.0);
+        Design(shelf[ch], HighShelf, 10000 / fs, 0.707, -hfDb);
+        Design(peak[ch], Peak, midFreqHz / fs, 0.7, midGainDb);
         const double x = sidechain == 1 ? at(ch) : at(2 + ch);
         det[ch] = shelf[ch].Run(peak[ch].Run(hpf[ch].Run(static_cast<float>(x))));
       }

@@ -1,5 +1,5 @@
-// ProcessBlock runs on the host's audio thread: it must not allocate, lock or
-// enter the kernel. Heap use is counted with a replaced global operator new;
+// The host's process call (and ProcessBlock inside it) runs on the host's
+// audio thread: it must not allocate, lock or enter the kernel. Heap use is counted with a replaced global operator new;
 // on Linux, mutex use is counted by interposing pthread_mutex_lock, and a
 // child process runs blocks under strict seccomp, where any system call other
 // than read, write and exit kills it.
@@ -10,10 +10,11 @@
 #include <cmath>
 #include <limits>
 #include <cstdlib>
+#include <functional>
 #include <new>
 
 #include "tests/support/CountingNew.h"
-#include "tests/mirel/EngineTestSupport.h"
+#include "tests/mirel/HostedMirel.h"
 #include "gui/IPanel.h"
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
@@ -44,88 +45,28 @@ extern "C" int pthread_mutex_lock(pthread_mutex_t* m) {
   if (counting.load(std::memory_order_relaxed) && m != allowedMutex.load()) mutexLocks.fetch_add(1);
   return real(m);
 }
-#endif
 
 namespace {
 
-// The layout's editor is attached: the meter runs and feeds its control.
-struct Rig {
-  enginetest::ReadyMirel m{48000.0, enginetest::Editor::kLayout};
-  enginetest::Buffers b{512};
-  Rig() {
-    for (int ch = 0; ch < 4; ++ch) {
-      enginetest::Rng r(static_cast<std::uint64_t>(100 + ch));
-      for (double& v : b.in[static_cast<std::size_t>(ch)]) v = r.Uniform();
-    }
-  }
-  // Every processing path: both factors, interstage, sidechain, bypass, a bad sample.
-  void RunAllPaths() {
-    const std::pair<int, double> settings[][3] = {
-        {{kInput, 30.0}, {kOversample, 0.0}, {kInterstage, 0.0}},
-        {{kOversample, 1.0}, {kInterstage, 1.0}, {kSidechain, 0.0}},
-        {{kBypass, 1.0}, {kSidechain, 1.0}, {kOversample, 0.0}},
-    };
-    for (const auto& s : settings) {
-      for (const auto& [index, value] : s) {
-        m.GetParam(index)->SetClamped(value);
-        m.ParamChanged(index);
-      }
-      PlugLock lock(m.Mutex());  // the adapter holds it around the call
-      double* in[4] = {b.in[0].data(), b.in[1].data(), b.in[2].data(), b.in[3].data()};
-      double* out[2] = {b.out[0].data(), b.out[1].data()};
-      counting = true;
-      m.ProcessBlock(in, out, 512);
-      m.ProcessBlock(in, out, 0);
-      counting = false;
-    }
-  }
-};
-
-}  // namespace
-
-TEST(Realtime, ProcessBlockNeitherAllocatesNorLocks) {
-  Rig rig;
-  rig.b.in[0][10] = std::numeric_limits<double>::quiet_NaN();
-  allocations = 0;
-  mutexLocks = 0;
-  rig.RunAllPaths();
-  EXPECT_EQ(allocations.load(), 0);
-  EXPECT_EQ(mutexLocks.load(), 0);
-
-  // The counters do count (so a zero above means something).
-  static int* volatile probe = nullptr;  // volatile: the pair may not be elided
-  counting = true;
-  probe = new int(3);
-  delete probe;
-  counting = false;
-  EXPECT_EQ(allocations.load(), 2);
-#if defined(__linux__)
-  PlugMutex other;
-  counting = true;
-  other.Enter();
-  other.Leave();
-  counting = false;
-  EXPECT_GE(mutexLocks.load(), 1);
-#endif
-}
-
-#if defined(__linux__)
-TEST(Realtime, ProcessBlockMakesNoSystemCall) {
-  Rig rig;
-  rig.RunAllPaths();  // warm-up: pages touched, symbols bound
+// Runs `calls` in a child process under strict seccomp, where any system call
+// other than read, write and exit kills it.
+void ExpectNoSystemCall(const std::function<void()>& calls, const char* what) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
-    rig.RunAllPaths();
+    calls();
     syscall(SYS_exit, 0);  // exit, not exit_group: the one exit strict mode allows
   }
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0)
-                                 << ": ProcessBlock made a system call";
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << ": "
+                                 << what << " made a system call";
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+}  // namespace
+
 #endif
 
 namespace {
@@ -134,28 +75,34 @@ namespace vst = Steinberg::Vst;
 using Steinberg::int32;
 
 // Mirel driven through its host-facing process call, as a host's audio
-// thread does: parameter changes, 32- and 64-bit roads, the sidechain bus,
-// blocks beyond the announced maximum (rendered in slices) and parameter
-// flushes with no samples.
+// thread does, with the layout's editor attached (the meter runs and feeds
+// its control): 32- and 64-bit roads, the sidechain bus, blocks beyond the
+// announced maximum (rendered in slices), parameter flushes with no samples,
+// and a bad sample. The parameter changes take every processing path in
+// turn: both factors, interstage, sidechain, the plug-in's and the host's
+// bypass.
 struct HostRig {
-  Mirel* m = new Mirel;  // reference-counted: created with one reference
-  mirel::host::ParameterChanges changes;
+  enginetest::HostedMirel plug{vst::kSample64, 512, 48000.0, enginetest::Editor::kLayout};
+  Mirel* const m = plug.m;
+  mirel::host::ParameterChanges paths[3];
   mirel::host::ProcessBuffers b32{vst::kSample32, 1500, 2, 2, 2};
   mirel::host::ProcessBuffers b64{vst::kSample64, 1500, 2, 2, 2};
 
   HostRig() {
-    m->initialize(nullptr);
-    vst::SpeakerArrangement ins[2] = {0x3, 0x3};
-    vst::SpeakerArrangement outs[1] = {0x3};
-    m->setBusArrangements(ins, 2, outs, 1);
-    m->activateBus(vst::kAudio, vst::kInput, 1, true);
-    m->setActive(true);
-    changes.Add(kInput, 0.5);
-    changes.Add(kRatio, 0.2, 0);
-    changes.Add(kRatio, 1.0, 100);
-    changes.Add(kOversample, 1.0);
-    changes.Add(kInterstage, 1.0);
-    changes.Add(0x62706173, 0.0);  // "bpas"
+    constexpr vst::ParamID kHostBypass = 0x62706173;  // "bpas"
+    paths[0].Add(kInput, 0.5);
+    paths[0].Add(kRatio, 0.2, 0);
+    paths[0].Add(kRatio, 1.0, 100);
+    paths[0].Add(kOversample, 0.0);
+    paths[0].Add(kInterstage, 0.0);
+    paths[1].Add(kBypass, 1.0);
+    paths[1].Add(kHostBypass, 1.0);
+    // Last, so that the outputs checked are compressed: 16x, interstage, the sidechain.
+    paths[2].Add(kBypass, 0.0);
+    paths[2].Add(kHostBypass, 0.0);
+    paths[2].Add(kOversample, 1.0);
+    paths[2].Add(kInterstage, 1.0);
+    paths[2].Add(kSidechain, 0.0);
     for (auto* b : {&b32, &b64}) {
       for (int bus = 0; bus < 2; ++bus) {
         for (int ch = 0; ch < 2; ++ch) {
@@ -163,17 +110,19 @@ struct HostRig {
           for (int i = 0; i < 1500; ++i) b->SetInput(bus, ch, i, r.Uniform());
         }
       }
-      b->SetParameterChanges(&changes);
+      b->SetInput(0, 0, 10, std::numeric_limits<double>::quiet_NaN());
     }
   }
-  ~HostRig() {
-    m->setActive(false);
-    m->terminate();
-    m->release();
-  }
-  void SetUp(int32 sampleSize) {
-    vst::ProcessSetup setup{vst::kRealtime, sampleSize, 512, 48000.0};
-    m->setupProcessing(setup);
+  void SetUp(int32 sampleSize) { plug.SetUp(sampleSize, 512, 48000.0); }
+  // Every path in blocks of every kind.
+  void Process(mirel::host::ProcessBuffers& b) {
+    for (auto& changes : paths) {
+      b.SetParameterChanges(&changes);
+      for (int n : {512, 1500, 0, 17}) {
+        b.SetNumSamples(n);
+        if (m->process(b.Data()) != Steinberg::kResultOk) ++failedCalls;
+      }
+    }
   }
   // The calls run with counting on; set-up stays outside.
   void RunCalls() {
@@ -181,10 +130,7 @@ struct HostRig {
       counting = false;
       SetUp(b == &b32 ? vst::kSample32 : vst::kSample64);
       counting = true;
-      for (int n : {512, 1500, 0, 17}) {
-        b->SetNumSamples(n);
-        if (m->process(b->Data()) != Steinberg::kResultOk) ++failedCalls;
-      }
+      Process(*b);
       counting = false;
     }
   }
@@ -205,6 +151,23 @@ TEST(Realtime, HostProcessCallAllocatesNothingAndTakesOnlyThePlugInsLock) {
   EXPECT_EQ(mutexLocks.load(), 0);
 #endif
   EXPECT_EQ(rig.failedCalls, 0);
+
+  // The counters do count (so a zero above means something).
+  static int* volatile probe = nullptr;  // volatile: the pair may not be elided
+  counting = true;
+  probe = new int(3);
+  delete probe;
+  counting = false;
+  EXPECT_EQ(allocations.load(), 2);
+#if defined(__linux__)
+  PlugMutex other;
+  counting = true;
+  other.Enter();
+  other.Leave();
+  counting = false;
+  EXPECT_GE(mutexLocks.load(), 1);
+#endif
+
   // The calls ran with the layout's editor attached; its next tick shows what they handed over.
   auto* panel = dynamic_cast<IPanel*>(rig.m->Graphics());
   ASSERT_NE(panel, nullptr);
@@ -224,20 +187,6 @@ TEST(Realtime, HostProcessCallMakesNoSystemCall) {
   HostRig rig;
   rig.RunCalls();  // warm-up, and every set-up allocation done
   rig.SetUp(vst::kSample32);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_STRICT) != 0) syscall(SYS_exit, 2);
-    for (int n : {512, 1500, 0, 17}) {
-      rig.b32.SetNumSamples(n);
-      rig.m->process(rig.b32.Data());
-    }
-    syscall(SYS_exit, 0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0)
-                                 << ": the process call made a system call";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  ExpectNoSystemCall([&rig] { rig.Process(rig.b32); }, "the process call");
 }
 #endif

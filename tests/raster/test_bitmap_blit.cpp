@@ -177,49 +177,94 @@ TEST(SysBitmap, ReusesItsPixelsWhenTheNewSizeFits) {
 #endif
 }
 
-TEST(Blit, CopyModeWeights) {
-  // Weight 1.0: byte-exact copy including alpha.
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitCopy), 40, 150, 220, 128);
-  // Weight 0.5: each byte is (dst >> 1) + (src >> 1).
-  ExpectBgra(BlendOne(kDst, kSrc, 0.5f, kRasBlitCopy), (200 >> 1) + (40 >> 1), (100 >> 1) + (150 >> 1),
-             (40 >> 1) + (220 >> 1), (180 >> 1) + (128 >> 1));
-  // Weight 0.25: w = 64, dst = src + (dst - src) x (256 - 64) / 256.
-  ExpectBgra(BlendOne(kDst, kSrc, 0.25f, kRasBlitCopy), 40 + (200 - 40) * 192 / 256, 150 + (100 - 150) * 192 / 256,
-             220 + (40 - 220) * 192 / 256, 128 + (180 - 128) * 192 / 256);
-  // w < 1 draws nothing; weight just above 1.0 gives w = 256, a copy.
-  ExpectBgra(BlendOne(kDst, kSrc, 0.003f, kRasBlitCopy), 200, 100, 40, 180);
-  ExpectBgra(BlendOne(kDst, kSrc, 1.002f, kRasBlitCopy), 40, 150, 220, 128);
+// Each mode's arithmetic on one chosen pixel, the expected bytes written out
+// from the formula the row names.
+TEST(Blit, EveryModeGivesItsFormulaOnAChosenPixel) {
+  const int half = 128;                   // the integer weight of 0.5
+  const int f = 256 * (128 + 1) / 256;    // weight 1 with source alpha 128
+  const int o = 64 * (128 + 1) / 256;     // weight 0.25 with source alpha 128
+  const int g = (256 - f) << 8;
+  const auto dodge = [](int d, int s, int w) {
+    const int t = s * w / 256;
+    return t < 255 ? Clamp((d << 8) / (256 - t)) : Clamp(d << 8);
+  };
+  const auto overlay = [](int d, int s, int w) {
+    const int c = (256 - w) << 7;
+    return Clamp((((32768 - s * w - c) * d / 256 + s * w + c) * d) >> 15);
+  };
+  const Bgra white{255, 255, 255, 255};
+  struct Case {
+    const char* why;
+    Bgra dst, src;
+    float weight;
+    int mode;
+    int b, g, r, a;
+  };
+  const Case cases[] = {
+      {"copy at weight 1 is byte-exact, alpha too", kDst, kSrc, 1.0f, kRasBlitCopy, 40, 150, 220, 128},
+      {"copy at 0.5: (dst >> 1) + (src >> 1)", kDst, kSrc, 0.5f, kRasBlitCopy, (200 >> 1) + (40 >> 1),
+       (100 >> 1) + (150 >> 1), (40 >> 1) + (220 >> 1), (180 >> 1) + (128 >> 1)},
+      {"copy at 0.25: w = 64, src + (dst - src) (256 - w) / 256", kDst, kSrc, 0.25f, kRasBlitCopy,
+       40 + (200 - 40) * 192 / 256, 150 + (100 - 150) * 192 / 256, 220 + (40 - 220) * 192 / 256,
+       128 + (180 - 128) * 192 / 256},
+      {"w < 1 draws nothing", kDst, kSrc, 0.003f, kRasBlitCopy, 200, 100, 40, 180},
+      {"just above 1 gives w = 256, a copy", kDst, kSrc, 1.002f, kRasBlitCopy, 40, 150, 220, 128},
+      {"add: clamp(dst + src w / 256)", kDst, kSrc, 0.5f, kRasBlitAdd, Clamp(200 + 40 * half / 256),
+       Clamp(100 + 150 * half / 256), Clamp(40 + 220 * half / 256), Clamp(180 + 128 * half / 256)},
+      {"dodge at 1: clamp((dst << 8) / (256 - src)) while src < 255", kDst, Bgra{40, 150, 255, 10}, 1.0f,
+       kRasBlitDodge, Clamp((200 << 8) / (256 - 40)), Clamp((100 << 8) / (256 - 150)), Clamp(40 << 8),
+       Clamp((180 << 8) / (256 - 10))},
+      {"multiply at 1: dst src / 256", kDst, kSrc, 1.0f, kRasBlitMultiply, 200 * 40 / 256, 100 * 150 / 256,
+       40 * 220 / 256, 180 * 128 / 256},
+      {"multiply at 0.5: dst (128 (src - 256) + 65536) >> 16", kDst, kSrc, 0.5f, kRasBlitMultiply,
+       (200 * (128 * (40 - 256) + 65536)) >> 16, (100 * (128 * (150 - 256) + 65536)) >> 16,
+       (40 * (128 * (220 - 256) + 65536)) >> 16, (180 * (128 * (128 - 256) + 65536)) >> 16},
+      {"overlay at 1: c = 0", kDst, kSrc, 1.0f, kRasBlitOverlay, overlay(200, 40, 256), overlay(100, 150, 256),
+       overlay(40, 220, 256), overlay(180, 128, 256)},
+      {"overlay's neutral mid grey leaves the destination", kDst, Bgra{128, 128, 128, 128}, 1.0f, kRasBlitOverlay,
+       200, 100, 40, 180},
+      {"hsv adjust with a neutral source keeps the colour and takes the source alpha", Bgra{0, 0, 255, 200},
+       Bgra{128, 128, 128, 77}, 1.0f, kRasBlitHsvAdjust, 0, 0, 255, 77},
+      {"copy alpha 128 over opaque white: src + (255 - src) 127 / 256, alpha 255", white, kSrc, 1.0f,
+       kRasBlitCopyAlpha, 40 + (255 - 40) * 127 / 256, 150 + (255 - 150) * 127 / 256,
+       220 + (255 - 220) * 127 / 256, 255},
+      {"copy alpha: an opaque source copies", kDst, Bgra{1, 2, 3, 255}, 1.0f, kRasBlitCopyAlpha, 1, 2, 3, 255},
+      {"copy alpha: a transparent source is skipped", kDst, Bgra{1, 2, 3, 0}, 1.0f, kRasBlitCopyAlpha, 200, 100,
+       40, 180},
+      {"copy alpha at 0.25: o = 64 (A + 1) / 256", kDst, kSrc, 0.25f, kRasBlitCopyAlpha,
+       40 + (200 - 40) * (256 - o) / 256, 150 + (100 - 150) * (256 - o) / 256, 220 + (40 - 220) * (256 - o) / 256,
+       std::min(255, o + 180)},
+      {"add alpha: w = f", kDst, kSrc, 1.0f, kRasBlitAddAlpha, Clamp(200 + 40 * f / 256), Clamp(100 + 150 * f / 256),
+       Clamp(40 + 220 * f / 256), Clamp(180 + 128 * f / 256)},
+      {"dodge alpha: t = src f / 256", kDst, kSrc, 1.0f, kRasBlitDodgeAlpha, dodge(200, 40, f), dodge(100, 150, f),
+       dodge(40, 220, f), dodge(180, 128, f)},
+      {"multiply alpha: (src f + (256 - f) << 8) dst >> 16", kDst, kSrc, 1.0f, kRasBlitMultiplyAlpha,
+       ((40 * f + g) * 200) >> 16, ((150 * f + g) * 100) >> 16, ((220 * f + g) * 40) >> 16,
+       ((128 * f + g) * 180) >> 16},
+      {"overlay alpha: c = (256 - f) << 7", kDst, kSrc, 1.0f, kRasBlitOverlayAlpha, overlay(200, 40, f),
+       overlay(100, 150, f), overlay(40, 220, f), overlay(180, 128, f)},
+      {"channel copy: alpha takes the source's green, whatever the weight", kDst, kSrc, 0.1f,
+       kRasBlitChannelCopy(3, 1), 200, 100, 40, 150},
+      {"channel copy: blue takes the source's red", kDst, kSrc, 1.0f, kRasBlitChannelCopy(0, 2), 220, 100, 40, 180},
+      {"unknown mode 6 draws nothing", kDst, kSrc, 1.0f, 6, 200, 100, 40, 180},
+      {"unknown alpha mode draws nothing", kDst, kSrc, 1.0f, 0x10077, 200, 100, 40, 180},
+      {"a NaN weight draws nothing", kDst, kSrc, std::nanf(""), kRasBlitCopy, 200, 100, 40, 180},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    ExpectBgra(BlendOne(c.dst, c.src, c.weight, c.mode), c.b, c.g, c.r, c.a);
+  }
+  // Fully transparent source pixels are skipped in every alpha mode, and
+  // weight 0 draws nothing in any mode.
+  for (int op = 0; op <= 5; ++op) {
+    ExpectBgra(BlendOne(kDst, Bgra{9, 9, 9, 0}, 1.0f, kRasBlitUseAlpha | op), 200, 100, 40, 180);
+  }
+  for (int mode : {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005, 0xF7}) {
+    ExpectBgra(BlendOne(kDst, kSrc, 0.0f, mode), 200, 100, 40, 180);
+  }
 }
 
-TEST(Blit, AddDodgeMultiplyOverlay) {
-  const int w = 128;  // weight 0.5
-  ExpectBgra(BlendOne(kDst, kSrc, 0.5f, kRasBlitAdd), Clamp(200 + 40 * w / 256), Clamp(100 + 150 * w / 256),
-             Clamp(40 + 220 * w / 256), Clamp(180 + 128 * w / 256));
-
-  // Dodge at weight 1: t = src; dst = clamp((dst << 8) / (256 - t)) while t < 255.
-  ExpectBgra(BlendOne(kDst, Bgra{40, 150, 255, 10}, 1.0f, kRasBlitDodge), Clamp((200 << 8) / (256 - 40)),
-             Clamp((100 << 8) / (256 - 150)), Clamp(40 << 8), Clamp((180 << 8) / (256 - 10)));
-
-  // Multiply at weight 1 is dst x src / 256; at 0.5: dst x (128 x (src - 256) + 65536) >> 16.
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitMultiply), 200 * 40 / 256, 100 * 150 / 256, 40 * 220 / 256,
-             180 * 128 / 256);
-  ExpectBgra(BlendOne(kDst, kSrc, 0.5f, kRasBlitMultiply), (200 * (128 * (40 - 256) + 65536)) >> 16,
-             (100 * (128 * (150 - 256) + 65536)) >> 16, (40 * (128 * (220 - 256) + 65536)) >> 16,
-             (180 * (128 * (128 - 256) + 65536)) >> 16);
-
-  // Overlay at weight 1: c = 0; dst = clamp(((32768 - 256 src) dst / 256 + 256 src) dst >> 15).
-  auto overlay1 = [](int d, int s) { return Clamp((((32768 - s * 256) * d / 256 + s * 256) * d) >> 15); };
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitOverlay), overlay1(200, 40), overlay1(100, 150), overlay1(40, 220),
-             overlay1(180, 128));
-  // A mid-grey source at weight 1 leaves the destination nearly unchanged
-  // (overlay's neutral colour): 128 over 200 -> (((32768 - 32768) x 200 / 256 + 32768) x 200) >> 15 = 200.
-  EXPECT_EQ(BlendOne(kDst, Bgra{128, 128, 128, 128}, 1.0f, kRasBlitOverlay).b, 200);
-}
-
-TEST(Blit, HsvAdjustNeutralSourceKeepsColourAndTakesSourceAlpha) {
-  // Red 128 x 1.5 = 192, green and blue 128: no hue, saturation or value change.
-  const Bgra neutral{128, 128, 128, 77};
-  ExpectBgra(BlendOne(Bgra{0, 0, 255, 200}, neutral, 1.0f, kRasBlitHsvAdjust), 0, 0, 255, 77);
+TEST(Blit, HsvAdjustRaisesTheValueAndClampsIt) {
   // Blue 255 at weight 0.5 (w = 128) raises the value by 128 x 127 / 128: a
   // dark grey (no saturation) gets lighter and stays grey.
   const Bgra lighter = BlendOne(Bgra{50, 50, 50, 255}, Bgra{255, 128, 128, 255}, 0.5f, kRasBlitHsvAdjust);
@@ -230,64 +275,7 @@ TEST(Blit, HsvAdjustNeutralSourceKeepsColourAndTakesSourceAlpha) {
   EXPECT_EQ(BlendOne(Bgra{50, 50, 50, 255}, Bgra{255, 128, 128, 255}, 1.0f, kRasBlitHsvAdjust).b, 255);
 }
 
-TEST(Blit, CopyWithAlpha) {
-  const Bgra white{255, 255, 255, 255};
-  // Alpha 128 over opaque white at weight 1: src + (255 - src) x 127 / 256, alpha 255.
-  ExpectBgra(BlendOne(white, Bgra{40, 150, 220, 128}, 1.0f, kRasBlitCopyAlpha), 40 + (255 - 40) * 127 / 256,
-             150 + (255 - 150) * 127 / 256, 220 + (255 - 220) * 127 / 256, 255);
-  // Opaque source copies the pixel; transparent source is skipped.
-  ExpectBgra(BlendOne(kDst, Bgra{1, 2, 3, 255}, 1.0f, kRasBlitCopyAlpha), 1, 2, 3, 255);
-  ExpectBgra(BlendOne(kDst, Bgra{1, 2, 3, 0}, 1.0f, kRasBlitCopyAlpha), 200, 100, 40, 180);
-  // Weight 0.25 (w = 64): o = 64 x (A + 1) / 256.
-  const int o = 64 * (128 + 1) / 256;
-  ExpectBgra(BlendOne(kDst, kSrc, 0.25f, kRasBlitCopyAlpha), 40 + (200 - 40) * (256 - o) / 256,
-             150 + (100 - 150) * (256 - o) / 256, 220 + (40 - 220) * (256 - o) / 256, std::min(255, o + 180));
-}
-
-TEST(Blit, AddDodgeMultiplyOverlayWithAlpha) {
-  const int f = 256 * (128 + 1) / 256;  // weight 1, alpha 128
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitAddAlpha), Clamp(200 + 40 * f / 256), Clamp(100 + 150 * f / 256),
-             Clamp(40 + 220 * f / 256), Clamp(180 + 128 * f / 256));
-
-  // Dodge with w = f: t = src x f / 256.
-  auto dodge = [](int d, int s, int ww) {
-    const int t = s * ww / 256;
-    return t < 255 ? Clamp((d << 8) / (256 - t)) : Clamp(d << 8);
-  };
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitDodgeAlpha), dodge(200, 40, f), dodge(100, 150, f),
-             dodge(40, 220, f), dodge(180, 128, f));
-
-  // Multiply: e = f, g = (256 - e) << 8, dst = (src x e + g) x dst >> 16.
-  const int g = (256 - f) << 8;
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitMultiplyAlpha), ((40 * f + g) * 200) >> 16,
-             ((150 * f + g) * 100) >> 16, ((220 * f + g) * 40) >> 16, ((128 * f + g) * 180) >> 16);
-
-  auto overlay = [](int d, int s, int ww) {
-    const int c = (256 - ww) << 7;
-    return Clamp((((32768 - s * ww - c) * d / 256 + s * ww + c) * d) >> 15);
-  };
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitOverlayAlpha), overlay(200, 40, f), overlay(100, 150, f),
-             overlay(40, 220, f), overlay(180, 128, f));
-
-  // Fully transparent source pixels are skipped in every alpha mode.
-  for (int op = 0; op <= 5; ++op) {
-    ExpectBgra(BlendOne(kDst, Bgra{9, 9, 9, 0}, 1.0f, kRasBlitUseAlpha | op), 200, 100, 40, 180);
-  }
-}
-
-TEST(Blit, ChannelCopyIgnoresWeight) {
-  // Destination alpha (byte 3) gets the source's green (byte 1).
-  ExpectBgra(BlendOne(kDst, kSrc, 0.1f, kRasBlitChannelCopy(3, 1)), 200, 100, 40, 150);
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitChannelCopy(0, 2)), 220, 100, 40, 180);
-}
-
-TEST(Blit, WeightZeroUnknownModesAndMissingBitmapsDrawNothing) {
-  for (int mode : {0, 1, 2, 3, 4, 5, 0x10000, 0x10001, 0x10002, 0x10003, 0x10004, 0x10005, 0xF7}) {
-    ExpectBgra(BlendOne(kDst, kSrc, 0.0f, mode), 200, 100, 40, 180);
-  }
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, 6), 200, 100, 40, 180);
-  ExpectBgra(BlendOne(kDst, kSrc, 1.0f, 0x10077), 200, 100, 40, 180);
-  ExpectBgra(BlendOne(kDst, kSrc, std::nanf(""), kRasBlitCopy), 200, 100, 40, 180);
+TEST(Blit, MissingOrEmptyBitmapsDrawNothing) {
   RAS_MemBitmap d(2, 2);
   RAS_Blit(&d, nullptr, 0, 0, nullptr, 1.0f, 0);
   RAS_Blit(nullptr, &d, 0, 0, nullptr, 1.0f, 0);

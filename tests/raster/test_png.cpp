@@ -193,37 +193,10 @@ const RAS_ResourceEntry kTestEntries[] = {{900, kSevenBytes, sizeof(kSevenBytes)
 const bool kTestRegistered = RAS_RegisterResources(kTestEntries, 2);
 #endif
 
-struct ImageId {
-  int id;
-  const char* name;
-  int frames;
-};
-// The editor's images: id, name and frames of the strip.
-const ImageId kImages[] = {
-    {105, "resources/img/BG.png", 1},  {110, "resources/img/BY.png", 2},    {113, "resources/img/INTER.png", 2},
-    {114, "resources/img/IN.png", 61}, {108, "resources/img/OUT.png", 61},  {104, "resources/img/ATK.png", 61},
-    {106, "resources/img/REL.png", 61}, {109, "resources/img/RAT.png", 4},  {111, "resources/img/HPF.png", 61},
-    {112, "resources/img/MIX.png", 61}, {117, "resources/img/HF.png", 61}, {115, "resources/img/MIDF.png", 61},
-    {116, "resources/img/MIDG.png", 61}, {118, "resources/img/OVER.png", 2}, {119, "resources/img/SC.png", 2},
-    {107, "resources/img/VU.png", 61},
-};
-
 }  // namespace
 
-TEST(PngResources, EveryEditorImageLoadsByIdAsAStripOfItsFrames) {
-  for (const ImageId& image : kImages) {
-    auto b = LoadBitmapFromResource(image.id, image.name);
-    ASSERT_NE(b, nullptr) << image.name;
-    EXPECT_GT(b->getWidth(), 0);
-    EXPECT_EQ(b->getHeight() % image.frames, 0) << image.name;
-  }
-  auto bg = LoadBitmapFromResource(105, "resources/img/BG.png");
-  ASSERT_NE(bg, nullptr);
-  EXPECT_EQ(bg->getWidth(), 838);
-  EXPECT_EQ(bg->getHeight(), 245);
-  EXPECT_EQ(Unpack(Pixel(*bg, 0, 0)).a, 255);
-}
-
+// Every editor image loading by its id, as a strip of its frames, is checked
+// against the layout table in tests/resources.
 TEST(PngResources, NameExtensionDecidesBeforeTheLookup) {
   EXPECT_NE(LoadBitmapFromResource(105, "resources/img/BG.PNG"), nullptr);
   EXPECT_NE(LoadBitmapFromResource(105, "x.Png"), nullptr);

@@ -14,12 +14,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "host/EffectInstance.h"
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
+#include "mirel/ParamTable.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
@@ -72,10 +74,6 @@ RunResult RunProgram(const TempDir& dir, const std::string& program, const std::
   return r;
 }
 
-RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
-  return RunProgram(dir, MIREL_RENDER, args);
-}
-
 // A number field of the --json summary; NaN when it is missing.
 double JsonNumber(const std::string& json, const std::string& key) {
   const auto at = json.find("\"" + key + "\": ");
@@ -87,6 +85,7 @@ struct Sound {
   int channels = 2;
   long long frames = 0;
   std::vector<double> samples;  // interleaved
+  int subtype = 0;              // of the file read: SF_FORMAT_FLOAT, SF_FORMAT_DOUBLE, ...
 };
 
 void WriteSound(const fs::path& p, const Sound& s) {
@@ -108,18 +107,11 @@ Sound ReadSound(const fs::path& p) {
   s.rate = info.samplerate;
   s.channels = info.channels;
   s.frames = info.frames;
+  s.subtype = info.format & SF_FORMAT_SUBMASK;
   s.samples.resize(static_cast<size_t>(info.frames * info.channels));
   sf_readf_double(f, s.samples.data(), info.frames);
   sf_close(f);
   return s;
-}
-
-int SubtypeOf(const fs::path& p) {
-  SF_INFO info{};
-  SNDFILE* f = sf_open(p.string().c_str(), SFM_READ, &info);
-  if (f == nullptr) return 0;
-  sf_close(f);
-  return info.format & SF_FORMAT_SUBMASK;
 }
 
 // Seeded test music: a decaying 110 Hz burst every 0.1 s over quiet noise,
@@ -229,7 +221,28 @@ Sound RenderInProcess(const PluginCase& pc, const Sound& in, int block, int32 sa
   return out;
 }
 
-class RenderTool : public ::testing::TestWithParam<PluginCase> {
+// A folder of its own for each test, and the tool run inside it.
+class ToolRun {
+ protected:
+  std::string At(const std::string& name) const { return (dir_ / name).string(); }
+  RunResult Tool(const std::vector<std::string>& args) const { return RunProgram(dir_, MIREL_RENDER, args); }
+  // The case's plug-in and settings, then `extra`.
+  RunResult Render(const PluginCase& pc, const std::vector<std::string>& extra) const {
+    auto args = SetArgs(pc);
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Tool(args);
+  }
+  // Writes `s` as `name` in the folder; returns its path.
+  std::string Wav(const std::string& name, const Sound& s) const {
+    WriteSound(dir_ / name, s);
+    return At(name);
+  }
+  Sound Read(const std::string& name) const { return ReadSound(dir_ / name); }
+
+  TempDir dir_;
+};
+
+class RenderTool : public ::testing::TestWithParam<PluginCase>, protected ToolRun {
  protected:
   void SetUp() override {
     if (!fs::exists(GetParam().path)) {
@@ -239,36 +252,42 @@ class RenderTool : public ::testing::TestWithParam<PluginCase> {
   }
 };
 
+// Both precisions give the in-process render's samples, and agree with each
+// other to one rounding of the 64-bit result.
 TEST_P(RenderTool, FileMatchesAnInProcessRenderSampleForSample) {
-  TempDir dir;
   const Sound in = TestSignal(9000);
-  WriteSound(dir / "in.wav", in);
+  const std::string inPath = Wav("in.wav", in);
   for (int precision : {32, 64}) {
     SCOPED_TRACE(precision);
-    auto args = SetArgs(GetParam());
-    args.insert(args.end(), {"--precision", std::to_string(precision), (dir / "in.wav").string(),
-                             (dir / "out.wav").string()});
-    const RunResult r = RunTool(dir, args);
+    const std::string out = "out" + std::to_string(precision) + ".wav";
+    const RunResult r = Render(GetParam(), {"--precision", std::to_string(precision), inPath, At(out)});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Sound file = ReadSound(dir / "out.wav");
     const Sound here = RenderInProcess(GetParam(), in, 512, precision == 64 ? kSample64 : kSample32);
-    EXPECT_EQ(FirstDifference(file, here), "");
+    EXPECT_EQ(FirstDifference(Read(out), here), "");
   }
+  const Sound s32 = Read("out32.wav");
+  const Sound s64 = Read("out64.wav");
+  ASSERT_EQ(s32.frames, s64.frames);
+  for (size_t i = 0; i < s32.samples.size(); ++i) {
+    // The 32-bit road computes the same doubles and rounds them to float once.
+    const auto rounded = static_cast<float>(s64.samples[i]);
+    const float ulp = std::nextafter(std::fabs(rounded), INFINITY) - std::fabs(rounded);
+    ASSERT_LE(std::fabs(s32.samples[i] - static_cast<double>(rounded)), ulp) << "sample " << i;
+  }
+  // By default the 64-bit render is stored as doubles, the 32-bit one as floats.
+  EXPECT_EQ(s64.subtype, SF_FORMAT_DOUBLE);
+  EXPECT_EQ(s32.subtype, SF_FORMAT_FLOAT);
 }
 
 TEST_P(RenderTool, BlockSizesGiveIdenticalOutput) {
-  TempDir dir;
   const Sound in = TestSignal(6000);
-  WriteSound(dir / "in.wav", in);
+  const std::string inPath = Wav("in.wav", in);
   Sound reference;
   for (int block : {4096, 1, 17}) {
     SCOPED_TRACE(block);
-    const std::string out = (dir / ("out" + std::to_string(block) + ".wav")).string();
-    auto args = SetArgs(GetParam());
-    args.insert(args.end(), {"--block", std::to_string(block), (dir / "in.wav").string(), out});
-    const RunResult r = RunTool(dir, args);
+    const RunResult r = Render(GetParam(), {"--block", std::to_string(block), inPath, At("out.wav")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Sound s = ReadSound(out);
+    const Sound s = Read("out.wav");
     ASSERT_EQ(s.frames, in.frames);
     if (reference.frames == 0) {
       reference = s;
@@ -278,84 +297,52 @@ TEST_P(RenderTool, BlockSizesGiveIdenticalOutput) {
   }
 }
 
-TEST_P(RenderTool, SixtyFourAndThirtyTwoBitAgreeToFloatRounding) {
-  TempDir dir;
-  const Sound in = TestSignal(6000);
-  WriteSound(dir / "in.wav", in);
-  for (const char* precision : {"32", "64"}) {
-    auto args = SetArgs(GetParam());
-    args.insert(args.end(), {"--precision", precision, (dir / "in.wav").string(),
-                             (dir / (std::string("out") + precision + ".wav")).string()});
-    const RunResult r = RunTool(dir, args);
+// Mono or stereo, empty or not, with a sidechain shorter than the input (then
+// followed by silence): a stereo file at the input's rate with every frame.
+// Identical channels in give identical channels out (both plug-ins treat the
+// channels alike).
+TEST_P(RenderTool, OutputIsStereoAndKeepsEveryFrame) {
+  struct Case {
+    const char* why;
+    long long frames;
+    int channels;
+    std::vector<std::string> options;
+  };
+  const std::string shortSidechain = Wav("sc.wav", TestSignal(1000, 1, 44100, 99));
+  const Case cases[] = {
+      {"mono input feeds both channels", 1234, 1, {"--block", "500", "--format", "pcm24"}},
+      {"empty input gives an empty stereo file", 0, 2, {}},
+      {"a short sidechain is followed by silence", 3000, 2, {"--sidechain", shortSidechain}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    auto args = c.options;
+    args.insert(args.end(), {Wav("in.wav", TestSignal(c.frames, c.channels)), At("out.wav")});
+    const RunResult r = Render(GetParam(), args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Sound out = Read("out.wav");
+    EXPECT_EQ(out.channels, 2);
+    EXPECT_EQ(out.frames, c.frames);
+    EXPECT_EQ(out.rate, 44100);
+    if (c.channels != 1) continue;
+    for (long long i = 0; i < out.frames; ++i) {
+      ASSERT_EQ(out.samples[static_cast<size_t>(2 * i)], out.samples[static_cast<size_t>(2 * i + 1)]) << i;
+    }
   }
-  const Sound s32 = ReadSound(dir / "out32.wav");
-  const Sound s64 = ReadSound(dir / "out64.wav");
-  ASSERT_EQ(s32.frames, s64.frames);
-  for (size_t i = 0; i < s32.samples.size(); ++i) {
-    // The 32-bit road computes the same doubles and rounds them to float once.
-    const auto rounded = static_cast<float>(s64.samples[i]);
-    const float ulp = std::nextafter(std::fabs(rounded), INFINITY) - std::fabs(rounded);
-    ASSERT_LE(std::fabs(s32.samples[i] - static_cast<double>(rounded)), ulp) << "sample " << i;
-  }
-  // By default the 64-bit render is stored as doubles, the 32-bit one as floats.
-  EXPECT_EQ(SubtypeOf(dir / "out64.wav"), SF_FORMAT_DOUBLE);
-  EXPECT_EQ(SubtypeOf(dir / "out32.wav"), SF_FORMAT_FLOAT);
-}
-
-TEST_P(RenderTool, MonoInputFeedsBothChannelsAndKeepsEveryFrame) {
-  TempDir dir;
-  const Sound in = TestSignal(1234, 1);
-  WriteSound(dir / "mono.wav", in);
-  auto args = SetArgs(GetParam());
-  args.insert(args.end(), {"--block", "500", "--format", "pcm24", (dir / "mono.wav").string(),
-                           (dir / "out.wav").string()});
-  const RunResult r = RunTool(dir, args);
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const Sound out = ReadSound(dir / "out.wav");
-  EXPECT_EQ(out.channels, 2);
-  EXPECT_EQ(out.frames, 1234);
-  EXPECT_EQ(out.rate, 44100);
-  // Identical channels in, identical channels out (both plug-ins treat the
-  // channels alike).
-  for (long long i = 0; i < out.frames; ++i) {
-    ASSERT_EQ(out.samples[static_cast<size_t>(2 * i)], out.samples[static_cast<size_t>(2 * i + 1)]) << i;
-  }
-}
-
-TEST_P(RenderTool, EmptyInputGivesAnEmptyStereoFile) {
-  TempDir dir;
-  WriteSound(dir / "empty.wav", Sound{44100, 2, 0, {}});
-  auto args = SetArgs(GetParam());
-  args.insert(args.end(), {(dir / "empty.wav").string(), (dir / "out.wav").string()});
-  const RunResult r = RunTool(dir, args);
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  const Sound out = ReadSound(dir / "out.wav");
-  EXPECT_EQ(out.frames, 0);
-  EXPECT_EQ(out.channels, 2);
 }
 
 TEST_P(RenderTool, StateSavedAfterARenderReproducesIt) {
-  TempDir dir;
-  WriteSound(dir / "in.wav", TestSignal(3000));
-  auto args = SetArgs(GetParam());
-  args.insert(args.end(), {"--state-out", (dir / "state.bin").string(), (dir / "in.wav").string(),
-                           (dir / "a.wav").string()});
-  RunResult r = RunTool(dir, args);
+  const std::string in = Wav("in.wav", TestSignal(3000));
+  RunResult r = Render(GetParam(), {"--state-out", At("state.bin"), in, At("a.wav")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  ASSERT_GT(fs::file_size(dir / "state.bin"), 0u);
-  r = RunTool(dir, {"--plugin", GetParam().path, "--quiet", "--state-in", (dir / "state.bin").string(),
-                    (dir / "in.wav").string(), (dir / "b.wav").string()});
+  ASSERT_GT(fs::file_size(dir_ / "state.bin"), 0u);
+  r = Tool({"--plugin", GetParam().path, "--quiet", "--state-in", At("state.bin"), in, At("b.wav")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(FirstDifference(ReadSound(dir / "a.wav"), ReadSound(dir / "b.wav")), "");
+  EXPECT_EQ(FirstDifference(Read("a.wav"), Read("b.wav")), "");
 }
 
 TEST_P(RenderTool, JsonSummaryDescribesTheRender) {
-  TempDir dir;
-  WriteSound(dir / "in.wav", TestSignal(4410));
-  auto args = SetArgs(GetParam());
-  args.insert(args.end(), {"--json", (dir / "in.wav").string(), (dir / "out.wav").string()});
-  const RunResult r = RunTool(dir, args);
+  const RunResult r = Render(GetParam(), {"--json", Wav("in.wav", TestSignal(4410)), At("out.wav")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   for (const char* key : {"\"frames\": 4410", "\"sample_rate\": 44100", "\"input_peak_dbfs\"",
                           "\"output_rms_dbfs\"", "\"largest_gain_reduction_db\"", "\"parameters\"",
@@ -365,29 +352,15 @@ TEST_P(RenderTool, JsonSummaryDescribesTheRender) {
   EXPECT_NE(r.out.find("\"title\": \"" + GetParam().settings.front().first + "\""), std::string::npos) << r.out;
 }
 
-TEST_P(RenderTool, ShortSidechainIsFollowedBySilence) {
-  TempDir dir;
-  WriteSound(dir / "in.wav", TestSignal(3000));
-  WriteSound(dir / "sc.wav", TestSignal(1000, 1, 44100, 99));
-  auto args = SetArgs(GetParam());
-  args.insert(args.end(), {"--sidechain", (dir / "sc.wav").string(), (dir / "in.wav").string(),
-                           (dir / "out.wav").string()});
-  const RunResult r = RunTool(dir, args);
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(ReadSound(dir / "out.wav").frames, 3000);
-}
-
 // Every failure: its message, a non-zero exit, and an existing OUTPUT left as it was.
 TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
-  TempDir dir;
-  WriteSound(dir / "in.wav", TestSignal(2000));
-  WriteSound(dir / "in48.wav", TestSignal(2000, 2, 48000));
-  WriteSound(dir / "three.wav", TestSignal(2000, 3));
-  std::ofstream(dir / "text.wav") << "this is not audio";
-  std::ofstream(dir / "short.bin") << "abc";
-  const std::string out = (dir / "out.wav").string();
+  const std::string in = Wav("in.wav", TestSignal(2000));
+  const std::string in48 = Wav("in48.wav", TestSignal(2000, 2, 48000));
+  const std::string three = Wav("three.wav", TestSignal(2000, 3));
+  std::ofstream(dir_ / "text.wav") << "this is not audio";
+  std::ofstream(dir_ / "short.bin") << "abc";
+  const std::string out = At("out.wav");
   const std::string original = "precious bytes";
-  const std::string in = (dir / "in.wav").string();
   const std::string plugin = GetParam().path;
   const std::string firstName = GetParam().settings.front().first;
 
@@ -396,9 +369,9 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {{"--plugin", plugin, (dir / "missing.wav").string(), out}, "no such file"},
-      {{"--plugin", plugin, (dir / "text.wav").string(), out}, "cannot read"},
-      {{"--plugin", (dir / "Nothing.vst3").string(), in, out}, "no such file"},
+      {{"--plugin", plugin, At("missing.wav"), out}, "no such file"},
+      {{"--plugin", plugin, At("text.wav"), out}, "cannot read"},
+      {{"--plugin", At("Nothing.vst3"), in, out}, "no such file"},
       {{"--plugin", FAKE_NOFACTORY_MODULE, in, out}, "no GetPluginFactory"},
       {{"--plugin", FAKE_FACTORY_MODULE, in, out}, "no audio effect class"},
       {{"--plugin", FAKE_FAILING_MODULE, in, out}, "createInstance failed"},
@@ -408,23 +381,23 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
       {{"--plugin", plugin, "--set", "99=1", in, out}, "no parameter with index 99"},
       {{"--plugin", plugin, "--set-normalized", "0=1.5", in, out}, "0 to 1"},
       {{"--plugin", plugin, "--set-normalized", "xyz=0.5", in, out}, "valid ids"},
-      {{"--plugin", plugin, "--sidechain", (dir / "in48.wav").string(), in, out}, "48000 Hz"},
-      {{"--plugin", plugin, "--sidechain", (dir / "none.wav").string(), in, out}, "no such file"},
+      {{"--plugin", plugin, "--sidechain", in48, in, out}, "48000 Hz"},
+      {{"--plugin", plugin, "--sidechain", At("none.wav"), in, out}, "no such file"},
       // More than two channels is refused rather than guessed at (no downmix).
-      {{"--plugin", plugin, (dir / "three.wav").string(), out}, "has 3 channels; mirel-render takes mono or stereo"},
-      {{"--plugin", plugin, "--sidechain", (dir / "three.wav").string(), in, out}, "has 3 channels; it must be mono or stereo"},
-      {{"--plugin", plugin, "--state-in", (dir / "none.bin").string(), in, out}, "no such file"},
+      {{"--plugin", plugin, three, out}, "has 3 channels; mirel-render takes mono or stereo"},
+      {{"--plugin", plugin, "--sidechain", three, in, out}, "has 3 channels; it must be mono or stereo"},
+      {{"--plugin", plugin, "--state-in", At("none.bin"), in, out}, "no such file"},
       {{"--plugin", plugin, "--block", "0", in, out}, "1 to 65536"},
       {{"--plugin", plugin, "--block", "65537", in, out}, "1 to 65536"},
       {{"--plugin", plugin, "--precision", "16", in, out}, "32 or 64"},
-      {{"--plugin", plugin, in, (dir / "out.xyz").string()}, "file type"},
+      {{"--plugin", plugin, in, At("out.xyz")}, "file type"},
       {{"--plugin", plugin, in}, "expected INPUT and OUTPUT"},
-      {{"--plugin", plugin, "--state-in", (dir / "short.bin").string(), in, out}, "could not restore"},
-      {{"--plugin", plugin, in, (dir / "no-folder" / "out.wav").string()}, "cannot write"},
+      {{"--plugin", plugin, "--state-in", At("short.bin"), in, out}, "could not restore"},
+      {{"--plugin", plugin, in, (dir_ / "no-folder" / "out.wav").string()}, "cannot write"},
   };
   for (const auto& c : cases) {
     std::ofstream(out, std::ios::binary) << original;
-    const RunResult r = RunTool(dir, c.args);
+    const RunResult r = Tool(c.args);
     std::string joined;
     for (const auto& a : c.args) joined += a + " ";
     SCOPED_TRACE(joined);
@@ -434,12 +407,12 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
     EXPECT_EQ(Slurp(out), original);
   }
   // No temporary file is left behind.
-  for (const auto& entry : fs::directory_iterator(dir.Path())) {
+  for (const auto& entry : fs::directory_iterator(dir_.Path())) {
     EXPECT_EQ(entry.path().filename().string().find(".partial-"), std::string::npos) << entry.path();
   }
   // A successful run replaces the file.
   std::ofstream(out, std::ios::binary) << original;
-  const RunResult ok = RunTool(dir, {"--plugin", plugin, "--quiet", in, out});
+  const RunResult ok = Tool({"--plugin", plugin, "--quiet", in, out});
   EXPECT_EQ(ok.exitCode, 0) << ok.err;
   EXPECT_EQ(ReadSound(out).frames, 2000);
 }
@@ -448,65 +421,55 @@ INSTANTIATE_TEST_SUITE_P(Plugins, RenderTool, ::testing::Values(MirelCase(), Fak
                          [](const auto& param) { return param.param.name; });
 
 // What only the Mirel module has.
-class RenderMirel : public ::testing::Test {
+class RenderMirel : public ::testing::Test, protected ToolRun {
  protected:
   void SetUp() override {
     if (!fs::exists(MIREL_BUNDLE)) GTEST_SKIP() << "Mirel module not built (" << MIREL_BUNDLE << ")";
   }
 };
 
+// The list holds the program and host-bypass parameters, then the plug-in's
+// own table by index.
 TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
-  TempDir dir;
   // The default --plugin is the bundle beside the tool.
-  const RunResult r = RunTool(dir, {"--list-params"});
+  const RunResult r = Tool({"--list-params"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::vector<std::string> lines;
-  std::string line;
-  for (char c : r.out) {
-    if (c == '\n') {
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-  ASSERT_EQ(lines.size(), 17u) << r.out;  // header and sixteen parameters
-  const char* expected[][2] = {{"prst", "Preset"},    {"bpas", "Bypass"},     {"0", "Input"},
-                               {"1", "Output"},       {"2", "Attack"},        {"3", "Release"},
-                               {"4", "Ratio"},        {"5", "Sidechain"},     {"6", "Mix"},
-                               {"7", "Mid Freq"},     {"8", "Mid Gain"},      {"9", "HF"},
-                               {"10", "Bypass"},      {"11", "Interstage"},   {"12", "Oversample"},
-                               {"13", "Sidechain"}};
-  for (size_t i = 0; i < 16; ++i) {
+  std::istringstream text(r.out);
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u + kNumParams) << r.out;  // header, program, host bypass, the table
+  std::vector<std::pair<std::string, std::string>> expected = {{"prst", "Preset"}, {"bpas", "Bypass"}};
+  for (const mirel::ParamRow& row : mirel::kParamTable) expected.emplace_back(std::to_string(row.index), row.name);
+  for (size_t i = 0; i < expected.size(); ++i) {
     const std::string& l = lines[i + 1];
-    EXPECT_EQ(l.substr(0, l.find(' ')), expected[i][0]) << l;
-    EXPECT_NE(l.find(std::string(" ") + expected[i][1] + " "), std::string::npos) << l;
+    EXPECT_EQ(l.substr(0, l.find(' ')), expected[i].first) << l;
+    EXPECT_NE(l.find(" " + expected[i].second + " "), std::string::npos) << l;
   }
   // Current value texts as the plug-in gives them, in real units.
   EXPECT_NE(lines[3].find(" off"), std::string::npos) << lines[3];
   EXPECT_NE(lines[5].find(" 0.40 ms"), std::string::npos) << lines[5];
   // Settings show up in the list.
-  const RunResult set = RunTool(dir, {"--list-params", "--set", "input=40.00", "--set", "RATIO=3"});
+  const RunResult set = Tool({"--list-params", "--set", "input=40.00", "--set", "RATIO=3"});
   ASSERT_EQ(set.exitCode, 0) << set.err;
   EXPECT_NE(set.out.find("-40.0 dB"), std::string::npos) << set.out;
   EXPECT_NE(set.out.find("12:1"), std::string::npos) << set.out;
   // The last setting given for a parameter wins, whichever option gave it.
-  const RunResult last = RunTool(dir, {"--list-params", "--set", "Input=40", "--set-normalized", "0=0.25",
-                                       "--set-normalized", "1=0.25", "--set", "Output=6"});
+  const RunResult last = Tool({"--list-params", "--set", "Input=40", "--set-normalized", "0=0.25",
+                               "--set-normalized", "1=0.25", "--set", "Output=6"});
   ASSERT_EQ(last.exitCode, 0) << last.err;
   EXPECT_NE(last.out.find(" -20.0 dB\n"), std::string::npos) << last.out;  // Input 0.25 x 80
   EXPECT_NE(last.out.find(" +6.0 dB\n"), std::string::npos) << last.out;   // Output
   // Values with a unit or a list text are read as a host reads them; a bare
   // number stays the plain value.
-  const RunResult units = RunTool(dir, {"--list-params", "--set", "Input=-30dB", "--set", "Attack=0.7 ms",
-                                        "--set", "Ratio=8:1", "--set", "Oversample=16x", "--set", "13=ext",
-                                        "--set", "Mid Freq=2k", "--set", "Mix=90"});
+  const RunResult units = Tool({"--list-params", "--set", "Input=-30dB", "--set", "Attack=0.7 ms", "--set",
+                                "Ratio=8:1", "--set", "Oversample=16x", "--set", "13=ext", "--set",
+                                "Mid Freq=2k", "--set", "Mix=90"});
   ASSERT_EQ(units.exitCode, 0) << units.err;
   for (const char* shown : {" -30.0 dB\n", " 0.70 ms\n", " 8:1\n", " 16x\n", " EXT\n", " 2.00 kHz\n", " 90 %\n"}) {
     EXPECT_NE(units.out.find(shown), std::string::npos) << shown << units.out;
   }
   // A refusal names the parameter and the forms it takes.
-  const RunResult bad = RunTool(dir, {"--list-params", "--set", "Ratio=8"});
+  const RunResult bad = Tool({"--list-params", "--set", "Ratio=8"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.err.find("'Ratio'"), std::string::npos) << bad.err;
   EXPECT_NE(bad.err.find("'2:1', '4:1', '8:1', '12:1'"), std::string::npos) << bad.err;
@@ -515,7 +478,6 @@ TEST_F(RenderMirel, ListParamsShowsTheSixteenHostParameters) {
 // mirel-render and mirel-snapshot read parameter texts through one resolver:
 // the same text gets the same answer, message and exit status from both.
 TEST_F(RenderMirel, RenderAndSnapshotReadParameterTextsAlike) {
-  TempDir dir;
   const std::vector<std::vector<std::string>> cases = {
       {"--set", "Ratio=12"},           {"--set", "Input=loud"},       {"--set", "Input=99"},
       {"--set", "Attack=inf"},         {"--set", "Sidechain=1"},      {"--set", "Loudness=1"},
@@ -527,17 +489,11 @@ TEST_F(RenderMirel, RenderAndSnapshotReadParameterTextsAlike) {
       {"--set-normalized", "prst=/6"}};
   for (const auto& args : cases) {
     SCOPED_TRACE(args[0] + " " + args[1]);
-    std::vector<std::string> renderArgs = args;
-    renderArgs.push_back("--list-params");
-    std::vector<std::string> snapshotArgs = args;
-    snapshotArgs.push_back((dir / "out.png").string());
-    const RunResult r = RunTool(dir, renderArgs);
-    const RunResult s = RunProgram(dir, MIREL_SNAPSHOT, snapshotArgs);
+    const RunResult r = Tool({args[0], args[1], "--list-params"});
+    const RunResult s = RunProgram(dir_, MIREL_SNAPSHOT, {args[0], args[1], At("out.png")});
     EXPECT_EQ(r.exitCode, s.exitCode) << r.err << s.err;
     EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 2) << r.err;
-    const std::string rm = r.err.substr(r.err.find(':') + 1);
-    const std::string sm = s.err.substr(s.err.find(':') + 1);
-    EXPECT_EQ(rm, sm);
+    EXPECT_EQ(r.err.substr(r.err.find(':') + 1), s.err.substr(s.err.find(':') + 1));
     if (args[1] == "prst=2/6") {
       EXPECT_EQ(r.exitCode, 0) << r.err;
     } else if (args[1] == "prst=7/6") {
@@ -547,67 +503,47 @@ TEST_F(RenderMirel, RenderAndSnapshotReadParameterTextsAlike) {
 }
 
 TEST_F(RenderMirel, SharedNameIsRefusedNamingBothIndices) {
-  TempDir dir;
-  WriteSound(dir / "in.wav", TestSignal(100));
-  const RunResult r = RunTool(dir, {"--set", "sidechain=100", (dir / "in.wav").string(),
-                                    (dir / "out.wav").string()});
+  const std::string in = Wav("in.wav", TestSignal(100));
+  const RunResult r = Tool({"--set", "sidechain=100", in, At("out.wav")});
   EXPECT_NE(r.exitCode, 0);
   EXPECT_NE(r.err.find("5 and 13"), std::string::npos) << r.err;
-  EXPECT_FALSE(fs::exists(dir / "out.wav"));
+  EXPECT_FALSE(fs::exists(dir_ / "out.wav"));
   // By index it works; the host bypass takes a normalised value.
-  const RunResult ok = RunTool(dir, {"--quiet", "--set", "5=100", "--set-normalized", "bpas=1",
-                                     (dir / "in.wav").string(), (dir / "out.wav").string()});
+  const RunResult ok = Tool({"--quiet", "--set", "5=100", "--set-normalized", "bpas=1", in, At("out.wav")});
   EXPECT_EQ(ok.exitCode, 0) << ok.err;
 }
 
 // Under the host's bypass the plug-in passes its input through unchanged.
-TEST_F(RenderMirel, HostBypassPassesTheInputThrough) {
-  TempDir dir;
+// The flag travels in the state blob: restored, it bypasses the render, and
+// it comes back out unchanged (the plug-in clears it when processing is set
+// up, so the tool restores the state after that).
+TEST_F(RenderMirel, HostBypassPassesTheInputThroughAndIsKeptInTheState) {
   const Sound in = TestSignal(3000);
-  WriteSound(dir / "in.wav", in);
-  auto args = SetArgs(MirelCase());
-  args.insert(args.end(), {"--set-normalized", "bpas=0.51", (dir / "in.wav").string(), (dir / "out.wav").string()});
-  const RunResult r = RunTool(dir, args);
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(FirstDifference(ReadSound(dir / "out.wav"), in), "");
-}
+  const std::string inPath = Wav("in.wav", in);
+  const RunResult half = Render(MirelCase(), {"--set-normalized", "bpas=0.51", inPath, At("half.wav")});
+  ASSERT_EQ(half.exitCode, 0) << half.err;
+  EXPECT_EQ(FirstDifference(Read("half.wav"), in), "");
 
-// The host-bypass flag travels in the state blob: restored, it bypasses the
-// render, and it comes back out unchanged (the plug-in clears it when
-// processing is set up, so the tool restores the state after that).
-TEST_F(RenderMirel, HostBypassInARestoredStateIsKept) {
-  TempDir dir;
-  const Sound in = TestSignal(3000);
-  WriteSound(dir / "in.wav", in);
-  auto args = SetArgs(MirelCase());
-  args.insert(args.end(), {"--set-normalized", "bpas=1", "--state-out", (dir / "a.bin").string(),
-                           (dir / "in.wav").string(), (dir / "a.wav").string()});
-  RunResult r = RunTool(dir, args);
+  RunResult r = Render(MirelCase(), {"--set-normalized", "bpas=1", "--state-out", At("a.bin"), inPath, At("a.wav")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const std::string blob = Slurp(dir / "a.bin");
+  const std::string blob = Slurp(dir_ / "a.bin");
   ASSERT_GE(blob.size(), 4u);
   EXPECT_EQ(blob.substr(blob.size() - 4), std::string("\x01\0\0\0", 4));  // little-endian flag
-
-  r = RunTool(dir, {"--quiet", "--state-in", (dir / "a.bin").string(), "--state-out",
-                    (dir / "b.bin").string(), (dir / "in.wav").string(), (dir / "b.wav").string()});
+  r = Tool({"--quiet", "--state-in", At("a.bin"), "--state-out", At("b.bin"), inPath, At("b.wav")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(FirstDifference(ReadSound(dir / "b.wav"), in), "");
-  EXPECT_EQ(Slurp(dir / "b.bin"), blob);
+  EXPECT_EQ(FirstDifference(Read("b.wav"), in), "");
+  EXPECT_EQ(Slurp(dir_ / "b.bin"), blob);
 }
 
 // Sample rates far from the usual ones: every frame kept, the rate kept,
 // finite output that the compressor has turned down.
 TEST_F(RenderMirel, LowAndHighSampleRatesRender) {
-  TempDir dir;
   for (int rate : {8000, 192000}) {
     SCOPED_TRACE(rate);
     const Sound in = TestSignal(rate / 2, 2, rate);
-    WriteSound(dir / "in.wav", in);
-    auto args = SetArgs(MirelCase());
-    args.insert(args.end(), {(dir / "in.wav").string(), (dir / "out.wav").string()});
-    const RunResult r = RunTool(dir, args);
+    const RunResult r = Render(MirelCase(), {Wav("in.wav", in), At("out.wav")});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    const Sound out = ReadSound(dir / "out.wav");
+    const Sound out = Read("out.wav");
     EXPECT_EQ(out.rate, rate);
     ASSERT_EQ(out.frames, in.frames);
     double peakIn = 0;
@@ -624,13 +560,11 @@ TEST_F(RenderMirel, LowAndHighSampleRatesRender) {
 // The demo's loop with the demo's setting (scripts/demo): about as loud as
 // the loop, with the gap between its loud and quiet moments clearly narrowed.
 TEST_F(RenderMirel, DemoSettingAudiblyCompressesTheDemoLoop) {
-  TempDir dir;
-  const std::string loop = (dir / "loop.wav").string();
-  RunResult r = RunProgram(dir, MIREL_DEMO_LOOP, {loop, "4"});
+  const std::string loop = At("loop.wav");
+  RunResult r = RunProgram(dir_, MIREL_DEMO_LOOP, {loop, "4"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  r = RunTool(dir, {"--quiet", "--json", "--set", "Input=30", "--set", "Ratio=2", "--set",
-                    "Attack=0.0001", "--set", "Release=0.1", "--set", "Mix=100", "--set", "Output=18",
-                    loop, (dir / "out.wav").string()});
+  r = Tool({"--quiet", "--json", "--set", "Input=30", "--set", "Ratio=2", "--set", "Attack=0.0001", "--set",
+            "Release=0.1", "--set", "Mix=100", "--set", "Output=18", loop, At("out.wav")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const double rangeIn = JsonNumber(r.out, "input_level_range_db");
   const double rangeOut = JsonNumber(r.out, "output_level_range_db");
@@ -641,25 +575,19 @@ TEST_F(RenderMirel, DemoSettingAudiblyCompressesTheDemoLoop) {
 
 // The small effect adds "Sidechain Mix" percent of the sidechain to its input,
 // so the sidechain's path through the tool can be followed sample by sample.
-TEST(RenderSidechain, MonoSidechainReachesBothChannelsThenSilence) {
-  TempDir dir;
+class RenderSidechain : public ::testing::Test, protected ToolRun {};
+
+TEST_F(RenderSidechain, MonoSidechainReachesBothChannelsThenSilence) {
   const Sound in = TestSignal(3000);
   const Sound sc = TestSignal(1000, 1, 44100, 99);
-  WriteSound(dir / "in.wav", in);
-  WriteSound(dir / "sc.wav", sc);
-  const std::vector<std::string> common = {"--plugin", FAKE_EFFECT, "--quiet", "--set", "smooth=0",
-                                           "--set", "Sidechain Mix=100"};
-  auto with = common;
-  with.insert(with.end(), {"--sidechain", (dir / "sc.wav").string(), (dir / "in.wav").string(),
-                           (dir / "with.wav").string()});
-  auto without = common;
-  without.insert(without.end(), {(dir / "in.wav").string(), (dir / "without.wav").string()});
-  RunResult r = RunTool(dir, with);
+  const std::string inPath = Wav("in.wav", in);
+  const PluginCase mix{"Fake", FAKE_EFFECT, {{"smooth", 0}, {"Sidechain Mix", 100}}, {}};
+  RunResult r = Render(mix, {"--sidechain", Wav("sc.wav", sc), inPath, At("with.wav")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  r = RunTool(dir, without);
+  r = Render(mix, {inPath, At("without.wav")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const Sound a = ReadSound(dir / "with.wav");
-  const Sound b = ReadSound(dir / "without.wav");
+  const Sound a = Read("with.wav");
+  const Sound b = Read("without.wav");
   ASSERT_EQ(a.frames, 3000);
   ASSERT_EQ(b.frames, 3000);
   for (long long i = 0; i < 3000; ++i) {

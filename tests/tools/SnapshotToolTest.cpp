@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +13,7 @@
 
 #include "tests/support/EditorPlaces.h"
 #include "tests/support/PictureCompare.h"
+#include "tests/support/TempDir.h"
 #include "raster/RAS_Png.h"
 
 namespace fs = std::filesystem;
@@ -41,8 +41,7 @@ testsupport::PictureRules Inside(const testsupport::EditorPlace& p) {
 }  // namespace
 
 TEST(SnapshotTool, KnobsSwitchesAndMeterFollowTheValuesAndFailuresKeepTheOldFile) {
-  const fs::path dir = fs::temp_directory_path() / ("mirel-snapshot-test-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const testsupport::TempDir dir;
   ASSERT_EQ(Snapshot((dir / "default.png").string()), 0);
   ASSERT_EQ(Snapshot("--set Ratio=3 --set 13=0 --meter-db 12 " + (dir / "set.png").string()), 0);
   auto a = Read(dir / "default.png");
@@ -68,17 +67,15 @@ TEST(SnapshotTool, KnobsSwitchesAndMeterFollowTheValuesAndFailuresKeepTheOldFile
     EXPECT_EQ(Snapshot(std::string("--scale ") + scale + " " + (dir / "set.png").string()), 2) << scale;
   }
   EXPECT_EQ(fs::last_write_time(dir / "set.png"), before);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
-  fs::remove_all(dir);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
 }
 
 // The smallest size a host's resize handle gives draws too: 0.75 times the
 // editor, rounded as the editor rounds.
 TEST(SnapshotTool, DrawsBelowOneDownToThreeQuarters) {
-  const fs::path out = fs::temp_directory_path() / ("mirel-snapshot-small-" + std::to_string(::getpid()) + ".png");
-  ASSERT_EQ(Snapshot("--scale 0.75 " + out.string()), 0);
-  auto small = Read(out);
-  fs::remove(out);
+  const testsupport::TempDir dir;
+  ASSERT_EQ(Snapshot("--scale 0.75 " + (dir / "small.png").string()), 0);
+  auto small = Read(dir / "small.png");
   ASSERT_TRUE(small);
   EXPECT_EQ(small->getWidth(), static_cast<int>(mirel::layout::kEditorWidth * 0.75 + 0.5));
   EXPECT_EQ(small->getHeight(), static_cast<int>(mirel::layout::kEditorHeight * 0.75 + 0.5));
