@@ -64,9 +64,8 @@ class IEffectClap : public IEffectBase {
 
   // Parameters (main thread; Flush on the audio thread while active). The
   // plug-in's own parameters have ids 0..n-1 in index order, then the host
-  // bypass and the preset selector. A continuous parameter's value is its
-  // normalised value (0..1, as VST3 hosts see it); a stepped one's is its
-  // step, an integer from min to max.
+  // bypass and the preset selector. Values are plain values, in the
+  // parameter's own unit and range (a stepped one's an integer step).
   std::uint32_t ParamCount();
   bool ParamInfo(std::uint32_t index, struct clap_param_info* info);
   bool ParamValue(clap_id id, double* value);

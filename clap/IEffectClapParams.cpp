@@ -14,16 +14,10 @@ namespace {
 
 bool IsStepped(const IParamDef& def) { return def.Kind() != ParamKind::Continuous; }
 
-// A parameter's value as the host holds it, from its normalised value: the
-// normalised value itself for a continuous parameter (so a host's automation
-// follows the knob's curve), the step for a stepped one.
-double ToHostValue(const IParamDef& def, double normalised) {
-  return IsStepped(def) ? def.PlainFromNormalised(normalised) : normalised;
-}
-
-double FromHostValue(const IParamDef& def, double value) {
-  return IsStepped(def) ? def.ToNormalised(value) : std::clamp(value, 0.0, 1.0);
-}
+// The value a host's plain value sets: the one a VST3 host's normalised form
+// of the same plain value sets (bounded into the range, a stepped one
+// rounded to its step), so both formats reach the same bits.
+double Settled(const IParamDef& def, double plain) { return def.PlainFromNormalised(def.ToNormalised(plain)); }
 
 void CopyText(char* dst, std::size_t size, const std::string& text) {
   const std::size_t n = std::min(text.size(), size - 1);
@@ -53,12 +47,11 @@ bool IEffectClap::ParamInfo(std::uint32_t index, clap_param_info_t* info) {
     info->id = index;
     CopyText(info->name, sizeof info->name, def.Name());
     CopyText(info->module, sizeof info->module, def.Group());
-    const bool stepped = IsStepped(def);
-    if (stepped) info->flags |= CLAP_PARAM_IS_STEPPED;
+    if (IsStepped(def)) info->flags |= CLAP_PARAM_IS_STEPPED;
     if (def.CanAutomate()) info->flags |= CLAP_PARAM_IS_AUTOMATABLE;
-    info->min_value = stepped ? def.MinValue() : 0.0;
-    info->max_value = stepped ? def.MaxValue() : 1.0;
-    info->default_value = ToHostValue(def, def.ToNormalised(def.DefaultValue()));
+    info->min_value = def.MinValue();
+    info->max_value = def.MaxValue();
+    info->default_value = def.DefaultValue();
   } else if (index == n) {
     info->id = kBypassParamId;
     CopyText(info->name, sizeof info->name, "Bypass");
@@ -85,8 +78,7 @@ bool IEffectClap::ParamValue(clap_id id, double* value) {
   } else if (id == kPresetParamId && NPresets() > 0) {
     *value = CurrentPreset();
   } else if (id < static_cast<clap_id>(NParams())) {
-    const IParamDef& def = *GetParam(static_cast<int>(id));
-    *value = ToHostValue(def, def.ToNormalised(def.Value()));
+    *value = GetParam(static_cast<int>(id))->Value();
   } else {
     return false;
   }
@@ -104,7 +96,7 @@ bool IEffectClap::ParamValueToText(clap_id id, double value, char* display, std:
     text = preset ? preset->name : "";
   } else if (id < static_cast<clap_id>(NParams())) {
     const IParamDef& def = *GetParam(static_cast<int>(id));
-    text = def.FormatDisplay(def.PlainFromNormalised(FromHostValue(def, value)));
+    text = def.FormatDisplay(Settled(def, value));
   } else {
     return false;
   }
@@ -135,7 +127,7 @@ bool IEffectClap::ParamTextToValue(clap_id id, const char* display, double* valu
   const IParamDef& def = *GetParam(static_cast<int>(id));
   double plain = 0.0;
   if (!def.ParseDisplay(display, plain)) return false;
-  *value = ToHostValue(def, def.ToNormalised(plain));
+  *value = Settled(def, plain);
   return true;
 }
 
@@ -156,7 +148,7 @@ void IEffectClap::ApplyParamValue(clap_id id, double value, bool& presetLoaded) 
   } else if (id < static_cast<clap_id>(NParams())) {
     const int index = static_cast<int>(id);
     IParamDef* def = GetParam(index);
-    const double normalised = FromHostValue(*def, value);
+    const double normalised = def->ToNormalised(value);
     def->SetFromNormalised(normalised);
     // A lock-free hand-over: the editor's timer tick applies it to the controls.
     if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(index, normalised);
@@ -187,7 +179,6 @@ void IEffectClap::ApplyEvents(const clap_input_events_t* in, const clap_output_e
 void IEffectClap::ReportValuesToHost(const clap_output_events_t* out) {
   if (!out || !out->try_push) return;
   for (int i = 0; i < NParams(); ++i) {
-    const IParamDef& def = *GetParam(i);
     clap_event_param_value_t event{};
     event.header.size = sizeof event;
     event.header.time = 0;
@@ -198,7 +189,7 @@ void IEffectClap::ReportValuesToHost(const clap_output_events_t* out) {
     event.port_index = -1;
     event.channel = -1;
     event.key = -1;
-    event.value = ToHostValue(def, def.ToNormalised(def.Value()));
+    event.value = GetParam(i)->Value();
     out->try_push(out, &event.header);
   }
 }

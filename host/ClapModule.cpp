@@ -17,14 +17,16 @@ std::unique_ptr<ClapModule> ClapModule::Load(const std::string& path, std::strin
     error = "cannot load module '" + path + "': no such file";
     return nullptr;
   }
+  // A bare file name is the file here, not one on the system's library path.
+  const std::string file = fs::absolute(path, ec).string();
   std::string why;
-  void* handle = OpenLibrary(path, why);
+  void* handle = OpenLibrary(ec ? path : file, why);
   if (!handle) {
     error = "cannot load module '" + path + "': " + why;
     return nullptr;
   }
   std::unique_ptr<ClapModule> module(new ClapModule);
-  module->file_ = path;
+  module->file_ = ec ? path : file;
   module->handle_ = handle;
   const auto* entry = static_cast<const clap_plugin_entry_t*>(LibrarySymbol(handle, "clap_entry"));
   if (!entry) {
@@ -35,7 +37,7 @@ std::unique_ptr<ClapModule> ClapModule::Load(const std::string& path, std::strin
     error = "cannot load module '" + path + "': its clap_entry is of an incompatible version";
     return nullptr;
   }
-  if (!entry->init(path.c_str())) {
+  if (!entry->init(module->file_.c_str())) {
     error = "cannot load module '" + path + "': its init failed";
     return nullptr;
   }

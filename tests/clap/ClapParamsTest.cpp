@@ -3,6 +3,7 @@
 // their events through a flush while inactive.
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,16 +34,11 @@ TEST_F(ClapFixture, ParametersAreTheTableThenBypassAndPreset) {
     EXPECT_STREQ(info.name, row.name);
     EXPECT_NE(info.flags & CLAP_PARAM_IS_AUTOMATABLE, 0u);
     EXPECT_EQ(info.flags & CLAP_PARAM_IS_BYPASS, 0u);
-    const bool stepped = row.kind == ParamKind::Stepped;
-    EXPECT_EQ((info.flags & CLAP_PARAM_IS_STEPPED) != 0, stepped);
-    if (stepped) {
-      EXPECT_EQ(info.min_value, row.minValue);
-      EXPECT_EQ(info.max_value, row.maxValue);
-      EXPECT_EQ(info.default_value, row.defaultValue);
-    } else {
-      EXPECT_EQ(info.min_value, 0.0);
-      EXPECT_EQ(info.max_value, 1.0);
-    }
+    EXPECT_EQ((info.flags & CLAP_PARAM_IS_STEPPED) != 0, row.kind == ParamKind::Stepped);
+    // Plain values, in the parameter's own unit.
+    EXPECT_EQ(info.min_value, row.minValue);
+    EXPECT_EQ(info.max_value, row.maxValue);
+    EXPECT_EQ(info.default_value, row.defaultValue);
     EXPECT_EQ(p->Value(info.id), info.default_value) << "starts at its default";
   }
   clap_param_info_t bypass{};
@@ -71,7 +67,7 @@ TEST_F(ClapFixture, EveryValueTextReadsBackToItself) {
     const bool stepped = (info.flags & CLAP_PARAM_IS_STEPPED) != 0;
     const int points = stepped ? static_cast<int>(info.max_value - info.min_value) + 1 : 41;
     for (int k = 0; k < points; ++k) {
-      const double v = stepped ? info.min_value + k : static_cast<double>(k) / (points - 1);
+      const double v = info.min_value + (stepped ? k : (info.max_value - info.min_value) * k / (points - 1));
       const std::string text = Text(*p, info.id, v);
       ASSERT_NE(text, "<refused>") << v;
       double back = -1.0;
@@ -112,17 +108,17 @@ TEST_F(ClapFixture, FlushWhileInactiveAppliesTheEventsLastValueWinning) {
   auto p = Make();
   mirel::host::ClapInputEvents in;
   mirel::host::ClapOutputEvents out;
-  in.Add(kInput, 0.1);
-  in.Add(kInput, 0.5);
+  in.Add(kInput, 10.0);
+  in.Add(kInput, 40.0);
   in.Add(kRatio, 3.0);
   in.Add(kBypassParamCodeId, 1.0);
   in.Add(kOutput, std::nan(""));
   in.Add(999, 1.0);
   p->Flush(in, out);
-  EXPECT_EQ(p->Value(kInput), 0.5);
+  EXPECT_EQ(p->Value(kInput), 40.0);
   EXPECT_EQ(p->Value(kRatio), 3.0);
   EXPECT_EQ(p->Value(kBypassParamCodeId), 1.0);
-  EXPECT_EQ(p->Value(kOutput), 0.5) << "NaN changes nothing (Output's default is the middle)";
+  EXPECT_EQ(p->Value(kOutput), mirel::kParamTable[kOutput].defaultValue) << "NaN changes nothing";
   EXPECT_EQ(out.Count(), 0) << "nothing to report without a preset";
 }
 
@@ -146,15 +142,7 @@ TEST_F(ClapFixture, ChoosingAPresetReportsEveryNewValue) {
       for (int i = 0; i < kNumParams; ++i) {
         EXPECT_EQ(out.Values()[static_cast<std::size_t>(i)].id, static_cast<clap_id>(i));
         EXPECT_EQ(out.Values()[static_cast<std::size_t>(i)].value, p->Value(static_cast<clap_id>(i)));
-        // A stepped value is the preset's own; a continuous one its normalised form.
-        if (mirel::kParamTable[i].kind == ParamKind::Stepped) {
-          EXPECT_EQ(p->Value(static_cast<clap_id>(i)), preset.values[i]) << i;
-        } else {
-          const mirel::ParamRow& row = mirel::kParamTable[i];
-          const double normalised = std::pow((preset.values[i] - row.minValue) / (row.maxValue - row.minValue),
-                                             1.0 / row.shape);
-          EXPECT_NEAR(p->Value(static_cast<clap_id>(i)), normalised, 1e-12) << i;
-        }
+        EXPECT_EQ(p->Value(static_cast<clap_id>(i)), preset.values[i]) << mirel::kParamTable[i].name;
       }
     }
   }

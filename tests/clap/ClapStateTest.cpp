@@ -29,9 +29,9 @@ std::vector<std::uint8_t> Saved(mirel::host::ClapPlugin& p, std::size_t piece = 
 void MoveOffDefaults(mirel::host::ClapPlugin& p) {
   mirel::host::ClapInputEvents in;
   mirel::host::ClapOutputEvents out;
-  in.Add(kInput, 0.3);
+  in.Add(kInput, 24.0);
   in.Add(kRatio, 2.0);
-  in.Add(kMix, 0.25);
+  in.Add(kMix, 25.0);
   p.Flush(in, out);
 }
 
