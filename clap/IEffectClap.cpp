@@ -9,10 +9,13 @@
 #include <cstring>
 
 #include "clap/ClapCall.h"
+#include "clap/ClapTimerRunLoop.h"
 #include "ext/audio-ports.h"
+#include "ext/gui.h"
 #include "ext/latency.h"
 #include "ext/params.h"
 #include "ext/state.h"
+#include "ext/timer-support.h"
 #include "plugbase/HostIdentity.h"
 
 namespace {
@@ -136,6 +139,68 @@ std::uint32_t LatencyGet(const clap_plugin_t* plugin) {
 
 constexpr clap_plugin_latency_t kLatency{&LatencyGet};
 
+// The gui extension: each entry through ClapCall, refused for a null plug-in
+// or out-pointer.
+template <class Body>
+bool Gui(const clap_plugin_t* plugin, Body&& body) {
+  IEffectClap* self = Self(plugin);
+  return self && ClapCall(false, [&] { return body(*self); });
+}
+
+constexpr clap_plugin_gui_t kGui{
+    [](const clap_plugin_t* p, const char* api, bool floating) {
+      return Gui(p, [&](IEffectClap& s) { return s.GuiApiSupported(api, floating); });
+    },
+    [](const clap_plugin_t* p, const char** api, bool* floating) {
+      return api && floating && Gui(p, [&](IEffectClap& s) {
+               *api = CLAP_WINDOW_API_X11;
+#if defined(_WIN32)
+               *api = CLAP_WINDOW_API_WIN32;
+#endif
+               *floating = false;
+               return s.GuiApiSupported(*api, false);
+             });
+    },
+    [](const clap_plugin_t* p, const char* api, bool floating) {
+      return Gui(p, [&](IEffectClap& s) { return s.GuiCreate(api, floating); });
+    },
+    [](const clap_plugin_t* p) {
+      Gui(p, [](IEffectClap& s) {
+        s.GuiDestroy();
+        return true;
+      });
+    },
+    [](const clap_plugin_t* p, double scale) { return Gui(p, [&](IEffectClap& s) { return s.GuiSetScale(scale); }); },
+    [](const clap_plugin_t* p, std::uint32_t* w, std::uint32_t* h) {
+      return w && h && Gui(p, [&](IEffectClap& s) { return s.GuiSize(*w, *h); });
+    },
+    [](const clap_plugin_t* p) { return Gui(p, [](IEffectClap& s) { return s.GuiCanResize(); }); },
+    [](const clap_plugin_t* p, clap_gui_resize_hints_t* hints) {
+      return hints && Gui(p, [&](IEffectClap& s) { return s.GuiResizeHints(*hints); });
+    },
+    [](const clap_plugin_t* p, std::uint32_t* w, std::uint32_t* h) {
+      return w && h && Gui(p, [&](IEffectClap& s) { return s.GuiAdjustSize(*w, *h); });
+    },
+    [](const clap_plugin_t* p, std::uint32_t w, std::uint32_t h) {
+      return Gui(p, [&](IEffectClap& s) { return s.GuiSetSize(w, h); });
+    },
+    [](const clap_plugin_t* p, const clap_window_t* window) {
+      return Gui(p, [&](IEffectClap& s) { return s.GuiSetParent(window); });
+    },
+    // Embedded only: no transient window, no title, shown while parented.
+    [](const clap_plugin_t*, const clap_window_t*) { return false; },
+    [](const clap_plugin_t*, const char*) {},
+    [](const clap_plugin_t* p) { return Gui(p, [](IEffectClap& s) { return s.GuiCanShow(); }); },
+    [](const clap_plugin_t* p) { return Gui(p, [](IEffectClap& s) { return s.GuiCanShow(); }); },
+};
+
+constexpr clap_plugin_timer_support_t kTimers{[](const clap_plugin_t* p, clap_id id) {
+  Gui(p, [&](IEffectClap& s) {
+    s.OnTimer(id);
+    return true;
+  });
+}};
+
 }  // namespace
 
 IEffectClap::IEffectClap(int nParams, const char* channelIOText, int nPresets, const char* effectName,
@@ -154,9 +219,14 @@ IEffectClap::IEffectClap(int nParams, const char* channelIOText, int nPresets, c
   outputBusLabels_ = {"Output"};
   inHost_.assign(static_cast<std::size_t>(NInChannels()), HostChannel{});
   outHost_.assign(static_cast<std::size_t>(NOutChannels()), HostChannel{});
+  pendingEdits_.reserve(1024);
 }
 
-IEffectClap::~IEffectClap() { ReleaseGraphics(); }
+IEffectClap::~IEffectClap() {
+  // A host that destroys the plug-in with its editor still open.
+  CloseGuiWindow();
+  ReleaseGraphics();
+}
 
 const clap_plugin_t* IEffectClap::Attach(const clap_plugin_descriptor_t* descriptor, const clap_host_t* host) {
   host_ = host;
@@ -258,6 +328,9 @@ const void* IEffectClap::Extension(const char* id) {
   if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &kParams;
   if (std::strcmp(id, CLAP_EXT_STATE) == 0) return &kState;
   if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &kLatency;
+  // The editor only where the plug-in has one.
+  if (Graphics() && std::strcmp(id, CLAP_EXT_GUI) == 0) return &kGui;
+  if (Graphics() && std::strcmp(id, CLAP_EXT_TIMER_SUPPORT) == 0) return &kTimers;
   return nullptr;
 }
 

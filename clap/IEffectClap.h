@@ -11,16 +11,19 @@
 // a call on the wrong thread, or out of order, is refused.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "plugbase/AdapterParamIds.h"
 #include "plugbase/IEffectBase.h"
 #include "events.h"
+#include "ext/gui.h"
 #include "ext/thread-check.h"
 #include "host.h"
 #include "plugin.h"
 
 struct clap_host_params;
+class ClapTimerRunLoop;
 
 class IEffectClap : public IEffectBase {
  public:
@@ -77,9 +80,33 @@ class IEffectClap : public IEffectBase {
   bool SaveState(const struct clap_ostream* stream);
   bool LoadState(const struct clap_istream* stream);
 
+  // The editor (IEffectClapGui.cpp; main thread): created and destroyed,
+  // parented in the host's window, scaled (Windows) and sized.
+  bool GuiApiSupported(const char* api, bool floating) const;
+  bool GuiCreate(const char* api, bool floating);
+  void GuiDestroy();
+  bool GuiSetScale(double scale);
+  bool GuiSize(std::uint32_t& width, std::uint32_t& height) const;
+  bool GuiCanResize() const;
+  bool GuiResizeHints(clap_gui_resize_hints_t& hints) const;
+  bool GuiAdjustSize(std::uint32_t& width, std::uint32_t& height) const;
+  bool GuiSetSize(std::uint32_t width, std::uint32_t height);
+  bool GuiSetParent(const clap_window_t* window);
+  // show and hide: the embedded editor shows while it has a parent.
+  bool GuiCanShow() const { return guiCreated_; }
+  // The host's timer, which drives the X11 editor window.
+  void OnTimer(clap_id id);
+
   // ---- IEffectBase operations the adapter supplies ------------------------------------
   // Stores the latency; the host hears of a change (main thread, while inactive).
   void SetLatency(int samples) override;
+  // The editor's gestures (window thread): queued for the next block or
+  // flush, which the host is asked for when it is not processing.
+  void BeginEditNotify(int index) override;
+  void PerformEditNotify(int index, double normalised) override;
+  void EndEditNotify(int index) override;
+  // The editor asks the host for this window size (window thread).
+  void ResizeEditor(int width, int height) override;
 
  private:
   bool OnMainThread() const;
@@ -90,6 +117,10 @@ class IEffectClap : public IEffectBase {
   void ApplyEvents(const clap_input_events_t* in, const clap_output_events_t* out);
   void ApplyParamValue(clap_id id, double value, bool& presetLoaded);
   void ReportValuesToHost(const clap_output_events_t* out);
+  void QueueEdit(std::uint16_t type, int index, double value);
+  // The queued edits as gesture and value events; under the mutex.
+  void SendEdits(const clap_output_events_t* out);
+  void CloseGuiWindow();
   void ConnectBuffers(const clap_process_t* process);
   void RenderSlice(int offset, int frames);
 
@@ -110,4 +141,17 @@ class IEffectClap : public IEffectBase {
   };
   std::vector<HostChannel> inHost_;
   std::vector<HostChannel> outHost_;
+  // The editor: created by the host, the window it opened in the host's
+  // window (guiParent_), and the host's timer as its run loop on Linux.
+  bool guiCreated_ = false;
+  void* guiParent_ = nullptr;
+  void* guiWindow_ = nullptr;
+  std::unique_ptr<ClapTimerRunLoop> runLoop_;
+  struct PendingEdit {
+    std::uint16_t type;
+    clap_id id;
+    double value;
+  };
+  // Under the mutex; room reserved once, so the audio thread only clears it.
+  std::vector<PendingEdit> pendingEdits_;
 };

@@ -159,6 +159,8 @@ void IEffectClap::ApplyParamValue(clap_id id, double value, bool& presetLoaded) 
 // Under the plug-in's mutex. The block takes each parameter's last value:
 // changes are not sample-accurate, as on the VST3 side.
 void IEffectClap::ApplyEvents(const clap_input_events_t* in, const clap_output_events_t* out) {
+  // The editor's edits since the last block or flush go first.
+  if (!pendingEdits_.empty()) SendEdits(out);
   if (!in || !in->size || !in->get) return;
   bool presetLoaded = false;
   const std::uint32_t count = in->size(in);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "host/ClapStreams.h"
 
@@ -29,6 +30,8 @@ std::unique_ptr<ClapPlugin> ClapPlugin::Create(const ClapModule& module, const s
     ClapPlugin* self = Self(host);
     if (std::strcmp(ext, CLAP_EXT_THREAD_CHECK) == 0) return self->options_.threadCheck ? &self->threadCheck_ : nullptr;
     if (std::strcmp(ext, CLAP_EXT_PARAMS) == 0) return &self->hostParams_;
+    if (std::strcmp(ext, CLAP_EXT_TIMER_SUPPORT) == 0) return &self->hostTimers_;
+    if (std::strcmp(ext, CLAP_EXT_GUI) == 0) return &self->hostGui_;
     return nullptr;
   };
   h.request_restart = [](const clap_host_t*) {};
@@ -39,6 +42,27 @@ std::unique_ptr<ClapPlugin> ClapPlugin::Create(const ClapModule& module, const s
   p->hostParams_.rescan = [](const clap_host_t* host, clap_param_rescan_flags) { ++Self(host)->rescans_; };
   p->hostParams_.clear = [](const clap_host_t*, clap_id, clap_param_clear_flags) {};
   p->hostParams_.request_flush = [](const clap_host_t* host) { ++Self(host)->flushRequests_; };
+  p->hostTimers_.register_timer = [](const clap_host_t* host, std::uint32_t, clap_id* timer) {
+    ClapPlugin* self = Self(host);
+    if (!timer) return false;
+    *timer = self->nextTimer_++;
+    self->timers_.push_back(*timer);
+    return true;
+  };
+  p->hostTimers_.unregister_timer = [](const clap_host_t* host, clap_id timer) {
+    ClapPlugin* self = Self(host);
+    const auto before = self->timers_.size();
+    std::erase(self->timers_, timer);
+    return self->timers_.size() != before;
+  };
+  p->hostGui_.resize_hints_changed = [](const clap_host_t*) {};
+  p->hostGui_.request_resize = [](const clap_host_t* host, std::uint32_t width, std::uint32_t height) {
+    Self(host)->resizeRequests_.emplace_back(width, height);
+    return true;
+  };
+  p->hostGui_.request_show = [](const clap_host_t*) { return true; };
+  p->hostGui_.request_hide = [](const clap_host_t*) { return true; };
+  p->hostGui_.closed = [](const clap_host_t*, bool) {};
 
   const clap_plugin_factory_t& factory = module.Factory();
   std::string wanted = id;
@@ -129,6 +153,14 @@ bool ClapPlugin::LoadState(const std::vector<std::uint8_t>& bytes, std::size_t p
   if (!state_) return false;
   ClapReadStream stream(bytes, piece);
   return state_->load(plugin_, stream.Stream());
+}
+
+void ClapPlugin::RunTimers() {
+  const auto* timers =
+      static_cast<const clap_plugin_timer_support_t*>(plugin_->get_extension(plugin_, CLAP_EXT_TIMER_SUPPORT));
+  if (!timers) return;
+  const std::vector<clap_id> now = timers_;
+  for (clap_id id : now) timers->on_timer(plugin_, id);
 }
 
 double ClapPlugin::Value(clap_id id) const {

@@ -13,13 +13,16 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ext/audio-ports.h"
+#include "ext/gui.h"
 #include "ext/latency.h"
 #include "ext/params.h"
 #include "ext/state.h"
 #include "ext/thread-check.h"
+#include "ext/timer-support.h"
 #include "host.h"
 #include "host/ClapEvents.h"
 #include "host/ClapModule.h"
@@ -79,6 +82,12 @@ class ClapPlugin {
   // Everything the plug-in asked of the host so far.
   int FlushRequests() const { return flushRequests_; }
   int Rescans() const { return rescans_; }
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ResizeRequests() const { return resizeRequests_; }
+
+  // The host's timers (timer-support): how many the plug-in has registered,
+  // and one tick of each, as a host's main loop gives it.
+  std::size_t TimerCount() const { return timers_.size(); }
+  void RunTimers();
 
  private:
   struct AudioScope {
@@ -93,6 +102,11 @@ class ClapPlugin {
   clap_host_t host_{};
   clap_host_thread_check_t threadCheck_{};
   clap_host_params_t hostParams_{};
+  clap_host_timer_support_t hostTimers_{};
+  clap_host_gui_t hostGui_{};
+  std::vector<clap_id> timers_;
+  clap_id nextTimer_ = 1;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> resizeRequests_;
   std::thread::id mainThread_ = std::this_thread::get_id();
   std::atomic<int> audioDepth_{0};
   const clap_plugin_t* plugin_ = nullptr;
