@@ -46,6 +46,12 @@ ClapOutputEvents::ClapOutputEvents() {
         event->size >= sizeof(clap_event_param_value_t)) {
       const auto* v = reinterpret_cast<const clap_event_param_value_t*>(event);
       self->values_.push_back({v->param_id, v->value});
+      self->events_.push_back({event->type, v->param_id, v->value});
+    } else if (event->space_id == CLAP_CORE_EVENT_SPACE_ID &&
+               (event->type == CLAP_EVENT_PARAM_GESTURE_BEGIN || event->type == CLAP_EVENT_PARAM_GESTURE_END) &&
+               event->size >= sizeof(clap_event_param_gesture_t)) {
+      const auto* g = reinterpret_cast<const clap_event_param_gesture_t*>(event);
+      self->events_.push_back({event->type, g->param_id, 0.0});
     }
     return true;
   };

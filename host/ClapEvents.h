@@ -42,13 +42,24 @@ class ClapOutputEvents {
   const std::vector<Value>& Values() const { return values_; }
   // Every event pushed, of any type.
   int Count() const { return count_; }
+  // The parameter events pushed (value, gesture begin and end), in order; a
+  // gesture's value is 0.
+  struct Event {
+    std::uint16_t type;
+    clap_id id;
+    double value;
+    bool operator==(const Event&) const = default;
+  };
+  const std::vector<Event>& Events() const { return events_; }
   void Clear() {
     values_.clear();
+    events_.clear();
     count_ = 0;
   }
 
  private:
   std::vector<Value> values_;
+  std::vector<Event> events_;
   int count_ = 0;
   clap_output_events_t list_{};
 };

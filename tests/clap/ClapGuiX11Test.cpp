@@ -15,6 +15,7 @@
 #include "host/x11/EditorHostX11.h"
 #include "mirel/EditorLayout.h"
 #include "tests/clap/ClapFixture.h"
+#include "tests/support/EditorPlaces.h"
 #include "tests/support/PictureCompare.h"
 #include "tests/x11/PrivateXServer.h"
 
@@ -142,6 +143,33 @@ TEST_F(ClapGuiX11, EmbeddedEditorShowsTheSnapshotDrivenByTheHostTimer) {
   gui->destroy(plugin);
   EXPECT_EQ(p->TimerCount(), 0u) << "destroy stops the host timer";
   EXPECT_EQ(PluginWindow(), 0u) << "destroy closes the plug-in's window";
+}
+
+// A click on a switch reaches the host as a begin, value and end gesture:
+// the editor asks for a flush, as the host is not processing.
+TEST_F(ClapGuiX11, EditsReachTheHostAsGesturesThroughARequestedFlush) {
+  if (!display_->HasXTest()) GTEST_SKIP() << "the X server has no XTest";
+  auto p = Make();
+  const clap_plugin_gui_t* gui = Gui(*p);
+  ASSERT_TRUE(gui->create(p->Plugin(), CLAP_WINDOW_API_X11, false));
+  const clap_window_t window = HostWindow();
+  ASSERT_TRUE(gui->set_parent(p->Plugin(), &window));
+  TickUntil(*p, [n = 0]() mutable { return ++n > 5; });
+  const testsupport::EditorPlace bypass = testsupport::EditorPlaceOf(kBypass);
+  const unsigned long plugWindow = PluginWindow();
+  ASSERT_TRUE(display_->MovePointer(plugWindow, bypass.CentreX(), bypass.CentreY()));
+  ASSERT_TRUE(display_->Button(1, true));
+  ASSERT_TRUE(display_->Button(1, false));
+  EXPECT_TRUE(TickUntil(*p, [&] { return p->FlushRequests() > 0; })) << "no flush asked for";
+  mirel::host::ClapInputEvents none;
+  mirel::host::ClapOutputEvents out;
+  p->Flush(none, out);
+  using E = mirel::host::ClapOutputEvents::Event;
+  EXPECT_EQ(out.Events(), (std::vector<E>{{CLAP_EVENT_PARAM_GESTURE_BEGIN, kBypass, 0.0},
+                                          {CLAP_EVENT_PARAM_VALUE, kBypass, 1.0},
+                                          {CLAP_EVENT_PARAM_GESTURE_END, kBypass, 0.0}}));
+  EXPECT_EQ(p->Value(kBypass), 1.0);
+  gui->destroy(p->Plugin());
 }
 
 // The orders a host may use; each ends with no window and no timer left.
