@@ -110,22 +110,18 @@ void IEffectClap::RenderSlice(int offset, int frames) {
   for (int i = 0; i < NInChannels(); ++i) {
     InChannel& c = GetInChannel(i);
     const HostChannel host = c.connected ? inHost_[static_cast<std::size_t>(i)] : HostChannel{};
-    // A double input shared with an output (processing in place) is read
-    // from a copy: the signal path may write an output before it has read
-    // all of the input.
-    bool shared = false;
-    for (const HostChannel& out : outHost_) shared = shared || (host.data && out.data == host.data);
-    double* s = c.scratch.data();
-    if (host.data && host.is64 && !shared) {
+    // A double input is read where it is, also when the output shares it
+    // (processing in place): the signal path reads each input sample before
+    // it writes that output sample.
+    if (host.data && host.is64) {
       *c.slot = static_cast<double*>(host.data) + off;
       continue;
     }
-    if (!host.data) {
-      std::fill_n(s, n, 0.0);
-    } else if (host.is64) {
-      std::copy_n(static_cast<const double*>(host.data) + off, n, s);
-    } else {
+    double* s = c.scratch.data();
+    if (host.data) {
       WidenSamples(static_cast<const float*>(host.data) + off, s, n);
+    } else {
+      std::fill_n(s, n, 0.0);
     }
     *c.slot = s;
   }

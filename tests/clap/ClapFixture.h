@@ -1,6 +1,8 @@
 #pragma once
-// The built Mirel.clap, loaded once per test program through its clap_entry,
-// and a plug-in of it per test, made by this program's host.
+// The built Mirel.clap, loaded once per test program through its clap_entry
+// and kept loaded to the end, as hosts keep the plug-ins they have shown (the
+// fonts its editor loaded hold process-wide data for the library's life), and
+// a plug-in of it per test, made by this program's host.
 
 #include <gtest/gtest.h>
 
@@ -15,11 +17,11 @@ namespace clap_tests {
 inline constexpr const char* kPluginId = "com.qentworks.mirel";
 
 inline const mirel::host::ClapModule& LoadedModule() {
-  static std::unique_ptr<mirel::host::ClapModule> module = [] {
+  static const mirel::host::ClapModule* const module = [] {
     std::string error;
     auto m = mirel::host::ClapModule::Load(MIREL_CLAP_MODULE_PATH, error);
     if (!m) ADD_FAILURE() << error;
-    return m;
+    return m.release();
   }();
   return *module;
 }
