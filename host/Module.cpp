@@ -5,12 +5,7 @@
 #include <system_error>
 
 #include "host/HostStrings.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "host/SharedLibrary.h"
 
 namespace mirel::host {
 
@@ -24,48 +19,16 @@ using GetFactoryProc = Steinberg::IPluginFactory*(PLUGIN_API*)();
 constexpr const char* kBundleArch = "x86_64-win";
 constexpr const char* kModuleSuffix = ".vst3";
 
-std::wstring Widen(const std::string& s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string LastErrorText() {
-  const DWORD code = GetLastError();
-  char buf[512] = {};
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                 code, 0, buf, sizeof buf, nullptr);
-  std::string text(buf, n);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return "error " + std::to_string(code) + (text.empty() ? "" : " (" + text + ")");
-}
-
-void* OpenLibrary(const std::string& file, std::string& why) {
-  HMODULE h = LoadLibraryW(Widen(file).c_str());
-  if (h == nullptr) why = LastErrorText();
-  return reinterpret_cast<void*>(h);
-}
-
-void* Symbol(void* handle, const char* name) {
-  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
-}
-
-void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
-
 // InitDll / ExitDll take no arguments on Windows.
 bool EnterModule(void* handle) {
   using Proc = bool (*)();
-  if (auto init = reinterpret_cast<Proc>(Symbol(handle, "InitDll"))) return init();
+  if (auto init = reinterpret_cast<Proc>(LibrarySymbol(handle, "InitDll"))) return init();
   return true;
 }
 
 void ExitModule(void* handle) {
   using Proc = bool (*)();
-  if (auto exitProc = reinterpret_cast<Proc>(Symbol(handle, "ExitDll"))) exitProc();
+  if (auto exitProc = reinterpret_cast<Proc>(LibrarySymbol(handle, "ExitDll"))) exitProc();
 }
 
 constexpr const char* kEntryName = "InitDll";
@@ -73,29 +36,16 @@ constexpr const char* kEntryName = "InitDll";
 constexpr const char* kBundleArch = "x86_64-linux";
 constexpr const char* kModuleSuffix = ".so";
 
-void* OpenLibrary(const std::string& file, std::string& why) {
-  void* h = dlopen(file.c_str(), RTLD_LAZY | RTLD_LOCAL);
-  if (h == nullptr) {
-    const char* e = dlerror();
-    why = e != nullptr ? e : "dlopen failed";
-  }
-  return h;
-}
-
-void* Symbol(void* handle, const char* name) { return dlsym(handle, name); }
-
-void CloseLibrary(void* handle) { dlclose(handle); }
-
 // Linux hosts hand ModuleEntry the library handle.
 bool EnterModule(void* handle) {
   using Proc = bool (*)(void*);
-  if (auto entry = reinterpret_cast<Proc>(Symbol(handle, "ModuleEntry"))) return entry(handle);
+  if (auto entry = reinterpret_cast<Proc>(LibrarySymbol(handle, "ModuleEntry"))) return entry(handle);
   return true;
 }
 
 void ExitModule(void* handle) {
   using Proc = bool (*)();
-  if (auto exitProc = reinterpret_cast<Proc>(Symbol(handle, "ModuleExit"))) exitProc();
+  if (auto exitProc = reinterpret_cast<Proc>(LibrarySymbol(handle, "ModuleExit"))) exitProc();
 }
 
 constexpr const char* kEntryName = "ModuleEntry";
@@ -133,7 +83,7 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string& error
   }
   std::unique_ptr<Module> module(new Module);
   module->file_ = file;
-  auto getFactory = reinterpret_cast<GetFactoryProc>(Symbol(handle, "GetPluginFactory"));
+  auto getFactory = reinterpret_cast<GetFactoryProc>(LibrarySymbol(handle, "GetPluginFactory"));
   if (getFactory == nullptr) {
     CloseLibrary(handle);
     error = "cannot load module '" + file + "': no GetPluginFactory";

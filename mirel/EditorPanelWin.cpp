@@ -1,7 +1,7 @@
 // On Windows the editor is a child window in the host's window; its class is
 // registered with the module's own instance handle.
 #include "mirel/EditorPanel.h"
-#include "vst3/ModuleHandle.h"
+#include "plugbase/ModuleHandle.h"
 #include "gui/win32/IPanelWin.h"
 
 #include <windows.h>

@@ -6,6 +6,7 @@
 
 #include "dsp/DetMath.h"
 #include "gui/IPanel.h"
+#include "mirel/MirelClap.h"
 
 namespace {
 
@@ -17,8 +18,9 @@ int TruncatedValue(const IParamDef* p) { return p ? TruncToInt32(p->Value()) : 0
 
 }  // namespace
 
-Mirel::Mirel(bool withEditor)
-    : IEffectVST3(kNumParams, mirel::kChannelIO, mirel::kNumPresets, mirel::kEffectName,
+template <class Adapter>
+MirelOn<Adapter>::MirelOn(bool withEditor)
+    : Adapter(kNumParams, mirel::kChannelIO, mirel::kNumPresets, mirel::kEffectName,
                   mirel::kProductName, mirel::kMakerName, mirel::kVersion, mirel::kUniqueId,
                   mirel::kMakerId) {
   DefineParameters();
@@ -26,28 +28,32 @@ Mirel::Mirel(bool withEditor)
   CaptureFactoryPresets();
 }
 
-void Mirel::CaptureFactoryPresets() {
+template <class Adapter>
+void MirelOn<Adapter>::CaptureFactoryPresets() {
   for (const mirel::FactoryPreset& preset : mirel::kFactoryPresets) {
     for (int i = 0; i < kNumParams; ++i) GetParam(i)->SetClamped(preset.values[i]);
-    CapturePreset(preset.name);
+    this->CapturePreset(preset.name);
   }
   // The plug-in starts at its defaults (the first preset).
   for (int i = 0; i < kNumParams; ++i) GetParam(i)->SetClamped(GetParam(i)->DefaultValue());
 }
 
-void Mirel::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
+template <class Adapter>
+void MirelOn<Adapter>::AttachGraphics(std::unique_ptr<IEditorLink> graphics) {
   if (!graphics) return;  // ignored, without taking the lock
   PlugLock lock(Mutex());
   if (graphics.get() != editorWithFeed_) {
     meterFeed_ = nullptr;
     editorWithFeed_ = nullptr;
   }
-  IEffectVST3::AttachGraphics(std::move(graphics));
+  Adapter::AttachGraphics(std::move(graphics));
 }
 
-Mirel::~Mirel() = default;
+template <class Adapter>
+MirelOn<Adapter>::~MirelOn() = default;
 
-void Mirel::DefineParameters() {
+template <class Adapter>
+void MirelOn<Adapter>::DefineParameters() {
   // The definition order is historical; every parameter ends as its row of
   // the table says. The unit lives in each value's text (SetValueTexts
   // below), so the label that hosts append is empty.
@@ -68,7 +74,8 @@ void Mirel::DefineParameters() {
   SetValueTexts();
 }
 
-void Mirel::SetValueTexts() {
+template <class Adapter>
+void MirelOn<Adapter>::SetValueTexts() {
   // How each number reads is set here; its unit comes from the table.
   auto format = [this](int index, ValueFormat f) {
     f.unit = mirel::kParamTable[index].unit;
@@ -104,7 +111,8 @@ void Mirel::SetValueTexts() {
   }
 }
 
-void Mirel::ParamChanged(int index) {
+template <class Adapter>
+void MirelOn<Adapter>::ParamChanged(int index) {
   PlugLock lock(Mutex());
   const IParamDef* p = GetParam(index);
   if (!p) return;
@@ -134,18 +142,23 @@ void Mirel::ParamChanged(int index) {
   }
 }
 
-void Mirel::Reset() {
+template <class Adapter>
+void MirelOn<Adapter>::Reset() {
   PlugLock lock(Mutex());
   compressor_.Reset();
 }
 
-void Mirel::ProcessBlock(double** inputs, double** outputs, int nFrames) {
+template <class Adapter>
+void MirelOn<Adapter>::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   settings_.detectFromMain = TruncatedValue(GetParam(kSidechain)) != 0;
   settings_.interstage = TruncatedValue(GetParam(kInterstage)) != 0;
   settings_.bypass = TruncatedValue(GetParam(kBypass)) != 0;
 
   // The meter's ballistics run while an editor is attached.
-  compressor_.ProcessBlock(settings_, sampleRate_, inputs, outputs, nFrames, Graphics() != nullptr);
+  compressor_.ProcessBlock(settings_, this->sampleRate_, inputs, outputs, nFrames, Graphics() != nullptr);
   // The editor's timer shows the latest reading: one atomic store per block.
   if (PlugValueFeed* feed = MeterFeed()) feed->Post(compressor_.MeterValue());
 }
+
+template class MirelOn<IEffectVST3>;
+template class MirelOn<IEffectClap>;

@@ -1,16 +1,26 @@
 #pragma once
 
 // The Mirel stereo compressor: the one class that knows it is a compressor.
+// It is written once over the host adapter it sits on (MirelOn<Adapter>):
+// Mirel is the VST3 effect, MirelClap (mirel/MirelClap.h) the CLAP one. The
+// adapters share one constructor and the base's operations, so both
+// instances are the same product; Mirel.cpp instantiates both.
 
 #include "dsp/Compressor.h"
 #include "mirel/EditorLayout.h"
-#include "vst3/IEffectVST3.h"
 #include "mirel/MirelParams.h"
+#include "vst3/IEffectVST3.h"
 
 class PlugValueFeed;
 
-class Mirel : public IEffectVST3 {
+template <class Adapter>
+class MirelOn : public Adapter {
  public:
+  // The base's operations the class body uses, named for its template.
+  using Adapter::GetParam;
+  using Adapter::Graphics;
+  using Adapter::Mutex;
+
   // The editor's size in pixels and redraws per second, from the layout table.
   static constexpr int kEditorWidth = mirel::layout::kEditorWidth;
   static constexpr int kEditorHeight = mirel::layout::kEditorHeight;
@@ -18,8 +28,8 @@ class Mirel : public IEffectVST3 {
 
   // Builds and attaches the editor unless withEditor is false (the signal
   // path's own tests run without one).
-  explicit Mirel(bool withEditor = true);
-  ~Mirel() override;
+  explicit MirelOn(bool withEditor = true);
+  ~MirelOn() override;
 
   // Clears the oversampler's filter histories. Set-up thread, under the mutex.
   void Reset() override;
@@ -76,3 +86,7 @@ class Mirel : public IEffectVST3 {
   const IEditorLink* editorWithFeed_ = nullptr;
   Compressor compressor_;
 };
+
+extern template class MirelOn<IEffectVST3>;
+// The VST3 effect, the class the VST3 module makes.
+using Mirel = MirelOn<IEffectVST3>;

@@ -7,8 +7,10 @@
 #include "mirel/EditorLayout.h"
 #include "mirel/EditorPanel.h"
 #include "mirel/Mirel.h"
+#include "mirel/MirelClap.h"
 
-void Mirel::BuildEditor() {
+template <class Adapter>
+void MirelOn<Adapter>::BuildEditor() {
   std::unique_ptr<IPanel> panel = MakeEditorPanel(this, kEditorWidth, kEditorHeight, kEditorFrameRate);
   using mirel::layout::Kind;
   for (const mirel::layout::Control& row : mirel::layout::kControls) {
@@ -42,3 +44,6 @@ void Mirel::BuildEditor() {
 
   AttachGraphics(std::move(panel));
 }
+
+template void MirelOn<IEffectVST3>::BuildEditor();
+template void MirelOn<IEffectClap>::BuildEditor();

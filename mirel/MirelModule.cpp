@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "mirel/Mirel.h"
-#include "vst3/ModuleHandle.h"
+#include "plugbase/ModuleHandle.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "vst3/sdk/CPluginFactory.h"
 #include "vst3/sdk/VstString.h"

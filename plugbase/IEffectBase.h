@@ -124,6 +124,9 @@ class IEffectBase : public IEditPort {
   // The most bytes of a stored state UnserializeState looks at (0 when the
   // values cannot be written); an adapter reads the host's stream up to it.
   int MaxStateSize();
+  // The fewest bytes a stored state UnserializeState accepts: the values and
+  // the host-bypass word (0 when the values cannot be written).
+  int MinStateSize();
   // Restores a stored state from the bytes that arrived of it, then redraws
   // the editor's controls. A value the bytes end inside keeps its current
   // value; false (the values that arrived restored, nothing else) when they

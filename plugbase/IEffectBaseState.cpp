@@ -55,6 +55,12 @@ int IEffectBase::MaxStateSize() {
   return values.Size() + kBypassSize + kZoomTrailerSize + StateSections::kHeaderSize + StateSections::kMaxBytes;
 }
 
+int IEffectBase::MinStateSize() {
+  StateChunk values;
+  if (!SerializeParams(values) || values.Size() <= 0) return 0;
+  return values.Size() + kBypassSize;
+}
+
 bool IEffectBase::UnserializeState(const StateChunk& chunk) {
   PlugLock lock(mutex_);
   // The current values give the values their full size; a value the bytes

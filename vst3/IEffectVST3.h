@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "vst3/AdapterParamIds.h"
+#include "plugbase/AdapterParamIds.h"
 #include "plugbase/IEffectBase.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "vst3/sdk/SingleComponentEffect.h"

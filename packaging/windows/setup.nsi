@@ -27,6 +27,7 @@ ManifestDPIAware true
 !define MAKER "Qentworks"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define BUNDLE "$COMMONFILES64\VST3\${PRODUCT}.vst3"
+!define CLAP_DIR "$COMMONFILES64\CLAP"
 !define MODULE_DIR "${BUNDLE}\Contents\x86_64-win"
 
 !include LogicLib.nsh
@@ -92,6 +93,9 @@ Section "${PRODUCT}" main
 
   SetOutPath "${MODULE_DIR}"
   File "${STAGE}\${PRODUCT}.vst3\Contents\x86_64-win\${PRODUCT}.vst3"
+  ; The same plug-in for CLAP hosts, where they look.
+  SetOutPath "${CLAP_DIR}"
+  File "${STAGE}\${PRODUCT}.clap"
 
   ; An upgrade that moves the program folder leaves nothing behind.
   ${If} $previousDir != ""
@@ -133,6 +137,8 @@ Section "Uninstall"
   RMDir "${MODULE_DIR}"
   RMDir "${BUNDLE}\Contents"
   RMDir "${BUNDLE}"
+  Delete "${CLAP_DIR}\${PRODUCT}.clap"
+  RMDir "${CLAP_DIR}"
 
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"

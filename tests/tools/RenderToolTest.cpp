@@ -144,6 +144,9 @@ struct PluginCase {
   std::string path;
   std::vector<std::pair<std::string, double>> settings;  // --set NAME=VALUE (by name)
   std::vector<std::pair<ParamID, double>> plainById;      // the same, by id, plain
+  // The VST3 module the in-process render goes through: the module itself,
+  // or for a CLAP module its VST3 twin, whose bits it must give.
+  std::string reference = path;
 };
 
 void PrintTo(const PluginCase& pc, std::ostream* os) { *os << pc.name; }
@@ -153,6 +156,13 @@ PluginCase MirelCase() {
           MIREL_BUNDLE,
           {{"Input", 30}, {"Ratio", 2}, {"Attack", 0.0001}, {"Mix", 100}},
           {{0, 30}, {4, 2}, {2, 0.0001}, {6, 100}}};
+}
+
+PluginCase MirelClapCase() {
+  PluginCase c = MirelCase();
+  c.name = "MirelClap";
+  c.path = MIREL_CLAP;
+  return c;
 }
 
 PluginCase FakeCase() {
@@ -190,7 +200,7 @@ std::string FirstDifference(const Sound& a, const Sound& b) {
 // block after another, parameter values as normalised changes in block one.
 Sound RenderInProcess(const PluginCase& pc, const Sound& in, int block, int32 sampleSize) {
   std::string error;
-  auto fx = mirel::host::EffectInstance::Open(pc.path, "test", error);
+  auto fx = mirel::host::EffectInstance::Open(pc.reference, "test", error);
   EXPECT_NE(fx, nullptr) << error;
   if (!fx) return {};
   EXPECT_TRUE(fx->Prepare(sampleSize, block, in.rate, false, kOffline, error)) << error;
@@ -417,7 +427,7 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
   EXPECT_EQ(ReadSound(out).frames, 2000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Plugins, RenderTool, ::testing::Values(MirelCase(), FakeCase()),
+INSTANTIATE_TEST_SUITE_P(Plugins, RenderTool, ::testing::Values(MirelCase(), MirelClapCase(), FakeCase()),
                          [](const auto& param) { return param.param.name; });
 
 // What only the Mirel module has.

@@ -19,8 +19,7 @@ constexpr char kProgramKey[] = "prst";
 
 }  // namespace
 
-ParamResolver::ParamResolver(IEditController* controller)
-    : controller_(controller), params_(host::ListParameters(controller)) {}
+ParamResolver::ParamResolver(const ParamSource& source) : source_(source), params_(source.List()) {}
 
 bool ParamResolver::IsHostOnly(const HostParameter& p) {
   return (p.flags & (ParameterInfo::kIsProgramChange | ParameterInfo::kIsBypass)) != 0;
@@ -43,9 +42,7 @@ std::string ParamResolver::IdText(ParamID id) const {
 }
 
 std::string ParamResolver::ValueText(ParamID id, double normalized) const {
-  String128 text{};
-  if (controller_->getParamStringByValue(id, normalized, text) != kResultOk) return {};
-  return host::ToUtf8(text);
+  return source_.Text(id, normalized);
 }
 
 const HostParameter& ParamResolver::ByName(const std::string& name) const {
@@ -100,8 +97,8 @@ std::string ParamResolver::AcceptedForms(const HostParameter& p, double lo, doub
 
 ParamSetting ParamResolver::Set(const std::string& name, const std::string& valueText) const {
   const HostParameter& p = ByName(name);
-  const double a = controller_->normalizedParamToPlain(p.id, 0.0);
-  const double b = controller_->normalizedParamToPlain(p.id, 1.0);
+  const double a = source_.ToPlain(p.id, 0.0);
+  const double b = source_.ToPlain(p.id, 1.0);
   const double lo = std::min(a, b);
   const double hi = std::max(a, b);
   ParamSetting s{p.id, p.title, 0};
@@ -111,15 +108,12 @@ ParamSetting ParamResolver::Set(const std::string& name, const std::string& valu
       throw ParamTextError{"value " + Trim(valueText) + " for '" + p.title + "' is out of range " + Number(lo) +
                            " to " + Number(hi) + " (" + AcceptedForms(p, lo, hi) + ")"};
     }
-    s.normalized = controller_->plainParamToNormalized(p.id, plain);
+    s.normalized = source_.ToNormalized(p.id, plain);
+    s.plain = plain;
   } else {
     // Any other text is read as a host reads a typed value.
-    const std::u16string wide = host::ToU16(Trim(valueText));
-    std::vector<TChar> text(wide.begin(), wide.end());
-    text.push_back(0);
     double n = 0;
-    if (wide.empty() || controller_->getParamValueByString(p.id, text.data(), n) != kResultOk ||
-        !(n >= 0.0 && n <= 1.0)) {
+    if (!source_.FromText(p.id, Trim(valueText), n) || !(n >= 0.0 && n <= 1.0)) {
       throw ParamTextError{"cannot read '" + valueText + "' as a value of '" + p.title + "' (" +
                            AcceptedForms(p, lo, hi) + ")"};
     }
@@ -165,7 +159,7 @@ ParamSetting ParamResolver::SetNormalized(const std::string& key, const std::str
                          "' must be a number or a fraction (such as 2/6) from 0 to 1, got '" +
                          valueText + "'"};
   }
-  return ParamSetting{found->id, found->title, v};
+  return ParamSetting{found->id, found->title, v, std::numeric_limits<double>::quiet_NaN()};
 }
 
 }  // namespace mirel::tools

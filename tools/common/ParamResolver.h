@@ -2,15 +2,17 @@
 
 // Reads the parameter settings a person types on a tool's command line
 // (--set NAME=VALUE, --set-normalized ID=N) against a plug-in's own parameter
-// list, as its edit controller reports it. The host's bypass and program
+// list, as the plug-in reports it (ParamSource: its VST3 edit controller or
+// its CLAP params extension). The host's bypass and program
 // change parameters are recognised by their flags; on the command line they
 // are written "bpas" and "prst".
 
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "host/EffectInstance.h"
-#include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "tools/common/ParamSource.h"
 
 namespace mirel::tools {
 
@@ -24,12 +26,14 @@ struct ParamSetting {
   Steinberg::Vst::ParamID id = 0;
   std::string title;
   double normalized = 0;
+  // The plain value typed as a bare number; NaN when the value came otherwise.
+  double plain = std::numeric_limits<double>::quiet_NaN();
 };
 
 class ParamResolver {
  public:
-  // Reads the controller's parameter list; the controller must outlive this.
-  explicit ParamResolver(Steinberg::Vst::IEditController* controller);
+  // Reads the plug-in's parameter list; the source must outlive this.
+  explicit ParamResolver(const ParamSource& source);
 
   const std::vector<host::HostParameter>& Parameters() const { return params_; }
   // The host's bypass or program change parameter rather than the plug-in's own.
@@ -52,7 +56,7 @@ class ParamResolver {
   const host::HostParameter* ByFlag(Steinberg::int32 flag) const;
   std::string AcceptedForms(const host::HostParameter& p, double lo, double hi) const;
 
-  Steinberg::Vst::IEditController* controller_;
+  const ParamSource& source_;
   std::vector<host::HostParameter> params_;
 };
 

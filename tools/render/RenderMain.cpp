@@ -1,5 +1,6 @@
-// mirel-render: renders audio files through a VST3 effect module from the
-// command line, loading the module through its factory as a DAW does. The
+// mirel-render: renders audio files through an effect module from the
+// command line, a VST3 module or a CLAP one (RenderEffect), loading it
+// through its factory as a DAW does. The
 // command line is parsed in RenderOptions, parameters are resolved by the
 // tools' shared ParamResolver, files are committed safely by SafeOutput and the levels are
 // measured by LevelAnalysis; this file runs the render.
@@ -25,19 +26,14 @@
 #include <vector>
 
 #include "tools/render/AudioFile.h"
-#include "host/EffectInstance.h"
 #include "host/HostStrings.h"
 #include "tools/render/LevelAnalysis.h"
 #include "tools/common/ParamResolver.h"
-#include "host/ParameterChanges.h"
-#include "host/ProcessBuffers.h"
+#include "tools/render/RenderEffect.h"
 #include "tools/render/RenderOptions.h"
 #include "tools/render/SafeOutput.h"
 
 namespace fs = std::filesystem;
-using namespace Steinberg;
-using namespace Steinberg::Vst;
-using mirel::host::EffectInstance;
 using mirel::host::HostParameter;
 using namespace mirel::render;
 using mirel::tools::ParamResolver;
@@ -105,11 +101,10 @@ std::string Absolute(const std::string& path) {
   return ec ? path : p.lexically_normal().string();
 }
 
-void ListParams(EffectInstance& fx, const ParamResolver& resolver) {
-  IEditController* c = fx.Controller();
+void ListParams(const RenderEffect& fx, const ParamResolver& resolver) {
   std::printf("%-5s %-16s %-6s %-8s %-5s %s\n", "id", "title", "units", "default", "steps", "value");
   for (const auto& p : resolver.Parameters()) {
-    const double current = c->getParamNormalized(p.id);
+    const double current = fx.Params().Current(p.id);
     std::string text = resolver.ValueText(p.id, current);
     if (text.empty()) text = Number(current);
     std::printf("%-5s %-16s %-6s %-8.4f %-5d %s\n", resolver.IdText(p.id).c_str(), p.title.c_str(),
@@ -148,10 +143,9 @@ int Run(const Options& o) {
   std::vector<std::uint8_t> stateBlob;
   if (!o.stateIn.empty()) stateBlob = ReadBytes(o.stateIn, "state file");
 
-  auto fx = EffectInstance::Open(o.plugin, "mirel-render", error);
+  auto fx = RenderEffect::Open(o.plugin, "mirel-render", error);
   if (!fx) throw Failure{error};
-  IEditController* controller = fx->Controller();
-  const ParamResolver resolver(controller);
+  const ParamResolver resolver(fx->Params());
 
   std::vector<ParamSetting> settings;
   try {
@@ -170,9 +164,7 @@ int Run(const Options& o) {
     if (!o.stateIn.empty() && !fx->SetState(stateBlob)) {
       throw Failure{"the plug-in could not restore the state in '" + o.stateIn + "'"};
     }
-    // Keep the controller in step, as hosts do; the values themselves reach
-    // the processor in the first block's parameter changes.
-    for (const auto& s : settings) controller->setParamNormalized(s.id, s.normalized);
+    fx->ApplySettings(settings);
   };
 
   if (o.listParams) {
@@ -182,24 +174,11 @@ int Run(const Options& o) {
   }
 
   const int rate = input.SampleRate();
-  const int32 sampleSize = o.precision == 64 ? kSample64 : kSample32;
-  if (!fx->Prepare(sampleSize, o.block, static_cast<double>(rate), useSidechain, kOffline, error)) {
+  if (!fx->Prepare(o.precision, o.block, static_cast<double>(rate), useSidechain, error)) {
     throw Failure{error};
   }
   restoreState();
-  const bool sidechainBus = fx->InputBusCount() > 1;
-  mirel::host::ProcessBuffers buffers(sampleSize, o.block, 2, sidechainBus ? 2 : 0, 2);
-  buffers.SetProcessMode(kOffline);
-  auto changes = mirel::host::MakeHostObject<mirel::host::ParameterChanges>();
-  for (const auto& s : settings) changes->Add(s.id, s.normalized, 0);
-  buffers.SetParameterChanges(changes.get());
-  ProcessContext& ctx = buffers.Context();
-  ctx.sampleRate = rate;
-  ctx.tempo = 120.0;
-  ctx.timeSigNumerator = 4;
-  ctx.timeSigDenominator = 4;
-  ctx.state = ProcessContext::kPlaying | ProcessContext::kTempoValid | ProcessContext::kTimeSigValid |
-              ProcessContext::kProjectTimeMusicValid;
+  const bool sidechainBus = fx->HasSidechain();
 
   PendingFile outFile(o.output);
   mirel::render::AudioWriter writer;
@@ -228,32 +207,25 @@ int Run(const Options& o) {
       scFrames = side.Read(scBlock.data(), n);
       sidechainEnded = scFrames < n;
     }
-    buffers.SetNumSamples(static_cast<int>(n));
     const int inCh = input.Channels();
     const int scCh = useSidechain ? side.Channels() : 1;
     for (long long i = 0; i < n; ++i) {
       for (int c = 0; c < 2; ++c) {
         const double v = inBlock[static_cast<size_t>(i * inCh + std::min(c, inCh - 1))];
         fedBlock[static_cast<size_t>(2 * i + c)] = v;  // mono feeds both channels
-        buffers.SetInput(0, c, static_cast<int>(i), v);
+        fx->SetInput(0, c, static_cast<int>(i), v);
         if (sidechainBus) {
           const double sc = i < scFrames ? scBlock[static_cast<size_t>(i * scCh + std::min(c, scCh - 1))] : 0.0;
-          buffers.SetInput(1, c, static_cast<int>(i), sc);
+          fx->SetInput(1, c, static_cast<int>(i), sc);
         }
       }
     }
-    ctx.projectTimeSamples = done;
-    ctx.continousTimeSamples = done;
-    ctx.projectTimeMusic = static_cast<double>(done) / rate * ctx.tempo / 60.0;
-    const tresult processed = fx->Processor()->process(buffers.Data());
-    if (processed != kResultOk) {
-      throw Failure{"the plug-in failed to process the block at frame " + std::to_string(done) +
-                    " (result " + std::to_string(processed) + ")"};
+    if (!fx->Process(static_cast<int>(n), done, static_cast<double>(rate), error)) {
+      throw Failure{"the plug-in failed to process the block at frame " + std::to_string(done) + " " + error};
     }
-    if (first) changes->Clear();  // later blocks carry no changes
     for (long long i = 0; i < n; ++i) {
       for (int c = 0; c < 2; ++c) {
-        outBlock[static_cast<size_t>(2 * i + c)] = buffers.Output(c, static_cast<int>(i));
+        outBlock[static_cast<size_t>(2 * i + c)] = fx->Output(c, static_cast<int>(i));
       }
       reduction.Add(&fedBlock[static_cast<size_t>(2 * i)], &outBlock[static_cast<size_t>(2 * i)]);
       range.Add(&fedBlock[static_cast<size_t>(2 * i)], &outBlock[static_cast<size_t>(2 * i)]);

@@ -19,6 +19,7 @@
 #include "tools/common/CommandLineText.h"
 #include "mirel/Mirel.h"
 #include "tools/common/ParamResolver.h"
+#include "tools/common/Vst3ParamSource.h"
 #include "gui/IPanel.h"
 #include "raster/RAS_Bitmap.h"
 
@@ -156,7 +157,8 @@ int Run(int argc, char** argv) {
     throw Failure{"the editor refused the scale", 2};
   }
 
-  const ParamResolver resolver(m);
+  const mirel::tools::Vst3ParamSource source(m);
+  const ParamResolver resolver(source);
   std::vector<ParamSetting> settings;
   try {
     for (const auto& s : o.sets) {

@@ -1,4 +1,4 @@
-#include "vst3/ModuleHandle.h"
+#include "plugbase/ModuleHandle.h"
 
 #include <atomic>
 
