@@ -238,6 +238,9 @@ TEST(Blit, CopyWithAlpha) {
   // Opaque source copies the pixel; transparent source is skipped.
   ExpectBgra(BlendOne(kDst, Bgra{1, 2, 3, 255}, 1.0f, kRasBlitCopyAlpha), 1, 2, 3, 255);
   ExpectBgra(BlendOne(kDst, Bgra{1, 2, 3, 0}, 1.0f, kRasBlitCopyAlpha), 200, 100, 40, 180);
+  // Weight 0.5 (w = 128) with an opaque source: o = 128 x 256 / 256, half exactly.
+  ExpectBgra(BlendOne(Bgra{255, 255, 255, 100}, Bgra{0, 0, 0, 255}, 0.5f, kRasBlitCopyAlpha), 255 * 128 / 256,
+             255 * 128 / 256, 255 * 128 / 256, 100 + 128);
   // Weight 0.25 (w = 64): o = 64 x (A + 1) / 256.
   const int o = 64 * (128 + 1) / 256;
   ExpectBgra(BlendOne(kDst, kSrc, 0.25f, kRasBlitCopyAlpha), 40 + (200 - 40) * (256 - o) / 256,
@@ -248,6 +251,10 @@ TEST(Blit, AddDodgeMultiplyOverlayWithAlpha) {
   const int f = 256 * (128 + 1) / 256;  // weight 1, alpha 128
   ExpectBgra(BlendOne(kDst, kSrc, 1.0f, kRasBlitAddAlpha), Clamp(200 + 40 * f / 256), Clamp(100 + 150 * f / 256),
              Clamp(40 + 220 * f / 256), Clamp(180 + 128 * f / 256));
+
+  // Weight 0.5 with an opaque source adds exactly half (f = 128 x 256 / 256).
+  ExpectBgra(BlendOne(Bgra{10, 10, 10, 10}, Bgra{100, 60, 20, 255}, 0.5f, kRasBlitAddAlpha), 10 + 100 * 128 / 256,
+             10 + 60 * 128 / 256, 10 + 20 * 128 / 256, 10 + 255 * 128 / 256);
 
   // Dodge with w = f: t = src x f / 256.
   auto dodge = [](int d, int s, int ww) {
