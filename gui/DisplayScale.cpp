@@ -24,9 +24,12 @@ double DisplayScale::Display() const {
 
 double DisplayScale::Drawing() const {
   const double display = Display();
-  if (zoom_ == 1.0) return display;
-  const double zoomed = std::round(display * zoom_ * 1e6) / 1e6;
-  return std::clamp(zoomed, kMinDrawScale, kMaxDrawScale);
+  const double zoomed = zoom_ == 1.0 ? display : std::clamp(std::round(display * zoom_ * 1e6) / 1e6, kMinDrawScale, kMaxDrawScale);
+  return std::min(zoomed, fitting_);
+}
+
+void DisplayScale::SetDisplayArea(int width, int height, int logicalW, int logicalH) {
+  fitting_ = LargestFittingScale(logicalW, logicalH, width, height);
 }
 
 double DisplayScale::ZoomFor(double scale) const {
@@ -78,4 +81,11 @@ void DisplayScale::ConstrainSize(int logicalW, int logicalH, int& width, int& he
   }
   width = w;
   height = ToDevice(logicalH, ScaleForWidth(logicalW, w));
+}
+
+double DisplayScale::LargestFittingScale(int logicalW, int logicalH, int areaW, int areaH) {
+  if (areaW <= 0 || areaH <= 0 || logicalW <= 0 || logicalH <= 0) return kMaxDrawScale;
+  int width = areaW, height = areaH;
+  ConstrainSize(logicalW, logicalH, width, height);
+  return ScaleForWidth(logicalW, width);
 }

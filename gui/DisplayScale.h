@@ -5,6 +5,7 @@
 // resizable editor and the mapping between logical and device pixels follow
 // from it. A value: no panel, no window, any thread.
 
+#include <algorithm>
 #include <optional>
 
 #include "gui/GuiTypes.h"
@@ -72,10 +73,50 @@ class DisplayScale {
   // smallest gives the smallest). Sizes are what ToDevice gives at
   // ScaleForWidth's scale. Nothing changes for an empty logical size.
   static void ConstrainSize(int logicalW, int logicalH, int& width, int& height);
+  // The largest drawing scale at which the editor fits inside areaW x areaH
+  // device pixels (ConstrainSize's size), never below the smallest drawing
+  // scale; the largest drawing scale when the area is unknown (0 or less).
+  static double LargestFittingScale(int logicalW, int logicalH, int areaW, int areaH);
+
+  // ---- The picture in a window of another size --------------------------------------
+  // A host may give the window a size off the editor's aspect. The picture
+  // (pictureW x pictureH device pixels) sits centred in the window; along a
+  // side where the window is smaller it starts at 0 and is cut. The margins
+  // are what the picture leaves: a band above and one below across the whole
+  // window, one left and one right beside the picture, only those not empty.
+  struct WindowPlaces {
+    PixelRect picture;
+    PixelRect margins[4];
+    int nMargins = 0;
+  };
+  // (Inline: the window tests place the expected picture with it.)
+  static WindowPlaces PlaceInWindow(int pictureW, int pictureH, int windowW, int windowH) {
+    WindowPlaces places;
+    const int left = std::max(windowW - pictureW, 0) / 2;
+    const int top = std::max(windowH - pictureH, 0) / 2;
+    places.picture = {left, top, left + pictureW, top + pictureH};
+    const PixelRect& p = places.picture;
+    const int besideBottom = std::min(p.bottom, windowH);
+    const PixelRect bands[4] = {{0, 0, windowW, top},
+                                {0, p.bottom, windowW, windowH},
+                                {0, top, left, besideBottom},
+                                {p.right, top, windowW, besideBottom}};
+    for (const PixelRect& band : bands) {
+      if (band.W() > 0 && band.H() > 0) places.margins[places.nMargins++] = band;
+    }
+    return places;
+  }
+
+  // The usable part of the display (device pixels) an editor opens on: the
+  // drawing scale is held to the largest at which the editor fits there, the
+  // zoom kept as it is. 0 or less: unknown, no limit.
+  void SetDisplayArea(int width, int height, int logicalW, int logicalH);
 
  private:
   std::optional<double> host_;
   double desktop_ = 1.0;
   Policy policy_ = Policy::kLargerOfHostAndDesktop;
   double zoom_ = 1.0;
+  // The largest drawing scale the display area allows.
+  double fitting_ = kMaxDrawScale;
 };

@@ -174,6 +174,8 @@ void IPanel::SetAllControlsDirty() {
 void IPanel::Resize(int width, int height) {
   width_ = width;
   height_ = height;
+  windowW_ = windowH_ = 0;
+  display_.SetDisplayArea(areaW_, areaH_, width_, height_);
   EndOpenEdit();
   mouseHolder_ = -1;
   mouseOverControl_ = -1;
@@ -218,6 +220,8 @@ void IPanel::ApplyScale() {
   ImageStore::ScaleHold next = images_->Hold(scale);
   heldScale_ = std::move(next);
   scale_ = scale;
+  // A new size for the picture is asked of the host: the window takes it.
+  windowW_ = windowH_ = 0;
   if (backBuffer_) MakeDrawingSurfaces();
   SetAllControlsDirty();
   ScaleChanged();
@@ -241,11 +245,67 @@ void IPanel::FollowKeptZoom() {
   }
 }
 
-bool IPanel::FitToSize(int width, int height) {
-  ConstrainSize(width, height);
-  if (!port_ || !port_->SetEditorZoom(display_.ZoomFor(ScaleForWidth(width)))) return false;
+void IPanel::ConstrainSize(int& width, int& height) const {
+  if (areaW_ > 0 && areaH_ > 0) {
+    width = std::min(width, areaW_);
+    height = std::min(height, areaH_);
+  }
+  DisplayScale::ConstrainSize(width_, height_, width, height);
+}
+
+void IPanel::SetDisplayArea(int width, int height) {
+  areaW_ = std::max(width, 0);
+  areaH_ = std::max(height, 0);
+  display_.SetDisplayArea(areaW_, areaH_, width_, height_);
   ApplyScale();
-  return DeviceWidth() == width && DeviceHeight() == height;
+}
+
+bool IPanel::FitToSize(int width, int height) {
+  int w = width, h = height;
+  ConstrainSize(w, h);
+  if (!port_ || !port_->SetEditorZoom(display_.ZoomFor(ScaleForWidth(w)))) return false;
+  ApplyScale();
+  SetWindowSize(width, height);
+  return DeviceWidth() == w && DeviceHeight() == h;
+}
+
+bool IPanel::FitEditorToSize(int width, int height) {
+  // The host's answer to the editor's own request (a scale, a state's
+  // zoom, a size held to the display) is the picture's size: the window
+  // takes it and the zoom stays as kept.
+  if (width == EditorWidth() && height == EditorHeight()) {
+    ApplyScale();
+    SetWindowSize(width, height);
+    return true;
+  }
+  return FitToSize(width, height);
+}
+
+void IPanel::SetWindowSize(int width, int height) {
+  // Beyond what any window system takes, or no size: the picture's.
+  constexpr int kLargestWindow = 16384;
+  if (width <= 0 || height <= 0 || width > kLargestWindow || height > kLargestWindow ||
+      (width == DeviceWidth() && height == DeviceHeight())) {
+    width = height = 0;
+  }
+  if (width == windowW_ && height == windowH_) return;
+  windowW_ = width;
+  windowH_ = height;
+  ScaleChanged();
+}
+
+PixelRect IPanel::ToWindow(const PixelRect& logical) const {
+  if (logical.IsEmpty()) return logical;
+  const PixelRect d = ToDevice(logical);
+  const PixelRect& p = WindowPlaces().picture;
+  return {d.left + p.left, d.top + p.top, d.right + p.left, d.bottom + p.top};
+}
+
+PixelRect IPanel::WindowToLogical(const PixelRect& area) const {
+  const PixelRect& p = WindowPlaces().picture;
+  const PixelRect shown = area.Clip(p);
+  if (shown.W() <= 0 || shown.H() <= 0) return {};
+  return ToLogical(PixelRect{shown.left - p.left, shown.top - p.top, shown.right - p.left, shown.bottom - p.top});
 }
 
 // ---- Drawing -------------------------------------------------------------------------
@@ -495,6 +555,10 @@ bool IPanel::OpenEditor(EditorHostContext& host) {
     ForgetHostRunLoop(host.runLoop);
     return false;
   }
+  // A kept size larger than the display the window opened on shows at the
+  // largest that fits; the view then asks the host for it.
+  int areaW = 0, areaH = 0;
+  if (GetUsableDisplayArea(areaW, areaH)) SetDisplayArea(areaW, areaH);
   host.window = window;
   return true;
 }

@@ -102,6 +102,10 @@ class IPanel : public IEditorLink, public ImageLoader {
   virtual bool GetTextFromClipboard(std::string& out) = 0;
   virtual void HideMouseCursor() {}
   virtual void ShowMouseCursor() {}
+  // The usable part of the display the open window is on, in device pixels
+  // (a monitor's work area, a screen's size); false when the platform
+  // cannot tell.
+  virtual bool GetUsableDisplayArea(int& /*width*/, int& /*height*/) { return false; }
   // Decodes image id (name gives only the extension). Null on failure.
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override = 0;
   // The frames of image id stored one by one (a frame set: the image's set
@@ -157,7 +161,9 @@ class IPanel : public IEditorLink, public ImageLoader {
     ConstrainSize(width, height);
     return true;
   }
-  bool FitEditorToSize(int width, int height) override { return FitToSize(width, height); }
+  // FitToSize, but a size the editor has already (the host's answer to its
+  // own request) keeps the zoom.
+  bool FitEditorToSize(int width, int height) override;
   // OpenWindow in host.parent, after the panel took host.runLoop (a panel
   // that needs one and gets none opens nothing), with the values handed over
   // while it was closed already applied. While the editor shows a window
@@ -204,14 +210,41 @@ class IPanel : public IEditorLink, public ImageLoader {
   // without a plug-in).
   bool SetZoom(double zoom);
   // The size nearest to width x height (device pixels) that the editor can
-  // take (DisplayScale::ConstrainSize of the layout).
-  void ConstrainSize(int& width, int& height) const { DisplayScale::ConstrainSize(width_, height_, width, height); }
+  // take (DisplayScale::ConstrainSize of the layout), within the display
+  // area once one is known.
+  void ConstrainSize(int& width, int& height) const;
+  // The usable display area (device pixels; 0: unknown): the editor draws
+  // at the largest scale that fits there when the kept zoom asks for more,
+  // and the zoom stays kept. OpenEditor reads it from the platform.
+  void SetDisplayArea(int width, int height);
   // The scale a device width of the layout is drawn at.
   double ScaleForWidth(int deviceWidth) const { return DisplayScale::ScaleForWidth(width_, deviceWidth); }
   // Scales the editor to fill a window of width x height (ConstrainSize
-  // first): the plug-in keeps that scale over the display scale as the zoom.
-  // True when the editor now has that size.
+  // first): the plug-in keeps that scale over the display scale as the zoom
+  // (unchanged when the picture keeps its size), and the window takes the
+  // whole size, the picture centred in it (WindowPlaces). True when the
+  // picture now has the constrained size.
   bool FitToSize(int width, int height);
+
+  // ---- The window around the picture (device pixels) --------------------------------
+  // The window's size: the host's when it gave one off the picture's
+  // aspect (FitToSize), else the picture's own.
+  int WindowWidth() const { return windowW_ > 0 ? windowW_ : DeviceWidth(); }
+  int WindowHeight() const { return windowH_ > 0 ? windowH_ : DeviceHeight(); }
+  // Where the picture and the margins lie in the window.
+  DisplayScale::WindowPlaces WindowPlaces() const {
+    return DisplayScale::PlaceInWindow(DeviceWidth(), DeviceHeight(), WindowWidth(), WindowHeight());
+  }
+  // A logical rectangle's device pixels in the window.
+  PixelRect ToWindow(const PixelRect& logical) const;
+  // A window position's logical pixel (outside the picture: outside the layout).
+  int WindowToLogicalX(int x) const { return ToLogical(x - WindowPlaces().picture.left); }
+  int WindowToLogicalY(int y) const { return ToLogical(y - WindowPlaces().picture.top); }
+  // The logical pixels of the picture a window area shows (empty: none).
+  PixelRect WindowToLogical(const PixelRect& area) const;
+  // The margins' colour (the layout sets one that suits its artwork).
+  void SetMarginColour(const ColorArgb& colour) { marginColour_ = colour; }
+  const ColorArgb& MarginColour() const { return marginColour_; }
   int DeviceWidth() const { return ToDevice(width_); }
   int DeviceHeight() const { return ToDevice(height_); }
   int ToDevice(int logical) const { return DisplayScale::ToDevice(logical, scale_); }
@@ -334,8 +367,9 @@ class IPanel : public IEditorLink, public ImageLoader {
   // forgets it after its window closed. Others need no loop.
   virtual bool TakeHostRunLoop(IHostRunLoop* /*loop*/) { return true; }
   virtual void ForgetHostRunLoop(IHostRunLoop* /*loop*/) {}
-  // The scale changed (the back buffer already has its new size): a window
-  // resizes itself to DeviceWidth() x DeviceHeight() and repaints.
+  // The scale or the window's size changed (the back buffer already has its
+  // new size): a window resizes itself to WindowWidth() x WindowHeight() and
+  // repaints, margins included.
   virtual void ScaleChanged() {}
   // The control under (x, y): the last one attached that is not hidden, not
   // grayed and hit; -1 when none.
@@ -398,6 +432,15 @@ class IPanel : public IEditorLink, public ImageLoader {
   DisplayScale display_;
   // The scale the back buffer is drawn at, and the images held for it.
   double scale_ = 1.0;
+  // The usable display area (0: unknown) and the window's size the host
+  // gave (0: the picture's).
+  int areaW_ = 0;
+  int areaH_ = 0;
+  int windowW_ = 0;
+  int windowH_ = 0;
+  ColorArgb marginColour_{255, 0, 0, 0};
+  // The window takes width x height (the picture's size: no margins).
+  void SetWindowSize(int width, int height);
   ImageStore* images_ = &ImageStore::Process();
   ImageStore::ScaleHold heldScale_;
   // Set from any thread when the plug-in's zoom changed; the tick takes it.

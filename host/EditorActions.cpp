@@ -97,13 +97,12 @@ bool ParseEditorActions(const std::string& script, std::vector<EditorAction>& ou
 }
 
 bool ResizeViewByHandle(Steinberg::IPlugView* view, Steinberg::IPlugFrame* frame, int width, int height,
-                        Steinberg::ViewRect& taken) {
+                        Steinberg::ViewRect& taken, bool askConstraint) {
   using Steinberg::kResultTrue;
   if (view == nullptr || frame == nullptr || view->canResize() != kResultTrue) return false;
   taken = Steinberg::ViewRect(0, 0, width, height);
-  if (view->checkSizeConstraint(&taken) != kResultTrue || taken.getWidth() <= 0 || taken.getHeight() <= 0) {
-    return false;
-  }
+  if (askConstraint && view->checkSizeConstraint(&taken) != kResultTrue) return false;
+  if (taken.getWidth() <= 0 || taken.getHeight() <= 0) return false;
   return frame->resizeView(view, &taken) == Steinberg::kResultOk;
 }
 

@@ -22,10 +22,11 @@ namespace mirel::host {
 // Resizes a view as a host's resize handle does: a view that says it
 // resizes (canResize) gives the nearest size to width x height it takes
 // (checkSizeConstraint); the frame sizes the host's window to it and tells
-// the view (onSize). False when the view keeps its size or refuses; `taken`
-// receives the size given.
+// the view (onSize). Without `askConstraint` the size goes to the view as it
+// is, as some hosts do (Ardour). False when the view keeps its size or
+// refuses; `taken` receives the size given.
 bool ResizeViewByHandle(Steinberg::IPlugView* view, Steinberg::IPlugFrame* frame, int width, int height,
-                        Steinberg::ViewRect& taken);
+                        Steinberg::ViewRect& taken, bool askConstraint = true);
 
 struct EditorAction {
   enum class Kind { kClick, kRightClick, kDoubleClick, kDrag, kWheel, kMove, kKey, kType, kWait };

@@ -12,6 +12,8 @@
 template <class Adapter>
 void MirelOn<Adapter>::BuildEditor() {
   std::unique_ptr<IPanel> panel = MakeEditorPanel(this, kEditorWidth, kEditorHeight, kEditorFrameRate);
+  constexpr unsigned margin = mirel::layout::kMarginColour;
+  panel->SetMarginColour(ColorArgb{255, (margin >> 16) & 255, (margin >> 8) & 255, margin & 255});
   using mirel::layout::Kind;
   for (const mirel::layout::Control& row : mirel::layout::kControls) {
     const BitmapRef image = panel->LoadBitmap(row.resourceId, row.image, row.frames);

@@ -52,7 +52,9 @@ class IEditorLink {
   // Rewrites width x height (device pixels) to the nearest size the editor
   // can take; false for an editor that keeps one size.
   virtual bool ConstrainEditorSize(int& /*width*/, int& /*height*/) const { return false; }
-  // Scales the editor to fill a window of that size, the zoom that gives
-  // kept by the plug-in. False for an editor that keeps one size.
+  // Scales the editor to fill a window of that size (any size: the picture
+  // keeps its aspect, the rest of the window is drawn as margin), the zoom
+  // that gives kept by the plug-in; the size the editor has already keeps
+  // the zoom. False for an editor that keeps one size.
   virtual bool FitEditorToSize(int /*width*/, int /*height*/) { return false; }
 };

@@ -128,16 +128,17 @@ tresult PLUGIN_API IEffectVST3View::onSize(ViewRect* newSize) {
       plug_->EditorResized();
       return kResultOk;
     }
-    // The host chose this size. The answers to the view's own requests
-    // (a content scale, the desktop's scale) arrive here too, unflagged, at
-    // the editor's size: they change nothing. The view does not ask the
-    // frame again from inside onSize; getSize tells the size taken.
+    // The host chose this size, maybe off the editor's aspect without asking
+    // checkSizeConstraint (Ardour): the editor fills it, its picture as
+    // large as fits and the rest drawn as margin. The answers to the view's
+    // own requests (a content scale, the desktop's scale) arrive here too,
+    // unflagged, at the editor's size: they change nothing. The view does
+    // not ask the frame again from inside onSize; getSize tells the size
+    // of the picture.
     IEditorLink* editor = Editor();
     const int width = Extent(newSize->left, newSize->right);
     const int height = Extent(newSize->top, newSize->bottom);
-    if (editor && (width != editor->EditorWidth() || height != editor->EditorHeight())) {
-      editor->FitEditorToSize(width, height);
-    }
+    if (editor) editor->FitEditorToSize(width, height);
     return kResultOk;
   });
 }

@@ -45,7 +45,7 @@ HINSTANCE IPanelWin::Instance() const { return instance_ ? instance_ : win32gui:
 // ---- Window life ---------------------------------------------------------------------
 
 NativeWindow IPanelWin::OpenWindow(NativeWindow parent) {
-  int x = 0, y = 0, w = DeviceWidth(), h = DeviceHeight();
+  int x = 0, y = 0, w = WindowWidth(), h = WindowHeight();
   if (window_.IsOpen()) {
     window_.GetPlace(static_cast<HWND>(parent), x, y, w, h);
     CloseWindow();
@@ -78,7 +78,11 @@ void IPanelWin::OnDestroyed() {
 
 bool IPanelWin::DrawScreen(const PixelRect& rect) {
   RAS_IBitmap* back = BackBuffer();
-  return window_.Put(back ? back->getDC() : nullptr, ToDevice(rect));
+  // Whatever the picture does not cover is the margin's, drawn with it.
+  const DisplayScale::WindowPlaces places = WindowPlaces();
+  const PixelRect area = ToDevice(rect);
+  return window_.Put(back ? back->getDC() : nullptr, area, area.left + places.picture.left,
+                     area.top + places.picture.top, places.margins, places.nMargins, MarginColour());
 }
 
 void IPanelWin::Resize(int width, int height) {
@@ -87,8 +91,8 @@ void IPanelWin::Resize(int width, int height) {
   // deletes.
   window_.EndGesture();
   ForgetScaledPlaces();
-  const int oldW = DeviceWidth();
-  const int oldH = DeviceHeight();
+  const int oldW = WindowWidth();
+  const int oldH = WindowHeight();
   IPanel::Resize(width, height);
   GrowWindow(oldW, oldH);
 }
@@ -97,7 +101,7 @@ void IPanelWin::GrowWindow(int oldWidth, int oldHeight) {
   if (!window_.IsOpen()) return;
   // Hosts that size their own windows on request need no help.
   const bool hostSizes = Port() && Port()->HostSizesEditorWindow();
-  window_.Grow(DeviceWidth() - oldWidth, DeviceHeight() - oldHeight, !hostSizes, DeviceWidth(), DeviceHeight());
+  window_.Grow(WindowWidth() - oldWidth, WindowHeight() - oldHeight, !hostSizes, WindowWidth(), WindowHeight());
 }
 
 void IPanelWin::ScaleChanged() {
@@ -107,8 +111,8 @@ void IPanelWin::ScaleChanged() {
   ForgetScaledPlaces();
   RECT r;
   GetClientRect(window_.Handle(), &r);
-  window_.Grow(DeviceWidth() - (r.right - r.left), DeviceHeight() - (r.bottom - r.top), false, DeviceWidth(),
-               DeviceHeight());
+  window_.Grow(WindowWidth() - (r.right - r.left), WindowHeight() - (r.bottom - r.top), false, WindowWidth(),
+               WindowHeight());
 }
 
 void IPanelWin::ForgetScaledPlaces() {
@@ -135,20 +139,20 @@ void IPanelWin::OnDpiChanged(int dpi) {
 
 // ---- The window's gestures ------------------------------------------------------------------
 
-void IPanelWin::OnPaint(const PixelRect& area) { Paint(ToLogical(area)); }
+void IPanelWin::OnPaint(const PixelRect& area) { Paint(WindowToLogical(area)); }
 
-PixelRect IPanelWin::OnTimer() { return ToDevice(TimerTick()); }
+PixelRect IPanelWin::OnTimer() { return ToWindow(TimerTick()); }
 
-void IPanelWin::OnButtonDown(int x, int y, const MouseMods& mods) { OnMouseDown(ToLogical(x), ToLogical(y), mods); }
+void IPanelWin::OnButtonDown(int x, int y, const MouseMods& mods) { OnMouseDown(WindowToLogicalX(x), WindowToLogicalY(y), mods); }
 
-bool IPanelWin::OnDoubleClick(int x, int y, const MouseMods& mods) { return OnMouseDblClick(ToLogical(x), ToLogical(y), mods); }
+bool IPanelWin::OnDoubleClick(int x, int y, const MouseMods& mods) { return OnMouseDblClick(WindowToLogicalX(x), WindowToLogicalY(y), mods); }
 
-void IPanelWin::OnButtonUp(int x, int y, const MouseMods& mods) { OnMouseUp(ToLogical(x), ToLogical(y), mods); }
+void IPanelWin::OnButtonUp(int x, int y, const MouseMods& mods) { OnMouseUp(WindowToLogicalX(x), WindowToLogicalY(y), mods); }
 
-void IPanelWin::OnDrag(int x, int y, const MouseMods& mods) { OnMouseDrag(ToLogical(x), ToLogical(y), mods); }
+void IPanelWin::OnDrag(int x, int y, const MouseMods& mods) { OnMouseDrag(WindowToLogicalX(x), WindowToLogicalY(y), mods); }
 
 win32gui::HoverWatch IPanelWin::OnHover(int x, int y, const MouseMods& mods) {
-  if (!OnMouseOver(ToLogical(x), ToLogical(y), mods)) return win32gui::HoverWatch::kNone;
+  if (!OnMouseOver(WindowToLogicalX(x), WindowToLogicalY(y), mods)) return win32gui::HoverWatch::kNone;
   const int over = MouseOverControl();
   if (ShowTooltips() && over != tooltipControl_) {
     tooltipControl_ = over;
@@ -157,13 +161,13 @@ win32gui::HoverWatch IPanelWin::OnHover(int x, int y, const MouseMods& mods) {
   return over >= 0 ? win32gui::HoverWatch::kLeaveAndRest : win32gui::HoverWatch::kLeave;
 }
 
-void IPanelWin::OnWheel(int x, int y, const MouseMods& mods, int units) { OnMouseWheel(ToLogical(x), ToLogical(y), mods, units); }
+void IPanelWin::OnWheel(int x, int y, const MouseMods& mods, int units) { OnMouseWheel(WindowToLogicalX(x), WindowToLogicalY(y), mods, units); }
 
 void IPanelWin::OnLeave() { OnMouseOut(); }
 
 void IPanelWin::OnCaptureLost(int, int) { CancelGestures(); }
 
-bool IPanelWin::OnKey(int x, int y, int keyCode) { return OnKeyDown(ToLogical(x), ToLogical(y), keyCode); }
+bool IPanelWin::OnKey(int x, int y, int keyCode) { return OnKeyDown(WindowToLogicalX(x), WindowToLogicalY(y), keyCode); }
 
 std::string IPanelWin::TooltipText() {
   const IControl* c = GetControl(tooltipControl_);
@@ -178,14 +182,14 @@ void IPanelWin::CreateTextEntry(IControl* control, const TextStyle& style, const
   win32gui::EntryRequest request;
   request.style = style;
   request.style.size = ToDevice(style.size);
-  request.rect = ToDevice(rect);
+  request.rect = ToWindow(rect);
   request.text = text ? text : "";
   request.chars = EntryCharsFor(param);
   request.maxLength = control->TextEntryLength();
   if (request.chars == win32gui::EntryChars::kAny && param && request.maxLength < kValueTextEntryLength) {
     request.maxLength = kValueTextEntryLength;
   }
-  request.keepClear = ToDevice(control->Rect());
+  request.keepClear = ToWindow(control->Rect());
   if (!window_.OpenEntry(request)) return;
   editParam_ = param;
   editControl_ = control;
@@ -236,6 +240,10 @@ bool IPanelWin::OpenUrl(const char* url, const char* title, const char* confirmT
 }
 
 // ---- Paths, clipboard, cursor, images ------------------------------------------------------------
+
+bool IPanelWin::GetUsableDisplayArea(int& width, int& height) {
+  return win32gui::WorkAreaSize(window_.Handle(), width, height);
+}
 
 void IPanelWin::GetHostPath(std::string& out) { out = win32gui::ModuleFolder(nullptr); }
 

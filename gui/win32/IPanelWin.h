@@ -75,6 +75,8 @@ class IPanelWin : public IPanel, private win32gui::Win32WindowClient {
   void HideMouseCursor() override;
   void ShowMouseCursor() override;
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override;
+  // The work area of the window's monitor.
+  bool GetUsableDisplayArea(int& width, int& height) override;
 
   // ---- Display scale ---------------------------------------------------------------
   // The host's content scale wins once set (1 included); until then the

@@ -56,4 +56,14 @@ bool ClipboardText(HWND owner, std::string& out) {
   return ok;
 }
 
+bool WorkAreaSize(HWND window, int& width, int& height) {
+  if (!window) return false;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info)) return false;
+  width = info.rcWork.right - info.rcWork.left;
+  height = info.rcWork.bottom - info.rcWork.top;
+  return width > 0 && height > 0;
+}
+
 }  // namespace win32gui

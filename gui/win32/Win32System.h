@@ -18,5 +18,8 @@ std::string DesktopPath();
 std::string AppDataPath(bool allUsers);
 // The clipboard's text as UTF-8; false, with out empty, when it holds none.
 bool ClipboardText(HWND__* owner, std::string& out);
+// The size of the work area (the monitor less the task bar) of the monitor
+// that holds most of `window`; false without a window.
+bool WorkAreaSize(HWND__* window, int& width, int& height);
 
 }  // namespace win32gui

@@ -156,13 +156,21 @@ void Win32Window::OnNcDestroy() {
 
 // ---- Drawing ----------------------------------------------------------------------------
 
-bool Win32Window::Put(HDC source, const PixelRect& area) {
+bool Win32Window::Put(HDC source, const PixelRect& area, int toX, int toY, const PixelRect* fills, int nFills,
+                      const ColorArgb& fillColour) {
   if (!window_) return false;
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window_, &ps);
-  if (dc && source) {
-    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, source, area.left, area.top,
-           SRCCOPY);
+  if (dc && nFills > 0) {
+    SetDCBrushColor(dc, ColourRef(fillColour));
+    const HBRUSH brush = static_cast<HBRUSH>(GetStockObject(DC_BRUSH));
+    for (int i = 0; i < nFills; ++i) {
+      const RECT r{fills[i].left, fills[i].top, fills[i].right, fills[i].bottom};
+      FillRect(dc, &r, brush);
+    }
+  }
+  if (dc && source && area.W() > 0 && area.H() > 0) {
+    BitBlt(dc, toX, toY, area.W(), area.H(), source, area.left, area.top, SRCCOPY);
   }
   EndPaint(window_, &ps);
   return true;

@@ -108,9 +108,11 @@ class Win32Window {
   // The open window's place relative to `parent` and its size.
   void GetPlace(HWND__* parent, int& x, int& y, int& w, int& h) const;
 
-  // Copies `area` of `source` to the same place on the screen, inside the
-  // window's paint cycle. False when closed.
-  bool Put(HDC__* source, const PixelRect& area);
+  // Inside the window's paint cycle: fills the `nFills` rectangles of
+  // `fills` with `fillColour`, then copies `area` of `source` to the window
+  // with its top-left at (toX, toY). False when closed.
+  bool Put(HDC__* source, const PixelRect& area, int toX, int toY, const PixelRect* fills = nullptr, int nFills = 0,
+           const ColorArgb& fillColour = {});
   // Grows the window by (dw, dh), and, with `alsoParents`, its parent and a
   // child-window grandparent too; then invalidates (0, 0, width, height).
   void Grow(int dw, int dh, bool alsoParents, int width, int height);

@@ -37,7 +37,7 @@ NativeWindow IPanelX11::OpenWindow(NativeWindow parent) {
   if (runLoop_ == nullptr || parent == nullptr) return nullptr;
   std::string error;
   const auto parentId = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(parent));
-  if (!window_.Open(parentId, DeviceWidth(), DeviceHeight(), error)) return nullptr;
+  if (!window_.Open(parentId, WindowWidth(), WindowHeight(), error)) return nullptr;
   // Linux hosts commonly send no scale or 1 whatever the desktop's; nothing
   // else scales the window there, so the desktop's counts when it is larger.
   SetDesktopScale(window_.DesktopDpi() / 96.0);
@@ -91,9 +91,13 @@ bool IPanelX11::DrawScreen(const PixelRect& rect) {
   // (closed, or gone with the host's) the back buffer simply stays unseen.
   RAS_IBitmap* back = BackBuffer();
   if (back == nullptr || back->getBits() == nullptr) return true;
+  // Whatever the picture does not cover is the margin's, drawn with it.
+  const DisplayScale::WindowPlaces places = WindowPlaces();
+  for (int i = 0; i < places.nMargins; ++i) window_.Fill(places.margins[i], MarginColour().Packed());
   const PixelRect inside = ToDevice(rect).Clip(PixelRect{0, 0, back->getWidth(), back->getHeight()});
-  if (!inside.IsEmpty()) {
-    window_.Put(back->getBits(), back->getRowSpan(), inside);
+  if (inside.W() > 0 && inside.H() > 0) {
+    window_.Put(back->getBits(), back->getRowSpan(), inside, inside.left + places.picture.left,
+                inside.top + places.picture.top);
   }
   return true;
 }
@@ -102,13 +106,13 @@ void IPanelX11::Resize(int width, int height) {
   if (width == Width() && height == Height()) return;
   IPanel::Resize(width, height);
   if (!window_.Usable()) return;
-  window_.Resize(DeviceWidth(), DeviceHeight());
+  window_.Resize(WindowWidth(), WindowHeight());
   Paint(PixelRect{0, 0, width, height});
 }
 
 void IPanelX11::ScaleChanged() {
   if (!window_.Usable()) return;
-  window_.Resize(DeviceWidth(), DeviceHeight());
+  window_.Resize(WindowWidth(), WindowHeight());
   Paint(PixelRect{0, 0, Width(), Height()});
 }
 
@@ -155,35 +159,36 @@ std::unique_ptr<RAS_IBitmap> IPanelX11::LoadBitmapFromResource(int id, const cha
 // ---- gestures from the window ------------------------------------------------------
 
 void IPanelX11::OnExpose(const PixelRect& area) {
-  Paint(ToLogical(area));
+  // An area of margins alone still paints them.
+  Paint(WindowToLogical(area));
 }
 
 void IPanelX11::OnButtonDown(int x, int y, const MouseMods& mods) {
-  OnMouseDown(ToLogical(x), ToLogical(y), mods);
+  OnMouseDown(WindowToLogicalX(x), WindowToLogicalY(y), mods);
 }
 
 void IPanelX11::OnDoubleClick(int x, int y, const MouseMods& mods) {
   // Taken as a click, the control holds the pointer (the server's implicit
   // grab keeps it with this window) and the release ends its edit.
-  OnMouseDblClick(ToLogical(x), ToLogical(y), mods);
+  OnMouseDblClick(WindowToLogicalX(x), WindowToLogicalY(y), mods);
 }
 
 void IPanelX11::OnButtonUp(int x, int y, const MouseMods& mods) {
-  OnMouseUp(ToLogical(x), ToLogical(y), mods);
+  OnMouseUp(WindowToLogicalX(x), WindowToLogicalY(y), mods);
 }
 
 void IPanelX11::OnDrag(int x, int y, const MouseMods& mods) {
-  OnMouseDrag(ToLogical(x), ToLogical(y), mods);
+  OnMouseDrag(WindowToLogicalX(x), WindowToLogicalY(y), mods);
 }
 
 void IPanelX11::OnHover(int x, int y, const MouseMods& mods) {
-  OnMouseOver(ToLogical(x), ToLogical(y), mods);
+  OnMouseOver(WindowToLogicalX(x), WindowToLogicalY(y), mods);
 }
 
 void IPanelX11::OnWheel(int x, int y, const MouseMods& mods, int notches) {
-  OnMouseWheel(ToLogical(x), ToLogical(y), mods, notches * kWheelUnitsPerNotch);
+  OnMouseWheel(WindowToLogicalX(x), WindowToLogicalY(y), mods, notches * kWheelUnitsPerNotch);
 }
 
 void IPanelX11::OnLeave() { OnMouseOut(); }
 
-bool IPanelX11::OnKey(int x, int y, int keyCode) { return OnKeyDown(ToLogical(x), ToLogical(y), keyCode); }
+bool IPanelX11::OnKey(int x, int y, int keyCode) { return OnKeyDown(WindowToLogicalX(x), WindowToLogicalY(y), keyCode); }

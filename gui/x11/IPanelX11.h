@@ -65,6 +65,8 @@ class IPanelX11 : public IPanel, public X11RunLoopUser, private x11gui::X11Windo
     return false;
   }
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override;
+  // The size of the window's screen.
+  bool GetUsableDisplayArea(int& width, int& height) override { return window_.ScreenSize(width, height); }
 
   // Run-loop callbacks (public for tests that drive the panel directly).
   void OnReadable();

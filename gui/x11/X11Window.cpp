@@ -145,6 +145,11 @@ bool X11Window::Open(std::uint32_t parent, int width, int height, std::string& e
   SetUpSharedMemory();
   LoadKeyboardMap();
   LoadDesktopSettings(geometry->root);
+  for (auto screen = xcb_setup_roots_iterator(xcb_get_setup(c)); screen.rem > 0; xcb_screen_next(&screen)) {
+    if (screen.data->root != geometry->root) continue;
+    screenW_ = screen.data->width_in_pixels;
+    screenH_ = screen.data->height_in_pixels;
+  }
   if (!Succeeded(c, xcb_map_window_checked(c, window_))) {
     error = "the window could not be shown";
     Close();
@@ -526,22 +531,50 @@ void X11Window::PassKeyOn(const xcb_key_press_event_t& e, std::uint32_t eventMas
   xcb_flush(connection_);
 }
 
-bool X11Window::Put(const std::uint32_t* pixels, int rowSpan, const PixelRect& area) {
+bool X11Window::ScreenSize(int& width, int& height) const {
+  if (connection_ == nullptr || screenW_ <= 0 || screenH_ <= 0) return false;
+  width = screenW_;
+  height = screenH_;
+  return true;
+}
+
+bool X11Window::Put(const std::uint32_t* pixels, int rowSpan, const PixelRect& area, int toX, int toY) {
   if (!Usable() || pixels == nullptr) return false;
-  const PixelRect r{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width_),
-                    std::min(area.bottom, height_)};
+  // Where it lands in the window, and the part of the image that lands there.
+  const PixelRect r{std::max(toX, 0), std::max(toY, 0), std::min(toX + area.W(), width_),
+                    std::min(toY + area.H(), height_)};
   if (!HasArea(r)) return true;
-  const bool ok = shmSegment_ != 0 ? PutShared(pixels, rowSpan, r) : PutPlain(pixels, rowSpan, r);
+  const Source from{pixels, rowSpan, area.left - toX, area.top - toY};
+  const bool ok = shmSegment_ != 0 ? PutShared(from, r) : PutPlain(from, r);
   xcb_flush(connection_);
   return ok;
 }
 
-bool X11Window::PutShared(const std::uint32_t* pixels, int rowSpan, const PixelRect& r) {
+std::uint32_t X11Window::PixelValue(std::uint32_t colour) const {
+  return Scale((colour >> 16) & 0xff, format_.redMask) | Scale((colour >> 8) & 0xff, format_.greenMask) |
+         Scale(colour & 0xff, format_.blueMask);
+}
+
+bool X11Window::Fill(const PixelRect& area, std::uint32_t colour) {
+  if (!Usable()) return false;
+  const PixelRect r{std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, width_),
+                    std::min(area.bottom, height_)};
+  if (!HasArea(r)) return true;
+  const std::uint32_t values[] = {PixelValue(colour)};
+  xcb_change_gc(connection_, gc_, XCB_GC_FOREGROUND, values);
+  const xcb_rectangle_t box{static_cast<std::int16_t>(r.left), static_cast<std::int16_t>(r.top),
+                            static_cast<std::uint16_t>(r.W()), static_cast<std::uint16_t>(r.H())};
+  xcb_poly_fill_rectangle(connection_, window_, gc_, 1, &box);
+  xcb_flush(connection_);
+  return true;
+}
+
+bool X11Window::PutShared(const Source& from, const PixelRect& r) {
   // The server may still be reading the previous picture from the segment.
   if (!FinishPendingPut()) return false;
   const int w = r.right - r.left;
   for (int y = r.top; y < r.bottom; ++y) {
-    Encode(pixels + static_cast<std::size_t>(y) * rowSpan + r.left, w,
+    Encode(from.Row(y) + r.left + from.dx, w,
            shmPixels_ + (static_cast<std::size_t>(y) * width_ + r.left) * 4);
   }
   const xcb_void_cookie_t cookie = xcb_shm_put_image_checked(
@@ -556,7 +589,7 @@ bool X11Window::PutShared(const std::uint32_t* pixels, int rowSpan, const PixelR
   return true;
 }
 
-bool X11Window::PutPlain(const std::uint32_t* pixels, int rowSpan, const PixelRect& r) {
+bool X11Window::PutPlain(const Source& from, const PixelRect& r) {
   const int w = r.right - r.left;
   const int bytesPerPixel = format_.bitsPerPixel / 8;
   const int pad = std::max(format_.scanlinePad / 8, 1);
@@ -570,7 +603,7 @@ bool X11Window::PutPlain(const std::uint32_t* pixels, int rowSpan, const PixelRe
     const int rows = std::min(band, r.bottom - top);
     scratch_.assign(rowBytes * rows, 0);
     for (int y = 0; y < rows; ++y) {
-      Encode(pixels + static_cast<std::size_t>(top + y) * rowSpan + r.left, w,
+      Encode(from.Row(top + y) + r.left + from.dx, w,
              scratch_.data() + rowBytes * y);
     }
     xcb_put_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, window_, gc_,

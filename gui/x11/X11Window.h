@@ -95,8 +95,14 @@ class X11Window {
   void DispatchEvents(X11WindowClient& client);
 
   // Copies `area` of a 32-bit image (bytes blue, green, red, alpha; `rowSpan`
-  // pixels per row; at least the window's size) to the same place in the window.
-  bool Put(const std::uint32_t* pixels, int rowSpan, const PixelRect& area);
+  // pixels per row; holding `area`) to the window, its top-left at
+  // (toX, toY); what falls outside the window is left out.
+  bool Put(const std::uint32_t* pixels, int rowSpan, const PixelRect& area, int toX, int toY);
+  // Fills `area` of the window with a colour (alpha << 24 | red << 16 |
+  // green << 8 | blue; the alpha is not used).
+  bool Fill(const PixelRect& area, std::uint32_t colour);
+  // The size of the screen the window is on (device pixels); false when closed.
+  bool ScreenSize(int& width, int& height) const;
 
   // Resizes the window (the editor's size changed).
   void Resize(int width, int height);
@@ -134,9 +140,22 @@ class X11Window {
   // The press of a double-click: true when this left press at (x, y) at
   // `time` is the second of one (the next press then starts afresh).
   bool IsDoubleClick(int x, int y, std::uint32_t time);
-  bool PutShared(const std::uint32_t* pixels, int rowSpan, const PixelRect& area);
-  bool PutPlain(const std::uint32_t* pixels, int rowSpan, const PixelRect& area);
+  // The image a put copies from: window pixel (x, y) is the image's
+  // (x + dx, y + dy).
+  struct Source {
+    const std::uint32_t* pixels;
+    int rowSpan;
+    int dx;
+    int dy;
+    const std::uint32_t* Row(int windowY) const {
+      return pixels + static_cast<std::ptrdiff_t>(windowY + dy) * rowSpan;
+    }
+  };
+  bool PutShared(const Source& from, const PixelRect& area);
+  bool PutPlain(const Source& from, const PixelRect& area);
   void Encode(const std::uint32_t* src, int count, std::uint8_t* dst) const;
+  // The window's pixel value of a colour.
+  std::uint32_t PixelValue(std::uint32_t colour) const;
 
   xcb_connection_t* connection_ = nullptr;
   std::uint32_t parent_ = 0;
@@ -147,6 +166,8 @@ class X11Window {
   bool shmAllowed_ = true;
   int width_ = 0;
   int height_ = 0;
+  int screenW_ = 0;
+  int screenH_ = 0;
   PixelFormat format_;
 
   // Shared-memory image of the window's size.

@@ -301,8 +301,10 @@ bool EditorHostX11::Key(const std::string& name) {
   return keysym != 0 && display_.Key(keysym, true) && display_.Key(keysym, false);
 }
 
-bool EditorHostX11::ResizeByHandle(int width, int height, ViewRect& taken) {
-  if (top_ == 0 || topGone_ || !ResizeViewByHandle(view_.get(), frame_.get(), width, height, taken)) return false;
+bool EditorHostX11::ResizeByHandle(int width, int height, ViewRect& taken, bool askConstraint) {
+  if (top_ == 0 || topGone_ || !ResizeViewByHandle(view_.get(), frame_.get(), width, height, taken, askConstraint)) {
+    return false;
+  }
   XSync(display_.Get(), False);
   display_.Pump(10);
   return true;

@@ -176,7 +176,7 @@ class EditorHostX11 {
 
   // Resizes the editor as the window's resize handle would
   // (ResizeViewByHandle); `taken` receives the size given.
-  bool ResizeByHandle(int width, int height, Steinberg::ViewRect& taken);
+  bool ResizeByHandle(int width, int height, Steinberg::ViewRect& taken, bool askConstraint = true);
 
   // Replays one action; false for an action this host cannot perform.
   bool Perform(const EditorAction& action);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <utility>
+#include <vector>
 
 #include "gui/DisplayScale.h"
 
@@ -164,4 +165,70 @@ TEST(DisplayScale, ConstrainedSizesKeepTheAspectFitInsideAndStayWithinTheLimits)
   int w = 300, h = 200;
   DisplayScale::ConstrainSize(0, kH, w, h);
   EXPECT_EQ((std::pair{w, h}), (std::pair{300, 200}));
+}
+
+TEST(DisplayScale, APictureSitsCentredInAWindowOffItsAspectAndTheMarginsCoverTheRest) {
+  struct Row {
+    int pictureW, pictureH, windowW, windowH;
+    PixelRect picture;
+    std::vector<PixelRect> margins;
+    const char* why;
+  };
+  const Row rows[] = {
+      {1100, 322, 1100, 466, {0, 72, 1100, 394}, {{0, 0, 1100, 72}, {0, 394, 1100, 466}}, "taller: bands above and below"},
+      {1100, 322, 1100, 467, {0, 72, 1100, 394}, {{0, 0, 1100, 72}, {0, 394, 1100, 467}}, "an odd row goes below"},
+      {1676, 490, 1918, 490, {121, 0, 1797, 490}, {{0, 0, 121, 490}, {1797, 0, 1918, 490}}, "wider: bands beside"},
+      {2514, 735, 3000, 1000, {243, 132, 2757, 867},
+       {{0, 0, 3000, 132}, {0, 867, 3000, 1000}, {0, 132, 243, 867}, {2757, 132, 3000, 867}},
+       "beyond the largest picture: four bands, none overlapping"},
+      {838, 245, 838, 245, {0, 0, 838, 245}, {}, "the picture's own size: no margin"},
+      {629, 184, 400, 100, {0, 0, 629, 184}, {}, "smaller than the smallest picture: cut at the right and bottom"},
+      {629, 184, 400, 300, {0, 58, 629, 242}, {{0, 0, 400, 58}, {0, 242, 400, 300}}, "cut across, centred down"},
+  };
+  for (const Row& r : rows) {
+    const auto places = DisplayScale::PlaceInWindow(r.pictureW, r.pictureH, r.windowW, r.windowH);
+    EXPECT_EQ(places.picture, r.picture) << r.why;
+    ASSERT_EQ(places.nMargins, static_cast<int>(r.margins.size())) << r.why;
+    long long covered = static_cast<long long>(std::min(r.pictureW, r.windowW)) * std::min(r.pictureH, r.windowH);
+    for (int i = 0; i < places.nMargins; ++i) {
+      EXPECT_EQ(places.margins[i], r.margins[static_cast<std::size_t>(i)]) << r.why << ", margin " << i;
+      covered += static_cast<long long>(places.margins[i].W()) * places.margins[i].H();
+    }
+    EXPECT_EQ(covered, static_cast<long long>(r.windowW) * r.windowH) << r.why << ": every window pixel drawn once";
+  }
+}
+
+TEST(DisplayScale, AKeptSizeLargerThanTheDisplayDrawsAtTheLargestThatFitsAndKeepsItsZoom) {
+  struct Row {
+    int areaW, areaH;
+    double scale;  // the largest drawing scale that fits
+    const char* why;
+  };
+  const Row rows[] = {
+      {1920, 1080, 2.291, "a 1920-pixel screen: 1920 x 561"},
+      {1920, 400, 1.634, "a short area: the height decides (1369 x 400)"},
+      {5000, 3000, 3.0, "room beyond the largest: the largest"},
+      {300, 100, 0.75, "smaller than the smallest: the smallest"},
+      {0, 0, 3.0, "unknown: no limit"},
+      {1920, -1, 3.0, "a side unknown: no limit"},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(DisplayScale::LargestFittingScale(kW, kH, r.areaW, r.areaH), r.scale) << r.why;
+    if (r.areaW > 0 && r.areaH > 0 && r.scale > DisplayScale::kMinDrawScale) {
+      EXPECT_LE(DisplayScale::ToDevice(kW, r.scale), r.areaW) << r.why;
+      EXPECT_LE(DisplayScale::ToDevice(kH, r.scale), r.areaH) << r.why;
+    }
+  }
+  // Kept at 1.5 on a display at 2 (3 times the size): the open draws at
+  // what fits, and the zoom stays what the state keeps.
+  DisplayScale d;
+  ASSERT_TRUE(d.SetHost(2.0));
+  d.SetZoom(1.5);
+  d.SetDisplayArea(1920, 1080, kW, kH);
+  EXPECT_EQ(d.Drawing(), 2.291);
+  EXPECT_EQ(d.Zoom(), 1.5);
+  EXPECT_EQ(DisplayScale::ToDevice(kW, d.Drawing()), 1920);
+  // A size that fits is not touched.
+  d.SetZoom(0.5);
+  EXPECT_EQ(d.Drawing(), 1.0);
 }

@@ -141,3 +141,52 @@ TEST(Scale, ThePanelDrawsAtTheDisplayScalesChoiceAsSoonAsItChanges) {
   ASSERT_TRUE(quiet.SetScale(1.0));
   EXPECT_EQ(quiet.Scale(), 1.0);
 }
+
+// ---- The display's limit and the window around the picture ----------------
+
+namespace {
+// A panel on a short display (1920 x 400 usable).
+class ShortDisplayPanel : public TestPanel {
+ public:
+  using TestPanel::TestPanel;
+  bool GetUsableDisplayArea(int& width, int& height) override {
+    width = 1920;
+    height = 400;
+    return true;
+  }
+};
+}  // namespace
+
+TEST(Zoom, AKeptZoomBeyondTheDisplayOpensAtWhatFitsAndAnOffAspectWindowKeepsItsMargins) {
+  TestPlug plug;
+  auto* panel = new ShortDisplayPanel(&plug, 838, 245);
+  plug.AttachGraphics(std::unique_ptr<IEditorLink>(panel));
+  ASSERT_TRUE(panel->SetScale(2.0));
+  ASSERT_TRUE(panel->SetZoom(1.5));
+  EXPECT_EQ(panel->EditorWidth(), 2514);  // no display known before the window opens
+  int parent = 0;
+  EditorHostContext host;
+  host.parent = &parent;
+  ASSERT_TRUE(panel->OpenEditor(host));
+  EXPECT_EQ(panel->EditorWidth(), 1369);
+  EXPECT_EQ(panel->EditorHeight(), 400);
+  // The host's answer at that size keeps the zoom; its handle stays on the display.
+  EXPECT_TRUE(panel->FitEditorToSize(1369, 400));
+  EXPECT_EQ(panel->Zoom(), 1.5);
+  int w = 1920, h = 5000;
+  panel->ConstrainSize(w, h);
+  EXPECT_EQ(h, 400);
+
+  // Off the aspect: the window is the host's size, the picture centred in it.
+  EXPECT_TRUE(panel->FitToSize(1100, 466));
+  EXPECT_EQ(panel->WindowWidth(), 1100);
+  EXPECT_EQ(panel->WindowHeight(), 466);
+  EXPECT_EQ(panel->WindowPlaces().picture, (PixelRect{0, 72, 1100, 394}));
+  EXPECT_EQ(panel->WindowToLogicalY(72), 0);
+  EXPECT_EQ(panel->WindowToLogical(PixelRect{0, 0, 1100, 72}), PixelRect{});  // margin only
+  EXPECT_EQ(panel->ToWindow(PixelRect{0, 0, 838, 245}), (PixelRect{0, 72, 1100, 394}));
+  // A new scale asks for its own size: the window is the picture again.
+  ASSERT_TRUE(panel->SetScale(1.0));
+  EXPECT_EQ(panel->WindowHeight(), panel->DeviceHeight());
+  panel->CloseEditor(host);
+}

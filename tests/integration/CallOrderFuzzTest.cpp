@@ -30,6 +30,7 @@
 #include "tests/integration/PlugFixture.h"
 #include "tests/support/SeededRandom.h"
 #include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 
 namespace mirel::test {
 namespace {
@@ -137,8 +138,12 @@ class Sequence {
       });
     }
     for (int step = 0; step < steps_ && !::testing::Test::HasFatalFailure(); ++step) OneCall();
-    // Released in whatever state the sequence left it.
-    Do("release", [&] { plug_.reset(); });
+    // Released in whatever state the sequence left it (a view last).
+    Do("release", [&] {
+      if (rng_.Chance(50)) view_ = nullptr;
+      plug_.reset();
+      view_ = nullptr;
+    });
   }
 
  private:
@@ -168,7 +173,7 @@ class Sequence {
   void OneCall() {
     Plug& p = *plug_;
     std::ostringstream what;
-    switch (rng_.Below(24)) {
+    switch (rng_.Below(26)) {
       case 0: {
         const bool nullContext = rng_.Chance(15);
         what << "initialize" << (nullContext ? "(null)" : "");
@@ -340,6 +345,8 @@ class Sequence {
         if (auto ex = p.U<IEditController2>()) ex->setKnobMode(mode);
         break;
       }
+      case 23: ViewCall(); break;
+      case 24: LaterSectionsState(); break;
       default: {
         // Parameter changes through a zero-sample flush.
         auto changes = RandomChanges();
@@ -477,6 +484,106 @@ class Sequence {
     if (rng_.Chance(5)) viaController ? p.controller->setState(nullptr) : p.component->setState(nullptr);
   }
 
+  // The editor's view between blocks: made anew, sized by a handle that may
+  // ask the constraint or not (off the aspect, empty, inverted, huge),
+  // rescaled, attached to a window that is none, removed, released.
+  void ViewCall() {
+    Plug& p = *plug_;
+    if (!view_ || rng_.Chance(15)) {
+      Log("createView (again)");
+      view_ = owned(p.controller->createView("editor"));
+      if (!view_) return;
+    }
+    static constexpr int32 kEdges[] = {0, 1, 245, 322, 466, 838, 1100, 1918, 2514, -5, 40000,
+                                       std::numeric_limits<int32>::max(), std::numeric_limits<int32>::min()};
+    ViewRect r(rng_.Pick(kEdges), rng_.Pick(kEdges), rng_.Pick(kEdges), rng_.Pick(kEdges));
+    if (rng_.Chance(50)) r = ViewRect(0, 0, 600 + rng_.Below(2000), 150 + rng_.Below(800));
+    static constexpr float kScales[] = {1.0f, 1.25f, 1.5f, 2.0f, 3.0f, 0.0f, -1.0f, 3.5f, 1e30f,
+                                        std::numeric_limits<float>::quiet_NaN()};
+    std::ostringstream what;
+    switch (rng_.Below(6)) {
+      case 0:
+        what << "view onSize(" << r.left << "," << r.top << "," << r.right << "," << r.bottom << ")";
+        Log(what.str());
+        view_->onSize(rng_.Chance(5) ? nullptr : &r);
+        break;
+      case 1:
+        what << "view checkSizeConstraint then onSize(" << r.getWidth() << "x" << r.getHeight() << ")";
+        Log(what.str());
+        if (view_->checkSizeConstraint(&r) == kResultTrue) {
+          ASSERT_TRUE(r.getWidth() > 0 && r.getHeight() > 0) << Context();
+          view_->onSize(&r);
+        }
+        break;
+      case 2: {
+        const float scale = rng_.Pick(kScales);
+        what << "view setContentScaleFactor(" << scale << ")";
+        Log(what.str());
+        if (auto scaler = FUnknownPtr<IPlugViewContentScaleSupport>(view_)) scaler->setContentScaleFactor(scale);
+        break;
+      }
+      case 3: {
+        // No window system window behind either: the editor opens nothing.
+        static int notAWindow = 0;
+        const bool none = rng_.Chance(50);
+        Log(std::string("view attached(") + (none ? "null" : "not a window") + ") and removed");
+        view_->attached(none ? nullptr : &notAWindow, rng_.Chance(50) ? kPlatformTypeHWND : kPlatformTypeX11EmbedWindowID);
+        view_->removed();
+        break;
+      }
+      case 4: {
+        Log("view getSize/canResize");
+        ViewRect size;
+        if (view_->getSize(&size) == kResultOk) {
+          ASSERT_TRUE(size.getWidth() > 0 && size.getHeight() > 0) << Context();
+        }
+        view_->canResize();
+        break;
+      }
+      default:
+        Log("view released");
+        view_ = nullptr;
+        break;
+    }
+  }
+
+  // A saved state followed by a block of later sections, as a later
+  // version writes it: known and unknown tags, versions from 0 to a few
+  // ahead, and sometimes sizes that lie.
+  void LaterSectionsState() {
+    std::vector<std::uint8_t> blob = saved_;
+    auto word = [&blob](std::uint32_t v) {
+      for (int k = 0; k < 4; ++k) blob.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+    };
+    auto tag = [&word](const char* t) {
+      word(static_cast<std::uint32_t>(t[0]) << 24 | static_cast<std::uint32_t>(t[1]) << 16 |
+           static_cast<std::uint32_t>(t[2]) << 8 | static_cast<std::uint32_t>(t[3]));
+    };
+    std::vector<std::vector<std::uint8_t>> sections;
+    for (int k = rng_.Below(4); k > 0; --k) sections.push_back(RandomBytes(24));
+    std::uint32_t bytes = 0;
+    for (const auto& payload : sections) bytes += 8 + static_cast<std::uint32_t>(payload.size());
+    const bool lies = rng_.Chance(20);
+    tag("sect");
+    word(static_cast<std::uint32_t>(rng_.Below(5)));
+    word(lies ? static_cast<std::uint32_t>(rng_.Next()) : bytes);
+    static constexpr const char* kTags[] = {"zoom", "next", "sect", "\0\0\0\0", "xtra"};
+    for (const auto& payload : sections) {
+      tag(rng_.Pick(kTags));
+      word(lies && rng_.Chance(50) ? static_cast<std::uint32_t>(rng_.Next()) : static_cast<std::uint32_t>(payload.size()));
+      blob.insert(blob.end(), payload.begin(), payload.end());
+    }
+    if (rng_.Chance(20)) blob.resize(static_cast<std::size_t>(rng_.Below(static_cast<int>(blob.size()) + 1)));
+    const bool viaController = rng_.Chance(30);
+    Log("setState(later sections, " + std::to_string(sections.size()) + " sections, " + std::to_string(blob.size()) +
+        " bytes" + (lies ? ", lying sizes" : "") + (viaController ? ", controller" : "") + ")");
+    auto s = host::MakeHostObject<host::MemoryStream>(std::move(blob));
+    viaController ? plug_->controller->setState(s.get()) : plug_->component->setState(s.get());
+    // What it kept reads back whole.
+    auto out = host::MakeHostObject<host::MemoryStream>();
+    if (plug_->component->getState(out.get()) == kResultOk) saved_ = out->Data();
+  }
+
   void Process() {
     Plug& p = *plug_;
     const int32 size = rng_.Chance(50) ? kSample32 : kSample64;
@@ -594,6 +701,7 @@ class Sequence {
   bool trace_;
   Watchdog& watchdog_;
   std::unique_ptr<Plug> plug_;
+  IPtr<IPlugView> view_;
   IPtr<host::RecordingComponentHandler> handler_ = host::MakeHostObject<host::RecordingComponentHandler>();
   std::vector<std::uint8_t> saved_;
   std::deque<std::string> trail_;

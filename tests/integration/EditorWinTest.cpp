@@ -134,8 +134,8 @@ class WinHostDriver : public testsupport::EditorHostDriver {
   void Close() override { e_.host.Close(); }
   ViewRect OpenedSize() override { return e_.host.OpenedSize(); }
   std::vector<ViewRect> ResizeRequests() override { return e_.host.Frame()->Requests(); }
-  bool ResizeByHandle(int width, int height, ViewRect& taken) override {
-    return host::ResizeViewByHandle(e_.view.get(), e_.host.Frame(), width, height, taken);
+  bool ResizeByHandle(int width, int height, ViewRect& taken, bool askConstraint) override {
+    return host::ResizeViewByHandle(e_.view.get(), e_.host.Frame(), width, height, taken, askConstraint);
   }
   bool HostWindowSize(int& width, int& height) override { return ClientSize(e_.host.TopWindow(), width, height); }
   bool PluginWindowSize(int& width, int& height) override { return ClientSize(e_.host.PluginWindow(), width, height); }
@@ -280,6 +280,12 @@ TEST(EditorWindowScale, GesturesAtTwiceTheSizeEditAsAtOneForTheSameLogicalDistan
 TEST(EditorWindowScale, HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt) {
   WinHostDriver host;
   testsupport::HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(host);
+}
+
+TEST(EditorWindowScale, OffAspectHostSizeIsPaintedWholeAndAKeptSizeOpensWithinTheScreen) {
+  WinHostDriver host;
+  testsupport::OffAspectHostSizeIsPaintedWholeWithTheSnapshotCentred(host);
+  testsupport::AKeptSizeBeyondTheScreenOpensAtTheLargestThatFits(host);
 }
 
 }  // namespace

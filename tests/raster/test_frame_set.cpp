@@ -69,6 +69,7 @@ TEST(FrameSet, DamagedSetsGiveNothing) {
   EXPECT_FALSE(damaged(4, 0xfffffff0));        // base offset outside
   EXPECT_FALSE(damaged(5, 0xfffffff0));        // base size outside
   EXPECT_FALSE(damaged(6 + 4 * 7, 152));       // frame 7 placed right of the frame
+  EXPECT_TRUE(damaged(6 + 4 * 7 + 3, 0));      // frame 7 without bytes of its own is the base
   EXPECT_FALSE(damaged(6 + 4 * 7 + 2, 0xffffff00));  // frame 7's offset outside
   // A frame whose PNG is damaged fails alone; the others still decode.
   auto b = good;
@@ -82,6 +83,13 @@ TEST(FrameSet, DamagedSetsGiveNothing) {
   ASSERT_NE(base, nullptr);
   EXPECT_EQ(set->DecodeFrame(9, base.get()), nullptr);
   EXPECT_NE(set->DecodeFrame(8, base.get()), nullptr);
+  // A patch placed where it runs past the frame's right edge fails alone.
+  auto shifted = good;
+  PutWord(shifted, 6 + 4 * 7, 151);
+  auto shiftedSet = RAS_FrameSet::Open(shifted);
+  ASSERT_NE(shiftedSet, nullptr);
+  EXPECT_EQ(shiftedSet->DecodeFrame(7, base.get()), nullptr);
+  EXPECT_NE(shiftedSet->DecodeFrame(8, base.get()), nullptr);
 }
 
 TEST(FrameSet, PngSizeComesFromTheHeaderAlone) {

@@ -30,6 +30,14 @@ TEST(Resample, AreaFilterAveragesCoveredPixelsAndKeepsTransparentColourOut) {
   auto second = RAS_ResampleFrame(src, 0, 2, 2, 2, 1, 1);
   ASSERT_TRUE(second);
   EXPECT_EQ(At(*second, 0, 0), 0xff102030u);
+  // A faint pixel (alpha 1 of four) still counts: alpha 0.25 rounds to 0,
+  // a 2x1 pair at alpha 1 and 0 gives alpha 0.5, which rounds to 1.
+  RAS_MemBitmap faint(2, 1);
+  At(faint, 0, 0) = 0x01ff0000u;
+  At(faint, 1, 0) = 0x00000000u;
+  auto faintOut = RAS_ResampleFrame(faint, 0, 0, 2, 1, 1, 1);
+  ASSERT_TRUE(faintOut);
+  EXPECT_EQ(At(*faintOut, 0, 0), 0x01ff0000u);
   // Upward, a uniform frame stays uniform.
   auto up = RAS_ResampleFrame(src, 0, 2, 2, 2, 3, 3);
   ASSERT_TRUE(up);

@@ -35,8 +35,9 @@ class EditorHostDriver {
   virtual Steinberg::ViewRect OpenedSize() = 0;
   // The plug-in's resize requests to the host's frame, oldest first.
   virtual std::vector<Steinberg::ViewRect> ResizeRequests() = 0;
-  // Sizes the view as the host window's resize handle would; `taken`: the size given.
-  virtual bool ResizeByHandle(int width, int height, Steinberg::ViewRect& taken) = 0;
+  // Sizes the view as the host window's resize handle would; `taken`: the
+  // size given. Without askConstraint the view gets the size as it is.
+  virtual bool ResizeByHandle(int width, int height, Steinberg::ViewRect& taken, bool askConstraint = true) = 0;
   // The client sizes of the host's window and of the plug-in's, as the window system has them.
   virtual bool HostWindowSize(int& width, int& height) = 0;
   virtual bool PluginWindowSize(int& width, int& height) = 0;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "gui/DisplayScale.h"
 #include "pluginterfaces/base/funknown.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "tests/support/EditorPlaces.h"
@@ -51,11 +52,13 @@ std::vector<HandlerCall> CallsFor(EditorHostDriver& host, int id) {
   return out;
 }
 
-// A click on the Bypass switch at `scale`: one balanced edit that sets it.
-void ExpectBypassClickAt(EditorHostDriver& host, double scale) {
+// A click on the Bypass switch at `scale` (the picture's top-left at
+// (left, top) in the window): one balanced edit that sets it.
+void ExpectBypassClickAt(EditorHostDriver& host, double scale, int left = 0, int top = 0) {
   const EditorPlace bypass = EditorPlaceOf(kBypass);
   host.TakeCalls();
-  ASSERT_TRUE(host.Do("click " + Place(static_cast<int>(bypass.CentreX() * scale), static_cast<int>(bypass.CentreY() * scale))));
+  ASSERT_TRUE(host.Do("click " + Place(left + static_cast<int>(bypass.CentreX() * scale),
+                                       top + static_cast<int>(bypass.CentreY() * scale))));
   EXPECT_EQ(CallsFor(host, kBypass), (std::vector<HandlerCall>{{Kind::kBegin, kBypass, 0, 0},
                                                        {Kind::kPerform, kBypass, 1.0, 0},
                                                        {Kind::kEnd, kBypass, 0, 0}}))
@@ -65,14 +68,30 @@ void ExpectBypassClickAt(EditorHostDriver& host, double scale) {
 }  // namespace
 
 ::testing::AssertionResult ShowsSnapshot(EditorHostDriver& host, const std::string& scale, const std::string& name,
-                                         bool exceptLabel) {
-  EditorImage expected, shown;
-  if (!host.Snapshot(scale, expected)) return ::testing::AssertionFailure() << "no snapshot at " << scale;
+                                         bool exceptLabel, int windowW, int windowH) {
+  EditorImage snapshot, shown;
+  if (!host.Snapshot(scale, snapshot)) return ::testing::AssertionFailure() << "no snapshot at " << scale;
+  // In a window of another size: the snapshot where the window places it,
+  // the margin's colour around it.
+  const auto places = DisplayScale::PlaceInWindow(snapshot.width, snapshot.height, windowW > 0 ? windowW : snapshot.width,
+                                                  windowH > 0 ? windowH : snapshot.height);
+  EditorImage expected;
+  expected.width = windowW > 0 ? windowW : snapshot.width;
+  expected.height = windowH > 0 ? windowH : snapshot.height;
+  expected.pixels.assign(static_cast<std::size_t>(expected.width) * expected.height, mirel::layout::kMarginColour);
+  for (int y = 0; y < snapshot.height && y + places.picture.top < expected.height; ++y) {
+    for (int x = 0; x < snapshot.width && x + places.picture.left < expected.width; ++x) {
+      expected.pixels[static_cast<std::size_t>(y + places.picture.top) * expected.width + x + places.picture.left] =
+          snapshot.At(x, y);
+    }
+  }
   PictureRules rules = PictureRules::Screen();
   const double s = std::stod(scale);
   const auto device = [s](int v) { return static_cast<int>(v * s + 0.5); };
   const auto& label = mirel::layout::kVersionLabel;
-  const PictureArea labelArea{device(label.left), device(label.top), device(label.right), device(label.bottom)};
+  const int dx = places.picture.left, dy = places.picture.top;
+  const PictureArea labelArea{dx + device(label.left), dy + device(label.top), dx + device(label.right),
+                              dy + device(label.bottom)};
   if (exceptLabel) rules.skip.push_back(labelArea);
   const std::string file = host.Name() + "-" + name;
   for (int waited = 0; waited < kPaintWaitMs; waited += kPollMs) {
@@ -244,6 +263,60 @@ void HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(EditorHostDr
   EXPECT_EQ(host.OpenedSize().getHeight(), 306);
   EXPECT_TRUE(ShowsSnapshot(host, "1.25", "reopened-1.25")) << "the reopened window differs from the snapshot at 1.25";
   ExpectBypassClickAt(host, 1.25);
+  host.Close();
+}
+
+void OffAspectHostSizeIsPaintedWholeWithTheSnapshotCentred(EditorHostDriver& host) {
+  std::string error;
+  ASSERT_TRUE(host.Open(error)) << error;
+  // 1100 x 466: a picture of 1100 x 322 (scale 1.313) and 144 rows of margin.
+  ViewRect taken;
+  ASSERT_TRUE(host.ResizeByHandle(1100, 466, taken, false));
+  int w = 0, h = 0;
+  ASSERT_TRUE(host.PluginWindowSize(w, h));
+  EXPECT_EQ(w, 1100);
+  EXPECT_EQ(h, 466);
+  EXPECT_EQ(Size(host).getWidth(), 1100);
+  EXPECT_EQ(Size(host).getHeight(), 322);
+  EXPECT_TRUE(ShowsSnapshot(host, "1.313", "off-aspect", true, 1100, 466))
+      << "the window is not the snapshot at 1.313 centred in margin";
+  const auto places = DisplayScale::PlaceInWindow(1100, 322, 1100, 466);
+  ExpectBypassClickAt(host, 1.313, places.picture.left, places.picture.top);
+  // Back on the aspect: the window is the picture again.
+  ASSERT_TRUE(host.ResizeByHandle(1100, 322, taken, false));
+  ASSERT_TRUE(host.PluginWindowSize(w, h));
+  EXPECT_EQ(w, 1100);
+  EXPECT_EQ(h, 322);
+  host.Close();
+}
+
+void AKeptSizeBeyondTheScreenOpensAtTheLargestThatFits(EditorHostDriver& host) {
+  Steinberg::IPlugViewContentScaleSupport* scaler = ScalerOf(host);
+  ASSERT_NE(scaler, nullptr);
+  std::string error;
+  ASSERT_TRUE(host.Open(error)) << error;
+  ViewRect taken;
+  ASSERT_TRUE(host.ResizeByHandle(1257, 368, taken));  // a zoom of 1.5
+  host.Close();
+  host.NewView();
+  scaler = ScalerOf(host);
+  ASSERT_EQ(scaler->setContentScaleFactor(2.0f), Steinberg::kResultOk);
+  ASSERT_TRUE(host.Open(error)) << error;
+  // 1920 x 561 (scale 2.291) fits both test screens; 2514 x 735 would not.
+  EXPECT_EQ(Size(host).getWidth(), 1920);
+  EXPECT_EQ(Size(host).getHeight(), 561);
+  int w = 0, h = 0;
+  ASSERT_TRUE(host.PluginWindowSize(w, h));
+  EXPECT_EQ(w, 1920);
+  EXPECT_EQ(h, 561);
+  host.Close();
+  // The zoom is still the one kept: at a content scale of 1 it opens at 1.5.
+  host.NewView();
+  scaler = ScalerOf(host);
+  ASSERT_EQ(scaler->setContentScaleFactor(1.0f), Steinberg::kResultOk);
+  ASSERT_TRUE(host.Open(error)) << error;
+  EXPECT_EQ(host.OpenedSize().getWidth(), 1257);
+  EXPECT_EQ(host.OpenedSize().getHeight(), 368);
   host.Close();
 }
 

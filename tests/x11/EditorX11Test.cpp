@@ -169,8 +169,8 @@ class EditorX11ScaleTest : public EditorX11Test, public testsupport::EditorHostD
   void Close() override { host_->Close(); }
   ViewRect OpenedSize() override { return host_->OpenedSize(); }
   std::vector<ViewRect> ResizeRequests() override { return host_->ResizeRequests(); }
-  bool ResizeByHandle(int width, int height, ViewRect& taken) override {
-    return host_->ResizeByHandle(width, height, taken);
+  bool ResizeByHandle(int width, int height, ViewRect& taken, bool askConstraint) override {
+    return host_->ResizeByHandle(width, height, taken, askConstraint);
   }
   bool HostWindowSize(int& width, int& height) override { return WindowSize(host_->TopWindow(), width, height); }
   bool PluginWindowSize(int& width, int& height) override { return WindowSize(host_->PluginWindow(), width, height); }
@@ -233,6 +233,11 @@ TEST_F(EditorX11ScaleTest, ContentScaleResizesThroughTheFrameAndShowsTheScaledSn
 // instance opens its next editor at the same size.
 TEST_F(EditorX11ScaleTest, HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt) {
   testsupport::HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(*this);
+}
+
+TEST_F(EditorX11ScaleTest, OffAspectHostSizeIsPaintedWholeAndAKeptSizeOpensWithinTheScreen) {
+  testsupport::OffAspectHostSizeIsPaintedWholeWithTheSnapshotCentred(*this);
+  testsupport::AKeptSizeBeyondTheScreenOpensAtTheLargestThatFits(*this);
 }
 
 // A desktop at 192 dpi (what toolkits read: the resource database's
