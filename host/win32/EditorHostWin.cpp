@@ -167,8 +167,9 @@ void EditorHostWin::Pump(int milliseconds) {
 
 HWND EditorHostWin::PluginWindow() const { return top_ ? GetWindow(top_, GW_CHILD) : nullptr; }
 
-bool EditorHostWin::Capture(EditorImage& out) const {
-  HWND window = PluginWindow();
+bool EditorHostWin::Capture(EditorImage& out) const { return CaptureWindow(PluginWindow(), out); }
+
+bool CaptureWindow(HWND window, EditorImage& out) {
   if (!window) return false;
   RECT client;
   GetClientRect(window, &client);

@@ -19,6 +19,10 @@
 
 namespace mirel::host {
 
+// A window's client pixels as the screen shows them (alpha set to 255);
+// false for no window or an empty one.
+bool CaptureWindow(HWND window, EditorImage& out);
+
 // Resizes its window's client area to each request and tells the view.
 class PlugFrameWin : public HostObject<Steinberg::IPlugFrame> {
  public:

@@ -1,6 +1,7 @@
 // The editor through the gui extension in a host's Win32 window, under Wine:
-// embedded as a child of the host's window, scaled by set_scale, sized at
-// the layout's aspect, and the orders a host may call it in.
+// embedded as a child of the host's window showing mirel-snapshot's picture,
+// scaled by set_scale, sized at the layout's aspect, and the orders a host
+// may call it in.
 
 #include <gtest/gtest.h>
 
@@ -8,8 +9,11 @@
 
 #include <functional>
 
+#include "host/win32/EditorHostWin.h"
 #include "mirel/EditorLayout.h"
 #include "tests/clap/ClapFixture.h"
+#include "tests/support/PictureCompare.h"
+#include "tests/support/WinSnapshot.h"
 
 using clap_tests::ClapFixture;
 using mirel::host::ClapPlugin;
@@ -22,9 +26,10 @@ class ClapGuiWin : public ClapFixture {
     if (parent_) DestroyWindow(parent_);
   }
   clap_window_t HostWindow() {
+    // Room for the editor's whole picture inside the frame and title bar.
     parent_ = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                              mirel::layout::kEditorWidth, mirel::layout::kEditorHeight, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+                              mirel::layout::kEditorWidth + 100, mirel::layout::kEditorHeight + 100, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
     clap_window_t w{};
     w.api = CLAP_WINDOW_API_WIN32;
     w.win32 = parent_;
@@ -83,6 +88,21 @@ TEST_F(ClapGuiWin, EmbeddedEditorIsAChildOfTheHostWindowAtTheHostsScale) {
   SIZE size = ClientSize(child);
   EXPECT_EQ(size.cx, mirel::layout::kEditorWidth);
   EXPECT_EQ(size.cy, mirel::layout::kEditorHeight);
+  // What mirel-snapshot draws, but for the version label, which this
+  // platform's font path may draw otherwise.
+  mirel::host::EditorImage expected, shown;
+  ASSERT_TRUE(testsupport::WinSnapshot(MIREL_SNAPSHOT_EXE, "1", MIREL_BINARY_DIR "/clap-snapshot.png", expected));
+  testsupport::PictureRules rules = testsupport::PictureRules::Screen();
+  const auto& label = mirel::layout::kVersionLabel;
+  rules.skip.push_back({label.left, label.top, label.right, label.bottom});
+  for (int waited = 0; waited < 3000; waited += 50) {
+    if (mirel::host::CaptureWindow(child, shown) &&
+        !testsupport::FirstDifference(testsupport::PictureView::Of(shown), testsupport::PictureView::Of(expected), rules))
+      break;
+    Pump(50);
+  }
+  EXPECT_TRUE(testsupport::SamePicture(testsupport::PictureView::Of(shown), testsupport::PictureView::Of(expected),
+                                       "clap-win32-snapshot", rules));
 
   std::uint32_t aw = 1257, ah = 1000;
   ASSERT_TRUE(gui->adjust_size(plugin, &aw, &ah));

@@ -11,6 +11,7 @@
 #include "host/win32/EditorHostWin.h"
 #include "tests/support/EditorPlaces.h"
 #include "tests/support/EditorScaleScenario.h"
+#include "tests/support/WinSnapshot.h"
 #include "tests/integration/PlugFixture.h"
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -83,32 +84,6 @@ struct EditorPlug {
   }
 };
 
-// A path of this machine's file system as a Windows program names it (Wine
-// maps the root to drive Z:).
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
-// Runs mirel-snapshot at the default settings (and `options`) into out;
-// false on failure.
-bool RunSnapshot(const std::string& out, const std::string& options = "") {
-  std::string command = "\"" + WindowsPath(MIREL_SNAPSHOT_EXE) + "\" " + options + " \"" + WindowsPath(out) + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-  WaitForSingleObject(pi.hProcess, 60000);
-  DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return code == 0;
-}
-
 // The Windows host as the editor scenarios drive it: one instance, its view
 // and a host window for it.
 class WinHostDriver : public testsupport::EditorHostDriver {
@@ -156,9 +131,7 @@ class WinHostDriver : public testsupport::EditorHostDriver {
     return calls;
   }
   bool Snapshot(const std::string& scale, host::EditorImage& out) override {
-    const std::string file = MIREL_BINARY_DIR "/editor-snapshot-" + scale + ".png";
-    std::string error;
-    return RunSnapshot(file, scale == "1" ? "" : "--scale " + scale) && host::ReadPng(file, out, error);
+    return testsupport::WinSnapshot(MIREL_SNAPSHOT_EXE, scale, MIREL_BINARY_DIR "/editor-snapshot-" + scale + ".png", out);
   }
   std::string Name() const override { return "win32"; }
   std::string PlatformType() const override { return "HWND"; }
