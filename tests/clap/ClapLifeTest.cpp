@@ -11,6 +11,7 @@
 #include "tests/clap/ClapFixture.h"
 #include "host/ClapProcessBuffers.h"
 #include "mirel/MirelParams.h"
+#include "plugbase/AdapterParamIds.h"
 
 using clap_tests::ClapFixture;
 using clap_tests::LoadedModule;
@@ -165,6 +166,10 @@ TEST_F(ClapFixture, CallsOnTheWrongThreadAreRefused) {
   mirel::host::ClapProcessBuffers buffers({}, 512);
   mirel::host::ClapInputEvents in;
   mirel::host::ClapOutputEvents out;
+  in.Add(kBypassParamCodeId, 1.0);
+  p->Params()->flush(plugin, in.List(), out.List());
+  EXPECT_EQ(p->Value(kBypassParamCodeId), 0.0) << "a flush on the main thread while active";
+  in.Clear();
   EXPECT_EQ(plugin->process(plugin, buffers.Process(64, in.List(), out.List())), CLAP_PROCESS_ERROR)
       << "process on the main thread";
   EXPECT_NE(p->Process(buffers.Process(64, in.List(), out.List())), CLAP_PROCESS_ERROR);

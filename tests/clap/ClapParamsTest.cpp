@@ -122,8 +122,9 @@ TEST_F(ClapFixture, FlushWhileInactiveAppliesTheEventsLastValueWinning) {
   EXPECT_EQ(out.Count(), 0) << "nothing to report without a preset";
 }
 
-// Choosing a preset loads it and tells the host every new value in the same
-// flush or block, so its parameter list follows without a rescan.
+// Choosing a preset loads it (the nearest step to the value) and tells the
+// host every new value in the same flush or block, so its parameter list
+// follows without a rescan.
 TEST_F(ClapFixture, ChoosingAPresetReportsEveryNewValue) {
   for (const bool active : {false, true}) {
     for (int k = 0; k < mirel::kNumPresets; ++k) {
@@ -135,7 +136,8 @@ TEST_F(ClapFixture, ChoosingAPresetReportsEveryNewValue) {
       }
       mirel::host::ClapInputEvents in;
       mirel::host::ClapOutputEvents out;
-      in.Add(kPresetParamCodeId, k);
+      // A value between steps picks the nearest: odd presets come from below.
+      in.Add(kPresetParamCodeId, k + (k % 2 == 1 ? -0.4 : 0.4));
       p->Flush(in, out);
       EXPECT_EQ(p->Value(kPresetParamCodeId), k);
       ASSERT_EQ(out.Values().size(), static_cast<std::size_t>(kNumParams));
