@@ -508,7 +508,9 @@ class Sequence {
         view_->onSize(rng_.Chance(5) ? nullptr : &r);
         break;
       case 1:
-        what << "view checkSizeConstraint then onSize(" << r.getWidth() << "x" << r.getHeight() << ")";
+        // The corners, not a width: an extreme rectangle has none an int holds.
+        what << "view checkSizeConstraint then onSize(" << r.left << "," << r.top << "," << r.right << "," << r.bottom
+             << ")";
         Log(what.str());
         if (view_->checkSizeConstraint(&r) == kResultTrue) {
           ASSERT_TRUE(r.getWidth() > 0 && r.getHeight() > 0) << Context();
