@@ -4,9 +4,11 @@
 #   EditorLayout.h   the C++ table the editor is built from (from
 #                    mirel/EditorLayout.h.in)
 #   images.rc        the Windows resource script: every image as type "PNG"
-#                    under its id, by absolute path, and its frames drawn at
+#                    under its id, by absolute path, its frames drawn at
 #                    twice the size (a frame set of PNGs, raster/RAS_FrameSet.h:
-#                    NAME.frames in the 2x/ folder beside it) under id + 100
+#                    NAME.frames in the 2x/ folder beside it) under id + 100,
+#                    and, for an image of more than one frame, its frames at
+#                    its own size (NAME.frames in the 1x/ folder) under id + 200
 # and sets
 #   MIREL_LAYOUT_FILE     the layout file
 #   MIREL_IMAGES_RC       the generated resource script
@@ -17,8 +19,10 @@
 
 set(MIREL_LAYOUT_FILE ${PROJECT_SOURCE_DIR}/mirel/editor-layout.txt)
 # The editor finds an image's set at twice the size under its id plus this
-# (IPanel::kDoubleSizeIdOffset).
+# (ImageStore::kDoubleSizeIdOffset), and its set at its own size under its id
+# plus the other (ImageStore::kSingleSizeIdOffset).
 set(MIREL_DOUBLE_SIZE_ID_OFFSET 100)
+set(MIREL_SINGLE_SIZE_ID_OFFSET 200)
 set(_layout_out ${CMAKE_BINARY_DIR}/generated)
 set(MIREL_IMAGES_RC ${_layout_out}/images.rc)
 include(MirelTableFile)
@@ -89,6 +93,16 @@ foreach(_raw IN LISTS _layout_lines)
     list(APPEND MIREL_LAYOUT_IMAGES ${PROJECT_SOURCE_DIR}/${_image} ${PROJECT_SOURCE_DIR}/${_double})
     list(APPEND _rc_entries "${_id} PNG \"${PROJECT_SOURCE_DIR}/${_image}\""
                             "${_double_id} PNG \"${PROJECT_SOURCE_DIR}/${_double}\"")
+    list(GET _f 4 _frames)
+    if(_frames GREATER 1)
+      set(_single ${_folder}/1x/${_name}.frames)
+      if(NOT EXISTS ${PROJECT_SOURCE_DIR}/${_single})
+        mirel_table_fail(${MIREL_LAYOUT_FILE} "${_raw}" "no frames at its own size ${PROJECT_SOURCE_DIR}/${_single} (scripts/artwork)")
+      endif()
+      math(EXPR _single_id "${_id} + ${MIREL_SINGLE_SIZE_ID_OFFSET}")
+      list(APPEND MIREL_LAYOUT_IMAGES ${PROJECT_SOURCE_DIR}/${_single})
+      list(APPEND _rc_entries "${_single_id} PNG \"${PROJECT_SOURCE_DIR}/${_single}\"")
+    endif()
     string(SUBSTRING "${_kind}" 0 1 _k0)
     string(TOUPPER "${_k0}" _k0)
     string(SUBSTRING "${_kind}" 1 -1 _k1)

@@ -252,7 +252,14 @@ bool IPanel::DrawBitmap(const BitmapRef& bitmap, const PixelRect& rect, int srcX
   const PixelRect clipped = rect.Clip(drawRect_);
   if (clipped.IsEmpty() || !bitmap.bitmap || !backBuffer_) return true;
   const ChannelBlend use = blend ? *blend : ChannelBlend{};
-  if (scale_ == 1.0) {
+  // The frame the source origin lies in, and the origin's place inside it.
+  const int fw = std::max(bitmap.FrameWidth(), 1);
+  const int fh = std::max(bitmap.FrameHeight(), 1);
+  const int frameX = bitmap.framesSideBySide ? srcX / fw : 0;
+  const int frameY = bitmap.framesSideBySide ? 0 : srcY / fh;
+  RAS_IBitmap* frame = images_->Frame(bitmap, bitmap.framesSideBySide ? frameX : frameY, scale_, *this);
+  if (!frame && scale_ == 1.0) {
+    // An image without frames of its own at 1: drawn from the whole image.
     RAS_IBitmap* pixels = images_->Pixels(bitmap, *this);
     if (!pixels) return true;
     const RAS_Rect src{srcX + clipped.left - rect.left, srcY + clipped.top - rect.top,
@@ -260,12 +267,6 @@ bool IPanel::DrawBitmap(const BitmapRef& bitmap, const PixelRect& rect, int srcX
     RAS_Blit(backBuffer_.get(), pixels, clipped.left, clipped.top, &src, use.weight, BlitModeFor(use.method));
     return true;
   }
-  // The frame the source origin lies in, and the origin's place inside it.
-  const int fw = std::max(bitmap.FrameWidth(), 1);
-  const int fh = std::max(bitmap.FrameHeight(), 1);
-  const int frameX = bitmap.framesSideBySide ? srcX / fw : 0;
-  const int frameY = bitmap.framesSideBySide ? 0 : srcY / fh;
-  RAS_IBitmap* frame = images_->Frame(bitmap, bitmap.framesSideBySide ? frameX : frameY, scale_, *this);
   if (!frame) return true;
   const PixelRect to = ToDevice(clipped);
   const int left = ToDevice(srcX - frameX * fw) + to.left - ToDevice(rect.left);

@@ -108,8 +108,9 @@ class IPanel : public IEditorLink, public ImageLoader {
   virtual bool GetUsableDisplayArea(int& /*width*/, int& /*height*/) { return false; }
   // Decodes image id (name gives only the extension). Null on failure.
   std::unique_ptr<RAS_IBitmap> LoadBitmapFromResource(int id, const char* name) override = 0;
-  // The frames of image id stored one by one (a frame set: the image's set
-  // at twice the size is one, under its id + kDoubleSizeIdOffset); null when
+  // The frames of image id stored one by one (a frame set: the image's sets
+  // at twice its size and at its own size are ones, under its id +
+  // kDoubleSizeIdOffset and id + kSingleSizeIdOffset); null when
   // the module has none. Window thread of any panel. By default the
   // module's own resources.
   std::unique_ptr<RAS_FrameSet> OpenFrameSet(int id) override;
@@ -123,7 +124,8 @@ class IPanel : public IEditorLink, public ImageLoader {
   void AttachBackground(std::unique_ptr<IControl> control) { AttachBackground(control.release()); }
   // The image id from the panel's image store. An image of the module's
   // resources comes with its size and is decoded the first time a panel
-  // draws it at scale 1 (a failure there draws nothing and is tried again);
+  // needs it whole (at scale 1 without frames of its own; a failure there
+  // draws nothing and is tried again);
   // any other is decoded on its first load. A failed load gives a handle
   // without pixels (w = h = 0), which draws nothing and is tried again on the
   // next load.
@@ -182,6 +184,7 @@ class IPanel : public IEditorLink, public ImageLoader {
   static constexpr double kMinDrawScale = DisplayScale::kMinDrawScale;
   static constexpr double kMaxDrawScale = DisplayScale::kMaxDrawScale;
   static constexpr int kDoubleSizeIdOffset = ImageStore::kDoubleSizeIdOffset;
+  static constexpr int kSingleSizeIdOffset = ImageStore::kSingleSizeIdOffset;
   using ScalePolicy = DisplayScale::Policy;
   static bool ScaleAccepted(double scale) { return DisplayScale::Accepted(scale); }
   // The scale drawn at: the display scale (the host's or the desktop's, as

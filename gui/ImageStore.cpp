@@ -52,7 +52,14 @@ class DeferredImage final : public RAS_IBitmap {
   std::atomic<RAS_IBitmap*> pixels_{nullptr};
 };
 
-constexpr double kStoredScale = 2.0;  // the scale the module carries frames for
+// The scales the module carries frame sets for: at 2 for every image, at 1
+// for the images of more than one frame. Their frames stay once made.
+constexpr double kStoredScale = 2.0;
+
+// The id offset of an image's set at a stored scale.
+int SetIdOffset(double storedScale) {
+  return storedScale == 1.0 ? ImageStore::kSingleSizeIdOffset : ImageStore::kDoubleSizeIdOffset;
+}
 
 // Stores made in slot unless another thread was first; returns what the slot holds.
 RAS_IBitmap* Keep(std::unique_ptr<RAS_IBitmap>& slot, std::unique_ptr<RAS_IBitmap> made) {
@@ -211,17 +218,17 @@ RAS_IBitmap* ImageStore::Pixels(const BitmapRef& bitmap, ImageLoader& loader) {
 
 // ---- Frames at other scales -----------------------------------------------------------------
 
-RAS_IBitmap* ImageStore::StoredFrame(const BitmapRef& bitmap, int k, ScaledImage& stored, bool& hasSet,
-                                     ImageLoader& loader) {
-  const int fw = bitmap.FrameWidth();
-  const int fh = bitmap.FrameHeight();
-  RAS_IBitmap* twice = nullptr;
+RAS_IBitmap* ImageStore::StoredFrame(const BitmapRef& bitmap, int k, double storedScale, ScaledImage& stored,
+                                     bool& hasSet, ImageLoader& loader) {
+  const int fw = DisplayScale::ToDevice(bitmap.FrameWidth(), storedScale);
+  const int fh = DisplayScale::ToDevice(bitmap.FrameHeight(), storedScale);
+  RAS_IBitmap* made = nullptr;
   {
     std::unique_lock<std::mutex> hold(lock_);
     if (!stored.setOpened && bitmap.id >= 0) {
       hold.unlock();
-      std::unique_ptr<RAS_FrameSet> set = loader.OpenFrameSet(bitmap.id + kDoubleSizeIdOffset);
-      if (set && (set->Frames() != bitmap.Frames() || set->FrameWidth() != 2 * fw || set->FrameHeight() != 2 * fh)) {
+      std::unique_ptr<RAS_FrameSet> set = loader.OpenFrameSet(bitmap.id + SetIdOffset(storedScale));
+      if (set && (set->Frames() != bitmap.Frames() || set->FrameWidth() != fw || set->FrameHeight() != fh)) {
         set.reset();
       }
       hold.lock();
@@ -231,9 +238,9 @@ RAS_IBitmap* ImageStore::StoredFrame(const BitmapRef& bitmap, int k, ScaledImage
       }
     }
     hasSet = stored.set != nullptr;
-    twice = stored.frames[static_cast<std::size_t>(k)].get();
+    made = stored.frames[static_cast<std::size_t>(k)].get();
   }
-  if (!hasSet || twice) return twice;
+  if (!hasSet || made) return made;
   const RAS_FrameSet& set = *stored.set;  // fixed once opened
   RAS_IBitmap* base = nullptr;
   if (set.HasBase()) {
@@ -256,33 +263,40 @@ RAS_IBitmap* ImageStore::StoredFrame(const BitmapRef& bitmap, int k, ScaledImage
 
 RAS_IBitmap* ImageStore::Frame(const BitmapRef& bitmap, int k, double scale, ImageLoader& loader) {
   const int frames = bitmap.Frames();
-  if (k < 0 || k >= frames || !bitmap.bitmap || scale == 1.0) return nullptr;
+  if (k < 0 || k >= frames || !bitmap.bitmap || !(scale > 0.0)) return nullptr;
   const int fw = bitmap.FrameWidth();
   const int fh = bitmap.FrameHeight();
   const int frameW = DisplayScale::ToDevice(fw, scale);
   const int frameH = DisplayScale::ToDevice(fh, scale);
+  // The stored scale frames at this scale come from: 2 above 1, else 1 (the
+  // next larger set).
+  const double storedScale = scale > 1.0 ? kStoredScale : 1.0;
   ScaledImage* here = nullptr;
-  ScaledImage* stored = nullptr;  // the image at 2, for scales above 1
+  ScaledImage* stored = nullptr;
   {
     std::lock_guard<std::mutex> hold(lock_);
-    ScaleSet* set = FindScale(scale);
-    if (!set || set->users == 0) return nullptr;  // nobody holds the scale: nothing may stay
+    ScaleSet* set = scale == 1.0 ? &GetScale(1.0) : FindScale(scale);
+    if (!set || (scale != 1.0 && set->users == 0)) return nullptr;  // nobody holds the scale: nothing may stay
     here = &Scaled(*set, bitmap, frameW, frameH);
     if (RAS_IBitmap* made = here->frames[static_cast<std::size_t>(k)].get()) return made;
-    if (scale > 1.0) stored = &Scaled(GetScale(kStoredScale), bitmap, 2 * fw, 2 * fh);
+    stored = scale == storedScale ? here
+                                  : &Scaled(GetScale(storedScale), bitmap, DisplayScale::ToDevice(fw, storedScale),
+                                            DisplayScale::ToDevice(fh, storedScale));
   }
-  // Frame k at 2 from the module's frame set, when it has one of this
-  // image's size and the scale is above 1 (below it the set at 1 is the next
-  // larger); decoded outside the lock (a racing thread's copy is dropped).
+  // Frame k at the stored scale from the module's frame set, when it has one
+  // of this image's size; decoded outside the lock (a racing thread's copy is
+  // dropped).
   bool hasSet = false;
-  RAS_IBitmap* twice = stored ? StoredFrame(bitmap, k, *stored, hasSet, loader) : nullptr;
-  if (scale == kStoredScale && twice) return twice;
-  if (hasSet && !twice) return nullptr;
-  // Any other scale, resampled per frame from the next larger set (the one at
-  // 2 between 1 and 2, the one at 1 below 1), else from the largest there is.
+  RAS_IBitmap* from = StoredFrame(bitmap, k, storedScale, *stored, hasSet, loader);
+  if (scale == storedScale && from) return from;
+  if (hasSet && !from) return nullptr;
+  // At 1 without a set the caller draws from the whole image.
+  if (scale == 1.0) return nullptr;
+  // Any other scale, resampled per frame from the next larger set, else from
+  // the whole image at 1.
   std::unique_ptr<RAS_IBitmap> made;
-  if (twice) {
-    made = RAS_ResampleFrame(*twice, 0, 0, 2 * fw, 2 * fh, frameW, frameH);
+  if (from) {
+    made = RAS_ResampleFrame(*from, 0, 0, from->getWidth(), from->getHeight(), frameW, frameH);
   } else if (RAS_IBitmap* pixels = Pixels(bitmap, loader)) {
     const int srcX = bitmap.framesSideBySide ? k * fw : 0;
     const int srcY = bitmap.framesSideBySide ? 0 : k * fh;

@@ -2,9 +2,9 @@
 // The editor's images, shared by the panels that draw from the same store:
 // the images by resource id (an image of the module's resources enters with
 // the size its header gives and is decoded the first time it is drawn), and
-// their frames at drawing scales other than 1, made one at a time the first
-// time each is drawn. The frames of a scale live while a panel holds that
-// scale (a ScaleHold); those at 2, decoded from the module's sets at twice
+// their frames, made one at a time the first time each is drawn. The frames
+// of a scale live while a panel holds that scale (a ScaleHold); those at 1
+// and 2, decoded from the module's sets at the image's size and at twice
 // the size, stay and serve the other scales as their source.
 //
 // Threads: every call may come from any panel's window thread at once; one
@@ -33,8 +33,10 @@ class ImageLoader {
 
 class ImageStore {
  public:
-  // The resource id of an image's set at twice the size: its own plus this.
+  // The resource id of an image's set at twice the size: its own plus this;
+  // of its set at its own size (images of more than one frame): plus the other.
   static constexpr int kDoubleSizeIdOffset = 100;
+  static constexpr int kSingleSizeIdOffset = 200;
 
   ImageStore();
   ~ImageStore();
@@ -72,13 +74,14 @@ class ImageStore {
   // The image's pixels at scale 1, decoded on first use; null on failure
   // (tried again next time).
   RAS_IBitmap* Pixels(const BitmapRef& bitmap, ImageLoader& loader);
-  // Frame k (0-based) of bitmap at scale (not 1), made on first use: at 2
-  // from the module's set at twice the size where it has one of this
-  // image's size, at any other scale resampled from the next larger set (the
-  // one at 2 between 1 and 2, the one at 1 below 1), else from the largest
-  // there is. The caller holds scale (Hold) while it uses the frame; null
-  // for a scale nobody holds, and when it cannot be made (nothing drawn;
-  // tried again next time).
+  // Frame k (0-based) of bitmap at scale, made on first use: at 2 and at 1
+  // from the module's set at that size where it has one of this image's
+  // size, at any other scale resampled from the next larger set (the one at
+  // 2 between 1 and 2, the one at 1 below 1), else from the whole image at
+  // 1. The caller holds a scale other than 1 (Hold) while it uses the frame.
+  // Null for a scale nobody holds, at 1 for an image without a set (draw
+  // from Pixels), and when it cannot be made (nothing drawn; tried again
+  // next time).
   RAS_IBitmap* Frame(const BitmapRef& bitmap, int k, double scale, ImageLoader& loader);
 
   // For tests and measurements: images by id, whether a scale holds any
@@ -96,9 +99,9 @@ class ImageStore {
   ScaleSet& GetScale(double scale);
   // The image's entry at set's scale, made with empty frame slots.
   static ScaledImage& Scaled(ScaleSet& set, const BitmapRef& bitmap, int frameW, int frameH);
-  // Frame k at 2 from the image's set; null without a set (hasSet false) or
-  // when it does not decode.
-  RAS_IBitmap* StoredFrame(const BitmapRef& bitmap, int k, ScaledImage& stored, bool& hasSet,
+  // Frame k at storedScale (1 or 2) from the image's set there; null without
+  // a set (hasSet false) or when it does not decode.
+  RAS_IBitmap* StoredFrame(const BitmapRef& bitmap, int k, double storedScale, ScaledImage& stored, bool& hasSet,
                            ImageLoader& loader);
 
   mutable std::mutex lock_;

@@ -66,7 +66,8 @@ RED = (0xff, 0x4d, 0x3a)
 INK = (0x1b, 0x1b, 0x1d)
 
 # Device pixels per layout pixel of the images being drawn: every image is
-# drawn at 1 (resources/img/) and at 2 (resources/img/2x/).
+# drawn at 1 (resources/img/, and its frames in resources/img/1x/) and at 2
+# (resources/img/2x/).
 SCALE = 1
 
 LABEL_SIZE = 12.5   # DejaVu Sans Bold: cap height 9.1 px
@@ -791,12 +792,12 @@ def check_layout():
             assert not overlaps(ra, rb), (a, b, ra, rb)
 
 
-def image_path(name, scale):
-    """Where an image is written: its layout path at 1; at 2 a frame set
-    (see write_frame_set) in the 2x/ folder beside it, NAME.frames. The build
-    embeds both."""
+def image_path(name, scale, frame_set=False):
+    """Where an image is written: its layout path as a PNG strip at 1; a frame
+    set (see write_frame_set) in the 1x/ or 2x/ folder beside it,
+    NAME.frames. The build embeds them all."""
     path = os.path.join(ROOT, CELLS[name].image)
-    if scale == 1:
+    if not frame_set:
         return path
     folder, base = os.path.split(path)
     return os.path.join(folder, "%dx" % scale, os.path.splitext(base)[0] + ".frames")
@@ -922,7 +923,7 @@ def write_frame_set(strip, frames, base, name):
             out.append(struct.pack("<4I", x, y, at[i], len(blobs[i])))
     out.append(base_blob)
     out.extend(blobs)
-    path = image_path(name, SCALE)
+    path = image_path(name, SCALE, frame_set=True)
     os.makedirs(os.path.dirname(path), exist_ok=True)
     data = b"".join(out)
     with open(path + ".tmp", "wb") as f:
@@ -944,9 +945,11 @@ def main(argv):
 
 
 def draw_all():
-    """Draws and writes every image at SCALE: at 1 as PNG strips, at 2 as frame
-    sets (knobs and the meter over a base without their pointer or needle).
-    Returns the background and the layers."""
+    """Draws and writes every image at SCALE: at 1 as PNG strips, and as frame
+    sets at 2 and, for strips of more than one frame, at 1 too (knobs and the
+    meter over a base without their pointer or needle), so that the editor
+    decodes only the frames it shows at either scale. Returns the background
+    and the layers."""
     layers, bases = {}, {}
     bg = draw_background()
     for k in KNOBS:
@@ -959,7 +962,7 @@ def draw_all():
     for name, surf in [("BG", bg)] + list(layers.items()):
         if SCALE == 1:
             write(surf, name)
-        else:
+        if SCALE == 2 or CELLS[name].frames > 1:
             write_frame_set(surf, CELLS[name].frames, bases.get(name), name)
     return bg, layers
 

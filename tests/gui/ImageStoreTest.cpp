@@ -1,8 +1,7 @@
 // The image store: images decoded once by id (the module's sized from their
-// headers and decoded on first draw), frames at scales other than 1 made one
-// at a time the first time they are drawn (at 2 decoded from the image's
-// frame set alone), kept at 2, and given back when no panel holds their
-// scale any more. Each test draws from a store of its own.
+// headers and decoded on first draw), frames made one at a time the first
+// time they are drawn (at 2 and 1 decoded from the image's frame set alone),
+// kept at 2 and 1, and given back when no panel holds their scale any more. Each test draws from a store of its own.
 
 #include <gtest/gtest.h>
 
@@ -213,7 +212,7 @@ class ModuleImagesPanel : public IPanelOffscreen {
 
 }  // namespace
 
-TEST(ImageStore, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) {
+TEST(ImageStore, AnEditorAtTwoOrOneDecodesOnlyTheStoredFramesItShows) {
   TestPlug plug;
   auto* panel = new ModuleImagesPanel(&plug);
   // The Input knob's strip (61 frames of 76 x 70) over the background.
@@ -231,27 +230,33 @@ TEST(ImageStore, AnEditorAtTwoNeverDecodesTheImagesAtOneAndShowsTheStoredFrame) 
   ASSERT_TRUE(panel->PaintAll());
   EXPECT_EQ(panel->decodes, 0);
   // The background's pixels where the knob's frame is transparent, and the
-  // frame's own where it is opaque: compare one opaque pixel of the frame.
-  auto set = RAS_FrameSet::Open(RAS_FindPngResource(114 + IPanel::kDoubleSizeIdOffset));
-  ASSERT_NE(set, nullptr);
-  auto base = set->DecodeBase();
-  auto frame = set->DecodeFrame(30, base.get());
-  ASSERT_NE(frame, nullptr);
-  int compared = 0;
-  for (int y = 0; y < frame->getHeight(); ++y) {
-    for (int x = 0; x < frame->getWidth(); ++x) {
-      const std::uint32_t want = frame->getBits()[y * frame->getRowSpan() + x];
-      if (want >> 24 != 255) continue;
-      ASSERT_EQ(Pixel(*panel, 2 * 147 + x, 2 * 34 + y), want) << x << "," << y;
-      ++compared;
+  // frame's own where it is opaque: compare the opaque pixels of frame 30 of
+  // the module's set at scale (offset: its id offset).
+  auto expectFrameShown = [&](int offset, int scale) {
+    auto set = RAS_FrameSet::Open(RAS_FindPngResource(114 + offset));
+    ASSERT_NE(set, nullptr);
+    auto base = set->DecodeBase();
+    auto frame = set->DecodeFrame(30, base.get());
+    ASSERT_NE(frame, nullptr);
+    int compared = 0;
+    for (int y = 0; y < frame->getHeight(); ++y) {
+      for (int x = 0; x < frame->getWidth(); ++x) {
+        const std::uint32_t want = frame->getBits()[y * frame->getRowSpan() + x];
+        if (want >> 24 != 255) continue;
+        ASSERT_EQ(Pixel(*panel, scale * 147 + x, scale * 34 + y), want) << x << "," << y;
+        ++compared;
+      }
     }
-  }
-  EXPECT_GT(compared, 1000);
-  // At 1 each image is decoded once, on its first draw.
+    EXPECT_GT(compared, 250 * scale * scale);
+  };
+  expectFrameShown(IPanel::kDoubleSizeIdOffset, 2);
+  // At 1 the knob's frame comes from its set at 1, and only the background
+  // (one frame, no set) is decoded whole, once.
   ASSERT_TRUE(panel->SetScale(1.0));
   ASSERT_TRUE(panel->PaintAll());
   ASSERT_TRUE(panel->PaintAll());
-  EXPECT_EQ(panel->decodes, 2);
+  EXPECT_EQ(panel->decodes, 1);
+  expectFrameShown(IPanel::kSingleSizeIdOffset, 1);
 }
 
 namespace {

@@ -57,14 +57,16 @@ double Luminance(std::uint32_t bgra) {
   return 0.2126 * lin((bgra >> 16) & 255) + 0.7152 * lin((bgra >> 8) & 255) + 0.0722 * lin(bgra & 255);
 }
 
-// An image's frames at twice the size: a frame set in the 2x/ folder beside
-// it (NAME.frames), under its id + 100.
-std::string DoubleSizePath(const Control& c) {
+// An image's frames at twice the size and (of more than one frame) at its
+// own size: frame sets in the 2x/ and 1x/ folders beside it (NAME.frames),
+// under its id + 100 and + 200.
+std::string SetPath(const Control& c, const char* folder) {
   const std::string image = c.image;
   const auto slash = image.rfind('/');
   const auto dot = image.rfind('.');
-  return image.substr(0, slash + 1) + "2x/" + image.substr(slash + 1, dot - slash - 1) + ".frames";
+  return image.substr(0, slash + 1) + folder + image.substr(slash + 1, dot - slash - 1) + ".frames";
 }
+std::string DoubleSizePath(const Control& c) { return SetPath(c, "2x/"); }
 
 std::uint64_t Fnv(std::uint64_t h, const std::uint32_t* pixels, int n) {
   const auto* b = reinterpret_cast<const unsigned char*>(pixels);
@@ -89,6 +91,7 @@ TEST(EditorImages, ResourceScriptListsEveryImageOfTheLayoutAsPngUnderIds104To119
   for (const Control& c : kControls) {
     expected.emplace(c.resourceId, std::string(MIREL_SOURCE_DIR) + "/" + c.image);
     expected.emplace(c.resourceId + 100, std::string(MIREL_SOURCE_DIR) + "/" + DoubleSizePath(c));
+    if (c.frames > 1) expected.emplace(c.resourceId + 200, std::string(MIREL_SOURCE_DIR) + "/" + SetPath(c, "1x/"));
     ids.insert(c.resourceId);
   }
   EXPECT_EQ(listed, expected);
@@ -156,15 +159,32 @@ TEST(EditorImages, FrameSetsHoldThePixelsOfTheWholeStripsAtTwiceTheSize) {
   EXPECT_LT(stored, 4000000u);
 }
 
-TEST(EditorImages, EveryFrameOfAStripDiffersFromTheOthers) {
+// Every frame differs from the others, and the frames the editor draws at 1
+// from the image's set there are the strip's own, byte for byte.
+TEST(EditorImages, EveryFrameOfAStripDiffersFromTheOthersAndItsSetAtOneHoldsIt) {
+  std::size_t stored = 0;
   for (const Control& c : kControls) {
     if (c.kind == Kind::kBackground) continue;
     auto b = Load(c);
     ASSERT_NE(b, nullptr) << c.image;
+    const auto bytes = RAS_FindPngResource(c.resourceId + 200);
+    stored += bytes.size();
+    auto set = RAS_FrameSet::Open(bytes);
+    ASSERT_NE(set, nullptr) << SetPath(c, "1x/");
+    ASSERT_EQ(set->Frames(), c.frames) << c.image;
+    auto base = set->DecodeBase();
     std::set<std::string> seen;
-    for (int k = 0; k < c.frames; ++k) seen.insert(FrameBytes(*b, c.frames, k));
+    for (int k = 0; k < c.frames; ++k) {
+      const std::string strip = FrameBytes(*b, c.frames, k);
+      seen.insert(strip);
+      auto frame = set->DecodeFrame(k, base.get());
+      ASSERT_NE(frame, nullptr) << c.image << " frame " << k;
+      EXPECT_EQ(FrameBytes(*frame, 1, 0), strip) << c.image << " frame " << k;
+    }
     EXPECT_EQ(seen.size(), static_cast<std::size_t>(c.frames)) << c.image;
   }
+  // What the sets at 1 add to the module.
+  EXPECT_LT(stored, 400000u);
 }
 
 TEST(EditorImages, BackgroundIsOpaqueAndLeavesTheVersionLabelClear) {
