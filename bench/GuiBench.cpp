@@ -113,7 +113,7 @@ void BM_LaterInstance(benchmark::State& state) {
 }
 BENCHMARK(BM_LaterInstance)->MinTime(0.3)->Unit(benchmark::kMillisecond);
 
-// A later editor at scale 2: an instance, the host's content scale (a new
+// A later editor at a scale: an instance, the host's content scale (a new
 // back buffer) and the first full paint, images from the caches.
 void LaterEditorAt(benchmark::State& state, double scale) {
   EditorRig warm;
@@ -125,6 +125,8 @@ void LaterEditorAt(benchmark::State& state, double scale) {
     rig.panel->Paint({0, 0, Mirel::kEditorWidth, Mirel::kEditorHeight});
   });
 }
+void BM_LaterEditorAt1x(benchmark::State& state) { LaterEditorAt(state, 1.0); }
+BENCHMARK(BM_LaterEditorAt1x)->MinTime(0.3)->Unit(benchmark::kMillisecond);
 void BM_LaterEditorAt2x(benchmark::State& state) { LaterEditorAt(state, 2.0); }
 BENCHMARK(BM_LaterEditorAt2x)->MinTime(0.3)->Unit(benchmark::kMillisecond);
 void BM_LaterEditorAt1_5x(benchmark::State& state) { LaterEditorAt(state, 1.5); }
