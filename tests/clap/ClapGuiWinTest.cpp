@@ -8,32 +8,21 @@
 
 #include "host/win32/EditorHostWin.h"
 #include "mirel/EditorLayout.h"
-#include "tests/clap/ClapFixture.h"
+#include "tests/clap/ClapEditorFixture.h"
 #include "tests/support/ClapEditorScenario.h"
 #include "tests/support/WinSnapshot.h"
 
-using clap_tests::ClapFixture;
+using clap_tests::ClapEditorFixture;
 using mirel::host::ClapPlugin;
 
 namespace {
 
 constexpr testsupport::ClapEditorPlatform kWin32{CLAP_WINDOW_API_WIN32, CLAP_WINDOW_API_X11, true, 0, true};
 
-class ClapGuiWin : public ClapFixture, public testsupport::ClapEditorHostDriver {
+class ClapGuiWin : public ClapEditorFixture {
  public:
-  void TearDown() override {
-    DropPlugin();
-    CloseHostWindow();
-  }
-
   // ClapEditorHostDriver
   const testsupport::ClapEditorPlatform& Platform() const override { return kWin32; }
-  ClapPlugin& Plugin() override {
-    if (!plugin_) plugin_ = Make();
-    return *plugin_;
-  }
-  void DropPlugin() override { plugin_.reset(); }
-  std::unique_ptr<ClapPlugin> Another() override { return Make(); }
   // Room for the editor's whole picture inside the frame and title bar.
   clap_window_t OpenHostWindow() override {
     parent_ = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
@@ -82,7 +71,6 @@ class ClapGuiWin : public ClapFixture, public testsupport::ClapEditorHostDriver 
   HWND PluginWindow() const { return parent_ ? GetWindow(parent_, GW_CHILD) : nullptr; }
 
   HWND parent_ = nullptr;
-  std::unique_ptr<ClapPlugin> plugin_;
 };
 
 TEST_F(ClapGuiWin, AnswersForItsOwnApiAndScale) { testsupport::ClapEditorAnswersForItsOwnApiAndScale(*this); }

@@ -14,14 +14,14 @@
 #include "host/EditorImage.h"
 #include "host/x11/EditorHostX11.h"
 #include "mirel/EditorLayout.h"
-#include "tests/clap/ClapFixture.h"
+#include "tests/clap/ClapEditorFixture.h"
 #include "tests/support/ClapEditorScenario.h"
 #include "tests/support/EditorPlaces.h"
 #include "tests/x11/PrivateXServer.h"
 
 #include <X11/Xlib.h>
 
-using clap_tests::ClapFixture;
+using clap_tests::ClapEditorFixture;
 using mirel::host::ClapPlugin;
 using mirel::host::EditorImage;
 
@@ -29,7 +29,7 @@ namespace {
 
 constexpr testsupport::ClapEditorPlatform kX11{CLAP_WINDOW_API_X11, CLAP_WINDOW_API_WIN32, false, 1, false};
 
-class ClapGuiX11 : public ClapFixture, public testsupport::ClapEditorHostDriver {
+class ClapGuiX11 : public ClapEditorFixture {
  public:
   void SetUp() override {
     xtest::KeepModuleLoaded(MIREL_CLAP_MODULE_PATH);
@@ -37,10 +37,6 @@ class ClapGuiX11 : public ClapFixture, public testsupport::ClapEditorHostDriver 
     ASSERT_TRUE(server_.Start(error)) << error;
     display_ = mirel::host::X11Display::Open(nullptr, error);
     ASSERT_TRUE(display_) << error;
-  }
-  void TearDown() override {
-    DropPlugin();
-    if (display_) CloseHostWindow();
   }
 
   // Host timer ticks, as its main loop gives them, until `done` or 3 s.
@@ -54,12 +50,6 @@ class ClapGuiX11 : public ClapFixture, public testsupport::ClapEditorHostDriver 
 
   // ClapEditorHostDriver
   const testsupport::ClapEditorPlatform& Platform() const override { return kX11; }
-  ClapPlugin& Plugin() override {
-    if (!plugin_) plugin_ = Make();
-    return *plugin_;
-  }
-  void DropPlugin() override { plugin_.reset(); }
-  std::unique_ptr<ClapPlugin> Another() override { return Make(); }
   // Mapped, of the editor's size.
   clap_window_t OpenHostWindow() override {
     Display* d = display_->Get();
@@ -73,7 +63,7 @@ class ClapGuiX11 : public ClapFixture, public testsupport::ClapEditorHostDriver 
     return w;
   }
   void CloseHostWindow() override {
-    if (parent_) XDestroyWindow(display_->Get(), parent_);
+    if (parent_ && display_) XDestroyWindow(display_->Get(), parent_);
     parent_ = 0;
   }
   bool HasHostWindow() const override { return parent_ != 0; }
@@ -124,7 +114,6 @@ class ClapGuiX11 : public ClapFixture, public testsupport::ClapEditorHostDriver 
   xtest::PrivateXServer server_;
   std::unique_ptr<mirel::host::X11Display> display_;
   unsigned long parent_ = 0;
-  std::unique_ptr<ClapPlugin> plugin_;
 };
 
 TEST_F(ClapGuiX11, AnswersForItsOwnApiAndScale) { testsupport::ClapEditorAnswersForItsOwnApiAndScale(*this); }
