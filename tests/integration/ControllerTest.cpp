@@ -85,12 +85,11 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
   Plug p;
   ASSERT_EQ(p.Initialize(), kResultOk);
   // What the host shows for a value, a row each.
-  struct Shown {
+  const struct {
     ParamID id;
     double normalized;
     const char* text;
-  };
-  const Shown shown[] = {
+  } shown[] = {
       {kIdInput, 0.5, "-40.0 dB"},  // the threshold
       {kIdInput, 0.0, "off"},
       {kIdOutput, 0.0, "-30.0 dB"},
@@ -111,7 +110,7 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
       {kIdSidechain, 0.0, "EXT"},
       {kIdSidechain, 1.0, "INT"},
   };
-  for (const Shown& r : shown) {
+  for (const auto& r : shown) {
     String128 s{};
     EXPECT_EQ(p.controller->getParamStringByValue(r.id, r.normalized, s), kResultOk) << r.id << " " << r.normalized;
     EXPECT_EQ(host::ToUtf8(s), r.text) << r.id << " " << r.normalized;
@@ -121,18 +120,17 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
 
   // What a typed text sets. A bare number is in the shown unit; beyond the
   // range it is bounded.
-  struct Typed {
+  const struct {
     ParamID id;
     const char* text;
     double normalized;
-  };
-  const Typed typed[] = {
+  } typed[] = {
       {kIdInput, "-40", 0.5},
       {kIdInput, "-1000", 1.0},
       {kIdOutput, "-15.5", (-15.5 + 30.0) / 60.0},
       {kBpas, "on", 1.0},
   };
-  for (const Typed& r : typed) {
+  for (const auto& r : typed) {
     String128 in{};
     host::ToUtf16(r.text, in);
     ParamValue v = -1.0;
