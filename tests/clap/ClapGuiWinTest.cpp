@@ -37,7 +37,6 @@ class ClapGuiWin : public ClapEditorFixture {
     if (parent_) DestroyWindow(parent_);
     parent_ = nullptr;
   }
-  bool HasHostWindow() const override { return parent_ != nullptr; }
   bool HasPluginWindow() override { return PluginWindow() != nullptr; }
   bool PluginWindowSize(int& width, int& height) override {
     RECT r{};

@@ -66,7 +66,6 @@ class ClapGuiX11 : public ClapEditorFixture {
     if (parent_ && display_) XDestroyWindow(display_->Get(), parent_);
     parent_ = 0;
   }
-  bool HasHostWindow() const override { return parent_ != 0; }
   bool HasPluginWindow() override { return PluginWindow() != 0; }
   bool PluginWindowSize(int& width, int& height) override {
     ::Window root = 0;

@@ -40,8 +40,8 @@ class ClapEditorHostDriver : public EditorWindowHost {
   // CloseHostWindow (which does nothing without one).
   virtual clap_window_t OpenHostWindow() = 0;
   virtual void CloseHostWindow() = 0;
-  virtual bool HasHostWindow() const = 0;
-  // The plug-in's window: the host window's first child.
+  // The plug-in's window: the host window's first child (none without a
+  // host window).
   virtual bool HasPluginWindow() = 0;
   virtual bool PluginWindowSize(int& width, int& height) = 0;
   // The window system's own work since the last call, done (no plug-in timers).

@@ -17,7 +17,8 @@ void ClapEditorAnswersForItsOwnApiAndScale(ClapEditorHostDriver& host);
 // showing mirel-snapshot's picture, on the platform's timers; it takes the
 // host's sizes at its aspect and the state keeps the last; destroy closes it.
 void ClapEditorEmbedsShowingTheSnapshotAndTakesTheHostsSizes(ClapEditorHostDriver& host);
-// The orders a host may use, a row each; each ends with no plug-in window.
+// The orders a host may use, a row each; each ends with no plug-in window
+// once the plug-in is gone.
 void ClapEditorSurvivesAnyOrderOfCalls(ClapEditorHostDriver& host);
 
 }  // namespace testsupport
