@@ -47,17 +47,7 @@ class ClapGuiWin : public ClapEditorFixture {
     return true;
   }
   void Settle() override { Pump(20); }
-  void Pump(int milliseconds) override {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
-    MSG msg;
-    while (GetTickCount() < end) {
-      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-      }
-      Sleep(10);
-    }
-  }
+  void Pump(int milliseconds) override { mirel::host::EditorHostWin::Pump(milliseconds); }
   bool Capture(mirel::host::EditorImage& out) override {
     HWND child = PluginWindow();
     return child && mirel::host::CaptureWindow(child, out);
