@@ -8,26 +8,16 @@ namespace {
 
 // Float host samples to the engine's doubles and back, four at a time in
 // the main loop so that the compiler converts them in vectors.
-void WidenSamples(const float* src, double* dst, std::size_t n) {
+template <class From, class To>
+void ConvertSamples(const From* src, To* dst, std::size_t n) {
   std::size_t f = 0;
   for (; f + 4 <= n; f += 4) {
-    dst[f] = static_cast<double>(src[f]);
-    dst[f + 1] = static_cast<double>(src[f + 1]);
-    dst[f + 2] = static_cast<double>(src[f + 2]);
-    dst[f + 3] = static_cast<double>(src[f + 3]);
+    dst[f] = static_cast<To>(src[f]);
+    dst[f + 1] = static_cast<To>(src[f + 1]);
+    dst[f + 2] = static_cast<To>(src[f + 2]);
+    dst[f + 3] = static_cast<To>(src[f + 3]);
   }
-  for (; f < n; ++f) dst[f] = static_cast<double>(src[f]);
-}
-
-void NarrowSamples(const double* src, float* dst, std::size_t n) {
-  std::size_t f = 0;
-  for (; f + 4 <= n; f += 4) {
-    dst[f] = static_cast<float>(src[f]);
-    dst[f + 1] = static_cast<float>(src[f + 1]);
-    dst[f + 2] = static_cast<float>(src[f + 2]);
-    dst[f + 3] = static_cast<float>(src[f + 3]);
-  }
-  for (; f < n; ++f) dst[f] = static_cast<float>(src[f]);
+  for (; f < n; ++f) dst[f] = static_cast<To>(src[f]);
 }
 
 }  // namespace
@@ -63,7 +53,7 @@ void HostBlock::RenderSlice(int offset, int frames, bool bypass) {
     }
     double* s = c.scratch.data();
     if (host.data) {
-      WidenSamples(static_cast<const float*>(host.data) + off, s, n);
+      ConvertSamples(static_cast<const float*>(host.data) + off, s, n);
     } else {
       std::fill_n(s, n, 0.0);
     }
@@ -87,6 +77,6 @@ void HostBlock::RenderSlice(int offset, int frames, bool bypass) {
   }
   for (int i = 0; i < effect_.NOutChannels(); ++i) {
     OutChannel& c = effect_.GetOutChannel(i);
-    if (c.hostBuffer) NarrowSamples(c.scratch.data(), c.hostBuffer, n);
+    if (c.hostBuffer) ConvertSamples(c.scratch.data(), c.hostBuffer, n);
   }
 }
