@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "clap/ClapCall.h"
+#include "plugbase/HostCall.h"
 #include "clap/ClapTimerRunLoop.h"
 #include "ext/audio-ports.h"
 #include "ext/gui.h"
@@ -28,46 +28,46 @@ IEffectClap* Self(const clap_plugin_t* plugin) { return IEffectClap::From(plugin
 
 bool PluginInit(const clap_plugin_t* plugin) {
   IEffectClap* self = Self(plugin);
-  return self && ClapCall(false, [&] { return self->Init(); });
+  return self && HostCall(false, [&] { return self->Init(); });
 }
 
 void PluginDestroy(const clap_plugin_t* plugin) {
   // The instance goes as a whole; nothing of it may throw back into the host.
-  ClapCallVoid([&] { delete Self(plugin); });
+  HostCallVoid([&] { delete Self(plugin); });
 }
 
 bool PluginActivate(const clap_plugin_t* plugin, double rate, std::uint32_t minFrames, std::uint32_t maxFrames) {
   IEffectClap* self = Self(plugin);
-  return self && ClapCall(false, [&] { return self->Activate(rate, minFrames, maxFrames); });
+  return self && HostCall(false, [&] { return self->Activate(rate, minFrames, maxFrames); });
 }
 
 void PluginDeactivate(const clap_plugin_t* plugin) {
-  if (IEffectClap* self = Self(plugin)) ClapCallVoid([&] { self->Deactivate(); });
+  if (IEffectClap* self = Self(plugin)) HostCallVoid([&] { self->Deactivate(); });
 }
 
 bool PluginStartProcessing(const clap_plugin_t* plugin) {
   IEffectClap* self = Self(plugin);
-  return self && ClapCall(false, [&] { return self->StartProcessing(); });
+  return self && HostCall(false, [&] { return self->StartProcessing(); });
 }
 
 void PluginStopProcessing(const clap_plugin_t* plugin) {
-  if (IEffectClap* self = Self(plugin)) ClapCallVoid([&] { self->StopProcessing(); });
+  if (IEffectClap* self = Self(plugin)) HostCallVoid([&] { self->StopProcessing(); });
 }
 
 void PluginReset(const clap_plugin_t* plugin) {
-  if (IEffectClap* self = Self(plugin)) ClapCallVoid([&] { self->ResetSignal(); });
+  if (IEffectClap* self = Self(plugin)) HostCallVoid([&] { self->ResetSignal(); });
 }
 
 clap_process_status PluginProcess(const clap_plugin_t* plugin, const clap_process_t* process) {
   IEffectClap* self = Self(plugin);
   if (!self) return CLAP_PROCESS_ERROR;
-  return ClapCall(clap_process_status{CLAP_PROCESS_ERROR}, [&] { return self->Process(process); });
+  return HostCall(clap_process_status{CLAP_PROCESS_ERROR}, [&] { return self->Process(process); });
 }
 
 const void* PluginExtension(const clap_plugin_t* plugin, const char* id) {
   IEffectClap* self = Self(plugin);
   if (!self || !id) return nullptr;
-  return ClapCall(static_cast<const void*>(nullptr), [&] { return self->Extension(id); });
+  return HostCall(static_cast<const void*>(nullptr), [&] { return self->Extension(id); });
 }
 
 void PluginOnMainThread(const clap_plugin_t* /*plugin*/) {}
@@ -76,44 +76,44 @@ void PluginOnMainThread(const clap_plugin_t* /*plugin*/) {}
 
 std::uint32_t PortsCount(const clap_plugin_t* plugin, bool isInput) {
   IEffectClap* self = Self(plugin);
-  return self ? ClapCall(std::uint32_t{0}, [&] { return self->PortCount(isInput); }) : 0;
+  return self ? HostCall(std::uint32_t{0}, [&] { return self->PortCount(isInput); }) : 0;
 }
 
 bool PortsGet(const clap_plugin_t* plugin, std::uint32_t index, bool isInput, clap_audio_port_info_t* info) {
   IEffectClap* self = Self(plugin);
-  return self && info && ClapCall(false, [&] { return self->PortInfo(index, isInput, info); });
+  return self && info && HostCall(false, [&] { return self->PortInfo(index, isInput, info); });
 }
 
 constexpr clap_plugin_audio_ports_t kAudioPorts{&PortsCount, &PortsGet};
 
 std::uint32_t ParamsCount(const clap_plugin_t* plugin) {
   IEffectClap* self = Self(plugin);
-  return self ? ClapCall(std::uint32_t{0}, [&] { return self->ParamCount(); }) : 0;
+  return self ? HostCall(std::uint32_t{0}, [&] { return self->ParamCount(); }) : 0;
 }
 
 bool ParamsInfo(const clap_plugin_t* plugin, std::uint32_t index, clap_param_info_t* info) {
   IEffectClap* self = Self(plugin);
-  return self && info && ClapCall(false, [&] { return self->ParamInfo(index, info); });
+  return self && info && HostCall(false, [&] { return self->ParamInfo(index, info); });
 }
 
 bool ParamsValue(const clap_plugin_t* plugin, clap_id id, double* value) {
   IEffectClap* self = Self(plugin);
-  return self && value && ClapCall(false, [&] { return self->ParamValue(id, value); });
+  return self && value && HostCall(false, [&] { return self->ParamValue(id, value); });
 }
 
 bool ParamsValueToText(const clap_plugin_t* plugin, clap_id id, double value, char* display, std::uint32_t size) {
   IEffectClap* self = Self(plugin);
   return self && display && size > 0 &&
-         ClapCall(false, [&] { return self->ParamValueToText(id, value, display, size); });
+         HostCall(false, [&] { return self->ParamValueToText(id, value, display, size); });
 }
 
 bool ParamsTextToValue(const clap_plugin_t* plugin, clap_id id, const char* display, double* value) {
   IEffectClap* self = Self(plugin);
-  return self && display && value && ClapCall(false, [&] { return self->ParamTextToValue(id, display, value); });
+  return self && display && value && HostCall(false, [&] { return self->ParamTextToValue(id, display, value); });
 }
 
 void ParamsFlush(const clap_plugin_t* plugin, const clap_input_events_t* in, const clap_output_events_t* out) {
-  if (IEffectClap* self = Self(plugin)) ClapCallVoid([&] { self->ParamFlush(in, out); });
+  if (IEffectClap* self = Self(plugin)) HostCallVoid([&] { self->ParamFlush(in, out); });
 }
 
 constexpr clap_plugin_params_t kParams{&ParamsCount,       &ParamsInfo,        &ParamsValue,
@@ -121,30 +121,30 @@ constexpr clap_plugin_params_t kParams{&ParamsCount,       &ParamsInfo,        &
 
 bool StateSave(const clap_plugin_t* plugin, const clap_ostream_t* stream) {
   IEffectClap* self = Self(plugin);
-  return self && stream && stream->write && ClapCall(false, [&] { return self->SaveState(stream); });
+  return self && stream && stream->write && HostCall(false, [&] { return self->SaveState(stream); });
 }
 
 bool StateLoad(const clap_plugin_t* plugin, const clap_istream_t* stream) {
   IEffectClap* self = Self(plugin);
-  return self && stream && stream->read && ClapCall(false, [&] { return self->LoadState(stream); });
+  return self && stream && stream->read && HostCall(false, [&] { return self->LoadState(stream); });
 }
 
 constexpr clap_plugin_state_t kState{&StateSave, &StateLoad};
 
 std::uint32_t LatencyGet(const clap_plugin_t* plugin) {
   IEffectClap* self = Self(plugin);
-  return self ? ClapCall(std::uint32_t{0}, [&] { return static_cast<std::uint32_t>(std::max(self->Latency(), 0)); })
+  return self ? HostCall(std::uint32_t{0}, [&] { return static_cast<std::uint32_t>(std::max(self->Latency(), 0)); })
               : 0;
 }
 
 constexpr clap_plugin_latency_t kLatency{&LatencyGet};
 
-// The gui extension: each entry through ClapCall, refused for a null plug-in
+// The gui extension: each entry through HostCall, refused for a null plug-in
 // or out-pointer.
 template <class Body>
 bool Gui(const clap_plugin_t* plugin, Body&& body) {
   IEffectClap* self = Self(plugin);
-  return self && ClapCall(false, [&] { return body(*self); });
+  return self && HostCall(false, [&] { return body(*self); });
 }
 
 constexpr clap_plugin_gui_t kGui{
@@ -208,17 +208,9 @@ IEffectClap::IEffectClap(int nParams, const char* channelIOText, int nPresets, c
                          std::int32_t uniqueId, std::int32_t makerId)
     : IEffectBase(nParams, channelIOText, nPresets, effectName, productName, makerName, version, uniqueId,
                   makerId) {
-  for (int i = 0; i < NInChannels(); ++i) GetInChannel(i).connected = true;
-  for (int i = 0; i < NOutChannels(); ++i) GetOutChannel(i).connected = true;
-  if (NInChannels() > 0) {
-    latencyDelay_ = std::make_unique<LatencyDelay>();
-    latencyDelay_->inputCount = NInChannels();
-    latencyDelay_->outputCount = NOutChannels();
-  }
+  PrepareHostChannels();
   inputBusLabels_ = {"Main Input", "Aux Input"};
   outputBusLabels_ = {"Output"};
-  inHost_.assign(static_cast<std::size_t>(NInChannels()), HostChannel{});
-  outHost_.assign(static_cast<std::size_t>(NOutChannels()), HostChannel{});
   pendingEdits_.reserve(1024);
 }
 

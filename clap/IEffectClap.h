@@ -6,8 +6,8 @@
 // VST3 adapter (the constructor takes the same arguments). The definitions are
 // split by concern: IEffectClap.cpp (the plugin object, life cycle, threads),
 // IEffectClapProcess.cpp (ports and processing), IEffectClapParams.cpp,
-// IEffectClapState.cpp. Every host entry point runs its body through ClapCall
-// and first checks that the host calls it on the thread CLAP names for it:
+// IEffectClapState.cpp. Every host entry point runs its body through
+// HostCall (plugbase/HostCall.h) and first checks that the host calls it on the thread CLAP names for it:
 // a call on the wrong thread, or out of order, is refused.
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plugbase/AdapterParamIds.h"
+#include "plugbase/HostBlock.h"
 #include "plugbase/IEffectBase.h"
 #include "events.h"
 #include "ext/gui.h"
@@ -122,7 +123,6 @@ class IEffectClap : public IEffectBase {
   void SendEdits(const clap_output_events_t* out);
   void CloseGuiWindow();
   void ConnectBuffers(const clap_process_t* process);
-  void RenderSlice(int offset, int frames);
 
   clap_plugin_t plugin_{};
   const clap_host_t* host_ = nullptr;
@@ -133,14 +133,8 @@ class IEffectClap : public IEffectBase {
   bool processing_ = false;
   // True while the sidechain port had buffers in the last block.
   bool sidechainActive_ = false;
-  // This block's host buffers per channel and whether each is double; null
-  // for a channel without one. Sized once at construction.
-  struct HostChannel {
-    void* data = nullptr;
-    bool is64 = false;
-  };
-  std::vector<HostChannel> inHost_;
-  std::vector<HostChannel> outHost_;
+  // This block's host buffers per channel.
+  HostBlock hostBlock_{*this};
   // The editor: created by the host, the window it opened in the host's
   // window (guiParent_), and the host's timer as its run loop on Linux.
   bool guiCreated_ = false;

@@ -91,6 +91,16 @@ void IEffectBase::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   CopyOrZero(inputs, NInChannels(), outputs, NOutChannels(), nFrames);
 }
 
+void IEffectBase::PrepareHostChannels() {
+  for (int i = 0; i < NInChannels(); ++i) GetInChannel(i).connected = true;
+  for (int i = 0; i < NOutChannels(); ++i) GetOutChannel(i).connected = true;
+  if (NInChannels() > 0) {
+    latencyDelay_ = std::make_unique<LatencyDelay>();
+    latencyDelay_->inputCount = NInChannels();
+    latencyDelay_->outputCount = NOutChannels();
+  }
+}
+
 void IEffectBase::PassThrough(int frames) {
   if (frames <= 0) return;
   LatencyDelay* d = latencyDelay_.get();

@@ -239,6 +239,10 @@ class IEffectBase : public IEditPort {
   double** OutputPointers() { return outputPointers_.data(); }
 
  protected:
+  // Where an adapter starts from: every channel connected until the host's
+  // first block says otherwise and, with inputs, the bypass's delay line.
+  void PrepareHostChannels();
+
   // Fields the host adapter reads and writes.
   std::int32_t hostId_ = -1;
   std::int32_t hostVersion_ = 0;

@@ -1,22 +1,12 @@
 #pragma once
 
-// The one way a host entry point of the adapter runs its body: nothing thrown
-// inside crosses back into the host. A body that throws gives the entry
-// point's stated fallback (kResultFalse for a result code).
+// The adapters' host-call guard (plugbase/HostCall.h) for VST3's result
+// codes: a body that throws gives kResultFalse.
 
-#include <type_traits>
 #include <utility>
 
+#include "plugbase/HostCall.h"
 #include "pluginterfaces/base/funknown.h"
-
-template <class Result, class Body>
-Result HostCall(Result fallback, Body&& body) noexcept {
-  try {
-    return std::forward<Body>(body)();
-  } catch (...) {
-    return fallback;
-  }
-}
 
 template <class Body>
 Steinberg::tresult HostCall(Body&& body) noexcept {

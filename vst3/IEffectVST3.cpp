@@ -42,13 +42,7 @@ IEffectVST3::IEffectVST3(int nParams, const char* channelIOText, int nPresets,
                          std::int32_t version, std::int32_t uniqueId, std::int32_t makerId)
     : IEffectBase(nParams, channelIOText, nPresets, effectName, productName, makerName, version,
                   uniqueId, makerId) {
-  for (int i = 0; i < NInChannels(); ++i) GetInChannel(i).connected = true;
-  for (int i = 0; i < NOutChannels(); ++i) GetOutChannel(i).connected = true;
-  if (NInChannels() > 0) {
-    latencyDelay_ = std::make_unique<LatencyDelay>();
-    latencyDelay_->inputCount = NInChannels();
-    latencyDelay_->outputCount = NOutChannels();
-  }
+  PrepareHostChannels();
   inputBusLabels_.assign(1, "Main Input");
   if (sidechainChannels_ != 0) inputBusLabels_.push_back("Aux Input");
   outputBusLabels_.clear();
@@ -58,8 +52,6 @@ IEffectVST3::IEffectVST3(int nParams, const char* channelIOText, int nPresets,
     outputBusLabels_.push_back("Output");
   }
   processContext_ = ProcessContext{};
-  inHost_.assign(static_cast<std::size_t>(NInChannels()), nullptr);
-  outHost_.assign(static_cast<std::size_t>(NOutChannels()), nullptr);
 }
 
 IEffectVST3::~IEffectVST3() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plugbase/AdapterParamIds.h"
+#include "plugbase/HostBlock.h"
 #include "plugbase/IEffectBase.h"
 #include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "vst3/sdk/SingleComponentEffect.h"
@@ -132,7 +133,6 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   void ApplyMidi(Steinberg::Vst::IEventList* events);
   void ConnectInputs(const Steinberg::Vst::ProcessData& data);
   void ConnectOutputs(const Steinberg::Vst::ProcessData& data);
-  void RenderSlice(bool is64, int offset, int frames);
   void SilenceHostOutputs(const Steinberg::Vst::ProcessData& data);
 
   bool sidechainActive_ = false;
@@ -142,8 +142,6 @@ class IEffectVST3 : public IEffectBase, public Steinberg::Vst::SingleComponentEf
   // Every view created, in creation order; the attached one takes resize
   // requests and host context menus. Not referenced: a dying view leaves it.
   std::vector<IEffectVST3View*> openViews_;
-  // This block's host buffers per channel (float* or double*, by the road);
-  // null for a channel without one. Sized once at construction.
-  std::vector<void*> inHost_;
-  std::vector<void*> outHost_;
+  // This block's host buffers per channel, of the block's sample size.
+  HostBlock hostBlock_{*this};
 };

@@ -123,40 +123,15 @@ void IEffectVST3::ApplyMidi(IEventList* events) {
 namespace {
 
 // The host buffer of channel k of a bus, or null when the bus has none.
-void* HostChannel(const AudioBusBuffers& bus, int k, bool is64) {
+void* HostChannelData(const AudioBusBuffers& bus, int k, bool is64) {
   if (k < 0 || k >= bus.numChannels) return nullptr;
   if (is64) return bus.channelBuffers64 ? bus.channelBuffers64[k] : nullptr;
   return bus.channelBuffers32 ? bus.channelBuffers32[k] : nullptr;
 }
 
-// Float host samples to the engine's doubles and back, four at a time in
-// the main loop so that the compiler converts them in vectors.
-void WidenSamples(const float* src, double* dst, std::size_t n) {
-  std::size_t f = 0;
-  for (; f + 4 <= n; f += 4) {
-    dst[f] = static_cast<double>(src[f]);
-    dst[f + 1] = static_cast<double>(src[f + 1]);
-    dst[f + 2] = static_cast<double>(src[f + 2]);
-    dst[f + 3] = static_cast<double>(src[f + 3]);
-  }
-  for (; f < n; ++f) dst[f] = static_cast<double>(src[f]);
-}
-
-void NarrowSamples(const double* src, float* dst, std::size_t n) {
-  std::size_t f = 0;
-  for (; f + 4 <= n; f += 4) {
-    dst[f] = static_cast<float>(src[f]);
-    dst[f + 1] = static_cast<float>(src[f + 1]);
-    dst[f + 2] = static_cast<float>(src[f + 2]);
-    dst[f + 3] = static_cast<float>(src[f + 3]);
-  }
-  for (; f < n; ++f) dst[f] = static_cast<float>(src[f]);
-}
-
 }  // namespace
 
 void IEffectVST3::ConnectInputs(const ProcessData& data) {
-  std::fill(inHost_.begin(), inHost_.end(), nullptr);
   const int nBuses = data.inputs ? data.numInputs : 0;
   if (nBuses <= 0) return;  // every input reads silence
   const bool is64 = data.symbolicSampleSize == kSample64;
@@ -176,25 +151,20 @@ void IEffectVST3::ConnectInputs(const ProcessData& data) {
       const int first = std::max(main.numChannels, 0);
       for (int i = first; i < first + mainCount && i < nIn; ++i) GetInChannel(i).connected = false;
     }
-    for (int k = 0; k < mainCount && k < nIn; ++k) inHost_[static_cast<std::size_t>(k)] = HostChannel(main, k, is64);
+    for (int k = 0; k < mainCount && k < nIn; ++k) hostBlock_.In(k) = {HostChannelData(main, k, is64), is64};
     if (nBuses >= 2) {
       for (int k = 0; mainCount + k < nIn; ++k) {
-        inHost_[static_cast<std::size_t>(mainCount + k)] = HostChannel(data.inputs[1], k, is64);
+        hostBlock_.In(mainCount + k) = {HostChannelData(data.inputs[1], k, is64), is64};
       }
     }
   } else {
     const int n = std::min(std::max(main.numChannels, 0), nIn);
     for (int i = 0; i < nIn; ++i) GetInChannel(i).connected = i < n;
-    for (int k = 0; k < n; ++k) inHost_[static_cast<std::size_t>(k)] = HostChannel(main, k, is64);
-  }
-  // A channel the block does not connect reads silence, not its host buffer.
-  for (int i = 0; i < nIn; ++i) {
-    if (!GetInChannel(i).connected) inHost_[static_cast<std::size_t>(i)] = nullptr;
+    for (int k = 0; k < n; ++k) hostBlock_.In(k) = {HostChannelData(main, k, is64), is64};
   }
 }
 
 void IEffectVST3::ConnectOutputs(const ProcessData& data) {
-  std::fill(outHost_.begin(), outHost_.end(), nullptr);
   const int nOut = NOutChannels();
   for (int i = 0; i < nOut; ++i) GetOutChannel(i).connected = false;
   const int nBuses = data.outputs ? data.numOutputs : 0;
@@ -207,52 +177,9 @@ void IEffectVST3::ConnectOutputs(const ProcessData& data) {
     const bool active = adapterBus && adapterBus->isActive();
     for (int k = 0; k < c && e + k < nOut; ++k) {
       GetOutChannel(e + k).connected = active;
-      if (active) outHost_[static_cast<std::size_t>(e + k)] = HostChannel(bus, k, is64);
+      if (active) hostBlock_.Out(e + k) = {HostChannelData(bus, k, is64), is64};
     }
     e += c;
-  }
-}
-
-void IEffectVST3::RenderSlice(bool is64, int offset, int frames) {
-  const auto n = static_cast<std::size_t>(frames);
-  const auto off = static_cast<std::size_t>(offset);
-  for (int i = 0; i < NInChannels(); ++i) {
-    InChannel& c = GetInChannel(i);
-    void* host = inHost_[static_cast<std::size_t>(i)];
-    if (host && is64) {
-      *c.slot = static_cast<double*>(host) + off;
-    } else {
-      double* s = c.scratch.data();
-      if (host) {
-        WidenSamples(static_cast<const float*>(host) + off, s, n);
-      } else {
-        std::fill_n(s, n, 0.0);
-      }
-      *c.slot = s;
-    }
-  }
-  for (int i = 0; i < NOutChannels(); ++i) {
-    OutChannel& c = GetOutChannel(i);
-    void* host = outHost_[static_cast<std::size_t>(i)];
-    c.hostBuffer = nullptr;
-    if (host && is64) {
-      *c.slot = static_cast<double*>(host) + off;
-    } else {
-      *c.slot = c.scratch.data();
-      if (host) c.hostBuffer = static_cast<float*>(host) + off;
-    }
-  }
-  if (hostBypass_) {
-    PassThrough(frames);
-  } else {
-    ProcessBlock(InputPointers(), OutputPointers(), frames);
-  }
-  if (!is64) {
-    for (int i = 0; i < NOutChannels(); ++i) {
-      OutChannel& c = GetOutChannel(i);
-      if (!c.connected || !c.hostBuffer) continue;
-      NarrowSamples(c.scratch.data(), c.hostBuffer, n);
-    }
   }
 }
 
@@ -262,7 +189,7 @@ void IEffectVST3::SilenceHostOutputs(const ProcessData& data) {
   const auto n = static_cast<std::size_t>(data.numSamples);
   for (int b = 0; b < data.numOutputs; ++b) {
     for (int k = 0; k < data.outputs[b].numChannels; ++k) {
-      void* host = HostChannel(data.outputs[b], k, is64);
+      void* host = HostChannelData(data.outputs[b], k, is64);
       if (!host) continue;
       if (is64) {
         std::fill_n(static_cast<double*>(host), n, 0.0);
@@ -291,14 +218,10 @@ tresult PLUGIN_API IEffectVST3::process(ProcessData& data) {
     // The road follows the block's own sample size rather than the one given
     // to setupProcessing: it names which of the host's buffer arrays is valid,
     // and reading float buffers as doubles would run past their end.
-    const bool is64 = data.symbolicSampleSize == kSample64;
+    hostBlock_.Clear();
     ConnectInputs(data);
     ConnectOutputs(data);
-    // Blocks longer than the scratch buffers run in slices.
-    for (int offset = 0; offset < data.numSamples; offset += BlockSize()) {
-      RenderSlice(is64, offset, std::min(BlockSize(), data.numSamples - offset));
-    }
-    for (int i = 0; i < NOutChannels(); ++i) GetOutChannel(i).hostBuffer = nullptr;
+    hostBlock_.Render(data.numSamples, hostBypass_);
     return kResultOk;
   });
   // Always kResultOk: a block that threw is simply lost.

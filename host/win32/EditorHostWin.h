@@ -56,10 +56,11 @@ class EditorHostWin {
   // True once the user asked to close the host window (its close box).
   bool CloseRequested() const;
 
-  // Runs the message loop for `milliseconds` (timers and painting happen).
-  void Pump(int milliseconds);
+  // Runs this thread's message loop for `milliseconds` (timers and painting
+  // happen), for any window of the thread, this host's or another's.
+  static void Pump(int milliseconds);
   // Dispatches what is queued now, without waiting.
-  void Drain();
+  static void Drain();
 
   HWND TopWindow() const { return top_; }
   // The plug-in's window: the first child of the host window (null if none).

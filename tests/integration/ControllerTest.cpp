@@ -84,45 +84,59 @@ TEST(Controller, ParameterListAsTheHostSeesIt) {
 TEST(Controller, ValueTextsAndConversionsBothWays) {
   Plug p;
   ASSERT_EQ(p.Initialize(), kResultOk);
-  auto text = [&](ParamID id, double v) {
-    String128 s{};
-    EXPECT_EQ(p.controller->getParamStringByValue(id, v, s), kResultOk);
-    return host::ToUtf8(s);
+  // What the host shows for a value, a row each.
+  const struct {
+    ParamID id;
+    double normalized;
+    const char* text;
+  } shown[] = {
+      {kIdInput, 0.5, "-40.0 dB"},  // the threshold
+      {kIdInput, 0.0, "off"},
+      {kIdOutput, 0.0, "-30.0 dB"},
+      {kIdOutput, 0.6, "+6.0 dB"},
+      {kIdAttack, 0.0, "0.10 ms"},
+      {kIdRelease, 1.0, "850 ms"},
+      {kIdHpf, 0.2, "116 Hz"},
+      {kIdMix, 0.25, "25 %"},
+      {kIdMidFreq, 0.0, "500 Hz"},
+      {kIdMidFreq, 0.5, "5.25 kHz"},
+      {kIdMidFreq, 1.0, "10.0 kHz"},
+      {kIdHf, 0.75, "-4.0 dB"},
+      {kIdRatio, 0.5, "8:1"},  // 1.5 acts as the step 2
+      {kIdRatio, 1.0, "12:1"},
+      {kIdBypass, 1.0, "on"},
+      {kIdInterstage, 0.0, "off"},
+      {kIdOversample, 1.0, "16x"},
+      {kIdSidechain, 0.0, "EXT"},
+      {kIdSidechain, 1.0, "INT"},
   };
-  EXPECT_EQ(text(kIdInput, 0.5), "-40.0 dB");  // the threshold
-  EXPECT_EQ(text(kIdInput, 0.0), "off");
-  EXPECT_EQ(text(kIdOutput, 0.0), "-30.0 dB");
-  EXPECT_EQ(text(kIdOutput, 0.6), "+6.0 dB");
-  EXPECT_EQ(text(kIdAttack, 0.0), "0.10 ms");
-  EXPECT_EQ(text(kIdRelease, 1.0), "850 ms");
-  EXPECT_EQ(text(kIdHpf, 0.2), "116 Hz");
-  EXPECT_EQ(text(kIdMix, 0.25), "25 %");
-  EXPECT_EQ(text(kIdMidFreq, 0.0), "500 Hz");
-  EXPECT_EQ(text(kIdMidFreq, 0.5), "5.25 kHz");
-  EXPECT_EQ(text(kIdMidFreq, 1.0), "10.0 kHz");
-  EXPECT_EQ(text(kIdHf, 0.75), "-4.0 dB");
-  EXPECT_EQ(text(kIdRatio, 0.5), "8:1");  // 1.5 acts as the step 2
-  EXPECT_EQ(text(kIdRatio, 1.0), "12:1");
-  EXPECT_EQ(text(kIdBypass, 1.0), "on");
-  EXPECT_EQ(text(kIdInterstage, 0.0), "off");
-  EXPECT_EQ(text(kIdOversample, 1.0), "16x");
-  EXPECT_EQ(text(kIdSidechain, 0.0), "EXT");
-  EXPECT_EQ(text(kIdSidechain, 1.0), "INT");
+  for (const auto& r : shown) {
+    String128 s{};
+    EXPECT_EQ(p.controller->getParamStringByValue(r.id, r.normalized, s), kResultOk) << r.id << " " << r.normalized;
+    EXPECT_EQ(host::ToUtf8(s), r.text) << r.id << " " << r.normalized;
+  }
   String128 s{};
   EXPECT_EQ(p.controller->getParamStringByValue(12345, 0.0, s), kResultFalse);
 
-  auto value = [&](ParamID id, const char* t) {
-    String128 in{};
-    host::ToUtf16(t, in);
-    ParamValue v = -1.0;
-    EXPECT_EQ(p.controller->getParamValueByString(id, in, v), kResultOk) << t;
-    return v;
+  // What a typed text sets. A bare number is in the shown unit; beyond the
+  // range it is bounded.
+  const struct {
+    ParamID id;
+    const char* text;
+    double normalized;
+  } typed[] = {
+      {kIdInput, "-40", 0.5},
+      {kIdInput, "-1000", 1.0},
+      {kIdOutput, "-15.5", (-15.5 + 30.0) / 60.0},
+      {kBpas, "on", 1.0},
   };
-  // A bare number is in the shown unit; beyond the range it is bounded.
-  EXPECT_DOUBLE_EQ(value(kIdInput, "-40"), 0.5);
-  EXPECT_DOUBLE_EQ(value(kIdInput, "-1000"), 1.0);
-  EXPECT_DOUBLE_EQ(value(kIdOutput, "-15.5"), (-15.5 + 30.0) / 60.0);
-  EXPECT_DOUBLE_EQ(value(kBpas, "on"), 1.0);
+  for (const auto& r : typed) {
+    String128 in{};
+    host::ToUtf16(r.text, in);
+    ParamValue v = -1.0;
+    EXPECT_EQ(p.controller->getParamValueByString(r.id, in, v), kResultOk) << r.text;
+    EXPECT_DOUBLE_EQ(v, r.normalized) << r.text;
+  }
   String128 in{};
   host::ToUtf16("40", in);
   ParamValue v = 0;

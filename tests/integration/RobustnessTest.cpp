@@ -82,42 +82,40 @@ TEST(Robustness, MissingBusesAndNullChannelsReadSilence) {
   }
 }
 
-TEST(Robustness, BlockSampleSizeOtherThanTheSetUpsReadsTheBuffersItCarries) {
-  // Set up for one sample size, then handed blocks of the other: each block's
-  // buffers are read as what the block says they are, never past their end.
-  for (int32 setUp : {kSample32, kSample64}) {
-    const int32 block = setUp == kSample32 ? kSample64 : kSample32;
+// Bypassed blocks the set-up did not prepare for, a row each: every block's
+// buffers are read as what the block says they are, never past their end,
+// and a block longer than the set-up's maximum is rendered whole.
+TEST(Robustness, BlocksTheSetUpDidNotPrepareForAreRenderedWhole) {
+  struct Row {
+    const char* reason;
+    int32 setUpSize, blockSize;
+    int32 setUpFrames, frames;
+    std::uint32_t seed;
+    double stale;  // what the outputs held before the block
+  };
+  const Row rows[] = {
+      {"64-bit blocks after a 32-bit set-up", kSample32, kSample64, 128, 128, 8, 4.0},
+      {"32-bit blocks after a 64-bit set-up", kSample64, kSample32, 128, 128, 8, 4.0},
+      {"32-bit, longer than the maximum", kSample32, kSample32, 64, 1000, 21, 9.0},
+      {"64-bit, longer than the maximum", kSample64, kSample64, 64, 1000, 21, 9.0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.reason);
     Plug p;
-    p.Start(48000.0, 128, setUp);
+    p.Start(48000.0, r.setUpFrames, r.setUpSize);
     p.SendParam(kBpas, 1.0);
-    host::ProcessBuffers b(block, 128, 2, 2, 2);
-    FillInputs(b, 128, 8);
-    b.SetNumSamples(128);
-    b.FillOutputs(4.0);
+    host::ProcessBuffers b(r.blockSize, r.frames, 2, 2, 2);
+    FillInputs(b, r.frames, r.seed);
+    b.SetNumSamples(r.frames);
+    b.FillOutputs(r.stale);
     ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
     for (int ch = 0; ch < 2; ++ch) {
-      for (int i = 0; i < 128; ++i) ASSERT_EQ(b.Output(ch, i), b.Input(0, ch, i)) << i;
+      for (int i = 0; i < r.frames; ++i) ASSERT_EQ(b.Output(ch, i), b.Input(0, ch, i)) << i;
     }
-    p.Stop();
-  }
-}
-
-TEST(Robustness, BlocksLongerThanTheSetUpMaximumAreRenderedWhole) {
-  for (int32 size : {kSample32, kSample64}) {
-    Plug p;
-    p.Start(48000.0, 64, size);
-    p.SendParam(kBpas, 1.0);
-    host::ProcessBuffers b(size, 1000, 2, 2, 2);
-    FillInputs(b, 1000, 21);
-    b.SetNumSamples(1000);
-    b.FillOutputs(9.0);
-    ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
-    for (int ch = 0; ch < 2; ++ch) {
-      for (int i = 0; i < 1000; ++i) ASSERT_EQ(b.Output(ch, i), b.Input(0, ch, i)) << i;
-    }
+    // Processed too, not only passed through.
     p.SendParam(kBpas, 0.0);
     ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
-    ExpectFinite(b, 1000);
+    ExpectFinite(b, r.frames);
     p.Stop();
   }
 }

@@ -18,9 +18,24 @@
 
 namespace testsupport {
 
-class EditorHostDriver {
+// What the picture comparison needs of any window host, a VST3 view's or a
+// CLAP gui's: the host's loop, the plug-in window's pixels and this
+// platform's mirel-snapshot.
+class EditorWindowHost {
  public:
-  virtual ~EditorHostDriver() = default;
+  virtual ~EditorWindowHost() = default;
+  // Runs the host's loop (timers, painting, input) for `milliseconds`.
+  virtual void Pump(int milliseconds) = 0;
+  // The plug-in window's pixels as the screen shows them.
+  virtual bool Capture(mirel::host::EditorImage& out) = 0;
+  // mirel-snapshot's picture at `scale`, drawn by this platform's tool.
+  virtual bool Snapshot(const std::string& scale, mirel::host::EditorImage& out) = 0;
+  // A short name for the files of a failing picture ("x11", "win32").
+  virtual std::string Name() const = 0;
+};
+
+class EditorHostDriver : public EditorWindowHost {
+ public:
 
   // The instance's editor view (made with the driver) and a fresh one in its
   // place, for a host that closes and later reopens the editor.
@@ -42,18 +57,10 @@ class EditorHostDriver {
   virtual bool HostWindowSize(int& width, int& height) = 0;
   virtual bool PluginWindowSize(int& width, int& height) = 0;
 
-  // Runs the host's loop (timers, painting, input) for `milliseconds`.
-  virtual void Pump(int milliseconds) = 0;
-  // The plug-in window's pixels as the screen shows them.
-  virtual bool Capture(mirel::host::EditorImage& out) = 0;
   // Replays an editor action script ("click 10 20; drag 30 40 0 -10").
   virtual bool Do(const std::string& script) = 0;
   // The component handler's calls since the last call, oldest first.
   virtual std::vector<mirel::host::HandlerCall> TakeCalls() = 0;
-  // mirel-snapshot's picture at `scale`, drawn by this platform's tool.
-  virtual bool Snapshot(const std::string& scale, mirel::host::EditorImage& out) = 0;
-  // A short name for the files of a failing picture ("x11", "win32").
-  virtual std::string Name() const = 0;
   // The window type this platform's view takes ("X11EmbedWindowID", "HWND").
   virtual std::string PlatformType() const = 0;
 };

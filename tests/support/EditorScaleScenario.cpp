@@ -67,7 +67,7 @@ void ExpectBypassClickAt(EditorHostDriver& host, double scale, int left = 0, int
 
 }  // namespace
 
-::testing::AssertionResult ShowsSnapshot(EditorHostDriver& host, const std::string& scale, const std::string& name,
+::testing::AssertionResult ShowsSnapshot(EditorWindowHost& host, const std::string& scale, const std::string& name,
                                          bool exceptLabel, int windowW, int windowH) {
   EditorImage snapshot, shown;
   if (!host.Snapshot(scale, snapshot)) return ::testing::AssertionFailure() << "no snapshot at " << scale;

@@ -18,7 +18,7 @@ namespace testsupport {
 // odd scale otherwise), but its white ink must be there.
 // In a window of windowW x windowH (when given), the snapshot is where the
 // window places it and the margin's colour is around it.
-::testing::AssertionResult ShowsSnapshot(EditorHostDriver& host, const std::string& scale, const std::string& name,
+::testing::AssertionResult ShowsSnapshot(EditorWindowHost& host, const std::string& scale, const std::string& name,
                                          bool exceptLabel = false, int windowW = 0, int windowH = 0);
 
 // Each runs with the driver's editor closed and leaves it closed.
