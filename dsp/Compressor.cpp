@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "dsp/Ballistics.h"
@@ -19,7 +20,15 @@
 
 namespace {
 
-std::atomic<bool> preferPairKernel{false};
+// The benchmarks measure the built module with either kernel: with
+// MIREL_KERNEL=pair in its environment when it is loaded, compressors use
+// the pair kernel as if PreferPairKernel(true) had been called.
+bool PairKernelRequested() {
+  const char* kernel = std::getenv("MIREL_KERNEL");
+  return kernel != nullptr && std::strcmp(kernel, "pair") == 0;
+}
+
+std::atomic<bool> preferPairKernel{PairKernelRequested()};
 
 bool SameBits(const double* a, const double* b, int n) { return std::memcmp(a, b, sizeof(double) * n) == 0; }
 
@@ -187,8 +196,9 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   PrepareRateValues(set, sampleRate);
   PrepareSections(set, sampleRate);
   Block b(*this, set, inputs, outputs, metering);
-  for (int base = 0; base < nFrames; base += interstage::kMaxRun) {
-    ProcessRun(b, base, std::min(interstage::kMaxRun, nFrames - base));
+  const int maxRun = interstage::MaxRunAt(b.factor == 16 ? 16 : 4);
+  for (int base = 0; base < nFrames; base += maxRun) {
+    ProcessRun(b, base, std::min(maxRun, nFrames - base));
   }
   b.detector.Store(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
 }
@@ -255,7 +265,7 @@ void Compressor::DesignDetectorSections(const CompressorSettings& set, double fs
   }
 }
 
-// A run of up to kMaxRun samples, in passes: the target gains of all its
+// A run of up to MaxRunAt(factor) samples, in passes: the target gains of all its
 // samples, then the oversampler with the ballistics stepping beside its
 // filter steps, then the outputs. Every value is formed by the same
 // operations as sample by sample; only the order of independent work differs.
@@ -273,8 +283,12 @@ void Compressor::ProcessRun(Block& b, int base, int count) {
 // the processor (and, in the wide form, share vectors) instead of waiting
 // behind the oversampling filters.
 void Compressor::TargetGains(Block& b, int base, int count, double* targets) {
-  DetectorLevels(b.detector, b.srcL ? b.srcL + base : nullptr, b.srcR ? b.srcR + base : nullptr, count, b.level,
-                 targets, b.wide);
+  // The detector's wide form takes up to 64 samples at a time.
+  for (int done = 0; done < count; done += 64) {
+    const int at = base + done;
+    DetectorLevels(b.detector, b.srcL ? b.srcL + at : nullptr, b.srcR ? b.srcR + at : nullptr, std::min(64, count - done),
+                   b.level, targets + done, b.wide);
+  }
   if (b.wide) {
     RatioLawWide(targets, count, b.threshold, b.t, b.invR);
   } else {
