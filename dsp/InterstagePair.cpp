@@ -144,7 +144,7 @@ struct Kernel {
 
 void RunPair(int factor, StereoAllPoleWindow& up, StereoAllPoleWindow& down, const Run& run, double* outputs,
              bool& exact) {
-  if (run.count < 1 || run.count > kMaxRun) return;
+  if (run.count < 1 || run.count > MaxRunAt(factor == 16 ? 16 : 4)) return;
   if (factor == 16) {
     Kernel<16>::RunFactor(up, down, run, outputs, exact);
   } else {
