@@ -292,7 +292,7 @@ void Compressor::TargetGains(Block& b, int base, int count, double* targets) {
   if (b.wide) {
     RatioLawWide(targets, count, b.threshold, b.t, b.invR);
   } else {
-    for (int j = 0; j < count; ++j) targets[j] = RatioTarget(targets[j], b.threshold, b.t, b.invR);
+    RatioLawPairs(targets, count, b.threshold, b.t, b.invR);
   }
 }
 
