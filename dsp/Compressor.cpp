@@ -76,13 +76,46 @@ struct OutputStage {
 
   // Output for samples base .. base + count - 1: gains indexed from 0 at
   // base, sample base + j's interstage outputs at inter[j * stride] (left)
-  // and the entry after it (right). `wide`: four samples at a time (AVX2).
+  // and the entry after it (right). `wide`: four samples at a time (AVX2);
+  // else two at a time.
   void Run(int base, int count, const double* gains, const double* inter, int stride, bool wide) const {
     if (wide) {
       RunWide(base, count, gains, inter, stride);
     } else {
-      for (int j = 0; j < count; ++j) Output(base + j, gains[j], inter[j * stride], inter[j * stride + 1]);
+      RunPairs(base, count, gains, inter, stride);
     }
+  }
+
+  // Run two samples at a time (SSE2), with Output's operations on both
+  // lanes; an odd last sample takes Output itself. The two samples' inputs
+  // are read before their outputs are written.
+  void RunPairs(int base, int count, const double* gains, const double* inter, int stride) const {
+    using lanes::Pair;
+    const Pair mix = {interstageMix, interstageMix};
+    const Pair up = {makeUp, makeUp};
+    const Pair wet = {wetAmount, wetAmount};
+    const Pair dry = {dryAmount, dryAmount};
+    const Pair gain = {outputGain, outputGain};
+    int j = 0;
+    for (; j + 2 <= count; j += 2) {
+      const int i = base + j;
+      const Pair inL = reinterpret_cast<Pair>(_mm_loadu_pd(in0 + i));
+      const Pair inR = reinterpret_cast<Pair>(_mm_loadu_pd(in1 + i));
+      if (bypass) {
+        _mm_storeu_pd(out0 + i, reinterpret_cast<__m128d>(inL));
+        _mm_storeu_pd(out1 + i, reinterpret_cast<__m128d>(inR));
+        continue;
+      }
+      const Pair shapedGain = SaturatePair(reinterpret_cast<Pair>(_mm_loadu_pd(gains + j)));
+      const double* s = inter + j * stride;
+      const Pair interL = {s[0], s[stride]};
+      const Pair interR = {s[1], s[stride + 1]};
+      const Pair wetL = shapedGain * (mix * interL + inL) * up;
+      const Pair wetR = shapedGain * (mix * interR + inR) * up;
+      _mm_storeu_pd(out0 + i, reinterpret_cast<__m128d>((wetL * wet + dry * inL) * gain));
+      _mm_storeu_pd(out1 + i, reinterpret_cast<__m128d>((wetR * wet + dry * inR) * gain));
+    }
+    for (; j < count; ++j) Output(base + j, gains[j], inter[j * stride], inter[j * stride + 1]);
   }
 
   // Run four samples at a time, with Output's operations on every lane;

@@ -391,6 +391,23 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
   return true;
 }
 
+// ShapeLevel on levels in place, two at a time (SSE2) with its operations
+// on each lane, both roots formed and one picked (no branch on the signal);
+// an odd last level takes ShapeLevel itself.
+inline void ShapeLevelsPairs(double* levels, int count, double c) {
+  const Pair k = {1.0 - c, 1.0 - c};
+  const Pair cc = {c, c};
+  int j = 0;
+  for (; j + 2 <= count; j += 2) {
+    const Pair lvl = reinterpret_cast<Pair>(_mm_loadu_pd(levels + j));
+    const Pair u = lvl * k;
+    const __m128d passes = _mm_cmpgt_pd(reinterpret_cast<__m128d>(lvl), _mm_sqrt_pd(reinterpret_cast<__m128d>(u)));
+    const __m128d shaped = _mm_sqrt_pd(reinterpret_cast<__m128d>(u + cc * u));
+    _mm_storeu_pd(levels + j, _mm_or_pd(_mm_and_pd(passes, reinterpret_cast<__m128d>(lvl)), _mm_andnot_pd(passes, shaped)));
+  }
+  if (j < count) levels[j] = ShapeLevel(levels[j], c);
+}
+
 // The shaped levels of `count` samples. `wide`: the AVX2 form may run (the
 // processor has AVX2).
 inline void DetectorLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count,
@@ -401,7 +418,7 @@ inline void DetectorLevels(StereoDetector& detector, const double* srcL, const d
   // per-update rule (for finite states the two agree).
   if (!RawLevels<false>(detector, srcL, srcR, count, p, levels)) [[unlikely]]
     RawLevels<true>(detector, srcL, srcR, count, p, levels);
-  for (int j = 0; j < count; ++j) levels[j] = ShapeLevel(levels[j], p.c);
+  ShapeLevelsPairs(levels, count, p.c);
 }
 
 }  // namespace
