@@ -67,10 +67,11 @@ void BM_WideInterstage(benchmark::State& state) {
   std::int64_t frames = 0;
   const double start = ThreadNs();
   for (auto _ : state) {
-    for (int pos = 0; pos < kFrames; pos += interstage::kMaxRun) {
+    const int maxRun = interstage::MaxRunAt(factor);
+    for (int pos = 0; pos < kFrames; pos += maxRun) {
       run.dryL = dryL.data() + pos;
       run.dryR = dryR.data() + pos;
-      run.count = std::min(interstage::kMaxRun, kFrames - pos);
+      run.count = std::min(maxRun, kFrames - pos);
       interstage::RunWide(factor, up, down, scratch.data(), run, exact);
       sink += interstage::Outputs(scratch.data(), factor)[0];
     }

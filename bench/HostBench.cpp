@@ -6,11 +6,14 @@
 // benchmark is the cost of the process call around the engine.
 //
 // --module=PATH measures another build of the module (e.g. an older one) in
-// the same run conditions.
+// the same run conditions. --kernel=pair makes the module use the
+// oversampler's pair kernel (the fallback without AVX2) instead of the one
+// its processor check picks; bench/host-figures runs both, repeated.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -107,17 +110,22 @@ void HostProcess(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Takes --module=PATH out before the benchmark library sees the arguments.
+  // Takes --module=PATH and --kernel=NAME out before the benchmark library
+  // sees the arguments. The module reads MIREL_KERNEL when it is loaded.
   std::vector<char*> args;
+  const char* kernel = "by processor";
   for (int i = 0; i < argc; ++i) {
     if (std::strncmp(argv[i], "--module=", 9) == 0) {
       modulePath = argv[i] + 9;
+    } else if (std::strcmp(argv[i], "--kernel=pair") == 0) {
+      setenv("MIREL_KERNEL", "pair", 1);
+      kernel = "pair";
     } else {
       args.push_back(argv[i]);
     }
   }
   int count = static_cast<int>(args.size());
-  std::printf("module: %s\n", modulePath.c_str());
+  std::printf("module: %s\nkernel: %s\n", modulePath.c_str(), kernel);
   benchmark::RegisterBenchmark("DependentStepChain", bench::DependentStepChain)->MinTime(0.5);
   benchmark::RegisterBenchmark("HostProcess", HostProcess)
       ->ArgNames({"block", "bits", "N", "interstage"})

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "dsp/Ballistics.h"
@@ -19,7 +20,15 @@
 
 namespace {
 
-std::atomic<bool> preferPairKernel{false};
+// The benchmarks measure the built module with either kernel: with
+// MIREL_KERNEL=pair in its environment when it is loaded, compressors use
+// the pair kernel as if PreferPairKernel(true) had been called.
+bool PairKernelRequested() {
+  const char* kernel = std::getenv("MIREL_KERNEL");
+  return kernel != nullptr && std::strcmp(kernel, "pair") == 0;
+}
+
+std::atomic<bool> preferPairKernel{PairKernelRequested()};
 
 bool SameBits(const double* a, const double* b, int n) { return std::memcmp(a, b, sizeof(double) * n) == 0; }
 
@@ -67,13 +76,46 @@ struct OutputStage {
 
   // Output for samples base .. base + count - 1: gains indexed from 0 at
   // base, sample base + j's interstage outputs at inter[j * stride] (left)
-  // and the entry after it (right). `wide`: four samples at a time (AVX2).
+  // and the entry after it (right). `wide`: four samples at a time (AVX2);
+  // else two at a time.
   void Run(int base, int count, const double* gains, const double* inter, int stride, bool wide) const {
     if (wide) {
       RunWide(base, count, gains, inter, stride);
     } else {
-      for (int j = 0; j < count; ++j) Output(base + j, gains[j], inter[j * stride], inter[j * stride + 1]);
+      RunPairs(base, count, gains, inter, stride);
     }
+  }
+
+  // Run two samples at a time (SSE2), with Output's operations on both
+  // lanes; an odd last sample takes Output itself. The two samples' inputs
+  // are read before their outputs are written.
+  void RunPairs(int base, int count, const double* gains, const double* inter, int stride) const {
+    using lanes::Pair;
+    const Pair mix = {interstageMix, interstageMix};
+    const Pair up = {makeUp, makeUp};
+    const Pair wet = {wetAmount, wetAmount};
+    const Pair dry = {dryAmount, dryAmount};
+    const Pair gain = {outputGain, outputGain};
+    int j = 0;
+    for (; j + 2 <= count; j += 2) {
+      const int i = base + j;
+      const Pair inL = reinterpret_cast<Pair>(_mm_loadu_pd(in0 + i));
+      const Pair inR = reinterpret_cast<Pair>(_mm_loadu_pd(in1 + i));
+      if (bypass) {
+        _mm_storeu_pd(out0 + i, reinterpret_cast<__m128d>(inL));
+        _mm_storeu_pd(out1 + i, reinterpret_cast<__m128d>(inR));
+        continue;
+      }
+      const Pair shapedGain = SaturatePair(reinterpret_cast<Pair>(_mm_loadu_pd(gains + j)));
+      const double* s = inter + j * stride;
+      const Pair interL = {s[0], s[stride]};
+      const Pair interR = {s[1], s[stride + 1]};
+      const Pair wetL = shapedGain * (mix * interL + inL) * up;
+      const Pair wetR = shapedGain * (mix * interR + inR) * up;
+      _mm_storeu_pd(out0 + i, reinterpret_cast<__m128d>((wetL * wet + dry * inL) * gain));
+      _mm_storeu_pd(out1 + i, reinterpret_cast<__m128d>((wetR * wet + dry * inR) * gain));
+    }
+    for (; j < count; ++j) Output(base + j, gains[j], inter[j * stride], inter[j * stride + 1]);
   }
 
   // Run four samples at a time, with Output's operations on every lane;
@@ -187,8 +229,9 @@ void Compressor::ProcessBlock(const CompressorSettings& set, double sampleRate, 
   PrepareRateValues(set, sampleRate);
   PrepareSections(set, sampleRate);
   Block b(*this, set, inputs, outputs, metering);
-  for (int base = 0; base < nFrames; base += interstage::kMaxRun) {
-    ProcessRun(b, base, std::min(interstage::kMaxRun, nFrames - base));
+  const int maxRun = interstage::MaxRunAt(b.factor == 16 ? 16 : 4);
+  for (int base = 0; base < nFrames; base += maxRun) {
+    ProcessRun(b, base, std::min(maxRun, nFrames - base));
   }
   b.detector.Store(hpfL_, hpfR_, peakL_, peakR_, shelfL_, shelfR_);
 }
@@ -255,7 +298,7 @@ void Compressor::DesignDetectorSections(const CompressorSettings& set, double fs
   }
 }
 
-// A run of up to kMaxRun samples, in passes: the target gains of all its
+// A run of up to MaxRunAt(factor) samples, in passes: the target gains of all its
 // samples, then the oversampler with the ballistics stepping beside its
 // filter steps, then the outputs. Every value is formed by the same
 // operations as sample by sample; only the order of independent work differs.
@@ -273,12 +316,16 @@ void Compressor::ProcessRun(Block& b, int base, int count) {
 // the processor (and, in the wide form, share vectors) instead of waiting
 // behind the oversampling filters.
 void Compressor::TargetGains(Block& b, int base, int count, double* targets) {
-  DetectorLevels(b.detector, b.srcL ? b.srcL + base : nullptr, b.srcR ? b.srcR + base : nullptr, count, b.level,
-                 targets, b.wide);
+  // The detector's wide form takes up to 64 samples at a time.
+  for (int done = 0; done < count; done += 64) {
+    const int at = base + done;
+    DetectorLevels(b.detector, b.srcL ? b.srcL + at : nullptr, b.srcR ? b.srcR + at : nullptr, std::min(64, count - done),
+                   b.level, targets + done, b.wide);
+  }
   if (b.wide) {
     RatioLawWide(targets, count, b.threshold, b.t, b.invR);
   } else {
-    for (int j = 0; j < count; ++j) targets[j] = RatioTarget(targets[j], b.threshold, b.t, b.invR);
+    RatioLawPairs(targets, count, b.threshold, b.t, b.invR);
   }
 }
 

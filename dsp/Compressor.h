@@ -42,7 +42,9 @@ class Compressor {
 
   // Makes compressors constructed from now on use the pair kernel even where
   // the wide one could run (for comparing the two); false restores the choice
-  // by processor. Process-wide; the plug-in itself never sets it.
+  // by processor. Process-wide; the plug-in itself never sets it. Starts as
+  // true when the environment has MIREL_KERNEL=pair (for benchmarks of the
+  // built module).
   static void PreferPairKernel(bool prefer);
   bool UsesWideKernel() const { return wideScratch_ != nullptr; }
 

@@ -406,6 +406,99 @@ __attribute__((target("avx2"), always_inline)) inline Quad ExpQuad(Quad xh) {
 
 }  // namespace
 
+// ---- two lanes at once (SSE2) ---------------------------------------------
+// LogQuad and ExpQuad on the two lanes of a pair, with the same operations
+// in the same order on each lane.
+
+namespace {
+
+using lanes::Pair;
+using lanes::PairBits;
+
+constexpr Pair P(double v) { return Pair{v, v}; }
+constexpr PairBits PB(long long v) { return PairBits{v, v}; }
+
+[[gnu::noinline]] Pair RedoPairLanes(Pair result, Pair args, PairBits redo, double (*scalar)(double)) {
+  for (int lane = 0; lane < 2; ++lane) {
+    if (redo[lane] != 0) result[lane] = scalar(args[lane]);
+  }
+  return result;
+}
+
+// The low 32 bits of each 64-bit lane (a small integer) as a double.
+[[gnu::always_inline]] inline Pair LowWordsToDouble(PairBits k) {
+  return reinterpret_cast<Pair>(_mm_cvtepi32_pd(_mm_shuffle_epi32(reinterpret_cast<__m128i>(k), _MM_SHUFFLE(3, 1, 2, 0))));
+}
+
+[[gnu::always_inline]] inline Pair LogPair(Pair x) {
+  const PairBits bits = reinterpret_cast<PairBits>(x);
+  const PairBits hxFull = reinterpret_cast<PairBits>(_mm_srli_epi64(reinterpret_cast<__m128i>(bits), 32));
+  PairBits special = ~((x >= P(0x1p-1022)) & (x <= P(0x1.fffffffffffffp+1023)));
+  PairBits k = reinterpret_cast<PairBits>(_mm_srli_epi64(reinterpret_cast<__m128i>(hxFull), 20)) - PB(1023);
+  const PairBits hx = hxFull & PB(0x000fffff);
+  const PairBits i = (hx + PB(0x95f64)) & PB(0x100000);
+  const PairBits newHigh = hx | (i ^ PB(0x3ff00000));
+  const Pair xr = reinterpret_cast<Pair>((bits & PB(0xffffffffLL)) |
+                                         reinterpret_cast<PairBits>(_mm_slli_epi64(reinterpret_cast<__m128i>(newHigh), 32)));
+  k += reinterpret_cast<PairBits>(_mm_srli_epi64(reinterpret_cast<__m128i>(i), 20));
+  special |= ((PB(0x000fffff) & (PB(2) + hx)) < PB(3));
+  const Pair f = xr - P(1.0);
+  const Pair dk = LowWordsToDouble(k);
+  const PairBits kZero = k == PB(0);
+  const Pair s = f / (P(2.0) + f);
+  const Pair z = s * s;
+  const Pair w = z * z;
+  const Pair t1 = w * (P(kLg2) + w * (P(kLg4) + w * P(kLg6)));
+  const Pair t2 = z * (P(kLg1) + w * (P(kLg3) + w * (P(kLg5) + w * P(kLg7))));
+  const Pair r = t2 + t1;
+  const PairBits sel = (hx - PB(0x6147a)) | (PB(0x6b851) - hx);
+  const Pair hfsq = P(0.5) * f * f;
+  const Pair a0 = f - (hfsq - s * (hfsq + r));
+  const Pair a1 = dk * P(kLn2Hi) - ((hfsq - (s * (hfsq + r) + dk * P(kLn2Lo))) - f);
+  const Pair b0 = f - s * (f - r);
+  const Pair b1 = dk * P(kLn2Hi) - ((s * (f - r) - dk * P(kLn2Lo)) - f);
+  const Pair result = sel > PB(0) ? (kZero ? a0 : a1) : (kZero ? b0 : b1);
+  if (_mm_movemask_pd(reinterpret_cast<__m128d>(special)) == 0) [[likely]] return result;
+  return RedoPairLanes(result, x, special, Log);
+}
+
+[[gnu::always_inline]] inline Pair ExpPair(Pair xh) {
+  const Pair ax = lanes::Magnitude(xh);
+  PairBits special = ~((xh <= P(kExpOverflow)) & (xh >= P(kExpUnderflow)) & (ax >= P(0x1p-28)));
+  const PairBits big = ax > P(0.5 * kLn2Hi);
+  const Pair rounded = P(kInvLn2) * xh + (xh < P(0.0) ? P(-0.5) : P(0.5));
+  const __m128i k32 = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(rounded));
+  // Sign-extended to 64-bit lanes.
+  const PairBits k = reinterpret_cast<PairBits>(_mm_unpacklo_epi32(k32, _mm_srai_epi32(k32, 31))) & big;
+  const Pair t = reinterpret_cast<Pair>(_mm_cvtepi32_pd(k32));
+  const Pair hi = big ? xh - t * P(kLn2Hi) : xh;
+  const Pair lo = big ? t * P(kLn2Lo) - P(0.0) : P(-0.0);
+  const Pair r = hi - lo;
+  const Pair tt = r * r;
+  const Pair c = r - tt * (P(kP1) + tt * (P(kP2) + tt * (P(kP3) + tt * (P(kP4) + tt * P(kP5)))));
+  const Pair y = P(1.0) - ((lo - (r * c) / (P(2.0) - c)) - hi);
+  special |= (k > PB(1023)) | (k < PB(-1021));
+  const Pair scale = reinterpret_cast<Pair>(
+      reinterpret_cast<PairBits>(_mm_slli_epi64(reinterpret_cast<__m128i>(k + PB(1023)), 52)));
+  const Pair result = y * scale;
+  if (_mm_movemask_pd(reinterpret_cast<__m128d>(special)) == 0) [[likely]] return result;
+  return RedoPairLanes(result, xh, special, Exp);
+}
+
+}  // namespace
+
+void LogPairs(const double* in, double* out, int count) {
+  for (int j = 0; j + 2 <= count; j += 2) {
+    _mm_storeu_pd(out + j, reinterpret_cast<__m128d>(LogPair(reinterpret_cast<Pair>(_mm_loadu_pd(in + j)))));
+  }
+}
+
+void ExpPairs(const double* in, double* out, int count) {
+  for (int j = 0; j + 2 <= count; j += 2) {
+    _mm_storeu_pd(out + j, reinterpret_cast<__m128d>(ExpPair(reinterpret_cast<Pair>(_mm_loadu_pd(in + j)))));
+  }
+}
+
 __attribute__((target("avx2"))) void Log4(const double* in, double* out, int count) {
   for (int j = 0; j + 4 <= count; j += 4) {
     _mm256_storeu_pd(out + j, reinterpret_cast<__m256d>(LogQuad(reinterpret_cast<lanes::Quad>(_mm256_loadu_pd(in + j)))));

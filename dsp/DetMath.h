@@ -37,4 +37,9 @@ double Tan(double x);
 void Log4(const double* in, double* out, int count);
 void Exp4(const double* in, double* out, int count);
 
+// The same two at a time (count a multiple of two), with SSE2 alone: every
+// x86-64 processor runs them.
+void LogPairs(const double* in, double* out, int count);
+void ExpPairs(const double* in, double* out, int count);
+
 }  // namespace detmath

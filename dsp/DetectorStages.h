@@ -61,6 +61,47 @@ __attribute__((target("avx2"))) inline void RatioLawWide(double* levels, int cou
   for (int j = grouped; j < count; ++j) levels[j] = RatioTarget(levels[j], threshold, t, invR);
 }
 
+// The hard-knee ratio law (RatioTarget) on levels in place, two at a time
+// with SSE2 (the path without AVX2); each lane's operations are
+// RatioTarget's, in its order, and an odd last sample takes RatioTarget
+// itself. Lanes at or below the threshold take the law at 1.5 and drop the
+// result: 1 would send the lane to the scalar functions (on a branch the
+// signal decides, often mispredicted), and the branch of RatioTarget itself
+// is what this form leaves out.
+inline void RatioLawPairs(double* levels, int count, double threshold, double t, double invR) {
+  const Pair limit = {threshold, threshold};
+  const Pair stand = {1.5, 1.5};
+  const Pair one = {1.0, 1.0};
+  const Pair scale = {kLevelScale, kLevelScale};
+  const Pair ts = {t, t};
+  const Pair inv = {invR, invR};
+  const int paired = count & ~1;
+  double x[64];
+  double v[64];
+  for (int done = 0; done < paired; done += 64) {
+    const int n = paired - done < 64 ? paired - done : 64;
+    double* lv = levels + done;
+    for (int j = 0; j < n; j += 2) {
+      const Pair lvl = reinterpret_cast<Pair>(_mm_loadu_pd(lv + j));
+      _mm_storeu_pd(x + j, reinterpret_cast<__m128d>(lvl > limit ? lvl : stand));
+    }
+    detmath::LogPairs(x, v, n);
+    for (int j = 0; j < n; j += 2) {
+      const Pair ld = scale * reinterpret_cast<Pair>(_mm_loadu_pd(v + j));
+      const Pair od = (ld - ts) * inv + ts;
+      _mm_storeu_pd(v + j, reinterpret_cast<__m128d>(od / scale));
+    }
+    detmath::ExpPairs(v, v, n);
+    for (int j = 0; j < n; j += 2) {
+      const Pair lvl = reinterpret_cast<Pair>(_mm_loadu_pd(lv + j));
+      const PairBits above = lvl > limit;
+      const Pair target = reinterpret_cast<Pair>(_mm_loadu_pd(v + j)) / reinterpret_cast<Pair>(_mm_loadu_pd(x + j));
+      _mm_storeu_pd(lv + j, reinterpret_cast<__m128d>(above ? target : one));
+    }
+  }
+  if (paired < count) levels[paired] = RatioTarget(levels[paired], threshold, t, invR);
+}
+
 // |DetectorShape(v)| on both lanes, with the same operations as CurveLookup
 // on each at w = |v| / (|v| + 3). The sign DetectorShape copies on does not
 // reach the magnitude. A lane outside the table's interior (or infinite, or
@@ -350,6 +391,23 @@ __attribute__((target("avx2"))) inline bool DetectorLevelsWide(StereoDetector& d
   return true;
 }
 
+// ShapeLevel on levels in place, two at a time (SSE2) with its operations
+// on each lane, both roots formed and one picked (no branch on the signal);
+// an odd last level takes ShapeLevel itself.
+inline void ShapeLevelsPairs(double* levels, int count, double c) {
+  const Pair k = {1.0 - c, 1.0 - c};
+  const Pair cc = {c, c};
+  int j = 0;
+  for (; j + 2 <= count; j += 2) {
+    const Pair lvl = reinterpret_cast<Pair>(_mm_loadu_pd(levels + j));
+    const Pair u = lvl * k;
+    const __m128d passes = _mm_cmpgt_pd(reinterpret_cast<__m128d>(lvl), _mm_sqrt_pd(reinterpret_cast<__m128d>(u)));
+    const __m128d shaped = _mm_sqrt_pd(reinterpret_cast<__m128d>(u + cc * u));
+    _mm_storeu_pd(levels + j, _mm_or_pd(_mm_and_pd(passes, reinterpret_cast<__m128d>(lvl)), _mm_andnot_pd(passes, shaped)));
+  }
+  if (j < count) levels[j] = ShapeLevel(levels[j], c);
+}
+
 // The shaped levels of `count` samples. `wide`: the AVX2 form may run (the
 // processor has AVX2).
 inline void DetectorLevels(StereoDetector& detector, const double* srcL, const double* srcR, int count,
@@ -360,7 +418,7 @@ inline void DetectorLevels(StereoDetector& detector, const double* srcL, const d
   // per-update rule (for finite states the two agree).
   if (!RawLevels<false>(detector, srcL, srcR, count, p, levels)) [[unlikely]]
     RawLevels<true>(detector, srcL, srcR, count, p, levels);
-  for (int j = 0; j < count; ++j) levels[j] = ShapeLevel(levels[j], p.c);
+  ShapeLevelsPairs(levels, count, p.c);
 }
 
 }  // namespace

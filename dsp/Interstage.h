@@ -11,8 +11,16 @@
 
 namespace interstage {
 
-// Samples per run at the most.
-inline constexpr int kMaxRun = 64;
+// Sub-steps (samples times the factor) per run at the most.
+inline constexpr int kMaxRunSteps = 1024;
+
+// Samples per run at the most at a factor: 256 at 4x, 64 at 16x. The wide
+// kernel spends a few sub-steps on each run's end (its down lanes' lag), so
+// fewer, longer runs cost less.
+constexpr int MaxRunAt(int factor) { return kMaxRunSteps / factor; }
+
+// Samples per run at the most at any factor.
+inline constexpr int kMaxRun = MaxRunAt(4);
 
 struct Run {
   const StereoSample* fb = nullptr;  // fb[1..10], left in lane 0, right in lane 1
@@ -20,7 +28,7 @@ struct Run {
   double drive = 0.0;  // the saturation sees N up * drive
   const double* dryL = nullptr;
   const double* dryR = nullptr;
-  int count = 0;  // 1 .. kMaxRun
+  int count = 0;  // 1 .. MaxRunAt(factor)
   // When set, the gain ballistics of the run's samples, one sample's step
   // after each sample's filter steps: their chain then runs beside the
   // filters' instead of before or after them.

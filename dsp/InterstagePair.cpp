@@ -28,14 +28,17 @@ using lanes::kLargest;
 template <int N>
 struct Kernel {
   // Output j from input x: v[10 + j] from v[j .. 9 + j], where v[9] is the
-  // latest output before this sample; summed as AllPoleStep does. With
+  // latest output before this sample; summed as AllPoleStep does. `prev` is
+  // v[9 + j], the step before's output, handed on in a register: read back
+  // from memory it would add a store's forwarding time to every step of
+  // the chain. With
   // kExact the flush rule is applied here; without it the step only records
   // the smallest magnitude in least, and Sample checks the sample
   // afterwards.
   template <bool kExact>
-  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair x, const Pair* fb, Pair gain,
-                                                 __m128d& least) {
-    Pair y = fb[1] * v[9 + j] + gain * x;
+  [[gnu::always_inline]] static inline Pair Step(Pair* __restrict v, int j, Pair prev, Pair x, const Pair* fb,
+                                                 Pair gain, __m128d& least) {
+    Pair y = fb[1] * prev + gain * x;
     y += fb[2] * v[8 + j];
     y += fb[3] * v[7 + j];
     y += fb[4] * v[6 + j];
@@ -76,11 +79,12 @@ struct Kernel {
     // order (the two are independent until the saturation joins them), so
     // that the processor can overlap the two chains of additions.
     Pair upOut[N];
-    upOut[0] = Step<kExact>(up, 0, dry, fb, gain, least);
+    upOut[0] = Step<kExact>(up, 0, up[9], dry, fb, gain, least);
+    Pair downOut = down[9];
 #pragma GCC unroll 16
     for (int k = 0; k < N; ++k) {
-      if (k + 1 < N) upOut[k + 1] = Step<kExact>(up, k + 1, Pair{0.0, 0.0}, fb, gain, least);  // zero stuffing
-      Step<kExact>(down, k, SaturatePair(gainN * upOut[k] * drive), fb, gain, least);
+      if (k + 1 < N) upOut[k + 1] = Step<kExact>(up, k + 1, upOut[k], Pair{0.0, 0.0}, fb, gain, least);  // zero stuffing
+      downOut = Step<kExact>(down, k, downOut, SaturatePair(gainN * upOut[k] * drive), fb, gain, least);
     }
     if constexpr (kExact) {
       return true;
@@ -144,7 +148,7 @@ struct Kernel {
 
 void RunPair(int factor, StereoAllPoleWindow& up, StereoAllPoleWindow& down, const Run& run, double* outputs,
              bool& exact) {
-  if (run.count < 1 || run.count > kMaxRun) return;
+  if (run.count < 1 || run.count > MaxRunAt(factor == 16 ? 16 : 4)) return;
   if (factor == 16) {
     Kernel<16>::RunFactor(up, down, run, outputs, exact);
   } else {

@@ -245,7 +245,7 @@ void RunFactor(StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scrat
 
 void RunWide(int factor, StereoAllPoleWindow& up, StereoAllPoleWindow& down, double* scratch, const Run& run,
              bool& exact) {
-  if (run.count < 1 || run.count > kMaxRun) return;
+  if (run.count < 1 || run.count > MaxRunAt(factor == 16 ? 16 : 4)) return;
   // Lags of six and eight sub-steps leave the saturation of two sub-steps'
   // up outputs time to finish together before the down lanes need them.
   if (factor == 16) {

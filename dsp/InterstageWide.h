@@ -19,7 +19,7 @@ inline constexpr int kMaxLag = 8;
 constexpr int LagAt(int factor) { return factor == 16 ? 6 : 8; }
 
 // The scratch a run needs (doubles).
-inline constexpr int kScratchDoubles = 4 * (10 + kMaxRun * 16 + kMaxLag);
+inline constexpr int kScratchDoubles = 4 * (10 + kMaxRunSteps + kMaxLag);
 
 // After a run, sample j's interstage outputs (the down filter's output at
 // its sub-sample 0) are Outputs(scratch, factor)[j * 4 * factor] (left) and

@@ -182,3 +182,32 @@ TEST(DetMath, FourLanesGiveTheScalarBits) {
           << "Exp(" << args[i + l] << ")";
   }
 }
+
+// The two-lane Log and Exp (the path without AVX2) give each lane the
+// one-argument function's bits, across the same branches of the scalar code
+// as the four-lane forms, also when out is in.
+TEST(DetMath, TwoLanesGiveTheScalarBits) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> args = {0.0, -0.0, 1.0, -1.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
+                              0x1p-1074, 0x1p-1022, 0x1.fffffffffffffp+1023, 1.0 + 0x1p-30, 1.0 - 0x1p-30,
+                              0x1p-29, -0x1p-29, 0.34657359027997264, 0.3465735902799727, 709.7, 709.79,
+                              -708.5, -745.0, -745.2, 0.5, 2.0, 1.4142135623730951, 1.5};
+  testsupport::Rng rng(0x2545f4914f6cdd1dull);
+  for (int i = 0; i < 40000; ++i) {
+    const double u = 0.5 * (rng.Uniform() + 1.0);
+    args.push_back(i % 3 == 0 ? std::ldexp(u, i % 120 - 60) : (u - 0.5) * (i % 3 == 1 ? 3.0 : 1500.0));
+  }
+  if (args.size() % 2 != 0) args.push_back(1.0);
+  for (std::size_t i = 0; i < args.size(); i += 2) {
+    double lanes[2];
+    detmath::LogPairs(&args[i], lanes, 2);
+    for (int l = 0; l < 2; ++l)
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Log(args[i + l])))
+          << "Log(" << args[i + l] << ")";
+    std::copy_n(&args[i], 2, lanes);
+    detmath::ExpPairs(lanes, lanes, 2);
+    for (int l = 0; l < 2; ++l)
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Exp(args[i + l])))
+          << "Exp(" << args[i + l] << ")";
+  }
+}

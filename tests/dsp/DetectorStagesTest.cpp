@@ -122,3 +122,33 @@ TEST(DetectorStages, LevelShapingQuadDecidesAsTheRoots) {
     }
   }
 }
+
+// The two-lane ratio law (the path without AVX2) gives RatioTarget's bits on
+// every level: the lanes at or below the threshold take 1 whatever their
+// stand-in computes, and an odd last level takes the scalar law.
+TEST(DetectorStages, RatioLawPairsGivesRatioTargetsBits) {
+  struct Row {
+    double inputDb, invR;
+    const char* why;
+  };
+  const Row rows[] = {
+      {30.0, 0.25, "an ordinary threshold"},
+      {0.0, 0.5, "threshold 1 (Input at 0): levels of 1 fall on it"},
+      {80.0, 1.0, "the lowest threshold, ratio 1"},
+      {1e-9, 0.05, "a threshold a hair below 1"},
+  };
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  for (const Row& row : rows) {
+    const double t = -row.inputDb, threshold = detmath::Exp(-row.inputDb / kLevelScale);
+    std::vector<double> levels = {0.0, threshold, std::nextafter(threshold, inf), std::nextafter(threshold, 0.0), 1.0,
+                                  1.5, 2.0, 1e-300, 1e300, inf, std::numeric_limits<double>::quiet_NaN(), -1.0};
+    for (int i = 0; i < 150; ++i) levels.push_back(threshold * std::ldexp(1.0 + i / 150.0, i % 9 - 4));
+    levels.push_back(2.0 * threshold);  // an odd count: the last takes RatioTarget
+    std::vector<double> paired = levels;
+    RatioLawPairs(paired.data(), static_cast<int>(paired.size()), threshold, t, row.invR);
+    for (std::size_t i = 0; i < levels.size(); ++i)
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(paired[i]),
+                std::bit_cast<std::uint64_t>(RatioTarget(levels[i], threshold, t, row.invR)))
+          << row.why << ": level " << levels[i];
+  }
+}
