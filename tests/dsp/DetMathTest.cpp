@@ -149,44 +149,12 @@ TEST(DetMath, SpecialValues) {
   EXPECT_EQ(detmath::Pow10(-400.5), 0.0);
 }
 
-// The four-lane Log and Exp give each lane the one-argument function's bits,
-// across every branch of the scalar code (both sides of each reduction, the
-// special arguments and the two-step scaling), also when out is in.
-TEST(DetMath, FourLanesGiveTheScalarBits) {
-  __builtin_cpu_init();
-  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
-  constexpr double inf = std::numeric_limits<double>::infinity();
-  std::vector<double> args = {0.0, -0.0, 1.0, -1.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
-                              0x1p-1074, 0x1p-1022, 0x1.fffffffffffffp+1023, 1.0 + 0x1p-30, 1.0 - 0x1p-30,
-                              0x1p-29, -0x1p-29, 0.34657359027997264, 0.3465735902799727, 709.7, 709.79,
-                              -708.5, -745.0, -745.2, 0.5, 2.0, 1.4142135623730951};
-  std::uint64_t s = 0x2545f4914f6cdd1dull;
-  for (int i = 0; i < 40000; ++i) {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    const double u = static_cast<double>(s >> 11) * 0x1p-53;
-    args.push_back(i % 3 == 0 ? std::ldexp(u, i % 120 - 60) : (u - 0.5) * (i % 3 == 1 ? 3.0 : 1500.0));
-  }
-  while (args.size() % 4 != 0) args.push_back(1.0);
-  for (std::size_t i = 0; i < args.size(); i += 4) {
-    double lanes[4];
-    detmath::Log4(&args[i], lanes, 4);
-    for (int l = 0; l < 4; ++l)
-      ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Log(args[i + l])))
-          << "Log(" << args[i + l] << ")";
-    std::copy_n(&args[i], 4, lanes);
-    detmath::Exp4(lanes, lanes, 4);
-    for (int l = 0; l < 4; ++l)
-      ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Exp(args[i + l])))
-          << "Exp(" << args[i + l] << ")";
-  }
-}
+namespace {
 
-// The two-lane Log and Exp (the path without AVX2) give each lane the
-// one-argument function's bits, across the same branches of the scalar code
-// as the four-lane forms, also when out is in.
-TEST(DetMath, TwoLanesGiveTheScalarBits) {
+// Arguments across every branch of the scalar Log and Exp (both sides of
+// each reduction, the special arguments and the two-step scaling), then
+// 40000 seeded ones, padded with 1 to a multiple of four.
+std::vector<double> LaneArguments() {
   constexpr double inf = std::numeric_limits<double>::infinity();
   std::vector<double> args = {0.0, -0.0, 1.0, -1.0, inf, -inf, std::numeric_limits<double>::quiet_NaN(),
                               0x1p-1074, 0x1p-1022, 0x1.fffffffffffffp+1023, 1.0 + 0x1p-30, 1.0 - 0x1p-30,
@@ -197,17 +165,36 @@ TEST(DetMath, TwoLanesGiveTheScalarBits) {
     const double u = 0.5 * (rng.Uniform() + 1.0);
     args.push_back(i % 3 == 0 ? std::ldexp(u, i % 120 - 60) : (u - 0.5) * (i % 3 == 1 ? 3.0 : 1500.0));
   }
-  if (args.size() % 2 != 0) args.push_back(1.0);
-  for (std::size_t i = 0; i < args.size(); i += 2) {
-    double lanes[2];
-    detmath::LogPairs(&args[i], lanes, 2);
-    for (int l = 0; l < 2; ++l)
+  while (args.size() % 4 != 0) args.push_back(1.0);
+  return args;
+}
+
+// The kLanes-lane forms of Log and Exp give each lane the one-argument
+// function's bits, also when out is in.
+template <int kLanes>
+void ExpectLanesGiveTheScalarBits(void (*log)(const double*, double*, int), void (*exp)(const double*, double*, int)) {
+  const std::vector<double> args = LaneArguments();
+  for (std::size_t i = 0; i < args.size(); i += kLanes) {
+    double lanes[kLanes];
+    log(&args[i], lanes, kLanes);
+    for (int l = 0; l < kLanes; ++l)
       ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Log(args[i + l])))
           << "Log(" << args[i + l] << ")";
-    std::copy_n(&args[i], 2, lanes);
-    detmath::ExpPairs(lanes, lanes, 2);
-    for (int l = 0; l < 2; ++l)
+    std::copy_n(&args[i], kLanes, lanes);
+    exp(lanes, lanes, kLanes);
+    for (int l = 0; l < kLanes; ++l)
       ASSERT_EQ(std::bit_cast<std::uint64_t>(lanes[l]), std::bit_cast<std::uint64_t>(detmath::Exp(args[i + l])))
           << "Exp(" << args[i + l] << ")";
   }
 }
+
+}  // namespace
+
+// The four-lane forms (AVX2) and the two-lane ones (the path without it).
+TEST(DetMath, FourLanesGiveTheScalarBits) {
+  __builtin_cpu_init();
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this processor";
+  ExpectLanesGiveTheScalarBits<4>(detmath::Log4, detmath::Exp4);
+}
+
+TEST(DetMath, TwoLanesGiveTheScalarBits) { ExpectLanesGiveTheScalarBits<2>(detmath::LogPairs, detmath::ExpPairs); }
