@@ -425,6 +425,50 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
   return result;
 }
 
+// Comparisons of 64-bit lanes that hold small integers (within 32 bits,
+// sign-extended): SSE2 compares 32-bit lanes only, so the low halves are
+// compared and each low half's answer fills its whole lane. A 64-bit
+// comparison would take the values through the integer registers one lane
+// at a time.
+[[gnu::always_inline]] inline PairBits WholeLanes(__m128i lowHalves) {
+  return reinterpret_cast<PairBits>(_mm_shuffle_epi32(lowHalves, _MM_SHUFFLE(2, 2, 0, 0)));
+}
+[[gnu::always_inline]] inline PairBits SmallGreater(PairBits a, PairBits b) {
+  return WholeLanes(_mm_cmpgt_epi32(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b)));
+}
+[[gnu::always_inline]] inline PairBits SmallEqual(PairBits a, PairBits b) {
+  return WholeLanes(_mm_cmpeq_epi32(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b)));
+}
+
+// Comparisons of doubles as masks, and a & b of masks: intrinsics, as the
+// vector extensions' comparison results, once combined, are taken through
+// the integer registers too.
+[[gnu::always_inline]] inline PairBits Below(Pair a, Pair b) {
+  return reinterpret_cast<PairBits>(_mm_cmplt_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b)));
+}
+[[gnu::always_inline]] inline PairBits AtMost(Pair a, Pair b) {
+  return reinterpret_cast<PairBits>(_mm_cmple_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b)));
+}
+[[gnu::always_inline]] inline PairBits Both(PairBits a, PairBits b) {
+  return reinterpret_cast<PairBits>(_mm_and_si128(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b)));
+}
+
+// The lanes where `inside` is not all ones, and those of `also`: masks
+// combined as 128-bit values, so that the compiler keeps them in the vector
+// registers.
+[[gnu::always_inline]] inline PairBits OutsideOr(PairBits inside, PairBits also) {
+  const __m128i in = reinterpret_cast<__m128i>(inside);
+  return reinterpret_cast<PairBits>(_mm_or_si128(_mm_andnot_si128(in, _mm_set1_epi32(-1)), reinterpret_cast<__m128i>(also)));
+}
+
+// a where the mask's lane is all ones, b where it is zero. (A ?: on 64-bit
+// lanes would compare the mask with zero first, which SSE2 cannot do
+// either.)
+[[gnu::always_inline]] inline Pair Select(PairBits mask, Pair a, Pair b) {
+  const __m128d m = reinterpret_cast<__m128d>(mask);
+  return reinterpret_cast<Pair>(_mm_or_pd(_mm_and_pd(m, reinterpret_cast<__m128d>(a)), _mm_andnot_pd(m, reinterpret_cast<__m128d>(b))));
+}
+
 // The low 32 bits of each 64-bit lane (a small integer) as a double.
 [[gnu::always_inline]] inline Pair LowWordsToDouble(PairBits k) {
   return reinterpret_cast<Pair>(_mm_cvtepi32_pd(_mm_shuffle_epi32(reinterpret_cast<__m128i>(k), _MM_SHUFFLE(3, 1, 2, 0))));
@@ -433,7 +477,7 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
 [[gnu::always_inline]] inline Pair LogPair(Pair x) {
   const PairBits bits = reinterpret_cast<PairBits>(x);
   const PairBits hxFull = reinterpret_cast<PairBits>(_mm_srli_epi64(reinterpret_cast<__m128i>(bits), 32));
-  PairBits special = ~((x >= P(0x1p-1022)) & (x <= P(0x1.fffffffffffffp+1023)));
+  const PairBits inside = Both(AtMost(P(0x1p-1022), x), AtMost(x, P(0x1.fffffffffffffp+1023)));
   PairBits k = reinterpret_cast<PairBits>(_mm_srli_epi64(reinterpret_cast<__m128i>(hxFull), 20)) - PB(1023);
   const PairBits hx = hxFull & PB(0x000fffff);
   const PairBits i = (hx + PB(0x95f64)) & PB(0x100000);
@@ -441,10 +485,10 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
   const Pair xr = reinterpret_cast<Pair>((bits & PB(0xffffffffLL)) |
                                          reinterpret_cast<PairBits>(_mm_slli_epi64(reinterpret_cast<__m128i>(newHigh), 32)));
   k += reinterpret_cast<PairBits>(_mm_srli_epi64(reinterpret_cast<__m128i>(i), 20));
-  special |= ((PB(0x000fffff) & (PB(2) + hx)) < PB(3));
+  const PairBits special = OutsideOr(inside, SmallGreater(PB(3), PB(0x000fffff) & (PB(2) + hx)));
   const Pair f = xr - P(1.0);
   const Pair dk = LowWordsToDouble(k);
-  const PairBits kZero = k == PB(0);
+  const PairBits kZero = SmallEqual(k, PB(0));
   const Pair s = f / (P(2.0) + f);
   const Pair z = s * s;
   const Pair w = z * z;
@@ -457,27 +501,28 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
   const Pair a1 = dk * P(kLn2Hi) - ((hfsq - (s * (hfsq + r) + dk * P(kLn2Lo))) - f);
   const Pair b0 = f - s * (f - r);
   const Pair b1 = dk * P(kLn2Hi) - ((s * (f - r) - dk * P(kLn2Lo)) - f);
-  const Pair result = sel > PB(0) ? (kZero ? a0 : a1) : (kZero ? b0 : b1);
+  const Pair result = Select(SmallGreater(sel, PB(0)), Select(kZero, a0, a1), Select(kZero, b0, b1));
   if (_mm_movemask_pd(reinterpret_cast<__m128d>(special)) == 0) [[likely]] return result;
   return RedoPairLanes(result, x, special, Log);
 }
 
 [[gnu::always_inline]] inline Pair ExpPair(Pair xh) {
   const Pair ax = lanes::Magnitude(xh);
-  PairBits special = ~((xh <= P(kExpOverflow)) & (xh >= P(kExpUnderflow)) & (ax >= P(0x1p-28)));
-  const PairBits big = ax > P(0.5 * kLn2Hi);
-  const Pair rounded = P(kInvLn2) * xh + (xh < P(0.0) ? P(-0.5) : P(0.5));
+  const PairBits inside = Both(Both(AtMost(xh, P(kExpOverflow)), AtMost(P(kExpUnderflow), xh)),
+                               AtMost(P(0x1p-28), ax));
+  const PairBits big = Below(P(0.5 * kLn2Hi), ax);
+  const Pair rounded = P(kInvLn2) * xh + Select(Below(xh, P(0.0)), P(-0.5), P(0.5));
   const __m128i k32 = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(rounded));
   // Sign-extended to 64-bit lanes.
-  const PairBits k = reinterpret_cast<PairBits>(_mm_unpacklo_epi32(k32, _mm_srai_epi32(k32, 31))) & big;
+  const PairBits k = Both(reinterpret_cast<PairBits>(_mm_unpacklo_epi32(k32, _mm_srai_epi32(k32, 31))), big);
   const Pair t = reinterpret_cast<Pair>(_mm_cvtepi32_pd(k32));
-  const Pair hi = big ? xh - t * P(kLn2Hi) : xh;
-  const Pair lo = big ? t * P(kLn2Lo) - P(0.0) : P(-0.0);
+  const Pair hi = Select(big, xh - t * P(kLn2Hi), xh);
+  const Pair lo = Select(big, t * P(kLn2Lo) - P(0.0), P(-0.0));
   const Pair r = hi - lo;
   const Pair tt = r * r;
   const Pair c = r - tt * (P(kP1) + tt * (P(kP2) + tt * (P(kP3) + tt * (P(kP4) + tt * P(kP5)))));
   const Pair y = P(1.0) - ((lo - (r * c) / (P(2.0) - c)) - hi);
-  special |= (k > PB(1023)) | (k < PB(-1021));
+  const PairBits special = OutsideOr(inside, SmallGreater(k, PB(1023)) | SmallGreater(PB(-1021), k));
   const Pair scale = reinterpret_cast<Pair>(
       reinterpret_cast<PairBits>(_mm_slli_epi64(reinterpret_cast<__m128i>(k + PB(1023)), 52)));
   const Pair result = y * scale;
