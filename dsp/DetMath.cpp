@@ -440,19 +440,6 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
   return WholeLanes(_mm_cmpeq_epi32(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b)));
 }
 
-// Comparisons of doubles as masks, and a & b of masks: intrinsics, as the
-// vector extensions' comparison results, once combined, are taken through
-// the integer registers too.
-[[gnu::always_inline]] inline PairBits Below(Pair a, Pair b) {
-  return reinterpret_cast<PairBits>(_mm_cmplt_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b)));
-}
-[[gnu::always_inline]] inline PairBits AtMost(Pair a, Pair b) {
-  return reinterpret_cast<PairBits>(_mm_cmple_pd(reinterpret_cast<__m128d>(a), reinterpret_cast<__m128d>(b)));
-}
-[[gnu::always_inline]] inline PairBits Both(PairBits a, PairBits b) {
-  return reinterpret_cast<PairBits>(_mm_and_si128(reinterpret_cast<__m128i>(a), reinterpret_cast<__m128i>(b)));
-}
-
 // The lanes where `inside` is not all ones, and those of `also`: masks
 // combined as 128-bit values, so that the compiler keeps them in the vector
 // registers.
@@ -477,7 +464,7 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
 [[gnu::always_inline]] inline Pair LogPair(Pair x) {
   const PairBits bits = reinterpret_cast<PairBits>(x);
   const PairBits hxFull = reinterpret_cast<PairBits>(_mm_srli_epi64(reinterpret_cast<__m128i>(bits), 32));
-  const PairBits inside = Both(AtMost(P(0x1p-1022), x), AtMost(x, P(0x1.fffffffffffffp+1023)));
+  const PairBits inside = lanes::AtLeast(x, 0x1p-1022) & lanes::AtMost(x, 0x1.fffffffffffffp+1023);
   PairBits k = reinterpret_cast<PairBits>(_mm_srli_epi64(reinterpret_cast<__m128i>(hxFull), 20)) - PB(1023);
   const PairBits hx = hxFull & PB(0x000fffff);
   const PairBits i = (hx + PB(0x95f64)) & PB(0x100000);
@@ -508,13 +495,12 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
 
 [[gnu::always_inline]] inline Pair ExpPair(Pair xh) {
   const Pair ax = lanes::Magnitude(xh);
-  const PairBits inside = Both(Both(AtMost(xh, P(kExpOverflow)), AtMost(P(kExpUnderflow), xh)),
-                               AtMost(P(0x1p-28), ax));
-  const PairBits big = Below(P(0.5 * kLn2Hi), ax);
-  const Pair rounded = P(kInvLn2) * xh + Select(Below(xh, P(0.0)), P(-0.5), P(0.5));
+  const PairBits inside = lanes::AtMost(xh, kExpOverflow) & lanes::AtLeast(xh, kExpUnderflow) & lanes::AtLeast(ax, 0x1p-28);
+  const PairBits big = lanes::Above(ax, 0.5 * kLn2Hi);
+  const Pair rounded = P(kInvLn2) * xh + Select(lanes::Below(xh, 0.0), P(-0.5), P(0.5));
   const __m128i k32 = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(rounded));
   // Sign-extended to 64-bit lanes.
-  const PairBits k = Both(reinterpret_cast<PairBits>(_mm_unpacklo_epi32(k32, _mm_srai_epi32(k32, 31))), big);
+  const PairBits k = reinterpret_cast<PairBits>(_mm_unpacklo_epi32(k32, _mm_srai_epi32(k32, 31))) & big;
   const Pair t = reinterpret_cast<Pair>(_mm_cvtepi32_pd(k32));
   const Pair hi = Select(big, xh - t * P(kLn2Hi), xh);
   const Pair lo = Select(big, t * P(kLn2Lo) - P(0.0), P(-0.0));

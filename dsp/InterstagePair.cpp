@@ -51,8 +51,8 @@ struct Kernel {
     const Pair a = lanes::Magnitude(y);
     if constexpr (kExact) {
       // Flush rule: keep y only where 2^-54 <= |y| <= DBL_MAX (NaN fails both).
-      const PairBits keep = (a >= Pair{kFlushBelow, kFlushBelow}) & (a <= Pair{kLargest, kLargest});
-      if (!(keep[0] & keep[1])) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
+      const PairBits keep = lanes::AtLeast(a, kFlushBelow) & lanes::AtMost(a, kLargest);
+      if (!lanes::BothSet(keep)) [[unlikely]] y = reinterpret_cast<Pair>(reinterpret_cast<PairBits>(y) & keep);
     } else {
       // A NaN magnitude leaves least as it was (MINPD returns its second
       // operand then); a NaN or infinity is caught at the end of the sample.
@@ -89,9 +89,9 @@ struct Kernel {
     if constexpr (kExact) {
       return true;
     } else {
-      const PairBits ok = (reinterpret_cast<Pair>(least) >= Pair{kFlushBelow, kFlushBelow}) &
-                          lanes::FiniteLanes(up[9 + N]) & lanes::FiniteLanes(down[9 + N]);
-      return (ok[0] & ok[1]) != 0;
+      const PairBits ok = lanes::AtLeast(reinterpret_cast<Pair>(least), kFlushBelow) & lanes::FiniteLanes(up[9 + N]) &
+                          lanes::FiniteLanes(down[9 + N]);
+      return lanes::BothSet(ok);
     }
   }
 
@@ -107,9 +107,9 @@ struct Kernel {
     if (exact) {
       Steps<true>(up, down, fb, gain, dry, d);
       // Leave the exact path when this sample would not have needed it.
-      const Pair loud = {kLeaveExactAt, kLeaveExactAt};
-      const PairBits isLoud = (lanes::Magnitude(down[9 + N]) >= loud) & (lanes::Magnitude(up[9 + N]) >= loud);
-      exact = !(isLoud[0] & isLoud[1]);
+      const PairBits isLoud =
+          lanes::AtLeast(lanes::Magnitude(down[9 + N]), kLeaveExactAt) & lanes::AtLeast(lanes::Magnitude(up[9 + N]), kLeaveExactAt);
+      exact = !lanes::BothSet(isLoud);
     } else if (!Steps<false>(up, down, fb, gain, dry, d)) [[unlikely]] {
       Steps<true>(up, down, fb, gain, dry, d);
       exact = true;

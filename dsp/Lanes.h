@@ -39,8 +39,34 @@ inline constexpr double kLargest = 0x1.fffffffffffffp+1023;
                                 (reinterpret_cast<PairBits>(sign) & signBit));
 }
 
+// Masks of pair lanes are formed with the comparison intrinsics: the vector
+// extensions' comparison results, once combined with &, are taken through
+// the integer registers lane by lane (SSE2 cannot compare 64-bit integers
+// with zero).
+
+// All-ones on the lanes where lo <= v (NaN: zero).
+[[gnu::always_inline]] inline PairBits AtLeast(Pair v, double lo) {
+  return reinterpret_cast<PairBits>(_mm_cmpge_pd(reinterpret_cast<__m128d>(v), _mm_set1_pd(lo)));
+}
+
+// All-ones on the lanes where v <= hi (NaN: zero).
+[[gnu::always_inline]] inline PairBits AtMost(Pair v, double hi) {
+  return reinterpret_cast<PairBits>(_mm_cmple_pd(reinterpret_cast<__m128d>(v), _mm_set1_pd(hi)));
+}
+
+// All-ones on the lanes where lo < v, and where v < hi (NaN: zero).
+[[gnu::always_inline]] inline PairBits Above(Pair v, double lo) {
+  return reinterpret_cast<PairBits>(_mm_cmpgt_pd(reinterpret_cast<__m128d>(v), _mm_set1_pd(lo)));
+}
+[[gnu::always_inline]] inline PairBits Below(Pair v, double hi) {
+  return reinterpret_cast<PairBits>(_mm_cmplt_pd(reinterpret_cast<__m128d>(v), _mm_set1_pd(hi)));
+}
+
 // All-ones on the lanes whose value is finite.
-[[gnu::always_inline]] inline PairBits FiniteLanes(Pair v) { return Magnitude(v) <= Pair{kLargest, kLargest}; }
+[[gnu::always_inline]] inline PairBits FiniteLanes(Pair v) { return AtMost(Magnitude(v), kLargest); }
+
+// True when both lanes of a mask are set.
+[[gnu::always_inline]] inline bool BothSet(PairBits mask) { return _mm_movemask_pd(reinterpret_cast<__m128d>(mask)) == 3; }
 
 // The quad forms of the same, and v on every lane. For processors with AVX2
 // only.
