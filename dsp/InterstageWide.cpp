@@ -3,7 +3,8 @@
 // linkage from another header: the linker could keep this file's copy of it
 // for callers on processors without AVX2. It reaches the curve, the lane
 // helpers and the ballistics through PairCurves.h, Lanes.h and Ballistics.h
-// (internal linkage) and the intrinsics only.
+// (internal linkage) and the intrinsics only; a test checks that its object
+// defines no weak symbol.
 //
 // Lanes of a vector: 0 up left, 1 up right, 2 down left, 3 down right. The
 // down lanes run kLag sub-steps behind the up lanes, so entry 10 + t of the
