@@ -7,12 +7,44 @@
 
 #include "mirel/MirelParams.h"
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/ViewSize.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {
 namespace {
 
 constexpr int kNumPresets = mirel::kNumPresets;
+using testsupport::WidthHeight;
+
+// An initialised instance, stopped when the test ends (also after a failed
+// assertion).
+class Controller : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(p.Initialize(), kResultOk); }
+  void TearDown() override { p.Stop(); }
+  // The rest of a host's start: arrangement, set-up and activation.
+  void Activate() {
+    ASSERT_EQ(p.Arrange(), kResultOk);
+    ASSERT_EQ(p.Setup(48000.0, 512), kResultOk);
+    ASSERT_EQ(p.component->setActive(true), kResultOk);
+  }
+
+  Plug p;
+  IEditController* c = p.controller.get();
+};
+
+std::string Text(IEditController* c, ParamID id, double v) {
+  String128 s{};
+  EXPECT_EQ(c->getParamStringByValue(id, v, s), kResultOk) << id << " at " << v;
+  return host::ToUtf8(s);
+}
+
+// kResultOk and the normalised value, or kResultFalse with the value untouched.
+tresult Read(IEditController* c, ParamID id, const std::string& text, ParamValue& v) {
+  String128 in{};
+  host::ToUtf16(text, in);
+  return c->getParamValueByString(id, in, v);
+}
 
 // How the host sees one parameter. The titles are written here (what a host
 // shows and stores automation under); step counts, flags and defaults
@@ -35,10 +67,8 @@ Expected FromTable(ParamID id, const char* title) {
           std::pow((r.defaultValue - r.minValue) / (r.maxValue - r.minValue), 1.0 / r.shape)};
 }
 
-TEST(Controller, ParameterListAsTheHostSeesIt) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
-  ASSERT_EQ(p.controller->getParameterCount(), 16);
+TEST_F(Controller, ParameterListAsTheHostSeesIt) {
+  ASSERT_EQ(c->getParameterCount(), 16);
   // Units live in the value texts, so no units field is set.
   const Expected expected[] = {
       {kPrst, "Preset", kNumPresets - 1, 0x8008, 0.0},
@@ -60,7 +90,7 @@ TEST(Controller, ParameterListAsTheHostSeesIt) {
   };
   for (int32 i = 0; i < 16; ++i) {
     ParameterInfo info{};
-    ASSERT_EQ(p.controller->getParameterInfo(i, info), kResultOk);
+    ASSERT_EQ(c->getParameterInfo(i, info), kResultOk);
     const Expected& e = expected[i];
     SCOPED_TRACE(e.title);
     EXPECT_EQ(info.id, e.id);
@@ -76,14 +106,11 @@ TEST(Controller, ParameterListAsTheHostSeesIt) {
   EXPECT_EQ(expected[2 + kIdRatio].stepCount, 3);
   for (ParamID id : {kIdBypass, kIdInterstage, kIdOversample, kIdSidechain}) EXPECT_EQ(expected[2 + id].stepCount, 1);
   ParameterInfo info{};
-  EXPECT_EQ(p.controller->getParameterInfo(16, info), kResultFalse);
-  EXPECT_EQ(p.controller->getParameterInfo(-1, info), kResultFalse);
-  p.Stop();
+  EXPECT_EQ(c->getParameterInfo(16, info), kResultFalse);
+  EXPECT_EQ(c->getParameterInfo(-1, info), kResultFalse);
 }
 
-TEST(Controller, ValueTextsAndConversionsBothWays) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
+TEST_F(Controller, ValueTextsAndConversionsBothWays) {
   // What the host shows for a value, a row each.
   const struct {
     ParamID id;
@@ -110,13 +137,9 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
       {kIdSidechain, 0.0, "EXT"},
       {kIdSidechain, 1.0, "INT"},
   };
-  for (const auto& r : shown) {
-    String128 s{};
-    EXPECT_EQ(p.controller->getParamStringByValue(r.id, r.normalized, s), kResultOk) << r.id << " " << r.normalized;
-    EXPECT_EQ(host::ToUtf8(s), r.text) << r.id << " " << r.normalized;
-  }
+  for (const auto& r : shown) EXPECT_EQ(Text(c, r.id, r.normalized), r.text) << r.id << " " << r.normalized;
   String128 s{};
-  EXPECT_EQ(p.controller->getParamStringByValue(12345, 0.0, s), kResultFalse);
+  EXPECT_EQ(c->getParamStringByValue(12345, 0.0, s), kResultFalse);
 
   // What a typed text sets. A bare number is in the shown unit; beyond the
   // range it is bounded.
@@ -131,38 +154,31 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
       {kBpas, "on", 1.0},
   };
   for (const auto& r : typed) {
-    String128 in{};
-    host::ToUtf16(r.text, in);
     ParamValue v = -1.0;
-    EXPECT_EQ(p.controller->getParamValueByString(r.id, in, v), kResultOk) << r.text;
+    EXPECT_EQ(Read(c, r.id, r.text, v), kResultOk) << r.text;
     EXPECT_DOUBLE_EQ(v, r.normalized) << r.text;
   }
-  String128 in{};
-  host::ToUtf16("40", in);
   ParamValue v = 0;
-  EXPECT_EQ(p.controller->getParamValueByString(777, in, v), kResultFalse);
+  EXPECT_EQ(Read(c, 777, "40", v), kResultFalse);
 
-  EXPECT_DOUBLE_EQ(p.controller->normalizedParamToPlain(kIdRelease, 0.5), 0.02 + (0.85 - 0.02) * 0.25);
-  EXPECT_DOUBLE_EQ(p.controller->normalizedParamToPlain(777, 0.3), 0.3);
-  EXPECT_DOUBLE_EQ(p.controller->plainParamToNormalized(kIdRelease, 0.02 + (0.85 - 0.02) * 0.25), 0.5);
-  EXPECT_DOUBLE_EQ(p.controller->plainParamToNormalized(kIdInput, -5.0), 0.0);
-  EXPECT_DOUBLE_EQ(p.controller->plainParamToNormalized(kBpas, 0.7), 0.7);
+  EXPECT_DOUBLE_EQ(c->normalizedParamToPlain(kIdRelease, 0.5), 0.02 + (0.85 - 0.02) * 0.25);
+  EXPECT_DOUBLE_EQ(c->normalizedParamToPlain(777, 0.3), 0.3);
+  EXPECT_DOUBLE_EQ(c->plainParamToNormalized(kIdRelease, 0.02 + (0.85 - 0.02) * 0.25), 0.5);
+  EXPECT_DOUBLE_EQ(c->plainParamToNormalized(kIdInput, -5.0), 0.0);
+  EXPECT_DOUBLE_EQ(c->plainParamToNormalized(kBpas, 0.7), 0.7);
 
   // Stepped values round to the nearest step and never pass the maximum.
-  ASSERT_EQ(p.controller->setParamNormalized(kIdRatio, 0.4), kResultOk);  // 1.2 -> 1
-  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdRatio), 1.0 / 3.0);
-  ASSERT_EQ(p.controller->setParamNormalized(kIdRatio, 1.0), kResultOk);
-  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdRatio), 1.0);
-  ASSERT_EQ(p.controller->setParamNormalized(kIdMix, 0.3), kResultOk);
-  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdMix), 0.3);
-  EXPECT_EQ(p.controller->setParamNormalized(kPrst, 1.0), kResultFalse);
-  EXPECT_EQ(p.controller->getParamNormalized(kPrst), 0.0);
-  p.Stop();
+  ASSERT_EQ(c->setParamNormalized(kIdRatio, 0.4), kResultOk);  // 1.2 -> 1
+  EXPECT_DOUBLE_EQ(c->getParamNormalized(kIdRatio), 1.0 / 3.0);
+  ASSERT_EQ(c->setParamNormalized(kIdRatio, 1.0), kResultOk);
+  EXPECT_DOUBLE_EQ(c->getParamNormalized(kIdRatio), 1.0);
+  ASSERT_EQ(c->setParamNormalized(kIdMix, 0.3), kResultOk);
+  EXPECT_DOUBLE_EQ(c->getParamNormalized(kIdMix), 0.3);
+  EXPECT_EQ(c->setParamNormalized(kPrst, 1.0), kResultFalse);
+  EXPECT_EQ(c->getParamNormalized(kPrst), 0.0);
 }
 
-TEST(Controller, UnitsProgramListAndSmallAnswers) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
+TEST_F(Controller, UnitsProgramListAndSmallAnswers) {
   IPtr<IUnitInfo> units = p.U<IUnitInfo>();
   ASSERT_TRUE(units);
   EXPECT_EQ(units->getUnitCount(), 1);
@@ -192,78 +208,54 @@ TEST(Controller, UnitsProgramListAndSmallAnswers) {
   EXPECT_EQ(c2->setKnobMode(kLinearMode), kResultOk);
   EXPECT_EQ(c2->openHelp(false), kResultFalse);
   EXPECT_EQ(c2->openAboutBox(false), kResultFalse);
-  EXPECT_EQ(p.controller->setComponentState(nullptr), kNotImplemented);
+  EXPECT_EQ(c->setComponentState(nullptr), kNotImplemented);
   // A view for the name "editor" only.
-  IPtr<IPlugView> view = owned(p.controller->createView("editor"));
+  IPtr<IPlugView> view = owned(c->createView("editor"));
   EXPECT_TRUE(view);
-  EXPECT_EQ(p.controller->createView("Editor"), nullptr);
+  EXPECT_EQ(c->createView("Editor"), nullptr);
   view = nullptr;
 
   auto handler = host::MakeHostObject<host::RecordingComponentHandler>();
-  EXPECT_EQ(p.controller->setComponentHandler(handler.get()), kResultOk);
-  EXPECT_EQ(p.controller->setComponentHandler(handler.get()), kResultOk);
+  EXPECT_EQ(c->setComponentHandler(handler.get()), kResultOk);
+  EXPECT_EQ(c->setComponentHandler(handler.get()), kResultOk);
   EXPECT_EQ(handler->RefCount(), 2u);  // ours and the plug-in's one reference
-  EXPECT_EQ(p.controller->setComponentHandler(nullptr), kResultOk);
+  EXPECT_EQ(c->setComponentHandler(nullptr), kResultOk);
   EXPECT_EQ(handler->RefCount(), 1u);
 
-  p.Stop();
 }
 
 // The size a host's resize handle gave the editor travels with the state, after
 // today's bytes: a new instance's view has it before it opens, and a state
 // without it gives the editor its own size again.
-TEST(Controller, TheSizeFromAHostsResizeHandleTravelsWithTheState) {
-  Plug a;
-  a.Start();
-  const std::vector<std::uint8_t> before = a.State();
-  IPtr<IPlugView> view = owned(a.controller->createView("editor"));
+TEST_F(Controller, TheSizeFromAHostsResizeHandleTravelsWithTheState) {
+  Activate();
+  const std::vector<std::uint8_t> before = p.State();
+  IPtr<IPlugView> view = owned(c->createView("editor"));
   ASSERT_TRUE(view);
   ViewRect r{0, 0, 1257, 368};
   ASSERT_EQ(view->onSize(&r), kResultOk);
-  auto sizeOf = [](IPlugView& v) {
-    ViewRect size;
-    EXPECT_EQ(v.getSize(&size), kResultOk);
-    return std::pair{size.getWidth(), size.getHeight()};
-  };
-  EXPECT_EQ(sizeOf(*view), (std::pair{1257, 368}));
+  EXPECT_EQ(WidthHeight(*view), (std::pair{1257, 368}));
   view = nullptr;
-  const std::vector<std::uint8_t> saved = a.State();
+  const std::vector<std::uint8_t> saved = p.State();
   ASSERT_EQ(saved.size(), before.size() + 12);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), saved.begin()));
-  a.Stop();
 
   Plug b;
   b.Start();
   auto in = host::MakeHostObject<host::MemoryStream>(saved);
   ASSERT_EQ(b.component->setState(in.get()), kResultOk);
   view = owned(b.controller->createView("editor"));
-  EXPECT_EQ(sizeOf(*view), (std::pair{1257, 368}));
+  EXPECT_EQ(WidthHeight(*view), (std::pair{1257, 368}));
   EXPECT_EQ(b.State(), saved);
   auto old = host::MakeHostObject<host::MemoryStream>(before);
   ASSERT_EQ(b.component->setState(old.get()), kResultOk);
-  EXPECT_EQ(sizeOf(*view), (std::pair{838, 245}));
+  EXPECT_EQ(WidthHeight(*view), (std::pair{838, 245}));
   EXPECT_EQ(b.State(), before);
   view = nullptr;
   b.Stop();
 }
 
-std::string Text(IEditController* c, ParamID id, double v) {
-  String128 s{};
-  EXPECT_EQ(c->getParamStringByValue(id, v, s), kResultOk) << id << " at " << v;
-  return host::ToUtf8(s);
-}
-
-// kResultOk and the normalised value, or kResultFalse with the value untouched.
-tresult Read(IEditController* c, ParamID id, const std::string& text, ParamValue& v) {
-  String128 in{};
-  host::ToUtf16(text, in);
-  return c->getParamValueByString(id, in, v);
-}
-
-TEST(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
-  IEditController* c = p.controller.get();
+TEST_F(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
   for (int32 i = 0; i < c->getParameterCount(); ++i) {
     ParameterInfo info{};
     ASSERT_EQ(c->getParameterInfo(i, info), kResultOk);
@@ -302,13 +294,9 @@ TEST(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
       EXPECT_EQ(v, -1.0);
     }
   }
-  p.Stop();
 }
 
-TEST(Controller, TypedFormsReadAsAPersonMeansThem) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
-  IEditController* c = p.controller.get();
+TEST_F(Controller, TypedFormsReadAsAPersonMeansThem) {
   struct Case {
     ParamID id;
     const char* text;
@@ -339,15 +327,12 @@ TEST(Controller, TypedFormsReadAsAPersonMeansThem) {
     ParamValue v = -1.0;
     EXPECT_EQ(Read(c, id, text, v), kResultFalse) << text;
   }
-  p.Stop();
 }
 
-TEST(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
-  Plug p;
-  p.Start();
+TEST_F(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
+  Activate();
   IPtr<IUnitInfo> units = p.U<IUnitInfo>();
   ASSERT_TRUE(units);
-  IEditController* c = p.controller.get();
   ASSERT_GE(kNumPresets, 6);
   EXPECT_STREQ(mirel::kFactoryPresets[0].name, "Default");
   for (int k = 0; k < kNumPresets; ++k) {
@@ -389,7 +374,6 @@ TEST(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
     EXPECT_NEAR(c->plainParamToNormalized(info.id, mirel::kFactoryPresets[0].values[info.id]),
                 info.defaultNormalizedValue, 1e-15) << info.id;
   }
-  p.Stop();
 }
 
 }  // namespace
