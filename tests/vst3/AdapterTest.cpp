@@ -22,12 +22,15 @@
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
 #include "vst3/sdk/VstString.h"
+#include "tests/support/ViewSize.h"
 #include "tests/support/VstOwner.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 using K = mirel::host::HandlerCall::Kind;
+using testsupport::Corners;
 using testsupport::MakeVstOwner;
+using testsupport::SizeOf;
 using testsupport::VstOwner;
 
 namespace {
@@ -122,13 +125,7 @@ TEST(Adapter, ViewTakesOnlyItsPlatformsWindowTypeAndGivesTheEditorsSize) {
     EXPECT_NE(view->attached(&parent, other), kResultOk) << other;
     EXPECT_EQ(panel->GetWindow(), nullptr) << other;
   }
-  ViewRect size;
-  ASSERT_EQ(view->getSize(&size), kResultOk);
-  EXPECT_EQ(size.left, 0);
-  EXPECT_EQ(size.top, 0);
-  EXPECT_EQ(size.right, 100);
-  EXPECT_EQ(size.bottom, 50);
-  view = nullptr;
+  EXPECT_EQ(Corners(SizeOf(*view)), (Corners({0, 0, 100, 50})));
 }
 
 TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
@@ -170,7 +167,6 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   ASSERT_EQ(frame->requests.size(), 2u);
   EXPECT_EQ(frame->requests[1].right, 90);
   EXPECT_EQ(c->removed(), kResultOk);
-  c = nullptr;
 }
 
 // A host handler that offers parameter menus and records the view each was
@@ -233,18 +229,10 @@ TEST(Adapter, ResizesAndMenusGoToTheAttachedViewNotAnEarlierOne) {
     EXPECT_TRUE(earlierFrame->requests.empty());
     EXPECT_EQ(shownFrame->requests.size(), 1u);
     EXPECT_EQ(handler->menus->views.size(), 1u);
-    shown = nullptr;
-    earlier = nullptr;
   }
 }
 
 // ---- The host's resize handle ---------------------------------------------------
-
-ViewRect SizeOf(IPlugView& view) {
-  ViewRect r;
-  EXPECT_EQ(view.getSize(&r), kResultOk);
-  return r;
-}
 
 TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
   auto fx = EffectWithEditor(838, 245);
@@ -267,9 +255,7 @@ TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
   for (const auto& c : cases) {
     ViewRect r = c.offered;
     EXPECT_EQ(view->checkSizeConstraint(&r), kResultTrue);
-    EXPECT_EQ((std::vector<int32>{r.left, r.top, r.right, r.bottom}),
-              (std::vector<int32>{c.answer.left, c.answer.top, c.answer.right, c.answer.bottom}))
-        << c.offered.right << "x" << c.offered.bottom;
+    EXPECT_EQ(Corners(r), Corners(c.answer)) << c.offered.right << "x" << c.offered.bottom;
   }
   EXPECT_EQ(SizeOf(*view).getWidth(), 838);  // asking changes nothing
   view = nullptr;
@@ -282,7 +268,6 @@ TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
   EXPECT_EQ(none->canResize(), kResultFalse);
   EXPECT_EQ(none->checkSizeConstraint(&r), kResultFalse);
   EXPECT_EQ(none->onSize(&r), kResultOk);
-  none = nullptr;
 }
 
 TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScales) {
@@ -350,7 +335,6 @@ TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScale
   ASSERT_EQ(again->attached(&parent, kEditorPlatformType), kResultOk);
   EXPECT_EQ(panel->EditorWidth(), 1048);
   EXPECT_EQ(again->removed(), kResultOk);
-  again = nullptr;
 }
 
 // After the bypass flag a resized editor's state carries the tag "zoom" and
@@ -382,7 +366,6 @@ TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
     IPtr<IPlugView> view = owned(to->createView("editor"));
     const int width = SizeOf(*view).getWidth();
     EXPECT_EQ(width, static_cast<int>(std::floor(838 * zoom + 0.5)));
-    view = nullptr;
     return zoom;
   };
   EXPECT_EQ(load(zoomed, 1.0), 1.25);
