@@ -22,6 +22,7 @@
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
 #include "vst3/sdk/VstString.h"
+#include "tests/support/MouseButtons.h"
 #include "tests/support/ViewSize.h"
 #include "tests/support/VstOwner.h"
 
@@ -29,6 +30,7 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 using K = mirel::host::HandlerCall::Kind;
 using testsupport::Corners;
+using testsupport::kLeftButton;
 using testsupport::MakeVstOwner;
 using testsupport::SizeOf;
 using testsupport::VstOwner;
@@ -392,7 +394,7 @@ TEST(Adapter, AnEditOpenWhenThePlugInGoesEndsAtTheHost) {
   auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
-  static_cast<IPanel*>(fx->Graphics())->OnMouseDown(5, 5, MouseMods{true, false, false, false, false});
+  static_cast<IPanel*>(fx->Graphics())->OnMouseDown(5, 5, kLeftButton);
   fx->terminate();
   fx.reset();
   const std::vector<mirel::host::HandlerCall> expected = {{K::kBegin, 0, 0, 0}, {K::kEnd, 0, 0, 0}};
@@ -403,13 +405,12 @@ TEST(Adapter, HostValuesWaitWhileTheUserHoldsTheirKnob) {
   auto fx = EffectWithEditor();
   auto* panel = static_cast<IPanel*>(fx->Graphics());
   IControl* knob = panel->GetControl(0);
-  const MouseMods left{true, false, false, false, false};
-  panel->OnMouseDown(5, 20, left);
-  panel->OnMouseDrag(5, 10, left);  // 0.5 + 10 / 40 / 4
+  panel->OnMouseDown(5, 20, kLeftButton);
+  panel->OnMouseDrag(5, 10, kLeftButton);  // 0.5 + 10 / 40 / 4
   ASSERT_EQ(fx->setParamNormalized(0, 0.2), kResultOk);
   panel->TimerTick();
   EXPECT_EQ(knob->Value(), 0.5625);
-  panel->OnMouseUp(5, 10, left);
+  panel->OnMouseUp(5, 10, kLeftButton);
   EXPECT_DOUBLE_EQ(knob->Value(), 0.2);  // the host's last word, now the gesture ended
 }
 
