@@ -7,6 +7,7 @@
 
 #include "mirel/MirelParams.h"
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/ParamTexts.h"
 #include "tests/support/ViewSize.h"
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -14,6 +15,8 @@ namespace mirel::test {
 namespace {
 
 constexpr int kNumPresets = mirel::kNumPresets;
+using testsupport::ReadValueText;
+using testsupport::ValueText;
 using testsupport::WidthHeight;
 
 // An initialised instance, stopped when the test ends (also after a failed
@@ -33,18 +36,6 @@ class Controller : public ::testing::Test {
   IEditController* c = p.controller.get();
 };
 
-std::string Text(IEditController* c, ParamID id, double v) {
-  String128 s{};
-  EXPECT_EQ(c->getParamStringByValue(id, v, s), kResultOk) << id << " at " << v;
-  return host::ToUtf8(s);
-}
-
-// kResultOk and the normalised value, or kResultFalse with the value untouched.
-tresult Read(IEditController* c, ParamID id, const std::string& text, ParamValue& v) {
-  String128 in{};
-  host::ToUtf16(text, in);
-  return c->getParamValueByString(id, in, v);
-}
 
 // How the host sees one parameter. The titles are written here (what a host
 // shows and stores automation under); step counts, flags and defaults
@@ -137,7 +128,7 @@ TEST_F(Controller, ValueTextsAndConversionsBothWays) {
       {kIdSidechain, 0.0, "EXT"},
       {kIdSidechain, 1.0, "INT"},
   };
-  for (const auto& r : shown) EXPECT_EQ(Text(c, r.id, r.normalized), r.text) << r.id << " " << r.normalized;
+  for (const auto& r : shown) EXPECT_EQ(ValueText(*c, r.id, r.normalized), r.text) << r.id << " " << r.normalized;
   String128 s{};
   EXPECT_EQ(c->getParamStringByValue(12345, 0.0, s), kResultFalse);
 
@@ -155,11 +146,11 @@ TEST_F(Controller, ValueTextsAndConversionsBothWays) {
   };
   for (const auto& r : typed) {
     ParamValue v = -1.0;
-    EXPECT_EQ(Read(c, r.id, r.text, v), kResultOk) << r.text;
+    EXPECT_EQ(ReadValueText(*c, r.id, r.text, v), kResultOk) << r.text;
     EXPECT_DOUBLE_EQ(v, r.normalized) << r.text;
   }
   ParamValue v = 0;
-  EXPECT_EQ(Read(c, 777, "40", v), kResultFalse);
+  EXPECT_EQ(ReadValueText(*c, 777, "40", v), kResultFalse);
 
   EXPECT_DOUBLE_EQ(c->normalizedParamToPlain(kIdRelease, 0.5), 0.02 + (0.85 - 0.02) * 0.25);
   EXPECT_DOUBLE_EQ(c->normalizedParamToPlain(777, 0.3), 0.3);
@@ -266,13 +257,13 @@ TEST_F(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
     std::vector<double> values = {0.0, 1.0, info.defaultNormalizedValue, 0.13, 0.5, 0.77};
     for (int32 k = 1; k < info.stepCount; ++k) values.push_back(static_cast<double>(k) / info.stepCount);
     for (double v : values) {
-      const std::string t = Text(c, info.id, v);
+      const std::string t = ValueText(*c, info.id, v);
       SCOPED_TRACE(t);
       // A unit or a word, never a bare number.
       EXPECT_NE(t.find_first_not_of("0123456789.+- "), std::string::npos);
       ParamValue back = -1.0;
-      ASSERT_EQ(Read(c, info.id, t, back), kResultOk);
-      EXPECT_EQ(Text(c, info.id, back), t);
+      ASSERT_EQ(ReadValueText(*c, info.id, t, back), kResultOk);
+      EXPECT_EQ(ValueText(*c, info.id, back), t);
       const bool exact = v == 0.0 || v == 1.0 || v == info.defaultNormalizedValue || info.stepCount > 0;
       if (exact && info.stepCount > 0) {
         EXPECT_EQ(std::floor(back * info.stepCount + 0.5), std::floor(v * info.stepCount + 0.5));
@@ -285,12 +276,12 @@ TEST_F(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
     for (int32 j = 0; info.stepCount > 0 && j <= 16 * info.stepCount; ++j) {
       const double v = j == 16 * info.stepCount ? 0.9997 : static_cast<double>(j) / (16 * info.stepCount);
       ASSERT_EQ(c->setParamNormalized(info.id, v), kResultOk);
-      EXPECT_EQ(Text(c, info.id, v), Text(c, info.id, c->getParamNormalized(info.id))) << v;
+      EXPECT_EQ(ValueText(*c, info.id, v), ValueText(*c, info.id, c->getParamNormalized(info.id))) << v;
     }
     // Unknown texts are refused and leave the value alone.
     for (const char* bad : {"", "loud", "12 parsecs", "nan", "inf dB"}) {
       ParamValue v = -1.0;
-      EXPECT_EQ(Read(c, info.id, bad, v), kResultFalse) << bad;
+      EXPECT_EQ(ReadValueText(*c, info.id, bad, v), kResultFalse) << bad;
       EXPECT_EQ(v, -1.0);
     }
   }
@@ -316,7 +307,7 @@ TEST_F(Controller, TypedFormsReadAsAPersonMeansThem) {
   };
   for (const Case& k : cases) {
     ParamValue v = -1.0;
-    ASSERT_EQ(Read(c, k.id, k.text, v), kResultOk) << k.text;
+    ASSERT_EQ(ReadValueText(*c, k.id, k.text, v), kResultOk) << k.text;
     EXPECT_NEAR(v, c->plainParamToNormalized(k.id, k.plain), 1e-12) << k.text;
   }
   // A number naming no list entry, or the wrong unit, is refused.
@@ -325,7 +316,7 @@ TEST_F(Controller, TypedFormsReadAsAPersonMeansThem) {
       {kIdInput, "-30 Hz"},   {kIdBypass, "maybe"}, {kIdMidFreq, "2 MHz"}, {kIdSidechain, "side"}};
   for (const auto& [id, text] : refused) {
     ParamValue v = -1.0;
-    EXPECT_EQ(Read(c, id, text, v), kResultFalse) << text;
+    EXPECT_EQ(ReadValueText(*c, id, text, v), kResultFalse) << text;
   }
 }
 
@@ -342,9 +333,9 @@ TEST_F(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
     String128 name{};
     ASSERT_EQ(units->getProgramName(kPrst, k, name), kResultOk);
     EXPECT_EQ(host::ToUtf8(name), preset.name);
-    EXPECT_EQ(Text(c, kPrst, v), preset.name);
+    EXPECT_EQ(ValueText(*c, kPrst, v), preset.name);
     ParamValue back = -1.0;
-    ASSERT_EQ(Read(c, kPrst, preset.name, back), kResultOk);
+    ASSERT_EQ(ReadValueText(*c, kPrst, preset.name, back), kResultOk);
     EXPECT_DOUBLE_EQ(back, v);
 
     auto reported = host::MakeHostObject<host::ParameterChanges>();

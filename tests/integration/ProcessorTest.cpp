@@ -8,10 +8,15 @@
 
 #include "pluginterfaces/gui/iplugview.h"
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/ParamTexts.h"
 #include "tests/support/StateBytes.h"
+#include "tests/support/ViewSize.h"
 
 namespace mirel::test {
 namespace {
+
+using testsupport::ValueText;
+using testsupport::WidthHeight;
 
 std::string BusName(IComponent* c, MediaType t, BusDirection d, int32 i) {
   BusInfo info{};
@@ -199,13 +204,9 @@ TEST(Processor, HostBypassIsAParameterOfTheController) {
   }
   EXPECT_EQ(p.controller->setParamNormalized(kBpas, std::nan("")), kResultFalse);
   EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
-  String128 text{};
-  ASSERT_EQ(p.controller->getParamStringByValue(kBpas, 1.0, text), kResultOk);
-  EXPECT_EQ(host::ToUtf8(text), "on");
-  ASSERT_EQ(p.controller->getParamStringByValue(kBpas, 0.5, text), kResultOk);
-  EXPECT_EQ(host::ToUtf8(text), "off");
-  ASSERT_EQ(p.controller->getParamStringByValue(kPrst, 0.0, text), kResultOk);
-  EXPECT_EQ(host::ToUtf8(text), "Default");
+  EXPECT_EQ(ValueText(*p.controller, kBpas, 1.0), "on");
+  EXPECT_EQ(ValueText(*p.controller, kBpas, 0.5), "off");
+  EXPECT_EQ(ValueText(*p.controller, kPrst, 0.0), "Default");
   EXPECT_EQ(p.controller->getParamStringByValue(kBpas, 0.0, nullptr), kInvalidArgument);
   p.Stop();
 }
@@ -347,17 +348,11 @@ TEST(Processor, StatesOfEarlierReleasesRestoreTheSameValuesAndWriteBackTheSameBy
       EXPECT_NEAR(plainValue, intended[id], 1e-12) << id;
       EXPECT_EQ(p.controller->getParamNormalized(id), p.controller->plainParamToNormalized(id, plainValue)) << id;
     }
-    String128 text{};
-    ASSERT_EQ(p.controller->getParamStringByValue(kIdRatio, p.controller->getParamNormalized(kIdRatio), text),
-              kResultOk);
-    EXPECT_EQ(host::ToUtf8(text), "12:1");
+    EXPECT_EQ(ValueText(*p.controller, kIdRatio, p.controller->getParamNormalized(kIdRatio)), "12:1");
     EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
     IPtr<IPlugView> view = owned(p.controller->createView("editor"));
     ASSERT_TRUE(view);
-    ViewRect size;
-    ASSERT_EQ(view->getSize(&size), kResultOk);
-    EXPECT_EQ(size.getWidth(), c.width);
-    EXPECT_EQ(size.getHeight(), c.height);
+    EXPECT_EQ(WidthHeight(*view), (std::pair{c.width, c.height}));
     view = nullptr;
     EXPECT_EQ(p.State(), c.writtenBack);
     p.Stop();
