@@ -18,11 +18,9 @@ inline Steinberg::ViewRect SizeOf(Steinberg::IPlugView& view) {
   return r;
 }
 
-// Width and height, comparable in one check.
-inline std::pair<int, int> WidthHeight(Steinberg::IPlugView& view) {
-  const Steinberg::ViewRect r = SizeOf(view);
-  return {r.getWidth(), r.getHeight()};
-}
+// Width and height, comparable in one check that prints both.
+inline std::pair<int, int> WidthHeight(const Steinberg::ViewRect& r) { return {r.getWidth(), r.getHeight()}; }
+inline std::pair<int, int> WidthHeight(Steinberg::IPlugView& view) { return WidthHeight(SizeOf(view)); }
 
 // Left, top, right and bottom, comparable in one check that prints all four.
 inline std::array<Steinberg::int32, 4> Corners(const Steinberg::ViewRect& r) {

@@ -258,8 +258,7 @@ class EditorX11DesktopScaleTest : public EditorX11ScaleTest {
     ASSERT_TRUE(host.Open(view, error)) << error;
     EXPECT_EQ(WidthHeight(*view), (std::pair{1676, 490}));
     ASSERT_FALSE(host.ResizeRequests().empty());
-    const ViewRect asked = host.ResizeRequests().back();
-    EXPECT_EQ((std::pair{asked.getWidth(), asked.getHeight()}), (std::pair{1676, 490}));
+    EXPECT_EQ(WidthHeight(host.ResizeRequests().back()), (std::pair{1676, 490}));
     EditorImage shown;
     EXPECT_TRUE(display_->PumpUntil([&] { return host.Capture(shown) && shown.width == 1676; }, 3000));
     host.Close();
