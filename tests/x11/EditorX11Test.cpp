@@ -14,9 +14,9 @@
 
 #include <unistd.h>
 
-#include "host/EditorActions.h"
 #include "host/x11/EditorHostX11.h"
 #include "tests/support/EditorPlaces.h"
+#include "tests/support/EditorScript.h"
 #include "tests/support/EditorScaleScenario.h"
 #include "tests/support/PictureCompare.h"
 #include "tests/support/ViewSize.h"
@@ -173,15 +173,7 @@ class EditorX11ScaleTest : public EditorX11Test, public testsupport::EditorHostD
   bool PluginWindowSize(int& width, int& height) override { return WindowSize(host_->PluginWindow(), width, height); }
   void Pump(int milliseconds) override { display_->Pump(milliseconds); }
   bool Capture(EditorImage& out) override { return host_->Capture(out); }
-  bool Do(const std::string& script) override {
-    std::vector<mirel::host::EditorAction> actions;
-    std::string error;
-    if (!mirel::host::ParseEditorActions(script, actions, error)) return false;
-    for (const auto& a : actions) {
-      if (!host_->Perform(a)) return false;
-    }
-    return true;
-  }
+  bool Do(const std::string& script) override { return testsupport::ReplayScript(*host_, script); }
   std::vector<HandlerCall> TakeCalls() override { return Edits(*fx_); }
   bool Snapshot(const std::string& scale, EditorImage& out) override {
     // ctest runs the tests of this file side by side: each its own file.
