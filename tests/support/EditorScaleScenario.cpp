@@ -224,8 +224,7 @@ void HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(EditorHostDr
   // 1000 pixels wide is a scale of 1.193; the height follows the editor's aspect.
   ViewRect taken;
   ASSERT_TRUE(host.ResizeByHandle(1000, 400, taken));
-  EXPECT_EQ(taken.getWidth(), 1000);
-  EXPECT_EQ(taken.getHeight(), 292);
+  EXPECT_EQ(WidthHeight(taken), (std::pair{1000, 292}));
   EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1000, 292}));
   int w = 0, h = 0;
   ASSERT_TRUE(host.PluginWindowSize(w, h));
@@ -233,8 +232,7 @@ void HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(EditorHostDr
   EXPECT_TRUE(ShowsSnapshot(host, "1.193", "resize-1.193", true)) << "the window differs from mirel-snapshot --scale 1.193";
 
   ASSERT_TRUE(host.ResizeByHandle(1048, 306, taken));
-  EXPECT_EQ(taken.getWidth(), 1048);
-  EXPECT_EQ(taken.getHeight(), 306);
+  EXPECT_EQ(WidthHeight(taken), (std::pair{1048, 306}));
   EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1048, 306}));
   EXPECT_TRUE(ShowsSnapshot(host, "1.25", "resize-1.25")) << "the window differs from mirel-snapshot --scale 1.25";
 
