@@ -14,6 +14,7 @@
 #include "tests/support/EditorScaleScenario.h"
 #include "tests/support/WinSnapshot.h"
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/StartedPlug.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {
@@ -56,13 +57,12 @@ class AudioThread {
 };
 
 struct EditorPlug {
-  Plug p;
+  StartedPlug p{48000.0, 128};
   IPtr<host::RecordingComponentHandler> handler = host::MakeHostObject<host::RecordingComponentHandler>();
   IPtr<IPlugView> view;
   host::EditorHostWin host;
 
   EditorPlug() {
-    p.Start(48000.0, 128);
     p.component->activateBus(kAudio, BusDirections::kInput, 1, true);
     p.controller->setComponentHandler(handler.get());
     view = owned(p.controller->createView("editor"));
@@ -70,7 +70,6 @@ struct EditorPlug {
   ~EditorPlug() {
     host.Close();
     view = nullptr;
-    p.Stop();
   }
   void Open() {
     std::string error;
