@@ -92,7 +92,7 @@ TEST(Controls, KnobDragAndWheelArithmeticWithEditOrder) {
   r.panel->OnMouseDrag(45, 40, kLeftButton);  // 10 px up on a 40 px knob: + 10 / 40 / 4
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.5625);
   r.panel->OnMouseDrag(45, 40, kLeftButton);  // no movement: nothing
-  r.panel->OnMouseDrag(45, 50, kShiftLeftButton); // 10 px down with shift: - 0.00625
+  r.panel->OnMouseDrag(45, 50, kShiftLeftButton);  // 10 px down with shift: - 0.00625
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.55625);
   r.panel->OnMouseUp(45, 50, kLeftButton);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "perform 0", "end 0"}));

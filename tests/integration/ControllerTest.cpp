@@ -8,6 +8,7 @@
 #include "mirel/MirelParams.h"
 #include "tests/integration/PlugFixture.h"
 #include "tests/support/ParamTexts.h"
+#include "tests/support/StartedPlug.h"
 #include "tests/support/ViewSize.h"
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -231,8 +232,7 @@ TEST_F(Controller, TheSizeFromAHostsResizeHandleTravelsWithTheState) {
   ASSERT_EQ(saved.size(), before.size() + 12);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), saved.begin()));
 
-  Plug b;
-  b.Start();
+  StartedPlug b;
   auto in = host::MakeHostObject<host::MemoryStream>(saved);
   ASSERT_EQ(b.component->setState(in.get()), kResultOk);
   view = owned(b.controller->createView("editor"));
@@ -243,7 +243,6 @@ TEST_F(Controller, TheSizeFromAHostsResizeHandleTravelsWithTheState) {
   EXPECT_EQ(WidthHeight(*view), (std::pair{838, 245}));
   EXPECT_EQ(b.State(), before);
   view = nullptr;
-  b.Stop();
 }
 
 TEST_F(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
