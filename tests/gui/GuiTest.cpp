@@ -7,7 +7,12 @@ using namespace guitest;
 
 namespace {
 
+using testsupport::kAltLeftButton;
+using testsupport::kControlLeftButton;
 using testsupport::kLeftButton;
+using testsupport::kRightButton;
+using testsupport::kShiftLeftButton;
+using Log = std::vector<std::string>;
 
 // A panel with a background, a 61-frame knob at (40, 20) bound to kKnob and
 // a 3-frame switch at (100, 20) bound to kSwitch, attached to the plug-in.
@@ -83,21 +88,18 @@ TEST(Controls, FrameSelectionFollowsTheValueOnTheStripsOwnPixels) {
 TEST(Controls, KnobDragAndWheelArithmeticWithEditOrder) {
   Rig r;
   r.knob->SetValue(0.5);
-  const MouseMods left{true, false, false, false, false};
-  MouseMods shift = left;
-  shift.shift = true;
-  r.panel->OnMouseDown(45, 50, left);
-  r.panel->OnMouseDrag(45, 40, left);  // 10 px up on a 40 px knob: + 10 / 40 / 4
+  r.panel->OnMouseDown(45, 50, kLeftButton);
+  r.panel->OnMouseDrag(45, 40, kLeftButton);  // 10 px up on a 40 px knob: + 10 / 40 / 4
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.5625);
-  r.panel->OnMouseDrag(45, 40, left);  // no movement: nothing
-  r.panel->OnMouseDrag(45, 50, shift); // 10 px down with shift: - 0.00625
+  r.panel->OnMouseDrag(45, 40, kLeftButton);  // no movement: nothing
+  r.panel->OnMouseDrag(45, 50, kShiftLeftButton);  // 10 px down with shift: - 0.00625
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.55625);
-  r.panel->OnMouseUp(45, 50, left);
-  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "perform 0", "end 0"}));
+  r.panel->OnMouseUp(45, 50, kLeftButton);
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "perform 0", "end 0"}));
   EXPECT_DOUBLE_EQ(r.plug.GetParam(kKnob)->Value(), 0.55625);
   r.panel->OnMouseWheel(45, 50, {}, 3 * 120);
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.58625);
-  r.panel->OnMouseWheel(45, 50, shift, -2 * 120);
+  r.panel->OnMouseWheel(45, 50, kShiftLeftButton, -2 * 120);
   EXPECT_DOUBLE_EQ(r.knob->Value(), 0.58425);
   r.panel->OnMouseWheel(45, 50, {}, 1000 * 120);  // clamped
   EXPECT_EQ(r.knob->Value(), 1.0);
@@ -109,14 +111,12 @@ TEST(Controls, DragDirectionAndGearingWithEachModifier) {
   Rig r;
   auto* wide = new IKnobStripControl(150, 20, kChoice, r.knob->Bitmap(), IKnobControl::kHorizontal, 2.0);
   r.panel->AttachControl(wide);
-  MouseMods shift{true, false, true, false, false}, control{true, false, false, true, false};
-  MouseMods alt{true, false, false, false, true};
   const std::pair<IControl*, int> knobs[] = {{r.knob, 45}, {wide, 155}};
   for (auto [knob, x] : knobs) {
     const bool horizontal = knob == wide;
     // One pixel of travel along the knob's axis: 1 / 40 / 4 or 1 / 20 / 2.
     const double step = horizontal ? 1.0 / 20 / 2 : 1.0 / 40 / 4;
-    for (const MouseMods& mods : {kLeftButton, shift, control, alt}) {
+    for (const MouseMods& mods : {kLeftButton, kShiftLeftButton, kControlLeftButton, kAltLeftButton}) {
       const double gear = (mods.shift || mods.control) ? 10.0 : 1.0;
       knob->SetValue(0.5);
       r.panel->OnMouseDown(x, 30, mods);
@@ -137,11 +137,10 @@ TEST(Controls, DragDirectionAndGearingWithEachModifier) {
 
 TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   Rig r;
-  const MouseMods left{true, false, false, false, false};
   std::vector<double> seen;
   for (int i = 0; i < 4; ++i) {
-    r.panel->OnMouseDown(105, 30, left);
-    r.panel->OnMouseUp(105, 30, left);
+    r.panel->OnMouseDown(105, 30, kLeftButton);
+    r.panel->OnMouseUp(105, 30, kLeftButton);
     seen.push_back(r.sw->Value());
   }
   EXPECT_EQ(seen, (std::vector<double>{0.5, 1.0, 0.0, 0.5}));
@@ -149,35 +148,34 @@ TEST(Controls, SwitchStepsAndDoubleClickRestoresTheAttachTimeValue) {
   EXPECT_EQ(r.knob->DefaultValue(), 0.5);  // the parameter's value when attached
   r.knob->SetValue(0.9);
   r.plug.log.clear();
-  r.panel->OnMouseDblClick(45, 30, left);
+  r.panel->OnMouseDblClick(45, 30, kLeftButton);
   EXPECT_EQ(r.knob->Value(), 0.5);
-  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "end 0"}));
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
   // A default at the bottom of the range is a default all the same.
   IKnobStripControl low(0, 0, kKnob, r.knob->Bitmap());
   low.ApplyPlugValue(0.0);
   low.SetValue(0.8);
-  low.MouseDoubleClick(1, 1, left);
+  low.MouseDoubleClick(1, 1, kLeftButton);
   EXPECT_EQ(low.Value(), 0.0);
   // A control that never had a value from the plug-in ignores double-clicks.
   IKnobStripControl fresh(0, 0, kKnob, r.knob->Bitmap());
   fresh.SetValue(0.3);
-  fresh.MouseDoubleClick(1, 1, left);
+  fresh.MouseDoubleClick(1, 1, kLeftButton);
   EXPECT_EQ(fresh.Value(), 0.3);
 }
 
 TEST(Controls, RightClickGoesToTheHostMenuAndAReleaseNoPressBeganEndsNothing) {
   Rig r;
-  const MouseMods right{false, true, false, false, false};
   r.sw->SetValue(0.0);
-  r.panel->OnMouseDown(105, 30, right);
+  r.panel->OnMouseDown(105, 30, kRightButton);
   EXPECT_EQ(r.sw->Value(), 0.0);  // no mouse-down reached the switch
   EXPECT_EQ(r.panel->MouseHolder(), -1);
-  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"menu 1"}));
+  EXPECT_EQ(r.plug.log, (Log{"menu 1"}));
   r.plug.log.clear();
   r.panel->OnMouseUp(45, 30, {});  // no holder: the knob under the mouse hears it
   EXPECT_TRUE(r.plug.log.empty());
   // Prompting stays off by default: a right-click that reaches a knob does nothing.
-  r.knob->MouseDown(45, 30, right);
+  r.knob->MouseDown(45, 30, kRightButton);
   EXPECT_TRUE(r.knob->PromptDisabled());
 }
 
@@ -188,27 +186,25 @@ TEST(Controls, RightClickGoesToTheHostMenuAndAReleaseNoPressBeganEndsNothing) {
 // edit under way.
 TEST(Controls, EditsReachTheHostInBalancedPairs) {
   Rig r;
-  const MouseMods left{true, false, false, false, false};
-  using Log = std::vector<std::string>;
   r.panel->OnMouseWheel(45, 50, {}, 120);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
   r.plug.log.clear();
-  r.panel->OnMouseDown(45, 50, left);
+  r.panel->OnMouseDown(45, 50, kLeftButton);
   r.panel->OnMouseWheel(45, 50, {}, 120);
-  r.panel->OnMouseDown(105, 30, left);  // a second button on the switch
-  r.panel->OnMouseUp(105, 30, left);
-  r.panel->OnMouseUp(105, 30, left);  // the other button's release: nothing open
+  r.panel->OnMouseDown(105, 30, kLeftButton);  // a second button on the switch
+  r.panel->OnMouseUp(105, 30, kLeftButton);
+  r.panel->OnMouseUp(105, 30, kLeftButton);  // the other button's release: nothing open
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0", "begin 1", "perform 1", "end 1"}));
   r.plug.log.clear();
   r.knob->SetDoubleClickAsClick(true);
-  EXPECT_TRUE(r.panel->OnMouseDblClick(45, 50, left));
-  r.panel->OnMouseDrag(45, 40, left);
-  r.panel->OnMouseUp(45, 40, left);
+  EXPECT_TRUE(r.panel->OnMouseDblClick(45, 50, kLeftButton));
+  r.panel->OnMouseDrag(45, 40, kLeftButton);
+  r.panel->OnMouseUp(45, 40, kLeftButton);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"}));
   r.plug.log.clear();
-  r.panel->OnMouseDown(45, 50, left);
+  r.panel->OnMouseDown(45, 50, kLeftButton);
   r.panel->Resize(200, 100);  // the controls go; the edit ends with them
-  r.panel->OnMouseUp(45, 50, left);
+  r.panel->OnMouseUp(45, 50, kLeftButton);
   EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0", "resize 200x100"}));
 }
 
@@ -346,7 +342,7 @@ TEST(Panel, TextEntryShowsTheValueTextAndReadsTypedTextsAsAHostDoes) {
     r.panel->CommitEntry(text);
     EXPECT_EQ(r.panel->EntryText(), nullptr);
     EXPECT_DOUBLE_EQ(level.Value(), value) << text;
-    EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "perform 0", "end 0"})) << text;
+    EXPECT_EQ(r.plug.log, (Log{"begin 0", "perform 0", "end 0"})) << text;
   }
   EXPECT_EQ(level.FormatDisplay(level.Value()), "+0.40 dB");
   // A text that does not read, or a cancelled entry, changes nothing.
@@ -364,10 +360,6 @@ TEST(Panel, TextEntryShowsTheValueTextAndReadsTypedTextsAsAHostDoes) {
 }
 
 // ---- Gestures stay whole --------------------------------------------------------
-
-namespace {
-using Log = std::vector<std::string>;
-}  // namespace
 
 TEST(Gestures, CancelAndThePanelsEndCloseTheEditAPressOpened) {
   Rig r;
@@ -523,16 +515,25 @@ TEST(Gestures, KeysGoToTheControlUnderThePointerOrTheKeyboardControl) {
 
 TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   Rig r;
+  // Hidden or grayed, no gesture of any kind reaches it: a press that makes
+  // no control the holder, drag, release, wheel turn, double-click.
+  const auto touch = [&] {
+    r.plug.log.clear();
+    r.panel->OnMouseDown(45, 50, kLeftButton);
+    const int holder = r.panel->MouseHolder();
+    r.panel->OnMouseDrag(45, 40, kLeftButton);
+    r.panel->OnMouseUp(45, 40, kLeftButton);
+    r.panel->OnMouseWheel(45, 50, MouseMods{}, IPanel::kWheelUnitsPerNotch);
+    r.panel->OnMouseDblClick(45, 50, kLeftButton);
+    r.panel->OnMouseUp(45, 50, kLeftButton);
+    return std::pair{holder, r.plug.log};
+  };
+  const std::pair<int, Log> untouched{-1, {}};
   r.knob->SetHidden(true);
-  r.panel->OnMouseDown(45, 50, kLeftButton);
-  EXPECT_EQ(r.panel->MouseHolder(), -1);
-  r.panel->OnMouseUp(45, 50, kLeftButton);
+  EXPECT_EQ(touch(), untouched);
   r.knob->SetHidden(false);
   r.knob->SetGrayed(true);
-  r.panel->OnMouseDown(45, 50, kLeftButton);
-  EXPECT_EQ(r.panel->MouseHolder(), -1);
-  r.panel->OnMouseUp(45, 50, kLeftButton);
-  EXPECT_TRUE(r.plug.log.empty());
+  EXPECT_EQ(touch(), untouched);
   // Grayed, the knob is drawn at a quarter of its weight over the background.
   r.knob->SetValue(1.0);
   const int grayed = r.FrameAt(r.knob);
@@ -540,36 +541,15 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   EXPECT_LT(grayed, 61);
   r.knob->SetGrayed(false);
   EXPECT_EQ(r.FrameAt(r.knob), 61);
-  r.panel->OnMouseDown(45, 50, kLeftButton);
-  EXPECT_EQ(r.panel->MouseHolder(), 1);
-  r.panel->OnMouseUp(45, 50, kLeftButton);
+  const auto [holder, log] = touch();
+  EXPECT_EQ(holder, 1);
+  EXPECT_FALSE(log.empty());
   // The rectangle's left and top edges are inside, its right and bottom edges outside.
-  EXPECT_TRUE(r.knob->HitTest(40, 20));
-  EXPECT_TRUE(r.knob->HitTest(59, 59));
-  EXPECT_FALSE(r.knob->HitTest(60, 30));
-  EXPECT_FALSE(r.knob->HitTest(45, 60));
-  EXPECT_FALSE(r.knob->HitTest(39, 30));
-  EXPECT_FALSE(r.knob->HitTest(45, 19));
-
-  // Hidden or grayed, no gesture of any kind reaches it: press, drag,
-  // release, wheel turn, double-click.
-  const auto touch = [&] {
-    r.plug.log.clear();
-    r.panel->OnMouseDown(45, 50, kLeftButton);
-    r.panel->OnMouseDrag(45, 40, kLeftButton);
-    r.panel->OnMouseUp(45, 40, kLeftButton);
-    r.panel->OnMouseWheel(45, 50, MouseMods{}, IPanel::kWheelUnitsPerNotch);
-    r.panel->OnMouseDblClick(45, 50, kLeftButton);
-    r.panel->OnMouseUp(45, 50, kLeftButton);
-    return r.plug.log;
-  };
-  r.knob->SetHidden(true);
-  EXPECT_TRUE(touch().empty());
-  r.knob->SetHidden(false);
-  r.knob->SetGrayed(true);
-  EXPECT_TRUE(touch().empty());
-  r.knob->SetGrayed(false);
-  EXPECT_FALSE(touch().empty());
+  const struct {
+    int x, y;
+    bool inside;
+  } edges[] = {{40, 20, true}, {59, 59, true}, {60, 30, false}, {45, 60, false}, {39, 30, false}, {45, 19, false}};
+  for (const auto& e : edges) EXPECT_EQ(r.knob->HitTest(e.x, e.y), e.inside) << e.x << ", " << e.y;
   // A hidden control above the knob does not shield it.
   std::vector<int> keys;
   IControl* cover = r.panel->GetControl(r.panel->AttachControl(new KeyTaker(&keys, PixelRect{0, 0, 200, 100})));
@@ -577,5 +557,5 @@ TEST(Gestures, HiddenAndGrayedControlsAreNotHit) {
   r.plug.log.clear();
   r.panel->OnMouseDown(45, 50, kLeftButton);
   r.panel->OnMouseUp(45, 50, kLeftButton);
-  EXPECT_EQ(r.plug.log, (std::vector<std::string>{"begin 0", "end 0"}));
+  EXPECT_EQ(r.plug.log, (Log{"begin 0", "end 0"}));
 }

@@ -157,7 +157,12 @@ class Sequence {
     call();
   }
 
-  void Log(const std::string& line) {
+  // One line of the trail, streamed from its parts.
+  template <class... Parts>
+  void Log(const Parts&... parts) {
+    std::ostringstream stream;
+    (stream << ... << parts);
+    const std::string line = stream.str();
     watchdog_.Calling(line);
     if (trace_) std::fprintf(stderr, "[seed %llu] %s\n", static_cast<unsigned long long>(seed_), line.c_str());
     trail_.push_back(line);
@@ -172,12 +177,10 @@ class Sequence {
 
   void OneCall() {
     Plug& p = *plug_;
-    std::ostringstream what;
     switch (rng_.Below(26)) {
       case 0: {
         const bool nullContext = rng_.Chance(15);
-        what << "initialize" << (nullContext ? "(null)" : "");
-        Log(what.str());
+        Log("initialize", nullContext ? "(null)" : "");
         p.component->initialize(nullContext ? nullptr : p.hostApp.get());
         break;
       }
@@ -195,10 +198,8 @@ class Sequence {
         const int32 numOuts = static_cast<int32>(rng_.Below(3));
         const bool nullIns = rng_.Chance(10);
         const bool nullOuts = rng_.Chance(10);
-        what << "setBusArrangements(" << (nullIns ? "null" : "ins") << "," << numIns << ","
-             << (nullOuts ? "null" : "outs") << "," << numOuts << ") " << std::hex << ins[0] << " " << ins[1]
-             << " " << outs[0];
-        Log(what.str());
+        Log("setBusArrangements(", nullIns ? "null" : "ins", ",", numIns, ",", nullOuts ? "null" : "outs", ",", numOuts,
+            ") ", std::hex, ins[0], " ", ins[1], " ", outs[0]);
         p.processor->setBusArrangements(nullIns ? nullptr : ins, numIns, nullOuts ? nullptr : outs, numOuts);
         break;
       }
@@ -207,8 +208,7 @@ class Sequence {
         const auto dir = static_cast<BusDirection>(rng_.Below(3));
         const int32 index = AnyIndex(rng_);
         const bool on = rng_.Chance(60);
-        what << "activateBus(" << type << "," << dir << "," << index << "," << on << ")";
-        Log(what.str());
+        Log("activateBus(", type, ",", dir, ",", index, ",", on, ")");
         p.component->activateBus(type, dir, index, on);
         break;
       }
@@ -221,24 +221,20 @@ class Sequence {
         int32 size = rng_.Chance(50) ? kSample32 : kSample64;
         if (rng_.Chance(5)) size = rng_.Chance(50) ? 2 : -1;
         const int32 mode = rng_.Chance(90) ? static_cast<int32>(rng_.Below(3)) : 7;
-        what << "setupProcessing(rate " << rate << ", block " << block << ", size " << size << ", mode " << mode
-             << ")";
-        Log(what.str());
+        Log("setupProcessing(rate ", rate, ", block ", block, ", size ", size, ", mode ", mode, ")");
         ProcessSetup s{mode, size, block, rate};
         p.processor->setupProcessing(s);
         break;
       }
       case 5: {
         const bool on = rng_.Chance(60);
-        what << "setActive(" << on << ")";
-        Log(what.str());
+        Log("setActive(", on, ")");
         p.component->setActive(on);
         break;
       }
       case 6: {
         const bool on = rng_.Chance(60);
-        what << "setProcessing(" << on << ")";
-        Log(what.str());
+        Log("setProcessing(", on, ")");
         p.processor->setProcessing(on);
         break;
       }
@@ -251,8 +247,7 @@ class Sequence {
       case 13: {
         const ParamID id = AnyParamId(rng_);
         const double v = AnyValue(rng_);
-        what << "setParamNormalized(" << id << "," << v << ")";
-        Log(what.str());
+        Log("setParamNormalized(", id, ",", v, ")");
         p.controller->setParamNormalized(id, v);
         Log("getParamNormalized");
         p.controller->getParamNormalized(AnyParamId(rng_));
@@ -261,8 +256,7 @@ class Sequence {
       case 14: {
         const ParamID id = AnyParamId(rng_);
         const double v = AnyValue(rng_);
-        what << "getParamStringByValue(" << id << "," << v << ")";
-        Log(what.str());
+        Log("getParamStringByValue(", id, ",", v, ")");
         String128 text;
         std::fill(std::begin(text), std::end(text), char16{0x4141});
         if (rng_.Chance(5)) p.controller->getParamStringByValue(id, v, nullptr);
@@ -277,8 +271,7 @@ class Sequence {
       case 15: {
         const ParamID id = AnyParamId(rng_);
         std::u16string text = RandomText();
-        what << "getParamValueByString(" << id << ", " << text.size() << " units)";
-        Log(what.str());
+        Log("getParamValueByString(", id, ", ", text.size(), " units)");
         ParamValue out = -7.0;
         if (rng_.Chance(5)) p.controller->getParamValueByString(id, nullptr, out);
         if (p.controller->getParamValueByString(id, reinterpret_cast<TChar*>(text.data()), out) == kResultOk) {
@@ -288,8 +281,7 @@ class Sequence {
       }
       case 16: {
         const int32 index = AnyIndex(rng_);
-        what << "getParameterInfo(" << index << ")";
-        Log(what.str());
+        Log("getParameterInfo(", index, ")");
         ParameterInfo info{};
         p.controller->getParameterCount();
         if (p.controller->getParameterInfo(index, info) == kResultOk) {
@@ -301,8 +293,7 @@ class Sequence {
       case 18: {
         static constexpr const char* kNames[] = {"editor", nullptr, "", "Editor", "something"};
         const char* name = rng_.Pick(kNames);
-        what << "createView(" << (name ? name : "null") << ")";
-        Log(what.str());
+        Log("createView(", name ? name : "null", ")");
         if (IPlugView* view = p.controller->createView(name)) view->release();
         break;
       }
@@ -310,8 +301,7 @@ class Sequence {
         const auto type = static_cast<MediaType>(rng_.Below(3) - (rng_.Chance(10) ? 5 : 0));
         const auto dir = static_cast<BusDirection>(rng_.Below(3) - (rng_.Chance(10) ? 5 : 0));
         const int32 index = AnyIndex(rng_);
-        what << "getBusInfo/getBusArrangement(" << type << "," << dir << "," << index << ")";
-        Log(what.str());
+        Log("getBusInfo/getBusArrangement(", type, ",", dir, ",", index, ")");
         BusInfo info{};
         p.component->getBusCount(type, dir);
         if (p.component->getBusInfo(type, dir, index, info) == kResultOk) {
@@ -325,8 +315,7 @@ class Sequence {
       }
       case 20: {
         const bool none = rng_.Chance(30);
-        what << "setComponentHandler(" << (none ? "null" : "handler") << ")";
-        Log(what.str());
+        Log("setComponentHandler(", none ? "null" : "handler", ")");
         p.controller->setComponentHandler(none ? nullptr : handler_.get());
         break;
       }
@@ -339,8 +328,7 @@ class Sequence {
       }
       case 22: {
         const int32 mode = static_cast<int32>(rng_.Below(4)) - 1;
-        what << "setIoMode/setKnobMode(" << mode << ")";
-        Log(what.str());
+        Log("setIoMode/setKnobMode(", mode, ")");
         p.component->setIoMode(mode);
         if (auto ex = p.U<IEditController2>()) ex->setKnobMode(mode);
         break;
@@ -350,7 +338,7 @@ class Sequence {
       default: {
         // Parameter changes through a zero-sample flush.
         auto changes = RandomChanges();
-        Log("flush with " + std::to_string(changes->getParameterCount()) + " queues");
+        Log("flush with ", changes->getParameterCount(), " queues");
         ProcessData d;
         d.symbolicSampleSize = rng_.Chance(50) ? kSample32 : kSample64;
         d.inputParameterChanges = changes.get();
@@ -405,9 +393,7 @@ class Sequence {
     const int32 index = AnyIndex(rng_);
     const auto listId = static_cast<ProgramListID>(rng_.Chance(50) ? kPrst : AnyIndex(rng_));
     const int32 program = AnyIndex(rng_);
-    std::ostringstream what;
-    what << "unit/program queries(" << index << "," << listId << "," << program << ")";
-    Log(what.str());
+    Log("unit/program queries(", index, ",", listId, ",", program, ")");
     units->getUnitCount();
     UnitInfo info{};
     units->getUnitInfo(index, info);
@@ -436,7 +422,7 @@ class Sequence {
     Plug& p = *plug_;
     const bool viaController = rng_.Chance(30);
     if (rng_.Chance(35)) {
-      Log(std::string("getState") + (viaController ? " (controller)" : ""));
+      Log("getState", viaController ? " (controller)" : "");
       auto s = host::MakeHostObject<host::MemoryStream>();
       if (rng_.Chance(10)) s->SetCapacity(rng_.Below(200));
       const tresult r = viaController ? p.controller->getState(s.get()) : p.component->getState(s.get());
@@ -467,8 +453,7 @@ class Sequence {
         break;
     }
     const int perRead = rng_.Chance(20) ? 1 + rng_.Below(9) : 0;
-    Log("setState(" + kind + ", " + std::to_string(blob.size()) + " bytes" +
-        (viaController ? ", controller" : "") + ")");
+    Log("setState(", kind, ", ", blob.size(), " bytes", viaController ? ", controller" : "", ")");
     auto s = host::MakeHostObject<host::MemoryStream>(std::move(blob));
     if (perRead) s->SetMaxBytesPerRead(perRead);
     if (rng_.Chance(10)) s->SetEndOfDataResult(rng_.Chance(50) ? kResultOk : kInternalError);
@@ -500,18 +485,14 @@ class Sequence {
     if (rng_.Chance(50)) r = ViewRect(0, 0, 600 + rng_.Below(2000), 150 + rng_.Below(800));
     static constexpr float kScales[] = {1.0f, 1.25f, 1.5f, 2.0f, 3.0f, 0.0f, -1.0f, 3.5f, 1e30f,
                                         std::numeric_limits<float>::quiet_NaN()};
-    std::ostringstream what;
     switch (rng_.Below(6)) {
       case 0:
-        what << "view onSize(" << r.left << "," << r.top << "," << r.right << "," << r.bottom << ")";
-        Log(what.str());
+        Log("view onSize(", r.left, ",", r.top, ",", r.right, ",", r.bottom, ")");
         view_->onSize(rng_.Chance(5) ? nullptr : &r);
         break;
       case 1:
         // The corners, not a width: an extreme rectangle has none an int holds.
-        what << "view checkSizeConstraint then onSize(" << r.left << "," << r.top << "," << r.right << "," << r.bottom
-             << ")";
-        Log(what.str());
+        Log("view checkSizeConstraint then onSize(", r.left, ",", r.top, ",", r.right, ",", r.bottom, ")");
         if (view_->checkSizeConstraint(&r) == kResultTrue) {
           ASSERT_TRUE(r.getWidth() > 0 && r.getHeight() > 0) << Context();
           view_->onSize(&r);
@@ -519,8 +500,7 @@ class Sequence {
         break;
       case 2: {
         const float scale = rng_.Pick(kScales);
-        what << "view setContentScaleFactor(" << scale << ")";
-        Log(what.str());
+        Log("view setContentScaleFactor(", scale, ")");
         if (auto scaler = FUnknownPtr<IPlugViewContentScaleSupport>(view_)) scaler->setContentScaleFactor(scale);
         break;
       }
@@ -528,7 +508,7 @@ class Sequence {
         // No window system window behind either: the editor opens nothing.
         static int notAWindow = 0;
         const bool none = rng_.Chance(50);
-        Log(std::string("view attached(") + (none ? "null" : "not a window") + ") and removed");
+        Log("view attached(", none ? "null" : "not a window", ") and removed");
         view_->attached(none ? nullptr : &notAWindow, rng_.Chance(50) ? kPlatformTypeHWND : kPlatformTypeX11EmbedWindowID);
         view_->removed();
         break;
@@ -577,8 +557,8 @@ class Sequence {
     }
     if (rng_.Chance(20)) blob.resize(static_cast<std::size_t>(rng_.Below(static_cast<int>(blob.size()) + 1)));
     const bool viaController = rng_.Chance(30);
-    Log("setState(later sections, " + std::to_string(sections.size()) + " sections, " + std::to_string(blob.size()) +
-        " bytes" + (lies ? ", lying sizes" : "") + (viaController ? ", controller" : "") + ")");
+    Log("setState(later sections, ", sections.size(), " sections, ", blob.size(), " bytes", lies ? ", lying sizes" : "",
+        viaController ? ", controller" : "", ")");
     auto s = host::MakeHostObject<host::MemoryStream>(std::move(blob));
     viaController ? plug_->controller->setState(s.get()) : plug_->component->setState(s.get());
     // What it kept reads back whole.
@@ -666,12 +646,9 @@ class Sequence {
     if (rng_.Chance(3)) d.numSamples = -1 - rng_.Below(1000);
     if (rng_.Chance(3)) d.symbolicSampleSize = rng_.Chance(50) ? 2 : -1;
 
-    std::ostringstream what;
-    what << "process(" << (size == kSample32 ? "32" : "64") << "-bit, " << d.numSamples << " samples, ins "
-         << d.numInputs << " [" << mainChannels << "," << scChannels << "], outs " << d.numOutputs << " ["
-         << outChannels << (outputsNull ? ", null" : "") << "], signal " << kind << ", changes "
-         << (d.inputParameterChanges ? changes->getParameterCount() : 0) << ")";
-    Log(what.str());
+    Log("process(", size == kSample32 ? "32" : "64", "-bit, ", d.numSamples, " samples, ins ", d.numInputs, " [",
+        mainChannels, ",", scChannels, "], outs ", d.numOutputs, " [", outChannels, outputsNull ? ", null" : "",
+        "], signal ", kind, ", changes ", d.inputParameterChanges ? changes->getParameterCount() : 0, ")");
     p.processor->process(d);
 
     // A non-finite input sample may pass through its own block, but nothing

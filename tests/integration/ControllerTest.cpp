@@ -7,12 +7,36 @@
 
 #include "mirel/MirelParams.h"
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/ParamTexts.h"
+#include "tests/support/StartedPlug.h"
+#include "tests/support/ViewSize.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {
 namespace {
 
 constexpr int kNumPresets = mirel::kNumPresets;
+using testsupport::ReadValueText;
+using testsupport::ValueText;
+using testsupport::WidthHeight;
+
+// An initialised instance, stopped when the test ends (also after a failed
+// assertion).
+class Controller : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(p.Initialize(), kResultOk); }
+  void TearDown() override { p.Stop(); }
+  // The rest of a host's start: arrangement, set-up and activation.
+  void Activate() {
+    ASSERT_EQ(p.Arrange(), kResultOk);
+    ASSERT_EQ(p.Setup(48000.0, 512), kResultOk);
+    ASSERT_EQ(p.component->setActive(true), kResultOk);
+  }
+
+  Plug p;
+  IEditController* c = p.controller.get();
+};
+
 
 // How the host sees one parameter. The titles are written here (what a host
 // shows and stores automation under); step counts, flags and defaults
@@ -35,10 +59,8 @@ Expected FromTable(ParamID id, const char* title) {
           std::pow((r.defaultValue - r.minValue) / (r.maxValue - r.minValue), 1.0 / r.shape)};
 }
 
-TEST(Controller, ParameterListAsTheHostSeesIt) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
-  ASSERT_EQ(p.controller->getParameterCount(), 16);
+TEST_F(Controller, ParameterListAsTheHostSeesIt) {
+  ASSERT_EQ(c->getParameterCount(), 16);
   // Units live in the value texts, so no units field is set.
   const Expected expected[] = {
       {kPrst, "Preset", kNumPresets - 1, 0x8008, 0.0},
@@ -60,7 +82,7 @@ TEST(Controller, ParameterListAsTheHostSeesIt) {
   };
   for (int32 i = 0; i < 16; ++i) {
     ParameterInfo info{};
-    ASSERT_EQ(p.controller->getParameterInfo(i, info), kResultOk);
+    ASSERT_EQ(c->getParameterInfo(i, info), kResultOk);
     const Expected& e = expected[i];
     SCOPED_TRACE(e.title);
     EXPECT_EQ(info.id, e.id);
@@ -76,14 +98,11 @@ TEST(Controller, ParameterListAsTheHostSeesIt) {
   EXPECT_EQ(expected[2 + kIdRatio].stepCount, 3);
   for (ParamID id : {kIdBypass, kIdInterstage, kIdOversample, kIdSidechain}) EXPECT_EQ(expected[2 + id].stepCount, 1);
   ParameterInfo info{};
-  EXPECT_EQ(p.controller->getParameterInfo(16, info), kResultFalse);
-  EXPECT_EQ(p.controller->getParameterInfo(-1, info), kResultFalse);
-  p.Stop();
+  EXPECT_EQ(c->getParameterInfo(16, info), kResultFalse);
+  EXPECT_EQ(c->getParameterInfo(-1, info), kResultFalse);
 }
 
-TEST(Controller, ValueTextsAndConversionsBothWays) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
+TEST_F(Controller, ValueTextsAndConversionsBothWays) {
   // What the host shows for a value, a row each.
   const struct {
     ParamID id;
@@ -110,13 +129,9 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
       {kIdSidechain, 0.0, "EXT"},
       {kIdSidechain, 1.0, "INT"},
   };
-  for (const auto& r : shown) {
-    String128 s{};
-    EXPECT_EQ(p.controller->getParamStringByValue(r.id, r.normalized, s), kResultOk) << r.id << " " << r.normalized;
-    EXPECT_EQ(host::ToUtf8(s), r.text) << r.id << " " << r.normalized;
-  }
+  for (const auto& r : shown) EXPECT_EQ(ValueText(*c, r.id, r.normalized), r.text) << r.id << " " << r.normalized;
   String128 s{};
-  EXPECT_EQ(p.controller->getParamStringByValue(12345, 0.0, s), kResultFalse);
+  EXPECT_EQ(c->getParamStringByValue(12345, 0.0, s), kResultFalse);
 
   // What a typed text sets. A bare number is in the shown unit; beyond the
   // range it is bounded.
@@ -131,38 +146,31 @@ TEST(Controller, ValueTextsAndConversionsBothWays) {
       {kBpas, "on", 1.0},
   };
   for (const auto& r : typed) {
-    String128 in{};
-    host::ToUtf16(r.text, in);
     ParamValue v = -1.0;
-    EXPECT_EQ(p.controller->getParamValueByString(r.id, in, v), kResultOk) << r.text;
+    EXPECT_EQ(ReadValueText(*c, r.id, r.text, v), kResultOk) << r.text;
     EXPECT_DOUBLE_EQ(v, r.normalized) << r.text;
   }
-  String128 in{};
-  host::ToUtf16("40", in);
   ParamValue v = 0;
-  EXPECT_EQ(p.controller->getParamValueByString(777, in, v), kResultFalse);
+  EXPECT_EQ(ReadValueText(*c, 777, "40", v), kResultFalse);
 
-  EXPECT_DOUBLE_EQ(p.controller->normalizedParamToPlain(kIdRelease, 0.5), 0.02 + (0.85 - 0.02) * 0.25);
-  EXPECT_DOUBLE_EQ(p.controller->normalizedParamToPlain(777, 0.3), 0.3);
-  EXPECT_DOUBLE_EQ(p.controller->plainParamToNormalized(kIdRelease, 0.02 + (0.85 - 0.02) * 0.25), 0.5);
-  EXPECT_DOUBLE_EQ(p.controller->plainParamToNormalized(kIdInput, -5.0), 0.0);
-  EXPECT_DOUBLE_EQ(p.controller->plainParamToNormalized(kBpas, 0.7), 0.7);
+  EXPECT_DOUBLE_EQ(c->normalizedParamToPlain(kIdRelease, 0.5), 0.02 + (0.85 - 0.02) * 0.25);
+  EXPECT_DOUBLE_EQ(c->normalizedParamToPlain(777, 0.3), 0.3);
+  EXPECT_DOUBLE_EQ(c->plainParamToNormalized(kIdRelease, 0.02 + (0.85 - 0.02) * 0.25), 0.5);
+  EXPECT_DOUBLE_EQ(c->plainParamToNormalized(kIdInput, -5.0), 0.0);
+  EXPECT_DOUBLE_EQ(c->plainParamToNormalized(kBpas, 0.7), 0.7);
 
   // Stepped values round to the nearest step and never pass the maximum.
-  ASSERT_EQ(p.controller->setParamNormalized(kIdRatio, 0.4), kResultOk);  // 1.2 -> 1
-  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdRatio), 1.0 / 3.0);
-  ASSERT_EQ(p.controller->setParamNormalized(kIdRatio, 1.0), kResultOk);
-  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdRatio), 1.0);
-  ASSERT_EQ(p.controller->setParamNormalized(kIdMix, 0.3), kResultOk);
-  EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdMix), 0.3);
-  EXPECT_EQ(p.controller->setParamNormalized(kPrst, 1.0), kResultFalse);
-  EXPECT_EQ(p.controller->getParamNormalized(kPrst), 0.0);
-  p.Stop();
+  ASSERT_EQ(c->setParamNormalized(kIdRatio, 0.4), kResultOk);  // 1.2 -> 1
+  EXPECT_DOUBLE_EQ(c->getParamNormalized(kIdRatio), 1.0 / 3.0);
+  ASSERT_EQ(c->setParamNormalized(kIdRatio, 1.0), kResultOk);
+  EXPECT_DOUBLE_EQ(c->getParamNormalized(kIdRatio), 1.0);
+  ASSERT_EQ(c->setParamNormalized(kIdMix, 0.3), kResultOk);
+  EXPECT_DOUBLE_EQ(c->getParamNormalized(kIdMix), 0.3);
+  EXPECT_EQ(c->setParamNormalized(kPrst, 1.0), kResultFalse);
+  EXPECT_EQ(c->getParamNormalized(kPrst), 0.0);
 }
 
-TEST(Controller, UnitsProgramListAndSmallAnswers) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
+TEST_F(Controller, UnitsProgramListAndSmallAnswers) {
   IPtr<IUnitInfo> units = p.U<IUnitInfo>();
   ASSERT_TRUE(units);
   EXPECT_EQ(units->getUnitCount(), 1);
@@ -192,78 +200,52 @@ TEST(Controller, UnitsProgramListAndSmallAnswers) {
   EXPECT_EQ(c2->setKnobMode(kLinearMode), kResultOk);
   EXPECT_EQ(c2->openHelp(false), kResultFalse);
   EXPECT_EQ(c2->openAboutBox(false), kResultFalse);
-  EXPECT_EQ(p.controller->setComponentState(nullptr), kNotImplemented);
+  EXPECT_EQ(c->setComponentState(nullptr), kNotImplemented);
   // A view for the name "editor" only.
-  IPtr<IPlugView> view = owned(p.controller->createView("editor"));
+  IPtr<IPlugView> view = owned(c->createView("editor"));
   EXPECT_TRUE(view);
-  EXPECT_EQ(p.controller->createView("Editor"), nullptr);
+  EXPECT_EQ(c->createView("Editor"), nullptr);
   view = nullptr;
 
   auto handler = host::MakeHostObject<host::RecordingComponentHandler>();
-  EXPECT_EQ(p.controller->setComponentHandler(handler.get()), kResultOk);
-  EXPECT_EQ(p.controller->setComponentHandler(handler.get()), kResultOk);
+  EXPECT_EQ(c->setComponentHandler(handler.get()), kResultOk);
+  EXPECT_EQ(c->setComponentHandler(handler.get()), kResultOk);
   EXPECT_EQ(handler->RefCount(), 2u);  // ours and the plug-in's one reference
-  EXPECT_EQ(p.controller->setComponentHandler(nullptr), kResultOk);
+  EXPECT_EQ(c->setComponentHandler(nullptr), kResultOk);
   EXPECT_EQ(handler->RefCount(), 1u);
 
-  p.Stop();
 }
 
 // The size a host's resize handle gave the editor travels with the state, after
 // today's bytes: a new instance's view has it before it opens, and a state
 // without it gives the editor its own size again.
-TEST(Controller, TheSizeFromAHostsResizeHandleTravelsWithTheState) {
-  Plug a;
-  a.Start();
-  const std::vector<std::uint8_t> before = a.State();
-  IPtr<IPlugView> view = owned(a.controller->createView("editor"));
+TEST_F(Controller, TheSizeFromAHostsResizeHandleTravelsWithTheState) {
+  Activate();
+  const std::vector<std::uint8_t> before = p.State();
+  IPtr<IPlugView> view = owned(c->createView("editor"));
   ASSERT_TRUE(view);
   ViewRect r{0, 0, 1257, 368};
   ASSERT_EQ(view->onSize(&r), kResultOk);
-  auto sizeOf = [](IPlugView& v) {
-    ViewRect size;
-    EXPECT_EQ(v.getSize(&size), kResultOk);
-    return std::pair{size.getWidth(), size.getHeight()};
-  };
-  EXPECT_EQ(sizeOf(*view), (std::pair{1257, 368}));
+  EXPECT_EQ(WidthHeight(*view), (std::pair{1257, 368}));
   view = nullptr;
-  const std::vector<std::uint8_t> saved = a.State();
+  const std::vector<std::uint8_t> saved = p.State();
   ASSERT_EQ(saved.size(), before.size() + 12);
   EXPECT_TRUE(std::equal(before.begin(), before.end(), saved.begin()));
-  a.Stop();
 
-  Plug b;
-  b.Start();
+  StartedPlug b;
   auto in = host::MakeHostObject<host::MemoryStream>(saved);
   ASSERT_EQ(b.component->setState(in.get()), kResultOk);
   view = owned(b.controller->createView("editor"));
-  EXPECT_EQ(sizeOf(*view), (std::pair{1257, 368}));
+  EXPECT_EQ(WidthHeight(*view), (std::pair{1257, 368}));
   EXPECT_EQ(b.State(), saved);
   auto old = host::MakeHostObject<host::MemoryStream>(before);
   ASSERT_EQ(b.component->setState(old.get()), kResultOk);
-  EXPECT_EQ(sizeOf(*view), (std::pair{838, 245}));
+  EXPECT_EQ(WidthHeight(*view), (std::pair{838, 245}));
   EXPECT_EQ(b.State(), before);
   view = nullptr;
-  b.Stop();
 }
 
-std::string Text(IEditController* c, ParamID id, double v) {
-  String128 s{};
-  EXPECT_EQ(c->getParamStringByValue(id, v, s), kResultOk) << id << " at " << v;
-  return host::ToUtf8(s);
-}
-
-// kResultOk and the normalised value, or kResultFalse with the value untouched.
-tresult Read(IEditController* c, ParamID id, const std::string& text, ParamValue& v) {
-  String128 in{};
-  host::ToUtf16(text, in);
-  return c->getParamValueByString(id, in, v);
-}
-
-TEST(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
-  IEditController* c = p.controller.get();
+TEST_F(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
   for (int32 i = 0; i < c->getParameterCount(); ++i) {
     ParameterInfo info{};
     ASSERT_EQ(c->getParameterInfo(i, info), kResultOk);
@@ -274,13 +256,13 @@ TEST(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
     std::vector<double> values = {0.0, 1.0, info.defaultNormalizedValue, 0.13, 0.5, 0.77};
     for (int32 k = 1; k < info.stepCount; ++k) values.push_back(static_cast<double>(k) / info.stepCount);
     for (double v : values) {
-      const std::string t = Text(c, info.id, v);
+      const std::string t = ValueText(*c, info.id, v);
       SCOPED_TRACE(t);
       // A unit or a word, never a bare number.
       EXPECT_NE(t.find_first_not_of("0123456789.+- "), std::string::npos);
       ParamValue back = -1.0;
-      ASSERT_EQ(Read(c, info.id, t, back), kResultOk);
-      EXPECT_EQ(Text(c, info.id, back), t);
+      ASSERT_EQ(ReadValueText(*c, info.id, t, back), kResultOk);
+      EXPECT_EQ(ValueText(*c, info.id, back), t);
       const bool exact = v == 0.0 || v == 1.0 || v == info.defaultNormalizedValue || info.stepCount > 0;
       if (exact && info.stepCount > 0) {
         EXPECT_EQ(std::floor(back * info.stepCount + 0.5), std::floor(v * info.stepCount + 0.5));
@@ -293,22 +275,18 @@ TEST(Controller, EveryValueTextCarriesItsUnitAndReadsBackToItsValue) {
     for (int32 j = 0; info.stepCount > 0 && j <= 16 * info.stepCount; ++j) {
       const double v = j == 16 * info.stepCount ? 0.9997 : static_cast<double>(j) / (16 * info.stepCount);
       ASSERT_EQ(c->setParamNormalized(info.id, v), kResultOk);
-      EXPECT_EQ(Text(c, info.id, v), Text(c, info.id, c->getParamNormalized(info.id))) << v;
+      EXPECT_EQ(ValueText(*c, info.id, v), ValueText(*c, info.id, c->getParamNormalized(info.id))) << v;
     }
     // Unknown texts are refused and leave the value alone.
     for (const char* bad : {"", "loud", "12 parsecs", "nan", "inf dB"}) {
       ParamValue v = -1.0;
-      EXPECT_EQ(Read(c, info.id, bad, v), kResultFalse) << bad;
+      EXPECT_EQ(ReadValueText(*c, info.id, bad, v), kResultFalse) << bad;
       EXPECT_EQ(v, -1.0);
     }
   }
-  p.Stop();
 }
 
-TEST(Controller, TypedFormsReadAsAPersonMeansThem) {
-  Plug p;
-  ASSERT_EQ(p.Initialize(), kResultOk);
-  IEditController* c = p.controller.get();
+TEST_F(Controller, TypedFormsReadAsAPersonMeansThem) {
   struct Case {
     ParamID id;
     const char* text;
@@ -328,7 +306,7 @@ TEST(Controller, TypedFormsReadAsAPersonMeansThem) {
   };
   for (const Case& k : cases) {
     ParamValue v = -1.0;
-    ASSERT_EQ(Read(c, k.id, k.text, v), kResultOk) << k.text;
+    ASSERT_EQ(ReadValueText(*c, k.id, k.text, v), kResultOk) << k.text;
     EXPECT_NEAR(v, c->plainParamToNormalized(k.id, k.plain), 1e-12) << k.text;
   }
   // A number naming no list entry, or the wrong unit, is refused.
@@ -337,17 +315,14 @@ TEST(Controller, TypedFormsReadAsAPersonMeansThem) {
       {kIdInput, "-30 Hz"},   {kIdBypass, "maybe"}, {kIdMidFreq, "2 MHz"}, {kIdSidechain, "side"}};
   for (const auto& [id, text] : refused) {
     ParamValue v = -1.0;
-    EXPECT_EQ(Read(c, id, text, v), kResultFalse) << text;
+    EXPECT_EQ(ReadValueText(*c, id, text, v), kResultFalse) << text;
   }
-  p.Stop();
 }
 
-TEST(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
-  Plug p;
-  p.Start();
+TEST_F(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
+  Activate();
   IPtr<IUnitInfo> units = p.U<IUnitInfo>();
   ASSERT_TRUE(units);
-  IEditController* c = p.controller.get();
   ASSERT_GE(kNumPresets, 6);
   EXPECT_STREQ(mirel::kFactoryPresets[0].name, "Default");
   for (int k = 0; k < kNumPresets; ++k) {
@@ -357,9 +332,9 @@ TEST(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
     String128 name{};
     ASSERT_EQ(units->getProgramName(kPrst, k, name), kResultOk);
     EXPECT_EQ(host::ToUtf8(name), preset.name);
-    EXPECT_EQ(Text(c, kPrst, v), preset.name);
+    EXPECT_EQ(ValueText(*c, kPrst, v), preset.name);
     ParamValue back = -1.0;
-    ASSERT_EQ(Read(c, kPrst, preset.name, back), kResultOk);
+    ASSERT_EQ(ReadValueText(*c, kPrst, preset.name, back), kResultOk);
     EXPECT_DOUBLE_EQ(back, v);
 
     auto reported = host::MakeHostObject<host::ParameterChanges>();
@@ -389,7 +364,6 @@ TEST(Controller, ThePresetsAreTheProgramListAndThePresetParameterLoadsEach) {
     EXPECT_NEAR(c->plainParamToNormalized(info.id, mirel::kFactoryPresets[0].values[info.id]),
                 info.defaultNormalizedValue, 1e-15) << info.id;
   }
-  p.Stop();
 }
 
 }  // namespace

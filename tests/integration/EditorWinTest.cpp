@@ -10,9 +10,11 @@
 #include "host/EditorActions.h"
 #include "host/win32/EditorHostWin.h"
 #include "tests/support/EditorPlaces.h"
+#include "tests/support/EditorScript.h"
 #include "tests/support/EditorScaleScenario.h"
 #include "tests/support/WinSnapshot.h"
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/StartedPlug.h"
 #include "pluginterfaces/gui/iplugview.h"
 
 namespace mirel::test {
@@ -55,13 +57,12 @@ class AudioThread {
 };
 
 struct EditorPlug {
-  Plug p;
+  StartedPlug p{48000.0, 128};
   IPtr<host::RecordingComponentHandler> handler = host::MakeHostObject<host::RecordingComponentHandler>();
   IPtr<IPlugView> view;
   host::EditorHostWin host;
 
   EditorPlug() {
-    p.Start(48000.0, 128);
     p.component->activateBus(kAudio, BusDirections::kInput, 1, true);
     p.controller->setComponentHandler(handler.get());
     view = owned(p.controller->createView("editor"));
@@ -69,19 +70,13 @@ struct EditorPlug {
   ~EditorPlug() {
     host.Close();
     view = nullptr;
-    p.Stop();
   }
   void Open() {
     std::string error;
     ASSERT_TRUE(host.Open(view.get(), error)) << error;
     host.Pump(120);
   }
-  void Do(const char* script) {
-    std::vector<host::EditorAction> actions;
-    std::string error;
-    ASSERT_TRUE(host::ParseEditorActions(script, actions, error)) << error;
-    for (const auto& a : actions) ASSERT_TRUE(host.Perform(a));
-  }
+  void Do(const char* script) { ASSERT_TRUE(testsupport::ReplayScript(host, script)) << script; }
 };
 
 // The Windows host as the editor scenarios drive it: one instance, its view
@@ -116,15 +111,7 @@ class WinHostDriver : public testsupport::EditorHostDriver {
   bool PluginWindowSize(int& width, int& height) override { return ClientSize(e_.host.PluginWindow(), width, height); }
   void Pump(int milliseconds) override { e_.host.Pump(milliseconds); }
   bool Capture(host::EditorImage& out) override { return e_.host.Capture(out); }
-  bool Do(const std::string& script) override {
-    std::vector<host::EditorAction> actions;
-    std::string error;
-    if (!host::ParseEditorActions(script, actions, error)) return false;
-    for (const auto& a : actions) {
-      if (!e_.host.Perform(a)) return false;
-    }
-    return true;
-  }
+  bool Do(const std::string& script) override { return testsupport::ReplayScript(e_.host, script); }
   std::vector<HandlerCall> TakeCalls() override {
     auto calls = e_.handler->Calls();
     e_.handler->Clear();

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #endif
 
+#include "mirel/MirelParams.h"
 #include "tests/integration/PlugFixture.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 
@@ -82,7 +83,7 @@ TEST(Module, FactoryInfoAndInterfaces) {
   IPluginFactory* f = LoadedModule().Factory();
   PFactoryInfo info{};
   ASSERT_EQ(f->getFactoryInfo(&info), kResultOk);
-  EXPECT_EQ(host::FixedField(info.vendor, PFactoryInfo::kNameSize), "Qentworks");
+  EXPECT_EQ(host::FixedField(info.vendor, PFactoryInfo::kNameSize), mirel::kMakerName);
   EXPECT_EQ(info.flags, 16);
   EXPECT_FALSE(host::FixedField(info.url, PFactoryInfo::kURLSize).empty());
   EXPECT_FALSE(host::FixedField(info.email, PFactoryInfo::kEmailSize).empty());
@@ -118,7 +119,7 @@ TEST(Module, ClassInfoInAllThreeForms) {
   FUID::fromTUID(basic.cid).toString(text);
   EXPECT_STREQ(text, "F2AEE70D00DE4F4E51656E744D726C31");
   EXPECT_EQ(host::FixedField(basic.category, PClassInfo::kCategorySize), "Audio Module Class");
-  EXPECT_EQ(host::FixedField(basic.name, PClassInfo::kNameSize), "Mirel");
+  EXPECT_EQ(host::FixedField(basic.name, PClassInfo::kNameSize), mirel::kEffectName);
   EXPECT_EQ(basic.cardinality, 0x7FFFFFFF);
   EXPECT_EQ(f->getClassInfo(1, &basic), kInvalidArgument);
   EXPECT_EQ(f->getClassInfo(-1, &basic), kInvalidArgument);
@@ -131,7 +132,7 @@ TEST(Module, ClassInfoInAllThreeForms) {
   ASSERT_EQ(f2->getClassInfo2(0, &info2), kResultOk);
   EXPECT_EQ(std::memcmp(info2.cid, expected, 16), 0);
   EXPECT_EQ(host::FixedField(info2.subCategories, PClassInfo2::kSubCategoriesSize), "Fx|Dynamics");
-  EXPECT_EQ(host::FixedField(info2.version, PClassInfo2::kVersionSize), "4.1.0");
+  EXPECT_EQ(host::FixedField(info2.version, PClassInfo2::kVersionSize), mirel::kVersionText);
   EXPECT_EQ(host::FixedField(info2.sdkVersion, PClassInfo2::kVersionSize), "VST 3.6.12");
   EXPECT_EQ(host::FixedField(info2.vendor, PClassInfo2::kVendorSize), "");
   EXPECT_EQ(info2.classFlags, 2u);
@@ -143,10 +144,10 @@ TEST(Module, ClassInfoInAllThreeForms) {
   PClassInfoW w{};
   ASSERT_EQ(f3->getClassInfoUnicode(0, &w), kResultOk);
   EXPECT_EQ(std::memcmp(w.cid, expected, 16), 0);
-  EXPECT_EQ(host::ToUtf8(w.name, PClassInfo::kNameSize), "Mirel");
+  EXPECT_EQ(host::ToUtf8(w.name, PClassInfo::kNameSize), mirel::kEffectName);
   EXPECT_EQ(host::FixedField(w.category, PClassInfo::kCategorySize), "Audio Module Class");
   EXPECT_EQ(host::FixedField(w.subCategories, PClassInfoW::kSubCategoriesSize), "Fx|Dynamics");
-  EXPECT_EQ(host::ToUtf8(w.version, PClassInfoW::kVersionSize), "4.1.0");
+  EXPECT_EQ(host::ToUtf8(w.version, PClassInfoW::kVersionSize), mirel::kVersionText);
   EXPECT_EQ(host::ToUtf8(w.sdkVersion, PClassInfoW::kVersionSize), "VST 3.6.12");
   EXPECT_EQ(host::ToUtf8(w.vendor, PClassInfoW::kVendorSize), "");
   EXPECT_EQ(w.classFlags, 2u);

@@ -8,10 +8,16 @@
 
 #include "pluginterfaces/gui/iplugview.h"
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/StartedPlug.h"
+#include "tests/support/ParamTexts.h"
 #include "tests/support/StateBytes.h"
+#include "tests/support/ViewSize.h"
 
 namespace mirel::test {
 namespace {
+
+using testsupport::ValueText;
+using testsupport::WidthHeight;
 
 std::string BusName(IComponent* c, MediaType t, BusDirection d, int32 i) {
   BusInfo info{};
@@ -109,8 +115,7 @@ TEST(Processor, LifeCycleAndBuses) {
 
 // Renders the same seeded signal on one road; returns output channel 0 and 1.
 std::vector<double> Render(int32 sampleSize, bool sidechainActive) {
-  Plug p;
-  p.Start(44100.0, 300, sampleSize);
+  StartedPlug p(44100.0, 300, sampleSize);
   if (sidechainActive) p.component->activateBus(kAudio, kInput, 1, true);
   p.SendParam(kIdRatio, 1.0);
   p.SendParam(kIdInput, 0.4);
@@ -132,7 +137,6 @@ std::vector<double> Render(int32 sampleSize, bool sidechainActive) {
       out.push_back(b.Output(1, i));
     }
   }
-  p.Stop();
   return out;
 }
 
@@ -150,8 +154,7 @@ TEST(Processor, SingleAndDoublePrecisionAgreeUpToFloatRounding) {
 }
 
 TEST(Processor, OnlyTheLastPointOfAQueueApplies) {
-  Plug p;
-  p.Start();
+  StartedPlug p;
   auto changes = host::MakeHostObject<host::ParameterChanges>();
   changes->Add(kIdRatio, 0.9, 0);
   changes->Add(kIdRatio, 0.1, 20);
@@ -164,12 +167,10 @@ TEST(Processor, OnlyTheLastPointOfAQueueApplies) {
   ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
   EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdRatio), 2.0 / 3.0);
   EXPECT_DOUBLE_EQ(p.controller->getParamNormalized(kIdMix), 0.25);
-  p.Stop();
 }
 
 TEST(Processor, HostBypassThresholdAndPassThrough) {
-  Plug p;
-  p.Start(48000.0, 128);
+  StartedPlug p(48000.0, 128);
   p.component->activateBus(kAudio, kInput, 1, true);
   host::ProcessBuffers b(kSample32, 128, 2, 2, 2);
   FillInputs(b, 128, 3);
@@ -187,27 +188,20 @@ TEST(Processor, HostBypassThresholdAndPassThrough) {
   // A new set-up keeps the host bypass.
   ASSERT_EQ(p.Setup(48000.0, 128), kResultOk);
   EXPECT_EQ(p.controller->getParamNormalized(kBpas), 1.0);
-  p.Stop();
 }
 
 TEST(Processor, HostBypassIsAParameterOfTheController) {
-  Plug p;
-  p.Start(48000.0, 64);
+  StartedPlug p(48000.0, 64);
   for (double v : {0.51, 0.5, 1.0, 0.0}) {
     ASSERT_EQ(p.controller->setParamNormalized(kBpas, v), kResultOk);
     EXPECT_EQ(p.controller->getParamNormalized(kBpas), v > 0.5 ? 1.0 : 0.0) << v;
   }
   EXPECT_EQ(p.controller->setParamNormalized(kBpas, std::nan("")), kResultFalse);
   EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
-  String128 text{};
-  ASSERT_EQ(p.controller->getParamStringByValue(kBpas, 1.0, text), kResultOk);
-  EXPECT_EQ(host::ToUtf8(text), "on");
-  ASSERT_EQ(p.controller->getParamStringByValue(kBpas, 0.5, text), kResultOk);
-  EXPECT_EQ(host::ToUtf8(text), "off");
-  ASSERT_EQ(p.controller->getParamStringByValue(kPrst, 0.0, text), kResultOk);
-  EXPECT_EQ(host::ToUtf8(text), "Default");
+  EXPECT_EQ(ValueText(*p.controller, kBpas, 1.0), "on");
+  EXPECT_EQ(ValueText(*p.controller, kBpas, 0.5), "off");
+  EXPECT_EQ(ValueText(*p.controller, kPrst, 0.0), "Default");
   EXPECT_EQ(p.controller->getParamStringByValue(kBpas, 0.0, nullptr), kInvalidArgument);
-  p.Stop();
 }
 
 TEST(Processor, RestoredHostBypassOutlivesANewSetUp) {
@@ -236,8 +230,7 @@ TEST(Processor, RestoredHostBypassOutlivesANewSetUp) {
 }
 
 TEST(Processor, StateRoundTripWithHostBypassThroughBothInterfaces) {
-  Plug a;
-  a.Start();
+  StartedPlug a;
   a.SendParam(kIdInput, 0.5);   // 40 (range 0..80)
   a.SendParam(kIdRatio, 1.0);   // 3
   a.SendParam(kIdAttack, 0.5);  // 0.0001 + 0.001 * 0.25
@@ -259,8 +252,7 @@ TEST(Processor, StateRoundTripWithHostBypassThroughBothInterfaces) {
   EXPECT_EQ(viaController->Data(), state);
 
   for (bool throughComponent : {true, false}) {
-    Plug b;
-    b.Start();
+    StartedPlug b;
     auto stream = host::MakeHostObject<host::MemoryStream>(state);
     const tresult r = throughComponent ? b.component->setState(stream.get())
                                        : b.controller->setState(stream.get());
@@ -270,9 +262,7 @@ TEST(Processor, StateRoundTripWithHostBypassThroughBothInterfaces) {
     }
     EXPECT_EQ(b.controller->getParamNormalized(kBpas), 1.0);
     EXPECT_EQ(b.State(), state);
-    b.Stop();
   }
-  a.Stop();
 }
 
 // Arrangements no configuration lists are refused and leave the buses as
@@ -338,8 +328,7 @@ TEST(Processor, StatesOfEarlierReleasesRestoreTheSameValuesAndWriteBackTheSameBy
   const double intended[kIdCount] = {24.5, -3.25, 0.0007, 0.25, 3, 120, 75.5, 2500, 2.5, -4, 0, 1, 1, 0};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
-    Plug p;
-    p.Start();
+    StartedPlug p;
     auto stream = host::MakeHostObject<host::MemoryStream>(c.saved);
     ASSERT_EQ(p.component->setState(stream.get()), kResultOk);
     for (ParamID id = 0; id < kIdCount; ++id) {
@@ -347,20 +336,13 @@ TEST(Processor, StatesOfEarlierReleasesRestoreTheSameValuesAndWriteBackTheSameBy
       EXPECT_NEAR(plainValue, intended[id], 1e-12) << id;
       EXPECT_EQ(p.controller->getParamNormalized(id), p.controller->plainParamToNormalized(id, plainValue)) << id;
     }
-    String128 text{};
-    ASSERT_EQ(p.controller->getParamStringByValue(kIdRatio, p.controller->getParamNormalized(kIdRatio), text),
-              kResultOk);
-    EXPECT_EQ(host::ToUtf8(text), "12:1");
+    EXPECT_EQ(ValueText(*p.controller, kIdRatio, p.controller->getParamNormalized(kIdRatio)), "12:1");
     EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
     IPtr<IPlugView> view = owned(p.controller->createView("editor"));
     ASSERT_TRUE(view);
-    ViewRect size;
-    ASSERT_EQ(view->getSize(&size), kResultOk);
-    EXPECT_EQ(size.getWidth(), c.width);
-    EXPECT_EQ(size.getHeight(), c.height);
+    EXPECT_EQ(WidthHeight(*view), (std::pair{c.width, c.height}));
     view = nullptr;
     EXPECT_EQ(p.State(), c.writtenBack);
-    p.Stop();
   }
 }
 

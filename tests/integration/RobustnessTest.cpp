@@ -2,6 +2,7 @@
 // blocks, parameter flushes, odd rates and block sizes, broken state streams.
 
 #include "tests/integration/PlugFixture.h"
+#include "tests/support/StartedPlug.h"
 
 namespace mirel::test {
 namespace {
@@ -34,8 +35,7 @@ TEST(Robustness, ProcessBeforeSetUpOrArrangementIsSilentAndSafe) {
 
 TEST(Robustness, MissingBusesAndNullChannelsReadSilence) {
   for (int32 size : {kSample32, kSample64}) {
-    Plug p;
-    p.Start(44100.0, 128, size);
+    StartedPlug p(44100.0, 128, size);
     p.component->activateBus(kAudio, kInput, 1, true);  // the sidechain is expected...
     p.SendParam(kBpas, 1.0);                             // outputs show the inputs
     host::ProcessBuffers b(size, 128, 2, 2, 2);
@@ -78,7 +78,6 @@ TEST(Robustness, MissingBusesAndNullChannelsReadSilence) {
     // No output bus: nothing to write, nothing to crash.
     b.SetBusesPassed(2, false);
     ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
-    p.Stop();
   }
 }
 
@@ -101,8 +100,7 @@ TEST(Robustness, BlocksTheSetUpDidNotPrepareForAreRenderedWhole) {
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.reason);
-    Plug p;
-    p.Start(48000.0, r.setUpFrames, r.setUpSize);
+    StartedPlug p(48000.0, r.setUpFrames, r.setUpSize);
     p.SendParam(kBpas, 1.0);
     host::ProcessBuffers b(r.blockSize, r.frames, 2, 2, 2);
     FillInputs(b, r.frames, r.seed);
@@ -116,13 +114,11 @@ TEST(Robustness, BlocksTheSetUpDidNotPrepareForAreRenderedWhole) {
     p.SendParam(kBpas, 0.0);
     ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
     ExpectFinite(b, r.frames);
-    p.Stop();
   }
 }
 
 TEST(Robustness, ZeroSampleFlushAppliesChangesAndTouchesNoBuffer) {
-  Plug p;
-  p.Start();
+  StartedPlug p;
   auto changes = host::MakeHostObject<host::ParameterChanges>();
   changes->Add(kIdRatio, 1.0);
   changes->Add(kBpas, 1.0);
@@ -139,7 +135,6 @@ TEST(Robustness, ZeroSampleFlushAppliesChangesAndTouchesNoBuffer) {
   b.SetNumSamples(0);
   ASSERT_EQ(p.processor->process(b.Data()), kResultOk);
   EXPECT_EQ(b.Output(0, 0), 3.0);
-  p.Stop();
 }
 
 TEST(Robustness, ExtremeSampleRatesAndOddBlockSizes) {
@@ -188,8 +183,7 @@ TEST(Robustness, ExtremeSampleRatesAndOddBlockSizes) {
 }
 
 TEST(Robustness, BrokenStateStreamsNeverCorruptTheParameters) {
-  Plug p;
-  p.Start();
+  StartedPlug p;
   p.SendParam(kIdMix, 0.5);
   p.SendParam(kIdInput, 0.25);
   const std::vector<std::uint8_t> before = p.State();
@@ -245,7 +239,6 @@ TEST(Robustness, BrokenStateStreamsNeverCorruptTheParameters) {
   auto full = host::MakeHostObject<host::MemoryStream>();
   full->SetCapacity(20);
   EXPECT_EQ(p.component->getState(full.get()), kResultFalse);
-  p.Stop();
 }
 
 }  // namespace

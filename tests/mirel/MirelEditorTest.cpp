@@ -10,8 +10,13 @@
 #include "tests/mirel/EngineTestSupport.h"
 #include "host/MemoryStream.h"
 #include "gui/IPanel.h"
+#include "tests/support/MouseButtons.h"
+#include "tests/support/VstOwner.h"
 
 namespace {
+
+using testsupport::kLeftButton;
+using testsupport::MakeVstOwner;
 
 IPanel& PanelOf(Mirel& m) {
   auto* panel = dynamic_cast<IPanel*>(m.Graphics());
@@ -20,9 +25,8 @@ IPanel& PanelOf(Mirel& m) {
 }
 
 struct Editor {
-  Mirel* m = new Mirel;  // reference-counted
+  testsupport::VstOwner<Mirel> m = MakeVstOwner<Mirel>();
   IPanel& panel = PanelOf(*m);
-  ~Editor() { m->release(); }
 };
 
 }  // namespace
@@ -87,7 +91,7 @@ TEST(MirelEditor, EveryParameterHasOneControlOfItsKindShowingItsArtwork) {
       {kBypass, "BY"},  {kInterstage, "INTER"}, {kOversample, "OVER"}, {kSidechain, "SC"},
   };
   ASSERT_EQ(static_cast<int>(std::size(kArtwork)), kNumParams);
-  Mirel* m = new Mirel(false);  // reference-counted
+  auto m = MakeVstOwner<Mirel>(false);
   namespace layout = mirel::layout;
   for (const auto& [param, image] : kArtwork) {
     SCOPED_TRACE(image);
@@ -110,14 +114,12 @@ TEST(MirelEditor, EveryParameterHasOneControlOfItsKindShowingItsArtwork) {
     }
     EXPECT_EQ(found, 1);
   }
-  m->release();
 }
 
 // Every knob's double-click gives its parameter's default back, those whose
 // default is the bottom of the range too.
 TEST(MirelEditor, DoubleClickRestoresEachKnobsDefault) {
   Editor e;
-  const MouseMods left{true, false, false, false, false};
   int atBottom = 0;
   for (int i = 0; i < e.panel.NControls(); ++i) {
     IControl* c = e.panel.GetControl(i);
@@ -127,7 +129,7 @@ TEST(MirelEditor, DoubleClickRestoresEachKnobsDefault) {
     atBottom += normal == 0.0;
     c->SetValue(normal < 0.5 ? 0.9 : 0.1);
     const PixelRect r = c->Rect();
-    e.panel.OnMouseDblClick((r.left + r.right) / 2, (r.top + r.bottom) / 2, left);
+    e.panel.OnMouseDblClick((r.left + r.right) / 2, (r.top + r.bottom) / 2, kLeftButton);
     EXPECT_NEAR(c->Value(), normal, 1e-12) << p->Name();
     EXPECT_NEAR(p->Value(), p->DefaultValue(), 1e-9) << p->Name();
   }
@@ -138,9 +140,8 @@ TEST(MirelEditor, ClickOnTheSidechainSwitchMovesTheDetectorToTheSidechain) {
   Editor e;
   ASSERT_EQ(e.m->GetParam(kSidechain)->Value(), 1.0);
   const PixelRect r = e.panel.GetControl(14)->Rect();
-  const MouseMods left{true, false, false, false, false};
-  e.panel.OnMouseDown(r.left + 1, r.top + 1, left);
-  e.panel.OnMouseUp(r.left + 1, r.top + 1, left);
+  e.panel.OnMouseDown(r.left + 1, r.top + 1, kLeftButton);
+  e.panel.OnMouseUp(r.left + 1, r.top + 1, kLeftButton);
   EXPECT_EQ(e.m->GetParam(kSidechain)->Value(), 0.0);
   EXPECT_EQ(e.panel.GetControl(8)->Value(), 0.0);  // the high-pass knob is another parameter
 }

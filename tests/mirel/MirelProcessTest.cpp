@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -33,9 +34,22 @@ void Sine(Buffers& b, int start, int n, double hz, double amp, double fs) {
   }
 }
 
-void Noise(Buffers& b, int ch, double amp, std::uint64_t seed) {
-  Rng r(seed);
-  for (double& v : b.in[static_cast<std::size_t>(ch)]) v = amp * r.Uniform();
+// Seeded noise of amplitude amp into each listed input channel, the k-th
+// listed channel seeded with seed + k.
+void Noise(Buffers& b, std::initializer_list<int> channels, double amp, std::uint64_t seed) {
+  for (int ch : channels) {
+    Rng r(seed++);
+    for (double& v : b.in[static_cast<std::size_t>(ch)]) v = amp * r.Uniform();
+  }
+}
+
+// The oversampler's up and down histories of both channels hold nothing.
+void ExpectOversamplerClear(ReadyMirel& m) {
+  for (int c = 0; c < 2; ++c)
+    for (int k = 0; k < 11; ++k) {
+      EXPECT_EQ(m.UpHistory(c).y[k], 0.0) << "channel " << c << " step " << k;
+      EXPECT_EQ(m.DownHistory(c).y[k], 0.0) << "channel " << c << " step " << k;
+    }
 }
 
 // Gain after every sample, processing one sample at a time.
@@ -108,11 +122,7 @@ TEST(MirelProcess, SilenceGivesSilenceAndTheMeterDecays) {
   const std::vector<double> meter = enginetest::RunReadingMeter(m, b, 0, n);
   for (const auto& ch : b.out)
     for (double v : ch) ASSERT_EQ(v, 0.0);
-  for (int c = 0; c < 2; ++c)
-    for (int k = 0; k < 11; ++k) {
-      EXPECT_EQ(m.UpHistory(c).y[k], 0.0);
-      EXPECT_EQ(m.DownHistory(c).y[k], 0.0);
-    }
+  ExpectOversamplerClear(m);
   EXPECT_EQ(m.GainState(), 1.0);
   // No reduction: the meter falls from 1 by k per sample, 99 % in 0.3 s.
   ASSERT_EQ(meter.size(), static_cast<std::size_t>(n));
@@ -137,8 +147,7 @@ TEST(MirelProcess, WithoutAnEditorTheMeterHoldsAndTheSoundIsTheSame) {
   released.ReleaseGraphics();  // the feed went with the editor
   EXPECT_EQ(released.MeterFeed(), nullptr);
   Buffers input(2000);
-  Noise(input, 0, 0.9, 1);
-  Noise(input, 1, 0.9, 2);
+  Noise(input, {0, 1}, 0.9, 1);
   std::vector<Buffers> runs;
   for (ReadyMirel* m : {&never, &released, &shown}) {
     m->Set(kInput, 40);
@@ -165,8 +174,8 @@ TEST(MirelProcess, InputZeroGivesUnityGainAndTheStatedOutput) {
     ReadyMirel m;
     m.Set({{kInput, 0.0}, {kMix, 70.0}, {kOutput, 6.0}, {kOversample, factor == 16 ? 1.0 : 0.0}});
     Buffers b(3000);
-    Noise(b, 0, amp, 11);
-    Noise(b, 1, 0.5 * amp, 12);
+    Noise(b, {0}, amp, 11);
+    Noise(b, {1}, 0.5 * amp, 12);
     enginetest::RunAll(m, b);
     EXPECT_EQ(m.GainState(), 1.0);
 
@@ -271,8 +280,8 @@ TEST(MirelProcess, BypassCopiesBitExactlyWhileTheGainRuns) {
   for (ReadyMirel* m : {&on, &off}) m->Set({{kInput, 30.0}, {kOversample, 1.0}, {kInterstage, 1.0}});
   on.Set(kBypass, 1.0);
   Buffers b(4096), ref(4096);
-  Noise(b, 0, 1.0, 5);
-  Noise(b, 1, 0.7, 6);
+  Noise(b, {0}, 1.0, 5);
+  Noise(b, {1}, 0.7, 6);
   b.in[0][3] = -0.0;
   b.in[1][7] = std::numeric_limits<double>::denorm_min();
   ref.in = b.in;
@@ -287,7 +296,7 @@ TEST(MirelProcess, BypassCopiesBitExactlyWhileTheGainRuns) {
   // Switching bypass off continues from the running state.
   on.Set(kBypass, 0.0);
   Buffers next(256), nextRef(256);
-  Noise(next, 0, 0.5, 7);
+  Noise(next, {0}, 0.5, 7);
   nextRef.in = next.in;
   enginetest::RunAll(on, next);
   enginetest::RunAll(off, nextRef);
@@ -296,28 +305,18 @@ TEST(MirelProcess, BypassCopiesBitExactlyWhileTheGainRuns) {
 
 TEST(MirelProcess, SidechainRouting) {
   Buffers loudMain(4800), loudSide(4800);
-  Noise(loudMain, 0, 0.9, 1);
-  Noise(loudMain, 1, 0.9, 2);
-  Noise(loudSide, 2, 0.9, 3);
-  Noise(loudSide, 3, 0.9, 4);
-  {
-    ReadyMirel m;  // detector on the silent sidechain: no compression
-    m.Set({{kInput, 40.0}, {kSidechain, 0.0}});
-    enginetest::RunAll(m, loudMain);
-    EXPECT_EQ(m.GainState(), 1.0);
-  }
-  {
-    ReadyMirel m;  // detector on the loud sidechain compresses the silent main input
-    m.Set({{kInput, 40.0}, {kSidechain, 0.0}});
-    enginetest::RunAll(m, loudSide);
-    EXPECT_LT(m.GainState(), 0.5);
-  }
-  {
-    ReadyMirel m;  // switch at 1: the sidechain is ignored
-    m.Set({{kInput, 40.0}, {kSidechain, 1.0}});
-    enginetest::RunAll(m, loudSide);
-    EXPECT_EQ(m.GainState(), 1.0);
-  }
+  Noise(loudMain, {0, 1}, 0.9, 1);
+  Noise(loudSide, {2, 3}, 0.9, 3);
+  // The gain after a signal, the detector switched to the sidechain or not.
+  const auto gainAfter = [](Buffers& signal, double sidechainSwitch) {
+    ReadyMirel m;
+    m.Set({{kInput, 40.0}, {kSidechain, sidechainSwitch}});
+    enginetest::RunAll(m, signal);
+    return m.GainState();
+  };
+  EXPECT_EQ(gainAfter(loudMain, 0.0), 1.0);  // detector on the silent sidechain: no compression
+  EXPECT_LT(gainAfter(loudSide, 0.0), 0.5);  // detector on the loud sidechain compresses the silent main input
+  EXPECT_EQ(gainAfter(loudSide, 1.0), 1.0);  // switch at 1: the sidechain is ignored
   {
     ReadyMirel m;  // a host that hands no sidechain buffers: silence
     m.Set({{kInput, 40.0}, {kSidechain, 0.0}});
@@ -332,7 +331,7 @@ TEST(MirelProcess, NoFramesOnlyRedesignsTheOversampler) {
   ReadyMirel m;
   m.Set(kOversample, 1.0);
   Buffers b(8);
-  Noise(b, 0, 1.0, 9);
+  Noise(b, {0}, 1.0, 9);
   for (auto& ch : b.out) std::fill(ch.begin(), ch.end(), 3.0);
   for (int n : {0, -1, -512}) enginetest::Run(m, b, 0, n);
   for (const auto& ch : b.out)
@@ -349,8 +348,8 @@ TEST(MirelProcess, InPlaceBuffersGiveTheSameResult) {
   ReadyMirel a, c;
   for (ReadyMirel* m : {&a, &c}) m->Set({{kInput, 25.0}, {kMix, 60.0}, {kInterstage, 1.0}});
   Buffers b(2048);
-  Noise(b, 0, 0.8, 21);
-  Noise(b, 1, 0.6, 22);
+  Noise(b, {0}, 0.8, 21);
+  Noise(b, {1}, 0.6, 22);
   std::vector<std::vector<double>> io = {b.in[0], b.in[1]};
   enginetest::RunAll(a, b);
   double* in[4] = {io[0].data(), io[1].data(), b.in[2].data(), b.in[3].data()};
@@ -363,7 +362,7 @@ TEST(MirelProcess, InPlaceBuffersGiveTheSameResult) {
 TEST(MirelProcess, BlockSizeDoesNotChangeTheResult) {
   const std::uint64_t seed = 0x5eed;
   Buffers whole(3001);
-  for (int ch = 0; ch < 4; ++ch) Noise(whole, ch, 0.9, seed + static_cast<std::uint64_t>(ch));
+  Noise(whole, {0, 1, 2, 3}, 0.9, seed);
   auto make = [] {
     auto m = std::make_unique<ReadyMirel>();
     m->Set({{kInput, 30.0}, {kOversample, 1.0}, {kInterstage, 1.0}, {kSidechain, 0.0}, {kMidGain, 4.0}, {kHf, -9.0}});
@@ -399,8 +398,7 @@ TEST(MirelProcess, NonFiniteInputDoesNotSilenceThePlugin) {
     ReadyMirel m;
     m.Set({{kInput, 30.0}, {kInterstage, 1.0}});
     Buffers b(1024);
-    Noise(b, 0, 0.5, 31);
-    Noise(b, 1, 0.5, 32);
+    Noise(b, {0, 1}, 0.5, 31);
     b.in[0][100] = v;
     b.in[1][101] = v;
     enginetest::RunAll(m, b);
@@ -416,7 +414,7 @@ TEST(MirelProcess, NonFiniteInputDoesNotSilenceThePlugin) {
     }
     // Compression still works afterwards.
     Buffers next(4800);
-    Noise(next, 0, 0.9, 33);
+    Noise(next, {0}, 0.9, 33);
     enginetest::RunAll(m, next);
     EXPECT_GT(m.GainState(), 0.0);
     EXPECT_LT(m.GainState(), 0.5);
@@ -430,8 +428,7 @@ TEST(MirelProcess, DetectorStaysStableAtLowSampleRates) {
     // Highest shelf boost and a full mid boost at the top of its range.
     m.Set({{kInput, 20.0}, {kHf, -16.0}, {kMidFreq, 10000.0}, {kMidGain, 6.0}});
     Buffers b(static_cast<int>(fs));
-    Noise(b, 0, 0.9, 41);
-    Noise(b, 1, 0.9, 42);
+    Noise(b, {0, 1}, 0.9, 41);
     enginetest::RunAll(m, b);
     for (int ch = 0; ch < 2; ++ch) {
       for (const BiquadSection* s : {&m.HighPassSection(ch), &m.PeakSection(ch), &m.ShelfSection(ch)}) {
@@ -460,19 +457,14 @@ TEST(MirelProcess, ResetClearsOnlyTheOversampler) {
   ReadyMirel m;
   m.Set(kInput, 40.0);
   Buffers b(4800);
-  Noise(b, 0, 0.9, 51);
-  Noise(b, 1, 0.9, 52);
+  Noise(b, {0, 1}, 0.9, 51);
   enginetest::RunAll(m, b);
   const double gain = m.GainState();
   const BiquadSection hp = m.HighPassSection(0);
   ASSERT_LT(gain, 0.5);
   ASSERT_NE(m.UpHistory(0).y[0], 0.0);
   m.Reset();
-  for (int c = 0; c < 2; ++c)
-    for (int k = 0; k < 11; ++k) {
-      EXPECT_EQ(m.UpHistory(c).y[k], 0.0);
-      EXPECT_EQ(m.DownHistory(c).y[k], 0.0);
-    }
+  ExpectOversamplerClear(m);
   EXPECT_EQ(m.GainState(), gain);
   EXPECT_EQ(m.HighPassSection(0).s1, hp.s1);
   EXPECT_EQ(m.HighPassSection(0).s2, hp.s2);
@@ -481,7 +473,7 @@ TEST(MirelProcess, ResetClearsOnlyTheOversampler) {
 TEST(MirelProcess, SwitchingOversampleKeepsTheHistories) {
   ReadyMirel m;
   Buffers b(500);
-  Noise(b, 0, 0.9, 61);
+  Noise(b, {0}, 0.9, 61);
   enginetest::RunAll(m, b);
   const AllPoleHistory up = m.UpHistory(0);
   m.Set(kOversample, 1.0);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <future>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugbase/HostIdentity.h"
@@ -59,24 +60,16 @@ class RecordingEditor : public IEditorLink {
 }  // namespace
 
 TEST(ChannelIO, ParsesPairsSeparatedByBlanks) {
-  auto c = ParseChannelIO("2-2 4-2");
-  ASSERT_EQ(c.size(), 2u);
-  EXPECT_EQ(c[0].inputs, 2);
-  EXPECT_EQ(c[0].outputs, 2);
-  EXPECT_EQ(c[1].inputs, 4);
-  EXPECT_EQ(c[1].outputs, 2);
-
-  auto junk = ParseChannelIO("x");
-  ASSERT_EQ(junk.size(), 1u);
-  EXPECT_EQ(junk[0].inputs, 0);
-  EXPECT_EQ(junk[0].outputs, 0);
-
-  auto partial = ParseChannelIO("1 0-6");
-  ASSERT_EQ(partial.size(), 2u);
-  EXPECT_EQ(partial[0].inputs, 1);
-  EXPECT_EQ(partial[0].outputs, 0);
-  EXPECT_EQ(partial[1].outputs, 6);
-
+  // The parsed configurations as (inputs, outputs) pairs, comparable in one check.
+  const auto parsed = [](const char* text) {
+    std::vector<std::pair<int, int>> pairs;
+    for (const ChannelIOConfig& c : ParseChannelIO(text)) pairs.emplace_back(c.inputs, c.outputs);
+    return pairs;
+  };
+  using Pairs = std::vector<std::pair<int, int>>;
+  EXPECT_EQ(parsed("2-2 4-2"), (Pairs{{2, 2}, {4, 2}}));
+  EXPECT_EQ(parsed("x"), (Pairs{{0, 0}}));
+  EXPECT_EQ(parsed("1 0-6"), (Pairs{{1, 0}, {0, 6}}));
   EXPECT_EQ(ParseChannelIO(nullptr).size(), 1u);
 }
 
@@ -107,14 +100,13 @@ TEST(EffectBase, IdentityAndChannelRecords) {
 
 TEST(EffectBase, LegalIO) {
   TestEffect fx;
-  EXPECT_TRUE(fx.LegalIO(2, 2));
-  EXPECT_TRUE(fx.LegalIO(4, 2));
-  EXPECT_TRUE(fx.LegalIO(4, -1));
-  EXPECT_TRUE(fx.LegalIO(-1, 2));
-  EXPECT_FALSE(fx.LegalIO(1, 1));
-  EXPECT_FALSE(fx.LegalIO(2, 4));
-  EXPECT_FALSE(fx.LegalIO(3, 2));
-  EXPECT_FALSE(fx.LegalIO(-1, 3));
+  // Against "2-2 4-2"; -1 stands for any count.
+  const struct {
+    int inputs, outputs;
+    bool legal;
+  } cases[] = {{2, 2, true},  {4, 2, true},  {4, -1, true}, {-1, 2, true},
+               {1, 1, false}, {2, 4, false}, {3, 2, false}, {-1, 3, false}};
+  for (const auto& c : cases) EXPECT_EQ(fx.LegalIO(c.inputs, c.outputs), c.legal) << c.inputs << "-" << c.outputs;
 }
 
 TEST(EffectBase, DefaultProcessCopiesInputsAndZeroesTheRest) {

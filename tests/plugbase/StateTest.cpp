@@ -22,6 +22,11 @@ class ThreeParams : public IEffectBase {
   int presetNotices = 0;
 };
 
+// A, B and C as they are now, compared in one check that prints all three.
+std::vector<double> Values(ThreeParams& fx) {
+  return {fx.GetParam(0)->Value(), fx.GetParam(1)->Value(), fx.GetParam(2)->Value()};
+}
+
 StateChunk ChunkOf(const std::vector<double>& values) {
   StateChunk c;
   for (double v : values) c.AppendDouble(v);
@@ -75,20 +80,16 @@ TEST(State, SerializeWritesEveryValueInIndexOrder) {
   StateChunk c;
   ASSERT_TRUE(fx.SerializeParams(c));
   ASSERT_EQ(c.Size(), 24);
-  double v[3];
-  std::memcpy(v, c.Data(), sizeof v);
-  EXPECT_EQ(v[0], 1.5);
-  EXPECT_EQ(v[1], 2.0);
-  EXPECT_EQ(v[2], 0.25);
+  std::vector<double> v(3);
+  std::memcpy(v.data(), c.Data(), 24);
+  EXPECT_EQ(v, (std::vector<double>{1.5, 2.0, 0.25}));
 }
 
 TEST(State, RestoreClampsAndCallsParamChangedForAll) {
   ThreeParams fx;
   StateChunk c = ChunkOf({1000.0, -7.0, 0.75});
   EXPECT_EQ(fx.UnserializeParams(c, 0), 24);
-  EXPECT_EQ(fx.GetParam(0)->Value(), 30.0);
-  EXPECT_EQ(fx.GetParam(1)->Value(), 0.0);
-  EXPECT_EQ(fx.GetParam(2)->Value(), 0.75);
+  EXPECT_EQ(Values(fx), (std::vector<double>{30.0, 0.0, 0.75}));
   EXPECT_EQ(fx.changed, (std::vector<int>{0, 1, 2}));
 }
 
@@ -98,17 +99,14 @@ TEST(State, ShortChunkRestoresWhatArrivedAndZeroesTheFirstMissing) {
   // From offset 8 only two values remain: A reads 1.0, B reads 0.5 (restored
   // values are bounded, not re-rounded), and C, which finds no bytes, reads 0.
   EXPECT_EQ(fx.UnserializeParams(c, 8), -1);
-  EXPECT_EQ(fx.GetParam(0)->Value(), 1.0);
-  EXPECT_EQ(fx.GetParam(1)->Value(), 0.5);
-  EXPECT_EQ(fx.GetParam(2)->Value(), 0.0);
+  EXPECT_EQ(Values(fx), (std::vector<double>{1.0, 0.5, 0.0}));
   EXPECT_EQ(fx.changed.size(), 3u);
 
   ThreeParams empty;
   empty.GetParam(1)->SetClamped(3.0);
   EXPECT_EQ(empty.UnserializeParams(StateChunk{}, 0), -1);
-  EXPECT_EQ(empty.GetParam(0)->Value(), 0.0);  // 0 bounded into -30..30
-  EXPECT_EQ(empty.GetParam(1)->Value(), 3.0);  // the rest keep their values
-  EXPECT_EQ(empty.GetParam(2)->Value(), 0.25);
+  // A reads 0 (bounded into -30..30); the rest keep their values.
+  EXPECT_EQ(Values(empty), (std::vector<double>{0.0, 3.0, 0.25}));
   EXPECT_EQ(empty.changed.size(), 3u);
 }
 
@@ -133,8 +131,7 @@ TEST(Presets, DefaultPresetCapturesAndRestores) {
   fx.GetParam(0)->SetClamped(-12.0);
   fx.GetParam(1)->SetClamped(0.0);
   EXPECT_TRUE(fx.LoadPreset(0));
-  EXPECT_EQ(fx.GetParam(0)->Value(), 1.5);
-  EXPECT_EQ(fx.GetParam(1)->Value(), 2.0);
+  EXPECT_EQ(Values(fx), (std::vector<double>{1.5, 2.0, 0.25}));
   EXPECT_EQ(fx.CurrentPreset(), 0);
   EXPECT_EQ(fx.presetNotices, 1);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "mirel/EditorLayout.h"
@@ -19,8 +20,7 @@ constexpr auto kHeight = static_cast<std::uint32_t>(mirel::layout::kEditorHeight
 void ExpectPluginWindowSize(ClapEditorHostDriver& host, std::uint32_t width, std::uint32_t height) {
   int w = 0, h = 0;
   ASSERT_TRUE(host.PluginWindowSize(w, h));
-  EXPECT_EQ(static_cast<std::uint32_t>(w), width);
-  EXPECT_EQ(static_cast<std::uint32_t>(h), height);
+  EXPECT_EQ(std::pair(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h)), std::pair(width, height));
 }
 
 }  // namespace
@@ -42,13 +42,11 @@ void ClapEditorAnswersForItsOwnApiAndScale(ClapEditorHostDriver& host) {
   ASSERT_TRUE(gui->create(plugin, platform.api, false));
   std::uint32_t w = 0, h = 0;
   ASSERT_TRUE(gui->get_size(plugin, &w, &h));
-  EXPECT_EQ(w, kWidth);
-  EXPECT_EQ(h, kHeight);
+  EXPECT_EQ(std::pair(w, h), std::pair(kWidth, kHeight));
   if (platform.hostScales) {
     ASSERT_TRUE(gui->set_scale(plugin, 2.0));
     ASSERT_TRUE(gui->get_size(plugin, &w, &h));
-    EXPECT_EQ(w, 2u * kWidth);
-    EXPECT_EQ(h, 2u * kHeight);
+    EXPECT_EQ(std::pair(w, h), std::pair(2u * kWidth, 2u * kHeight));
     EXPECT_FALSE(gui->set_scale(plugin, 0.0));
     ASSERT_TRUE(gui->set_scale(plugin, 1.0));
   } else {
@@ -98,8 +96,7 @@ void ClapEditorEmbedsShowingTheSnapshotAndTakesTheHostsSizes(ClapEditorHostDrive
     host.Pump(100);
     std::uint32_t w = 0, h = 0;
     ASSERT_TRUE(gui->get_size(plugin, &w, &h));
-    EXPECT_EQ(w, aw);
-    EXPECT_EQ(h, ah);
+    EXPECT_EQ(std::pair(w, h), std::pair(aw, ah));
     ExpectPluginWindowSize(host, aw, ah);
   }
 

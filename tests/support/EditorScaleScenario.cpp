@@ -9,6 +9,7 @@
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
 #include "tests/support/EditorPlaces.h"
 #include "tests/support/PictureCompare.h"
+#include "tests/support/ViewSize.h"
 
 namespace testsupport {
 
@@ -30,12 +31,6 @@ Steinberg::IPlugViewContentScaleSupport* ScalerOf(EditorHostDriver& host) {
   }
   scaler->release();  // the view holds it
   return scaler;
-}
-
-ViewRect Size(EditorHostDriver& host) {
-  ViewRect r;
-  EXPECT_EQ(host.View()->getSize(&r), Steinberg::kResultOk);
-  return r;
 }
 
 std::string Place(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
@@ -116,24 +111,19 @@ void ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(EditorHostDrive
   ASSERT_NE(scaler, nullptr);
   // Before the window opens the size follows the scale already.
   ASSERT_EQ(scaler->setContentScaleFactor(1.5f), Steinberg::kResultOk);
-  EXPECT_EQ(Size(host).getWidth(), 1257);
-  EXPECT_EQ(Size(host).getHeight(), 368);
+  EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1257, 368}));
   std::string error;
   ASSERT_TRUE(host.Open(error)) << error;
-  EXPECT_EQ(host.OpenedSize().getWidth(), 1257);
-  EXPECT_EQ(host.OpenedSize().getHeight(), 368);
+  EXPECT_EQ(WidthHeight(host.OpenedSize()), (std::pair{1257, 368}));
   EXPECT_TRUE(ShowsSnapshot(host, "1.5", "scale-1.5")) << "the window differs from mirel-snapshot --scale 1.5";
 
   ASSERT_EQ(scaler->setContentScaleFactor(2.0f), Steinberg::kResultOk);
-  EXPECT_EQ(Size(host).getWidth(), 1676);
-  EXPECT_EQ(Size(host).getHeight(), 490);
+  EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1676, 490}));
   ASSERT_FALSE(host.ResizeRequests().empty());
-  EXPECT_EQ(host.ResizeRequests().back().getWidth(), 1676);
-  EXPECT_EQ(host.ResizeRequests().back().getHeight(), 490);
+  EXPECT_EQ(WidthHeight(host.ResizeRequests().back()), (std::pair{1676, 490}));
   int w = 0, h = 0;
   ASSERT_TRUE(host.HostWindowSize(w, h));
-  EXPECT_EQ(w, 1676);
-  EXPECT_EQ(h, 490);
+  EXPECT_EQ(std::pair(w, h), (std::pair{1676, 490}));
   EXPECT_TRUE(ShowsSnapshot(host, "2", "scale-2")) << "the window differs from mirel-snapshot --scale 2";
 
   // Refused values change nothing: no size, no request, no pixel.
@@ -142,15 +132,13 @@ void ContentScaleResizesThroughTheFrameAndShowsTheScaledSnapshot(EditorHostDrive
                     std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
     EXPECT_EQ(scaler->setContentScaleFactor(bad), Steinberg::kResultFalse) << bad;
   }
-  EXPECT_EQ(Size(host).getWidth(), 1676);
-  EXPECT_EQ(Size(host).getHeight(), 490);
+  EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1676, 490}));
   EXPECT_EQ(host.ResizeRequests().size(), asked);
   EXPECT_TRUE(ShowsSnapshot(host, "2", "scale-refused")) << "a refused scale changed the picture";
 
   // Back to 1: today's picture, bit for bit.
   ASSERT_EQ(scaler->setContentScaleFactor(1.0f), Steinberg::kResultOk);
-  EXPECT_EQ(Size(host).getWidth(), mirel::layout::kEditorWidth);
-  EXPECT_EQ(Size(host).getHeight(), mirel::layout::kEditorHeight);
+  EXPECT_EQ(WidthHeight(*host.View()), (std::pair{mirel::layout::kEditorWidth, mirel::layout::kEditorHeight}));
   ASSERT_FALSE(host.ResizeRequests().empty());
   EXPECT_EQ(host.ResizeRequests().back().getWidth(), mirel::layout::kEditorWidth);
   EXPECT_TRUE(ShowsSnapshot(host, "1", "scale-1-again")) << "the window at 1 again differs from the snapshot";
@@ -166,15 +154,13 @@ void OpensAtTheEditorsSizeAndShowsTheSnapshot(EditorHostDriver& host, bool excep
     const bool own = std::string(type) == host.PlatformType();
     EXPECT_EQ(view->isPlatformTypeSupported(type), own ? Steinberg::kResultOk : Steinberg::kResultFalse) << type;
   }
-  const ViewRect size = Size(host);
-  EXPECT_EQ((std::vector<int>{size.left, size.top, size.right, size.bottom}),
-            (std::vector<int>{0, 0, mirel::layout::kEditorWidth, mirel::layout::kEditorHeight}));
+  EXPECT_EQ(Corners(SizeOf(*host.View())),
+            (Corners({0, 0, mirel::layout::kEditorWidth, mirel::layout::kEditorHeight})));
   std::string error;
   ASSERT_TRUE(host.Open(error)) << error;
   int w = 0, h = 0;
   ASSERT_TRUE(host.PluginWindowSize(w, h));
-  EXPECT_EQ(w, mirel::layout::kEditorWidth);
-  EXPECT_EQ(h, mirel::layout::kEditorHeight);
+  EXPECT_EQ(std::pair(w, h), (std::pair{mirel::layout::kEditorWidth, mirel::layout::kEditorHeight}));
   EXPECT_TRUE(ShowsSnapshot(host, "1", "snapshot", exceptLabel)) << "the window differs from the off-screen snapshot";
   host.Close();
 }
@@ -238,29 +224,23 @@ void HostResizeShowsTheSnapshotAtThatScaleAndTheNextEditorOpensAtIt(EditorHostDr
   // 1000 pixels wide is a scale of 1.193; the height follows the editor's aspect.
   ViewRect taken;
   ASSERT_TRUE(host.ResizeByHandle(1000, 400, taken));
-  EXPECT_EQ(taken.getWidth(), 1000);
-  EXPECT_EQ(taken.getHeight(), 292);
-  EXPECT_EQ(Size(host).getWidth(), 1000);
-  EXPECT_EQ(Size(host).getHeight(), 292);
+  EXPECT_EQ(WidthHeight(taken), (std::pair{1000, 292}));
+  EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1000, 292}));
   int w = 0, h = 0;
   ASSERT_TRUE(host.PluginWindowSize(w, h));
-  EXPECT_EQ(w, 1000);
-  EXPECT_EQ(h, 292);
+  EXPECT_EQ(std::pair(w, h), (std::pair{1000, 292}));
   EXPECT_TRUE(ShowsSnapshot(host, "1.193", "resize-1.193", true)) << "the window differs from mirel-snapshot --scale 1.193";
 
   ASSERT_TRUE(host.ResizeByHandle(1048, 306, taken));
-  EXPECT_EQ(taken.getWidth(), 1048);
-  EXPECT_EQ(taken.getHeight(), 306);
-  EXPECT_EQ(Size(host).getWidth(), 1048);
-  EXPECT_EQ(Size(host).getHeight(), 306);
+  EXPECT_EQ(WidthHeight(taken), (std::pair{1048, 306}));
+  EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1048, 306}));
   EXPECT_TRUE(ShowsSnapshot(host, "1.25", "resize-1.25")) << "the window differs from mirel-snapshot --scale 1.25";
 
   // The instance opens its next editor at the size the host gave.
   host.Close();
   host.NewView();
   ASSERT_TRUE(host.Open(error)) << error;
-  EXPECT_EQ(host.OpenedSize().getWidth(), 1048);
-  EXPECT_EQ(host.OpenedSize().getHeight(), 306);
+  EXPECT_EQ(WidthHeight(host.OpenedSize()), (std::pair{1048, 306}));
   EXPECT_TRUE(ShowsSnapshot(host, "1.25", "reopened-1.25")) << "the reopened window differs from the snapshot at 1.25";
   ExpectBypassClickAt(host, 1.25);
   host.Close();
@@ -274,10 +254,8 @@ void OffAspectHostSizeIsPaintedWholeWithTheSnapshotCentred(EditorHostDriver& hos
   ASSERT_TRUE(host.ResizeByHandle(1100, 466, taken, false));
   int w = 0, h = 0;
   ASSERT_TRUE(host.PluginWindowSize(w, h));
-  EXPECT_EQ(w, 1100);
-  EXPECT_EQ(h, 466);
-  EXPECT_EQ(Size(host).getWidth(), 1100);
-  EXPECT_EQ(Size(host).getHeight(), 322);
+  EXPECT_EQ(std::pair(w, h), (std::pair{1100, 466}));
+  EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1100, 322}));
   EXPECT_TRUE(ShowsSnapshot(host, "1.313", "off-aspect", true, 1100, 466))
       << "the window is not the snapshot at 1.313 centred in margin";
   const auto places = DisplayScale::PlaceInWindow(1100, 322, 1100, 466);
@@ -285,8 +263,7 @@ void OffAspectHostSizeIsPaintedWholeWithTheSnapshotCentred(EditorHostDriver& hos
   // Back on the aspect: the window is the picture again.
   ASSERT_TRUE(host.ResizeByHandle(1100, 322, taken, false));
   ASSERT_TRUE(host.PluginWindowSize(w, h));
-  EXPECT_EQ(w, 1100);
-  EXPECT_EQ(h, 322);
+  EXPECT_EQ(std::pair(w, h), (std::pair{1100, 322}));
   host.Close();
 }
 
@@ -303,20 +280,17 @@ void AKeptSizeBeyondTheScreenOpensAtTheLargestThatFits(EditorHostDriver& host) {
   ASSERT_EQ(scaler->setContentScaleFactor(2.0f), Steinberg::kResultOk);
   ASSERT_TRUE(host.Open(error)) << error;
   // 1920 x 561 (scale 2.291) fits both test screens; 2514 x 735 would not.
-  EXPECT_EQ(Size(host).getWidth(), 1920);
-  EXPECT_EQ(Size(host).getHeight(), 561);
+  EXPECT_EQ(WidthHeight(*host.View()), (std::pair{1920, 561}));
   int w = 0, h = 0;
   ASSERT_TRUE(host.PluginWindowSize(w, h));
-  EXPECT_EQ(w, 1920);
-  EXPECT_EQ(h, 561);
+  EXPECT_EQ(std::pair(w, h), (std::pair{1920, 561}));
   host.Close();
   // The zoom is still the one kept: at a content scale of 1 it opens at 1.5.
   host.NewView();
   scaler = ScalerOf(host);
   ASSERT_EQ(scaler->setContentScaleFactor(1.0f), Steinberg::kResultOk);
   ASSERT_TRUE(host.Open(error)) << error;
-  EXPECT_EQ(host.OpenedSize().getWidth(), 1257);
-  EXPECT_EQ(host.OpenedSize().getHeight(), 368);
+  EXPECT_EQ(WidthHeight(host.OpenedSize()), (std::pair{1257, 368}));
   host.Close();
 }
 

@@ -22,12 +22,17 @@
 #include "host/ParameterChanges.h"
 #include "host/ProcessBuffers.h"
 #include "vst3/sdk/VstString.h"
+#include "tests/support/MouseButtons.h"
+#include "tests/support/ViewSize.h"
 #include "tests/support/VstOwner.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 using K = mirel::host::HandlerCall::Kind;
+using testsupport::Corners;
+using testsupport::kLeftButton;
 using testsupport::MakeVstOwner;
+using testsupport::SizeOf;
 using testsupport::VstOwner;
 
 namespace {
@@ -122,13 +127,7 @@ TEST(Adapter, ViewTakesOnlyItsPlatformsWindowTypeAndGivesTheEditorsSize) {
     EXPECT_NE(view->attached(&parent, other), kResultOk) << other;
     EXPECT_EQ(panel->GetWindow(), nullptr) << other;
   }
-  ViewRect size;
-  ASSERT_EQ(view->getSize(&size), kResultOk);
-  EXPECT_EQ(size.left, 0);
-  EXPECT_EQ(size.top, 0);
-  EXPECT_EQ(size.right, 100);
-  EXPECT_EQ(size.bottom, 50);
-  view = nullptr;
+  EXPECT_EQ(Corners(SizeOf(*view)), (Corners({0, 0, 100, 50})));
 }
 
 TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
@@ -170,7 +169,6 @@ TEST(Adapter, OneViewsFailureOrReleaseLeavesTheOtherViewsWindowAndPlace) {
   ASSERT_EQ(frame->requests.size(), 2u);
   EXPECT_EQ(frame->requests[1].right, 90);
   EXPECT_EQ(c->removed(), kResultOk);
-  c = nullptr;
 }
 
 // A host handler that offers parameter menus and records the view each was
@@ -233,18 +231,10 @@ TEST(Adapter, ResizesAndMenusGoToTheAttachedViewNotAnEarlierOne) {
     EXPECT_TRUE(earlierFrame->requests.empty());
     EXPECT_EQ(shownFrame->requests.size(), 1u);
     EXPECT_EQ(handler->menus->views.size(), 1u);
-    shown = nullptr;
-    earlier = nullptr;
   }
 }
 
 // ---- The host's resize handle ---------------------------------------------------
-
-ViewRect SizeOf(IPlugView& view) {
-  ViewRect r;
-  EXPECT_EQ(view.getSize(&r), kResultOk);
-  return r;
-}
 
 TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
   auto fx = EffectWithEditor(838, 245);
@@ -267,9 +257,7 @@ TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
   for (const auto& c : cases) {
     ViewRect r = c.offered;
     EXPECT_EQ(view->checkSizeConstraint(&r), kResultTrue);
-    EXPECT_EQ((std::vector<int32>{r.left, r.top, r.right, r.bottom}),
-              (std::vector<int32>{c.answer.left, c.answer.top, c.answer.right, c.answer.bottom}))
-        << c.offered.right << "x" << c.offered.bottom;
+    EXPECT_EQ(Corners(r), Corners(c.answer)) << c.offered.right << "x" << c.offered.bottom;
   }
   EXPECT_EQ(SizeOf(*view).getWidth(), 838);  // asking changes nothing
   view = nullptr;
@@ -282,7 +270,6 @@ TEST(Adapter, ViewResizesToTheEditorsAspectWithinItsLimits) {
   EXPECT_EQ(none->canResize(), kResultFalse);
   EXPECT_EQ(none->checkSizeConstraint(&r), kResultFalse);
   EXPECT_EQ(none->onSize(&r), kResultOk);
-  none = nullptr;
 }
 
 TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScales) {
@@ -350,7 +337,6 @@ TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScale
   ASSERT_EQ(again->attached(&parent, kEditorPlatformType), kResultOk);
   EXPECT_EQ(panel->EditorWidth(), 1048);
   EXPECT_EQ(again->removed(), kResultOk);
-  again = nullptr;
 }
 
 // After the bypass flag a resized editor's state carries the tag "zoom" and
@@ -382,7 +368,6 @@ TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
     IPtr<IPlugView> view = owned(to->createView("editor"));
     const int width = SizeOf(*view).getWidth();
     EXPECT_EQ(width, static_cast<int>(std::floor(838 * zoom + 0.5)));
-    view = nullptr;
     return zoom;
   };
   EXPECT_EQ(load(zoomed, 1.0), 1.25);
@@ -409,7 +394,7 @@ TEST(Adapter, AnEditOpenWhenThePlugInGoesEndsAtTheHost) {
   auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
-  static_cast<IPanel*>(fx->Graphics())->OnMouseDown(5, 5, MouseMods{true, false, false, false, false});
+  static_cast<IPanel*>(fx->Graphics())->OnMouseDown(5, 5, kLeftButton);
   fx->terminate();
   fx.reset();
   const std::vector<mirel::host::HandlerCall> expected = {{K::kBegin, 0, 0, 0}, {K::kEnd, 0, 0, 0}};
@@ -420,13 +405,12 @@ TEST(Adapter, HostValuesWaitWhileTheUserHoldsTheirKnob) {
   auto fx = EffectWithEditor();
   auto* panel = static_cast<IPanel*>(fx->Graphics());
   IControl* knob = panel->GetControl(0);
-  const MouseMods left{true, false, false, false, false};
-  panel->OnMouseDown(5, 20, left);
-  panel->OnMouseDrag(5, 10, left);  // 0.5 + 10 / 40 / 4
+  panel->OnMouseDown(5, 20, kLeftButton);
+  panel->OnMouseDrag(5, 10, kLeftButton);  // 0.5 + 10 / 40 / 4
   ASSERT_EQ(fx->setParamNormalized(0, 0.2), kResultOk);
   panel->TimerTick();
   EXPECT_EQ(knob->Value(), 0.5625);
-  panel->OnMouseUp(5, 10, left);
+  panel->OnMouseUp(5, 10, kLeftButton);
   EXPECT_DOUBLE_EQ(knob->Value(), 0.2);  // the host's last word, now the gesture ended
 }
 

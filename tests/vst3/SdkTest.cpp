@@ -16,9 +16,11 @@
 #include "vst3/sdk/FObject.h"
 #include "vst3/sdk/Parameter.h"
 #include "vst3/sdk/VstString.h"
+#include "tests/support/VstOwner.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
+using testsupport::MakeVstOwner;
 
 namespace {
 
@@ -51,7 +53,7 @@ TEST(FObject, CountsAcrossThreadsAndDestroysAtZero) {
 }
 
 TEST(FObject, AnswersFUnknownOnlyAndKnowsItsClassChain) {
-  auto* bus = new AudioBus(nullptr, kMain, BusInfo::kDefaultActive, 0x3);
+  auto bus = MakeVstOwner<AudioBus>(nullptr, kMain, BusInfo::kDefaultActive, 0x3);
   void* obj = nullptr;
   ASSERT_EQ(bus->queryInterface(FUnknown::iid, &obj), kResultOk);
   EXPECT_EQ(bus->getRefCount(), 2);
@@ -67,12 +69,10 @@ TEST(FObject, AnswersFUnknownOnlyAndKnowsItsClassChain) {
   EXPECT_FALSE(bus->isA("Parameter"));
   EXPECT_FALSE(bus->isTypeOf("Bus", false));
   EXPECT_FALSE(bus->isA(nullptr));
-  bus->release();
 
-  auto* list = new StringListParameter("L", 1, "", 0, 0);
+  auto list = MakeVstOwner<StringListParameter>("L", 1, "", 0, 0);
   EXPECT_TRUE(list->isA("StringListParameter"));
   EXPECT_TRUE(list->isA("Parameter"));
-  list->release();
 }
 
 TEST(Bus, InfoActivationAndOwningList) {
@@ -102,7 +102,7 @@ TEST(Bus, InfoActivationAndOwningList) {
 }
 
 TEST(Parameter, StringListStepsTextsAndConversions) {
-  auto* p = new StringListParameter("Mode", 7, "", ParameterInfo::kCanAutomate, 0);
+  auto p = MakeVstOwner<StringListParameter>("Mode", 7, "", ParameterInfo::kCanAutomate, 0);
   EXPECT_EQ(p->getInfo().stepCount, -1);
   p->appendString("off");
   EXPECT_EQ(p->getInfo().stepCount, 0);
@@ -128,7 +128,6 @@ TEST(Parameter, StringListStepsTextsAndConversions) {
   EXPECT_TRUE(p->setNormalized(2.0));  // clamped into 0..1
   EXPECT_EQ(p->getNormalized(), 1.0);
   EXPECT_FALSE(p->setNormalized(1.0));
-  p->release();
 }
 
 TEST(Parameter, ContainerFindsByIdAndIndexAndRefusesDuplicates) {
@@ -197,7 +196,7 @@ struct FactoryFixture : testing::Test {
 TEST_F(FactoryFixture, ClassInfoInBothFormsAndUnicodeOnlyEntries) {
   PFactoryInfo fi{};
   CopyFixed(fi.vendor, sizeof fi.vendor, "V");
-  auto* f = new CPluginFactory(fi);
+  auto f = MakeVstOwner<CPluginFactory>(fi);
   for (int i = 0; i < 12; ++i) ASSERT_TRUE(f->registerClass(Info(static_cast<std::uint8_t>(i + 1), "C"), &MakeTracked));
   PClassInfoW w = WidenClassInfo(Info(0x77, "Wide"));
   ASSERT_TRUE(f->registerClass(w, &MakeTracked));
@@ -220,7 +219,6 @@ TEST_F(FactoryFixture, ClassInfoInBothFormsAndUnicodeOnlyEntries) {
   ASSERT_EQ(f->getClassInfoUnicode(12, &wide), kResultOk);
   EXPECT_EQ(mirel::host::ToUtf8(wide.name), "Wide");
   EXPECT_EQ(f->getClassInfoUnicode(13, &wide), kInvalidArgument);
-  f->release();
 }
 
 TEST_F(FactoryFixture, CreateInstanceReleasesWhatItCannotHandOut) {
@@ -275,7 +273,7 @@ struct Controller : EditController {
 };
 
 TEST(EditController, ForwardsEditsToTheHandlerInOrder) {
-  auto* c = new Controller;
+  auto c = MakeVstOwner<Controller>();
   EXPECT_EQ(c->beginEdit(3), kResultFalse);  // no handler yet: dropped
   EXPECT_EQ(c->startGroupEdit(), kNotImplemented);
   auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
@@ -312,7 +310,6 @@ TEST(EditController, ForwardsEditsToTheHandlerInOrder) {
   ASSERT_EQ(c->setComponentHandler(nullptr), kResultOk);
   EXPECT_EQ(handler->RefCount(), 1u);
   EXPECT_EQ(c->initialize(nullptr), kResultOk);
-  c->release();
 }
 
 }  // namespace

@@ -7,11 +7,13 @@
 
 #include "gui/win32/Win32Dpi.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+#include "tests/support/ViewSize.h"
 #include "tests/win32/WinTestPlug.h"
 
 namespace {
 
 using namespace Steinberg;
+using testsupport::WidthHeight;
 using wintest::Editor;
 
 // The thread's DPI awareness for one test, the earlier one restored after.
@@ -55,11 +57,7 @@ struct DpiEditor : Editor {
     gFakeDpi = dpi;
     fx->panel->SetDpiReader(&FakeDpi);
   }
-  ViewRect Size() {
-    ViewRect r;
-    EXPECT_EQ(view->getSize(&r), kResultOk);
-    return r;
-  }
+  ViewRect Size() { return testsupport::SizeOf(*view); }
   RECT Client() {
     RECT r{};
     GetClientRect(host.PluginWindow(), &r);
@@ -82,13 +80,10 @@ TEST(WindowDpi, APerMonitorAwareThreadOpensAtTheWindowsDpiUntilTheHostSetsAScale
   EXPECT_EQ(e.Size().getWidth(), 300);  // no window yet: nothing read
   e.Open();
   EXPECT_EQ(e.fx->panel->Scale(), 2.0);
-  EXPECT_EQ(e.Size().getWidth(), 600);
-  EXPECT_EQ(e.Size().getHeight(), 400);
+  EXPECT_EQ(WidthHeight(e.Size()), (std::pair{600, 400}));
   ASSERT_EQ(e.Requests(), 1u);
-  EXPECT_EQ(e.LastRequest().getWidth(), 600);
-  EXPECT_EQ(e.LastRequest().getHeight(), 400);
-  EXPECT_EQ(e.Client().right, 600);
-  EXPECT_EQ(e.Client().bottom, 400);
+  EXPECT_EQ(WidthHeight(e.LastRequest()), (std::pair{600, 400}));
+  EXPECT_EQ(std::pair(e.Client().right, e.Client().bottom), (std::pair{600L, 400L}));
 
   // The host's 1 wins over the window's 2; a later DPI change moves nothing.
   ASSERT_EQ(e.SetContentScale(1.0f), kResultOk);
@@ -147,8 +142,7 @@ TEST(WindowDpi, AMoveToAMonitorOfAnotherDpiRescalesAndAsksTheFrame) {
   MoveToMonitorOf(e.host.PluginWindow(), 192);
   EXPECT_EQ(e.fx->panel->Scale(), 2.0);
   ASSERT_EQ(e.Requests(), 1u);
-  EXPECT_EQ(e.LastRequest().getWidth(), 600);
-  EXPECT_EQ(e.LastRequest().getHeight(), 400);
+  EXPECT_EQ(WidthHeight(e.LastRequest()), (std::pair{600, 400}));
   EXPECT_EQ(e.fx->resized, 1);  // the host's onSize answered the request
   EXPECT_EQ(e.Client().right, 600);
   RECT top;

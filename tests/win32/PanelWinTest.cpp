@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/EditorScript.h"
 #include "tests/win32/WinTestPlug.h"
 
 namespace {
@@ -20,13 +21,9 @@ using namespace Steinberg;
 using namespace wintest;
 using mirel::host::EditorHostWin;
 
-// Replays an action script on the host.
-void Do(EditorHostWin& host, const char* script) {
-  std::vector<mirel::host::EditorAction> actions;
-  std::string error;
-  ASSERT_TRUE(mirel::host::ParseEditorActions(script, actions, error)) << error;
-  for (const auto& a : actions) host.Perform(a);
-}
+// Replays an action script on the host (whose every action of a script
+// that parses is performed).
+void Do(EditorHostWin& host, const char* script) { testsupport::ReplayScript(host, script); }
 
 bool ClassRegistered(HINSTANCE instance) {
   WNDCLASSA wc;

@@ -7,19 +7,21 @@
 #include <memory>
 
 #include "vst3/IEffectVST3View.h"
+#include "tests/support/VstOwner.h"
 #include "tests/win32/WinTestPlug.h"
 
 namespace {
 
 using namespace Steinberg;
 using mirel::host::EditorHostWin;
+using testsupport::MakeVstOwner;
 using wintest::TestEffect;
 
 IPtr<IPlugView> MakeView(TestEffect& fx, const char* name = "editor") { return owned(fx.createView(name)); }
 
 // (Names, platform types and sizes are tested against the built module.)
 TEST(EditorView, HoldsThePlugInAndWithoutAnEditorShowsNothing) {
-  auto* fx = new TestEffect(true);
+  auto fx = MakeVstOwner<TestEffect>(true);
   const int32 before = fx->getRefCount();
   {
     IPtr<IPlugView> view = MakeView(*fx);
@@ -30,21 +32,18 @@ TEST(EditorView, HoldsThePlugInAndWithoutAnEditorShowsNothing) {
     EXPECT_EQ(view->getSize(nullptr), kInvalidArgument);
   }
   EXPECT_EQ(fx->getRefCount(), before);
-  fx->release();
 
-  auto* bare = new TestEffect(false);
+  auto bare = MakeVstOwner<TestEffect>(false);
   IPtr<IPlugView> view = MakeView(*bare);
   ASSERT_TRUE(view);  // a view is made whether or not there is an editor
   ViewRect r;
   EXPECT_EQ(view->isPlatformTypeSupported("HWND"), kResultFalse);
   EXPECT_EQ(view->getSize(&r), kResultFalse);
   EXPECT_EQ(view->attached(GetDesktopWindow(), "HWND"), kResultFalse);
-  view = nullptr;
-  bare->release();
 }
 
 TEST(EditorView, ResizeRequestsReachTheFirstViewsFrame) {
-  auto* fx = new TestEffect(true);
+  auto fx = MakeVstOwner<TestEffect>(true);
   IPtr<IPlugView> view = MakeView(*fx);
   EditorHostWin host;
   std::string error;
@@ -76,12 +75,10 @@ TEST(EditorView, ResizeRequestsReachTheFirstViewsFrame) {
   EXPECT_EQ(host.Frame()->Requests().size(), 2u);
   host.Close();
   EXPECT_EQ(fx->closing, 1);
-  view = nullptr;
-  fx->release();
 }
 
 TEST(EditorView, OddHostCallOrdersNeitherCrashNorLeaveWindows) {
-  auto* fx = new TestEffect(true);
+  auto fx = MakeVstOwner<TestEffect>(true);
   HWND parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(parent, nullptr);
@@ -117,7 +114,6 @@ TEST(EditorView, OddHostCallOrdersNeitherCrashNorLeaveWindows) {
   EXPECT_EQ(fx->closing, 1);
   b = nullptr;
   DestroyWindow(parent);
-  fx->release();
 }
 
 }  // namespace

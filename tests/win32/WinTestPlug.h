@@ -14,6 +14,7 @@
 #include "vst3/IEffectVST3.h"
 #include "gui/win32/IPanelWin.h"
 #include "raster/RAS_Bitmap.h"
+#include "tests/support/VstOwner.h"
 
 namespace wintest {
 
@@ -80,20 +81,17 @@ class TestEffect : public IEffectVST3 {
   int opened = 0, closing = 0, resized = 0;
 };
 
-// The plug-in (reference-counted), its view and the host window showing it.
+// The plug-in, its view and the host window showing it; the window closes
+// first, then the view goes, then the plug-in.
 struct Editor {
-  TestEffect* fx;
+  testsupport::VstOwner<TestEffect> fx;
   Steinberg::IPtr<Steinberg::IPlugView> view;
   mirel::host::EditorHostWin host;
 
-  explicit Editor(int frameRate = 25) : fx(new TestEffect(true, frameRate)) {
+  explicit Editor(int frameRate = 25) : fx(testsupport::MakeVstOwner<TestEffect>(true, frameRate)) {
     view = Steinberg::owned(fx->createView("editor"));
   }
-  ~Editor() {
-    host.Close();
-    view = nullptr;
-    fx->release();
-  }
+  ~Editor() { host.Close(); }
   void Open() {
     std::string error;
     ASSERT_TRUE(host.Open(view.get(), error)) << error;

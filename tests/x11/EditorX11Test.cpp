@@ -14,11 +14,12 @@
 
 #include <unistd.h>
 
-#include "host/EditorActions.h"
 #include "host/x11/EditorHostX11.h"
 #include "tests/support/EditorPlaces.h"
+#include "tests/support/EditorScript.h"
 #include "tests/support/EditorScaleScenario.h"
 #include "tests/support/PictureCompare.h"
+#include "tests/support/ViewSize.h"
 #include "tests/support/XSettingsBlock.h"
 #include "host/EffectInstance.h"
 #include "tests/x11/PrivateXServer.h"
@@ -34,6 +35,8 @@ using namespace Steinberg;
 using mirel::host::EditorHostX11;
 using mirel::host::EditorImage;
 using mirel::host::HandlerCall;
+using testsupport::SizeOf;
+using testsupport::WidthHeight;
 
 class EditorX11Test : public ::testing::Test {
  protected:
@@ -154,11 +157,6 @@ class EditorX11ScaleTest : public EditorX11Test, public testsupport::EditorHostD
   void TearDown() override { host_.reset(); }
 
   ::testing::AssertionResult Shows(const char* scale) { return testsupport::ShowsSnapshot(*this, scale, "desktop"); }
-  ViewRect Size() {
-    ViewRect r;
-    EXPECT_EQ(view_->getSize(&r), kResultOk);
-    return r;
-  }
 
   // EditorHostDriver
   IPlugView* View() override { return view_; }
@@ -175,15 +173,7 @@ class EditorX11ScaleTest : public EditorX11Test, public testsupport::EditorHostD
   bool PluginWindowSize(int& width, int& height) override { return WindowSize(host_->PluginWindow(), width, height); }
   void Pump(int milliseconds) override { display_->Pump(milliseconds); }
   bool Capture(EditorImage& out) override { return host_->Capture(out); }
-  bool Do(const std::string& script) override {
-    std::vector<mirel::host::EditorAction> actions;
-    std::string error;
-    if (!mirel::host::ParseEditorActions(script, actions, error)) return false;
-    for (const auto& a : actions) {
-      if (!host_->Perform(a)) return false;
-    }
-    return true;
-  }
+  bool Do(const std::string& script) override { return testsupport::ReplayScript(*host_, script); }
   std::vector<HandlerCall> TakeCalls() override { return Edits(*fx_); }
   bool Snapshot(const std::string& scale, EditorImage& out) override {
     // ctest runs the tests of this file side by side: each its own file.
@@ -258,13 +248,9 @@ class EditorX11DesktopScaleTest : public EditorX11ScaleTest {
     EditorHostX11 host(*display_);
     std::string error;
     ASSERT_TRUE(host.Open(view, error)) << error;
-    ViewRect size;
-    ASSERT_EQ(view->getSize(&size), kResultOk);
-    EXPECT_EQ(size.getWidth(), 1676);
-    EXPECT_EQ(size.getHeight(), 490);
+    EXPECT_EQ(WidthHeight(*view), (std::pair{1676, 490}));
     ASSERT_FALSE(host.ResizeRequests().empty());
-    EXPECT_EQ(host.ResizeRequests().back().getWidth(), 1676);
-    EXPECT_EQ(host.ResizeRequests().back().getHeight(), 490);
+    EXPECT_EQ(WidthHeight(host.ResizeRequests().back()), (std::pair{1676, 490}));
     EditorImage shown;
     EXPECT_TRUE(display_->PumpUntil([&] { return host.Capture(shown) && shown.width == 1676; }, 3000));
     host.Close();
@@ -280,7 +266,7 @@ TEST_F(EditorX11DesktopScaleTest, XftDpiFromTheResourceDatabase) {
   // This instance's window shows what mirel-snapshot draws at 2.
   std::string error;
   ASSERT_TRUE(Open(error)) << error;
-  EXPECT_EQ(Size().getWidth(), 1676);
+  EXPECT_EQ(SizeOf(*view_).getWidth(), 1676);
   EXPECT_TRUE(Shows("2")) << "the window differs from mirel-snapshot --scale 2";
   Close();
   ExpectOpensAtTwiceTheSize(false);

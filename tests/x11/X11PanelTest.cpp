@@ -95,6 +95,9 @@ class X11PanelTest : public ::testing::Test {
                                     std::string("x11-panel-") + ::testing::UnitTest::GetInstance()->current_test_info()->name(),
                                     testsupport::PictureRules::Screen());
   }
+  // A press and release of `button` where the pointer is; a click moves it to (x, y) in `w` first.
+  bool Press(int button) { return display_->Button(button, true) && display_->Button(button, false); }
+  bool Click(XWindowId w, int x, int y) { return display_->MovePointer(w, x, y) && Press(1); }
   XWindowId Child(Editor& e) { return static_cast<XWindowId>(reinterpret_cast<std::uintptr_t>(e.panel->GetWindow())); }
   mirel::host::PollRunLoop& Loop() { return display_->Loop(); }
 
@@ -121,14 +124,12 @@ TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
   // A click on the switch: one balanced gesture.
   const XWindowId child = Child(e);
   e.plug.log.clear();
-  ASSERT_TRUE(display_->MovePointer(child, 105, 20));
-  ASSERT_TRUE(display_->Button(1, true));
-  ASSERT_TRUE(display_->Button(1, false));
+  ASSERT_TRUE(Click(child, 105, 20));
   EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 1", "perform 1", "end 1"}));
   EXPECT_EQ(e.Value(kSwitch), 1.0);
   // The middle button's gesture is balanced too.
   e.plug.log.clear();
-  ASSERT_TRUE(display_->Button(2, true) && display_->Button(2, false));
+  ASSERT_TRUE(Press(2));
   EXPECT_EQ(e.plug.log, (std::vector<std::string>{"begin 1", "perform 1", "end 1"}));
 
   // Fifty pixels up on the 40-pixel knob, ending above the window while the
@@ -147,14 +148,12 @@ TEST_P(X11PanelPutTest, ShowsTheBackBufferAndTurnsPointerInputIntoEdits) {
   // Wheel notches: button 4 away from the user, 5 towards, each an edit of
   // its own for the host.
   e.plug.log.clear();
-  ASSERT_TRUE(display_->Button(4, true));
-  ASSERT_TRUE(display_->Button(4, false));
+  ASSERT_TRUE(Press(4));
   EXPECT_NEAR(e.Value(kKnob), 0.8125 + 0.01, 1e-12);
   ASSERT_GE(e.plug.log.size(), 2u);
   EXPECT_EQ(e.plug.log.front(), "begin 0");
   EXPECT_EQ(e.plug.log.back(), "end 0");
-  ASSERT_TRUE(display_->Button(5, true));
-  ASSERT_TRUE(display_->Button(5, false));
+  ASSERT_TRUE(Press(5));
   EXPECT_NEAR(e.Value(kKnob), 0.8125, 1e-12);
 
   // The edits repaint the knob on the next ticks.
@@ -204,7 +203,7 @@ TEST_F(X11PanelTest, ExposedAreasRepaintAndMappedKeysReachTheEditor) {
 
   // A click on the background takes the keyboard focus; the mapped keys
   // reach the keyboard control, others (F1) do not.
-  ASSERT_TRUE(display_->MovePointer(child, 150, 80) && display_->Button(1, true) && display_->Button(1, false));
+  ASSERT_TRUE(Click(child, 150, 80));
   // The host's window, watched from a connection of its own: only keys the
   // editor did not take are passed on to it (releases always).
   ::Display* watcher = XOpenDisplay(nullptr);
@@ -244,9 +243,6 @@ TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
   Editor e;
   ASSERT_NE(Open(e, HostWindow(0, 0)), nullptr);
   const XWindowId child = Child(e);
-  auto click = [&](int x, int y) {
-    return display_->MovePointer(child, x, y) && display_->Button(1, true) && display_->Button(1, false);
-  };
   ASSERT_TRUE(display_->MovePointer(child, 20, 40));
   ASSERT_TRUE(display_->Button(1, true));
   ASSERT_TRUE(display_->MovePointer(child, 20, 20));
@@ -255,19 +251,19 @@ TEST_F(X11PanelTest, ADoubleClickFollowsTheDesktopsTimeAndDistance) {
   display_->Pump(400);
 
   // About 330 ms apart: two clicks.
-  ASSERT_TRUE(click(20, 30));
+  ASSERT_TRUE(Click(child, 20, 30));
   display_->Pump(300);
-  ASSERT_TRUE(click(20, 30));
+  ASSERT_TRUE(Click(child, 20, 30));
   EXPECT_GT(e.Value(kKnob), 0.6);
   display_->Pump(400);
 
   // Quick but 4 pixels apart: two clicks. Quick and near: the knob's
   // double-click sets it back to the value it had when the editor was built.
-  ASSERT_TRUE(click(14, 30));
-  ASSERT_TRUE(click(18, 30));
+  ASSERT_TRUE(Click(child, 14, 30));
+  ASSERT_TRUE(Click(child, 18, 30));
   EXPECT_GT(e.Value(kKnob), 0.6);
   e.plug.log.clear();
-  ASSERT_TRUE(click(18, 31));
+  ASSERT_TRUE(Click(child, 18, 31));
   EXPECT_EQ(e.Value(kKnob), 0.5);
   // The value the double-click set is one whole edit for the host, and its
   // release ends nothing more.
