@@ -448,14 +448,6 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
   return reinterpret_cast<PairBits>(_mm_or_si128(_mm_andnot_si128(in, _mm_set1_epi32(-1)), reinterpret_cast<__m128i>(also)));
 }
 
-// a where the mask's lane is all ones, b where it is zero. (A ?: on 64-bit
-// lanes would compare the mask with zero first, which SSE2 cannot do
-// either.)
-[[gnu::always_inline]] inline Pair Select(PairBits mask, Pair a, Pair b) {
-  const __m128d m = reinterpret_cast<__m128d>(mask);
-  return reinterpret_cast<Pair>(_mm_or_pd(_mm_and_pd(m, reinterpret_cast<__m128d>(a)), _mm_andnot_pd(m, reinterpret_cast<__m128d>(b))));
-}
-
 // The low 32 bits of each 64-bit lane (a small integer) as a double.
 [[gnu::always_inline]] inline Pair LowWordsToDouble(PairBits k) {
   return reinterpret_cast<Pair>(_mm_cvtepi32_pd(_mm_shuffle_epi32(reinterpret_cast<__m128i>(k), _MM_SHUFFLE(3, 1, 2, 0))));
@@ -488,7 +480,7 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
   const Pair a1 = dk * P(kLn2Hi) - ((hfsq - (s * (hfsq + r) + dk * P(kLn2Lo))) - f);
   const Pair b0 = f - s * (f - r);
   const Pair b1 = dk * P(kLn2Hi) - ((s * (f - r) - dk * P(kLn2Lo)) - f);
-  const Pair result = Select(SmallGreater(sel, PB(0)), Select(kZero, a0, a1), Select(kZero, b0, b1));
+  const Pair result = lanes::Select(SmallGreater(sel, PB(0)), lanes::Select(kZero, a0, a1), lanes::Select(kZero, b0, b1));
   if (_mm_movemask_pd(reinterpret_cast<__m128d>(special)) == 0) [[likely]] return result;
   return RedoPairLanes(result, x, special, Log);
 }
@@ -497,13 +489,13 @@ constexpr PairBits PB(long long v) { return PairBits{v, v}; }
   const Pair ax = lanes::Magnitude(xh);
   const PairBits inside = lanes::AtMost(xh, kExpOverflow) & lanes::AtLeast(xh, kExpUnderflow) & lanes::AtLeast(ax, 0x1p-28);
   const PairBits big = lanes::Above(ax, 0.5 * kLn2Hi);
-  const Pair rounded = P(kInvLn2) * xh + Select(lanes::Below(xh, 0.0), P(-0.5), P(0.5));
+  const Pair rounded = P(kInvLn2) * xh + lanes::Select(lanes::Below(xh, 0.0), P(-0.5), P(0.5));
   const __m128i k32 = _mm_cvttpd_epi32(reinterpret_cast<__m128d>(rounded));
   // Sign-extended to 64-bit lanes.
   const PairBits k = reinterpret_cast<PairBits>(_mm_unpacklo_epi32(k32, _mm_srai_epi32(k32, 31))) & big;
   const Pair t = reinterpret_cast<Pair>(_mm_cvtepi32_pd(k32));
-  const Pair hi = Select(big, xh - t * P(kLn2Hi), xh);
-  const Pair lo = Select(big, t * P(kLn2Lo) - P(0.0), P(-0.0));
+  const Pair hi = lanes::Select(big, xh - t * P(kLn2Hi), xh);
+  const Pair lo = lanes::Select(big, t * P(kLn2Lo) - P(0.0), P(-0.0));
   const Pair r = hi - lo;
   const Pair tt = r * r;
   const Pair c = r - tt * (P(kP1) + tt * (P(kP2) + tt * (P(kP3) + tt * (P(kP4) + tt * P(kP5)))));

@@ -401,9 +401,9 @@ inline void ShapeLevelsPairs(double* levels, int count, double c) {
   for (; j + 2 <= count; j += 2) {
     const Pair lvl = reinterpret_cast<Pair>(_mm_loadu_pd(levels + j));
     const Pair u = lvl * k;
-    const __m128d passes = _mm_cmpgt_pd(reinterpret_cast<__m128d>(lvl), _mm_sqrt_pd(reinterpret_cast<__m128d>(u)));
-    const __m128d shaped = _mm_sqrt_pd(reinterpret_cast<__m128d>(u + cc * u));
-    _mm_storeu_pd(levels + j, _mm_or_pd(_mm_and_pd(passes, reinterpret_cast<__m128d>(lvl)), _mm_andnot_pd(passes, shaped)));
+    const auto passes = reinterpret_cast<PairBits>(_mm_cmpgt_pd(reinterpret_cast<__m128d>(lvl), _mm_sqrt_pd(reinterpret_cast<__m128d>(u))));
+    const auto shaped = reinterpret_cast<Pair>(_mm_sqrt_pd(reinterpret_cast<__m128d>(u + cc * u)));
+    _mm_storeu_pd(levels + j, reinterpret_cast<__m128d>(lanes::Select(passes, lvl, shaped)));
   }
   if (j < count) levels[j] = ShapeLevel(levels[j], c);
 }

@@ -65,6 +65,14 @@ inline constexpr double kLargest = 0x1.fffffffffffffp+1023;
 // All-ones on the lanes whose value is finite.
 [[gnu::always_inline]] inline PairBits FiniteLanes(Pair v) { return AtMost(Magnitude(v), kLargest); }
 
+// a where the mask's lane is all ones, b where it is zero. (A ?: on 64-bit
+// lanes would compare the mask with zero first, which SSE2 cannot do
+// either.)
+[[gnu::always_inline]] inline Pair Select(PairBits mask, Pair a, Pair b) {
+  const __m128d m = reinterpret_cast<__m128d>(mask);
+  return reinterpret_cast<Pair>(_mm_or_pd(_mm_and_pd(m, reinterpret_cast<__m128d>(a)), _mm_andnot_pd(m, reinterpret_cast<__m128d>(b))));
+}
+
 // True when both lanes of a mask are set.
 [[gnu::always_inline]] inline bool BothSet(PairBits mask) { return _mm_movemask_pd(reinterpret_cast<__m128d>(mask)) == 3; }
 
