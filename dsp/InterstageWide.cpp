@@ -96,15 +96,12 @@ struct Kernel {
   }
 
   // The N sub-steps of sample j (or, with kTail, the kLag sub-steps after
-  // the last sample, which only the down lanes need). Without kExact,
-  // returns false when some output would have been flushed: smaller than
-  // 2^-54 in magnitude, or a NaN or infinity, which stays non-finite in
-  // every later step of its filter (the saturation's output is finite). The
-  // caller then repeats the sample with kExact from the same entries.
+  // the last sample, which only the down lanes need). Without kExact, the
+  // outputs' smallest magnitude is taken into least instead of the flush
+  // rule being applied.
   template <bool kExact, bool kFirst, bool kTail>
-  [[gnu::always_inline]] inline bool Sample(int j, Pair dry, Quad& prev) const {
+  [[gnu::always_inline]] inline void Steps(int j, Pair dry, Quad& prev, Quad& least) const {
     constexpr int kSteps = kTail ? kLag : N;
-    Quad least = Splat(1.0);
     Quad y = prev;
     // Two sub-steps share one saturation pass: the second's input, the up
     // output of sub-step t + 1 - kLag, must be final by sub-step t, and
@@ -129,32 +126,65 @@ struct Kernel {
       keepStoredDown(t + 1);
     }
     prev = y;
-    if constexpr (kExact) {
-      return true;
-    } else {
-      const QuadBits ok = (least >= Splat(kFlushBelow)) &
-                          (Magnitude(y) <= Splat(kLargest));
-      return _mm256_movemask_pd(reinterpret_cast<__m256d>(ok)) == 15;
-    }
+  }
+
+  // Whether steps without the flush rule gave what the rule would have:
+  // no output smaller than 2^-54 in magnitude (least), and no NaN or
+  // infinity, which stays non-finite in every later step of its filter
+  // (the saturation's output is finite), so that the last outputs (y) show
+  // it.
+  [[gnu::always_inline]] static inline bool NoFlushNeeded(Quad least, Quad y) {
+    const QuadBits ok = (least >= Splat(kFlushBelow)) & (Magnitude(y) <= Splat(kLargest));
+    return _mm256_movemask_pd(reinterpret_cast<__m256d>(ok)) == 15;
   }
 
   // A sample in the carried flush mode; updates the mode as the pair kernel
   // does: once a sample needed the flush rule, the following ones apply it
-  // directly until one ends with every filter at 2^-40 or more.
+  // directly until one ends with every filter at 2^-40 or more. Without the
+  // rule, a sample that needed it is repeated with it from the same entries.
   template <bool kFirst, bool kTail>
   [[gnu::always_inline]] inline void SampleInMode(int j, Pair dry, Quad& prev, bool& exact) const {
+    Quad least = Splat(1.0);
     if (exact) {
-      Sample<true, kFirst, kTail>(j, dry, prev);
+      Steps<true, kFirst, kTail>(j, dry, prev, least);
       const double loud = kLeaveExactAt;
       const QuadBits isLoud = Magnitude(prev) >= Splat(loud);
       exact = _mm256_movemask_pd(reinterpret_cast<__m256d>(isLoud)) != 15;
     } else {
       const Quad start = prev;
-      if (!Sample<false, kFirst, kTail>(j, dry, prev)) [[unlikely]] {
+      Steps<false, kFirst, kTail>(j, dry, prev, least);
+      if (!NoFlushNeeded(least, prev)) [[unlikely]] {
         prev = start;
-        Sample<true, kFirst, kTail>(j, dry, prev);
+        Steps<true, kFirst, kTail>(j, dry, prev, least);
         exact = true;
       }
+    }
+  }
+
+  // Samples j .. end - 1 of the run's middle, with the ballistics beside.
+  // Outside the flush mode the samples run without the rule and are checked
+  // once, together: when one needed it, they are repeated one by one in the
+  // carried mode from the same entries (the ballistics, which do not depend
+  // on the filters, are not repeated). Either way every output is the one
+  // the sample-by-sample mode gives.
+  template <bool kGains>
+  [[gnu::always_inline]] inline void Group(const Run& run, int j, int end, Quad& prev, GainRun& gains, bool& exact) const {
+    auto dry = [&run](int i) __attribute__((always_inline)) { return Pair{run.dryL[i], run.dryR[i]}; };
+    if (!exact) {
+      const Quad start = prev;
+      Quad least = Splat(1.0);
+      for (int i = j; i < end; ++i) {
+        Steps<false, false, false>(i, dry(i), prev, least);
+        if constexpr (kGains) StepGains(gains, i);
+      }
+      if (NoFlushNeeded(least, prev)) [[likely]] return;
+      prev = start;
+      for (int i = j; i < end; ++i) SampleInMode<false, false>(i, dry(i), prev, exact);
+      return;
+    }
+    for (int i = j; i < end; ++i) {
+      SampleInMode<false, false>(i, dry(i), prev, exact);
+      if constexpr (kGains) StepGains(gains, i);
     }
   }
 
@@ -176,10 +206,10 @@ struct Kernel {
         j = 2;
       }
     }
-    for (; j < run.count; ++j) {
-      SampleInMode<false, false>(j, Pair{run.dryL[j], run.dryR[j]}, prev, exact);
-      if constexpr (kGains) StepGains(gains, j);
-    }
+    // Groups of 64 sub-steps: the check's cost is shared by 16 samples at
+    // 4x, and a group that needed the rule repeats no more than that.
+    constexpr int kGroup = 64 / N;
+    for (; j < run.count; j += kGroup) Group<kGains>(run, j, j + kGroup < run.count ? j + kGroup : run.count, prev, gains, exact);
     // (A one-sample run's tail may still hold sub-steps inside the lag.)
     SampleInMode<(kLag > N), true>(run.count, Pair{0.0, 0.0}, prev, exact);
     if constexpr (kGains) *run.gains = gains;
