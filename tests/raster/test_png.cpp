@@ -61,19 +61,13 @@ std::vector<std::uint8_t> HeaderOnly(std::uint32_t width, std::uint32_t height) 
 
 }  // namespace
 
-TEST(PngDecode, RgbAndRgbaGetTheLibrarysByteOrder) {
+TEST(PngDecode, RgbGetsTheLibrarysByteOrder) {
   auto rgb = Decode(EncodePng(RgbRamp(5, 3, false)));
   ASSERT_NE(rgb, nullptr);
   EXPECT_EQ(rgb->getWidth(), 5);
   EXPECT_EQ(rgb->getHeight(), 3);
   EXPECT_EQ(rgb->getRowSpan(), 8);  // rows of 4-pixel multiples: the decode honours the span
   ExpectRamp(*rgb, 5, 3);
-
-  PngImage rgba{2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {{10, 20, 30, 40, 250, 251, 252, 0}}, {}, {}};
-  auto b = Decode(EncodePng(rgba));
-  ASSERT_NE(b, nullptr);
-  ExpectPixel(*b, 0, 0, 30, 20, 10, 40);  // not premultiplied
-  ExpectPixel(*b, 1, 0, 252, 251, 250, 0);
 }
 
 TEST(PngDecode, InterlacedImageDecodesLikeTheProgressiveOne) {
@@ -82,42 +76,39 @@ TEST(PngDecode, InterlacedImageDecodesLikeTheProgressiveOne) {
   ExpectRamp(*b, 11, 9);
 }
 
-TEST(PngDecode, PaletteWithTransparentEntry) {
-  PngImage image{3, 1, PNG_COLOR_TYPE_PALETTE, 8, false, {{0, 1, 2}}, {255, 0, 0, 0, 255, 0, 1, 2, 3}, {255, 0}};
-  auto b = Decode(EncodePng(image));
-  ASSERT_NE(b, nullptr);
-  ExpectPixel(*b, 0, 0, 0, 0, 255, 255);
-  ExpectPixel(*b, 1, 0, 0, 255, 0, 0);  // the transparent entry
-  ExpectPixel(*b, 2, 0, 3, 2, 1, 255);  // beyond the tRNS entries: opaque
-
-  // 2-bit palette: packed indices are unpacked.
-  PngImage packed{4, 1, PNG_COLOR_TYPE_PALETTE, 2, false, {{0x1B}}, {0, 0, 0, 10, 10, 10, 20, 20, 20, 30, 30, 30}, {}};
-  auto p = Decode(EncodePng(packed));
-  ASSERT_NE(p, nullptr);
-  for (int x = 0; x < 4; ++x) ExpectPixel(*p, x, 0, 10 * x, 10 * x, 10 * x, 255);
-}
-
-TEST(PngDecode, GreyDepthsAndGreyWithAlpha) {
-  // 16-bit grey keeps the high byte, copied into red, green and blue.
-  PngImage grey16{2, 1, PNG_COLOR_TYPE_GRAY, 16, false, {{0x80, 0x40, 0xFF, 0xFF}}, {}, {}};
-  auto g16 = Decode(EncodePng(grey16));
-  ASSERT_NE(g16, nullptr);
-  ExpectPixel(*g16, 0, 0, 0x80, 0x80, 0x80, 255);
-  ExpectPixel(*g16, 1, 0, 255, 255, 255, 255);
-
-  // 1-bit grey expands 1 to 255.
-  PngImage grey1{3, 1, PNG_COLOR_TYPE_GRAY, 1, false, {{0xA0}}, {}, {}};
-  auto g1 = Decode(EncodePng(grey1));
-  ASSERT_NE(g1, nullptr);
-  ExpectPixel(*g1, 0, 0, 255, 255, 255, 255);
-  ExpectPixel(*g1, 1, 0, 0, 0, 0, 255);
-  ExpectPixel(*g1, 2, 0, 255, 255, 255, 255);
-
-  PngImage greyAlpha{1, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {{100, 50}, {7, 255}}, {}, {}};
-  auto ga = Decode(EncodePng(greyAlpha));
-  ASSERT_NE(ga, nullptr);
-  ExpectPixel(*ga, 0, 0, 100, 100, 100, 50);
-  ExpectPixel(*ga, 0, 1, 7, 7, 7, 255);
+// The other colour types and depths: chosen pixels as blue, green, red, alpha.
+TEST(PngDecode, EachColourTypeAndDepthGivesItsPixels) {
+  struct Px {
+    int x, y, b, g, r, a;
+  };
+  const struct {
+    const char* why;
+    PngImage image;
+    std::vector<Px> pixels;
+  } cases[] = {
+      {"RGBA in the library's byte order, not premultiplied",
+       {2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {{10, 20, 30, 40, 250, 251, 252, 0}}, {}, {}},
+       {{0, 0, 30, 20, 10, 40}, {1, 0, 252, 251, 250, 0}}},
+      {"palette: the transparent entry, and opaque beyond the tRNS entries",
+       {3, 1, PNG_COLOR_TYPE_PALETTE, 8, false, {{0, 1, 2}}, {255, 0, 0, 0, 255, 0, 1, 2, 3}, {255, 0}},
+       {{0, 0, 0, 0, 255, 255}, {1, 0, 0, 255, 0, 0}, {2, 0, 3, 2, 1, 255}}},
+      {"2-bit palette: packed indices are unpacked",
+       {4, 1, PNG_COLOR_TYPE_PALETTE, 2, false, {{0x1B}}, {0, 0, 0, 10, 10, 10, 20, 20, 20, 30, 30, 30}, {}},
+       {{0, 0, 0, 0, 0, 255}, {1, 0, 10, 10, 10, 255}, {2, 0, 20, 20, 20, 255}, {3, 0, 30, 30, 30, 255}}},
+      {"16-bit grey keeps the high byte, copied into red, green and blue",
+       {2, 1, PNG_COLOR_TYPE_GRAY, 16, false, {{0x80, 0x40, 0xFF, 0xFF}}, {}, {}},
+       {{0, 0, 0x80, 0x80, 0x80, 255}, {1, 0, 255, 255, 255, 255}}},
+      {"1-bit grey expands 1 to 255", {3, 1, PNG_COLOR_TYPE_GRAY, 1, false, {{0xA0}}, {}, {}},
+       {{0, 0, 255, 255, 255, 255}, {1, 0, 0, 0, 0, 255}, {2, 0, 255, 255, 255, 255}}},
+      {"grey with alpha", {1, 2, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {{100, 50}, {7, 255}}, {}, {}},
+       {{0, 0, 100, 100, 100, 50}, {0, 1, 7, 7, 7, 255}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    auto b = Decode(EncodePng(c.image));
+    ASSERT_NE(b, nullptr);
+    for (const Px& p : c.pixels) ExpectPixel(*b, p.x, p.y, p.b, p.g, p.r, p.a);
+  }
 }
 
 TEST(PngDecode, ShortOrForeignDataIsRefused) {
