@@ -198,7 +198,6 @@ TEST(Processor, HostBypassIsAParameterOfTheController) {
   EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
   EXPECT_EQ(ValueText(*p.controller, kBpas, 1.0), "on");
   EXPECT_EQ(ValueText(*p.controller, kBpas, 0.5), "off");
-  EXPECT_EQ(ValueText(*p.controller, kPrst, 0.0), "Default");
   EXPECT_EQ(p.controller->getParamStringByValue(kBpas, 0.0, nullptr), kInvalidArgument);
 }
 
