@@ -70,7 +70,6 @@ class TestEffect : public IEffectVST3 {
 TEST(Adapter, EditorGesturesReachTheHandlerInOrder) {
   auto fx = MakeVstOwner<TestEffect>();
   auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
-  fx->BeginEditNotify(0);  // no handler: dropped
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
   fx->BeginEditNotify(1);
