@@ -56,17 +56,6 @@ TEST_F(ClapFixture, StateIsTheVst3StateByteForByte) {
   }
 }
 
-TEST_F(ClapFixture, SaveLoadSaveGivesIdenticalBytes) {
-  auto a = Make();
-  MoveOffDefaults(*a);
-  const std::vector<std::uint8_t> first = Saved(*a);
-  auto b = Make();
-  ASSERT_TRUE(b->LoadState(first, 17));
-  EXPECT_EQ(Saved(*b, 23), first);
-  EXPECT_EQ(b->Value(kRatio), 2.0);
-  EXPECT_EQ(b->Value(kInput), a->Value(kInput));
-}
-
 // A stream that cannot hold a state is refused and leaves every value as it was.
 TEST_F(ClapFixture, StreamsTooShortForAStateChangeNothing) {
   auto reference = Make();

@@ -96,8 +96,6 @@ TEST(Module, LoadsFromABundleFolder) {
 // (a library without the factory function) to the factory's refusal.
 TEST(EffectInstance, OpenNamesEachReasonItFails) {
   std::string error;
-  EXPECT_EQ(mirel::host::EffectInstance::Open("/nonexistent/Mirel.vst3", "test", error), nullptr);
-  EXPECT_TRUE(Contains(error, "no such file")) << error;
   EXPECT_EQ(mirel::host::EffectInstance::Open(FAKE_NOFACTORY_MODULE, "test", error), nullptr);
   EXPECT_TRUE(Contains(error, "no GetPluginFactory")) << error;
   EXPECT_EQ(mirel::host::EffectInstance::Open(FAKE_FACTORY_MODULE, "test", error), nullptr);

@@ -69,8 +69,6 @@ TEST(Processor, LifeCycleAndBuses) {
   EXPECT_EQ(p.processor->getLatencySamples(), 0u);
   EXPECT_EQ(p.processor->getTailSamples(), 0u);
 
-  // Mono main input is not a configuration of this effect.
-  EXPECT_EQ(p.Arrange(0x80000, 0x3, 0x3), kResultFalse);
   // Sidechain effects need both input arrangements.
   SpeakerArrangement in1[1] = {0x3};
   SpeakerArrangement out1[1] = {0x3};
@@ -200,7 +198,6 @@ TEST(Processor, HostBypassIsAParameterOfTheController) {
   EXPECT_EQ(p.controller->getParamNormalized(kBpas), 0.0);
   EXPECT_EQ(ValueText(*p.controller, kBpas, 1.0), "on");
   EXPECT_EQ(ValueText(*p.controller, kBpas, 0.5), "off");
-  EXPECT_EQ(ValueText(*p.controller, kPrst, 0.0), "Default");
   EXPECT_EQ(p.controller->getParamStringByValue(kBpas, 0.0, nullptr), kInvalidArgument);
 }
 

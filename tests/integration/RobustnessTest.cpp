@@ -188,24 +188,10 @@ TEST(Robustness, BrokenStateStreamsNeverCorruptTheParameters) {
   p.SendParam(kIdInput, 0.25);
   const std::vector<std::uint8_t> before = p.State();
 
-  // Empty stream: nothing read, nothing changed, refused.
-  auto empty = host::MakeHostObject<host::MemoryStream>();
-  EXPECT_EQ(p.component->setState(empty.get()), kResultFalse);
-  EXPECT_EQ(p.State(), before);
+  // A stream empty or ending inside a value is met in the adapter's own
+  // tests, the same code for every plug-in; no stream at all is refused.
   EXPECT_EQ(p.component->setState(nullptr), kInvalidArgument);
   EXPECT_EQ(p.component->getState(nullptr), kInvalidArgument);
-
-  // Short stream: whole values that arrived are taken, a value cut in the
-  // middle and everything after it keep their current values.
-  std::vector<std::uint8_t> stored = before;
-  PutLittleEndianDouble(stored, 8 * kIdInput, 80.0);
-  PutLittleEndianDouble(stored, 8 * kIdMix, 10.0);
-  const std::vector<std::uint8_t> shortState(stored.begin(), stored.begin() + 8 * kIdMix + 3);
-  auto shortStream = host::MakeHostObject<host::MemoryStream>(shortState);
-  EXPECT_EQ(p.component->setState(shortStream.get()), kResultFalse);
-  std::vector<std::uint8_t> now = p.State();
-  EXPECT_EQ(LittleEndianDouble(now, 8 * kIdInput), 80.0);
-  EXPECT_EQ(LittleEndianDouble(now, 8 * kIdMix), 50.0);
 
   // Garbage: values far out of range, infinities and NaN end inside the ranges.
   std::vector<std::uint8_t> garbage(14 * 8 + 4, 0xFF);  // every double NaN, flag non-zero
@@ -213,7 +199,7 @@ TEST(Robustness, BrokenStateStreamsNeverCorruptTheParameters) {
   PutLittleEndianDouble(garbage, 8 * kIdInput, -INFINITY);
   auto garbageStream = host::MakeHostObject<host::MemoryStream>(garbage);
   EXPECT_EQ(p.component->setState(garbageStream.get()), kResultOk);
-  now = p.State();
+  const std::vector<std::uint8_t> now = p.State();
   for (ParamID id = 0; id < kIdCount; ++id) {
     const double v = LittleEndianDouble(now, 8 * id);
     ASSERT_TRUE(std::isfinite(v)) << id;

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -71,7 +70,6 @@ class TestEffect : public IEffectVST3 {
 TEST(Adapter, EditorGesturesReachTheHandlerInOrder) {
   auto fx = MakeVstOwner<TestEffect>();
   auto handler = mirel::host::MakeHostObject<mirel::host::RecordingComponentHandler>();
-  fx->BeginEditNotify(0);  // no handler: dropped
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
   ASSERT_EQ(fx->setComponentHandler(handler.get()), kResultOk);
   fx->BeginEditNotify(1);
@@ -339,23 +337,18 @@ TEST(Adapter, HostResizeScalesTheEditorAndTheZoomOutlivesItsViewsAndContentScale
   EXPECT_EQ(again->removed(), kResultOk);
 }
 
-// After the bypass flag a resized editor's state carries the tag "zoom" and
-// the zoom as a little-endian double; anything else there loads as zoom 1.
-TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
+// A resized editor's zoom travels in the state through the host's streams,
+// and the editor of the instance it is loaded into takes it when the host
+// next asks its size. The trailer's bytes and the trailers that load as zoom
+// 1 are the base's (plugbase StoredStateTest); here only the two it does not
+// list: a trailer too short for its tag and a negative zoom.
+TEST(Adapter, StateCarriesTheZoomThroughTheStreamsToTheNextView) {
   auto fx = EffectWithEditor(838, 245);
+  ASSERT_TRUE(fx->SetEditorZoom(1.25));
   auto out = mirel::host::MakeHostObject<mirel::host::MemoryStream>();
   ASSERT_EQ(fx->getState(out.get()), kResultOk);
-  const std::vector<std::uint8_t> plain = out->Data();
-  ASSERT_EQ(plain.size(), 2 * 8 + 4u);  // never resized: no trailer
-
-  ASSERT_TRUE(fx->SetEditorZoom(1.25));
-  out = mirel::host::MakeHostObject<mirel::host::MemoryStream>();
-  ASSERT_EQ(fx->getState(out.get()), kResultOk);
   const std::vector<std::uint8_t> zoomed = out->Data();
-  ASSERT_EQ(zoomed.size(), plain.size() + 12);
-  EXPECT_TRUE(std::equal(plain.begin(), plain.end(), zoomed.begin()));
-  const std::uint8_t trailer[12] = {'z', 'o', 'o', 'm', 0, 0, 0, 0, 0, 0, 0xF4, 0x3F};  // 1.25
-  EXPECT_TRUE(std::equal(trailer, trailer + 12, zoomed.begin() + 20));
+  ASSERT_EQ(zoomed.size(), 2 * 8 + 4 + 12u);  // values, bypass flag, "zoom" and 1.25
   fx.reset();
 
   auto load = [](const std::vector<std::uint8_t>& bytes, double zoomBefore) {
@@ -364,29 +357,16 @@ TEST(Adapter, StateCarriesTheZoomOnlyOnceResizedAndIgnoresABadTrailer) {
     auto in = mirel::host::MakeHostObject<mirel::host::MemoryStream>(bytes);
     EXPECT_EQ(to->setState(in.get()), kResultOk);
     const double zoom = to->EditorZoom();
-    // The editor takes it when the host next asks its size.
     IPtr<IPlugView> view = owned(to->createView("editor"));
     const int width = SizeOf(*view).getWidth();
     EXPECT_EQ(width, static_cast<int>(std::floor(838 * zoom + 0.5)));
     return zoom;
   };
   EXPECT_EQ(load(zoomed, 1.0), 1.25);
-  EXPECT_EQ(load(plain, 2.0), 1.0);  // a state from before: the editor's own size
-  auto with = [&](std::size_t at, std::uint8_t byte) {
-    std::vector<std::uint8_t> b = zoomed;
-    b[at] = byte;
-    return b;
-  };
-  EXPECT_EQ(load(std::vector<std::uint8_t>(zoomed.begin(), zoomed.end() - 1), 2.0), 1.0);  // cut short
-  EXPECT_EQ(load(std::vector<std::uint8_t>(zoomed.begin(), zoomed.end() - 9), 2.0), 1.0);
-  EXPECT_EQ(load(with(20, 'Z'), 2.0), 1.0);   // another tag
-  EXPECT_EQ(load(with(31, 0x40), 2.0), 1.0);  // 1.25 x 2^16: out of range
-  EXPECT_EQ(load(with(31, 0x7F), 2.0), 1.0);  // huge
-  EXPECT_EQ(load(with(31, 0xBF), 2.0), 1.0);  // negative
-  std::vector<std::uint8_t> nan = zoomed;
-  nan[30] = 0xF8;
-  nan[31] = 0x7F;
-  EXPECT_EQ(load(nan, 2.0), 1.0);
+  EXPECT_EQ(load(std::vector<std::uint8_t>(zoomed.begin(), zoomed.end() - 9), 2.0), 1.0);  // "zoo"
+  std::vector<std::uint8_t> negative = zoomed;
+  negative[31] = 0xBF;  // -1.25
+  EXPECT_EQ(load(negative, 2.0), 1.0);
 }
 
 TEST(Adapter, AnEditOpenWhenThePlugInGoesEndsAtTheHost) {
