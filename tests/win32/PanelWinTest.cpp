@@ -9,7 +9,9 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/EditorScript.h"
@@ -30,69 +32,65 @@ bool ClassRegistered(HINSTANCE instance) {
   return GetClassInfoA(instance, IPanelWin::kWindowClass, &wc) != 0;
 }
 
-TEST(PanelWin, TextEntryCancelsCommitsClampedAndRefusesLetters) {
-  Editor e;
-  e.Open();
-  e.fx->promptKnob->PromptValueEntry();
-  HWND entry = e.fx->panel->TextEntryWindow();
-  ASSERT_NE(entry, nullptr);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryState(), IPanelWin::kEntryFocused);
-  char text[32] = {};
-  GetWindowTextA(entry, text, sizeof text);
-  EXPECT_STREQ(text, "0.0");
-
-  e.host.TypeText("7");
-  e.host.Key(VK_ESCAPE);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  EXPECT_TRUE(e.fx->edits.empty());
-  EXPECT_EQ(e.fx->GetParam(0)->Value(), 0.0);
-
-  e.fx->promptKnob->PromptValueEntry();
-  entry = e.fx->panel->TextEntryWindow();
-  ASSERT_NE(entry, nullptr);
-  e.host.TypeText("3x5ab");
-  GetWindowTextA(entry, text, sizeof text);
-  EXPECT_STREQ(text, "35");
-  e.host.Key(VK_RETURN);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  EXPECT_EQ(e.fx->GetParam(0)->Value(), 20.0);  // clamped to the range
-  EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'p', 0, 1.0}, {'e', 0, 0}}));
-}
-
-TEST(PanelWin, TextEntryShowsTheValueTextAndTakesUnitsAndTexts) {
-  Editor e;
+// The value entry, typed into as the user would. The rows of each format run
+// in order on one editor, each from the value the row before left: what the
+// entry shows as it opens, what its filter keeps, and what the ending sends.
+TEST(PanelWin, TextEntryShowsTheValueFiltersLettersAndEndsAsTheKeySays) {
+  struct Row {
+    const char* reason;
+    const char* shown;  // the entry's text as it opens
+    const char* typed;
+    const char* kept;  // what the entry holds after the typing, where it matters
+    int key;
+    double value;
+    std::vector<Edit> edits;
+  };
   ValueFormat db;
   db.digits = 1;
   db.unit = "dB";
-  e.fx->GetParam(0)->SetValueFormat(db);
-  e.Open();
-  const IParamDef& gain = *e.fx->GetParam(0);
-  e.fx->promptKnob->PromptValueEntry();
-  HWND entry = e.fx->panel->TextEntryWindow();
-  ASSERT_NE(entry, nullptr);
-  char text[32] = {};
-  GetWindowTextA(entry, text, sizeof text);
-  EXPECT_EQ(std::string(text), gain.FormatDisplay(gain.Value()));
-  e.host.TypeText("-7.5 dB");
-  e.host.Key(VK_RETURN);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  EXPECT_EQ(gain.Value(), -7.5);
-  EXPECT_EQ(gain.FormatDisplay(gain.Value()), "-7.5 dB");
-
-  // A text that does not read changes nothing and tells the host nothing.
-  e.fx->edits.clear();
-  e.fx->promptKnob->PromptValueEntry();
-  ASSERT_NE(e.fx->panel->TextEntryWindow(), nullptr);
-  e.host.TypeText("loud");
-  e.host.Key(VK_RETURN);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  EXPECT_EQ(gain.Value(), -7.5);
-  EXPECT_TRUE(e.fx->edits.empty());
+  const std::pair<std::optional<ValueFormat>, std::vector<Row>> formats[] = {
+      {std::nullopt,
+       {{"escape cancels what was typed", "0.0", "7", nullptr, VK_ESCAPE, 0.0, {}},
+        {"letters are refused; return commits, clamped to the range", "0.0", "3x5ab", "35", VK_RETURN, 20.0,
+         {{'b', 0, 0}, {'p', 0, 1.0}, {'e', 0, 0}}}}},
+      {db,
+       {{"the value's unit is taken", "0.0 dB", "-7.5 dB", nullptr, VK_RETURN, -7.5,
+         {{'b', 0, 0}, {'p', 0, 0.3125}, {'e', 0, 0}}},
+        {"a text that does not read changes nothing and tells the host nothing", "-7.5 dB", "loud", nullptr,
+         VK_RETURN, -7.5, {}}}},
+  };
+  for (const auto& [format, rows] : formats) {
+    Editor e;
+    if (format) e.fx->GetParam(0)->SetValueFormat(*format);
+    e.Open();
+    const IParamDef& gain = *e.fx->GetParam(0);
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.reason);
+      e.fx->edits.clear();
+      e.fx->promptKnob->PromptValueEntry();
+      HWND entry = e.fx->panel->TextEntryWindow();
+      ASSERT_NE(entry, nullptr);
+      e.host.Pump(100);
+      EXPECT_EQ(e.fx->panel->TextEntryState(), IPanelWin::kEntryFocused);
+      char text[32] = {};
+      GetWindowTextA(entry, text, sizeof text);
+      EXPECT_STREQ(text, row.shown);
+      EXPECT_EQ(std::string(text), gain.FormatDisplay(gain.Value()));
+      e.host.TypeText(row.typed);
+      if (row.kept) {
+        GetWindowTextA(entry, text, sizeof text);
+        EXPECT_STREQ(text, row.kept);
+      }
+      e.host.Key(row.key);
+      e.host.Pump(100);
+      EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
+      EXPECT_EQ(gain.Value(), row.value);
+      EXPECT_EQ(e.fx->edits, row.edits);
+    }
+    if (format) {
+      EXPECT_EQ(gain.FormatDisplay(gain.Value()), "-7.5 dB");
+    }
+  }
 }
 
 TEST(PanelWin, AGestureEndsWhenAnotherWindowTakesTheMouse) {
