@@ -9,7 +9,9 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/EditorScript.h"
@@ -30,69 +32,65 @@ bool ClassRegistered(HINSTANCE instance) {
   return GetClassInfoA(instance, IPanelWin::kWindowClass, &wc) != 0;
 }
 
-TEST(PanelWin, TextEntryCancelsCommitsClampedAndRefusesLetters) {
-  Editor e;
-  e.Open();
-  e.fx->promptKnob->PromptValueEntry();
-  HWND entry = e.fx->panel->TextEntryWindow();
-  ASSERT_NE(entry, nullptr);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryState(), IPanelWin::kEntryFocused);
-  char text[32] = {};
-  GetWindowTextA(entry, text, sizeof text);
-  EXPECT_STREQ(text, "0.0");
-
-  e.host.TypeText("7");
-  e.host.Key(VK_ESCAPE);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  EXPECT_TRUE(e.fx->edits.empty());
-  EXPECT_EQ(e.fx->GetParam(0)->Value(), 0.0);
-
-  e.fx->promptKnob->PromptValueEntry();
-  entry = e.fx->panel->TextEntryWindow();
-  ASSERT_NE(entry, nullptr);
-  e.host.TypeText("3x5ab");
-  GetWindowTextA(entry, text, sizeof text);
-  EXPECT_STREQ(text, "35");
-  e.host.Key(VK_RETURN);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  EXPECT_EQ(e.fx->GetParam(0)->Value(), 20.0);  // clamped to the range
-  EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'p', 0, 1.0}, {'e', 0, 0}}));
-}
-
-TEST(PanelWin, TextEntryShowsTheValueTextAndTakesUnitsAndTexts) {
-  Editor e;
+// The value entry, typed into as the user would. The rows of each format run
+// in order on one editor, each from the value the row before left: what the
+// entry shows as it opens, what its filter keeps, and what the ending sends.
+TEST(PanelWin, TextEntryShowsTheValueFiltersLettersAndEndsAsTheKeySays) {
+  struct Row {
+    const char* reason;
+    const char* shown;  // the entry's text as it opens
+    const char* typed;
+    const char* kept;  // what the entry holds after the typing, where it matters
+    int key;
+    double value;
+    std::vector<Edit> edits;
+  };
   ValueFormat db;
   db.digits = 1;
   db.unit = "dB";
-  e.fx->GetParam(0)->SetValueFormat(db);
-  e.Open();
-  const IParamDef& gain = *e.fx->GetParam(0);
-  e.fx->promptKnob->PromptValueEntry();
-  HWND entry = e.fx->panel->TextEntryWindow();
-  ASSERT_NE(entry, nullptr);
-  char text[32] = {};
-  GetWindowTextA(entry, text, sizeof text);
-  EXPECT_EQ(std::string(text), gain.FormatDisplay(gain.Value()));
-  e.host.TypeText("-7.5 dB");
-  e.host.Key(VK_RETURN);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  EXPECT_EQ(gain.Value(), -7.5);
-  EXPECT_EQ(gain.FormatDisplay(gain.Value()), "-7.5 dB");
-
-  // A text that does not read changes nothing and tells the host nothing.
-  e.fx->edits.clear();
-  e.fx->promptKnob->PromptValueEntry();
-  ASSERT_NE(e.fx->panel->TextEntryWindow(), nullptr);
-  e.host.TypeText("loud");
-  e.host.Key(VK_RETURN);
-  e.host.Pump(100);
-  EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  EXPECT_EQ(gain.Value(), -7.5);
-  EXPECT_TRUE(e.fx->edits.empty());
+  const std::pair<std::optional<ValueFormat>, std::vector<Row>> formats[] = {
+      {std::nullopt,
+       {{"escape cancels what was typed", "0.0", "7", nullptr, VK_ESCAPE, 0.0, {}},
+        {"letters are refused; return commits, clamped to the range", "0.0", "3x5ab", "35", VK_RETURN, 20.0,
+         {{'b', 0, 0}, {'p', 0, 1.0}, {'e', 0, 0}}}}},
+      {db,
+       {{"the value's unit is taken", "0.0 dB", "-7.5 dB", nullptr, VK_RETURN, -7.5,
+         {{'b', 0, 0}, {'p', 0, 0.3125}, {'e', 0, 0}}},
+        {"a text that does not read changes nothing and tells the host nothing", "-7.5 dB", "loud", nullptr,
+         VK_RETURN, -7.5, {}}}},
+  };
+  for (const auto& [format, rows] : formats) {
+    Editor e;
+    if (format) e.fx->GetParam(0)->SetValueFormat(*format);
+    e.Open();
+    const IParamDef& gain = *e.fx->GetParam(0);
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.reason);
+      e.fx->edits.clear();
+      e.fx->promptKnob->PromptValueEntry();
+      HWND entry = e.fx->panel->TextEntryWindow();
+      ASSERT_NE(entry, nullptr);
+      e.host.Pump(100);
+      EXPECT_EQ(e.fx->panel->TextEntryState(), IPanelWin::kEntryFocused);
+      char text[32] = {};
+      GetWindowTextA(entry, text, sizeof text);
+      EXPECT_STREQ(text, row.shown);
+      EXPECT_EQ(std::string(text), gain.FormatDisplay(gain.Value()));
+      e.host.TypeText(row.typed);
+      if (row.kept) {
+        GetWindowTextA(entry, text, sizeof text);
+        EXPECT_STREQ(text, row.kept);
+      }
+      e.host.Key(row.key);
+      e.host.Pump(100);
+      EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
+      EXPECT_EQ(gain.Value(), row.value);
+      EXPECT_EQ(e.fx->edits, row.edits);
+    }
+    if (format) {
+      EXPECT_EQ(gain.FormatDisplay(gain.Value()), "-7.5 dB");
+    }
+  }
 }
 
 TEST(PanelWin, AGestureEndsWhenAnotherWindowTakesTheMouse) {
@@ -109,32 +107,6 @@ TEST(PanelWin, AGestureEndsWhenAnotherWindowTakesTheMouse) {
   e.host.MouseUp(40, 30);  // the release comes late and ends nothing more
   EXPECT_EQ(e.fx->edits.back(), (Edit{'e', 0, 0}));
   EXPECT_EQ(std::count(e.fx->edits.begin(), e.fx->edits.end(), Edit{'e', 0, 0}), 1);
-}
-
-TEST(PanelWin, TheMiddleButtonsReleaseEndsItsEditAndFreesTheMouse) {
-  Editor e;
-  e.Open();
-  HWND window = e.host.PluginWindow();
-  PostMessageA(window, WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(40, 40));
-  e.host.Drain();
-  EXPECT_EQ(GetCapture(), window);
-  PostMessageA(window, WM_MBUTTONUP, 0, MAKELPARAM(40, 40));
-  e.host.Drain();
-  EXPECT_NE(GetCapture(), window);
-  EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'e', 0, 0}}));
-}
-
-TEST(PanelWin, WheelRestsWaitForAWholeNotch) {
-  Editor e;
-  e.Open();
-  e.host.Wheel(40, 40, 119);
-  EXPECT_TRUE(e.fx->edits.empty());
-  e.host.Wheel(40, 40, 1);
-  ASSERT_EQ(e.fx->edits.size(), 3u);
-  EXPECT_DOUBLE_EQ(e.fx->edits[1].value, 0.51);
-  e.host.Wheel(40, 40, -240);  // two notches towards the user, one edit
-  ASSERT_EQ(e.fx->edits.size(), 6u);
-  EXPECT_DOUBLE_EQ(e.fx->edits[4].value, 0.49);
 }
 
 TEST(PanelWin, AGestureEndsWhenTheHostDestroysTheWindowDuringIt) {
@@ -183,7 +155,6 @@ TEST(PanelWin, ClassLivesWhileAnyWindowIsOpenAndReopeningKeepsThePlace) {
     EXPECT_EQ(p.x, 5);
     EXPECT_EQ(p.y, 7);
     EXPECT_EQ(r.right - r.left, 290);
-    EXPECT_EQ(IPanelWin::OpenWindowCount(), 1);
     EXPECT_EQ(b.fx->panel->decodes, 0);
 
     b.host.Close();
@@ -209,24 +180,12 @@ TEST(PanelWin, ResizeForgetsEveryControlTheTimerOrAMessageCouldName) {
   e.host.MouseDown(40, 40);  // a gesture holds the knob
   e.fx->promptKnob->PromptValueEntry();
   ASSERT_NE(e.fx->panel->TextEntryWindow(), nullptr);
-  RECT before;
-  GetWindowRect(e.host.PluginWindow(), &before);
 
   e.fx->panel->Resize(400, 260);
   EXPECT_EQ(e.fx->panel->NControls(), 0);
   // The gesture on a deleted knob ended for the host.
   EXPECT_EQ(e.fx->edits, (std::vector<Edit>{{'b', 0, 0}, {'e', 0, 0}}));
   EXPECT_EQ(e.fx->panel->TextEntryWindow(), nullptr);
-  RECT after;
-  GetWindowRect(e.host.PluginWindow(), &after);
-  EXPECT_EQ(after.right - after.left, before.right - before.left + 100);
-  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top + 60);
-  // The host sized its window to the request through its frame; the editor
-  // grows no parent of its own in a VST3 host.
-  RECT hostClient;
-  GetClientRect(e.host.TopWindow(), &hostClient);
-  EXPECT_EQ(hostClient.right, 400);
-  EXPECT_EQ(hostClient.bottom, 260);
 
   // Every path that names a control by index, against an empty list.
   e.fx->PerformEdit(0, 0.9);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
 #include "vst3/IEffectVST3View.h"
 #include "tests/support/VstOwner.h"
@@ -63,11 +64,13 @@ TEST(EditorView, ResizeRequestsReachTheFirstViewsFrame) {
   EXPECT_EQ(asked.bottom, 230);
   EXPECT_EQ(fx->resized, 1);
   EXPECT_FALSE(static_cast<IEffectVST3View*>(view.get())->ExpectingNewSize());
+  // The host sized its window to the request through its frame; the editor
+  // grows no parent of its own in a VST3 host.
   RECT client;
   GetClientRect(host.TopWindow(), &client);
-  EXPECT_EQ(client.right, 360);
+  EXPECT_EQ(std::pair(client.right, client.bottom), (std::pair{360L, 230L}));
   GetClientRect(host.PluginWindow(), &client);
-  EXPECT_EQ(client.bottom, 230);
+  EXPECT_EQ(std::pair(client.right, client.bottom), (std::pair{360L, 230L}));
 
   // A second view dies: the first one keeps taking the requests.
   MakeView(*fx);

@@ -47,8 +47,6 @@ TEST(XSettings, ReadsTheDesktopsValuesAndNothingFromMalformedOrForeignData) {
   const auto time = [](std::int32_t value) { return XSettingsBlock().Integer("Net/DoubleClickTime", value).Bytes(); };
   const auto distance = [](std::int32_t v) { return XSettingsBlock().Integer("Net/DoubleClickDistance", v).Bytes(); };
   const std::vector<Row> rows = {
-      {"a desktop's block, least significant byte first", Desktop(false).Bytes(), {250, 4, 192.0}},
-      {"the same block, most significant byte first", Desktop(true).Bytes(), {250, 4, 192.0}},
       {"Xft/DPI is in 1024ths of a dot per inch", dpi(147456), {1, 2, 144.0}},
       {"Xft/DPI -1 is the desktop's default: nothing to take", dpi(-1), kStart},
       {"Xft/DPI 0 is no density", dpi(0), kStart},
