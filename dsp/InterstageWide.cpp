@@ -206,10 +206,20 @@ struct Kernel {
         j = 2;
       }
     }
-    // Groups of 64 sub-steps: the check's cost is shared by 16 samples at
-    // 4x, and a group that needed the rule repeats no more than that.
-    constexpr int kGroup = 64 / N;
-    for (; j < run.count; j += kGroup) Group<kGains>(run, j, j + kGroup < run.count ? j + kGroup : run.count, prev, gains, exact);
+    if constexpr (N == 16) {
+      // A sample's sixteen sub-steps already share the check's cost here;
+      // groups measured slower.
+      for (; j < run.count; ++j) {
+        SampleInMode<false, false>(j, Pair{run.dryL[j], run.dryR[j]}, prev, exact);
+        if constexpr (kGains) StepGains(gains, j);
+      }
+    } else {
+      // Groups of 64 sub-steps: the check's cost is shared by 16 samples,
+      // and a group that needed the rule repeats no more than that.
+      constexpr int kGroup = 64 / N;
+      for (; j < run.count; j += kGroup)
+        Group<kGains>(run, j, j + kGroup < run.count ? j + kGroup : run.count, prev, gains, exact);
+    }
     // (A one-sample run's tail may still hold sub-steps inside the lag.)
     SampleInMode<(kLag > N), true>(run.count, Pair{0.0, 0.0}, prev, exact);
     if constexpr (kGains) *run.gains = gains;
