@@ -146,13 +146,9 @@ void IEffectClap::ApplyParamValue(clap_id id, double value, bool& presetLoaded) 
   } else if (id == kPresetParamId) {
     if (NPresets() > 0) presetLoaded = LoadPreset(NearestStep(value, NPresets())) || presetLoaded;
   } else if (id < static_cast<clap_id>(NParams())) {
+    // CLAP's values are plain; the base takes them normalised.
     const int index = static_cast<int>(id);
-    IParamDef* def = GetParam(index);
-    const double normalised = def->ToNormalised(value);
-    def->SetFromNormalised(normalised);
-    // A lock-free hand-over: the editor's timer tick applies it to the controls.
-    if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(index, normalised);
-    ParamChanged(index);
+    ApplyHostValue(index, GetParam(index)->ToNormalised(value));
   }
 }
 

@@ -214,6 +214,15 @@ void IEffectBase::PerformEdit(int index, double normalised) {
   PerformEditNotify(index, normalised);
 }
 
+void IEffectBase::ApplyHostValue(int index, double normalised) {
+  IParamDef* p = GetParam(index);
+  if (!p) return;
+  p->SetFromNormalised(normalised);
+  // A lock-free hand-over: the editor's timer tick applies it to the controls.
+  if (graphics_) graphics_->SetParameterFromPlug(index, normalised);
+  ParamChanged(index);
+}
+
 void IEffectBase::EndEdit(int index) {
   if (GetParam(index)) EndEditNotify(index);
 }

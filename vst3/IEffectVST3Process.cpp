@@ -75,11 +75,7 @@ bool IEffectVST3::ApplyParameterChanges(IParameterChanges* changes) {
     } else if (id == kPresetParamId) {
       presetLoaded = LoadPreset(PresetIndexFor(v)) || presetLoaded;
     } else if (id < static_cast<ParamID>(NParams())) {
-      const int index = static_cast<int>(id);
-      GetParam(index)->SetFromNormalised(v);
-      // A lock-free hand-over: the editor's timer tick applies it to the controls.
-      if (IEditorLink* editor = Graphics()) editor->SetParameterFromPlug(index, v);
-      ParamChanged(index);
+      ApplyHostValue(static_cast<int>(id), v);
     }
   }
   return presetLoaded;

@@ -394,6 +394,28 @@ TEST(Adapter, HostValuesWaitWhileTheUserHoldsTheirKnob) {
   EXPECT_DOUBLE_EQ(knob->Value(), 0.2);  // the host's last word, now the gesture ended
 }
 
+// Automation that arrives with a block reaches the plug-in and the open
+// editor; a NaN is no value and changes neither.
+TEST(Adapter, ValuesInABlockReachTheEditorAndANaNChangesNothing) {
+  auto fx = EffectWithEditor();
+  ASSERT_EQ(fx->initialize(nullptr), kResultOk);
+  ProcessSetup setup{kRealtime, kSample32, 32, 48000.0};
+  ASSERT_EQ(fx->setupProcessing(setup), kResultOk);
+  auto* panel = static_cast<IPanel*>(fx->Graphics());
+  mirel::host::ProcessBuffers b(kSample32, 32, 2, 2, 2);
+  b.SetNumSamples(32);
+  for (const double sent : {0.25, std::nan("")}) {
+    auto changes = mirel::host::MakeHostObject<mirel::host::ParameterChanges>();
+    changes->Add(0, sent);
+    b.SetParameterChanges(changes.get());
+    ASSERT_EQ(fx->process(b.Data()), kResultOk);
+    panel->TimerTick();
+    EXPECT_EQ(fx->GetParam(0)->Value(), -5.0) << sent;
+    EXPECT_EQ(panel->GetControl(0)->Value(), 0.25) << sent;
+  }
+  fx->terminate();
+}
+
 TEST(Adapter, TransportOfflineModeAndUnconnectedChannels) {
   auto fx = MakeVstOwner<TestEffect>();
   ASSERT_EQ(fx->initialize(nullptr), kResultOk);
