@@ -26,6 +26,7 @@ using Steinberg::int32;
 
 constexpr vst::ParamID kHostBypass = 0x62706173;  // "bpas"
 constexpr int kFrames = 4000;
+constexpr int kQuietStart = 1000;
 
 // One row: the parameter that changes, its normalised values in the order a
 // host sends them (one per block boundary, small and large steps, up and
@@ -37,7 +38,8 @@ struct Schedule {
 };
 
 const Schedule kSchedules[] = {
-    {kInput, {0.5, 0.52, 0.9, 0.0, 0.3, 0.31}, "threshold and the gain law's constants; 0 switches compression off"},
+    {kInput, {0.9, 0.5, 0.52, 0.9, 0.0, 0.3, 0.31},
+     "threshold and the gain law's constants, first while the gain is still high; 0 switches compression off"},
     {kOutput, {0.5, 0.51, 1.0, 0.0, 0.7}, "output gain"},
     {kAttack, {0.3, 0.31, 1.0, 0.0, 0.6}, "attack coefficient"},
     {kRelease, {0.3, 0.32, 1.0, 0.0, 0.5}, "release coefficient"},
@@ -61,10 +63,12 @@ void RunSchedule(const Schedule& row, int32 sampleSize, double rate, std::uint64
   mirel::host::ProcessBuffers buffers(sampleSize, 1024, 2, 2, 2);
   Buffers in(kFrames);
   Rng rng(seed);
-  // Loud and quiet stretches on the main input, another signal on the
-  // sidechain; values a float holds exactly, so both sample sizes see them.
+  // A quiet start (where the gain stays high, so that a threshold shows
+  // in it), then loud and quiet stretches on the main input, another signal
+  // on the sidechain; values a float holds exactly, so both sample sizes see
+  // them.
   for (int i = 0; i < kFrames; ++i) {
-    const double level = (i / 350) % 2 == 0 ? 0.8 : 0.05;
+    const double level = i >= kQuietStart && (i / 350) % 2 == 0 ? 0.8 : 0.05;
     for (int ch = 0; ch < 4; ++ch) {
       const double scale = ch < 2 ? level : 0.6 - level / 2;
       in.in[static_cast<std::size_t>(ch)][static_cast<std::size_t>(i)] =
