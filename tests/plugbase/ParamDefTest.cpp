@@ -230,6 +230,7 @@ TEST(ParamDef, ParseDisplayReadsPrintedAndTypedTexts) {
   EXPECT_EQ(read(freq, "2k"), 2000.0);
   EXPECT_EQ(read(freq, "2.5 kHz"), 2500.0);
   EXPECT_EQ(read(freq, "700hz"), 700.0);
+  EXPECT_EQ(read(freq, "1e308 kHz"), -12345.0);  // finite as typed, not once scaled
 
   // Lists: the text in any case, or the number it starts with.
   IParamDef ratio = Stepped(0, 0, 3);
