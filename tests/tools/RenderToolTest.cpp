@@ -380,6 +380,7 @@ TEST_P(RenderTool, ErrorsNameTheProblemAndLeaveTheOutputAlone) {
       {{"--plugin", plugin, "--set", firstName + "=1e6", in, out}, "out of range"},
       {{"--plugin", plugin, "--set", firstName + "=loud", in, out}, "cannot read 'loud'"},
       {{"--plugin", plugin, "--set", "99=1", in, out}, "no parameter with index 99"},
+      {{"--plugin", plugin, "--set", "=1", in, out}, "expects NAME=VALUE"},
       {{"--plugin", plugin, "--set-normalized", "0=1.5", in, out}, "0 to 1"},
       {{"--plugin", plugin, "--set-normalized", "xyz=0.5", in, out}, "valid ids"},
       {{"--plugin", plugin, "--sidechain", in48, in, out}, "48000 Hz"},
@@ -505,10 +506,12 @@ TEST_F(RenderMirel, RenderAndSnapshotReadParameterTextsAlike) {
 
 TEST_F(RenderMirel, SharedNameIsRefusedNamingBothIndices) {
   const std::string in = Wav("in.wav", TestSignal(100));
-  const RunResult r = Tool({"--set", "sidechain=100", in, At("out.wav")});
-  EXPECT_NE(r.exitCode, 0);
-  EXPECT_NE(r.err.find("5 and 13"), std::string::npos) << r.err;
-  EXPECT_FALSE(fs::exists(dir_ / "out.wav"));
+  for (const char* option : {"--set", "--set-normalized"}) {
+    const RunResult r = Tool({option, "sidechain=1", in, At("out.wav")});
+    EXPECT_NE(r.exitCode, 0) << option;
+    EXPECT_NE(r.err.find("5 and 13"), std::string::npos) << option << ": " << r.err;
+    EXPECT_FALSE(fs::exists(dir_ / "out.wav"));
+  }
   // By index it works; the host bypass takes a normalised value.
   const RunResult ok = Tool({"--quiet", "--set", "5=100", "--set-normalized", "bpas=1", in, At("out.wav")});
   EXPECT_EQ(ok.exitCode, 0) << ok.err;
