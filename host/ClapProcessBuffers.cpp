@@ -25,7 +25,7 @@ ClapProcessBuffers::ClapProcessBuffers(Layout layout, std::uint32_t maxFrames)
     }
   }
   for (int port = 0; port < 2; ++port) {
-    inputs_[port].channel_count = 2;
+    inputs_[port].channel_count = port == 0 ? std::min<std::uint32_t>(layout_.mainChannels, 2) : 2;
     if (layout_.is64) {
       inputs_[port].data64 = channels64_[port];
     } else {

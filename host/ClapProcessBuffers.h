@@ -17,6 +17,9 @@ class ClapProcessBuffers {
     bool is64 = false;
     bool sidechain = true;
     bool inPlace = false;
+    // Channels the main input port declares (a host may give fewer than the
+    // plug-in's two; the buffers behind it stay two).
+    std::uint32_t mainChannels = 2;
   };
   ClapProcessBuffers(Layout layout, std::uint32_t maxFrames);
   ClapProcessBuffers(const ClapProcessBuffers&) = delete;

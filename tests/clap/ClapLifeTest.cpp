@@ -111,6 +111,8 @@ TEST_F(ClapFixture, CallSequencesInAndOutOfOrderGiveTheirAnswers) {
       {"repeated activation", {{S::kInit, true}, {S::kActivate, true}, {S::kDeactivate, true}, {S::kActivate, true},
                                {S::kDeactivate, true}, {S::kActivate, true}, {S::kStart, true},
                                {S::kReset, true}, {S::kProcess, true}}},
+      {"a new activation waits for start", {{S::kInit, true}, {S::kActivate, true}, {S::kStart, true},
+                                            {S::kDeactivate, true}, {S::kActivate, true}, {S::kProcess, false}}},
       {"reset while inactive", {{S::kInit, true}, {S::kReset, true}, {S::kActivate, true}}},
       {"destroyed while active and processing", {{S::kInit, true}, {S::kActivate, true}, {S::kStart, true}}},
   };

@@ -140,6 +140,16 @@ TEST_F(ClapFixture, AMissingSidechainPortReadsAsSilence) {
   }
 }
 
+// A main input port of one channel: the other reads silence, never a buffer
+// the port does not declare.
+TEST_F(ClapFixture, AMainPortOfOneChannelReadsSilenceOnTheOther) {
+  Render r;
+  r.layout.mainChannels = 1;
+  auto p = Make();
+  const std::vector<double> out = RenderThrough(*this, *p, r);
+  for (std::size_t i = 1; i < out.size(); i += 2) ASSERT_EQ(out[i], 0.0) << "frame " << i / 2;
+}
+
 TEST_F(ClapFixture, HostBypassPassesTheInputThroughUnchanged) {
   Render r;
   r.layout.is64 = true;
