@@ -70,6 +70,9 @@ tresult PLUGIN_API IEffectVST3::getParamStringByValue(ParamID id, ParamValue val
 tresult PLUGIN_API IEffectVST3::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) {
   return HostCall([&]() -> tresult {
     if (!string) return kResultFalse;
+    // A character beyond 8 bits would narrow to another one (U+0130 to the
+    // digit "0"): no text with one names a value.
+    if (!NarrowsWhole(string, 128)) return kResultFalse;
     if (id == kPresetParamId && NPresets() > 0) {
       const std::string wanted = LowerAscii(Narrow(string, 128, 127));
       for (int k = 0; k < NPresets(); ++k) {

@@ -303,7 +303,9 @@ TEST_F(Controller, TypedFormsReadAsAPersonMeansThem) {
   // A number naming no list entry, or the wrong unit, is refused.
   const std::pair<ParamID, const char*> refused[] = {
       {kIdRatio, "3"},        {kIdRatio, "5:1"},   {kIdOversample, "8x"}, {kIdAttack, "0.4 dB"},
-      {kIdInput, "-30 Hz"},   {kIdBypass, "maybe"}, {kIdMidFreq, "2 MHz"}, {kIdSidechain, "side"}};
+      {kIdInput, "-30 Hz"},   {kIdBypass, "maybe"}, {kIdMidFreq, "2 MHz"}, {kIdSidechain, "side"},
+      {kIdMix, "\u0139\u0130"},  // letters beyond Latin-1 whose low bytes are the digits "90"
+  };
   for (const auto& [id, text] : refused) {
     ParamValue v = -1.0;
     EXPECT_EQ(ReadValueText(*c, id, text, v), kResultFalse) << text;

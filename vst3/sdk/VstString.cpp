@@ -24,6 +24,14 @@ std::string Narrow(const char16* text, std::size_t capacity, std::size_t maxChar
   return out;
 }
 
+bool NarrowsWhole(const char16* text, std::size_t capacity) {
+  if (!text) return true;
+  for (std::size_t i = 0; i < capacity && text[i] != 0; ++i) {
+    if (text[i] > 0xFF) return false;
+  }
+  return true;
+}
+
 void CopyFixed(char8* dst, std::size_t capacity, const char* text) {
   if (!dst || capacity == 0) return;
   std::memset(dst, 0, capacity);

@@ -18,6 +18,9 @@ void WidenInto(char16* dst, std::size_t capacity, const char* text);
 std::string Narrow(const char16* text, std::size_t capacity, std::size_t maxChars);
 // Copies an 8-bit text into a fixed field, zero-padding the rest.
 void CopyFixed(char8* dst, std::size_t capacity, const char* text);
+// True when every unit of a terminated UTF-16 text (read at most capacity
+// units) has an 8-bit form, so that Narrow gives the text itself.
+bool NarrowsWhole(const char16* text, std::size_t capacity);
 // Length of a UTF-16 text, reading at most capacity units.
 std::size_t WideLength(const char16* text, std::size_t capacity);
 
