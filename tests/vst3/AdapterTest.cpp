@@ -511,6 +511,13 @@ class OverReportingStream : public mirel::host::MemoryStream {
   }
 };
 
+class ShortWritingStream : public mirel::host::MemoryStream {
+ public:
+  tresult PLUGIN_API write(void* buffer, int32 numBytes, int32* numBytesWritten) override {
+    return MemoryStream::write(buffer, numBytes / 2, numBytesWritten);  // kResultOk for half
+  }
+};
+
 // The state is the values as little-endian doubles, then the bypass flag. A
 // stream that ends inside a value leaves that value (and every later one) as
 // it was; a stream that over-reports what it read is not believed.
@@ -539,6 +546,9 @@ TEST(Adapter, StateCutInsideAValueKeepsItAndAnOverReportingStreamIsNotBelieved) 
   EXPECT_EQ(fx->setState(liar.get()), kResultOk);
   EXPECT_EQ(fx->getParamNormalized(0), 0.25);
   EXPECT_EQ(fx->getParamNormalized(1), 1.0);
+  // A stream that takes part of the state and calls it done: not saved.
+  auto shortWrite = mirel::host::MakeHostObject<ShortWritingStream>();
+  EXPECT_EQ(fx->getState(shortWrite.get()), kResultFalse);
 }
 
 TEST(Adapter, SidechainArrangementWithoutInputArrayIsRefused) {
