@@ -243,10 +243,10 @@ class IEffectBase : public IEditPort {
   // first block says otherwise and, with inputs, the bypass's delay line.
   void PrepareHostChannels();
 
-  // A parameter's value from the host's processing call (normalised; an
-  // index without a parameter is ignored): the parameter takes it, the open
-  // editor is handed it for its next tick, and ParamChanged follows. Audio
-  // thread, under the mutex.
+  // A parameter's value from the host's processing call or parameter flush
+  // (normalised; an index without a parameter is ignored): the parameter
+  // takes it, the open editor is handed it for its next tick, and
+  // ParamChanged follows. Under the mutex.
   void ApplyHostValue(int index, double normalised);
 
   // Fields the host adapter reads and writes.
